@@ -1,0 +1,17 @@
+enable_testing()
+include(GoogleTest)
+
+# calvimora_add_test(<name> LABELS <unit|e2e|slow>... SOURCES <files>... LIBRARIES <targets>...)
+# Builds one GoogleTest program and registers each of its tests with ctest,
+# so ctest can run them in parallel.
+function(calvimora_add_test name)
+  cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,67 @@
+#include "win/machine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace win_machine {
+
+namespace {
+
+std::string home_dir() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : "/tmp";
+}
+
+// The folder named by the environment, or the people's default for one area.
+std::string area_dir(const char* area, const std::string& fallback) {
+    std::string dir;
+    if (const char* root = std::getenv(root_variable); root && *root)
+        dir = std::string(root) + "/" + area;
+    else
+        dir = fallback;
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return dir;
+}
+
+}  // namespace
+
+std::string registry_dir() { return area_dir("registry", home_dir() + "/.calvimora/registry"); }
+
+std::string app_data_dir() { return area_dir("appdata", home_dir() + "/.calvimora/appdata"); }
+
+std::string session_dir() {
+    std::string runtime;
+    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg)
+        runtime = std::string(xdg) + "/calvimora-session";
+    else
+        runtime = "/tmp/calvimora-session-" + std::to_string(getuid());
+    return area_dir("session", runtime);
+}
+
+scoped_root::scoped_root() {
+    if (const char* old = std::getenv(root_variable)) {
+        had_previous_ = true;
+        previous_ = old;
+    }
+    std::string pattern = (std::filesystem::temp_directory_path() / "calvimora-root-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a machine root");
+    path_ = pattern;
+    setenv(root_variable, path_.c_str(), 1);
+}
+
+scoped_root::~scoped_root() {
+    if (had_previous_)
+        setenv(root_variable, previous_.c_str(), 1);
+    else
+        unsetenv(root_variable);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace win_machine
