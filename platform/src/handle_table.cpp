@@ -1,5 +1,7 @@
 #include "handle_table.h"
 
+#include "win/handle.h"
+
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -72,3 +74,5 @@ bool unregister_handle(HANDLE handle) {
 }
 
 }  // namespace win_detail
+
+BOOL CloseHandle(HANDLE handle) { return win_detail::unregister_handle(handle) ? TRUE : FALSE; }
