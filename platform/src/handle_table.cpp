@@ -2,10 +2,10 @@
 
 #include "win/handle.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
+
+#include "kernel_wait.h"
 
 namespace win_detail {
 
@@ -25,16 +25,8 @@ table& the_table() {
 }  // namespace
 
 DWORD kernel_object::wait(DWORD timeout_ms) {
-    using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
-    auto pause = std::chrono::microseconds(50);
-    for (;;) {
-        const DWORD result = try_wait();
-        if (result != WAIT_TIMEOUT) return result;
-        if (timeout_ms != INFINITE && clock::now() >= deadline) return WAIT_TIMEOUT;
-        std::this_thread::sleep_for(pause);
-        if (pause < std::chrono::milliseconds(2)) pause *= 2;
-    }
+    kernel_object* self = this;
+    return win_kernel::wait_for_any({&self, 1}, timeout_ms);
 }
 
 HANDLE register_handle(std::shared_ptr<kernel_object> object) {
@@ -75,4 +67,6 @@ bool unregister_handle(HANDLE handle) {
 
 }  // namespace win_detail
 
-BOOL CloseHandle(HANDLE handle) { return win_detail::unregister_handle(handle) ? TRUE : FALSE; }
+BOOL CloseHandle(HANDLE handle) {
+    return win_detail::unregister_handle(handle) ? TRUE : FALSE;
+}

@@ -3,6 +3,8 @@
 // into this table; CloseHandle and the wait functions find the object here.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "win/base.h"
@@ -22,8 +24,20 @@ public:
     virtual bool waitable() const { return false; }
     virtual DWORD try_wait() { return WAIT_FAILED; }
 
-    // Blocks up to timeout_ms (INFINITE for ever). The default polls try_wait
-    // with a short sleep; objects with a real blocking wait override it.
+    // A futex word through which waiters sleep until the object may have
+    // become signalled: the object changes the word's value and wakes its
+    // sleepers after every such change. Objects without one are polled;
+    // also_poll marks objects that can become signalled without touching the
+    // word (a mutex whose owner died), so sleepers look again now and then.
+    struct wake_word {
+        const std::atomic<uint32_t>* word = nullptr;
+        bool also_poll = false;
+    };
+    virtual wake_word watch() const { return {}; }
+
+    // Blocks up to timeout_ms (INFINITE for ever). The default sleeps on the
+    // wake word, or polls try_wait with a short sleep when there is none;
+    // objects with a better blocking wait override it.
     virtual DWORD wait(DWORD timeout_ms);
 };
 

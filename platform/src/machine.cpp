@@ -35,13 +35,23 @@ std::string registry_dir() { return area_dir("registry", home_dir() + "/.calvimo
 
 std::string app_data_dir() { return area_dir("appdata", home_dir() + "/.calvimora/appdata"); }
 
+// Without a runtime folder the default lies in the shared /tmp, where
+// another user could have made it first: it must be ours and private.
+std::string private_dir(const std::string& dir) {
+    mkdir(dir.c_str(), 0700);
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0)
+        throw std::runtime_error("the session folder " + dir + " is not a private folder of ours");
+    return dir;
+}
+
 std::string session_dir() {
-    std::string runtime;
+    if (const char* root = std::getenv(root_variable); root && *root)
+        return area_dir("session", "");
     if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg)
-        runtime = std::string(xdg) + "/calvimora-session";
-    else
-        runtime = "/tmp/calvimora-session-" + std::to_string(getuid());
-    return area_dir("session", runtime);
+        return area_dir("session", std::string(xdg) + "/calvimora-session");
+    return private_dir("/tmp/calvimora-session-" + std::to_string(getuid()));
 }
 
 scoped_root::scoped_root() {

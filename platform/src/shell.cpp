@@ -1,0 +1,104 @@
+// Special folders and the shell-notification journal.
+#include "win/shell.h"
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "shell_journal.h"
+#include "wide_text.h"
+#include "win/machine.h"
+#include "win/test_journal.h"
+
+namespace {
+
+const char* const notifications_journal = "shell-notifications";
+
+// Item-id lists longer than this are recorded cut short.
+constexpr size_t max_recorded_id_list = 64 * 1024;
+
+std::string id_list_text(const BYTE* list) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    size_t offset = 0;
+    for (;;) {
+        WORD size = 0;
+        std::memcpy(&size, list + offset, sizeof size);
+        if (size == 0 || offset + size > max_recorded_id_list) break;
+        for (size_t i = 0; i < size; ++i) {
+            out += digits[list[offset + i] >> 4];
+            out += digits[list[offset + i] & 0xF];
+        }
+        offset += size;
+    }
+    return out;
+}
+
+// The journal field of one item: "-" when absent, else "+" and its text.
+std::string item_field(UINT flags, LPCVOID item) {
+    if (!item) return "-";
+    switch (flags & SHCNF_TYPE) {
+        case SHCNF_PATHW:
+        case SHCNF_PRINTERW:
+            return "+" + win_detail::to_utf8(static_cast<LPCWSTR>(item));
+        case SHCNF_PATHA:
+        case SHCNF_PRINTERA:
+            return "+" + std::string(static_cast<LPCSTR>(item));
+        case SHCNF_DWORD:
+            return "+" + std::to_string(static_cast<DWORD>(reinterpret_cast<uintptr_t>(item)));
+        case SHCNF_IDLIST:
+            return "+" + id_list_text(static_cast<const BYTE*>(item));
+        default:
+            return "+";
+    }
+}
+
+std::optional<std::string> item_from_field(const std::string& field) {
+    if (field.empty() || field[0] != '+') return std::nullopt;
+    return field.substr(1);
+}
+
+}  // namespace
+
+HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
+    if (!path) return E_INVALIDARG;
+    path[0] = L'\0';
+    if ((folder & ~CSIDL_FLAG_MASK) != CSIDL_LOCAL_APPDATA) return E_INVALIDARG;
+    const std::wstring wide = win_detail::from_utf8(win_machine::app_data_dir());
+    if (wide.size() >= MAX_PATH) return E_FAIL;
+    std::memcpy(path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    return S_OK;
+}
+
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
+    win_detail::append_journal_record(
+        win_detail::journal_file(notifications_journal),
+        {win_detail::hex_field(static_cast<uint32_t>(event)), win_detail::hex_field(flags),
+         item_field(flags, item1), item_field(flags, item2)});
+}
+
+namespace win_test {
+
+std::vector<shell_notification> shell_notifications() {
+    std::vector<shell_notification> out;
+    for (const auto& record :
+         win_detail::read_journal_records(win_detail::journal_file(notifications_journal))) {
+        if (record.size() != 4) continue;
+        const auto event = win_detail::parse_hex_field(record[0]);
+        const auto flags = win_detail::parse_hex_field(record[1]);
+        if (!event || !flags) continue;
+        shell_notification n;
+        n.event = static_cast<LONG>(*event);
+        n.flags = *flags;
+        n.item1 = item_from_field(record[2]);
+        n.item2 = item_from_field(record[3]);
+        out.push_back(std::move(n));
+    }
+    return out;
+}
+
+void clear_shell_notifications() {
+    win_detail::clear_journal(win_detail::journal_file(notifications_journal));
+}
+
+}  // namespace win_test

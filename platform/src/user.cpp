@@ -1,0 +1,109 @@
+// Message boxes answered by a responder instead of a person.
+#include "win/user.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "shell_journal.h"
+#include "wide_text.h"
+#include "win/test_journal.h"
+
+namespace {
+
+const char* const message_box_journal = "message-boxes";
+
+// The buttons of each button set, left to right.
+const std::vector<int>* buttons_of(UINT type) {
+    static const std::vector<int> sets[] = {
+        {IDOK},                              // MB_OK
+        {IDOK, IDCANCEL},                    // MB_OKCANCEL
+        {IDABORT, IDRETRY, IDIGNORE},        // MB_ABORTRETRYIGNORE
+        {IDYES, IDNO, IDCANCEL},             // MB_YESNOCANCEL
+        {IDYES, IDNO},                       // MB_YESNO
+        {IDRETRY, IDCANCEL},                 // MB_RETRYCANCEL
+        {IDCANCEL, IDTRYAGAIN, IDCONTINUE},  // MB_CANCELTRYCONTINUE
+    };
+    const UINT set = type & MB_TYPEMASK;
+    return set < std::size(sets) ? &sets[set] : nullptr;
+}
+
+struct responder_state {
+    std::mutex lock;
+    win_test::message_box_responder responder;
+};
+
+responder_state& responder() {
+    static auto* s = new responder_state;  // used until the process ends
+    return *s;
+}
+
+}  // namespace
+
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+    if (!buttons_of(type)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::wstring box_text = win_detail::wide_or_empty(text);
+    const std::wstring box_caption = win_detail::wide_or_empty(caption);
+
+    win_test::message_box_responder scripted;
+    {
+        std::lock_guard<std::mutex> guard(responder().lock);
+        scripted = responder().responder;
+    }
+    int answer = 0;
+    if (scripted) {
+        answer = scripted(box_text, box_caption, type);
+    } else {
+        answer = win_test::default_button(type);
+        std::fprintf(stderr, "[message box] %s: %s (type %#x, answered %d)\n",
+                     win_detail::to_utf8(box_caption).c_str(),
+                     win_detail::to_utf8(box_text).c_str(), type, answer);
+    }
+    win_detail::append_journal_record(
+        win_detail::journal_file(message_box_journal),
+        {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),
+         win_detail::to_utf8(box_caption)});
+    return answer;
+}
+
+namespace win_test {
+
+int default_button(UINT type) {
+    const std::vector<int>* buttons = buttons_of(type);
+    if (!buttons) return 0;
+    const size_t index = (type & MB_DEFMASK) >> 8;
+    return index < buttons->size() ? (*buttons)[index] : buttons->front();
+}
+
+void set_message_box_responder(message_box_responder scripted) {
+    std::lock_guard<std::mutex> guard(responder().lock);
+    responder().responder = std::move(scripted);
+}
+
+std::vector<message_box> message_boxes() {
+    std::vector<message_box> out;
+    for (const auto& record :
+         win_detail::read_journal_records(win_detail::journal_file(message_box_journal))) {
+        if (record.size() != 4) continue;
+        const auto type = win_detail::parse_hex_field(record[0]);
+        if (!type) continue;
+        message_box box;
+        box.type = *type;
+        box.answer = std::atoi(record[1].c_str());
+        box.text = record[2];
+        box.caption = record[3];
+        out.push_back(std::move(box));
+    }
+    return out;
+}
+
+void clear_message_boxes() {
+    win_detail::clear_journal(win_detail::journal_file(message_box_journal));
+}
+
+}  // namespace win_test
