@@ -216,6 +216,9 @@ struct failure_case {
     const char* message;
 };
 
+// Keeps ctest's test names readable.
+void PrintTo(const failure_case& c, std::ostream* out) { *out << c.name; }
+
 class SessionHandlerFailure : public testing::TestWithParam<failure_case> {
 protected:
     win_machine::scoped_root root;
