@@ -1,0 +1,194 @@
+#include "syncer/binding_manager.h"
+
+#include <algorithm>
+#include <boost/filesystem/operations.hpp>
+#include <climits>
+#include <vector>
+
+#include "serializer/file_serializer.h"
+#include "syncer/items_manager.h"
+#include "syncer/paths.h"
+#include "syncer/table_file.h"
+#include "utils/filesystem.h"
+#include "utils/locale.h"
+#include "win/shell.h"
+
+namespace syncer {
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+constexpr const wchar_t* items_prefix = L"sync_rules_";
+constexpr const wchar_t* items_suffix = L".xml";
+
+bool is_item_table_name(const std::wstring& name) {
+    return name.starts_with(items_prefix) && name.ends_with(items_suffix);
+}
+
+}  // namespace
+
+binding_manager::binding_manager(const std::wstring& user_name, bool load)
+    : user_name_(user_name), mutex_(L"Local\\" + user_name + L"_bindings_mutex"), lock_(mutex_) {
+    if (!load) return;
+    const auto loaded = table_file::load(get_bindings_path(user_name_));
+    if (loaded.tree) from_node(*loaded.tree);
+}
+
+binding_manager::~binding_manager() {
+    try {
+        save();
+    } catch (...) {
+        // A destructor must not throw; the explicit saves report failures.
+    }
+}
+
+binding_set binding_manager::get_bindings() const {
+    return bindings_;
+}
+
+void binding_manager::add_binding(binding added) {
+    if (bindings_.contains(added))
+        throw duplicated_binding_exception(__PRETTY_FUNCTION__, added.to_string());
+    added.items_filename = next_items_filename();
+    bindings_.insert(added);
+    dirty_ = true;
+}
+
+void binding_manager::remove_binding(const binding& removed) {
+    bindings_.erase(find_stored(removed, __PRETTY_FUNCTION__));
+    dirty_ = true;
+}
+
+void binding_manager::set_force_sync_once(const binding& target) {
+    const auto stored = bindings_.find(target);
+    if (stored != bindings_.end()) {
+        binding updated = *stored;
+        updated.force_sync_once = true;
+        replace_stored(stored, updated);
+    }
+    dirty_ = true;
+}
+
+void binding_manager::reset_force_sync_once(const binding& target) {
+    const auto stored = bindings_.find(target);
+    if (stored != bindings_.end()) {
+        binding updated = *stored;
+        updated.force_sync_once = false;
+        replace_stored(stored, updated);
+    }
+    dirty_ = true;
+}
+
+void binding_manager::save() {
+    if (!dirty_) return;
+    serializer::node tree(L"sync_bindings", L"");
+    to_node(tree);
+    serializer::file_serializer::save_cached(get_bindings_path(user_name_), tree, false);
+    dirty_ = false;
+}
+
+void binding_manager::to_node(serializer::node& target) const {
+    target.set(L"next_rules_file_id", next_rules_file_id_);
+    for (const binding& stored : bindings_) stored.to_node(target.add(L"binding", L"")->second);
+}
+
+void binding_manager::from_node(const serializer::node& source) {
+    bindings_.clear();
+    next_rules_file_id_ = std::max(source.get(L"next_rules_file_id", 0), 0);
+    const auto [first, last] = source.equal_range(L"binding");
+    for (auto child = first; child != last; ++child) {
+        binding stored = binding::from_node(child->second);
+        if (stored._type != binding::type_open_copy) bindings_.insert(stored);
+    }
+}
+
+fs::path binding_manager::get_settings_directory(const std::wstring& user_name) {
+    // The user name becomes a folder name: it must not reach outside the
+    // product's folder.
+    if (!is_plain_name(user_name))
+        throw syncer_exception(__PRETTY_FUNCTION__,
+                               "User name " + to_utf8(user_name) + " is not a folder name");
+    utils::imbue_utf8_locale();
+    const fs::path directory = utils::filesystem::get_special_directory(CSIDL_LOCAL_APPDATA) /
+                               L"Calvimora" / user_name / L"settings";
+    boost::system::error_code ignored;
+    fs::create_directories(directory, ignored);
+    if (!fs::is_directory(directory))
+        throw create_directory_exception(__PRETTY_FUNCTION__, directory);
+    return directory;
+}
+
+fs::path binding_manager::get_bindings_path(const std::wstring& user_name) {
+    return get_settings_directory(user_name) / L"bindings.xml";
+}
+
+bool binding_manager::load_with_backup(const std::wstring& user_name) {
+    const fs::path path = get_bindings_path(user_name);
+    binding_manager table(user_name, false);
+    const auto loaded = table_file::load_repairing(path);
+    if (loaded.tree) table.from_node(*loaded.tree);
+    return loaded.from == table_file::origin::backup;
+}
+
+void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
+    binding_manager table(user_name, true);
+    if (!fs::exists(get_bindings_path(user_name))) return;
+    const binding_set bindings = table.get_bindings();
+
+    const fs::path directory = get_settings_directory(user_name);
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(directory)) entries.push_back(entry.path());
+
+    for (const fs::path& entry : entries) {
+        try {
+            if (!fs::is_regular_file(entry)) continue;
+            const std::wstring name = entry.filename().wstring();
+            if (!is_item_table_name(name)) continue;
+            const auto owner =
+                std::find_if(bindings.begin(), bindings.end(),
+                             [&](const binding& b) { return b.items_filename == name; });
+            if (owner == bindings.end()) {
+                serializer::file_serializer::remove(entry);
+                continue;
+            }
+            items_manager items(*owner, user_name);
+            for (const sync_item& record : items) {
+                if (record.last_time_remote >= 0) record.last_time_remote = 0;
+                if (record.last_time_local >= 0) record.last_time_local = 0;
+            }
+            items.save();
+        } catch (const std::exception&) {
+            // One table that cannot be handled does not keep the others
+            // from being swept; it is tried again at the next start.
+        }
+    }
+    table.save();
+}
+
+binding_set::iterator binding_manager::find_stored(const binding& target, const char* context) {
+    const auto stored = bindings_.find(target);
+    if (stored == bindings_.end()) throw binding_not_found_exception(context, target.to_string());
+    return stored;
+}
+
+void binding_manager::replace_stored(binding_set::iterator stored, const binding& updated) {
+    const auto hint = bindings_.erase(stored);
+    bindings_.insert(hint, updated);
+}
+
+std::wstring binding_manager::next_items_filename() {
+    const fs::path directory = get_settings_directory(user_name_);
+    for (;;) {
+        if (next_rules_file_id_ == INT_MAX)
+            throw syncer_exception(__PRETTY_FUNCTION__, "No item table name is left");
+        const std::wstring name =
+            items_prefix + std::to_wstring(next_rules_file_id_++) + items_suffix;
+        const bool named = std::any_of(bindings_.begin(), bindings_.end(),
+                                       [&](const binding& b) { return b.items_filename == name; });
+        if (!named && !fs::exists(directory / name) && !fs::exists(directory / (name + L".bak")))
+            return name;
+    }
+}
+
+}  // namespace syncer

@@ -1,0 +1,99 @@
+// The binding table of one user: the file "bindings.xml" in the user's
+// settings folder, guarded across the processes of the log-on session by the
+// named mutex "Local\<user>_bindings_mutex". An object holds the mutex for
+// its whole life and saves its changes when destroyed, so every use opens
+// one, does its work and closes it.
+#pragma once
+
+#include <boost/filesystem/path.hpp>
+#include <string>
+
+#include "serializer/node.h"
+#include "syncer/binding.h"
+#include "syncer/exceptions.h"
+#include "utils/named_mutex.h"
+
+namespace syncer {
+
+class binding_manager {
+public:
+    // Locks the user's table, waiting for any other holder; with load, reads
+    // the file (a missing file whose ".tmp" or ".bak" companion parses is
+    // taken from there). Any failure passes on, the mutex released.
+    binding_manager(const std::wstring& user_name, bool load);
+    // Saves pending changes, swallowing errors, and releases the mutex.
+    virtual ~binding_manager();
+    binding_manager(const binding_manager&) = delete;
+    binding_manager& operator=(const binding_manager&) = delete;
+
+    binding_set get_bindings() const;
+
+    // Adds the binding under a new item-table name "sync_rules_<n>.xml"
+    // (whatever items_filename it had). A number is never given twice: the
+    // counter only grows, and numbers whose table file is still present are
+    // passed over. Raises duplicated_binding_exception when the table holds
+    // the same binding.
+    void add_binding(binding added);
+    // Raises binding_not_found_exception when the table lacks it.
+    void remove_binding(const binding& removed);
+    // Stores a value into one member of the stored binding that is the same
+    // binding; the member must not take part in the order. Raises
+    // binding_not_found_exception when the table lacks it.
+    template <typename Value>
+    void update_binding(const binding& target, Value binding::*member, const Value& value);
+    // Set or clear force_sync_once of the stored binding that is the same
+    // binding, when there is one.
+    void set_force_sync_once(const binding& target);
+    void reset_force_sync_once(const binding& target);
+
+    // Writes the table when it changed.
+    void save();
+
+    void to_node(serializer::node& target) const;
+    // Takes the bindings of a stored table; bindings of _type 1 and repeated
+    // bindings are dropped.
+    void from_node(const serializer::node& source);
+
+    // "<local application data>\Calvimora\<user>\settings", created with its
+    // parents when missing (create_directory_exception when impossible). A
+    // user name that is not a plain folder name raises syncer_exception.
+    static boost::filesystem::path get_settings_directory(const std::wstring& user_name);
+    static boost::filesystem::path get_bindings_path(const std::wstring& user_name);
+
+    // Loads the table once at the start of syncing, repairing it: a file that
+    // does not parse is kept aside as "bindings.xml.bad" and replaced by its
+    // backup when that parses, else the table starts empty. True only when
+    // the backup was used, so the user is told the table was restored.
+    static bool load_with_backup(const std::wstring& user_name);
+
+    // The start-up sweep of item tables: deletes "sync_rules_*.xml" tables
+    // (and their backups) that no binding names, and turns every stored time
+    // of the others that is not negative into 0. Does nothing while the
+    // binding table file is absent, as after it was set aside as damaged:
+    // every item table would look orphaned then.
+    static void purge_orphan_rules(const std::wstring& user_name);
+
+private:
+    binding_set::iterator find_stored(const binding& target, const char* context);
+    void replace_stored(binding_set::iterator stored, const binding& updated);
+    std::wstring next_items_filename();
+
+    std::wstring user_name_;
+    utils::named_mutex mutex_;
+    utils::named_mutex_lock lock_;
+    bool dirty_ = false;
+    int next_rules_file_id_ = 0;
+    binding_set bindings_;
+};
+
+template <typename Value>
+void binding_manager::update_binding(const binding& target, Value binding::*member,
+                                     const Value& value) {
+    const auto stored = find_stored(target, __PRETTY_FUNCTION__);
+    binding updated = *stored;
+    updated.*member = value;
+    replace_stored(stored, updated);
+    dirty_ = true;
+}
+
+}  // namespace syncer

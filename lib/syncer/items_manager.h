@@ -1,0 +1,62 @@
+// The item table of one binding: what the scan last saw of each file and
+// folder, kept in the settings file the binding names ("sync_rules_<n>.xml")
+// and guarded across the log-on session by the named mutex
+// "Local\<user>_<file name>_items_mutex". An object holds the mutex for its
+// whole life and saves the table when destroyed.
+#pragma once
+
+#include <boost/filesystem/path.hpp>
+#include <set>
+#include <string>
+
+#include "syncer/binding.h"
+#include "syncer/sync_item.h"
+#include "utils/named_mutex.h"
+
+namespace syncer {
+
+class items_manager : public std::set<sync_item, sync_item::less> {
+public:
+    // Locks the table, waiting for any other holder, and reads it. A missing
+    // file is taken from a complete ".tmp" or ".bak" companion; a file that
+    // cannot be read or parsed is kept aside as "<file>.bad" and replaced by
+    // its backup when that parses, otherwise the table starts empty. Only when
+    // that repair itself fails does an error pass on (the mutex released,
+    // nothing changed on disk).
+    items_manager(const binding& owner, const std::wstring& user_name);
+    // Saves, swallowing errors, and releases the mutex.
+    virtual ~items_manager();
+    items_manager(const items_manager&) = delete;
+    items_manager& operator=(const items_manager&) = delete;
+
+    // Writes every record that has a time on either side, keeping the
+    // previous file as the ".bak" companion; records with both times -1 are
+    // forgotten. Nothing is written when the table equals the file.
+    void save();
+
+    // Takes the records of a stored table; a repeated key is dropped.
+    void from_node(const serializer::node& source);
+
+    // Completes the entries of the item's rule that are not set: from the
+    // stored record of the same key, then (for a folder binding only) from the
+    // records of the enclosing folders up to the binding's root, nearest
+    // first, then from the binding's rule.
+    void fill_rule(sync_item& item) const;
+
+    // The table's file in the user's settings folder. A name that is not a
+    // plain file name raises syncer_exception, so a damaged binding table
+    // cannot direct writes elsewhere.
+    static boost::filesystem::path get_items_path(const std::wstring& items_filename,
+                                                  const std::wstring& user_name);
+
+private:
+    void merge_stored_rule(const sync_item& key, sync_rule& rule) const;
+
+    std::wstring user_name_;
+    std::wstring items_filename_;
+    binding owner_;
+    utils::named_mutex mutex_;
+    utils::named_mutex_lock lock_;
+};
+
+}  // namespace syncer

@@ -1,0 +1,80 @@
+#include "syncer/sync_item.h"
+
+#include <cwctype>
+#include <limits>
+
+#include "syncer/paths.h"
+
+namespace syncer {
+
+namespace {
+
+// Leading blanks, an optional sign and decimal digits, as integers are read
+// everywhere in the settings files; nothing when the text does not start
+// with a number or the number does not fit in 64 bits.
+bool parse_int64(const std::wstring& text, std::int64_t& result) {
+    std::size_t at = 0;
+    while (at < text.size() && std::iswspace(static_cast<wint_t>(text[at]))) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) negative = text[at++] == L'-';
+    if (at == text.size() || text[at] < L'0' || text[at] > L'9') return false;
+    // Accumulated as a negative number, whose range reaches the minimum.
+    constexpr std::int64_t minimum = std::numeric_limits<std::int64_t>::min();
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= L'0' && text[at] <= L'9'; ++at) {
+        const int digit = text[at] - L'0';
+        if (value < (minimum + digit) / 10) return false;
+        value = value * 10 - digit;
+    }
+    if (!negative && value == minimum) return false;
+    result = negative ? value : -value;
+    return true;
+}
+
+std::int64_t time_from(const serializer::node& source, const wchar_t* name) {
+    std::int64_t time = -1;
+    const auto child = source.find(name);
+    if (child == source.end() || !parse_int64(child->second.value, time)) return -1;
+    return time;
+}
+
+}  // namespace
+
+sync_item::sync_item(const std::wstring& dir_remote, const std::wstring& dir_local,
+                     const std::wstring& filename)
+    : dir_remote(dir_remote), dir_local(dir_local), filename(filename) {}
+
+sync_item::sync_item(const binding& owner)
+    : dir_remote(owner.dir_remote),
+      dir_local(owner.dir_local),
+      filename(owner.filename),
+      rule(owner.rule) {}
+
+bool sync_item::less::operator()(const sync_item& first, const sync_item& second) const {
+    if (const int order = compare_paths(first.dir_remote, second.dir_remote); order != 0)
+        return order < 0;
+    if (const int order = compare_paths(first.dir_local, second.dir_local); order != 0)
+        return order < 0;
+    return first.filename < second.filename;
+}
+
+void sync_item::to_node(serializer::node& target) const {
+    target.set(L"dir_remote", dir_remote);
+    target.set(L"dir_local", dir_local);
+    target.set(L"filename", filename);
+    rule_to_node(rule, target.add(L"rule", L"")->second);
+    target.set(L"last_time_remote", std::to_wstring(last_time_remote));
+    target.set(L"last_time_local", std::to_wstring(last_time_local));
+}
+
+sync_item sync_item::from_node(const serializer::node& source) {
+    sync_item result(source.get(L"dir_remote", L""), source.get(L"dir_local", L""),
+                     source.get(L"filename", L""));
+    const auto stored_rule = source.find(L"rule");
+    if (stored_rule != source.end()) result.rule = rule_from_node(stored_rule->second);
+    result.last_time_remote = time_from(source, L"last_time_remote");
+    result.last_time_local = time_from(source, L"last_time_local");
+    return result;
+}
+
+}  // namespace syncer

@@ -1,0 +1,50 @@
+// One record of an item table: a file or folder of a binding as the scan last
+// saw it on both sides, with the user's answers for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "serializer/node.h"
+#include "syncer/binding.h"
+#include "syncer/sync_rule.h"
+
+namespace syncer {
+
+struct sync_item {
+    // The key. For a file, the folders that hold it; for a folder's record,
+    // the folders themselves and an empty filename.
+    std::wstring dir_remote;
+    std::wstring dir_local;
+    std::wstring filename;
+    // The rest is not part of the key, so stored records are changed in place
+    // inside the table's set.
+    // Seconds since 1970; -1 for unknown or absent on that side.
+    mutable std::int64_t last_time_remote = -1;
+    mutable std::int64_t last_time_local = -1;
+    // Filled by the scan, never stored.
+    mutable std::int64_t remote_size = 0;
+    mutable std::int64_t local_size = 0;
+    // The user's answers; entries not set inherit.
+    mutable sync_rule rule;
+
+    sync_item() = default;
+    sync_item(const std::wstring& dir_remote, const std::wstring& dir_local,
+              const std::wstring& filename);
+    // The binding's paths and rule: the record of the binding's root.
+    explicit sync_item(const binding& owner);
+
+    // Order of the key: dir_remote, then dir_local as paths ("/" and "\"
+    // alike), then filename as plain text.
+    struct less {
+        bool operator()(const sync_item& first, const sync_item& second) const;
+    };
+
+    // Fills an "item" node. Times are written as full signed decimals.
+    void to_node(serializer::node& target) const;
+    // Missing texts read as empty, missing or unreadable times as -1, a
+    // missing rule as all not set; sizes are 0.
+    static sync_item from_node(const serializer::node& source);
+};
+
+}  // namespace syncer

@@ -1,0 +1,65 @@
+#include "syncer/table_file.h"
+
+#include <boost/filesystem/operations.hpp>
+#include <fstream>
+
+#include "serializer/file_serializer.h"
+
+namespace syncer::table_file {
+
+namespace fs = boost::filesystem;
+
+namespace {
+
+fs::path companion(const fs::path& path, const char* suffix) {
+    return fs::path(path.native() + suffix);
+}
+
+// Whether the file holds one whole node; a file cut short by a crash does not.
+bool parses(const fs::path& path) {
+    std::ifstream in(path.native(), std::ios::binary);
+    if (!in) return false;
+    try {
+        serializer::node tree(in);
+        return !in.bad();
+    } catch (const serializer::serializer_exception&) {
+        return false;
+    }
+}
+
+// Puts a complete companion in place of a missing file; tells which, or none.
+origin recover_missing(const fs::path& path) {
+    const fs::path temporary = companion(path, ".tmp");
+    if (fs::exists(temporary) && parses(temporary)) {
+        fs::rename(temporary, path);
+        return origin::file;
+    }
+    const fs::path backup = companion(path, ".bak");
+    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path))
+        return origin::backup;
+    return origin::none;
+}
+
+}  // namespace
+
+loaded_table load(const fs::path& path) {
+    loaded_table result;
+    result.from = fs::exists(path) ? origin::file : recover_missing(path);
+    if (result.from != origin::none) result.tree = serializer::file_serializer::load_cached(path);
+    return result;
+}
+
+loaded_table load_repairing(const fs::path& path) {
+    try {
+        return load(path);
+    } catch (const serializer::serializer_exception&) {
+        // Not readable or not parsable: handled below, outside the handler.
+    }
+    fs::rename(path, companion(path, damaged_suffix));
+    const fs::path backup = companion(path, ".bak");
+    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path))
+        return {serializer::file_serializer::load_cached(path), origin::backup};
+    return {std::nullopt, origin::set_aside};
+}
+
+}  // namespace syncer::table_file
