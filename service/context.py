@@ -1,0 +1,110 @@
+"""One request as the actions see it: its parameters, its requester, and the
+records that the listings and create replies carry."""
+
+import math
+from dataclasses import dataclass
+from urllib.parse import quote
+
+import permissions
+import replies
+from replies import record
+from store import content_location
+
+
+@dataclass
+class Site:
+    """Where the service is reached, for links and the login reply."""
+
+    base_url: str
+    ftp_url: str
+    prefix: str
+
+
+def number_text(value):
+    """A number as the client reads it: 10 for 10.0, 2.5 for 2.5."""
+    value = float(value)
+    return str(int(value)) if value.is_integer() else repr(value)
+
+
+class Context:
+    def __init__(self, store, site, params):
+        self.store = store
+        self.site = site
+        self.params = params
+        self._requester = None
+
+    @property
+    def req(self):
+        if self._requester is None:
+            self._requester = permissions.requester(self.store, self.params)
+        return self._requester
+
+    def text(self, name):
+        value = self.params.get(name)
+        if value is None:
+            raise replies.invalid(name, "is missing")
+        return value
+
+    def integer(self, name):
+        try:
+            return int(self.text(name))
+        except ValueError:
+            raise replies.invalid(name, "is not a whole number") from None
+
+    def real(self, name):
+        try:
+            value = float(self.text(name))
+        except ValueError:
+            raise replies.invalid(name, "is not a number") from None
+        if not math.isfinite(value):
+            raise replies.invalid(name, "is not a number")
+        return value
+
+    def access_value(self, name):
+        value = self.integer(name)
+        if value not in (0, 1, 2):
+            raise replies.invalid(name, "must be 0 (private), 1 (public) or 2 (hidden)")
+        return value
+
+    # --- records
+
+    def folder_record(self, folder, name="Directory", movable=True):
+        store = self.store
+        fields = [
+            ("ID", folder.id),
+            ("Name", folder.name),
+            ("Description", folder.description),
+            ("Link", f"{self.site.base_url}/d/{folder.id}"),
+            ("Access", folder.access),
+            ("IsGallery", folder.is_gallery),
+            ("IsMP3", folder.is_mp3),
+            ("IsHomeFolder", folder.is_home),
+            ("IsRenameable", movable and not folder.is_home),
+            ("IsDeleteable", movable and not folder.is_home),
+            ("HasSubfolders", store.has_subfolders(folder)),
+            ("Shared", any(s.folder_id == folder.id for s in store.shares.values())),
+            ("DateCreated", folder.date_created),
+            ("DateDeleted", folder.date_deleted),
+        ]
+        return record(name, fields)
+
+    def file_record(self, item):
+        base = self.site.base_url
+        fields = [
+            ("ID", item.id),
+            ("Name", item.name),
+            ("Link", f"{base}/f/{item.id}"),
+            ("DirectLink", f"{base}/direct/{item.id}/{quote(item.name)}"),
+            ("Location", content_location(item.id)),
+            ("Description", item.description),
+            ("Access", item.access),
+            ("Price", number_text(item.price)),
+            ("Size", item.size),
+            ("DateAccessed", item.date_accessed),
+            ("DateModified", item.date_modified),
+            ("DateDeleted", item.date_deleted),
+        ]
+        return record("File", fields)
+
+    def item_record(self, item):
+        return self.folder_record(item) if item.is_folder else self.file_record(item)

@@ -1,0 +1,298 @@
+"""The control endpoint that tests use, outside the service's own paths.
+
+POST /_control/<verb> with a JSON object answers a JSON object; a refused
+call answers HTTP 400 with {"error": text}. GET /_control/content?file_id=ID
+(or ?temp_location=/uploads/...) answers the stored bytes themselves.
+"""
+
+import base64
+import dataclasses
+import json
+import os
+import random
+from urllib.parse import parse_qs
+
+import replies
+from replies import ServiceError
+from store import MODE_FULL, ROOT_ID, content_location
+
+
+class ControlError(Exception):
+    pass
+
+
+def _need(args, key):
+    if key not in args:
+        raise ControlError(f"'{key}' is missing")
+    return args[key]
+
+
+def _text(args, key, default=None):
+    value = args.get(key, default) if default is not None else _need(args, key)
+    return str(value)
+
+
+def _live_folder(store, owner_id, dir_id):
+    if dir_id == ROOT_ID:
+        store.user(owner_id)
+        return
+    folder = store.item(dir_id, want_folder=True)
+    if folder.owner_id != owner_id or not store.is_live(folder):
+        raise ControlError(f"folder {dir_id} is not a live folder of user {owner_id}")
+
+
+def reset(app, args):
+    app.store.reset()
+    app.faults.clear()
+    app.journal.reset()
+    return {}
+
+
+def add_user(app, args):
+    details = {}
+    for key in ("email", "first_name", "last_name", "lang", "level"):
+        if key in args:
+            details[key] = replies.check_text(key, str(args[key]))
+    for key in ("capacity", "upload_limit", "download_limit"):
+        if key in args:
+            details[key] = int(args[key])
+    user = app.store.add_user(_text(args, "name"), _text(args, "password"), **details)
+    return {"user_id": user.id}
+
+
+def add_access(app, args):
+    account = app.store.add_access_account(
+        _text(args, "owner_id"), _text(args, "name"), _text(args, "password")
+    )
+    return {"access_id": account.id}
+
+
+def add_folder(app, args):
+    store = app.store
+    owner_id, parent_id = _text(args, "owner_id"), _text(args, "parent_id", ROOT_ID)
+    _live_folder(store, owner_id, parent_id)
+    folder = store.add_folder(
+        owner_id,
+        parent_id,
+        _text(args, "name"),
+        description=replies.check_text("description", _text(args, "description", "")),
+        access=int(args.get("access", 0)),
+        is_home=bool(args.get("is_home_folder", False)),
+        is_gallery=bool(args.get("is_gallery", False)),
+        is_mp3=bool(args.get("is_mp3", False)),
+        **({"date_created": int(args["date_created"])} if "date_created" in args else {}),
+    )
+    return {"dir_id": folder.id}
+
+
+def _content(args):
+    if "content" in args:
+        return str(args["content"]).encode("utf-8")
+    if "content_base64" in args:
+        return base64.b64decode(args["content_base64"], validate=True)
+    if "content_latin1" in args:
+        # One character per byte: how a client without Base64 at hand sends bytes.
+        return str(args["content_latin1"]).encode("latin-1")
+    size = int(args.get("size", 0))
+    if size < 0:
+        raise ControlError("'size' can not be negative")
+    return random.Random(args.get("seed", 1)).randbytes(size)
+
+
+def add_file(app, args):
+    store = app.store
+    owner_id, dir_id = _text(args, "owner_id"), _text(args, "dir_id", ROOT_ID)
+    _live_folder(store, owner_id, dir_id)
+    content = _content(args)
+    store.check_space(owner_id, len(content))
+    details = {
+        "description": replies.check_text("description", _text(args, "description", "")),
+        "access": int(args.get("access", 0)),
+        "price": float(args.get("price", 0)),
+    }
+    if "date_modified" in args:
+        details["date_modified"] = int(args["date_modified"])
+    item = store.add_file(owner_id, dir_id, _text(args, "name"), content, **details)
+    return {
+        "file_id": item.id,
+        "location": content_location(item.id),
+        "size": item.size,
+        "md5": store.digest(store.content_path(item.id)),
+    }
+
+
+def add_share(app, args):
+    share = app.store.add_share(
+        _text(args, "owner_id"),
+        _text(args, "dir_id"),
+        _text(args, "user_id"),
+        int(args.get("mode", MODE_FULL)),
+    )
+    return {"share_id": share.id}
+
+
+def grant_access(app, args):
+    app.store.grant(
+        _text(args, "access_id"), _text(args, "dir_id"), int(args.get("mode", MODE_FULL))
+    )
+    return {}
+
+
+def add_notification(app, args):
+    texts = [replies.check_text(k, _text(args, k, "")) for k in ("title", "text", "url")]
+    app.store.user(_text(args, "user_id")).notifications.append(tuple(texts))
+    return {}
+
+
+def transfer_account(app, args):
+    """Transfer-server credentials without a login, for tests of transfers alone."""
+    store = app.store
+    user = store.user(_text(args, "user_id"))
+    account = store.new_transfer_account(user.id, _text(args, "access_id", ""))
+    return {"host": app.site.ftp_url, "user": account.ftp_user, "password": account.password}
+
+
+def arm(app, args):
+    options = {
+        k: args[k]
+        for k in ("seconds", "type", "name", "description", "status", "body")
+        if k in args
+    }
+    fault_id = app.faults.arm(
+        "request",
+        _text(args, "target"),
+        _text(args, "kind"),
+        args.get("count", 1),
+        int(args.get("skip", 0)),
+        **options,
+    )
+    return {"fault_id": fault_id}
+
+
+def arm_transfer(app, args):
+    options = {k: args[k] for k in ("path", "after", "seconds") if k in args}
+    fault_id = app.faults.arm(
+        "transfer",
+        _text(args, "direction", "*"),
+        _text(args, "kind"),
+        args.get("count", 1),
+        int(args.get("skip", 0)),
+        **options,
+    )
+    return {"fault_id": fault_id}
+
+
+def faults(app, args):
+    return {"faults": app.faults.describe()}
+
+
+def disarm(app, args):
+    app.faults.clear()
+    return {}
+
+
+def requests(app, args):
+    return {"requests": app.journal.requests(bool(args.get("clear", False)))}
+
+
+def transfer_log(app, args):
+    return {"commands": app.journal.commands(bool(args.get("clear", False)))}
+
+
+def _stored_path(store, args):
+    if "file_id" in args:
+        return store.content_path(store.item(str(args["file_id"]), want_folder=False).id)
+    upload = store.upload_at(_text(args, "temp_location"))
+    if upload is None:
+        raise ControlError("no upload at that temp location")
+    return store.upload_path(upload.token)
+
+
+def file(app, args):
+    store = app.store
+    path = _stored_path(store, args)
+    answer = {"size": os.path.getsize(path), "md5": store.digest(path)}
+    if "file_id" in args:
+        item = store.items[str(args["file_id"])]
+        answer["record"] = dataclasses.asdict(item)
+        answer["path"] = store.path_of(item)
+        answer["live"] = store.is_live(item)
+    return answer
+
+
+def state(app, args):
+    store = app.store
+    items = []
+    for item in store.items.values():
+        entry = dataclasses.asdict(item)
+        entry.update(is_folder=item.is_folder, path=store.path_of(item), live=store.is_live(item))
+        items.append(entry)
+    return {
+        "users": [dataclasses.asdict(u) for u in store.users.values()],
+        "access_accounts": [dataclasses.asdict(a) for a in store.access_accounts.values()],
+        "items": items,
+        "shares": [dataclasses.asdict(s) for s in store.shares.values()],
+        "grants": [dataclasses.asdict(g) for g in store.grants],
+        "uploads": [dataclasses.asdict(u) for u in store.uploads.values()],
+        "emails": list(store.emails),
+    }
+
+
+VERBS = {
+    f.__name__: f
+    for f in (
+        reset,
+        add_user,
+        add_access,
+        add_folder,
+        add_file,
+        add_share,
+        grant_access,
+        add_notification,
+        transfer_account,
+        arm,
+        arm_transfer,
+        faults,
+        disarm,
+        requests,
+        transfer_log,
+        file,
+        state,
+    )
+}
+
+
+class Control:
+    def __init__(self, app):
+        self.app = app
+
+    def post(self, verb, body):
+        """Runs one verb; answers (HTTP status, JSON bytes)."""
+        try:
+            args = json.loads(body or b"{}")
+            if not isinstance(args, dict):
+                raise ControlError("the body must be a JSON object")
+            if verb not in VERBS:
+                raise ControlError(f"unknown verb '{verb}'")
+            with self.app.store.lock:
+                answer = VERBS[verb](self.app, args)
+            return 200, _json(answer)
+        except ServiceError as failure:
+            return 400, _json({"error": str(failure), "type": failure.kind})
+        except (ControlError, ValueError, TypeError, KeyError, OSError) as failure:
+            return 400, _json({"error": f"{type(failure).__name__}: {failure}"})
+
+    def content(self, query):
+        """The bytes of a stored file or upload; (status, bytes)."""
+        args = {k: v[0] for k, v in parse_qs(query).items()}
+        try:
+            with self.app.store.lock:
+                path = _stored_path(self.app.store, args)
+                with open(path, "rb") as stored:
+                    return 200, stored.read()
+        except (ServiceError, ControlError, OSError) as failure:
+            return 404, str(failure).encode("utf-8")
+
+
+def _json(value):
+    return json.dumps(value, ensure_ascii=False).encode("utf-8")

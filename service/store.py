@@ -1,0 +1,476 @@
+"""What the service knows: accounts, folders, files, shares and uploads.
+
+Metadata lives in memory; file contents live on disk under the transfer
+root, which the transfer server serves:
+  files/<file id>     the committed content of a file (its `Location`)
+  uploads/<token>     an upload in progress (its `TempLocation`)
+Every public method is called with `lock` held by the caller, so one
+request sees a consistent state.
+"""
+
+import hashlib
+import os
+import secrets
+import shutil
+import threading
+import time
+from dataclasses import dataclass, field
+
+import replies
+from replies import ServiceError
+
+ROOT_ID = "0"
+FILES_DIR = "files"
+UPLOADS_DIR = "uploads"
+DEFAULT_CAPACITY = 10 * 1024**3
+MODE_VIEW = 0
+MODE_FULL = 1
+
+
+@dataclass
+class User:
+    id: str
+    name: str
+    password: str
+    email: str = ""
+    first_name: str = ""
+    last_name: str = ""
+    lang: str = "en"
+    level: str = "1"
+    capacity: int = DEFAULT_CAPACITY
+    upload_limit: int = 0
+    download_limit: int = 0
+    notifications: list = field(default_factory=list)
+    pro_settings: list = field(default_factory=list)
+
+
+@dataclass
+class AccessAccount:
+    """A sign-in of its own that sees only the folders its owner opened to it."""
+
+    id: str
+    owner_id: str
+    name: str
+    password: str
+
+
+@dataclass
+class Folder:
+    id: str
+    owner_id: str
+    parent_id: str
+    name: str
+    description: str = ""
+    access: int = 0
+    is_gallery: bool = False
+    is_mp3: bool = False
+    is_home: bool = False
+    date_created: int = 0
+    date_deleted: int = 0
+    is_folder = True
+
+
+@dataclass
+class File:
+    id: str
+    owner_id: str
+    parent_id: str
+    name: str
+    description: str = ""
+    access: int = 0
+    price: float = 0.0
+    size: int = 0
+    date_accessed: int = 0
+    date_modified: int = 0
+    date_deleted: int = 0
+    is_folder = False
+
+
+@dataclass
+class Share:
+    """A folder of `owner_id` shared with `user_id`; mode 0 view, 1 full."""
+
+    id: str
+    owner_id: str
+    folder_id: str
+    user_id: str
+    mode: int
+
+
+@dataclass
+class Grant:
+    access_id: str
+    folder_id: str
+    mode: int
+
+
+@dataclass
+class Upload:
+    token: str
+    file_id: str
+
+
+@dataclass
+class TransferAccount:
+    """Transfer-server credentials handed out by one login."""
+
+    ftp_user: str
+    password: str
+    user_id: str
+    access_id: str
+
+
+def content_location(file_id):
+    return f"/{FILES_DIR}/{file_id}"
+
+
+def upload_location(token):
+    return f"/{UPLOADS_DIR}/{token}"
+
+
+def check_name(parameter, name):
+    if not name or name in (".", "..") or len(name) > 255:
+        raise replies.invalid(parameter, "is not a valid name")
+    if any(c in "/\\" or ord(c) < 0x20 for c in name):
+        raise replies.invalid(parameter, "contains characters a name can not hold")
+    return name
+
+
+class Store:
+    def __init__(self, transfer_root):
+        self.lock = threading.RLock()
+        self.transfer_root = transfer_root
+        self.reset()
+
+    # --- life cycle
+
+    def reset(self):
+        self.users = {}
+        self.access_accounts = {}
+        self.items = {}
+        self.shares = {}
+        self.grants = []
+        self.uploads = {}
+        self.committed_uploads = {}
+        self.transfer_accounts = {}
+        self.emails = []
+        self._next_id = {"user": 10001, "access": 20001, "share": 70001, "item": 100001}
+        for sub in (FILES_DIR, UPLOADS_DIR):
+            path = os.path.join(self.transfer_root, sub)
+            shutil.rmtree(path, ignore_errors=True)
+            os.makedirs(path)
+
+    def now(self):
+        return int(time.time())
+
+    def _new_id(self, kind):
+        value = self._next_id[kind]
+        self._next_id[kind] += 1
+        return str(value)
+
+    # --- accounts
+
+    def add_user(self, name, password, **details):
+        check_name("user_name", name)
+        if self.user_by_name(name) or self.access_by_name(name):
+            raise ServiceError(
+                replies.ALREADY_EXISTS, "User already exists", f"The user name '{name}' is taken"
+            )
+        user = User(self._new_id("user"), name, password, **details)
+        self.users[user.id] = user
+        return user
+
+    def add_access_account(self, owner_id, name, password):
+        self.user(owner_id)
+        check_name("name", name)
+        if self.user_by_name(name) or self.access_by_name(name):
+            raise ServiceError(
+                replies.ALREADY_EXISTS, "User already exists", f"The user name '{name}' is taken"
+            )
+        account = AccessAccount(self._new_id("access"), owner_id, name, password)
+        self.access_accounts[account.id] = account
+        return account
+
+    def user(self, user_id):
+        user = self.users.get(user_id)
+        if user is None:
+            raise ServiceError(replies.NOT_FOUND, "User not found", "The user does not exist")
+        return user
+
+    def user_by_name(self, name):
+        name = name.lower()
+        return next((u for u in self.users.values() if u.name.lower() == name), None)
+
+    def access_by_name(self, name):
+        name = name.lower()
+        return next((a for a in self.access_accounts.values() if a.name.lower() == name), None)
+
+    def user_by_email(self, email):
+        email = email.lower()
+        return next((u for u in self.users.values() if u.email and u.email.lower() == email), None)
+
+    def new_transfer_account(self, user_id, access_id):
+        account = TransferAccount(
+            "s" + secrets.token_hex(6), secrets.token_hex(12), user_id, access_id
+        )
+        self.transfer_accounts[account.ftp_user] = account
+        return account
+
+    # --- the tree
+
+    def item(self, item_id, want_folder=None):
+        item = self.items.get(item_id)
+        if item is None or (want_folder is not None and item.is_folder != want_folder):
+            what = {None: "The item", True: "The folder", False: "The file"}[want_folder]
+            raise replies.not_found(what)
+        return item
+
+    def children(self, owner_id, parent_id):
+        """Live children of a folder, or of the owner's root when parent_id is "0"."""
+        return [
+            i
+            for i in self.items.values()
+            if i.parent_id == parent_id
+            and i.date_deleted == 0
+            and (parent_id != ROOT_ID or i.owner_id == owner_id)
+        ]
+
+    def sorted_children(self, owner_id, parent_id):
+        kids = self.children(owner_id, parent_id)
+        kids.sort(key=lambda i: (not i.is_folder, i.name.lower()))
+        return kids
+
+    def has_subfolders(self, folder):
+        return any(i.is_folder for i in self.children(folder.owner_id, folder.id))
+
+    def ancestors(self, item):
+        """The folders above an item, nearest first; stops at the root."""
+        chain = []
+        parent_id = item.parent_id
+        while parent_id != ROOT_ID:
+            parent = self.items.get(parent_id)
+            if parent is None:
+                break
+            chain.append(parent)
+            parent_id = parent.parent_id
+        return chain
+
+    def is_live(self, item):
+        return item.date_deleted == 0 and all(a.date_deleted == 0 for a in self.ancestors(item))
+
+    def is_within(self, item, folder_id):
+        return item.id == folder_id or any(a.id == folder_id for a in self.ancestors(item))
+
+    def path_of(self, item):
+        names = [a.name for a in reversed(self.ancestors(item))] + [item.name]
+        return "/" + "/".join(names)
+
+    def check_free_name(self, owner_id, parent_id, name, keep=None):
+        lowered = name.lower()
+        for sibling in self.children(owner_id, parent_id):
+            if sibling.name.lower() == lowered and sibling is not keep:
+                raise replies.already_exists(name)
+
+    def add_folder(self, owner_id, parent_id, name, **details):
+        check_name("name", name)
+        self.check_free_name(owner_id, parent_id, name)
+        details.setdefault("date_created", self.now())
+        folder = Folder(self._new_id("item"), owner_id, parent_id, name, **details)
+        self.items[folder.id] = folder
+        return folder
+
+    def add_file(self, owner_id, parent_id, name, content=b"", **details):
+        check_name("name", name)
+        self.check_free_name(owner_id, parent_id, name)
+        details.setdefault("date_modified", self.now())
+        item = File(self._new_id("item"), owner_id, parent_id, name, size=len(content), **details)
+        self._write_content(item.id, content)
+        self.items[item.id] = item
+        return item
+
+    def copy_file(self, source, owner_id, parent_id):
+        self.check_free_name(owner_id, parent_id, source.name)
+        copy = File(
+            self._new_id("item"),
+            owner_id,
+            parent_id,
+            source.name,
+            description=source.description,
+            access=source.access,
+            price=source.price,
+            size=source.size,
+            date_modified=source.date_modified,
+        )
+        staging = self.content_path(copy.id) + ".copy"
+        shutil.copyfile(self.content_path(source.id), staging)
+        os.replace(staging, self.content_path(copy.id))
+        self.items[copy.id] = copy
+        return copy
+
+    def move_item(self, item, owner_id, parent_id):
+        if item.parent_id == parent_id and item.owner_id == owner_id:
+            return
+        self.check_free_name(owner_id, parent_id, item.name)
+        item.parent_id = parent_id
+        item.owner_id = owner_id
+
+    def rename(self, item, new_name):
+        check_name("new_name", new_name)
+        self.check_free_name(item.owner_id, item.parent_id, new_name, keep=item)
+        item.name = new_name
+
+    def trash(self, item):
+        item.date_deleted = self.now()
+
+    def restore(self, item):
+        """Puts a trashed item back, into the root when its folder is gone."""
+        if item.date_deleted == 0:
+            raise ServiceError(
+                replies.INVALID_PARAMETER, "Restore failed", "The item is not in the trash"
+            )
+        parent = self.items.get(item.parent_id)
+        parent_id = item.parent_id if parent is not None and self.is_live(parent) else ROOT_ID
+        self.check_free_name(item.owner_id, parent_id, item.name)
+        item.parent_id = parent_id
+        item.date_deleted = 0
+
+    def remove(self, item):
+        """Removes an item and everything below it for good."""
+        doomed = [i for i in self.items.values() if self.is_within(i, item.id)]
+        for victim in doomed:
+            del self.items[victim.id]
+            if victim.is_folder:
+                self.shares = {k: s for k, s in self.shares.items() if s.folder_id != victim.id}
+                self.grants = [g for g in self.grants if g.folder_id != victim.id]
+            else:
+                self._drop_uploads_of(victim.id)
+                self._unlink(self.content_path(victim.id))
+
+    def trash_of(self, owner_id):
+        return [i for i in self.items.values() if i.owner_id == owner_id and i.date_deleted != 0]
+
+    def space_used(self, owner_id):
+        return sum(
+            i.size for i in self.items.values() if not i.is_folder and i.owner_id == owner_id
+        )
+
+    def check_space(self, owner_id, extra):
+        if self.space_used(owner_id) + max(extra, 0) > self.user(owner_id).capacity:
+            raise ServiceError(replies.NO_SPACE, "Not enough space", "The storage is full")
+
+    # --- shares and access grants
+
+    def add_share(self, owner_id, folder_id, user_id, mode):
+        folder = self.item(folder_id, want_folder=True)
+        if folder.owner_id != owner_id:
+            raise replies.access_denied("Only the owner can share a folder")
+        self.user(user_id)
+        if user_id == owner_id:
+            raise replies.invalid("sharewithuser_id", "names the owner of the folder")
+        if any(s.folder_id == folder_id and s.user_id == user_id for s in self.shares.values()):
+            raise ServiceError(
+                replies.ALREADY_EXISTS,
+                "Already shared",
+                "The folder is already shared with this user",
+            )
+        share = Share(self._new_id("share"), owner_id, folder_id, user_id, mode)
+        self.shares[share.id] = share
+        return share
+
+    def shares_with(self, user_id):
+        """Shares that other users made with user_id, of folders that are live."""
+        return [
+            s
+            for s in self.shares.values()
+            if s.user_id == user_id and self.is_live(self.items[s.folder_id])
+        ]
+
+    def grant(self, access_id, folder_id, mode):
+        account = self.access_accounts.get(access_id)
+        folder = self.item(folder_id, want_folder=True)
+        if account is None or folder.owner_id != account.owner_id:
+            raise replies.access_denied("The folder does not belong to the access account's owner")
+        self.grants = [
+            g for g in self.grants if not (g.access_id == access_id and g.folder_id == folder_id)
+        ]
+        self.grants.append(Grant(access_id, folder_id, mode))
+
+    def grants_of(self, access_id):
+        return [
+            g
+            for g in self.grants
+            if g.access_id == access_id and self.is_live(self.items[g.folder_id])
+        ]
+
+    # --- contents and uploads
+
+    def content_path(self, file_id):
+        return os.path.join(self.transfer_root, FILES_DIR, file_id)
+
+    def upload_path(self, token):
+        return os.path.join(self.transfer_root, UPLOADS_DIR, token)
+
+    def _write_content(self, file_id, content):
+        staging = self.content_path(file_id) + ".new"
+        with open(staging, "wb") as out:
+            out.write(content)
+        os.replace(staging, self.content_path(file_id))
+
+    def start_upload(self, file_id):
+        upload = Upload(secrets.token_hex(10), file_id)
+        open(self.upload_path(upload.token), "wb").close()
+        self.uploads[upload.token] = upload
+        return upload
+
+    def upload_at(self, temp_location):
+        prefix = f"/{UPLOADS_DIR}/"
+        if not temp_location.startswith(prefix):
+            return None
+        return self.uploads.get(temp_location[len(prefix) :])
+
+    def commit_upload(self, item, temp_location, size, file_time):
+        """Makes an upload the file's content, only when it holds `size` bytes.
+
+        A repeated close of an upload that was already committed with the same
+        size succeeds again, so a client that lost the first reply and asks
+        again is not told that its upload failed.
+        """
+        if self.committed_uploads.get(temp_location) == (item.id, size):
+            return
+        upload = self.upload_at(temp_location)
+        if upload is None or upload.file_id != item.id:
+            raise replies.invalid("temp_location", "names no upload of this file")
+        path = self.upload_path(upload.token)
+        stored = os.path.getsize(path)
+        if stored != size:
+            raise ServiceError(
+                replies.UPLOAD_INCOMPLETE,
+                "Upload failed",
+                f"The server received {stored} bytes of {size}",
+            )
+        self.check_space(item.owner_id, size - item.size)
+        os.replace(path, self.content_path(item.id))
+        del self.uploads[upload.token]
+        self.committed_uploads[temp_location] = (item.id, size)
+        item.size = size
+        item.date_modified = file_time if file_time > 0 else self.now()
+
+    def _drop_uploads_of(self, file_id):
+        for token in [t for t, u in self.uploads.items() if u.file_id == file_id]:
+            del self.uploads[token]
+            self._unlink(self.upload_path(token))
+
+    @staticmethod
+    def _unlink(path):
+        try:
+            os.unlink(path)
+        except FileNotFoundError:
+            pass
+
+    @staticmethod
+    def digest(path):
+        md5 = hashlib.md5()
+        with open(path, "rb") as stored:
+            for block in iter(lambda: stored.read(1 << 20), b""):
+                md5.update(block)
+        return md5.hexdigest()

@@ -1,0 +1,222 @@
+"""The transfer server: explicit FTPS only, resumable downloads and uploads,
+commits of uploads, transfer faults, and the curl command line as libcurl's
+stand-in."""
+
+import ftplib
+import io
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import ServiceTest, insecure_context
+
+SIZE = 300_000
+
+
+class TransferTest(ServiceTest):
+    def setUp(self):
+        super().setUp()
+        added = self.add_file(self.alice_id, "big.bin", size=SIZE, seed=7)
+        self.file_id, self.location = added["file_id"], added["location"]
+        self.content = self.service.content(self.file_id)
+        self.host, self.port = self.alice.ftp_host.removeprefix("ftp://").split(":")
+
+    def download(self, ftp, rest=None):
+        received = bytearray()
+        ftp.retrbinary(f"RETR {self.location}", received.extend, rest=rest)
+        return bytes(received)
+
+    def start_upload(self, name="up.bin", size=SIZE):
+        created = self.alice.ops(
+            "create_and_open_file",
+            dir_id="0",
+            dir_access="0",
+            name=name,
+            size=str(size),
+            is_pro="0",
+        )
+        return created.records("File")[0].field("ID"), created.field("TempLocation")
+
+    def close_upload(self, file_id, temp, size, expect_failure=False):
+        params = dict(
+            file_id=file_id, temp_location=temp, file_time="1000", file_size=str(size), is_pro="0"
+        )
+        if expect_failure:
+            return self.alice.fails("close_file_upload", **params)
+        return self.alice.ops("close_file_upload", **params)
+
+    def test_plain_ftp_and_clear_data_are_refused(self):
+        plain = ftplib.FTP(timeout=10)
+        plain.connect(self.host, int(self.port))
+        with self.assertRaisesRegex(ftplib.error_perm, "550"):
+            plain.login(self.alice.ftp_user, self.alice.ftp_password)
+        plain.close()
+        secure = ftplib.FTP_TLS(context=insecure_context(), timeout=10)
+        secure.connect(self.host, int(self.port))
+        secure.login(self.alice.ftp_user, self.alice.ftp_password)
+        with self.assertRaisesRegex(ftplib.error_perm, "550"):
+            self.download(secure)  # no PROT P
+        secure.voidcmd("PBSZ 0")
+        secure.prot_c()
+        with self.assertRaisesRegex(ftplib.error_perm, "550"):
+            self.download(secure)
+        secure.close()
+        with self.assertRaises(ftplib.error_perm):
+            wrong = ftplib.FTP_TLS(context=insecure_context(), timeout=10)
+            wrong.connect(self.host, int(self.port))
+            wrong.login(self.alice.ftp_user, "not the password")
+
+    def test_download_is_announced_and_closed(self):
+        opened = self.alice.ops("open_file_download", file_id=self.file_id, is_pro="0")
+        self.assertEqual(
+            (self.location, str(SIZE)), (opened.field("Location"), opened.field("Size"))
+        )
+        self.alice.ops("close_file_download", file_id=self.file_id, is_pro="0")
+        record = self.alice.ops("list_dir", dir_id="0").records("File")[0]
+        self.assertGreater(int(record.field("DateAccessed")), 0)
+        self.alice.ops("move_file_to_trash", file_id=self.file_id)
+        self.assertEqual(2, self.alice.fails("open_file_download", file_id=self.file_id).type)
+
+    def test_cut_download_resumes_with_rest(self):
+        self.service.control("arm_transfer", direction="download", kind="cut", after=100_000)
+        with self.alice.ftp() as ftp:
+            received = bytearray()
+            with self.assertRaisesRegex(ftplib.error_temp, "426"):
+                ftp.retrbinary(f"RETR {self.location}", received.extend)
+            self.assertEqual(100_000, len(received))
+            rest = self.download(ftp, rest=len(received))
+        self.assertEqual(self.content, bytes(received) + rest)
+        commands = [
+            (c["command"], c["argument"]) for c in self.service.control("transfer_log")["commands"]
+        ]
+        self.assertIn(("REST", "100000"), commands)
+        self.assertEqual(1, self.service.control("faults")["faults"][0]["fired"])
+
+    def test_tls_before_the_transfer_command_as_libcurl_opens_it(self):
+        with self.alice.ftp() as ftp:
+            ftp.voidcmd("TYPE I")
+            host, port = ftplib.parse227(ftp.sendcmd("PASV"))
+            raw = socket.create_connection((host, port), timeout=10)
+            data = ftp.context.wrap_socket(raw, session=ftp.sock.session)
+            ftp.putcmd(f"RETR {self.location}")
+            self.assertTrue(ftp.getresp().startswith("125"))
+            received = bytearray()
+            while chunk := data.recv(65536):
+                received += chunk
+            data.close()
+            self.assertTrue(ftp.voidresp().startswith("226"))
+        self.assertEqual(self.content, bytes(received))
+
+    def test_upload_appends_resumes_and_commits_only_the_announced_size(self):
+        file_id, temp = self.start_upload()
+        payload = os.urandom(SIZE)
+        with self.alice.ftp() as ftp:
+            ftp.storbinary(f"STOR {temp}", io.BytesIO(payload[:1000]))
+            ftp.storbinary(f"APPE {temp}", io.BytesIO(payload[1000:5000]))
+            self.assertEqual(5000, ftp.size(temp))
+            failure = self.close_upload(file_id, temp, SIZE, expect_failure=True)
+            self.assertEqual(7, failure.type)
+            self.assertEqual(b"", self.service.content(file_id))  # nothing committed
+            ftp.storbinary(f"STOR {temp}", io.BytesIO(payload[1000:3000]), rest=1000)
+            self.assertEqual(3000, ftp.size(temp))
+            ftp.storbinary(f"STOR {temp}", io.BytesIO(payload[3000:]), rest=3000)
+        record = self.close_upload(file_id, temp, SIZE).records("File")[0]
+        self.assertEqual((str(SIZE), "1000"), (record.field("Size"), record.field("DateModified")))
+        self.assertEqual(payload, self.service.content(file_id))
+        # A close sent again after its reply was lost succeeds again and changes nothing.
+        self.close_upload(file_id, temp, SIZE)
+        self.assertEqual(4, self.close_upload(file_id, temp, 10, expect_failure=True).type)
+
+    def test_uploads_only_go_to_handed_out_locations(self):
+        with self.alice.ftp() as ftp:
+            for path in ("/uploads/made-up", f"/files/{self.file_id}", "/elsewhere"):
+                with self.assertRaisesRegex(ftplib.error_perm, "550"):
+                    ftp.storbinary(f"STOR {path}", io.BytesIO(b"x"))
+        self.assertEqual(self.content, self.service.content(self.file_id))
+
+    def test_cut_upload_keeps_the_bytes_before_the_cut(self):
+        file_id, temp = self.start_upload()
+        self.service.control("arm_transfer", direction="upload", kind="cut", after=70_000)
+        payload = os.urandom(SIZE)
+        ftp = self.alice.ftp()
+        try:
+            with self.assertRaises((ftplib.error_temp, OSError)):
+                ftp.storbinary(f"STOR {temp}", io.BytesIO(payload))
+        finally:
+            ftp.close()
+        self.assertEqual(70_000, self.service.control("file", temp_location=temp)["size"])
+
+    def test_refused_then_stalled_download(self):
+        self.service.control("arm_transfer", direction="download", kind="refuse")
+        self.service.control(
+            "arm_transfer", direction="download", kind="stall", after=1000, seconds=0.4
+        )
+        with self.alice.ftp() as ftp:
+            with self.assertRaisesRegex(ftplib.error_perm, "550"):
+                self.download(ftp)
+            started = time.monotonic()
+            self.assertEqual(self.content, self.download(ftp))
+            self.assertGreaterEqual(time.monotonic() - started, 0.4)
+
+
+@unittest.skipUnless(shutil.which("curl"), "the curl command line is not installed")
+class CurlTest(ServiceTest):
+    """libcurl opens data connections and resumes uploads its own way."""
+
+    def curl(self, *args):
+        session = self.alice
+        command = [
+            "curl",
+            "-sS",
+            "--ssl-reqd",
+            "-k",
+            "--max-time",
+            "20",
+            "-u",
+            f"{session.ftp_user}:{session.ftp_password}",
+            *args,
+        ]
+        completed = subprocess.run(command, capture_output=True, timeout=30)
+        self.assertEqual(0, completed.returncode, completed.stderr.decode())
+
+    def test_download_upload_and_resume_with_curl(self):
+        added = self.add_file(self.alice_id, "src.bin", size=SIZE, seed=9)
+        content = self.service.content(added["file_id"])
+        created = self.alice.ops(
+            "create_and_open_file",
+            dir_id="0",
+            dir_access="0",
+            name="dst.bin",
+            size=str(SIZE),
+            is_pro="0",
+        )
+        file_id, temp = created.records("File")[0].field("ID"), created.field("TempLocation")
+        with tempfile.TemporaryDirectory() as folder:
+            whole, part, tail = (os.path.join(folder, n) for n in ("whole", "part", "tail"))
+            self.curl(f"{self.alice.ftp_host}{added['location']}", "-o", whole)
+            self.curl("-C", "123456", f"{self.alice.ftp_host}{added['location']}", "-o", tail)
+            with open(part, "wb") as out:
+                out.write(content[:100_000])
+            self.curl("-T", part, f"{self.alice.ftp_host}{temp}")
+            self.curl("-C", "-", "-T", whole, f"{self.alice.ftp_host}{temp}")
+            with open(whole, "rb") as got, open(tail, "rb") as got_tail:
+                self.assertEqual((content, content[123456:]), (got.read(), got_tail.read()))
+        self.alice.ops(
+            "close_file_upload",
+            file_id=file_id,
+            temp_location=temp,
+            file_time="-1",
+            file_size=str(SIZE),
+            is_pro="0",
+        )
+        self.assertEqual(content, self.service.content(file_id))
+        commands = [c["command"] for c in self.service.control("transfer_log")["commands"]]
+        self.assertIn("APPE", commands)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,277 @@
+"""Folders and files: listings, names, properties, the trash, copies and moves."""
+
+import unittest
+
+from harness import ServiceTest, login
+
+
+class ListingTest(ServiceTest):
+    def test_records_carry_the_fields_the_client_reads(self):
+        dir_id = self.add_folder(
+            self.alice_id, "Docs", description="papers", access=1, is_home_folder=True
+        )
+        self.add_folder(self.alice_id, "Inner", parent=dir_id)
+        added = self.add_file(
+            self.alice_id,
+            "a.txt",
+            dir_id,
+            content="hello",
+            description="d",
+            price=2.5,
+            date_modified=1000,
+        )
+        root = self.alice.ops("list_dir", dir_id="0")
+        folder = root.records("Directory")[0]
+        self.assertEqual(
+            {
+                "ID": dir_id,
+                "Name": "Docs",
+                "Description": "papers",
+                "Access": "1",
+                "IsHomeFolder": "True",
+                "HasSubfolders": "True",
+                "Shared": "False",
+                "DateDeleted": "0",
+            },
+            {
+                k: folder.field(k)
+                for k in (
+                    "ID",
+                    "Name",
+                    "Description",
+                    "Access",
+                    "IsHomeFolder",
+                    "HasSubfolders",
+                    "Shared",
+                    "DateDeleted",
+                )
+            },
+        )
+        self.assertGreater(int(folder.field("DateCreated")), 0)
+        listing = self.alice.ops("list_dir", dir_id=dir_id)
+        self.assertEqual(["Inner"], self.names(listing))
+        record = listing.records("File")[0]
+        self.assertEqual(
+            {
+                "ID": added["file_id"],
+                "Name": "a.txt",
+                "Location": added["location"],
+                "Size": "5",
+                "Price": "2.5",
+                "DateModified": "1000",
+                "DateDeleted": "0",
+                "Description": "d",
+            },
+            {
+                k: record.field(k)
+                for k in (
+                    "ID",
+                    "Name",
+                    "Location",
+                    "Size",
+                    "Price",
+                    "DateModified",
+                    "DateDeleted",
+                    "Description",
+                )
+            },
+        )
+        self.assertTrue(record.field("DirectLink") and record.field("Link"))
+
+    def test_paths_and_unknown_or_foreign_items(self):
+        top = self.add_folder(self.alice_id, "Top")
+        inner = self.add_folder(self.alice_id, "In <1>", parent=top)
+        file_id = self.add_file(self.alice_id, "f.txt", inner)["file_id"]
+        self.assertEqual("/Top/In <1>", self.alice.ops("get_dir_path", dir_id=inner).field("Path"))
+        self.assertEqual(
+            "/Top/In <1>/f.txt", self.alice.ops("get_file_path", file_id=file_id).field("Path")
+        )
+        theirs = self.add_folder(self.bob_id, "Private")
+        for dir_id in ("777777", theirs, file_id):
+            self.assertEqual(2, self.alice.fails("list_dir", dir_id=dir_id).type)
+
+
+class NamesTest(ServiceTest):
+    def test_names_are_unique_per_folder_whatever_the_case(self):
+        self.add_folder(self.alice_id, "Music")
+        self.add_file(self.alice_id, "notes.txt")
+        common = {"dir_id": "0", "dir_access": "0"}
+        self.assertEqual(1, self.alice.fails("create_dir", name="MUSIC", **common).type)
+        self.assertEqual(1, self.alice.fails("create_dir", name="Notes.TXT", **common).type)
+        self.assertEqual(
+            1, self.alice.fails("create_file", name="music", size="0", is_pro="0", **common).type
+        )
+        self.assertEqual(
+            1,
+            self.alice.fails(
+                "create_and_open_file", name="NOTES.txt", size="3", is_pro="0", **common
+            ).type,
+        )
+        other = self.add_folder(self.alice_id, "Other")
+        self.alice.ops("create_dir", dir_id=other, dir_access="0", name="music")
+        self.alice.ops("rename_dir", dir_id=other, new_name="other")  # its own name, other case
+        self.assertEqual(1, self.alice.fails("rename_dir", dir_id=other, new_name="Music").type)
+        for bad in ("", "a/b", "a\\b", ".."):
+            self.assertEqual(4, self.alice.fails("create_dir", name=bad, **common).type)
+
+    def test_texts_survive_the_form_and_the_reply(self):
+        name = "Ünïcode = & + % # ? <x> 😀 ~ ;"
+        description = "line one\nline two with \\<escaped\\> and = & signs"
+        dir_id = self.alice.ops("create_dir", dir_id="0", dir_access="2", name=name).records(
+            "Directory"
+        )[0]
+        dir_id = dir_id.field("ID")
+        self.alice.ops("set_dir_description", dir_id=dir_id, description=description)
+        folder = self.alice.ops("list_dir", dir_id="0").records("Directory")[0]
+        self.assertEqual(
+            (name, description, "2"),
+            (folder.field("Name"), folder.field("Description"), folder.field("Access")),
+        )
+        self.assertEqual(
+            4, self.alice.fails("set_dir_description", dir_id=dir_id, description="ends\\").type
+        )
+
+
+class PropertiesTest(ServiceTest):
+    def test_setters_change_what_the_listing_shows(self):
+        file_id = self.add_file(self.alice_id, "f.bin")["file_id"]
+        self.alice.ops("set_file_description", file_id=file_id, description="new")
+        self.alice.ops("set_file_access", file_id=file_id, access="2")
+        self.alice.ops("set_file_price", file_id=file_id, price="10")
+        self.alice.ops("set_file_date", file_id=file_id, file_datetime="1234567890")
+        record = self.alice.ops("list_dir", dir_id="0").records("File")[0]
+        self.assertEqual(
+            ("new", "2", "10", "1234567890"),
+            tuple(record.field(k) for k in ("Description", "Access", "Price", "DateModified")),
+        )
+        dir_id = self.add_folder(self.alice_id, "D")
+        self.alice.ops("set_dir_access", dir_id=dir_id, access="1")
+        folder = self.alice.ops("list_dir", dir_id="0").records("Directory")[0]
+        self.assertEqual("1", folder.field("Access"))
+        self.assertEqual(4, self.alice.fails("set_dir_access", dir_id=dir_id, access="-1").type)
+        for action, params in (
+            ("set_file_access", {"access": "3"}),
+            ("set_file_price", {"price": "-1"}),
+            ("set_file_price", {"price": "x"}),
+            ("set_file_date", {"file_datetime": "soon"}),
+        ):
+            self.assertEqual(4, self.alice.fails(action, file_id=file_id, **params).type)
+
+
+class TrashTest(ServiceTest):
+    def test_trash_restore_and_remove(self):
+        docs = self.add_folder(self.alice_id, "Docs")
+        file_id = self.add_file(self.alice_id, "f.txt", docs, content="x")["file_id"]
+        self.alice.ops("move_file_to_trash", file_id=file_id)
+        self.alice.ops("move_dir_to_trash", dir_id=docs)
+        trash = self.alice.ops("list_trash_dir")
+        self.assertEqual(["Docs"], self.names(trash))
+        self.assertEqual(["f.txt"], self.names(trash, "File"))
+        self.assertTrue(all(int(r.field("DateDeleted")) > 0 for r in trash.children))
+        self.assertEqual([], self.alice.ops("list_dir", dir_id="0").children)
+        self.assertEqual(2, self.alice.fails("list_dir", dir_id=docs).type)
+        # A file whose folder is still in the trash comes back at the top.
+        self.alice.ops("restore_file_from_trash", file_id=file_id)
+        self.assertEqual(["f.txt"], self.names(self.alice.ops("list_dir", dir_id="0"), "File"))
+        self.assertEqual(4, self.alice.fails("restore_file_from_trash", file_id=file_id).type)
+        self.alice.ops("restore_dir_from_trash", dir_id=docs)
+        self.assertEqual([], self.alice.ops("list_trash_dir").children)
+        self.alice.ops("remove_dir", dir_id=docs)
+        self.alice.ops("remove_file", file_id=file_id)
+        self.assertEqual([], self.service.control("state")["items"])
+
+    def test_restore_into_a_taken_name_is_refused(self):
+        first = self.add_file(self.alice_id, "same.txt")["file_id"]
+        self.alice.ops("move_file_to_trash", file_id=first)
+        self.add_file(self.alice_id, "SAME.txt")
+        self.assertEqual(1, self.alice.fails("restore_file_from_trash", file_id=first).type)
+
+    def test_removing_a_folder_removes_its_contents_and_shares(self):
+        docs = self.add_folder(self.alice_id, "Docs")
+        self.add_file(self.alice_id, "inner.bin", docs, size=100)
+        self.service.control("add_share", owner_id=self.alice_id, dir_id=docs, user_id=self.bob_id)
+        self.alice.ops("remove_dir", dir_id=docs)
+        state = self.service.control("state")
+        self.assertEqual(([], []), (state["items"], state["shares"]))
+        self.assertEqual("0", self.alice.ops("get_storage_info").field("SpaceUsed"))
+
+
+class CopyTest(ServiceTest):
+    def test_copy_and_move_between_folders(self):
+        source = self.add_folder(self.alice_id, "Src")
+        target = self.add_folder(self.alice_id, "Dst")
+        added = self.add_file(self.alice_id, "f.bin", source, size=2000, seed=3)
+        copied = self.alice.ops(
+            "copy_file", src_file_id=added["file_id"], dst_dir_id=target, move="0", is_pro="0"
+        ).records("File")[0]
+        self.assertNotEqual(added["file_id"], copied.field("ID"))
+        self.assertEqual(
+            self.service.content(added["file_id"]), self.service.content(copied.field("ID"))
+        )
+        self.assertEqual(
+            1,
+            self.alice.fails(
+                "copy_file", src_file_id=added["file_id"], dst_dir_id=target, move="1", is_pro="0"
+            ).type,
+        )
+        self.alice.ops(
+            "copy_file", src_file_id=added["file_id"], dst_dir_id="0", move="1", is_pro="0"
+        )
+        self.assertEqual([], self.alice.ops("list_dir", dir_id=source).children)
+        self.assertEqual(["f.bin"], self.names(self.alice.ops("list_dir", dir_id="0"), "File"))
+        self.assertEqual("4000", self.alice.ops("get_storage_info").field("SpaceUsed"))
+
+
+class CreateTest(ServiceTest):
+    def test_create_file_and_dir_take_the_given_access(self):
+        dir_id = self.add_folder(self.alice_id, "Pub", access=1)
+        made = self.alice.ops(
+            "create_file", dir_id=dir_id, dir_access="1", name="new.txt", size="0", is_pro="0"
+        ).records("File")[0]
+        self.assertEqual(
+            ("new.txt", "1", "0"), (made.field("Name"), made.field("Access"), made.field("Size"))
+        )
+        opened = self.alice.ops(
+            "create_and_open_file",
+            dir_id=dir_id,
+            dir_access="1",
+            name="up.txt",
+            size="10",
+            is_pro="0",
+        )
+        self.assertTrue(opened.field("TempLocation").startswith("/uploads/"))
+        self.assertEqual("up.txt", opened.records("File")[0].field("Name"))
+        self.assertEqual(
+            ["new.txt", "up.txt"], self.names(self.alice.ops("list_dir", dir_id=dir_id), "File")
+        )
+
+    def test_space_is_checked_before_an_upload_starts(self):
+        self.service.control("reset")
+        user_id = self.service.control("add_user", name="small", password="pw", capacity=1000)[
+            "user_id"
+        ]
+        self.add_file(user_id, "big.bin", size=900)
+        small = login(self.service, "small", "pw")
+        self.assertEqual(
+            6,
+            small.fails(
+                "create_and_open_file",
+                dir_id="0",
+                dir_access="0",
+                name="more.bin",
+                size="200",
+                is_pro="0",
+            ).type,
+        )
+        small.ops(
+            "create_and_open_file",
+            dir_id="0",
+            dir_access="0",
+            name="ok.bin",
+            size="100",
+            is_pro="0",
+        )
+
+
+if __name__ == "__main__":
+    unittest.main()
