@@ -1,0 +1,145 @@
+// One sync job for one file or folder of a binding: an upload, a download or
+// a removal, run on a thread of its own. The task records its outcome in its
+// own state (done, stopped, or failed with a time, a message kind and a
+// text); it never calls the user interface and never touches the tables.
+#pragma once
+
+#include <boost/filesystem/path.hpp>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "syncer/binding.h"
+#include "syncer/task_environment.h"
+
+namespace syncer {
+
+class task {
+public:
+    // Kinds of job.
+    static constexpr int kind_upload = 0;
+    static constexpr int kind_download = 1;
+    static constexpr int kind_remove_local_file = 2;
+    static constexpr int kind_remove_local_folder = 3;
+    static constexpr int kind_remove_remote_file = 4;
+    static constexpr int kind_remove_remote_folder = 5;
+
+    // States.
+    static constexpr int state_queued = 0;
+    static constexpr int state_running = 1;
+    static constexpr int state_done = 2;
+    static constexpr int state_stop_requested = 3;
+    static constexpr int state_stopped = 4;
+    static constexpr int state_failed = 5;
+
+    // Read together under the task's lock.
+    struct status {
+        int state = state_queued;
+        int progress = 0;
+        std::int64_t size = -1;
+    };
+
+    // dir_remote: the remote folder that holds the file (kinds 0, 1, 4) or
+    // the folder to remove (5). dir_local: the local folder that holds the
+    // file (0, 1, 2) or the folder to remove (3). filename: the file's name in
+    // both folders. Throws create_directory_exception when the temporary
+    // folder can be neither found nor created. Without an environment the
+    // task runs against the real clock and the process's session.
+    task(const binding& owner, int kind, const std::wstring& dir_remote,
+         const std::wstring& dir_local, const std::wstring& filename,
+         std::shared_ptr<task_environment> environment = nullptr);
+    // Copies the job, its state and its last failure; the copy has a lock of
+    // its own and no thread.
+    task(const task& other);
+    task& operator=(const task&) = delete;
+    // Stops the task (waiting for its thread), never throws.
+    virtual ~task();
+
+    // "Sync task for " and the file name.
+    std::wstring get_description() const;
+    status get_state() const;
+    bool is_queued() const;
+    bool is_running() const;
+    bool is_done() const;
+    bool is_stopped() const;
+    bool is_failed() const;
+
+    // The last failure: its text, its message kind (0: the text stands alone)
+    // and when it happened (seconds since 1970, -1 before the first).
+    std::wstring get_message() const;
+    int get_error_kind() const;
+    std::int64_t get_fail_time() const;
+
+    const binding& get_binding() const { return binding_; }
+    int get_kind() const { return kind_; }
+    const std::wstring& get_dir_remote() const { return dir_remote_; }
+    const std::wstring& get_dir_local() const { return dir_local_; }
+    const std::wstring& get_filename() const { return filename_; }
+
+    // Strict order to find a task in a list: binding, then dir_local, then
+    // dir_remote (as paths), then filename (as text).
+    struct less {
+        bool operator()(const task& first, const task& second) const;
+    };
+
+    // Runs the job on a new thread, unless the previous run's thread is still
+    // busy; the state changes when the thread begins.
+    void start();
+    // Stops a queued, running or failed task: a running thread is asked to
+    // stop and waited for. Ends in state stopped.
+    void stop();
+    // A stopped or failed task becomes queued again (a pending stop request
+    // stays); the last failure is kept.
+    void reset();
+    // Under the lock; a pending stop request is only replaced by stopped.
+    void set_state(int state, int progress);
+    void set_progress(int progress);
+
+    // A new, empty file "temp<N>.tmp" in the temporary folder, with the
+    // smallest N free; created exclusively, so no two tasks of any process
+    // get the same one.
+    boost::filesystem::path make_temp_path() const;
+    // The folder "Calvimora" under the user's temporary folder, created when
+    // missing; throws create_directory_exception when that fails.
+    static boost::filesystem::path get_temp_directory();
+
+private:
+    class runner;
+    friend class runner;
+
+    // The thread body: runs the job and records how it ended.
+    void run();
+    // Sets state and progress; the caller holds lock_.
+    void apply_state(int state, int progress);
+    void set_size(std::int64_t size);
+    void record_failure(int error_kind, const std::wstring& message);
+
+    binding binding_;
+    int kind_;
+    std::wstring dir_remote_;
+    std::wstring dir_local_;
+    std::wstring filename_;
+    boost::filesystem::path temp_directory_;
+    std::shared_ptr<task_environment> environment_;
+
+    // Guards the fields below, which other threads read.
+    mutable std::mutex lock_;
+    int state_ = state_queued;
+    int progress_ = 0;
+    std::int64_t size_ = -1;
+    std::int64_t fail_time_ = -1;
+    int error_kind_ = 0;
+    std::wstring message_;
+    bool thread_running_ = false;
+    std::condition_variable thread_ended_;
+
+    // Serialises start, stop and destruction around the thread object.
+    std::mutex control_;
+    stop_signal stop_;
+    std::thread thread_;
+};
+
+}  // namespace syncer

@@ -1,0 +1,126 @@
+#include "syncer/task_runner.h"
+
+#include "syncer/paths.h"
+#include "syncer/user_interface.h"
+#include "vfs/directory.h"
+
+namespace syncer {
+
+task::runner::outcome task::runner::perform() {
+    interruption_point();
+    switch (owner_.kind_) {
+        case kind_upload:
+            return upload();
+        case kind_download:
+            return download();
+        case kind_remove_local_file:
+            return remove_local_file();
+        case kind_remove_local_folder:
+            return remove_local_folder();
+        case kind_remove_remote_file:
+            return remove_remote_file();
+        case kind_remove_remote_folder:
+            return remove_remote_folder();
+        default:
+            return done;
+    }
+}
+
+void task::runner::interruption_point() {
+    if (owner_.stop_.is_raised()) throw interrupted{};
+}
+
+void task::runner::retry_step(int kind, const std::wstring& failure_text, int& attempts) {
+    interruption_point();
+    if (--attempts <= 0) fail(kind, failure_text);
+    for (int slice = 0; slice < retry_delay * 10; ++slice) {
+        owner_.environment_->wait(wait_slice, owner_.stop_);
+        interruption_point();
+    }
+    interruption_point();
+}
+
+void task::runner::fail(int kind, const std::wstring& message) {
+    owner_.record_failure(kind, message);
+    throw final_failure{};
+}
+
+vfs::directory_ptr task::runner::remote_folder(const std::wstring& path, bool create) {
+    const vfs::client_ptr client = owner_.environment_->get_client();
+    return client->get_item_by_path(path, create);
+}
+
+vfs::item_ptr task::runner::remote_item(const vfs::directory_ptr& folder,
+                                        const std::wstring& name) {
+    try {
+        return folder->get_item(name, true);
+    } catch (const vfs::item_not_found_exception&) {
+        return nullptr;
+    }
+}
+
+// Names that reach local paths came from the service or from the local walk;
+// a name that would lead out of the binding's folder ends the task at once.
+void task::runner::check_local_names() {
+    const bool names_file = owner_.kind_ != kind_remove_local_folder;
+    if (!is_safe_local_folder(owner_.dir_local_) ||
+        (names_file && !is_plain_name(owner_.filename_)))
+        fail(message_kind::none, L"Invalid local path");
+}
+
+void task::runner::set_size(std::int64_t size) {
+    owner_.set_size(size);
+}
+
+void task::runner::report_progress(std::int64_t transferred, std::int64_t total) {
+    if (total > 0) owner_.set_progress(static_cast<int>(transferred * 100 / total));
+}
+
+task::runner::outcome task::runner::remove_local_file() {
+    check_local_names();
+    const auto path = local_path(owner_.dir_local_, owner_.filename_);
+    step(message_kind::remove_local, [&] {
+        if (path_exists(path)) remove_path(path);
+    });
+    return done;
+}
+
+task::runner::outcome task::runner::remove_local_folder() {
+    check_local_names();
+    const auto path = local_path(owner_.dir_local_);
+    step(message_kind::remove_local, [&] {
+        if (path_exists(path)) remove_tree(path);
+    });
+    return done;
+}
+
+task::runner::outcome task::runner::remove_remote_file() {
+    if (!is_plain_name(owner_.filename_)) fail(message_kind::none, L"Invalid remote name");
+    step(message_kind::remove_remote, [&] {
+        try {
+            const auto folder = remote_folder(owner_.dir_remote_, false);
+            folder->get_item(owner_.filename_, true);
+            folder->delete_item(owner_.filename_, true);
+        } catch (const vfs::item_not_found_exception&) {
+            // Already gone.
+        }
+    });
+    return done;
+}
+
+task::runner::outcome task::runner::remove_remote_folder() {
+    const std::wstring name = leaf_name(owner_.dir_remote_);
+    if (!is_plain_name(name)) fail(message_kind::none, L"Invalid remote name");
+    step(message_kind::remove_remote, [&] {
+        try {
+            const auto parent = remote_folder(parent_path(owner_.dir_remote_), false);
+            parent->get_item(name, true);
+            parent->delete_item(name, true);
+        } catch (const vfs::item_not_found_exception&) {
+            // Already gone.
+        }
+    });
+    return done;
+}
+
+}  // namespace syncer

@@ -1,0 +1,246 @@
+// The two transfers of a sync task: an upload sends a private copy of the
+// local file, a download fetches into a temporary file and only then puts it
+// in place of the local file, in one rename.
+#include <boost/pointer_cast.hpp>
+#include <optional>
+
+#include "syncer/task_runner.h"
+#include "syncer/user_interface.h"
+#include "utils/exceptions.h"
+#include "utils/filesystem.h"
+
+namespace syncer {
+
+namespace {
+
+const wchar_t* const remote_is_newer = L"Remote file is newer than local";
+const wchar_t* const local_is_newer = L"Local file is newer or remote file has zero length";
+const wchar_t* const size_mismatch =
+    L"The downloaded file does not have the size of the remote file";
+
+struct remote_state {
+    vfs::file_ptr file;
+    std::int64_t time = -1;
+    std::int64_t size = 0;
+};
+
+void copy_to_temporary(const boost::filesystem::path& source,
+                       const boost::filesystem::path& destination) {
+    try {
+        utils::filesystem::copy_file_ignoring_attributes(source, destination);
+    } catch (const utils::utils_exception& failure) {
+        throw local_error(decode_utf8(failure.what()));
+    }
+}
+
+std::int64_t size_of(const boost::filesystem::path& path) {
+    const auto state = file_state(path);
+    if (!state) throw local_error(L"\"" + path.wstring() + L"\" is missing");
+    return state->size;
+}
+
+}  // namespace
+
+task::runner::outcome task::runner::upload() {
+    check_local_names();
+    const bool in_place = owner_.binding_._type == binding::type_upload_only;
+    const auto local = local_path(owner_.dir_local_, owner_.filename_);
+    const auto local_state = file_state(local);
+    if (!local_state) return done;
+    const std::int64_t local_time = local_state->last_write_time;
+    std::int64_t local_size = local_state->size;
+    set_size(local_size);
+
+    const auto folder = step(message_kind::open_remote_folder,
+                             [&] { return remote_folder(owner_.dir_remote_, true); });
+    const remote_state existing = step(message_kind::open_remote_folder, [&] {
+        remote_state found;
+        found.file = boost::dynamic_pointer_cast<vfs::file>(remote_item(folder, owner_.filename_));
+        if (found.file) {
+            found.time = found.file->get_modification_date();
+            found.size = found.file->get_size();
+        }
+        return found;
+    });
+    if (existing.time > local_time) fail(message_kind::none, remote_is_newer);
+    if (existing.time == local_time && existing.size == local_size) return done;
+    if (in_place && !existing.file) return done;
+
+    vfs::file_ptr remote = existing.file;
+    boost::filesystem::path temp;
+    std::optional<local_file> source;
+    bool created = false;
+    try {
+        const auto source_path = step(message_kind::copy_to_temporary, [&] {
+            if (in_place) {
+                local_size = size_of(local);
+                return local;
+            }
+            remove_quietly(temp);
+            temp.clear();
+            temp = owner_.make_temp_path();
+            copy_to_temporary(local, temp);
+            local_size = size_of(temp);
+            return temp;
+        });
+        step(
+            message_kind::open_local_stream,
+            [&] { source.emplace(source_path, local_file::mode::read); }, text::dropped);
+        if (!remote) {
+            step(message_kind::create_remote_file, [&] {
+                remote = boost::dynamic_pointer_cast<vfs::file>(
+                    folder->create_file_alloc(owner_.filename_, local_size));
+                created = true;
+            });
+            if (!remote) fail(message_kind::create_remote_file, L"");
+        }
+        step(message_kind::open_remote_file,
+             [&] { remote->open(vfs::modeWrite | vfs::modeOverwrite, local_size); });
+
+        std::int64_t sent = 0;
+        for (;;) {
+            const std::size_t count = step(
+                message_kind::read_local_stream,
+                [&] { return source->read_at(buffer_.data(), buffer_.size(), sent); },
+                text::dropped);
+            if (count == 0) break;
+            // A failed write call takes none of its bytes, so a retry goes on
+            // from the last byte a call accepted.
+            std::size_t written = 0;
+            step(message_kind::write_remote_file, [&] {
+                while (written < count) {
+                    const int put =
+                        remote->write(buffer_.data() + written, static_cast<int>(count - written));
+                    if (put <= 0) throw local_error(L"");
+                    written += static_cast<std::size_t>(put);
+                }
+            });
+            sent += static_cast<std::int64_t>(count);
+            report_progress(sent, local_size);
+        }
+
+        // The stream is gone after a failed close, so it is not tried again.
+        interruption_point();
+        try {
+            source->close();
+        } catch (const local_error&) {
+            fail(message_kind::close_local_stream, L"");
+        }
+        source.reset();
+        step(message_kind::close_remote_file, [&] { remote->close(local_time); });
+    } catch (...) {
+        source.reset();
+        if (!in_place) remove_quietly(temp);
+        if (created) {
+            remote.reset();
+            try {
+                folder->delete_item(owner_.filename_, true);
+            } catch (...) {
+                // The file stays where it is; the next scan sees it.
+            }
+        }
+        throw;
+    }
+    // The upload is complete: a copy that cannot be removed is no failure.
+    if (!in_place) remove_quietly(temp);
+    return done;
+}
+
+task::runner::outcome task::runner::download() {
+    check_local_names();
+    const auto local = local_path(owner_.dir_local_, owner_.filename_);
+    const auto local_before = file_state(local);
+    const std::int64_t local_time = local_before ? local_before->last_write_time : -1;
+    const std::int64_t local_size = local_before ? local_before->size : 0;
+
+    const remote_state remote = step(message_kind::remote_file_info, [&] {
+        remote_state found;
+        vfs::item_ptr item;
+        try {
+            item = remote_item(remote_folder(owner_.dir_remote_, false), owner_.filename_);
+        } catch (const vfs::item_not_found_exception&) {
+            return found;
+        }
+        if (!item) return found;
+        found.file = boost::dynamic_pointer_cast<vfs::file>(item);
+        if (!found.file) throw local_error(L"");
+        found.time = found.file->get_modification_date();
+        found.size = found.file->get_size();
+        return found;
+    });
+    if (remote.time == -1) return done;
+    set_size(remote.size);
+    if (local_time > remote.time || remote.size == 0) fail(message_kind::none, local_is_newer);
+    if (local_time == remote.time && local_size == remote.size) return done;
+
+    const vfs::file_ptr& file = remote.file;
+    boost::filesystem::path temp;
+    std::optional<local_file> sink;
+    try {
+        temp = step(message_kind::make_temporary, [&] { return owner_.make_temp_path(); });
+        step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
+        step(
+            message_kind::open_local_stream, [&] { sink.emplace(temp, local_file::mode::write); },
+            text::dropped);
+
+        // Every byte goes to its own offset, so a retried read or write never
+        // repeats or skips one; a transfer that does not deliver the remote
+        // size is fetched again from the start.
+        int whole_attempts = attempts_per_step;
+        for (;;) {
+            std::int64_t received = 0;
+            while (!step(message_kind::read_remote_file, [&] { return file->is_eof(); })) {
+                const int count = step(message_kind::read_remote_file, [&] {
+                    return file->read(buffer_.data(), static_cast<int>(buffer_.size()));
+                });
+                if (count <= 0) break;
+                step(
+                    message_kind::write_local_stream,
+                    [&] {
+                        sink->write_at(buffer_.data(), static_cast<std::size_t>(count), received);
+                    },
+                    text::dropped);
+                received += count;
+                report_progress(received, remote.size);
+                if (received > remote.size) break;
+            }
+            if (received == remote.size) break;
+            retry_step(message_kind::read_remote_file, size_mismatch, whole_attempts);
+            step(message_kind::open_remote_file, [&] {
+                if (file->get_mode() != 0) file->close(-1);
+                file->open(vfs::modeRead, 0);
+            });
+            step(
+                message_kind::write_local_stream, [&] { sink->truncate(0); }, text::dropped);
+            owner_.set_progress(0);
+        }
+
+        interruption_point();
+        try {
+            sink->close();
+        } catch (const local_error&) {
+            fail(message_kind::close_local_stream, L"");
+        }
+        sink.reset();
+        step(message_kind::close_remote_file, [&] { file->close(-1); });
+        step(message_kind::create_local_folder, [&] {
+            const auto folder = local_path(owner_.dir_local_);
+            if (!path_exists(folder)) create_folders(folder);
+        });
+        // The local file is replaced only as the task found it: an edit made
+        // meanwhile is newer than what was fetched and stays.
+        const bool replaced = step(message_kind::copy_from_temporary, [&] {
+            return replace_file(temp, local, remote.time,
+                                [&] { return file_state(local) == local_before; });
+        });
+        if (!replaced) fail(message_kind::none, local_is_newer);
+    } catch (...) {
+        sink.reset();
+        remove_quietly(temp);
+        throw;
+    }
+    remove_quietly(temp);
+    return done;
+}
+
+}  // namespace syncer

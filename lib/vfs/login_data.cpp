@@ -1,0 +1,84 @@
+#include "vfs/login_data.h"
+
+#include <utf8.h>
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+#include <vector>
+
+#include "crypt/base64.h"
+#include "crypt/blowfish.h"
+#include "crypt/md5.h"
+#include "vfs/calvimora_exception.h"
+
+namespace vfs_calvimora {
+
+namespace {
+
+constexpr std::size_t key_text_length = 24;
+
+[[noreturn]] void invalid_parameter() {
+    throw exception(L"Login failed", L"Invalid parameter");
+}
+
+std::string key_text(const std::wstring& seed) {
+    std::string bytes;
+    utf8::utf32to8(seed.begin(), seed.end(), std::back_inserter(bytes));
+    return cm_crypt::md5(bytes).digest().substr(0, key_text_length);
+}
+
+std::string ascii(const std::wstring& text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (const wchar_t character : text) {
+        if (character < 0 || character > 0x7F) {
+            invalid_parameter();
+        }
+        narrow += static_cast<char>(character);
+    }
+    return narrow;
+}
+
+std::wstring decipher(const std::wstring& data, const std::string& key) {
+    if (key.empty()) {
+        invalid_parameter();
+    }
+    const std::string encoded = ascii(data);
+    std::vector<unsigned char> ciphertext(cm_crypt::base64_decoded_size_limit(encoded.size()));
+    const std::size_t length =
+        cm_crypt::base64_decode(encoded, ciphertext.data(), ciphertext.size());
+    if (length == 0 || length > max_login_data_bytes) {
+        invalid_parameter();
+    }
+    const unsigned char iv[8] = {};
+    const cm_crypt::blowfish context(reinterpret_cast<const unsigned char*>(key.data()), key.size(),
+                                     iv);
+    std::vector<unsigned char> plain(length);
+    cm_crypt::blowfish::crypt_buffer(cm_crypt::blowfish::cbc, plain.data(), ciphertext.data(),
+                                     context, length);
+    // The text ends at its first NUL, or with the deciphered bytes.
+    std::wstring text;
+    for (auto byte = plain.begin(); byte != plain.end() && *byte != 0; ++byte) {
+        if (*byte > 0x7F) {
+            invalid_parameter();
+        }
+        text += static_cast<wchar_t>(*byte);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring decipher_login_data(const std::wstring& data, const std::wstring& user_id,
+                                 const std::wstring& user_name, const std::wstring& password) {
+    try {
+        return decipher(data, key_text(user_id + user_name + password));
+    } catch (const std::exception&) {
+        // The digest, the UTF-8 conversion and the cipher report their
+        // failures as standard exceptions.
+        invalid_parameter();
+    }
+}
+
+}  // namespace vfs_calvimora

@@ -1,0 +1,151 @@
+#include "vfs/response_node.h"
+
+#include <boost/algorithm/string/replace.hpp>
+
+#include "vfs/calvimora_exception.h"
+
+namespace vfs_calvimora {
+
+namespace {
+
+struct tag {
+    std::size_t open;   // position of "<"
+    std::size_t close;  // position of ">"
+    bool closing;
+};
+
+[[noreturn]] void parse_failure() {
+    throw exception(L"Parse error", L"Server side error");
+}
+
+// The first delimiter at or after start that no backslash precedes; one
+// found right at start is taken whatever precedes it.
+std::size_t find_delimiter(const std::wstring& text, wchar_t delimiter, std::size_t start) {
+    for (std::size_t at = text.find(delimiter, start); at != std::wstring::npos;
+         at = text.find(delimiter, at + 1)) {
+        if (at == start || text[at - 1] != L'\\') {
+            return at;
+        }
+    }
+    parse_failure();
+}
+
+tag read_tag(const std::wstring& text, std::size_t start) {
+    tag found;
+    found.open = find_delimiter(text, L'<', start);
+    found.close = find_delimiter(text, L'>', found.open);
+    found.closing = found.close - found.open >= 2 && text[found.open + 1] == L'/';
+    return found;
+}
+
+std::wstring unescape(std::wstring text) {
+    boost::algorithm::replace_all(text, L"\\<", L"<");
+    boost::algorithm::replace_all(text, L"\\>", L">");
+    return text;
+}
+
+std::wstring escape(std::wstring text) {
+    boost::algorithm::replace_all(text, L"<", L"\\<");
+    boost::algorithm::replace_all(text, L">", L"\\>");
+    return text;
+}
+
+// Parses the element whose opening tag starts at or after start into node;
+// returns the position after its closing tag.
+std::size_t parse_element(const std::wstring& text, std::size_t start, int depth,
+                          response_node& node) {
+    if (depth > max_response_depth) {
+        parse_failure();
+    }
+    const tag opening = read_tag(text, start);
+    node.name = unescape(text.substr(opening.open + 1, opening.close - opening.open - 1));
+    node.kind = response_node::text_node;
+    std::size_t position = opening.close + 1;
+    for (;;) {
+        const tag next = read_tag(text, position);
+        if (next.closing) {
+            if (node.is_leaf()) {
+                node.text = unescape(text.substr(opening.close + 1, next.open - opening.close - 1));
+            }
+            return next.close + 1;
+        }
+        node.kind = response_node::element;
+        node.children.emplace_back();
+        position = parse_element(text, next.open, depth + 1, node.children.back());
+    }
+}
+
+std::vector<response_node> children_of_kind(const response_node& node,
+                                            response_node::node_kind kind) {
+    std::vector<response_node> found;
+    for (const auto& child : node.children) {
+        if (child.kind == kind) {
+            found.push_back(child);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+response_node::response_node(std::wstring name, std::vector<response_node> children)
+    : name(std::move(name)), kind(element), children(std::move(children)) {}
+
+response_node::response_node(std::wstring name, std::wstring text)
+    : name(std::move(name)), text(std::move(text)), kind(text_node) {}
+
+std::vector<response_node> response_node::element_children() const {
+    return children_of_kind(*this, element);
+}
+
+std::vector<response_node> response_node::text_children() const {
+    return children_of_kind(*this, text_node);
+}
+
+std::wstring response_node::to_xml() const {
+    const std::wstring tag_name = escape(name);
+    std::wstring out = L"<" + tag_name + L">" + escape(text);
+    for (const node_kind pass : {element, text_node}) {
+        for (const auto& child : children) {
+            if (child.kind == pass) {
+                out += child.to_xml();
+            }
+        }
+    }
+    return out + L"</" + tag_name + L">";
+}
+
+response_node parse_response(const std::wstring& text) {
+    response_node root;
+    parse_element(text, 0, 0, root);
+    return root;
+}
+
+std::wstring find_child_text(const response_node& node, const std::wstring& name) {
+    for (const auto& child : node.children) {
+        if (child.name == name) {
+            return child.text;
+        }
+    }
+    return std::wstring();
+}
+
+std::vector<response_node> children_by_name(const response_node& node, const std::wstring& name) {
+    std::vector<response_node> found;
+    for (const auto& child : node.children) {
+        if (child.name == name && !child.is_leaf()) {
+            found.push_back(child);
+        }
+    }
+    return found;
+}
+
+std::wstring trim_char(const std::wstring& text, wchar_t character) {
+    const std::size_t first = text.find_first_not_of(character);
+    if (first == std::wstring::npos) {
+        return std::wstring();
+    }
+    return text.substr(first, text.find_last_not_of(character) - first + 1);
+}
+
+}  // namespace vfs_calvimora

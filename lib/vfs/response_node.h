@@ -1,0 +1,58 @@
+// The tagged-text tree of the service's replies (and of the session's
+// Save-As list): elements whose content is either child elements or text.
+// A "<" or ">" inside a name or a text is written with a backslash before it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vfs_calvimora {
+
+struct response_node {
+    // An element holds child elements; a text node holds a text. A parsed
+    // element without child elements (a "leaf") is a text node.
+    enum node_kind { element = 0, text_node = 1 };
+
+    response_node() = default;
+    // An element node with these children.
+    response_node(std::wstring name, std::vector<response_node> children);
+    // A text node.
+    response_node(std::wstring name, std::wstring text);
+
+    bool is_leaf() const { return kind == text_node; }
+
+    // Copies of the children of that kind, in order.
+    std::vector<response_node> element_children() const;
+    std::vector<response_node> text_children() const;
+
+    // The node as tagged text: its tag, its text, its element children, its
+    // text children, its closing tag; "<" and ">" in names and texts are
+    // escaped, so parse_response gives the tree back.
+    std::wstring to_xml() const;
+
+    std::wstring name;
+    std::wstring text;
+    node_kind kind = text_node;
+    std::vector<response_node> children;
+};
+
+// Parses the first element of the text; whatever precedes its first "<" or
+// follows its closing tag is ignored, and a closing tag closes the open
+// element whatever name it carries. A missing "<" or ">", or elements nested
+// deeper than max_response_depth, throw vfs_calvimora::exception ("Parse
+// error", "Server side error").
+response_node parse_response(const std::wstring& text);
+
+inline constexpr int max_response_depth = 64;
+
+// The text of the first child of that name ("" when there is none).
+std::wstring find_child_text(const response_node& node, const std::wstring& name);
+
+// Copies of the children of that name that hold child elements (records),
+// in document order; leaf children of that name are left out.
+std::vector<response_node> children_by_name(const response_node& node, const std::wstring& name);
+
+// The text without the given character at either end.
+std::wstring trim_char(const std::wstring& text, wchar_t character);
+
+}  // namespace vfs_calvimora

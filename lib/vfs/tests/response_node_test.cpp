@@ -1,0 +1,142 @@
+#include "vfs/response_node.h"
+
+#include <gtest/gtest.h>
+
+#include "vfs/calvimora_exception.h"
+#include "vfs/reply_text.h"
+
+namespace vfs_calvimora {
+namespace {
+
+void expect_parse_error(const std::wstring& text) {
+    try {
+        parse_response(text);
+        ADD_FAILURE() << "no parse error";
+    } catch (const exception& failure) {
+        EXPECT_EQ(failure.get_title(), L"Parse error");
+        EXPECT_EQ(failure.get_text(), L"Server side error");
+    }
+}
+
+TEST(ParseResponse, ReadsFieldsAndRecordsInDocumentOrder) {
+    const response_node root = parse_response(
+        L"junk<Result><UserID>7</UserID>\n<Directory><ID>3</ID><Name>Docs</Name></Directory>"
+        L"<Empty></Empty></Result>trailing <garbage");
+    EXPECT_EQ(root.name, L"Result");
+    EXPECT_FALSE(root.is_leaf());
+    ASSERT_EQ(root.children.size(), 3u);
+    EXPECT_EQ(root.children[0].text, L"7");
+    EXPECT_TRUE(root.children[0].is_leaf());
+    const response_node& record = root.children[1];
+    EXPECT_EQ(record.kind, response_node::element);
+    EXPECT_EQ(record.text, L"");
+    EXPECT_EQ(find_child_text(record, L"Name"), L"Docs");
+    EXPECT_TRUE(root.children[2].is_leaf());
+    EXPECT_EQ(root.children[2].text, L"");
+}
+
+TEST(ParseResponse, UnescapesAngleBracketsInNamesAndTexts) {
+    const response_node root = parse_response(L"<R\\<1\\>><A>x \\< y \\> z</A></R>");
+    EXPECT_EQ(root.name, L"R<1>");
+    EXPECT_EQ(find_child_text(root, L"A"), L"x < y > z");
+}
+
+TEST(ParseResponse, AnyClosingTagClosesTheOpenElement) {
+    const response_node root = parse_response(L"<Result><A>1</B><C>2</Result></Whatever>");
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(find_child_text(root, L"C"), L"2");
+}
+
+TEST(ParseResponse, MissingDelimitersAreParseErrors) {
+    expect_parse_error(L"");
+    expect_parse_error(L"no tags at all");
+    expect_parse_error(L"<Result><A>1</A>");
+    expect_parse_error(L"<Result><A>1</A></Result");
+    expect_parse_error(L"<Result>\\</Result>");
+}
+
+TEST(ParseResponse, NestingIsBounded) {
+    auto nested = [](int depth) {
+        std::wstring text;
+        for (int level = 0; level <= depth; ++level) {
+            text += L"<N>";
+        }
+        text += L"x";
+        for (int level = 0; level <= depth; ++level) {
+            text += L"</N>";
+        }
+        return text;
+    };
+    EXPECT_NO_THROW(parse_response(nested(max_response_depth)));
+    expect_parse_error(nested(max_response_depth + 1));
+    expect_parse_error(nested(100000));
+}
+
+TEST(ResponseNode, ChildrenByNameSkipsLeavesAndFindChildTextDoesNot) {
+    const response_node root = parse_response(
+        L"<Result><Error>plain</Error><Error><Type>5</Type></Error><X><Error><Type>1</Type></Error>"
+        L"</X></Result>");
+    const auto errors = children_by_name(root, L"Error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(find_child_text(errors[0], L"Type"), L"5");
+    EXPECT_EQ(find_child_text(root, L"Error"), L"plain");
+    EXPECT_EQ(find_child_text(root, L"Missing"), L"");
+    EXPECT_TRUE(children_by_name(root, L"Missing").empty());
+}
+
+TEST(ResponseNode, WritesElementChildrenBeforeTextChildren) {
+    const response_node list(L"SaveAsFiles",
+                             {response_node(L"NewFile", L"C:\\a.txt"),
+                              response_node(L"Folder", std::vector<response_node>{}),
+                              response_node(L"NewFile", L"C:\\b.txt")});
+    EXPECT_EQ(list.to_xml(),
+              L"<SaveAsFiles><Folder></Folder><NewFile>C:\\a.txt</NewFile>"
+              L"<NewFile>C:\\b.txt</NewFile></SaveAsFiles>");
+    EXPECT_EQ(list.element_children().size(), 1u);
+    EXPECT_EQ(list.text_children().size(), 2u);
+    EXPECT_EQ(response_node(L"SaveAsFiles", std::vector<response_node>{}).to_xml(),
+              L"<SaveAsFiles></SaveAsFiles>");
+}
+
+TEST(ResponseNode, WrittenTextParsesBackToTheSameTree) {
+    const response_node list(
+        L"SaveAsFiles", {response_node(L"NewFile", L"a<b>c"), response_node(L"NewFile", L"d")});
+    const response_node parsed = parse_response(list.to_xml());
+    ASSERT_EQ(parsed.text_children().size(), 2u);
+    EXPECT_EQ(parsed.children[0].text, L"a<b>c");
+    EXPECT_EQ(parsed.children[1].text, L"d");
+    EXPECT_EQ(parsed.to_xml(), list.to_xml());
+}
+
+TEST(TrimChar, RemovesTheCharacterAtBothEndsOnly) {
+    EXPECT_EQ(trim_char(L"\n\nTrue\n", L'\n'), L"True");
+    EXPECT_EQ(trim_char(L"True \n", L'\n'), L"True ");
+    EXPECT_EQ(trim_char(L"a\nb", L'\n'), L"a\nb");
+    EXPECT_EQ(trim_char(L"\n\n", L'\n'), L"");
+    EXPECT_EQ(trim_char(L"", L'\n'), L"");
+}
+
+TEST(ReplyText, DecodesWholeCodePoints) {
+    const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";
+    EXPECT_EQ(decode_reply_text(bytes.data(), bytes.size()), L"a\u00E9\u20AC\U0001F600z");
+}
+
+TEST(ReplyText, DamagedSequencesBecomeReplacementCharacters) {
+    const std::string stray = "a\x80z";
+    EXPECT_EQ(decode_reply_text(stray.data(), stray.size()), L"a\uFFFDz");
+    const std::string cut = "a\xE2\x82";
+    EXPECT_EQ(decode_reply_text(cut.data(), cut.size()), L"a\uFFFD");
+    const std::string overlong = "\xC0\x80";
+    EXPECT_EQ(decode_reply_text(overlong.data(), overlong.size()).find(L'\0'), std::wstring::npos);
+    const std::string surrogate = "\xED\xA0\x80";
+    for (const wchar_t c : decode_reply_text(surrogate.data(), surrogate.size())) {
+        EXPECT_EQ(c, L'\uFFFD');
+    }
+    const std::string beyond = "\xF7\xBF\xBF\xBF";
+    for (const wchar_t c : decode_reply_text(beyond.data(), beyond.size())) {
+        EXPECT_EQ(c, L'\uFFFD');
+    }
+}
+
+}  // namespace
+}  // namespace vfs_calvimora

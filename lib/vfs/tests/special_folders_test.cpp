@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <boost/make_shared.hpp>
+#include <functional>
+
+#include "vfs/access_directory.h"
+#include "vfs/access_root_directory.h"
+#include "vfs/calvimora_exception.h"
+#include "vfs/service_address.h"
+#include "vfs/shared_directory.h"
+#include "vfs/shared_folders_container.h"
+#include "vfs/trash_directory.h"
+#include "vfs/users_directory.h"
+
+namespace vfs_calvimora {
+namespace {
+
+// Nothing here may reach a service: the address refuses every connection,
+// so an operation that sent a request would fail with "Request failed".
+class special_folders_test : public ::testing::Test {
+protected:
+    special_folders_test() { setenv(service_url_variable, "https://127.0.0.1:9", 1); }
+
+    static directory_record record(const std::wstring& id, const std::wstring& name) {
+        directory_record folder;
+        folder.id = id;
+        folder.name = name;
+        return folder;
+    }
+
+    static std::wstring failure_of(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const vfs::exception& failure) {
+            return failure.get_title() + L": " + failure.get_text();
+        }
+        return L"";
+    }
+
+    client session_;
+};
+
+TEST_F(special_folders_test, FixedFoldersHaveTheirOwnIdentity) {
+    struct expected {
+        boost::shared_ptr<directory> folder;
+        std::wstring id;
+        std::wstring name;
+        int type;
+        bool has_subfolders;
+    };
+    const std::vector<expected> folders{
+        {boost::make_shared<trash_directory>(session_), L"dir_trash", L"Trash", 128, false},
+        {boost::make_shared<shared_folders_container>(session_), L"dir_shared_folders_container",
+         L"Shared Folders", 32, true},
+        {boost::make_shared<users_directory>(session_, L"42", L"sam"), L"dir_ud_42", L"sam", 64,
+         true},
+        {boost::make_shared<access_root_directory>(session_), L"dir_root", L"", 1, false}};
+    for (const expected& each : folders) {
+        SCOPED_TRACE(std::string(each.id.begin(), each.id.end()));
+        EXPECT_EQ(each.id, each.folder->get_id());
+        EXPECT_EQ(each.name, each.folder->get_name());
+        EXPECT_EQ(L"0", each.folder->get_server_id());
+        EXPECT_EQ(L"", each.folder->get_path());
+        EXPECT_EQ(each.has_subfolders, each.folder->has_subdirectories());
+        EXPECT_EQ(-1, each.folder->get_creation_date());
+        EXPECT_EQ(-1, each.folder->get_delete_date());
+        EXPECT_TRUE(each.folder->is_fixed_folder());
+        EXPECT_FALSE(each.folder->is_plain_directory());
+        each.folder->set_folder_type(4);
+        EXPECT_EQ(each.type, each.folder->get_folder_type());
+    }
+    // Users folders of two users of one name stay apart by id.
+    EXPECT_NE(users_directory(session_, L"1", L"sam").get_id(),
+              users_directory(session_, L"2", L"sam").get_id());
+}
+
+TEST_F(special_folders_test, ClientOnlyFoldersTakeNothingIn) {
+    for (const boost::shared_ptr<directory>& folder : std::vector<boost::shared_ptr<directory>>{
+             boost::make_shared<trash_directory>(session_),
+             boost::make_shared<shared_folders_container>(session_),
+             boost::make_shared<users_directory>(session_, L"42", L"sam")}) {
+        const std::wstring refusal =
+            L": Nothing can be placed in the folder '" + folder->get_name() + L"'";
+        EXPECT_EQ(L"Error creating file" + refusal, failure_of([&] { folder->create_file(L"a"); }));
+        EXPECT_EQ(L"Error creating file" + refusal,
+                  failure_of([&] { folder->create_file_alloc(L"a", 1); }));
+        EXPECT_EQ(L"Error creating file" + refusal,
+                  failure_of([&] { folder->create_and_open_file(L"a", 6, 1); }));
+        EXPECT_EQ(L"Error creating directory" + refusal,
+                  failure_of([&] { folder->create_directory(L"a"); }));
+        EXPECT_EQ(L"Copy file failed" + refusal,
+                  failure_of([&] { folder->add_destination_params(); }));
+    }
+}
+
+TEST_F(special_folders_test, TopFoldersAreKnownByTheirIdNotTheirName) {
+    shared_directory top(session_, L"7", L"30", record(L"30", L"Projects"));
+    shared_directory below(session_, L"7", L"30", record(L"31", L"Projects"));
+    access_directory access_top(session_, L"40", record(L"40", L"Work"));
+    access_directory access_below(session_, L"40", record(L"41", L"Work"));
+    EXPECT_TRUE(top.is_fixed_folder());
+    EXPECT_FALSE(below.is_fixed_folder());
+    EXPECT_TRUE(access_top.is_fixed_folder());
+    EXPECT_FALSE(access_below.is_fixed_folder());
+    for (directory* folder : std::vector<directory*>{&top, &below, &access_top, &access_below}) {
+        folder->set_folder_type(4);
+        EXPECT_EQ(0, folder->get_folder_type());
+        EXPECT_FALSE(folder->is_plain_directory());
+        EXPECT_EQ(L"dir_" + folder->get_server_id(), folder->get_id());
+    }
+}
+
+TEST_F(special_folders_test, CopyDestinationsNameWhereTheyLie) {
+    directory own(session_, record(L"5", L"Mine"));
+    shared_directory shared(session_, L"7", L"30", record(L"31", L"Plans"));
+    access_directory access(session_, L"40", record(L"41", L"Sub"));
+    access_root_directory access_root(session_);
+
+    EXPECT_EQ((request_parameters{{L"dst_dir_id", L"5"}}), own.add_destination_params());
+    EXPECT_EQ((request_parameters{
+                  {L"dst_dir_id", L"31"}, {L"dst_share_id", L"30"}, {L"dst_share_user_id", L"7"}}),
+              shared.add_destination_params());
+    EXPECT_EQ((request_parameters{{L"dst_access_dir_id", L"40"}, {L"dst_dir_id", L"41"}}),
+              access.add_destination_params());
+    EXPECT_EQ((request_parameters{{L"dst_dir_id", L"0"}}), access_root.add_destination_params());
+}
+
+}  // namespace
+}  // namespace vfs_calvimora
