@@ -14,8 +14,6 @@ public:
     access_file(const client& session, std::wstring access_dir_id, const file_record& record,
                 int mode, const std::wstring& temp_location);
 
-    const std::wstring& get_access_dir_id() const { return access_dir_id_; }
-
 protected:
     void add_location_params(request_parameters& parameters) override;
     // "src_access_dir_id" of a copy or move.

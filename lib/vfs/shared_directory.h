@@ -27,9 +27,6 @@ public:
     // "dst_dir_id" with the share's "dst_share_user_id" and "dst_share_id".
     request_parameters add_destination_params() override;
 
-    const std::wstring& get_share_user_id() const { return share_user_id_; }
-    const std::wstring& get_share_id() const { return share_id_; }
-
 protected:
     void add_location_params(request_parameters& parameters) override;
     // Folders and files of the same share; a listing inside a share says

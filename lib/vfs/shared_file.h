@@ -15,9 +15,6 @@ public:
     shared_file(const client& session, std::wstring share_user_id, std::wstring share_id,
                 const file_record& record, int mode, const std::wstring& temp_location);
 
-    const std::wstring& get_share_user_id() const { return share_user_id_; }
-    const std::wstring& get_share_id() const { return share_id_; }
-
 protected:
     void add_location_params(request_parameters& parameters) override;
     // "src_share_user_id" and "src_share_id" of a copy or move.

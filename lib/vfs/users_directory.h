@@ -20,8 +20,6 @@ public:
     // share, each its own top folder.
     vfs::item_list list_items() override;
 
-    const std::wstring& get_user_id() const { return user_id_; }
-
 private:
     const std::wstring user_id_;
 };

@@ -4,11 +4,9 @@
 #include <boost/make_shared.hpp>
 #include <functional>
 
-#include "vfs/access_directory.h"
 #include "vfs/access_root_directory.h"
 #include "vfs/calvimora_exception.h"
 #include "vfs/service_address.h"
-#include "vfs/shared_directory.h"
 #include "vfs/shared_folders_container.h"
 #include "vfs/trash_directory.h"
 #include "vfs/users_directory.h"
@@ -21,13 +19,6 @@ namespace {
 class special_folders_test : public ::testing::Test {
 protected:
     special_folders_test() { setenv(service_url_variable, "https://127.0.0.1:9", 1); }
-
-    static directory_record record(const std::wstring& id, const std::wstring& name) {
-        directory_record folder;
-        folder.id = id;
-        folder.name = name;
-        return folder;
-    }
 
     static std::wstring failure_of(const std::function<void()>& call) {
         try {
@@ -92,38 +83,6 @@ TEST_F(special_folders_test, ClientOnlyFoldersTakeNothingIn) {
         EXPECT_EQ(L"Copy file failed" + refusal,
                   failure_of([&] { folder->add_destination_params(); }));
     }
-}
-
-TEST_F(special_folders_test, TopFoldersAreKnownByTheirIdNotTheirName) {
-    shared_directory top(session_, L"7", L"30", record(L"30", L"Projects"));
-    shared_directory below(session_, L"7", L"30", record(L"31", L"Projects"));
-    access_directory access_top(session_, L"40", record(L"40", L"Work"));
-    access_directory access_below(session_, L"40", record(L"41", L"Work"));
-    EXPECT_TRUE(top.is_fixed_folder());
-    EXPECT_FALSE(below.is_fixed_folder());
-    EXPECT_TRUE(access_top.is_fixed_folder());
-    EXPECT_FALSE(access_below.is_fixed_folder());
-    for (directory* folder : std::vector<directory*>{&top, &below, &access_top, &access_below}) {
-        folder->set_folder_type(4);
-        EXPECT_EQ(0, folder->get_folder_type());
-        EXPECT_FALSE(folder->is_plain_directory());
-        EXPECT_EQ(L"dir_" + folder->get_server_id(), folder->get_id());
-    }
-}
-
-TEST_F(special_folders_test, CopyDestinationsNameWhereTheyLie) {
-    directory own(session_, record(L"5", L"Mine"));
-    shared_directory shared(session_, L"7", L"30", record(L"31", L"Plans"));
-    access_directory access(session_, L"40", record(L"41", L"Sub"));
-    access_root_directory access_root(session_);
-
-    EXPECT_EQ((request_parameters{{L"dst_dir_id", L"5"}}), own.add_destination_params());
-    EXPECT_EQ((request_parameters{
-                  {L"dst_dir_id", L"31"}, {L"dst_share_id", L"30"}, {L"dst_share_user_id", L"7"}}),
-              shared.add_destination_params());
-    EXPECT_EQ((request_parameters{{L"dst_access_dir_id", L"40"}, {L"dst_dir_id", L"41"}}),
-              access.add_destination_params());
-    EXPECT_EQ((request_parameters{{L"dst_dir_id", L"0"}}), access_root.add_destination_params());
 }
 
 }  // namespace
