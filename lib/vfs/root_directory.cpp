@@ -1,6 +1,6 @@
 #include "vfs/root_directory.h"
 
-#include "vfs/special_folders.h"
+#include "vfs/root_children.h"
 
 namespace vfs_calvimora {
 

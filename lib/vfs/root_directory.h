@@ -21,7 +21,7 @@ public:
     void set_folder_type(int code) override;
 
 protected:
-    // The special folders a listing appends (special_folders.h); a test
+    // The special folders a listing appends (root_children.h); a test
     // puts its own in their place.
     virtual vfs::item_ptr make_shared_folders_container();
     virtual vfs::item_ptr make_trash_directory();

@@ -1,4 +1,4 @@
-#include "vfs/special_folders.h"
+#include "vfs/root_children.h"
 
 #include <boost/make_shared.hpp>
 

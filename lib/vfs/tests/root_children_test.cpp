@@ -16,9 +16,9 @@ namespace {
 
 // Nothing here may reach a service: the address refuses every connection,
 // so an operation that sent a request would fail with "Request failed".
-class special_folders_test : public ::testing::Test {
+class root_children_test : public ::testing::Test {
 protected:
-    special_folders_test() { setenv(service_url_variable, "https://127.0.0.1:9", 1); }
+    root_children_test() { setenv(service_url_variable, "https://127.0.0.1:9", 1); }
 
     static std::wstring failure_of(const std::function<void()>& call) {
         try {
@@ -32,7 +32,7 @@ protected:
     client session_;
 };
 
-TEST_F(special_folders_test, FixedFoldersHaveTheirOwnIdentity) {
+TEST_F(root_children_test, FixedFoldersHaveTheirOwnIdentity) {
     struct expected {
         boost::shared_ptr<directory> folder;
         std::wstring id;
@@ -66,7 +66,7 @@ TEST_F(special_folders_test, FixedFoldersHaveTheirOwnIdentity) {
               users_directory(session_, L"2", L"sam").get_id());
 }
 
-TEST_F(special_folders_test, ClientOnlyFoldersTakeNothingIn) {
+TEST_F(root_children_test, ClientOnlyFoldersTakeNothingIn) {
     for (const boost::shared_ptr<directory>& folder : std::vector<boost::shared_ptr<directory>>{
              boost::make_shared<trash_directory>(session_),
              boost::make_shared<shared_folders_container>(session_),
