@@ -148,6 +148,9 @@ class Store:
         self.users = {}
         self.access_accounts = {}
         self.items = {}
+        # Children by folder id, so listings and name checks do not walk the
+        # whole store (the benchmarks seed trees of 100,000 files).
+        self.children_of = {}
         self.shares = {}
         self.grants = []
         self.uploads = {}
@@ -229,11 +232,22 @@ class Store:
         """Live children of a folder, or of the owner's root when parent_id is "0"."""
         return [
             i
-            for i in self.items.values()
-            if i.parent_id == parent_id
-            and i.date_deleted == 0
-            and (parent_id != ROOT_ID or i.owner_id == owner_id)
+            for i in self.children_of.get(parent_id, {}).values()
+            if i.date_deleted == 0 and (parent_id != ROOT_ID or i.owner_id == owner_id)
         ]
+
+    def _attach(self, item):
+        self.items[item.id] = item
+        self.children_of.setdefault(item.parent_id, {})[item.id] = item
+
+    def _detach(self, item):
+        del self.items[item.id]
+        self.children_of.get(item.parent_id, {}).pop(item.id, None)
+
+    def _reparent(self, item, parent_id):
+        self.children_of.get(item.parent_id, {}).pop(item.id, None)
+        item.parent_id = parent_id
+        self.children_of.setdefault(parent_id, {})[item.id] = item
 
     def sorted_children(self, owner_id, parent_id):
         kids = self.children(owner_id, parent_id)
@@ -276,7 +290,7 @@ class Store:
         self.check_free_name(owner_id, parent_id, name)
         details.setdefault("date_created", self.now())
         folder = Folder(self._new_id("item"), owner_id, parent_id, name, **details)
-        self.items[folder.id] = folder
+        self._attach(folder)
         return folder
 
     def add_file(self, owner_id, parent_id, name, content=b"", **details):
@@ -285,7 +299,7 @@ class Store:
         details.setdefault("date_modified", self.now())
         item = File(self._new_id("item"), owner_id, parent_id, name, size=len(content), **details)
         self._write_content(item.id, content)
-        self.items[item.id] = item
+        self._attach(item)
         return item
 
     def copy_file(self, source, owner_id, parent_id):
@@ -304,14 +318,14 @@ class Store:
         staging = self.content_path(copy.id) + ".copy"
         shutil.copyfile(self.content_path(source.id), staging)
         os.replace(staging, self.content_path(copy.id))
-        self.items[copy.id] = copy
+        self._attach(copy)
         return copy
 
     def move_item(self, item, owner_id, parent_id):
         if item.parent_id == parent_id and item.owner_id == owner_id:
             return
         self.check_free_name(owner_id, parent_id, item.name)
-        item.parent_id = parent_id
+        self._reparent(item, parent_id)
         item.owner_id = owner_id
 
     def rename(self, item, new_name):
@@ -331,14 +345,14 @@ class Store:
         parent = self.items.get(item.parent_id)
         parent_id = item.parent_id if parent is not None and self.is_live(parent) else ROOT_ID
         self.check_free_name(item.owner_id, parent_id, item.name)
-        item.parent_id = parent_id
+        self._reparent(item, parent_id)
         item.date_deleted = 0
 
     def remove(self, item):
         """Removes an item and everything below it for good."""
         doomed = [i for i in self.items.values() if self.is_within(i, item.id)]
         for victim in doomed:
-            del self.items[victim.id]
+            self._detach(victim)
             if victim.is_folder:
                 self.shares = {k: s for k, s in self.shares.items() if s.folder_id != victim.id}
                 self.grants = [g for g in self.grants if g.folder_id != victim.id]
