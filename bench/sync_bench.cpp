@@ -1,0 +1,481 @@
+// The sync engine's speed against peers in the same run, on the stand-in
+// service:
+//
+// 1. A scan pass with nothing to do over N local files in a few hundred
+//    folders, bound to a remote tree that matches (seeded through the
+//    service's control endpoint): time per pass, the local walk against
+//    `find` over the same tree, peak memory per tracked file, and the bytes
+//    the pass wrote to the item tables.
+// 2. Small files uploaded by the engine (a sync manager on a scaled clock)
+//    against the curl tool uploading the same files to the same FTPS server,
+//    and how much of the engine's time its runner's cycle accounts for.
+//
+//   bench_sync [--files N[,N...]] [--uploads N] [--scale S]
+//              (default: 10000,100000 files; 1000 uploads of 1 KiB; scale 0.02)
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <boost/filesystem/operations.hpp>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "service_fixture.h"
+#include "syncer/answer.h"
+#include "syncer/binding_manager.h"
+#include "syncer/locked_operations.h"
+#include "syncer/manager.h"
+#include "syncer/scan_pass.h"
+#include "syncer/scan_walk.h"
+#include "utils/locale.h"
+#include "utils/time_scale.h"
+#include "vfs/calvimora_client.h"
+#include "vfs/response_node.h"
+#include "win/machine.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = boost::filesystem;
+using clock_type = std::chrono::steady_clock;
+using calvimora::testing::json_object;
+
+constexpr std::int64_t file_time = 1650000000;
+const std::wstring user = L"bench";
+const std::string password = "secret";
+
+double seconds_of(const std::function<void()>& run) {
+    const auto start = clock_type::now();
+    run();
+    return std::chrono::duration<double>(clock_type::now() - start).count();
+}
+
+std::string narrow(const std::wstring& text) {
+    return fs::path(text).string();
+}
+
+// Runs a program, its output discarded; throws when it fails.
+void run_program(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) throw std::runtime_error("cannot start " + arguments[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(arguments[0] + " failed");
+}
+
+long status_kib(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+    }
+    return 0;
+}
+
+// The process's peak resident size starts again from the current size.
+void reset_peak_memory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Identity of every file in a folder, to tell which ones a pass rewrote.
+std::map<std::string, std::pair<std::uint64_t, std::int64_t>> file_identities(
+    const fs::path& folder) {
+    std::map<std::string, std::pair<std::uint64_t, std::int64_t>> result;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        struct stat info {};
+        if (::stat(entry.path().c_str(), &info) != 0) continue;
+        result[entry.path().filename().string()] = {
+            info.st_ino, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec};
+    }
+    return result;
+}
+
+// A session of its own, and waits scaled as the engine's are.
+class bench_environment : public syncer::task_environment {
+public:
+    explicit bench_environment(vfs::client_ptr session) : session_(std::move(session)) {}
+    std::int64_t now() override {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+    void wait(std::chrono::milliseconds duration, const syncer::stop_signal& stop) override {
+        stop.wait_for(utils::scaled(duration));
+    }
+    std::chrono::microseconds real_length(std::chrono::milliseconds duration) override {
+        return utils::scaled(duration);
+    }
+    vfs::client_ptr get_client() override { return session_; }
+
+private:
+    vfs::client_ptr session_;
+};
+
+// Answers nothing: every binding of the benchmarks allows everything.
+class silent_ui : public syncer::user_interface {
+public:
+    int ask_question(int, const syncer::binding&, const std::wstring&, const std::wstring&,
+                     const std::wstring&, bool, bool) override {
+        ++questions;
+        return syncer::answer_code::no;
+    }
+    int report_error(int, const std::wstring&, const syncer::binding&, const std::wstring&,
+                     const std::wstring&, const std::wstring&, bool) override {
+        return 0;
+    }
+    int show_message(int) override { return syncer::message_shown; }
+    int show_result(int, const syncer::binding&, const std::wstring&, const std::wstring&,
+                    const std::wstring&) override {
+        return syncer::message_shown;
+    }
+    void tasks_changed() override {}
+    std::atomic<int> questions{0};
+};
+
+syncer::sync_rule allow_all() {
+    using enum syncer::sync_permission;
+    return syncer::sync_rule({yes, yes, yes, yes, yes, yes, yes, yes});
+}
+
+syncer::binding bind(const std::wstring& dir_remote, const fs::path& local) {
+    syncer::binding made(dir_remote, local.wstring(), L"", L"");
+    made._type = syncer::binding::type_user_choice;
+    made.rule = allow_all();
+    syncer::locked_add_binding(user, made);
+    return *syncer::locked_get_bindings(user).find(made);
+}
+
+// A service, a user logged in, a machine root.
+struct bench_world {
+    bench_world() {
+        utils::imbue_utf8_locale();
+        service.export_url();
+        user_id = service.add_user(narrow(user), password);
+        session = vfs_calvimora::client::log_in(user, fs::path(password).wstring(), L"bench-pc");
+        environment = std::make_shared<bench_environment>(session);
+    }
+
+    // Runs calls on several threads at once.
+    void in_parallel(std::size_t count, const std::function<void(std::size_t)>& call) {
+        std::atomic<std::size_t> next{0};
+        std::vector<std::thread> workers;
+        for (int worker = 0; worker < 16; ++worker) {
+            workers.emplace_back([&] {
+                for (std::size_t index; (index = next++) < count;) call(index);
+            });
+        }
+        for (auto& worker : workers) worker.join();
+    }
+
+    win_machine::scoped_root root;
+    calvimora::testing::service service;
+    std::string user_id;
+    vfs_calvimora::client_ptr session;
+    std::shared_ptr<syncer::task_environment> environment;
+};
+
+void bench_pass(std::size_t files) {
+    bench_world world;
+    const fs::path local = fs::path(world.root.path()) / "tree";
+    constexpr int top_folders = 20;
+    constexpr int sub_folders = 20;
+    const std::size_t per_folder = files / (top_folders * sub_folders);
+
+    // The same tree on both sides: a byte per file, the same time.
+    const std::string tree_id = world.service.add_folder(world.user_id, "0", "tree");
+    std::vector<std::string> folder_ids(top_folders * sub_folders);
+    std::vector<fs::path> folder_paths(folder_ids.size());
+    const double seeding = seconds_of([&] {
+        for (int top = 0; top < top_folders; ++top) {
+            const std::string top_name = "d" + std::to_string(top);
+            const std::string top_id = world.service.add_folder(world.user_id, tree_id, top_name);
+            for (int sub = 0; sub < sub_folders; ++sub) {
+                const std::string sub_name = "s" + std::to_string(sub);
+                const std::size_t index = static_cast<std::size_t>(top * sub_folders + sub);
+                folder_ids[index] = world.service.add_folder(world.user_id, top_id, sub_name);
+                folder_paths[index] = local / top_name / sub_name;
+                fs::create_directories(folder_paths[index]);
+            }
+        }
+        world.in_parallel(folder_ids.size() * per_folder, [&](std::size_t index) {
+            const std::size_t folder = index / per_folder;
+            const std::string name = "f" + std::to_string(index % per_folder) + ".txt";
+            world.service.control("add_file", json_object()
+                                                  .set("owner_id", world.user_id)
+                                                  .set("dir_id", folder_ids[folder])
+                                                  .set("name", name)
+                                                  .set("content", "x")
+                                                  .set("date_modified", file_time));
+            const fs::path path = folder_paths[folder] / name;
+            std::ofstream(path.native()) << "x";
+            fs::last_write_time(path, file_time);
+        });
+    });
+    const std::size_t tracked = folder_ids.size() * per_folder;
+
+    const syncer::binding pair = bind(L"tree", local);
+    silent_ui ui;
+    std::mutex tasks_lock;
+    syncer::task_list tasks;
+    std::mutex stopped_lock;
+    syncer::binding_set stopped;
+    syncer::stop_signal stop;
+    syncer::scan_shared shared{user,         ui,     world.environment, tasks_lock, tasks,
+                               stopped_lock, stopped};
+    int first_changes = 0;
+    const long resident_before = status_kib("VmRSS:");
+    reset_peak_memory();
+    const double first_pass =
+        seconds_of([&] { first_changes = syncer::scan_bindings(shared, false, stop).changed; });
+    const long first_peak = status_kib("VmHWM:");
+
+    const fs::path settings = syncer::binding_manager::get_settings_directory(user);
+    const auto tables_before = file_identities(settings);
+    world.service.requests(true);
+    reset_peak_memory();
+    int changes = 0;
+    const double pass =
+        seconds_of([&] { changes = syncer::scan_bindings(shared, false, stop).changed; });
+    const long peak = status_kib("VmHWM:");
+    std::size_t listings = 0;
+    for (const auto& request : world.service.requests(true))
+        listings += request.action == "list_dir";
+    std::int64_t table_bytes = 0;
+    for (const auto& [name, identity] : file_identities(settings)) {
+        const auto before = tables_before.find(name);
+        if (before == tables_before.end() || before->second != identity)
+            table_bytes += static_cast<std::int64_t>(fs::file_size(settings / name));
+    }
+
+    // Both walks, then the local walk alone against find over the same tree.
+    syncer::binding walked = pair;
+    syncer::collected_items both;
+    syncer::walk_context both_context{walked, both, ui, user, stop};
+    const double walks =
+        seconds_of([&] { syncer::collect_candidates(both_context, *world.session); });
+    syncer::collected_items found;
+    syncer::walk_context context{walked, found, ui, user, stop};
+    const double walk =
+        seconds_of([&] { syncer::walk_local(context, pair.dir_remote, pair.dir_local, true); });
+    const double find_names = seconds_of([&] { run_program({"find", local.string()}); });
+    const double find_stats = seconds_of([&] {
+        run_program({"find", local.string(), "-printf", "%T@ %s %p\n"});
+    });
+
+    const auto per_file = [&](long kib) {
+        return static_cast<double>(kib - resident_before) * 1024.0 / static_cast<double>(tracked);
+    };
+    std::printf("pass with nothing to do, %zu files in %zu folders (seeded in %.1f s)\n", tracked,
+                folder_ids.size(), seeding);
+    std::printf("  first pass (records every file)  %8.3f s  (%d tasks, %d questions)\n",
+                first_pass, first_changes, ui.questions.load());
+    std::printf("  pass with nothing to do          %8.3f s  (%d tasks)  %.1f us per file\n", pass,
+                changes, pass * 1e6 / static_cast<double>(tracked));
+    std::printf("    both walks                     %8.3f s  (%zu folder listings)\n", walks,
+                listings);
+    std::printf("    local walk                     %8.3f s  (%zu candidates)\n", walk,
+                found.candidates.size());
+    std::printf("  find (names)                     %8.3f s  local walk / find %.1f\n", find_names,
+                walk / find_names);
+    std::printf("  find -printf (time, size)        %8.3f s  local walk / find %.1f\n", find_stats,
+                walk / find_stats);
+    std::printf(
+        "  peak memory per tracked file     %8.0f bytes in the first pass, %.0f in the "
+        "pass with nothing to do\n",
+        per_file(first_peak), per_file(peak));
+    std::printf("  bytes written to the tables      %8lld\n", static_cast<long long>(table_bytes));
+    std::fflush(stdout);
+}
+
+// Live files of the user below "/<folder>/" with the given size.
+std::size_t stored_files(calvimora::testing::service& service, const std::string& owner,
+                         const std::string& folder, std::int64_t size) {
+    const auto state = service.control("state");
+    std::size_t count = 0;
+    for (const auto& [key, item] : state.get_child("items")) {
+        if (item.get<std::string>("owner_id") != owner) continue;
+        if (item.get<std::string>("is_folder") == "true" || item.get<std::string>("live") != "true")
+            continue;
+        if (item.get<std::string>("path").rfind("/" + folder + "/", 0) != 0) continue;
+        count += std::stoll(item.get<std::string>("size")) == size;
+    }
+    return count;
+}
+
+void bench_upload(std::size_t count) {
+    constexpr std::int64_t size = 1024;
+    bench_world world;
+    const fs::path local = fs::path(world.root.path()) / "up";
+    fs::create_directories(local);
+    for (std::size_t index = 0; index < count; ++index) {
+        const fs::path path = local / ("u" + std::to_string(index) + ".bin");
+        std::ofstream(path.native(), std::ios::binary) << std::string(size, 'u');
+        fs::last_write_time(path, file_time);
+    }
+    world.service.add_folder(world.user_id, "0", "up");
+    bind(L"up", local);
+
+    silent_ui ui;
+    double engine = 0;
+    {
+        const auto start = clock_type::now();
+        syncer::manager manager(user, &ui, world.environment);
+        while (stored_files(world.service, world.user_id, "up", size) < count)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        engine = std::chrono::duration<double>(clock_type::now() - start).count();
+    }
+
+    // curl: the same files to upload locations the service handed out, in
+    // one process that keeps its connection; the service's requests around
+    // them through the client's session.
+    const std::string folder_id = world.service.add_folder(world.user_id, "0", "curl");
+    std::vector<std::string> ids(count);
+    world.in_parallel(count, [&](std::size_t index) {
+        ids[index] = world.service.add_file(world.user_id, folder_id,
+                                            "c" + std::to_string(index) + ".bin", "");
+    });
+    std::vector<std::wstring> locations(count);
+    const double opening = seconds_of([&] {
+        for (std::size_t index = 0; index < count; ++index) {
+            const auto reply =
+                world.session->call_cm_operations({{L"action", L"open_file_upload"},
+                                                   {L"file_id", fs::path(ids[index]).wstring()},
+                                                   {L"size", std::to_wstring(size)},
+                                                   {L"is_pro", L"0"}});
+            locations[index] = vfs_calvimora::find_child_text(reply, L"TempLocation");
+        }
+    });
+    const fs::path config = fs::path(world.root.path()) / "curl.config";
+    {
+        std::ofstream out(config.native());
+        out << "ssl-reqd\ninsecure\nsilent\nshow-error\nuser = \""
+            << world.session->get_transfer_user() << ":" << world.session->get_transfer_password()
+            << "\"\n";
+        for (std::size_t index = 0; index < count; ++index) {
+            out << "upload-file = \"" << (local / ("u" + std::to_string(index) + ".bin")).string()
+                << "\"\nurl = \"" << world.session->get_transfer_host() << narrow(locations[index])
+                << "\"\n";
+        }
+    }
+    const double transfers = seconds_of([&] {
+        run_program({"curl", "--config", config.string()});
+    });
+    const double closing = seconds_of([&] {
+        for (std::size_t index = 0; index < count; ++index) {
+            world.session->call_cm_operations({{L"action", L"close_file_upload"},
+                                               {L"file_id", fs::path(ids[index]).wstring()},
+                                               {L"temp_location", locations[index]},
+                                               {L"file_time", std::to_wstring(file_time)},
+                                               {L"file_size", std::to_wstring(size)},
+                                               {L"is_pro", L"0"}});
+        }
+    });
+    if (stored_files(world.service, world.user_id, "curl", size) != count)
+        throw std::runtime_error("curl's uploads did not all arrive");
+
+    const double scale = utils::time_scale();
+    const double cycles = std::ceil(static_cast<double>(count) /
+                                    static_cast<double>(syncer::manager::most_running_tasks));
+    const double runner_floor = cycles * 5.0 * scale;
+    const double peer = opening + transfers + closing;
+    std::printf("%zu uploads of %lld bytes (engine on a clock scaled by %g)\n", count,
+                static_cast<long long>(size), scale);
+    std::printf("  engine (scan, runner, tasks)     %8.2f s\n", engine);
+    std::printf(
+        "  curl, one process                %8.2f s  (+ service requests: open %.2f s, "
+        "close %.2f s)\n",
+        transfers, opening, closing);
+    std::printf("  engine / (curl + requests)       %8.1f   engine / curl alone %.1f\n",
+                engine / peer, engine / transfers);
+    std::printf(
+        "  runner floor: %.0f cycles of 5 s  %8.2f s here, %.0f%% of the engine's time; "
+        "%.0f s at the real clock\n",
+        cycles, runner_floor, 100.0 * runner_floor / engine, cycles * 5.0);
+    std::printf("  engine without the runner floor  %8.2f s  (%.1f ms per file)\n",
+                engine - runner_floor,
+                1000.0 * (engine - runner_floor) / static_cast<double>(count));
+    std::fflush(stdout);
+}
+
+std::vector<std::size_t> counts_of(const std::string& text) {
+    std::vector<std::size_t> counts;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) counts.push_back(std::stoul(item));
+    return counts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::size_t> files{10000, 100000};
+    std::size_t uploads = 1000;
+    std::string scale = "0.02";
+    bool upload_only = false;
+    for (int index = 1; index < argc; ++index) {
+        const std::string option = argv[index];
+        const std::string value = index + 1 < argc ? argv[index + 1] : "";
+        if (option == "--files") {
+            files = counts_of(value);
+            ++index;
+        } else if (option == "--uploads") {
+            uploads = std::stoul(value);
+            ++index;
+        } else if (option == "--scale") {
+            scale = value;
+            ++index;
+        } else if (option == "--upload-only") {
+            upload_only = true;
+        } else {
+            std::fprintf(stderr,
+                         "usage: bench_sync [--files N[,N...]] [--uploads N] [--scale S]\n");
+            return 2;
+        }
+    }
+    try {
+        if (upload_only) {
+            bench_upload(uploads);
+            return 0;
+        }
+        for (const std::size_t count : files) bench_pass(count);
+        // The upload runs in a process of its own, whose clock is scaled.
+        setenv(utils::time_scale_variable, scale.c_str(), 1);
+        std::string self = fs::read_symlink("/proc/self/exe").string();
+        std::string count_text = std::to_string(uploads);
+        char* child_argv[] = {self.data(), const_cast<char*>("--upload-only"),
+                              const_cast<char*>("--uploads"), count_text.data(), nullptr};
+        pid_t child = -1;
+        if (posix_spawn(&child, self.c_str(), nullptr, nullptr, child_argv, environ) != 0)
+            throw std::runtime_error("cannot start the upload benchmark");
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "bench_sync: %s\n", failure.what());
+        return 1;
+    }
+}

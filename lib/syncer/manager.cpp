@@ -1,0 +1,375 @@
+#include "syncer/manager.h"
+
+#include <algorithm>
+#include <boost/filesystem/operations.hpp>
+#include <chrono>
+
+#include "syncer/binding_manager.h"
+#include "syncer/exceptions.h"
+#include "syncer/locked_operations.h"
+#include "syncer/paths.h"
+#include "syncer/scan_candidates.h"
+#include "syncer/scan_pass.h"
+#include "utils/filesystem.h"
+#include "utils/locale.h"
+#include "utils/time_scale.h"
+
+namespace syncer {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// Waits of the worker threads (scaled by the environment).
+constexpr milliseconds scan_wait_step{1000};
+constexpr int scan_wait_steps = 30;
+constexpr milliseconds scan_wait_after_failure{30000};
+constexpr milliseconds runner_period{5000};
+// A failed task starts again once its failure is older than this.
+constexpr std::chrono::seconds failed_task_restart_age{60};
+// Runner cycles a start may take before its thread is seen to begin.
+constexpr int start_grace_cycles = 2;
+
+const wchar_t* const default_remote_folder = L"Calvimora";
+const wchar_t* const busy_text = L"Syncing manager is busy";
+
+binding default_binding(const std::wstring& user_name) {
+    binding result(default_remote_folder, manager::get_files_saved_directory(user_name).wstring(),
+                   L"", L"");
+    result._type = binding::type_saved_files;
+    result._mode = 1;
+    result.can_recourse_subdirs = sync_permission::yes;
+    result.rule = binding::default_rule();
+    return result;
+}
+
+double restart_age_seconds() {
+    return std::chrono::duration<double>(utils::scaled(failed_task_restart_age)).count();
+}
+
+}  // namespace
+
+manager::manager(const std::wstring& user_name, user_interface* ui)
+    : manager(user_name, ui, real_task_environment()) {}
+
+manager::manager(const std::wstring& user_name, user_interface* ui,
+                 std::shared_ptr<task_environment> environment)
+    : user_name_(user_name), ui_(ui), environment_(std::move(environment)) {
+    utils::imbue_utf8_locale();
+    try {
+        if (binding_manager::load_with_backup(user_name_))
+            ui_->show_message(information_table_restored);
+        binding_manager::purge_orphan_rules(user_name_);
+    } catch (...) {
+        // The table is read again by every pass; a damaged one fails those.
+    }
+    const binding saved_files = default_binding(user_name_);
+    if (!locked_has_binding(user_name_, saved_files)) locked_add_binding(user_name_, saved_files);
+    start_scan_thread();
+    runner_.start([this](const stop_signal& stop) { runner_thread(stop); });
+}
+
+manager::~manager() {
+    scan_.stop();
+    runner_.stop();
+    stop_every_task();
+    {
+        // Destroying the tasks waits for whatever thread of theirs is left,
+        // so the temporary folder is emptied only once no task uses it.
+        std::lock_guard<std::mutex> guard(tasks_lock_);
+        tasks_.clear();
+    }
+    try {
+        clean_up();
+    } catch (...) {
+        // Tidying is best effort.
+    }
+}
+
+void manager::stop_every_task() noexcept {
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+    for (task_entry& entry : tasks_) {
+        try {
+            entry.job.stop();
+        } catch (...) {
+            // The task's destructor tries once more.
+        }
+    }
+}
+
+std::list<task> manager::get_tasks() const {
+    // Read before the lock, so the task list is never held while waiting
+    // for the binding table's mutex.
+    binding_set bindings;
+    bool readable = true;
+    try {
+        bindings = locked_get_bindings(user_name_);
+    } catch (...) {
+        readable = false;
+    }
+    std::unique_lock<std::mutex> guard(tasks_lock_, std::try_to_lock);
+    if (!guard.owns_lock()) throw busy_exception(__PRETTY_FUNCTION__, busy_text);
+    std::list<task> result;
+    if (!readable) return result;
+    try {
+        for (const task_entry& entry : tasks_) {
+            if (!entry.job.is_done() && bindings.contains(entry.job.get_binding()))
+                result.push_back(entry.job);
+        }
+    } catch (...) {
+        // Whatever was collected.
+    }
+    return result;
+}
+
+void manager::stop_all() {
+    const binding_set bindings = locked_get_bindings(user_name_);
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    stopped_.insert(bindings.begin(), bindings.end());
+    std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+    for (task_entry& entry : tasks_) {
+        forget_start(entry);
+        entry.job.stop();
+    }
+}
+
+void manager::resume_all() {
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    stopped_.clear();
+    std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+    for (task_entry& entry : tasks_) {
+        forget_start(entry);
+        entry.job.reset();
+    }
+}
+
+void manager::stop_binding(const binding& target) {
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    stopped_.insert(target);
+    std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+    for (task_entry& entry : tasks_) {
+        if (!entry.job.get_binding().is_same_as(target)) continue;
+        forget_start(entry);
+        entry.job.stop();
+    }
+}
+
+void manager::resume_binding(const binding& target) {
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    stopped_.erase(target);
+    std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+    for (task_entry& entry : tasks_) {
+        if (!entry.job.get_binding().is_same_as(target)) continue;
+        forget_start(entry);
+        entry.job.reset();
+    }
+}
+
+task_list::iterator manager::find_task(const task& target, const char* context) {
+    const task::less less;
+    const auto found = std::find_if(tasks_.begin(), tasks_.end(), [&](const task_entry& entry) {
+        return !less(entry.job, target) && !less(target, entry.job);
+    });
+    if (found == tasks_.end()) throw task_not_found_exception(context, target.get_description());
+    return found;
+}
+
+void manager::stop_task(const task& target) {
+    std::lock_guard<std::mutex> guard(tasks_lock_);
+    task_entry& entry = *find_task(target, __PRETTY_FUNCTION__);
+    forget_start(entry);
+    entry.job.stop();
+}
+
+void manager::restart_task(const task& target) {
+    std::lock_guard<std::mutex> guard(tasks_lock_);
+    task_entry& entry = *find_task(target, __PRETTY_FUNCTION__);
+    forget_start(entry);
+    entry.job.reset();
+}
+
+void manager::remove_binding(const binding& target) {
+    scan_.stop();
+    try {
+        locked_remove_binding(user_name_, target);
+    } catch (...) {
+        start_scan_thread();
+        throw;
+    }
+    std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
+    stopped_.erase(target);
+    {
+        // A removed binding's tasks would otherwise go on unseen.
+        std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
+        for (auto entry = tasks_.begin(); entry != tasks_.end();) {
+            if (entry->job.get_binding().is_same_as(target)) {
+                entry->job.stop();
+                entry = tasks_.erase(entry);
+            } else {
+                ++entry;
+            }
+        }
+    }
+    start_scan_thread();
+}
+
+void manager::start_scan_thread() {
+    scan_.start([this](const stop_signal& stop) { scan_thread(stop); });
+}
+
+void manager::scan_thread(const stop_signal& stop) {
+    bool first = true;
+    for (;;) {
+        try {
+            scan_shared shared{user_name_, *ui_,          environment_, tasks_lock_,
+                               tasks_,     stopped_lock_, stopped_};
+            const scan_result result = scan_bindings(shared, first, stop);
+            first = false;
+            if (result.changed != 0) ui_->tasks_changed();
+            wait_between_passes(result.failed_forced, stop);
+        } catch (const thread_interrupted&) {
+            throw;
+        } catch (...) {
+            interruptible_wait(*environment_, scan_wait_after_failure, stop);
+        }
+    }
+}
+
+void manager::wait_between_passes(const binding_set& failed_forced, const stop_signal& stop) {
+    for (int step = 0; step < scan_wait_steps; ++step) {
+        const binding_set bindings = locked_get_bindings(user_name_);
+        const bool asked = std::any_of(bindings.begin(), bindings.end(), [&](const binding& b) {
+            return b.force_sync_once && !failed_forced.contains(b);
+        });
+        if (asked) return;
+        interruptible_wait(*environment_, scan_wait_step, stop);
+    }
+}
+
+void manager::runner_thread(const stop_signal& stop) {
+    for (;;) {
+        try {
+            int started = 0;
+            {
+                std::lock_guard<std::mutex> guard(tasks_lock_);
+                started = start_due_tasks();
+            }
+            if (started != 0) ui_->tasks_changed();
+        } catch (...) {
+            // The next cycle tries again.
+        }
+        interruptible_wait(*environment_, runner_period, stop);
+    }
+}
+
+int manager::start_due_tasks() {
+    for (task_entry& entry : tasks_) {
+        if (!entry.start_pending) continue;
+        const bool began = entry.job.get_state().state != entry.start_state ||
+                           entry.job.get_fail_time() != entry.start_fail_time;
+        if (began || --entry.start_cycles_left < 0) entry.start_pending = false;
+    }
+    int started = 0;
+    const std::int64_t now = environment_->now();
+    for (int free = most_running_tasks - count_running_tasks(); free > 0; --free) {
+        task_entry* const next = next_task_to_start(now);
+        if (next == nullptr) break;
+        next->start_state = next->job.get_state().state;
+        next->start_fail_time = next->job.get_fail_time();
+        next->start_cycles_left = start_grace_cycles;
+        next->start_pending = true;
+        next->job.start();
+        ++started;
+    }
+    return started;
+}
+
+int manager::count_running_tasks() const {
+    return static_cast<int>(std::count_if(
+        tasks_.begin(), tasks_.end(),
+        [](const task_entry& entry) { return entry.start_pending || entry.job.is_running(); }));
+}
+
+task_entry* manager::next_task_to_start(std::int64_t now) {
+    const double restart_age = restart_age_seconds();
+    for (task_entry& entry : tasks_) {
+        if (entry.start_pending) continue;
+        if (entry.job.is_queued()) return &entry;
+        if (entry.job.is_failed() &&
+            static_cast<double>(now - entry.job.get_fail_time()) > restart_age)
+            return &entry;
+    }
+    return nullptr;
+}
+
+boost::filesystem::path manager::get_files_saved_directory(const std::wstring& user_name) {
+    if (!is_plain_name(user_name))
+        throw syncer_exception(__PRETTY_FUNCTION__,
+                               "User name " + to_utf8(user_name) + " is not a folder name");
+    utils::imbue_utf8_locale();
+    const boost::filesystem::path folder =
+        utils::filesystem::get_app_data_directory() / L"Calvimora" / user_name / L"files_saved";
+    check_create_directory(folder);
+    return folder;
+}
+
+boost::filesystem::path manager::get_manager_temp_directory() {
+    const boost::filesystem::path folder = utils::filesystem::get_temp_directory() / L"Calvimora";
+    check_create_directory(folder);
+    return folder;
+}
+
+void manager::check_create_directory(const boost::filesystem::path& folder) {
+    if (boost::filesystem::exists(folder)) return;
+    if (!boost::filesystem::create_directories(folder))
+        throw create_directory_exception(__PRETTY_FUNCTION__, folder);
+}
+
+bool manager::clean_up() {
+    try {
+        remove_empty_folders(get_files_saved_directory(user_name_));
+    } catch (...) {
+        // The temporary folder is tidied all the same.
+    }
+    try {
+        return clear_temp_directory();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool manager::remove_empty_folders(const boost::filesystem::path& folder) {
+    namespace fs = boost::filesystem;
+    bool only_files_left = true;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        try {
+            if (fs::is_symlink(entry.symlink_status())) continue;
+            if (!fs::is_directory(entry.status())) continue;
+            const bool emptied = remove_empty_folders(entry.path());
+            if (emptied && !has_visible_files(entry.path().wstring())) {
+                fs::remove(entry.path());
+            } else {
+                only_files_left = false;
+            }
+        } catch (...) {
+            only_files_left = false;
+        }
+    }
+    return only_files_left;
+}
+
+bool manager::clear_temp_directory() {
+    namespace fs = boost::filesystem;
+    bool all_removed = true;
+    for (const fs::directory_entry& entry : fs::directory_iterator(get_manager_temp_directory())) {
+        try {
+            fs::remove(entry.path());
+        } catch (...) {
+            all_removed = false;
+        }
+    }
+    return all_removed;
+}
+
+}  // namespace syncer

@@ -1,0 +1,83 @@
+#include <boost/filesystem/operations.hpp>
+
+#include "syncer/paths.h"
+#include "syncer/scan_interruption.h"
+#include "syncer/scan_walk.h"
+#include "vfs/exceptions.h"
+
+namespace syncer {
+
+namespace {
+
+void collect_single_file(walk_context& context, vfs::client& client) {
+    const binding& owner = context.owner;
+    const local_state folder = probe_local(owner.dir_local);
+    context.found.local_complete = folder.exists && folder.is_directory;
+    interruption_point(context.stop);
+    vfs::directory_ptr remote_folder;
+    try {
+        remote_folder = client.get_item_by_path(owner.dir_remote, false);
+    } catch (const vfs::item_not_found_exception&) {
+        context.found.remote_complete = false;
+        add_candidate(context.found.candidates, owner.dir_remote, owner.dir_local, owner.filename,
+                      -1, 0, context.stop);
+        return;
+    }
+    interruption_point(context.stop);
+    vfs::item_ptr remote_file;
+    try {
+        // Fresh from the server: a cached listing may be older than the pass.
+        remote_file = remote_folder->get_item(owner.filename, true);
+    } catch (const vfs::item_not_found_exception&) {
+        add_candidate(context.found.candidates, owner.dir_remote, owner.dir_local, owner.filename,
+                      -1, 0, context.stop);
+        return;
+    }
+    add_remote_file_candidate(context, owner.dir_remote, owner.dir_local, owner.filename,
+                              remote_file);
+}
+
+void collect_folder(walk_context& context, vfs::client& client) {
+    const binding& owner = context.owner;
+    const local_state root = probe_local(owner.dir_local);
+    if (root.exists && root.is_directory) {
+        walk_local(context, owner.dir_remote, owner.dir_local, true);
+    } else {
+        context.found.local_complete = false;
+    }
+    try {
+        const vfs::directory_ptr remote_root = client.get_item_by_path(owner.dir_remote, false);
+        walk_remote(context, remote_root, owner.dir_remote, owner.dir_local, true);
+    } catch (const vfs::item_not_found_exception&) {
+        context.found.remote_complete = false;
+    }
+}
+
+}  // namespace
+
+void collect_candidates(walk_context& context, vfs::client& client) {
+    if (!context.owner.filename.empty()) {
+        collect_single_file(context, client);
+    } else {
+        collect_folder(context, client);
+    }
+}
+
+void remove_unchanged_saved_copies(candidate_set& candidates) {
+    for (const sync_item& candidate : candidates) {
+        if (candidate.filename.empty() || candidate.last_time_local == -1 ||
+            candidate.last_time_remote == -1)
+            continue;
+        if (candidate.last_time_local != candidate.last_time_remote ||
+            candidate.local_size != candidate.remote_size)
+            continue;
+        boost::system::error_code failure;
+        boost::filesystem::remove(
+            native_local_path(join_path(candidate.dir_local, candidate.filename)), failure);
+        if (failure) continue;
+        candidate.last_time_local = -1;
+        candidate.local_size = 0;
+    }
+}
+
+}  // namespace syncer

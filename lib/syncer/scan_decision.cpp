@@ -1,0 +1,116 @@
+#include "syncer/scan_decision.h"
+
+#include "syncer/sync_rule.h"
+#include "syncer/task.h"
+#include "syncer/user_interface.h"
+
+namespace syncer {
+
+namespace {
+
+// Permission indexes in rule order.
+constexpr int can_upload = 0;
+constexpr int can_download = 1;
+constexpr int can_overwrite_upload = 2;
+constexpr int can_overwrite_download = 3;
+constexpr int can_remove_remote = 4;
+constexpr int can_remove_remote_dir = 5;
+constexpr int can_remove_local = 6;
+constexpr int can_remove_local_dir = 7;
+
+item_transfer leave() {
+    return {item_outcome::leave, {}};
+}
+
+item_transfer record() {
+    return {item_outcome::record, {}};
+}
+
+item_transfer ask(int permission, int message_kind, int task_kind) {
+    return {item_outcome::ask, {permission, message_kind, task_kind}};
+}
+
+item_step removal_step(const sync_item& found) {
+    const bool remote_gone = found.last_time_remote == -1;
+    if (found.filename.empty()) {
+        return remote_gone ? item_step{can_remove_local_dir, message_kind::remove_local_folder,
+                                       task::kind_remove_local_folder}
+                           : item_step{can_remove_remote_dir, message_kind::remove_remote_folder,
+                                       task::kind_remove_remote_folder};
+    }
+    return remote_gone ? item_step{can_remove_local, message_kind::remove_local_file,
+                                   task::kind_remove_local_file}
+                       : item_step{can_remove_remote, message_kind::remove_remote_file,
+                                   task::kind_remove_remote_file};
+}
+
+item_transfer plan_transfer(const binding& owner, const sync_item& found) {
+    if (found.filename.empty()) return record();
+    if (found.last_time_remote <= found.last_time_local ||
+        owner._type == binding::type_upload_only) {
+        return found.last_time_remote == -1
+                   ? ask(can_upload, message_kind::upload_new, task::kind_upload)
+                   : ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
+    }
+    // The remote side is newer. An empty remote file is not fetched and not
+    // recorded, so it is looked at again next pass. When the local file has
+    // content, the empty one (as an upload cut short leaves it) is
+    // overwritten: nothing is lost that way.
+    if (found.remote_size == 0) {
+        if (found.local_size > 0)
+            return ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
+        return leave();
+    }
+    return found.last_time_local == -1
+               ? ask(can_download, message_kind::download_new, task::kind_download)
+               : ask(can_overwrite_download, message_kind::download_newer, task::kind_download);
+}
+
+}  // namespace
+
+item_plan plan_item(const binding& owner, const sync_item& found, const sync_item& stored,
+                    const collected_items& walk) {
+    item_plan plan;
+    const bool local_gone = found.last_time_local == -1;
+    const bool remote_gone = found.last_time_remote == -1;
+    if (local_gone && never_acts_on_local_absence(owner)) return plan;
+    // What is gone from a side that was not fully seen may still be there:
+    // decide nothing about it until a complete walk.
+    if ((local_gone && stored.last_time_local != -1 && !walk.local_complete) ||
+        (remote_gone && stored.last_time_remote != -1 && !walk.remote_complete))
+        return plan;
+    if (found.last_time_remote == stored.last_time_remote &&
+        found.last_time_local == stored.last_time_local && owner._type != binding::type_upload_only)
+        return plan;
+    if (found.last_time_remote == found.last_time_local && found.remote_size == found.local_size) {
+        plan.transfer = record();
+        return plan;
+    }
+    if (local_gone && remote_gone) {
+        plan.transfer = record();
+        return plan;
+    }
+    const bool both_were_known = stored.last_time_remote != -1 && stored.last_time_local != -1;
+    if (both_were_known && (local_gone || remote_gone)) {
+        const bool survivor_unchanged = local_gone
+                                            ? found.last_time_remote == stored.last_time_remote
+                                            : found.last_time_local == stored.last_time_local;
+        if (survivor_unchanged) plan.removal = removal_step(found);
+    }
+    plan.transfer = plan_transfer(owner, found);
+    return plan;
+}
+
+bool is_removal(int task_kind) {
+    return task_kind == task::kind_remove_local_file ||
+           task_kind == task::kind_remove_local_folder ||
+           task_kind == task::kind_remove_remote_file ||
+           task_kind == task::kind_remove_remote_folder;
+}
+
+bool is_folder_removal(int task_kind) {
+    return task_kind == task::kind_remove_local_folder ||
+           task_kind == task::kind_remove_remote_folder;
+}
+
+}  // namespace syncer

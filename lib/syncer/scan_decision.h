@@ -1,0 +1,67 @@
+// What the comparison of one candidate with its stored record calls for:
+// nothing, recording the times found, or a step that needs a permission
+// (a removal first, then a transfer when the removal is refused). Pure: the
+// questions and the task list are the caller's.
+#pragma once
+
+#include <optional>
+
+#include "syncer/binding.h"
+#include "syncer/scan_candidates.h"
+#include "syncer/sync_item.h"
+
+namespace syncer {
+
+// A step the scan may queue: the permission it needs (rule order), the
+// question asked when that permission is open, and the task kind.
+struct item_step {
+    int permission = 0;
+    int message_kind = 0;
+    int task_kind = 0;
+};
+
+enum class item_outcome {
+    leave,   // no task, stored times unchanged: looked at again next pass
+    record,  // no task, the times found become the stored ones
+    ask,     // the step, if its permission allows it; else record
+};
+
+struct item_transfer {
+    item_outcome outcome = item_outcome::leave;
+    item_step step;  // for ask
+};
+
+struct item_plan {
+    // Asked first; when refused, the transfer part decides.
+    std::optional<item_step> removal;
+    item_transfer transfer;
+};
+
+// The plan for a candidate found now against its stored record (times -1
+// when there was none).
+//
+// Removal is planned only when both sides were known, one side is gone now,
+// and the other side is unchanged since the stored time: a file changed on
+// the surviving side is transferred instead. When the side that is gone was
+// not fully walked (missing root, walk ended early), nothing is decided.
+item_plan plan_item(const binding& owner, const sync_item& found, const sync_item& stored,
+                    const collected_items& walk);
+
+// Whether a step removes something.
+bool is_removal(int task_kind);
+bool is_folder_removal(int task_kind);
+
+// Every stored record that no candidate matches gets times -1 and sizes 0,
+// so an item gone from both sides is forgotten and comes back as new.
+template <typename Table>
+void forget_vanished_items(Table& table, const candidate_set& candidates) {
+    for (const sync_item& stored : table) {
+        if (candidates.contains(stored)) continue;
+        stored.last_time_remote = -1;
+        stored.last_time_local = -1;
+        stored.remote_size = 0;
+        stored.local_size = 0;
+    }
+}
+
+}  // namespace syncer

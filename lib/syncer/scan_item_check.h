@@ -1,0 +1,36 @@
+// One binding's candidates checked against its item table, in key order,
+// under the task-list lock: each is left alone, recorded, or (with the
+// permission its step needs) turned into a queued task.
+#pragma once
+
+#include <memory>
+
+#include "syncer/binding.h"
+#include "syncer/items_manager.h"
+#include "syncer/scan_candidates.h"
+#include "syncer/scan_questions.h"
+#include "syncer/scan_task_list.h"
+
+namespace syncer {
+
+struct binding_turn {
+    const binding& owner;
+    items_manager& table;
+    task_list& tasks;
+    // The binding is stopped: its new tasks are stopped at once.
+    bool stopped;
+    permission_questions& questions;
+    const collected_items& found;
+    const std::shared_ptr<task_environment>& environment;
+    const stop_signal& stop;
+};
+
+// Checks every candidate; returns how many tasks were queued.
+//
+// A folder is removed only when everything below it on that side is being
+// removed in this pass (every file has its removal task; nothing hidden,
+// unnamed or unlisted remains). Otherwise only what was decided is removed
+// and the folder stays, its times recorded as for a refused removal.
+int check_candidates(binding_turn& turn);
+
+}  // namespace syncer

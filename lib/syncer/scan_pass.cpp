@@ -1,0 +1,81 @@
+#include "syncer/scan_pass.h"
+
+#include "syncer/exceptions.h"
+#include "syncer/items_manager.h"
+#include "syncer/locked_operations.h"
+#include "syncer/scan_decision.h"
+#include "syncer/scan_interruption.h"
+#include "syncer/scan_item_check.h"
+#include "syncer/scan_questions.h"
+#include "syncer/scan_walk.h"
+
+namespace syncer {
+
+namespace {
+
+// One binding's turn; adds the tasks it queued to changed.
+void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::client& client,
+                  remembered_answers& answers, int& changed, const stop_signal& stop) {
+    binding owner = listed;
+    collected_items found;
+    walk_context walk{owner, found, shared.ui, shared.user_name, stop};
+    collect_candidates(walk, client);
+    if (first && owner._type == binding::type_saved_files)
+        remove_unchanged_saved_copies(found.candidates);
+
+    std::optional<sync_permission> recursion;
+    {
+        items_manager table(owner, shared.user_name);
+        if (found.local_complete && found.remote_complete)
+            forget_vanished_items(table, found.candidates);
+        std::unique_lock<std::mutex> stopped_guard(shared.stopped_lock);
+        std::lock_guard<std::mutex> tasks_guard(shared.tasks_lock);
+        const bool stopped = shared.stopped.contains(owner);
+        stopped_guard.unlock();
+        permission_questions questions(shared.ui, owner, table, answers);
+        binding_turn turn{owner,     table, shared.tasks,       stopped,
+                          questions, found, shared.environment, stop};
+        changed += check_candidates(turn);
+        recursion = questions.recursion_to_store();
+    }
+
+    // The binding table only once the item table is closed: its mutex comes
+    // first everywhere.
+    if (recursion) {
+        try {
+            locked_set_recurse_permission(shared.user_name, owner, *recursion);
+        } catch (const binding_not_found_exception&) {
+            // Removed meanwhile: nothing left to keep the answer for.
+        }
+    }
+    if (owner.force_sync_once) locked_reset_force_sync_once(shared.user_name, owner);
+}
+
+}  // namespace
+
+scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& stop) {
+    interruption_point(stop);
+    const binding_set bindings = locked_get_bindings(shared.user_name);
+    scan_result result;
+    {
+        std::lock_guard<std::mutex> guard(shared.tasks_lock);
+        result.changed = purge_tasks_of_removed_bindings(shared.tasks, bindings) +
+                         purge_done_tasks(shared.tasks);
+    }
+    const vfs::client_ptr client = shared.environment->get_client();
+    remembered_answers answers{};
+    for (const binding& listed : bindings) {
+        if (listed._mode == 0 && !listed.force_sync_once) continue;
+        try {
+            scan_binding(shared, listed, first, *client, answers, result.changed, stop);
+        } catch (const thread_interrupted&) {
+            throw;
+        } catch (...) {
+            // This binding is abandoned for this pass; the others go on.
+            if (listed.force_sync_once) result.failed_forced.insert(listed);
+        }
+    }
+    return result;
+}
+
+}  // namespace syncer

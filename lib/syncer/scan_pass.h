@@ -1,0 +1,45 @@
+// One scan pass: every active binding's two sides walked, compared with its
+// item table, questions asked, tasks queued.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "syncer/binding.h"
+#include "syncer/scan_task_list.h"
+#include "syncer/task_environment.h"
+#include "syncer/user_interface.h"
+
+namespace syncer {
+
+// The manager's state a pass works on. Locks are taken stopped set first,
+// then task list; the task list is held through a binding's whole check,
+// questions included.
+struct scan_shared {
+    const std::wstring& user_name;
+    user_interface& ui;
+    const std::shared_ptr<task_environment>& environment;
+    std::mutex& tasks_lock;
+    task_list& tasks;
+    std::mutex& stopped_lock;
+    binding_set& stopped;
+};
+
+struct scan_result {
+    // Tasks purged plus tasks queued.
+    int changed = 0;
+    // Bindings that asked for a pass of their own (force_sync_once) and whose
+    // turn failed: they keep the flag, but do not cut the wait before the
+    // next pass short.
+    binding_set failed_forced;
+};
+
+// Runs one pass. first: the scan thread's first pass (the saved-files
+// folder's clean-up runs then). Throws when the pass cannot run at all (the
+// binding table unreadable, nobody logged in); a failure inside one
+// binding's turn abandons that binding only. thread_interrupted ends the
+// pass.
+scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& stop);
+
+}  // namespace syncer

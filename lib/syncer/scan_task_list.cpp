@@ -1,0 +1,70 @@
+#include "syncer/scan_task_list.h"
+
+#include "syncer/paths.h"
+
+namespace syncer {
+
+bool is_task_for(const task& job, const std::wstring& dir_remote, const std::wstring& dir_local,
+                 const std::wstring& filename) {
+    return job.get_filename() == filename && paths_equal(job.get_dir_remote(), dir_remote) &&
+           paths_equal(job.get_dir_local(), dir_local);
+}
+
+task_list::iterator find_task_for(task_list& tasks, const std::wstring& dir_remote,
+                                  const std::wstring& dir_local, const std::wstring& filename) {
+    for (auto entry = tasks.begin(); entry != tasks.end(); ++entry) {
+        if (is_task_for(entry->job, dir_remote, dir_local, filename)) return entry;
+    }
+    return tasks.end();
+}
+
+bool has_running_task_for(const task_list& tasks, const std::wstring& dir_remote,
+                          const std::wstring& dir_local, const std::wstring& filename) {
+    for (const task_entry& entry : tasks) {
+        if (entry.job.is_running() && is_task_for(entry.job, dir_remote, dir_local, filename))
+            return true;
+    }
+    return false;
+}
+
+task_entry& queue_task(task_list& tasks, const binding& owner, int kind,
+                       const std::wstring& dir_remote, const std::wstring& dir_local,
+                       const std::wstring& filename,
+                       const std::shared_ptr<task_environment>& environment, bool stopped) {
+    auto position = tasks.end();
+    for (auto entry = tasks.begin(); entry != tasks.end(); ++entry) {
+        if (entry->job.get_binding().is_same_as(owner)) position = std::next(entry);
+    }
+    task_entry& added =
+        *tasks.emplace(position, owner, kind, dir_remote, dir_local, filename, environment);
+    if (stopped) added.job.stop();
+    return added;
+}
+
+int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& bindings) {
+    int erased = 0;
+    for (auto entry = tasks.begin(); entry != tasks.end();) {
+        if (entry->job.is_stopped() && !bindings.contains(entry->job.get_binding())) {
+            entry = tasks.erase(entry);
+            ++erased;
+        } else {
+            ++entry;
+        }
+    }
+    return erased;
+}
+
+int purge_done_tasks(task_list& tasks) {
+    int erased = 0;
+    for (auto entry = tasks.begin(); entry != tasks.end();) {
+        if (entry->job.is_done()) {
+            entry = tasks.erase(entry);
+            ++erased;
+        } else {
+            ++entry;
+        }
+    }
+    return erased;
+}
+
+}  // namespace syncer
