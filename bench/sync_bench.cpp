@@ -222,18 +222,21 @@ void bench_pass(std::size_t files) {
                 fs::create_directories(folder_paths[index]);
             }
         }
-        world.in_parallel(folder_ids.size() * per_folder, [&](std::size_t index) {
-            const std::size_t folder = index / per_folder;
-            const std::string name = "f" + std::to_string(index % per_folder) + ".txt";
-            world.service.control("add_file", json_object()
-                                                  .set("owner_id", world.user_id)
-                                                  .set("dir_id", folder_ids[folder])
-                                                  .set("name", name)
-                                                  .set("content", "x")
-                                                  .set("date_modified", file_time));
-            const fs::path path = folder_paths[folder] / name;
-            std::ofstream(path.native()) << "x";
-            fs::last_write_time(path, file_time);
+        std::vector<std::string> names(per_folder);
+        for (std::size_t index = 0; index < per_folder; ++index)
+            names[index] = "f" + std::to_string(index) + ".txt";
+        world.in_parallel(folder_ids.size(), [&](std::size_t folder) {
+            world.service.control("add_files", json_object()
+                                                   .set("owner_id", world.user_id)
+                                                   .set("dir_id", folder_ids[folder])
+                                                   .set("names", names)
+                                                   .set("content", "x")
+                                                   .set("date_modified", file_time));
+            for (const std::string& name : names) {
+                const fs::path path = folder_paths[folder] / name;
+                std::ofstream(path.native()) << "x";
+                fs::last_write_time(path, file_time);
+            }
         });
     });
     const std::size_t tracked = folder_ids.size() * per_folder;

@@ -121,6 +121,23 @@ def add_file(app, args):
     }
 
 
+def add_files(app, args):
+    """Several files of one content in one folder: seeds large trees quickly."""
+    names = args.get("names")
+    if not isinstance(names, list) or not all(isinstance(n, str) for n in names):
+        raise ControlError("'names' must be a list of texts")
+    store = app.store
+    owner_id, dir_id = _text(args, "owner_id"), _text(args, "dir_id", ROOT_ID)
+    _live_folder(store, owner_id, dir_id)
+    content = _content(args)
+    store.check_space(owner_id, len(content) * len(names))
+    details = {}
+    if "date_modified" in args:
+        details["date_modified"] = int(args["date_modified"])
+    ids = [store.add_file(owner_id, dir_id, name, content, **details).id for name in names]
+    return {"file_ids": ids}
+
+
 def add_share(app, args):
     share = app.store.add_share(
         _text(args, "owner_id"),
@@ -246,6 +263,7 @@ VERBS = {
         add_access,
         add_folder,
         add_file,
+        add_files,
         add_share,
         grant_access,
         add_notification,

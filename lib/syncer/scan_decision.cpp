@@ -53,14 +53,8 @@ item_transfer plan_transfer(const binding& owner, const sync_item& found) {
                    : ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
     }
     // The remote side is newer. An empty remote file is not fetched and not
-    // recorded, so it is looked at again next pass. When the local file has
-    // content, the empty one (as an upload cut short leaves it) is
-    // overwritten: nothing is lost that way.
-    if (found.remote_size == 0) {
-        if (found.local_size > 0)
-            return ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
-        return leave();
-    }
+    // recorded, so it is looked at again next pass.
+    if (found.remote_size == 0) return leave();
     return found.last_time_local == -1
                ? ask(can_download, message_kind::download_new, task::kind_download)
                : ask(can_overwrite_download, message_kind::download_newer, task::kind_download);

@@ -114,6 +114,17 @@ class NamesTest(ServiceTest):
         for bad in ("", "a/b", "a\\b", ".."):
             self.assertEqual(4, self.alice.fails("create_dir", name=bad, **common).type)
 
+    def test_files_seeded_together_obey_the_same_names_rule(self):
+        dir_id = self.add_folder(self.alice_id, "Seeded")
+        self.service.control(
+            "add_files", owner_id=self.alice_id, dir_id=dir_id, names=["a", "b"], content="x",
+            date_modified=1000,
+        )
+        files = self.alice.ops("list_dir", dir_id=dir_id).records("File")
+        self.assertEqual(["a", "b"], sorted(f.field("Name") for f in files))
+        with self.assertRaises(Exception):
+            self.service.control("add_files", owner_id=self.alice_id, dir_id=dir_id, names=["A"])
+
     def test_texts_survive_the_form_and_the_reply(self):
         name = "Ünïcode = & + % # ? <x> 😀 ~ ;"
         description = "line one\nline two with \\<escaped\\> and = & signs"
