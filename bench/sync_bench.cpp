@@ -12,7 +12,6 @@
 //
 //   bench_sync [--files N[,N...]] [--uploads N] [--scale S]
 //              (default: 10000,100000 files; 1000 uploads of 1 KiB; scale 0.02)
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "run_program.h"
 #include "service_fixture.h"
 #include "syncer/answer.h"
 #include "syncer/binding_manager.h"
@@ -67,25 +67,6 @@ double seconds_of(const std::function<void()>& run) {
 
 std::string narrow(const std::wstring& text) {
     return fs::path(text).string();
-}
-
-// Runs a program, its output discarded; throws when it fails.
-void run_program(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " + arguments[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(arguments[0] + " failed");
 }
 
 long status_kib(const char* field) {
@@ -285,9 +266,9 @@ void bench_pass(std::size_t files) {
     syncer::walk_context context{walked, found, ui, user, stop};
     const double walk =
         seconds_of([&] { syncer::walk_local(context, pair.dir_remote, pair.dir_local, true); });
-    const double find_names = seconds_of([&] { run_program({"find", local.string()}); });
+    const double find_names = seconds_of([&] { bench_support::run_program({"find", local.string()}); });
     const double find_stats = seconds_of([&] {
-        run_program({"find", local.string(), "-printf", "%T@ %s %p\n"});
+        bench_support::run_program({"find", local.string(), "-printf", "%T@ %s %p\n"});
     });
 
     const auto per_file = [&](long kib) {
@@ -386,7 +367,7 @@ void bench_upload(std::size_t count) {
         }
     }
     const double transfers = seconds_of([&] {
-        run_program({"curl", "--config", config.string()});
+        bench_support::run_program({"curl", "--config", config.string()});
     });
     const double closing = seconds_of([&] {
         for (std::size_t index = 0; index < count; ++index) {

@@ -6,9 +6,6 @@
 //
 // Prints MiB/s of each and the ratio, for downloads and for uploads, and
 // the cost of one buffer hand-over measured on its own.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/make_shared.hpp>
@@ -24,13 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "run_program.h"
 #include "service_fixture.h"
 #include "vfs/calvimora_client.h"
 #include "vfs/calvimora_exception.h"
 #include "vfs/calvimora_file.h"
 #include "vfs/transfer_stream.h"
-
-extern char** environ;
 
 namespace {
 
@@ -51,28 +47,6 @@ std::wstring widen(const std::string& text) {
 }
 std::string narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-// Runs curl with these arguments, its output discarded; throws when it fails.
-void run_curl(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    std::string program = "curl";
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "curl", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start curl");
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw std::runtime_error("curl failed with status " + std::to_string(WEXITSTATUS(status)));
-    }
 }
 
 class bench {
@@ -166,7 +140,8 @@ private:
     }
 
     std::vector<std::string> curl_common(const std::string& path) const {
-        return {"--ssl-reqd",
+        return {"curl",
+                "--ssl-reqd",
                 "-k",
                 "-s",
                 "-S",
@@ -178,7 +153,7 @@ private:
     double curl_download() const {
         auto arguments = curl_common("/files/" + target_id_);
         arguments.insert(arguments.end(), {"-o", "/dev/null"});
-        return seconds_of([&] { run_curl(arguments); });
+        return seconds_of([&] { bench_support::run_program(arguments); });
     }
 
     // curl writes to an upload location the service handed out, as the
@@ -190,7 +165,7 @@ private:
                                                          {L"is_pro", L"0"}});
         auto arguments = curl_common(narrow(find_child_text(reply, L"TempLocation")));
         arguments.insert(arguments.end(), {"-T", upload_source_.string()});
-        return seconds_of([&] { run_curl(arguments); });
+        return seconds_of([&] { bench_support::run_program(arguments); });
     }
 
     // What a vfs::file transfer costs besides its bytes: the service's open
