@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <utf8.h>
 
+#include <algorithm>
 #include <boost/filesystem/operations.hpp>
 
 #include "syncer/paths.h"
@@ -118,7 +119,12 @@ bool path_is_within(const std::wstring& path, const std::wstring& folder) {
     std::size_t folder_end = folder.size();
     while (folder_end > 0 && is_separator(folder[folder_end - 1])) --folder_end;
     if (path.size() < folder_end) return false;
-    if (!paths_equal(path.substr(0, folder_end), folder.substr(0, folder_end))) return false;
+    const auto same = [](wchar_t a, wchar_t b) {
+        return a == b || (is_separator(a) && is_separator(b));
+    };
+    if (!std::equal(folder.begin(), folder.begin() + static_cast<std::ptrdiff_t>(folder_end),
+                    path.begin(), same))
+        return false;
     if (path.size() == folder_end) return true;
     // Only separators after the folder's names: the folder itself; else the
     // next character must start a new element.

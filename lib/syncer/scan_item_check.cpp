@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "syncer/paths.h"
@@ -151,6 +153,8 @@ private:
 
     // Deepest folders first: a folder's contents are settled before it.
     void settle_folder_removals() {
+        if (deferred_.empty()) return;
+        gather_file_removals();
         for (auto removal = deferred_.rbegin(); removal != deferred_.rend(); ++removal) {
             const sync_item& candidate = *removal->candidate;
             const sync_item& stored = *turn_.table.find(candidate);
@@ -165,14 +169,25 @@ private:
         }
     }
 
-    bool has_task(int kind, const std::wstring* dir_remote, const std::wstring* dir_local,
-                  const std::wstring& filename) const {
-        return std::any_of(turn_.tasks.begin(), turn_.tasks.end(), [&](const task_entry& entry) {
+    // The files with a removal task, by folder ("/" and "\" alike) and
+    // name, gathered once: the checks below look up every file of every
+    // folder to be removed.
+    using file_keys = std::set<std::pair<std::wstring, std::wstring>>;
+
+    static std::pair<std::wstring, std::wstring> file_key(std::wstring folder,
+                                                          const std::wstring& name) {
+        std::replace(folder.begin(), folder.end(), L'\\', L'/');
+        return {std::move(folder), name};
+    }
+
+    void gather_file_removals() {
+        for (const task_entry& entry : turn_.tasks) {
             const task& job = entry.job;
-            return job.get_kind() == kind && job.get_filename() == filename &&
-                   (!dir_remote || paths_equal(job.get_dir_remote(), *dir_remote)) &&
-                   (!dir_local || paths_equal(job.get_dir_local(), *dir_local));
-        });
+            if (job.get_kind() == task::kind_remove_local_file)
+                local_file_removals_.insert(file_key(job.get_dir_local(), job.get_filename()));
+            if (job.get_kind() == task::kind_remove_remote_file)
+                remote_file_removals_.insert(file_key(job.get_dir_remote(), job.get_filename()));
+        }
     }
 
     // What the disk holds now, hidden entries included.
@@ -181,7 +196,7 @@ private:
             if (entry.unnamed) return false;
             if (entry.state.is_directory) {
                 if (!local_contents_all_removed(join_path(folder, entry.name))) return false;
-            } else if (!has_task(task::kind_remove_local_file, nullptr, &folder, entry.name)) {
+            } else if (!local_file_removals_.contains(file_key(folder, entry.name))) {
                 return false;
             }
         }
@@ -198,8 +213,7 @@ private:
         for (const sync_item& candidate : found.candidates) {
             if (candidate.filename.empty() || candidate.last_time_remote == -1) continue;
             if (!path_is_within(candidate.dir_remote, folder)) continue;
-            if (!has_task(task::kind_remove_remote_file, &candidate.dir_remote, nullptr,
-                          candidate.filename))
+            if (!remote_file_removals_.contains(file_key(candidate.dir_remote, candidate.filename)))
                 return false;
         }
         return true;
@@ -208,6 +222,8 @@ private:
     binding_turn& turn_;
     pending_questions pending_;
     std::vector<deferred_removal> deferred_;
+    file_keys local_file_removals_;
+    file_keys remote_file_removals_;
     int queued_ = 0;
 };
 
