@@ -133,8 +133,30 @@ void remove_path(const boost::filesystem::path& path) {
     with_local_errors([&] { boost::filesystem::remove(path); });
 }
 
-void remove_tree(const boost::filesystem::path& path) {
-    with_local_errors([&] { boost::filesystem::remove_all(path); });
+namespace {
+
+// Removes the empty folders of the tree; true when the folder itself went.
+bool prune_empty_folders(const boost::filesystem::path& folder) {
+    namespace fs = boost::filesystem;
+    bool emptied = true;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (fs::is_directory(entry.symlink_status())) {
+            emptied = prune_empty_folders(entry.path()) && emptied;
+        } else {
+            emptied = false;
+        }
+    }
+    if (emptied) fs::remove(folder);
+    return emptied;
+}
+
+}  // namespace
+
+void remove_empty_tree(const boost::filesystem::path& path) {
+    with_local_errors([&] {
+        if (!prune_empty_folders(path))
+            throw local_error(L"\"" + decode_utf8(path.string()) + L"\" is not empty");
+    });
 }
 
 void create_folders(const boost::filesystem::path& path) {

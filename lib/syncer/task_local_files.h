@@ -44,9 +44,12 @@ std::optional<local_file_state> file_state(const boost::filesystem::path& path);
 bool path_exists(const boost::filesystem::path& path);
 // Removes a file or an empty folder when it exists.
 void remove_path(const boost::filesystem::path& path);
-// Removes a folder with everything in it (symbolic links are removed, never
-// followed).
-void remove_tree(const boost::filesystem::path& path);
+// Removes a folder whose tree holds nothing but folders, deepest first.
+// Anything else in it (a file, a link) stays, with the folders that hold it,
+// and makes it fail: the scan removes a folder only once every file below it
+// has its own removal, so whatever is left came later, or its removal has
+// not run yet.
+void remove_empty_tree(const boost::filesystem::path& path);
 void create_folders(const boost::filesystem::path& path);
 // Removes a file, ignoring every failure.
 void remove_quietly(const boost::filesystem::path& path) noexcept;

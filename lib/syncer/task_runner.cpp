@@ -89,7 +89,7 @@ task::runner::outcome task::runner::remove_local_folder() {
     check_local_names();
     const auto path = local_path(owner_.dir_local_);
     step(message_kind::remove_local, [&] {
-        if (path_exists(path)) remove_tree(path);
+        if (path_exists(path)) remove_empty_tree(path);
     });
     return done;
 }

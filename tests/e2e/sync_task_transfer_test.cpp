@@ -159,6 +159,7 @@ TEST_F(sync_task_test, RemovalsTrashRemoteItemsDeleteLocalOnesAndCountGoneAsDone
         {task::kind_remove_remote_file, {L"\\Docs", L"r.txt"}},
         {task::kind_remove_remote_folder, {L"\\Docs\\Old", L""}},
         {task::kind_remove_local_file, {local_folder(), L"l.txt"}},
+        {task::kind_remove_local_file, {local_folder("tree/inner"), L"f.txt"}},
         {task::kind_remove_local_folder, {local_folder("tree"), L""}},
     };
     for (int round = 0; round < 2; ++round) {

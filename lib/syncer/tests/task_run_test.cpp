@@ -38,19 +38,34 @@ TEST_F(task_run_test, LocalRemovalsDeleteWhatIsThereAndCountMissingAsDone) {
     run_to_end(again);
     EXPECT_TRUE(again.is_done());
 
-    // A folder goes with its contents; a link in it is removed, not followed.
-    const fs::path outside = fs::path(root_.path()) / "outside";
-    fs::create_directories(outside);
-    write_file(outside / "keep.txt", "keep");
-    fs::create_directories(local_ / "tree" / "deeper");
-    write_file(local_ / "tree" / "deeper" / "b.txt", "b");
-    fs::create_directory_symlink(outside, local_ / "tree" / "link");
+    // A folder of empty folders goes.
+    fs::create_directories(local_ / "tree" / "deeper" / "deepest");
     task folder_job = make(task::kind_remove_local_folder, (local_ / "tree").wstring(), L"");
     run_to_end(folder_job);
     EXPECT_TRUE(folder_job.is_done());
     EXPECT_FALSE(fs::exists(local_ / "tree"));
-    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
     EXPECT_EQ(environment_->client_calls(), 0);
+}
+
+TEST_F(task_run_test, AFolderRemovalKeepsWhatNoRemovalWasDecidedFor) {
+    // A file that came after the scan decided, and a link to a folder outside:
+    // both stay with the folders that hold them, and the task fails.
+    const fs::path outside = fs::path(root_.path()) / "outside";
+    fs::create_directories(outside);
+    write_file(outside / "keep.txt", "keep");
+    fs::create_directories(local_ / "tree" / "empty");
+    fs::create_directories(local_ / "tree" / "deeper");
+    write_file(local_ / "tree" / "deeper" / "new.txt", "new");
+    fs::create_directory_symlink(outside, local_ / "tree" / "link");
+    task folder_job = make(task::kind_remove_local_folder, (local_ / "tree").wstring(), L"");
+    run_to_end(folder_job);
+    EXPECT_TRUE(folder_job.is_failed());
+    EXPECT_EQ(folder_job.get_error_kind(), message_kind::remove_local);
+    EXPECT_NE(folder_job.get_message().find(L"is not empty"), std::wstring::npos);
+    EXPECT_EQ(fs::file_size(local_ / "tree" / "deeper" / "new.txt"), 3u);
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+    EXPECT_TRUE(fs::is_symlink(local_ / "tree" / "link"));
+    EXPECT_FALSE(fs::exists(local_ / "tree" / "empty"));
 }
 
 TEST_F(task_run_test, NamesThatLeaveTheFolderFailWithoutTouchingTheDisk) {
