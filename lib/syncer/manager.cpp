@@ -27,8 +27,6 @@ constexpr milliseconds scan_wait_after_failure{30000};
 constexpr milliseconds runner_period{5000};
 // A failed task starts again once its failure is older than this.
 constexpr std::chrono::seconds failed_task_restart_age{60};
-// Runner cycles a start may take before its thread is seen to begin.
-constexpr int start_grace_cycles = 2;
 
 const wchar_t* const default_remote_folder = L"Calvimora";
 const wchar_t* const busy_text = L"Syncing manager is busy";
@@ -89,9 +87,9 @@ manager::~manager() {
 void manager::stop_every_task() noexcept {
     std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
     std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
-    for (task_entry& entry : tasks_) {
+    for (task& job : tasks_) {
         try {
-            entry.job.stop();
+            job.stop();
         } catch (...) {
             // The task's destructor tries once more.
         }
@@ -113,9 +111,8 @@ std::list<task> manager::get_tasks() const {
     std::list<task> result;
     if (!readable) return result;
     try {
-        for (const task_entry& entry : tasks_) {
-            if (!entry.job.is_done() && bindings.contains(entry.job.get_binding()))
-                result.push_back(entry.job);
+        for (const task& job : tasks_) {
+            if (!job.is_done() && bindings.contains(job.get_binding())) result.push_back(job);
         }
     } catch (...) {
         // Whatever was collected.
@@ -128,30 +125,22 @@ void manager::stop_all() {
     std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
     stopped_.insert(bindings.begin(), bindings.end());
     std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
-    for (task_entry& entry : tasks_) {
-        forget_start(entry);
-        entry.job.stop();
-    }
+    for (task& job : tasks_) job.stop();
 }
 
 void manager::resume_all() {
     std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
     stopped_.clear();
     std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
-    for (task_entry& entry : tasks_) {
-        forget_start(entry);
-        entry.job.reset();
-    }
+    for (task& job : tasks_) job.reset();
 }
 
 void manager::stop_binding(const binding& target) {
     std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
     stopped_.insert(target);
     std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
-    for (task_entry& entry : tasks_) {
-        if (!entry.job.get_binding().is_same_as(target)) continue;
-        forget_start(entry);
-        entry.job.stop();
+    for (task& job : tasks_) {
+        if (job.get_binding().is_same_as(target)) job.stop();
     }
 }
 
@@ -159,17 +148,15 @@ void manager::resume_binding(const binding& target) {
     std::lock_guard<std::mutex> stopped_guard(stopped_lock_);
     stopped_.erase(target);
     std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
-    for (task_entry& entry : tasks_) {
-        if (!entry.job.get_binding().is_same_as(target)) continue;
-        forget_start(entry);
-        entry.job.reset();
+    for (task& job : tasks_) {
+        if (job.get_binding().is_same_as(target)) job.reset();
     }
 }
 
 task_list::iterator manager::find_task(const task& target, const char* context) {
     const task::less less;
-    const auto found = std::find_if(tasks_.begin(), tasks_.end(), [&](const task_entry& entry) {
-        return !less(entry.job, target) && !less(target, entry.job);
+    const auto found = std::find_if(tasks_.begin(), tasks_.end(), [&](const task& job) {
+        return !less(job, target) && !less(target, job);
     });
     if (found == tasks_.end()) throw task_not_found_exception(context, target.get_description());
     return found;
@@ -177,16 +164,12 @@ task_list::iterator manager::find_task(const task& target, const char* context) 
 
 void manager::stop_task(const task& target) {
     std::lock_guard<std::mutex> guard(tasks_lock_);
-    task_entry& entry = *find_task(target, __PRETTY_FUNCTION__);
-    forget_start(entry);
-    entry.job.stop();
+    find_task(target, __PRETTY_FUNCTION__)->stop();
 }
 
 void manager::restart_task(const task& target) {
     std::lock_guard<std::mutex> guard(tasks_lock_);
-    task_entry& entry = *find_task(target, __PRETTY_FUNCTION__);
-    forget_start(entry);
-    entry.job.reset();
+    find_task(target, __PRETTY_FUNCTION__)->reset();
 }
 
 void manager::remove_binding(const binding& target) {
@@ -203,8 +186,8 @@ void manager::remove_binding(const binding& target) {
         // A removed binding's tasks would otherwise go on unseen.
         std::lock_guard<std::mutex> tasks_guard(tasks_lock_);
         for (auto entry = tasks_.begin(); entry != tasks_.end();) {
-            if (entry->job.get_binding().is_same_as(target)) {
-                entry->job.stop();
+            if (entry->get_binding().is_same_as(target)) {
+                entry->stop();
                 entry = tasks_.erase(entry);
             } else {
                 ++entry;
@@ -264,41 +247,31 @@ void manager::runner_thread(const stop_signal& stop) {
 }
 
 int manager::start_due_tasks() {
-    for (task_entry& entry : tasks_) {
-        if (!entry.start_pending) continue;
-        const bool began = entry.job.get_state().state != entry.start_state ||
-                           entry.job.get_fail_time() != entry.start_fail_time;
-        if (began || --entry.start_cycles_left < 0) entry.start_pending = false;
-    }
     int started = 0;
     const std::int64_t now = environment_->now();
     for (int free = most_running_tasks - count_running_tasks(); free > 0; --free) {
-        task_entry* const next = next_task_to_start(now);
+        task* const next = next_task_to_start(now);
         if (next == nullptr) break;
-        next->start_state = next->job.get_state().state;
-        next->start_fail_time = next->job.get_fail_time();
-        next->start_cycles_left = start_grace_cycles;
-        next->start_pending = true;
-        next->job.start();
+        next->start();
         ++started;
     }
     return started;
 }
 
 int manager::count_running_tasks() const {
-    return static_cast<int>(std::count_if(
-        tasks_.begin(), tasks_.end(),
-        [](const task_entry& entry) { return entry.start_pending || entry.job.is_running(); }));
+    return static_cast<int>(std::count_if(tasks_.begin(), tasks_.end(), [](const task& job) {
+        return job.is_running() || job.has_busy_thread();
+    }));
 }
 
-task_entry* manager::next_task_to_start(std::int64_t now) {
+task* manager::next_task_to_start(std::int64_t now) {
     const double restart_age = restart_age_seconds();
-    for (task_entry& entry : tasks_) {
-        if (entry.start_pending) continue;
-        if (entry.job.is_queued()) return &entry;
-        if (entry.job.is_failed() &&
-            static_cast<double>(now - entry.job.get_fail_time()) > restart_age)
-            return &entry;
+    for (task& job : tasks_) {
+        // Started already, its thread not yet begun: not started twice.
+        if (job.has_busy_thread()) continue;
+        if (job.is_queued()) return &job;
+        if (job.is_failed() && static_cast<double>(now - job.get_fail_time()) > restart_age)
+            return &job;
     }
     return nullptr;
 }

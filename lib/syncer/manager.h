@@ -94,7 +94,7 @@ private:
     // One runner cycle under the task-list lock; returns the tasks started.
     int start_due_tasks();
     int count_running_tasks() const;
-    task_entry* next_task_to_start(std::int64_t now);
+    task* next_task_to_start(std::int64_t now);
     task_list::iterator find_task(const task& target, const char* context);
     void stop_every_task() noexcept;
 

@@ -142,7 +142,7 @@ private:
         const auto existing = find_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
                                             candidate.filename);
         if (existing != turn_.tasks.end()) {
-            if (existing->job.get_kind() == kind) return;
+            if (existing->get_kind() == kind) return;
             turn_.tasks.erase(existing);
         }
         queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
@@ -181,8 +181,7 @@ private:
     }
 
     void gather_file_removals() {
-        for (const task_entry& entry : turn_.tasks) {
-            const task& job = entry.job;
+        for (const task& job : turn_.tasks) {
             if (job.get_kind() == task::kind_remove_local_file)
                 local_file_removals_.insert(file_key(job.get_dir_local(), job.get_filename()));
             if (job.get_kind() == task::kind_remove_remote_file)

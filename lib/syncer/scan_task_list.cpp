@@ -13,38 +13,36 @@ bool is_task_for(const task& job, const std::wstring& dir_remote, const std::wst
 task_list::iterator find_task_for(task_list& tasks, const std::wstring& dir_remote,
                                   const std::wstring& dir_local, const std::wstring& filename) {
     for (auto entry = tasks.begin(); entry != tasks.end(); ++entry) {
-        if (is_task_for(entry->job, dir_remote, dir_local, filename)) return entry;
+        if (is_task_for(*entry, dir_remote, dir_local, filename)) return entry;
     }
     return tasks.end();
 }
 
 bool has_running_task_for(const task_list& tasks, const std::wstring& dir_remote,
                           const std::wstring& dir_local, const std::wstring& filename) {
-    for (const task_entry& entry : tasks) {
-        if (entry.job.is_running() && is_task_for(entry.job, dir_remote, dir_local, filename))
-            return true;
+    for (const task& job : tasks) {
+        if (job.is_running() && is_task_for(job, dir_remote, dir_local, filename)) return true;
     }
     return false;
 }
 
-task_entry& queue_task(task_list& tasks, const binding& owner, int kind,
-                       const std::wstring& dir_remote, const std::wstring& dir_local,
-                       const std::wstring& filename,
-                       const std::shared_ptr<task_environment>& environment, bool stopped) {
+task& queue_task(task_list& tasks, const binding& owner, int kind, const std::wstring& dir_remote,
+                 const std::wstring& dir_local, const std::wstring& filename,
+                 const std::shared_ptr<task_environment>& environment, bool stopped) {
     auto position = tasks.end();
     for (auto entry = tasks.begin(); entry != tasks.end(); ++entry) {
-        if (entry->job.get_binding().is_same_as(owner)) position = std::next(entry);
+        if (entry->get_binding().is_same_as(owner)) position = std::next(entry);
     }
-    task_entry& added =
+    task& added =
         *tasks.emplace(position, owner, kind, dir_remote, dir_local, filename, environment);
-    if (stopped) added.job.stop();
+    if (stopped) added.stop();
     return added;
 }
 
 int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& bindings) {
     int erased = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
-        if (entry->job.is_stopped() && !bindings.contains(entry->job.get_binding())) {
+        if (entry->is_stopped() && !bindings.contains(entry->get_binding())) {
             entry = tasks.erase(entry);
             ++erased;
         } else {
@@ -57,7 +55,7 @@ int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& binding
 int purge_done_tasks(task_list& tasks) {
     int erased = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
-        if (entry->job.is_done()) {
+        if (entry->is_done()) {
             entry = tasks.erase(entry);
             ++erased;
         } else {

@@ -87,6 +87,11 @@ bool task::is_running() const {
     return get_state().state == state_running;
 }
 
+bool task::has_busy_thread() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return thread_running_;
+}
+
 bool task::is_done() const {
     return get_state().state == state_done;
 }

@@ -66,6 +66,10 @@ public:
     bool is_done() const;
     bool is_stopped() const;
     bool is_failed() const;
+    // Whether a thread of this task was started and has not ended: from the
+    // start until the state moves (when the thread begins) the task is still
+    // queued or failed, yet already on its way.
+    bool has_busy_thread() const;
 
     // The last failure: its text, its message kind (0: the text stands alone)
     // and when it happened (seconds since 1970, -1 before the first).

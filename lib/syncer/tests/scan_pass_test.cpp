@@ -196,7 +196,7 @@ TEST_F(ScanPass, TasksOfAStoppedBindingAreStoppedFromTheStart) {
     ui.answer(message_kind::upload_new, yes);
     pass();
     ASSERT_EQ(tasks.size(), 1u);
-    EXPECT_TRUE(tasks.front().job.is_stopped());
+    EXPECT_TRUE(tasks.front().is_stopped());
 }
 
 TEST_F(ScanPass, RemovalsFollowTheAnswersAndARefusalBecomesATransfer) {

@@ -190,18 +190,18 @@ protected:
     std::vector<int> task_kinds() {
         std::lock_guard<std::mutex> guard(tasks_lock);
         std::vector<int> kinds;
-        for (const task_entry& entry : tasks) kinds.push_back(entry.job.get_kind());
+        for (const task& job : tasks) kinds.push_back(job.get_kind());
         return kinds;
     }
 
     // Runs every task that is not done, one at a time, to its end.
     void run_tasks() {
         std::lock_guard<std::mutex> guard(tasks_lock);
-        for (task_entry& entry : tasks) {
-            if (entry.job.is_done()) continue;
-            entry.job.start();
+        for (task& job : tasks) {
+            if (job.is_done()) continue;
+            job.start();
             ASSERT_TRUE(eventually([&] {
-                return entry.job.get_state().state != task::state_queued && is_finished(entry.job);
+                return job.get_state().state != task::state_queued && is_finished(job);
             }));
         }
     }
