@@ -389,6 +389,11 @@ vfs::item_ptr directory::create_file_request(const std::wstring& action, const s
 }
 
 vfs::item_ptr directory::create_directory(const std::wstring& name) {
+    return create_and_find_directory(name, true);
+}
+
+vfs::item_ptr directory::create_and_find_directory(const std::wstring& name,
+                                                   bool wrap_lookup_failure) {
     request_parameters parameters{{L"action", L"create_dir"},
                                   {L"dir_id", get_server_id()},
                                   {L"dir_access", std::to_wstring(get_access())},
@@ -400,6 +405,7 @@ vfs::item_ptr directory::create_directory(const std::wstring& name) {
     try {
         created = get_item(name, false);
     } catch (const vfs::exception& failure) {
+        if (!wrap_lookup_failure) throw;
         throw exception(L"Error creating directory", failure.get_text());
     }
     // A file of that name may answer the lookup: no folder to hand out.

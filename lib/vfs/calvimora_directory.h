@@ -112,6 +112,13 @@ protected:
     void store_children(const vfs::item_list& children, bool has_subfolders);
     void clear_children();
 
+    // Sends "create_dir" for the name (with the location parameters) and
+    // looks the new child up afresh. A failed lookup is reported as
+    // ("Error creating directory", its text) when wrap_lookup_failure is
+    // set, else unchanged; a child of that name that is not a folder throws
+    // ("Error creating directory", ...).
+    vfs::item_ptr create_and_find_directory(const std::wstring& name, bool wrap_lookup_failure);
+
 private:
     enum class lookup_key { name, id };
     vfs::item_ptr find_child(lookup_key kind, const std::wstring& key, bool refresh);

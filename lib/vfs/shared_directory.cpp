@@ -55,21 +55,8 @@ vfs::item_ptr shared_directory::make_child_file(const file_record& record) {
 }
 
 vfs::item_ptr shared_directory::create_directory(const std::wstring& name) {
-    request_parameters parameters{{L"action", L"create_dir"},
-                                  {L"dir_id", get_server_id()},
-                                  {L"dir_access", std::to_wstring(get_access())},
-                                  {L"name", name}};
-    add_location_params(parameters);
-    session().call_cm_operations(std::move(parameters));
-    clear_children();
     // The listing this lookup makes builds the new folder inside the share.
-    vfs::item_ptr created = get_item(name, false);
-    if (!boost::dynamic_pointer_cast<vfs::directory>(created)) {
-        throw exception(L"Error creating directory", L"File system error: item '" + name +
-                                                         L"' in directory '" + get_name() +
-                                                         L"' is not a directory");
-    }
-    return created;
+    return create_and_find_directory(name, false);
 }
 
 }  // namespace vfs_calvimora
