@@ -228,9 +228,10 @@ void bench_pass(std::size_t files) {
     syncer::task_list tasks;
     std::mutex stopped_lock;
     syncer::binding_set stopped;
+    syncer::removal_guard guard;
     syncer::stop_signal stop;
-    syncer::scan_shared shared{user,         ui,     world.environment, tasks_lock, tasks,
-                               stopped_lock, stopped};
+    syncer::scan_shared shared{user,  ui,           world.environment, tasks_lock,
+                               tasks, stopped_lock, stopped,           guard};
     int first_changes = 0;
     const long resident_before = status_kib("VmRSS:");
     reset_peak_memory();
@@ -266,7 +267,9 @@ void bench_pass(std::size_t files) {
     syncer::walk_context context{walked, found, ui, user, stop};
     const double walk =
         seconds_of([&] { syncer::walk_local(context, pair.dir_remote, pair.dir_local, true); });
-    const double find_names = seconds_of([&] { bench_support::run_program({"find", local.string()}); });
+    const double find_names = seconds_of([&] {
+        bench_support::run_program({"find", local.string()});
+    });
     const double find_stats = seconds_of([&] {
         bench_support::run_program({"find", local.string(), "-printf", "%T@ %s %p\n"});
     });

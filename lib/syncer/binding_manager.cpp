@@ -84,7 +84,8 @@ void binding_manager::save() {
     if (!dirty_) return;
     serializer::node tree(L"sync_bindings", L"");
     to_node(tree);
-    serializer::file_serializer::save_cached(get_bindings_path(user_name_), tree, false);
+    // With a backup, as the item tables: a damaged table comes back from it.
+    serializer::file_serializer::save_cached(get_bindings_path(user_name_), tree, true);
     dirty_ = false;
 }
 
@@ -132,9 +133,17 @@ bool binding_manager::load_with_backup(const std::wstring& user_name) {
 }
 
 void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
-    binding_manager table(user_name, true);
-    if (!fs::exists(get_bindings_path(user_name))) return;
+    const fs::path path = get_bindings_path(user_name);
+    binding_manager table(user_name, false);
+    const auto loaded = table_file::load(path);
+    if (!loaded.tree) return;
+    table.from_node(*loaded.tree);
     const binding_set bindings = table.get_bindings();
+    // A table that did not come from its own file, or one made anew beside a
+    // damaged one, may lack bindings the user still has: their item tables
+    // stay until the table is whole again.
+    const bool may_delete = loaded.from == table_file::origin::file &&
+                            !fs::exists(fs::path(path.native() + table_file::damaged_suffix));
 
     const fs::path directory = get_settings_directory(user_name);
     std::vector<fs::path> entries;
@@ -149,7 +158,7 @@ void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
                 std::find_if(bindings.begin(), bindings.end(),
                              [&](const binding& b) { return b.items_filename == name; });
             if (owner == bindings.end()) {
-                serializer::file_serializer::remove(entry);
+                if (may_delete) serializer::file_serializer::remove(entry);
                 continue;
             }
             items_manager items(*owner, user_name);

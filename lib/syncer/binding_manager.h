@@ -62,15 +62,18 @@ public:
 
     // Loads the table once at the start of syncing, repairing it: a file that
     // does not parse is kept aside as "bindings.xml.bad" and replaced by its
-    // backup when that parses, else the table starts empty. True only when
+    // backup (every save keeps one) when that parses, else the table starts
+    // empty. True only when
     // the backup was used, so the user is told the table was restored.
     static bool load_with_backup(const std::wstring& user_name);
 
     // The start-up sweep of item tables: deletes "sync_rules_*.xml" tables
     // (and their backups) that no binding names, and turns every stored time
-    // of the others that is not negative into 0. Does nothing while the
-    // binding table file is absent, as after it was set aside as damaged:
-    // every item table would look orphaned then.
+    // of the others that is not negative into 0 (the times both sides last
+    // agreed on stay). Does nothing while the binding table file is absent,
+    // and deletes nothing unless the table was read from its own file with
+    // no damaged table ("bindings.xml.bad") beside it: a table restored or
+    // made anew may lack bindings whose item tables the user still needs.
     static void purge_orphan_rules(const std::wstring& user_name);
 
 private:

@@ -41,6 +41,13 @@ binding default_binding(const std::wstring& user_name) {
     return result;
 }
 
+// A forced binding whose turn failed n times in a row is tried again after
+// 2^(n-1) waits of a second; from the sixth failure on that is longer than
+// the regular wait, so a lasting failure costs a pass every 30 s, no more.
+int forced_retry_steps(int failures) {
+    return failures >= 6 ? scan_wait_steps : 1 << (failures - 1);
+}
+
 double restart_age_seconds() {
     return std::chrono::duration<double>(utils::scaled(failed_task_restart_age)).count();
 }
@@ -99,23 +106,12 @@ void manager::stop_every_task() noexcept {
 std::list<task> manager::get_tasks() const {
     // Read before the lock, so the task list is never held while waiting
     // for the binding table's mutex.
-    binding_set bindings;
-    bool readable = true;
-    try {
-        bindings = locked_get_bindings(user_name_);
-    } catch (...) {
-        readable = false;
-    }
+    const binding_set bindings = locked_get_bindings(user_name_);
     std::unique_lock<std::mutex> guard(tasks_lock_, std::try_to_lock);
     if (!guard.owns_lock()) throw busy_exception(__PRETTY_FUNCTION__, busy_text);
     std::list<task> result;
-    if (!readable) return result;
-    try {
-        for (const task& job : tasks_) {
-            if (!job.is_done() && bindings.contains(job.get_binding())) result.push_back(job);
-        }
-    } catch (...) {
-        // Whatever was collected.
+    for (const task& job : tasks_) {
+        if (!job.is_done() && bindings.contains(job.get_binding())) result.push_back(job);
     }
     return result;
 }
@@ -203,14 +199,21 @@ void manager::start_scan_thread() {
 
 void manager::scan_thread(const stop_signal& stop) {
     bool first = true;
+    forced_failures failures;
     for (;;) {
         try {
             scan_shared shared{user_name_, *ui_,          environment_, tasks_lock_,
-                               tasks_,     stopped_lock_, stopped_};
+                               tasks_,     stopped_lock_, stopped_,     guard_};
             const scan_result result = scan_bindings(shared, first, stop);
             first = false;
             if (result.changed != 0) ui_->tasks_changed();
-            wait_between_passes(result.failed_forced, stop);
+            forced_failures counted;
+            for (const binding& failed : result.failed_forced) {
+                const auto before = failures.find(failed);
+                counted[failed] = before == failures.end() ? 1 : before->second + 1;
+            }
+            failures = std::move(counted);
+            wait_between_passes(failures, stop);
         } catch (const thread_interrupted&) {
             throw;
         } catch (...) {
@@ -219,11 +222,13 @@ void manager::scan_thread(const stop_signal& stop) {
     }
 }
 
-void manager::wait_between_passes(const binding_set& failed_forced, const stop_signal& stop) {
+void manager::wait_between_passes(const forced_failures& failures, const stop_signal& stop) {
     for (int step = 0; step < scan_wait_steps; ++step) {
         const binding_set bindings = locked_get_bindings(user_name_);
         const bool asked = std::any_of(bindings.begin(), bindings.end(), [&](const binding& b) {
-            return b.force_sync_once && !failed_forced.contains(b);
+            if (!b.force_sync_once) return false;
+            const auto failed = failures.find(b);
+            return failed == failures.end() || step >= forced_retry_steps(failed->second);
         });
         if (asked) return;
         interruptible_wait(*environment_, scan_wait_step, stop);

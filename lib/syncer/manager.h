@@ -8,12 +8,14 @@
 
 #include <boost/filesystem/path.hpp>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "syncer/binding.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
 #include "syncer/task.h"
 #include "syncer/task_environment.h"
@@ -46,7 +48,8 @@ public:
     // Copies of the tasks of the bindings in the table that are not done.
     // Throws busy_exception ("Syncing manager is busy") when the task list is
     // in use at that moment (a scan waiting for an answer holds it); never
-    // waits for it.
+    // waits for it. A binding table that cannot be read throws too: an
+    // empty list would say that nothing is left to do.
     std::list<task> get_tasks() const;
 
     // Every binding of the table now: stopped, with all their tasks.
@@ -89,7 +92,9 @@ public:
 private:
     void start_scan_thread();
     void scan_thread(const stop_signal& stop);
-    void wait_between_passes(const binding_set& failed_forced, const stop_signal& stop);
+    // Forced bindings whose turns failed, with how many times in a row.
+    using forced_failures = std::map<binding, int, binding::less>;
+    void wait_between_passes(const forced_failures& failures, const stop_signal& stop);
     void runner_thread(const stop_signal& stop);
     // One runner cycle under the task-list lock; returns the tasks started.
     int start_due_tasks();
@@ -106,6 +111,7 @@ private:
     task_list tasks_;
     std::mutex stopped_lock_;
     binding_set stopped_;
+    removal_guard guard_;
 
     worker_thread scan_;
     worker_thread runner_;

@@ -83,6 +83,20 @@ std::wstring join_path(const std::wstring& folder, const std::wstring& name) {
     return folder + L"/" + name;
 }
 
+std::wstring relative_path(const std::wstring& path, const std::wstring& folder) {
+    std::wstring result;
+    std::size_t at = std::min(end_of_names(folder), path.size());
+    while (at < path.size()) {
+        while (at < path.size() && is_separator(path[at])) ++at;
+        const std::size_t start = at;
+        while (at < path.size() && !is_separator(path[at])) ++at;
+        if (at == start) break;
+        if (!result.empty()) result += L'/';
+        result.append(path, start, at - start);
+    }
+    return result;
+}
+
 bool is_plain_name(const std::wstring& name) {
     return !name.empty() && name != L"." && name != L".." &&
            name.find_first_of(std::wstring(L"/\\\0", 3)) == std::wstring::npos;

@@ -29,6 +29,10 @@ std::wstring leaf_name(const std::wstring& path);
 // The folder and a name joined with "/" (no separator is doubled).
 std::wstring join_path(const std::wstring& folder, const std::wstring& name);
 
+// The names of a path below a folder it lies in, joined with "/":
+// ("sync\a/b", "sync") -> "a/b"; the folder itself gives "".
+std::wstring relative_path(const std::wstring& path, const std::wstring& folder);
+
 // A name that stays inside the folder it is appended to: not empty, not "."
 // or "..", without separators or NUL characters.
 bool is_plain_name(const std::wstring& name);

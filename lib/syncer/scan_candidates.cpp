@@ -18,19 +18,20 @@ bool is_separator(wchar_t character) {
     return character == L'/' || character == L'\\';
 }
 
-std::wstring widen_name(const std::string& native_name, bool& unnamed) {
-    unnamed = false;
+// The wide name of a listed entry, and whether it can be used.
+std::wstring widen_name(const std::string& native_name, name_problem& problem) {
+    problem = name_problem::none;
     std::wstring name;
-    try {
-        utf8::utf8to32(native_name.begin(), native_name.end(), std::back_inserter(name));
-    } catch (const utf8::exception&) {
-        unnamed = true;
-        return L"";
+    if (!utf8::is_valid(native_name.begin(), native_name.end())) {
+        problem = name_problem::not_utf8;
+        std::string shown;
+        utf8::replace_invalid(native_name.begin(), native_name.end(), std::back_inserter(shown),
+                              0xFFFD);
+        utf8::utf8to32(shown.begin(), shown.end(), std::back_inserter(name));
+        return name;
     }
-    if (!is_plain_name(name)) {
-        unnamed = true;
-        return L"";
-    }
+    utf8::utf8to32(native_name.begin(), native_name.end(), std::back_inserter(name));
+    if (!is_plain_name(name)) problem = name_problem::separator;
     return name;
 }
 
@@ -62,8 +63,8 @@ local_state probe_local(const std::wstring& path) {
     state.is_directory = S_ISDIR(target.st_mode);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     state.hidden = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN);
-    state.write_time = static_cast<std::int64_t>(target.st_mtim.tv_sec);
-    state.size = state.is_directory ? 0 : static_cast<std::int64_t>(target.st_size);
+    state.file = local_file_state::from_stat(target);
+    if (state.is_directory) state.file.size = 0;
     return state;
 }
 
@@ -71,10 +72,16 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
     std::vector<local_entry> entries;
     for (const auto& item : boost::filesystem::directory_iterator(native_local_path(folder))) {
         local_entry entry;
-        entry.name = widen_name(item.path().filename().string(), entry.unnamed);
-        if (!entry.unnamed) {
+        entry.name = widen_name(item.path().filename().string(), entry.problem);
+        if (entry.problem == name_problem::none) {
             entry.state = probe_local(join_path(folder, entry.name));
             if (!entry.state.exists) continue;  // gone since the listing
+        } else {
+            boost::system::error_code failure;
+            const auto status = item.symlink_status(failure);
+            if (failure) continue;
+            entry.state.exists = true;
+            entry.state.is_directory = boost::filesystem::is_directory(status);
         }
         entries.push_back(std::move(entry));
     }
@@ -83,7 +90,7 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
 
 bool has_visible_files(const std::wstring& folder) {
     for (const local_entry& entry : list_local(folder)) {
-        if (entry.unnamed || entry.state.hidden) continue;
+        if (entry.problem != name_problem::none || entry.state.hidden) continue;
         if (!entry.state.is_directory) return true;
         if (has_visible_files(join_path(folder, entry.name))) return true;
     }
@@ -108,8 +115,9 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
     // A name that is a folder on one side and a file on the other is not the
     // same item: the file side counts as missing.
     if (local.exists && !local.hidden && local.is_directory == filename.empty()) {
-        candidate.last_time_local = filename.empty() ? 0 : local.write_time;
-        candidate.local_size = filename.empty() ? 0 : local.size;
+        candidate.last_time_local = filename.empty() ? 0 : local.file.last_write_time;
+        candidate.local_size = filename.empty() ? 0 : local.file.size;
+        if (!filename.empty()) candidate.local_file = local.file;
     }
     const auto [position, inserted] = candidates.insert(candidate);
     if (!inserted) candidates.insert(candidates.erase(position), candidate);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "syncer/binding.h"
+#include "syncer/local_file_state.h"
 #include "syncer/sync_item.h"
 #include "syncer/task_environment.h"
 
@@ -19,6 +20,19 @@ namespace syncer {
 // (-1: missing on that side) and the sizes are filled in.
 using candidate_set = std::set<sync_item, sync_item::less>;
 
+// An entry the engine cannot sync, because its name cannot cross to the
+// other side: shown to the user as a task that fails with the reason.
+struct unsyncable_item {
+    std::wstring dir_remote;
+    std::wstring dir_local;
+    // The name as far as it can be shown.
+    std::wstring name;
+    std::wstring reason;
+    // The transfer it would need: an upload for a local entry, a download
+    // for a remote one.
+    int task_kind = 0;
+};
+
 struct collected_items {
     candidate_set candidates;
     // False when the local root of the binding is missing (an unplugged
@@ -27,10 +41,17 @@ struct collected_items {
     // False when the remote root was not found or the remote walk ended
     // early: what was known remotely is not seen as removed.
     bool remote_complete = true;
+    // The root folder on that side listed nothing at all. A mount point
+    // without its drive, or a listing that came back empty, looks like that;
+    // while the item table knows items there and the other side's root holds
+    // something, the side counts as incomplete.
+    bool local_root_empty = false;
+    bool remote_root_empty = false;
     // Remote folders whose listing held children the walk could not take
     // (a name that is no plain name, an item of unknown kind); such a folder
     // is never removed as a whole.
     std::vector<std::wstring> remote_folders_with_unknown_children;
+    std::vector<unsyncable_item> unsyncable;
 };
 
 // Bindings of the upload-only and saved-files kinds never act on an item
@@ -48,18 +69,25 @@ struct local_state {
     bool exists = false;
     bool hidden = false;
     bool is_directory = false;
-    std::int64_t write_time = -1;  // seconds since 1970
-    std::int64_t size = 0;
+    // Of what the path leads to; write time -1 when it leads nowhere.
+    local_file_state file;
 };
 local_state probe_local(const std::wstring& path);
 
-// One entry of a local folder. A name that is not valid UTF-8, or that holds
-// a separator, cannot be named by the engine's paths: it is listed as
-// unnamed, with an empty name.
+// Why a local name cannot be named by the engine's paths.
+enum class name_problem {
+    none,
+    separator,  // it holds "\", which the engine's paths take as a separator
+    not_utf8,   // it is no valid UTF-8 text
+};
+
+// One entry of a local folder.
 struct local_entry {
+    // With a problem, the name as far as it can be shown.
     std::wstring name;
-    bool unnamed = false;
-    // Read with the listing (not for an unnamed entry).
+    name_problem problem = name_problem::none;
+    // Read with the listing; for an entry with a problem only whether it is
+    // a folder.
     local_state state;
 };
 // The entries of a local folder, hidden ones included; file-system errors

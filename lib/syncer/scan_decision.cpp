@@ -52,9 +52,15 @@ item_transfer plan_transfer(const binding& owner, const sync_item& found) {
                    ? ask(can_upload, message_kind::upload_new, task::kind_upload)
                    : ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
     }
-    // The remote side is newer. An empty remote file is not fetched and not
+    // The remote side is newer. An empty remote file is never fetched: over
+    // local content it is taken as older (it is what an upload cut off after
+    // creating the file leaves), and without local content it is not
     // recorded, so it is looked at again next pass.
-    if (found.remote_size == 0) return leave();
+    if (found.remote_size == 0) {
+        return found.local_size > 0
+                   ? ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload)
+                   : leave();
+    }
     return found.last_time_local == -1
                ? ask(can_download, message_kind::download_new, task::kind_download)
                : ask(can_overwrite_download, message_kind::download_newer, task::kind_download);
@@ -86,9 +92,13 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
     }
     const bool both_were_known = stored.last_time_remote != -1 && stored.last_time_local != -1;
     if (both_were_known && (local_gone || remote_gone)) {
-        const bool survivor_unchanged = local_gone
-                                            ? found.last_time_remote == stored.last_time_remote
-                                            : found.last_time_local == stored.last_time_local;
+        const std::int64_t survivor = local_gone ? found.last_time_remote : found.last_time_local;
+        // A file goes only while the other side holds what both sides last
+        // held; a folder only with everything in it (settled by the caller).
+        const bool survivor_unchanged =
+            found.filename.empty()
+                ? survivor == (local_gone ? stored.last_time_remote : stored.last_time_local)
+                : stored.synced_time != -1 && survivor == stored.synced_time;
         if (survivor_unchanged) plan.removal = removal_step(found);
     }
     plan.transfer = plan_transfer(owner, found);

@@ -41,8 +41,10 @@ struct item_plan {
 // when there was none).
 //
 // Removal is planned only when both sides were known, one side is gone now,
-// and the other side is unchanged since the stored time: a file changed on
-// the surviving side is transferred instead. When the side that is gone was
+// and the other side is unchanged: a file still holds what both sides held
+// when a pass last saw them agree (its synced time), a folder its stored
+// time. A file changed on the surviving side, or never seen in agreement, is
+// transferred instead. When the side that is gone was
 // not fully walked (missing root, walk ended early), nothing is decided.
 item_plan plan_item(const binding& owner, const sync_item& found, const sync_item& stored,
                     const collected_items& walk);
@@ -59,6 +61,7 @@ void forget_vanished_items(Table& table, const candidate_set& candidates) {
         if (candidates.contains(stored)) continue;
         stored.last_time_remote = -1;
         stored.last_time_local = -1;
+        stored.synced_time = -1;
         stored.remote_size = 0;
         stored.local_size = 0;
     }

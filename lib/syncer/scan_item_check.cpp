@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "syncer/paths.h"
+#include "syncer/remote_item_state.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
 #include "win/file.h"
@@ -28,9 +29,28 @@ bool is_in_use(const sync_item& candidate) {
     return error == ERROR_SHARING_VIOLATION;
 }
 
+// Both sides hold the same file: equal times and sizes.
+bool sides_agree(const sync_item& found) {
+    return !found.filename.empty() && found.last_time_remote != -1 &&
+           found.last_time_remote == found.last_time_local && found.remote_size == found.local_size;
+}
+
 void copy_times(const sync_item& from, const sync_item& to) {
     to.last_time_remote = from.last_time_remote;
     to.last_time_local = from.last_time_local;
+    if (sides_agree(from)) to.synced_time = from.last_time_remote;
+}
+
+// The files the table knows on one side, the root's own record aside.
+std::size_t known_files(const items_manager& table, removal_guard::side side) {
+    std::size_t count = 0;
+    for (const sync_item& stored : table) {
+        if (stored.filename.empty()) continue;
+        const std::int64_t time =
+            side == removal_guard::side::local ? stored.last_time_local : stored.last_time_remote;
+        count += time != -1;
+    }
+    return count;
 }
 
 const sync_item& stored_or_empty(const items_manager& table, const sync_item& candidate,
@@ -60,6 +80,7 @@ public:
     explicit candidate_checker(binding_turn& turn) : turn_(turn) {}
 
     int run() {
+        forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
         std::vector<item_plan> plans;
         std::vector<std::vector<int>> questions;
@@ -69,7 +90,14 @@ public:
             sync_item empty;
             const sync_item& stored = stored_or_empty(turn_.table, candidate, empty);
             plans.push_back(plan_item(turn_.owner, candidate, stored, turn_.found));
-            questions.push_back(open_questions(plans.back(), stored));
+        }
+        hold_mass_removals(plans, removal_guard::side::local);
+        hold_mass_removals(plans, removal_guard::side::remote);
+        std::size_t planned = 0;
+        for (const sync_item& candidate : candidates) {
+            sync_item empty;
+            questions.push_back(
+                open_questions(plans[planned++], stored_or_empty(turn_.table, candidate, empty)));
             pending_.add(questions.back(), 1);
         }
         std::size_t index = 0;
@@ -79,6 +107,7 @@ public:
             ++index;
         }
         settle_folder_removals();
+        show_unsyncable();
         return queued_;
     }
 
@@ -100,7 +129,14 @@ private:
 
     void check(const sync_item& candidate, const item_plan& plan) {
         interruption_point(turn_.stop);
-        if (!plan.removal && plan.transfer.outcome == item_outcome::leave) return;
+        if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
+            // Unchanged since the last pass: a table written before the synced
+            // time was kept learns it here.
+            const auto stored = turn_.table.find(candidate);
+            if (stored != turn_.table.end() && sides_agree(candidate))
+                stored->synced_time = candidate.last_time_remote;
+            return;
+        }
         if (has_running_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
                                  candidate.filename))
             return;
@@ -143,12 +179,117 @@ private:
                                             candidate.filename);
         if (existing != turn_.tasks.end()) {
             if (existing->get_kind() == kind) return;
+            // An edit waiting to go across wins over a removal on the other
+            // side; the next pass after it went across decides again.
+            if (is_removal(kind) && !is_removal(existing->get_kind())) return;
             turn_.tasks.erase(existing);
         }
-        queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
-                   candidate.filename, turn_.environment, turn_.stopped);
+        task& queued =
+            queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
+                       candidate.filename, turn_.environment, turn_.stopped);
+        if (is_removal(kind)) queued.set_removal_basis(removal_basis_of(candidate, kind));
         copy_times(candidate, stored);
         ++queued_;
+    }
+
+    // What the removal may take: the item as this pass saw it.
+    std::shared_ptr<const task::removal_basis> removal_basis_of(const sync_item& candidate,
+                                                                int kind) const {
+        auto basis = std::make_shared<task::removal_basis>();
+        if (kind == task::kind_remove_local_file) basis->local_file = candidate.local_file;
+        if (kind == task::kind_remove_remote_file)
+            basis->remote_file =
+                remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+        if (kind == task::kind_remove_remote_folder) {
+            for (const sync_item& below : turn_.found.candidates) {
+                if (below.last_time_remote == -1 ||
+                    !path_is_within(below.dir_remote, candidate.dir_remote))
+                    continue;
+                const std::wstring folder = relative_path(below.dir_remote, candidate.dir_remote);
+                if (below.filename.empty()) {
+                    if (!folder.empty()) basis->remote_tree[folder] = remote_item_state{true, 0, 0};
+                } else {
+                    basis->remote_tree[folder.empty() ? below.filename
+                                                      : folder + L"/" + below.filename] =
+                        remote_item_state{false, below.last_time_remote, below.remote_size};
+                }
+            }
+        }
+        return basis;
+    }
+
+    // A removal that found its item changed kept it; its record is
+    // forgotten, so the item counts as new on the side that still has it and
+    // goes across (an edit wins over a removal on the other side).
+    void forget_outdated_removals() {
+        for (auto entry = turn_.tasks.begin(); entry != turn_.tasks.end();) {
+            if (!entry->is_outdated() || !entry->get_binding().is_same_as(turn_.owner)) {
+                ++entry;
+                continue;
+            }
+            const auto stored = turn_.table.find(
+                sync_item(entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename()));
+            if (stored != turn_.table.end()) {
+                stored->last_time_remote = -1;
+                stored->last_time_local = -1;
+                stored->synced_time = -1;
+            }
+            entry = turn_.tasks.erase(entry);
+            ++queued_;
+        }
+    }
+
+    // Removals of most of the files on one side wait (removal_guard): those
+    // candidates, and the folder removals of that side, are left as they are.
+    void hold_mass_removals(std::vector<item_plan>& plans, removal_guard::side side) {
+        const int file_kind = side == removal_guard::side::local ? task::kind_remove_local_file
+                                                                 : task::kind_remove_remote_file;
+        const int folder_kind = side == removal_guard::side::local
+                                    ? task::kind_remove_local_folder
+                                    : task::kind_remove_remote_folder;
+        removal_guard::item_keys planned;
+        std::size_t index = 0;
+        for (const sync_item& candidate : turn_.found.candidates) {
+            const item_plan& plan = plans[index++];
+            if (plan.removal && plan.removal->task_kind == file_kind) planned.insert(candidate);
+        }
+        if (!turn_.guard.must_wait(turn_.owner, side, planned, known_files(turn_.table, side)))
+            return;
+        for (item_plan& plan : plans) {
+            if (!plan.removal) continue;
+            if (plan.removal->task_kind != file_kind && plan.removal->task_kind != folder_kind)
+                continue;
+            plan.removal.reset();
+            plan.transfer = {};
+        }
+    }
+
+    // Every entry whose name cannot cross is shown as a task failing with the
+    // reason, for as long as it is there.
+    void show_unsyncable() {
+        std::set<const task*> shown;
+        for (const unsyncable_item& item : turn_.found.unsyncable) {
+            const auto existing =
+                find_task_for(turn_.tasks, item.dir_remote, item.dir_local, item.name);
+            if (existing != turn_.tasks.end()) {
+                shown.insert(&*existing);
+                continue;
+            }
+            task& refused = queue_task(turn_.tasks, turn_.owner, item.task_kind, item.dir_remote,
+                                       item.dir_local, item.name, turn_.environment, false);
+            refused.refuse(item.reason);
+            shown.insert(&refused);
+            ++queued_;
+        }
+        for (auto entry = turn_.tasks.begin(); entry != turn_.tasks.end();) {
+            if (entry->is_refused() && entry->get_binding().is_same_as(turn_.owner) &&
+                !shown.contains(&*entry)) {
+                entry = turn_.tasks.erase(entry);
+                ++queued_;
+            } else {
+                ++entry;
+            }
+        }
     }
 
     // Deepest folders first: a folder's contents are settled before it.
@@ -192,7 +333,7 @@ private:
     // What the disk holds now, hidden entries included.
     bool local_contents_all_removed(const std::wstring& folder) const {
         for (const local_entry& entry : list_local(folder)) {
-            if (entry.unnamed) return false;
+            if (entry.problem != name_problem::none) return false;
             if (entry.state.is_directory) {
                 if (!local_contents_all_removed(join_path(folder, entry.name))) return false;
             } else if (!local_file_removals_.contains(file_key(folder, entry.name))) {

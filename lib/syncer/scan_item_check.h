@@ -9,6 +9,7 @@
 #include "syncer/items_manager.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/scan_questions.h"
+#include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
 
 namespace syncer {
@@ -21,11 +22,18 @@ struct binding_turn {
     bool stopped;
     permission_questions& questions;
     const collected_items& found;
+    removal_guard& guard;
     const std::shared_ptr<task_environment>& environment;
     const stop_signal& stop;
 };
 
-// Checks every candidate; returns how many tasks were queued.
+// Checks every candidate; returns how many tasks were queued or dropped.
+//
+// A removal task carries what the scan saw of the item, so it removes only
+// that. A removal never replaces a transfer waiting for the same item: an
+// edit on one side wins over a removal on the other. Removals of most of a
+// binding's files on one side wait for a later pass (removal_guard). Names
+// that cannot cross become tasks that fail with the reason.
 //
 // A folder is removed only when everything below it on that side is being
 // removed in this pass (every file has its removal task; nothing hidden,

@@ -2,8 +2,20 @@
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_questions.h"
 #include "syncer/scan_walk.h"
+#include "syncer/task.h"
 
 namespace syncer {
+
+namespace {
+
+std::wstring unsyncable_local_reason(const local_entry& entry) {
+    const std::wstring what = entry.state.is_directory ? L"This folder" : L"This file";
+    return entry.problem == name_problem::separator
+               ? what + L" is not synced: its name holds a \"\\\" character"
+               : what + L" is not synced: its name is not valid UTF-8 text";
+}
+
+}  // namespace
 
 void walk_local(walk_context& context, const std::wstring& dir_remote,
                 const std::wstring& dir_local, bool top) {
@@ -16,8 +28,15 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
         if (never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local)) return;
         add_candidate(context.found.candidates, dir_remote, dir_local, L"", -1, 0, context.stop);
     }
-    for (const local_entry& entry : list_local(dir_local)) {
-        if (entry.unnamed || entry.state.hidden) continue;
+    const std::vector<local_entry> entries = list_local(dir_local);
+    if (top && entries.empty()) context.found.local_root_empty = true;
+    for (const local_entry& entry : entries) {
+        if (entry.problem != name_problem::none) {
+            context.found.unsyncable.push_back({dir_remote, dir_local, entry.name,
+                                                unsyncable_local_reason(entry), task::kind_upload});
+            continue;
+        }
+        if (entry.state.hidden) continue;
         if (!entry.state.is_directory) {
             add_candidate(context.found.candidates, dir_remote, dir_local, entry.name, -1, 0,
                           entry.state, context.stop);

@@ -3,6 +3,7 @@
 #include "syncer/exceptions.h"
 #include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
+#include "syncer/paths.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_item_check.h"
@@ -12,6 +13,19 @@
 namespace syncer {
 
 namespace {
+
+// Whether the table knows an item below the binding's root on the side whose
+// time the member names.
+bool knows_items_below_root(const items_manager& table, const binding& owner,
+                            std::int64_t sync_item::*side_time) {
+    for (const sync_item& stored : table) {
+        const bool root = stored.filename.empty() &&
+                          paths_equal(stored.dir_remote, owner.dir_remote) &&
+                          paths_equal(stored.dir_local, owner.dir_local);
+        if (!root && stored.*side_time != -1) return true;
+    }
+    return false;
+}
 
 // One binding's turn; adds the tasks it queued to changed.
 void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::client& client,
@@ -26,6 +40,15 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
     std::optional<sync_permission> recursion;
     {
         items_manager table(owner, shared.user_name);
+        // An empty root facing a side that holds something may be a drive
+        // not mounted or a listing come back empty: nothing known there is
+        // taken as removed. With both roots empty nothing is left to remove.
+        if (found.local_root_empty && !found.remote_root_empty &&
+            knows_items_below_root(table, owner, &sync_item::last_time_local))
+            found.local_complete = false;
+        if (found.remote_root_empty && !found.local_root_empty &&
+            knows_items_below_root(table, owner, &sync_item::last_time_remote))
+            found.remote_complete = false;
         if (found.local_complete && found.remote_complete)
             forget_vanished_items(table, found.candidates);
         std::unique_lock<std::mutex> stopped_guard(shared.stopped_lock);
@@ -33,8 +56,8 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
         const bool stopped = shared.stopped.contains(owner);
         stopped_guard.unlock();
         permission_questions questions(shared.ui, owner, table, answers);
-        binding_turn turn{owner,     table, shared.tasks,       stopped,
-                          questions, found, shared.environment, stop};
+        binding_turn turn{owner, table,        shared.tasks,       stopped, questions,
+                          found, shared.guard, shared.environment, stop};
         changed += check_candidates(turn);
         recursion = questions.recursion_to_store();
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "syncer/binding.h"
+#include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
 #include "syncer/task_environment.h"
 #include "syncer/user_interface.h"
@@ -24,14 +25,16 @@ struct scan_shared {
     task_list& tasks;
     std::mutex& stopped_lock;
     binding_set& stopped;
+    // Lives as long as the manager: what earlier passes held back.
+    removal_guard& guard;
 };
 
 struct scan_result {
     // Tasks purged plus tasks queued.
     int changed = 0;
     // Bindings that asked for a pass of their own (force_sync_once) and whose
-    // turn failed: they keep the flag, but do not cut the wait before the
-    // next pass short.
+    // turn failed: they keep the flag, and are tried again after a wait that
+    // grows with every failure in a row.
     binding_set failed_forced;
 };
 

@@ -1,10 +1,11 @@
 #include <boost/pointer_cast.hpp>
 
 #include "syncer/paths.h"
+#include "syncer/remote_item_state.h"
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_questions.h"
 #include "syncer/scan_walk.h"
-#include "vfs/file.h"
+#include "syncer/task.h"
 
 namespace syncer {
 
@@ -18,10 +19,18 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
     if (!top || context.owner.filename.empty())
         add_candidate(candidates, dir_remote, dir_local, L"", 0, 0, context.stop);
     bool unknown_children = false;
-    for (const vfs::item_ptr& child : folder->list_items()) {
+    const vfs::item_list children = folder->list_items();
+    if (top && children.empty()) context.found.remote_root_empty = true;
+    for (const vfs::item_ptr& child : children) {
         const std::wstring name = child->get_name();
         if (!is_plain_name(name)) {
             unknown_children = true;
+            const bool is_folder = child->get_type() == vfs::item_type_directory;
+            context.found.unsyncable.push_back(
+                {dir_remote, dir_local, name.empty() ? L"(no name)" : name,
+                 std::wstring(is_folder ? L"This folder" : L"This file") +
+                     L" is not synced: its name cannot be used for a local file",
+                 task::kind_download});
             continue;
         }
         if (child->get_type() != vfs::item_type_directory) {
@@ -43,17 +52,9 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,
                                const vfs::item_ptr& remote) {
-    std::int64_t time = -1;
-    std::int64_t size = 0;
-    if (const auto file = boost::dynamic_pointer_cast<vfs::file>(remote)) {
-        // An existing file is never missing, whatever its date says.
-        const std::int64_t date = file->get_modification_date();
-        time = date == vfs::no_date ? 0 : date;
-        size = file->get_size();
-    } else if (boost::dynamic_pointer_cast<vfs::directory>(remote)) {
-        time = 0;
-    }
-    add_candidate(context.found.candidates, dir_remote, dir_local, name, time, size, context.stop);
+    const auto state = remote_state_of(remote);
+    add_candidate(context.found.candidates, dir_remote, dir_local, name, state ? state->time : -1,
+                  state ? state->size : 0, context.stop);
 }
 
 }  // namespace syncer

@@ -65,6 +65,7 @@ void sync_item::to_node(serializer::node& target) const {
     rule_to_node(rule, target.add(L"rule", L"")->second);
     target.set(L"last_time_remote", std::to_wstring(last_time_remote));
     target.set(L"last_time_local", std::to_wstring(last_time_local));
+    if (synced_time != -1) target.set(L"synced_time", std::to_wstring(synced_time));
 }
 
 sync_item sync_item::from_node(const serializer::node& source) {
@@ -74,6 +75,7 @@ sync_item sync_item::from_node(const serializer::node& source) {
     if (stored_rule != source.end()) result.rule = rule_from_node(stored_rule->second);
     result.last_time_remote = time_from(source, L"last_time_remote");
     result.last_time_local = time_from(source, L"last_time_local");
+    result.synced_time = time_from(source, L"synced_time");
     return result;
 }
 

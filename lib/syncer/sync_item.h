@@ -7,6 +7,7 @@
 
 #include "serializer/node.h"
 #include "syncer/binding.h"
+#include "syncer/local_file_state.h"
 #include "syncer/sync_rule.h"
 
 namespace syncer {
@@ -22,9 +23,15 @@ struct sync_item {
     // Seconds since 1970; -1 for unknown or absent on that side.
     mutable std::int64_t last_time_remote = -1;
     mutable std::int64_t last_time_local = -1;
+    // The time both sides last held the same file (equal times and sizes
+    // seen by a pass); -1 when no pass saw that. A removal on one side goes
+    // across only while the other side still holds the file of that time.
+    mutable std::int64_t synced_time = -1;
     // Filled by the scan, never stored.
     mutable std::int64_t remote_size = 0;
     mutable std::int64_t local_size = 0;
+    // What the file system told of the local file when the scan saw it.
+    mutable local_file_state local_file;
     // The user's answers; entries not set inherit.
     mutable sync_rule rule;
 
@@ -42,8 +49,9 @@ struct sync_item {
 
     // Fills an "item" node. Times are written as full signed decimals.
     void to_node(serializer::node& target) const;
-    // Missing texts read as empty, missing or unreadable times as -1, a
-    // missing rule as all not set; sizes are 0.
+    // Missing texts read as empty, missing or unreadable times as -1 (so a
+    // table written before the synced time was kept reads as never synced),
+    // a missing rule as all not set; sizes are 0.
     static sync_item from_node(const serializer::node& source);
 };
 

@@ -46,7 +46,9 @@ task::task(const task& other)
       dir_local_(other.dir_local_),
       filename_(other.filename_),
       temp_directory_(get_temp_directory()),
-      environment_(other.environment_) {
+      environment_(other.environment_),
+      removal_basis_(other.removal_basis_),
+      refusal_(other.refusal_) {
     std::lock_guard<std::mutex> guard(other.lock_);
     state_ = other.state_;
     progress_ = other.progress_;
@@ -54,6 +56,7 @@ task::task(const task& other)
     fail_time_ = other.fail_time_;
     error_kind_ = other.error_kind_;
     message_ = other.message_;
+    outdated_ = other.outdated_;
 }
 
 task::~task() {
@@ -200,10 +203,26 @@ void task::set_size(std::int64_t size) {
     size_ = size;
 }
 
-void task::record_failure(int error_kind, const std::wstring& message) {
+void task::record_failure(int error_kind, const std::wstring& message, bool outdated) {
     std::lock_guard<std::mutex> guard(lock_);
     error_kind_ = error_kind;
     message_ = message;
+    outdated_ = outdated;
+}
+
+bool task::is_outdated() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return outdated_ && state_ == state_failed;
+}
+
+void task::set_removal_basis(std::shared_ptr<const removal_basis> basis) {
+    removal_basis_ = std::move(basis);
+}
+
+void task::refuse(const std::wstring& reason) {
+    refusal_ = reason;
+    record_failure(0, reason);
+    record_final_state(runner::failed);
 }
 
 void task::run() {
@@ -219,6 +238,11 @@ void task::run() {
         record_failure(0, L"Unknown error");
         outcome = runner::failed;
     }
+    record_final_state(outcome);
+    utils::shell_change_notify(dir_remote_);
+}
+
+void task::record_final_state(int outcome) {
     switch (outcome) {
         case runner::done:
             set_state(state_done, 100);
@@ -226,7 +250,7 @@ void task::run() {
         case runner::stopped:
             set_state(state_stopped, 0);
             break;
-        case runner::failed: {
+        default: {
             std::int64_t now = -1;
             try {
                 now = environment_->now();
@@ -240,7 +264,6 @@ void task::run() {
             break;
         }
     }
-    utils::shell_change_notify(dir_remote_);
 }
 
 boost::filesystem::path task::make_temp_path() const {

@@ -7,12 +7,16 @@
 #include <boost/filesystem/path.hpp>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "syncer/binding.h"
+#include "syncer/local_file_state.h"
+#include "syncer/remote_item_state.h"
 #include "syncer/task_environment.h"
 
 namespace syncer {
@@ -34,6 +38,19 @@ public:
     static constexpr int state_stop_requested = 3;
     static constexpr int state_stopped = 4;
     static constexpr int state_failed = 5;
+
+    // What the scan saw of an item when it decided to remove it. The removal
+    // goes ahead only while the item is still that; anything changed or added
+    // since is the user's newer work, and the task fails, keeping it.
+    struct removal_basis {
+        // The local file (remove local file).
+        std::optional<local_file_state> local_file;
+        // The remote file (remove remote file).
+        std::optional<remote_item_state> remote_file;
+        // Everything listed below the remote folder (remove remote folder),
+        // by path relative to it, names joined with "/".
+        std::map<std::wstring, remote_item_state> remote_tree;
+    };
 
     // Read together under the task's lock.
     struct status {
@@ -83,6 +100,18 @@ public:
     const std::wstring& get_dir_local() const { return dir_local_; }
     const std::wstring& get_filename() const { return filename_; }
 
+    // Set by the scan before the task is first started.
+    void set_removal_basis(std::shared_ptr<const removal_basis> basis);
+    // The last run found the item changed since the removal was decided and
+    // kept it: the scan decides about it afresh.
+    bool is_outdated() const;
+
+    // A task for an item the engine cannot sync (a name the other side cannot
+    // hold): it fails at once with the reason, now and whenever it is started
+    // again, so the user sees the item in the task list.
+    void refuse(const std::wstring& reason);
+    bool is_refused() const { return !refusal_.empty(); }
+
     // Strict order to find a task in a list: binding, then dir_local, then
     // dir_remote (as paths), then filename (as text).
     struct less {
@@ -119,7 +148,8 @@ private:
     // Sets state and progress; the caller holds lock_.
     void apply_state(int state, int progress);
     void set_size(std::int64_t size);
-    void record_failure(int error_kind, const std::wstring& message);
+    void record_failure(int error_kind, const std::wstring& message, bool outdated = false);
+    void record_final_state(int outcome);
 
     binding binding_;
     int kind_;
@@ -128,6 +158,8 @@ private:
     std::wstring filename_;
     boost::filesystem::path temp_directory_;
     std::shared_ptr<task_environment> environment_;
+    std::shared_ptr<const removal_basis> removal_basis_;
+    std::wstring refusal_;
 
     // Guards the fields below, which other threads read.
     mutable std::mutex lock_;
@@ -137,6 +169,7 @@ private:
     std::int64_t fail_time_ = -1;
     int error_kind_ = 0;
     std::wstring message_;
+    bool outdated_ = false;
     bool thread_running_ = false;
     std::condition_variable thread_ended_;
 

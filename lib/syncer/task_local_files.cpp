@@ -121,8 +121,7 @@ std::optional<local_file_state> file_state(const boost::filesystem::path& path) 
         throw system_failure("stat", path);
     }
     if (!S_ISREG(status.st_mode)) return std::nullopt;
-    return local_file_state{static_cast<std::int64_t>(status.st_mtim.tv_sec),
-                            static_cast<std::int64_t>(status.st_size)};
+    return local_file_state::from_stat(status);
 }
 
 bool path_exists(const boost::filesystem::path& path) {

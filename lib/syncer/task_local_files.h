@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "syncer/local_file_state.h"
+
 namespace syncer {
 
 class local_error {
@@ -30,13 +32,6 @@ boost::filesystem::path local_path(const std::wstring& folder, const std::wstrin
 // "." or ".." elements or NUL characters, so no name that came from the
 // service can lead it elsewhere.
 bool is_safe_local_folder(const std::wstring& folder);
-
-struct local_file_state {
-    std::int64_t last_write_time = -1;  // seconds since 1970
-    std::int64_t size = 0;
-
-    bool operator==(const local_file_state&) const = default;
-};
 
 // The state of a file; nothing when no file is there.
 std::optional<local_file_state> file_state(const boost::filesystem::path& path);

@@ -1,13 +1,45 @@
 #include "syncer/task_runner.h"
 
+#include <boost/pointer_cast.hpp>
+
 #include "syncer/paths.h"
 #include "syncer/user_interface.h"
 #include "vfs/directory.h"
 
 namespace syncer {
 
+namespace {
+
+const wchar_t* const local_file_changed =
+    L"The local file changed after its removal was decided, so it was kept";
+const wchar_t* const remote_file_changed =
+    L"The remote file changed after its removal was decided, so it was kept";
+const wchar_t* const remote_folder_changed =
+    L"The remote folder holds items changed or added after its removal was decided, so it "
+    L"was kept";
+
+// Whether everything below the remote folder is among what the scan listed,
+// unchanged. Items listed then and gone now are fine: their own removals
+// may have run first.
+bool holds_only(const vfs::item_ptr& item, const std::map<std::wstring, remote_item_state>& listed,
+                const std::wstring& relative = L"") {
+    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(item);
+    if (!folder) return false;
+    for (const vfs::item_ptr& child : folder->list_items()) {
+        const std::wstring path =
+            relative.empty() ? child->get_name() : relative + L"/" + child->get_name();
+        const auto seen = listed.find(path);
+        if (seen == listed.end() || remote_state_of(child) != seen->second) return false;
+        if (seen->second.is_folder && !holds_only(child, listed, path)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 task::runner::outcome task::runner::perform() {
     interruption_point();
+    if (owner_.is_refused()) fail(message_kind::none, owner_.refusal_);
     switch (owner_.kind_) {
         case kind_upload:
             return upload();
@@ -45,6 +77,11 @@ void task::runner::fail(int kind, const std::wstring& message) {
     throw final_failure{};
 }
 
+void task::runner::fail_outdated(int kind, const std::wstring& message) {
+    owner_.record_failure(kind, message, true);
+    throw final_failure{};
+}
+
 vfs::directory_ptr task::runner::remote_folder(const std::wstring& path, bool create) {
     const vfs::client_ptr client = owner_.environment_->get_client();
     return client->get_item_by_path(path, create);
@@ -79,8 +116,12 @@ void task::runner::report_progress(std::int64_t transferred, std::int64_t total)
 task::runner::outcome task::runner::remove_local_file() {
     check_local_names();
     const auto path = local_path(owner_.dir_local_, owner_.filename_);
+    const auto* basis = owner_.removal_basis_.get();
     step(message_kind::remove_local, [&] {
-        if (path_exists(path)) remove_path(path);
+        if (!path_exists(path)) return;
+        if (basis && basis->local_file && file_state(path) != basis->local_file)
+            fail_outdated(message_kind::remove_local, local_file_changed);
+        remove_path(path);
     });
     return done;
 }
@@ -96,10 +137,13 @@ task::runner::outcome task::runner::remove_local_folder() {
 
 task::runner::outcome task::runner::remove_remote_file() {
     if (!is_plain_name(owner_.filename_)) fail(message_kind::none, L"Invalid remote name");
+    const auto* basis = owner_.removal_basis_.get();
     step(message_kind::remove_remote, [&] {
         try {
             const auto folder = remote_folder(owner_.dir_remote_, false);
-            folder->get_item(owner_.filename_, true);
+            const auto item = folder->get_item(owner_.filename_, true);
+            if (basis && basis->remote_file && remote_state_of(item) != basis->remote_file)
+                fail_outdated(message_kind::remove_remote, remote_file_changed);
             folder->delete_item(owner_.filename_, true);
         } catch (const vfs::item_not_found_exception&) {
             // Already gone.
@@ -111,10 +155,13 @@ task::runner::outcome task::runner::remove_remote_file() {
 task::runner::outcome task::runner::remove_remote_folder() {
     const std::wstring name = leaf_name(owner_.dir_remote_);
     if (!is_plain_name(name)) fail(message_kind::none, L"Invalid remote name");
+    const auto* basis = owner_.removal_basis_.get();
     step(message_kind::remove_remote, [&] {
         try {
             const auto parent = remote_folder(parent_path(owner_.dir_remote_), false);
-            parent->get_item(name, true);
+            const auto item = parent->get_item(name, true);
+            if (basis && !holds_only(item, basis->remote_tree))
+                fail_outdated(message_kind::remove_remote, remote_folder_changed);
             parent->delete_item(name, true);
         } catch (const vfs::item_not_found_exception&) {
             // Already gone.

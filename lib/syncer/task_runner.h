@@ -58,6 +58,8 @@ private:
     void retry_step(int kind, const std::wstring& failure_text, int& attempts);
     // Records a failure and ends the run at once, without retries.
     [[noreturn]] void fail(int kind, const std::wstring& message);
+    // The same for a removal that found its item changed and kept it.
+    [[noreturn]] void fail_outdated(int kind, const std::wstring& message);
 
     // Runs body as one step of the given message kind: a vfs::exception or a
     // local_error from it is retried, anything else ends the run.

@@ -62,7 +62,10 @@ task::runner::outcome task::runner::upload() {
         }
         return found;
     });
-    if (existing.time > local_time) fail(message_kind::none, remote_is_newer);
+    // An empty remote file is never the newer version of content: it is what
+    // an upload cut off after creating the file leaves.
+    const bool remote_is_remnant = existing.file && existing.size == 0 && local_size > 0;
+    if (existing.time > local_time && !remote_is_remnant) fail(message_kind::none, remote_is_newer);
     if (existing.time == local_time && existing.size == local_size) return done;
     if (in_place && !existing.file) return done;
 

@@ -1,8 +1,10 @@
 // Sync tasks when things go wrong: transfers cut by the service, a local
 // edit during a download, a stop during a retry wait and a task process
 // killed in the middle of a download.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -87,6 +89,32 @@ TEST_F(sync_task_test, ALocalEditDuringADownloadIsKept) {
     EXPECT_EQ(job->get_message(), L"Local file is newer or remote file has zero length");
     EXPECT_TRUE(same_bytes("edited during the download", read_file(local_file("doc.txt"))));
     EXPECT_EQ(local_names(), std::vector<std::string>{"doc.txt"});
+    EXPECT_TRUE(temp_names().empty());
+}
+
+// An edit that neither the size nor the second of its time tells apart is
+// kept all the same.
+TEST_F(sync_task_test, ALocalEditOfTheSameSizeWithinTheSameSecondIsKept) {
+    write_file(local_file("doc.txt"), "original", base_time - 100);
+    add_remote_file(docs_id_, "doc.txt", pattern(400000, 7), base_time);
+    transfer_fault stall;
+    stall.direction = "download";
+    stall.kind = "stall";
+    stall.after = 100000;
+    stall.seconds = 2;
+    service().arm(stall);
+
+    auto job = make(task::kind_download, L"\\Docs", local_folder(), L"doc.txt");
+    job->start();
+    ASSERT_TRUE(vfs_session_testing::wait_until([&] { return job->get_state().progress > 0; }));
+    write_file(local_file("doc.txt"), "ORIGINAL", base_time - 100);
+    const timespec same_second[2] = {{base_time - 100, 250000000}, {base_time - 100, 250000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, local_file("doc.txt").c_str(), same_second, 0), 0);
+    ASSERT_TRUE(wait_finished(*job));
+
+    EXPECT_TRUE(job->is_failed());
+    EXPECT_EQ(job->get_message(), L"Local file is newer or remote file has zero length");
+    EXPECT_TRUE(same_bytes("ORIGINAL", read_file(local_file("doc.txt"))));
     EXPECT_TRUE(temp_names().empty());
 }
 

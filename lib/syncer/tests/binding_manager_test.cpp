@@ -143,6 +143,19 @@ TEST_F(SyncerBindingTable, DamagedTableWithBackupIsRestoredFromIt) {
     EXPECT_FALSE(binding_manager::load_with_backup(user)) << "a sound table was reported restored";
 }
 
+// Every save keeps the table before it as the backup, so a damaged table
+// comes back as it was one change earlier.
+TEST_F(SyncerBindingTable, EverySaveKeepsABackupToRestoreADamagedTableFrom) {
+    locked_add_binding(user, folder_binding(L"remote/a", L"C:\\a"));
+    locked_add_binding(user, folder_binding(L"remote/b", L"C:\\b"));
+    write_bytes(bindings_file(), "<sync_bindings><bind");
+
+    EXPECT_TRUE(binding_manager::load_with_backup(user));
+    const binding_set restored = locked_get_bindings(user);
+    ASSERT_EQ(restored.size(), 1u);
+    EXPECT_EQ(restored.begin()->dir_remote, L"remote/a");
+}
+
 TEST_F(SyncerBindingTable, MissingTableIsTakenFromACompleteTemporaryCompanion) {
     locked_add_binding(user, folder_binding(L"remote", L"C:\\l"));
     fs::rename(bindings_file(), settings_file(L"bindings.xml.tmp"));

@@ -157,6 +157,11 @@ TEST_F(SyncerItemTable, SweepDeletesOrphansAndForgetsTimesButNotAbsence) {
     write_bytes(settings_file(L"sync_rules_7.xml.bak"), "<sync_items></sync_items>");
     write_bytes(settings_file(L"sync_rules_7.txt"), "keep");
 
+    {
+        items_manager table(owner, user);
+        table.find(sync_item(L"remote", L"C:\\root", L"both"))->synced_time = 50;
+    }
+
     binding_manager::purge_orphan_rules(user);
 
     EXPECT_FALSE(fs::exists(settings_file(L"sync_rules_7.xml")));
@@ -166,18 +171,49 @@ TEST_F(SyncerItemTable, SweepDeletesOrphansAndForgetsTimesButNotAbsence) {
     const auto both = table.find(sync_item(L"remote", L"C:\\root", L"both"));
     EXPECT_EQ(both->last_time_remote, 0);
     EXPECT_EQ(both->last_time_local, 0);
+    // What both sides last agreed on survives, so removals made meanwhile
+    // can still be told from changes.
+    EXPECT_EQ(both->synced_time, 50);
     const auto local_only = table.find(sync_item(L"remote", L"C:\\root", L"local_only"));
     EXPECT_EQ(local_only->last_time_remote, -1);
     EXPECT_EQ(local_only->last_time_local, 0);
 }
 
-TEST_F(SyncerItemTable, SweepLeavesTablesAloneWhileTheBindingTableIsMissing) {
+// A binding table made anew beside a damaged one lacks the user's bindings:
+// their item tables stay, at this start and at the next ones.
+TEST_F(SyncerItemTable, SweepKeepsTablesWhileTheBindingTableIsNotWhole) {
     { items_manager(owner, user).insert(record(L"remote", L"C:\\root", L"f", 5, 5)); }
     write_bytes(settings_file(L"bindings.xml"), "damaged");
     EXPECT_FALSE(binding_manager::load_with_backup(user));
 
     binding_manager::purge_orphan_rules(user);
     EXPECT_TRUE(fs::exists(table_file()));
+    locked_add_binding(user, folder_binding(L"Calvimora", L"C:\\saved"));
+    for (int start = 0; start < 2; ++start) {
+        EXPECT_FALSE(binding_manager::load_with_backup(user));
+        binding_manager::purge_orphan_rules(user);
+        EXPECT_TRUE(fs::exists(table_file()));
+    }
+
+    // Once the user put the damaged table aside, orphans go again.
+    fs::remove(settings_file(L"bindings.xml.bad"));
+    binding_manager::purge_orphan_rules(user);
+    EXPECT_FALSE(fs::exists(table_file()));
+}
+
+TEST_F(SyncerItemTable, TheSyncedTimeIsKeptOnlyWhereKnown) {
+    {
+        items_manager table(owner, user);
+        table.insert(record(L"remote", L"C:\\root", L"agreed", 5, 5)).first->synced_time = 5;
+        table.insert(record(L"remote", L"C:\\root", L"never", 5, 6));
+    }
+    const std::string stored = read_bytes(table_file());
+    const auto first = stored.find("<synced_time>");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(stored.find("<synced_time>", first + 1), std::string::npos);
+    items_manager table(owner, user);
+    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"agreed"))->synced_time, 5);
+    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"never"))->synced_time, -1);
 }
 
 }  // namespace

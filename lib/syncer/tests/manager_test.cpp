@@ -91,6 +91,18 @@ TEST_F(SyncManager, ATableRestoredFromItsBackupIsReportedOnce) {
     EXPECT_EQ(locked_get_bindings(user).size(), 2u);
 }
 
+// The task list of a binding table that cannot be read is unknown, not
+// empty: the tray would end syncing without asking.
+TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {
+    bind_allowing(L"sync", local);
+    write_local(L"up.txt", "up", t0);
+    environment->hold(runner_period);
+    start();
+    ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 1; }));
+    std::ofstream(binding_manager::get_bindings_path(user).native(), std::ios::trunc) << "<sync";
+    EXPECT_THROW(engine->get_tasks(), serializer::serializer_exception);
+}
+
 TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
     bind_allowing(L"sync", local);
     for (int index = 0; index < 7; ++index)
@@ -133,9 +145,13 @@ TEST_F(SyncManager, AFailedTaskStartsAgainOnlyOnceItsFailureIsOlderThanAMinute) 
     EXPECT_EQ(count_in_state(task::state_failed), 1);
     EXPECT_EQ(fail_time(), test_environment::start_time);
 
+    // The first run's thread may still be on its way out during a cycle; the
+    // next cycle starts the task then.
     environment->advance(1);
-    one_runner_cycle();
-    EXPECT_TRUE(eventually([&] { return fail_time() == test_environment::start_time + 61; }));
+    EXPECT_TRUE(eventually([&] {
+        one_runner_cycle();
+        return fail_time() == test_environment::start_time + 61;
+    }));
 }
 
 TEST_F(SyncManager, TheTaskListIsBusyWhileTheScanWaitsForAnAnswer) {
@@ -224,7 +240,9 @@ TEST_F(SyncManager, RemovingABindingEndsItsTasksAndScanningGoesOn) {
     EXPECT_TRUE(eventually([&] { return local_exists(L"kept/late.txt"); }));
 }
 
-TEST_F(SyncManager, AForcedBindingThatKeepsFailingWaitsForTheNextRegularPass) {
+// A forced binding whose turn fails is tried again soon, then less and less
+// often, down to the regular rhythm: a failure that lasts cannot spin.
+TEST_F(SyncManager, AForcedBindingThatKeepsFailingIsRetriedLessAndLessOften) {
     binding forced(L"forced", join_path(local, L"forced"), L"", L"");
     forced._type = binding::type_user_choice;
     forced._mode = 0;
@@ -234,10 +252,26 @@ TEST_F(SyncManager, AForcedBindingThatKeepsFailingWaitsForTheNextRegularPass) {
         table.set_force_sync_once(forced);
     }
     remote->fail_lookup(L"forced");
+    environment->hold(scan_step);
     start();
-    ASSERT_TRUE(eventually([&] { return remote->lookups(L"forced") >= 3; }));
-    const int passes = remote->lookups(L"forced");
-    EXPECT_GE(environment->waits(scan_step), 30 * (passes - 1));
+    // The one-second waits after each pass, counted while the scan thread is
+    // held in one of them.
+    std::vector<int> waits_between;
+    int waits = 0;
+    int passes_seen = 0;
+    while (waits_between.size() < 7) {
+        ASSERT_TRUE(environment->wait_until_held(scan_step, waits));
+        ++waits;
+        const int passes = remote->lookups(L"forced");
+        if (passes > passes_seen) {
+            waits_between.push_back(0);
+            passes_seen = passes;
+        }
+        ++waits_between.back();
+        environment->let_one_pass(scan_step);
+    }
+    waits_between.pop_back();
+    EXPECT_EQ(waits_between, (std::vector<int>{1, 2, 4, 8, 16, 30}));
     EXPECT_TRUE(locked_get_bindings(user).find(forced)->force_sync_once);
 }
 

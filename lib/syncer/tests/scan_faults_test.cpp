@@ -1,4 +1,8 @@
 // The ways a scan could lose a user's files, each kept from happening.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
 
 #include "scan_test_support.h"
@@ -92,7 +96,7 @@ TEST_F(ScanSafety, AFileChangedOnTheSurvivingSideIsTransferredNotRemoved) {
 
 TEST_F(ScanSafety, AFolderIsRemovedOnlyWithEverythingInIt) {
     known({L"box/take.txt", L"box/refuse.txt", L"box/inner/take-too.txt", L"whole/x.txt",
-           L"whole/y/z.txt"});
+           L"whole/y/z.txt", L"stays.txt"});
     write_local(L"box/hidden.txt", "hidden", t0);
     hide_local(L"box/hidden.txt");
     remote->remove(L"sync/box");
@@ -115,7 +119,7 @@ TEST_F(ScanSafety, AFolderIsRemovedOnlyWithEverythingInIt) {
 }
 
 TEST_F(ScanSafety, ARemoteFolderWithChildrenTheWalkCouldNotTakeIsNotRemoved) {
-    known({L"shared/a.txt"});
+    known({L"shared/a.txt", L"stays.txt"});
     remote->add_raw_child(L"sync/shared", L"bad/name", false);
     fs::remove_all(local_path(L"shared"));
     ui.answer(message_kind::remove_remote_folder, yes);
@@ -153,21 +157,197 @@ TEST_F(ScanSafety, AnExistingRemoteFileWithoutADateIsNeverTakenAsRemoved) {
     for (const int kind : ui.kinds()) EXPECT_NE(kind, message_kind::remove_local_file);
 }
 
-TEST_F(ScanSafety, NamesThatAreNoPlainNamesAreSkipped) {
+TEST_F(ScanSafety, NamesThatCannotCrossAreShownAsFailedTasksAndNeverUsed) {
     remote->add_folder(L"sync");
     const std::vector<std::wstring> names{
         L"", L".", L"..", L"../escape.txt", L"a\\b.txt", std::wstring(L"nul\0.txt", 8)};
-    for (const std::wstring& name : names) {
-        remote->add_raw_child(L"sync", name, false);
-        remote->add_raw_child(L"sync", name, true);
-    }
+    for (const std::wstring& name : names) remote->add_raw_child(L"sync", name, false);
+    remote->add_raw_child(L"sync", L"dir\\name", true);
+    std::ofstream((local_root / "back\\slash.txt").native()) << "local";
+    std::ofstream((local_root / "caf\xe9.txt").native()) << "latin-1";
     ui.answer(message_kind::download_new, yes);
+    ui.answer(message_kind::upload_new, yes);
+
+    const scan_result first = pass();
+    EXPECT_TRUE(ui.questions().empty());
+    std::map<std::wstring, std::wstring> reasons;
+    {
+        std::lock_guard<std::mutex> guard(tasks_lock);
+        for (const task& job : tasks) {
+            EXPECT_TRUE(job.is_failed());
+            EXPECT_EQ(job.get_error_kind(), message_kind::none);
+            reasons[job.get_filename()] = job.get_message();
+        }
+    }
+    EXPECT_EQ(first.changed, static_cast<int>(reasons.size()));
+    EXPECT_EQ(reasons.size(), 9u);
+    EXPECT_EQ(reasons[L"a\\b.txt"],
+              L"This file is not synced: its name cannot be used for a local file");
+    EXPECT_EQ(reasons[L"dir\\name"],
+              L"This folder is not synced: its name cannot be used for a local file");
+    EXPECT_EQ(reasons[L"back\\slash.txt"],
+              L"This file is not synced: its name holds a \"\\\" character");
+    EXPECT_EQ(reasons[L"caf\uFFFD.txt"],
+              L"This file is not synced: its name is not valid UTF-8 text");
+
+    // Started again, they fail again without touching either side; once a
+    // name is gone, so is its task.
+    run_tasks();
+    fs::remove(local_root / "back\\slash.txt");
+    pass();
+    {
+        std::lock_guard<std::mutex> guard(tasks_lock);
+        EXPECT_EQ(tasks.size(), 8u);
+        for (const task& job : tasks) EXPECT_TRUE(job.is_failed());
+    }
+    EXPECT_FALSE(fs::exists(fs::path(root_.path()) / "escape.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(local_root), fs::directory_iterator()), 1);
+    EXPECT_FALSE(remote->file(L"sync/caf\uFFFD.txt"));
+}
+
+// A removal takes only what the pass saw: an edit made between the decision
+// and the task (a stopped binding resumed later, a failed task started
+// again) is kept, and the next pass sends it across.
+TEST_F(ScanSafety, ARemovalKeepsWhatChangedAfterItWasDecided) {
+    known({L"local-edit.txt", L"remote-edit.txt", L"dir/a.txt", L"stays.txt"});
+    remote->remove(L"sync/local-edit.txt");
+    fs::remove(local_path(L"remote-edit.txt"));
+    fs::remove_all(local_path(L"dir"));
+    for (const int kind :
+         {message_kind::remove_local_file, message_kind::remove_remote_file,
+          message_kind::remove_remote_folder, message_kind::upload_new, message_kind::download_new})
+        ui.answer(kind, yes);
+    pass();
+    ASSERT_EQ(task_kinds().size(), 4u);
+
+    // The same size, the same second: only the file system's finer
+    // knowledge tells the edit.
+    write_local(L"local-edit.txt", "edit", t0);
+    const timespec half_past[2] = {{t0, 500000000}, {t0, 500000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, local_path(L"local-edit.txt").c_str(), half_past, 0), 0);
+    remote->put_file(L"sync/remote-edit.txt", "newer", t0 + 30);
+    remote->put_file(L"sync/dir/new.txt", "new", t0 + 5);
+    run_tasks();
+    EXPECT_EQ(read_local(L"local-edit.txt"), "edit");
+    EXPECT_EQ(remote->file(L"sync/remote-edit.txt")->content, "newer");
+    EXPECT_TRUE(remote->file(L"sync/dir/new.txt"));
+    EXPECT_FALSE(remote->file(L"sync/dir/a.txt"));
+    std::vector<std::wstring> kept;
+    {
+        std::lock_guard<std::mutex> guard(tasks_lock);
+        for (const task& job : tasks) {
+            if (job.is_failed()) kept.push_back(job.get_message());
+        }
+    }
+    EXPECT_EQ(kept.size(), 3u);
+    EXPECT_NE(std::find(kept.begin(), kept.end(),
+                        L"The local file changed after its removal was decided, so it was kept"),
+              kept.end());
+
+    // The edits win: each goes across as a new file.
+    ui.forget_questions();
     pass();
     run_tasks();
+    pass();
+    run_tasks();
+    ASSERT_TRUE(remote->file(L"sync/local-edit.txt"));
+    EXPECT_EQ(remote->file(L"sync/local-edit.txt")->content, "edit");
+    EXPECT_EQ(read_local(L"remote-edit.txt"), "newer");
+    EXPECT_EQ(read_local(L"dir/new.txt"), "new");
+    for (const int kind : ui.kinds()) EXPECT_LT(kind, message_kind::remove_remote_file);
+}
+
+// An edit waiting for its upload when the other side removes the file: the
+// edit goes across, whether the removal is seen before the upload ran or the
+// answer to upload it was No.
+TEST_F(ScanSafety, AnEditNotYetAcrossWinsOverARemovalOnTheOtherSide) {
+    known({L"queued.txt", L"refused.txt", L"stays.txt"});
+    write_local(L"queued.txt", "edited", t0 + 10);
+    write_local(L"refused.txt", "edited", t0 + 10);
+    ui.on_question([&](const asked_question& question) {
+        if (question.kind == message_kind::upload_newer)
+            ui.answer_next(question.filename == L"queued.txt" ? yes : no);
+    });
+    ui.answer(message_kind::remove_local_file, yes);
+    ui.answer(message_kind::upload_new, yes);
+    pass();
+    EXPECT_EQ(task_kinds(), std::vector<int>{task::kind_upload});
+
+    remote->remove(L"sync/queued.txt");
+    remote->remove(L"sync/refused.txt");
+    pass();
+    EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_upload}));
+    run_tasks();
+    EXPECT_EQ(remote->file(L"sync/queued.txt")->content, "edited");
+    EXPECT_EQ(remote->file(L"sync/refused.txt")->content, "edited");
+    for (const int kind : ui.kinds()) EXPECT_NE(kind, message_kind::remove_local_file);
+}
+
+TEST_F(ScanSafety, AnEmptyRootFacingAFullOneRemovesNothing) {
+    known({L"a.txt", L"dir/b.txt"});
+    ui.answer(message_kind::remove_local_file, yes);
+    ui.answer(message_kind::remove_local_folder, yes);
+    ui.answer(message_kind::remove_remote_file, yes);
+    ui.answer(message_kind::remove_remote_folder, yes);
+
+    // A listing that comes back empty, then a mount point without its drive.
+    remote->remove(L"sync/a.txt");
+    remote->remove(L"sync/dir");
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    remote->put_file(L"sync/a.txt", "same", t0);
+    remote->put_file(L"sync/dir/b.txt", "same", t0);
+    fs::remove_all(local_root);
+    fs::create_directories(local_root);
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    EXPECT_TRUE(remote->file(L"sync/dir/b.txt"));
     EXPECT_TRUE(ui.questions().empty());
-    EXPECT_TRUE(task_kinds().empty());
-    EXPECT_FALSE(fs::exists(fs::path(root_.path()) / "escape.txt"));
-    EXPECT_TRUE(fs::is_empty(local_root));
+}
+
+// Removing most of a binding's files at once waits for a second pass that
+// sees the same: a short listing that comes back whole loses nothing, a real
+// mass removal goes across one pass later.
+TEST_F(ScanSafety, AMassRemovalWaitsForAPassThatConfirmsIt) {
+    std::vector<std::wstring> names;
+    for (int index = 0; index < 20; ++index) names.push_back(L"f" + std::to_wstring(index));
+    known(names);
+    // One file stays: a root emptied altogether removes nothing at all.
+    known({L"keep.txt"});
+    ui.answer(message_kind::remove_local_file, yes);
+    const auto remove_remotely = [&](int count) {
+        for (int index = 0; index < count; ++index) remote->remove(L"sync/" + names[index]);
+    };
+    const auto put_back = [&](int count) {
+        for (int index = 0; index < count; ++index)
+            remote->put_file(L"sync/" + names[index], "same", t0);
+    };
+
+    remove_remotely(15);
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    put_back(15);
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    // Nine at once is below the threshold.
+    remove_remotely(9);
+    pass();
+    EXPECT_EQ(task_kinds().size(), 9u);
+    run_tasks();
+    pass();
+
+    std::vector<std::wstring> rest(names.begin() + 9, names.end());
+    for (const std::wstring& name : rest) remote->remove(L"sync/" + name);
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    EXPECT_EQ(std::count_if(rest.begin(), rest.end(),
+                            [&](const std::wstring& name) { return local_exists(name); }),
+              11);
+    pass();
+    run_tasks();
+    EXPECT_TRUE(std::none_of(names.begin(), names.end(),
+                             [&](const std::wstring& name) { return local_exists(name); }));
+    EXPECT_TRUE(local_exists(L"keep.txt"));
 }
 
 // The scan keeps the binding table's mutex before any item table's mutex,

@@ -168,13 +168,22 @@ TEST_F(ScanPass, AnEmptyNewerRemoteFileIsNeverFetched) {
         EXPECT_TRUE(ui.questions().empty());
         EXPECT_EQ(stored(owner, L"sync", local, L"empty.txt").last_time_remote, -1);
     }
+}
 
-    // Not even over local content: the newer side wins, and it holds nothing.
+// What an upload cut off after creating its remote file leaves: an empty
+// file newer than the local one. It is never fetched over the content; the
+// content is sent over it.
+TEST_F(ScanPass, AnEmptyNewerRemoteFileGetsTheLocalContent) {
     write_local(L"log.txt", "kept", t0);
     remote->put_file(L"sync/log.txt", "", t0 + 100);
+    ui.answer(message_kind::upload_newer, yes);
     pass();
-    EXPECT_TRUE(ui.questions().empty());
+    EXPECT_EQ(ui.kinds(), std::vector<int>{message_kind::upload_newer});
+    run_tasks();
     EXPECT_EQ(read_local(L"log.txt"), "kept");
+    ASSERT_TRUE(remote->file(L"sync/log.txt"));
+    EXPECT_EQ(remote->file(L"sync/log.txt")->content, "kept");
+    EXPECT_EQ(remote->file(L"sync/log.txt")->date, t0);
 }
 
 TEST_F(ScanPass, ANewDecisionReplacesAQueuedTaskOfAnotherKind) {

@@ -182,7 +182,8 @@ protected:
     }
 
     scan_result pass(bool first = false) {
-        scan_shared shared{user, ui, task_environment_, tasks_lock, tasks, stopped_lock, stopped};
+        scan_shared shared{user,  ui,           task_environment_, tasks_lock,
+                           tasks, stopped_lock, stopped,           guard};
         return scan_bindings(shared, first, stop);
     }
 
@@ -200,9 +201,8 @@ protected:
         for (task& job : tasks) {
             if (job.is_done()) continue;
             job.start();
-            ASSERT_TRUE(eventually([&] {
-                return job.get_state().state != task::state_queued && is_finished(job);
-            }));
+            ASSERT_TRUE(eventually(
+                [&] { return job.get_state().state != task::state_queued && is_finished(job); }));
         }
     }
 
@@ -248,6 +248,7 @@ protected:
     task_list tasks;
     std::mutex stopped_lock;
     binding_set stopped;
+    removal_guard guard;
     stop_signal stop;
 };
 
