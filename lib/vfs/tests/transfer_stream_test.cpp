@@ -40,7 +40,7 @@ protected:
     }
 
     std::filesystem::path folder_;
-    transfer_stream stream_{"file://", "", "", 0, 0};
+    transfer_stream stream_{"file://", "", "", 0, 0, ""};
 };
 
 void expect_failure(const std::function<void()>& call, const wchar_t* title, const wchar_t* text) {
