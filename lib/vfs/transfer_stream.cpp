@@ -41,15 +41,27 @@ std::int64_t stall_limit_ms() {
         .count();
 }
 
-// The server's address followed by the path, whose bytes other than
-// letters, digits and "/-._~" are percent-escaped.
+bool is_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The server's address followed by the path. The path is a URL path as the
+// service hands it out: a "%" with two hex digits after it is an escape and
+// stays as it is, so that libcurl turns it into the byte it stands for, as
+// the service meant. Every other byte but letters, digits and "/-._~" is
+// escaped here: libcurl would take "?" or "#" for the end of the path and
+// ask the server for another file, and it refuses a URL with a blank or a
+// control byte. A "%" that starts no escape stands for itself.
 std::string transfer_url(const std::string& server, const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string url = server;
-    for (const unsigned char c : path) {
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        const auto c = static_cast<unsigned char>(path[at]);
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                            (c >= '0' && c <= '9') || std::strchr("/-._~", c) != nullptr;
-        if (plain && c != '\0') {
+        const bool escape = c == '%' && at + 2 < path.size() && is_hex_digit(path[at + 1]) &&
+                            is_hex_digit(path[at + 2]);
+        if ((plain && c != '\0') || escape) {
             url += static_cast<char>(c);
         } else {
             url += '%';

@@ -106,7 +106,8 @@ public:
     transfer_stream& operator=(const transfer_stream&) = delete;
 
     // Opens the stream for one direction and starts the first transfer; path
-    // is the file's path on the server (UTF-8). expected_size is, for a
+    // is the file's path on the server: a URL path in UTF-8, whose "%"
+    // escapes stand for the bytes they encode. expected_size is, for a
     // download, the size of the whole content when known (-1 otherwise): a
     // transfer that ends cleanly before it counts as broken. Throws ("Open
     // failed", ...) when the mode is invalid, the stream is open, or the
