@@ -360,9 +360,9 @@ void bench_upload(std::size_t count) {
     const fs::path config = fs::path(world.root.path()) / "curl.config";
     {
         std::ofstream out(config.native());
-        out << "ssl-reqd\ninsecure\nsilent\nshow-error\nuser = \""
-            << world.session->get_transfer_user() << ":" << world.session->get_transfer_password()
-            << "\"\n";
+        out << "ssl-reqd\ncacert = \"" << world.service.ca_file()
+            << "\"\nsilent\nshow-error\nuser = \"" << world.session->get_transfer_user() << ":"
+            << world.session->get_transfer_password() << "\"\n";
         for (std::size_t index = 0; index < count; ++index) {
             out << "upload-file = \"" << (local / ("u" + std::to_string(index) + ".bin")).string()
                 << "\"\nurl = \"" << world.session->get_transfer_host() << narrow(locations[index])

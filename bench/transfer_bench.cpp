@@ -142,7 +142,8 @@ private:
     std::vector<std::string> curl_common(const std::string& path) const {
         return {"curl",
                 "--ssl-reqd",
-                "-k",
+                "--cacert",
+                service_.ca_file(),
                 "-s",
                 "-S",
                 "-u",
@@ -198,7 +199,7 @@ private:
             for (std::int64_t at = 0; at < size; at += chunk) out.write(zeros.data(), chunk);
         }
         std::vector<char> out(libcurl_buffer);
-        vfs_calvimora::transfer_stream stream("file://", "", "", 0, 0);
+        vfs_calvimora::transfer_stream stream("file://", "", "", 0, 0, "");
         const double stream_seconds = seconds_of([&] {
             stream.transfer_open(path, vfs_calvimora::transfer_stream::download, size);
             while (stream.transfer_read(out.data(), static_cast<int>(libcurl_buffer)) > 0) {

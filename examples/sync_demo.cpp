@@ -5,8 +5,10 @@
 //
 //   sync_demo [--user NAME] [--password TEXT] [--remote FOLDER] [--local DIR]
 //
-// The service's address comes from CALVIMORA_SERVICE_URL; `./run demo`
-// starts the local stand-in service and sets it.
+// The service's address comes from CALVIMORA_SERVICE_URL and the
+// certificate its servers are verified against from
+// CALVIMORA_SERVICE_CA_FILE; `./run demo` starts the local stand-in service
+// and sets both.
 #include <signal.h>
 #include <utf8.h>
 

@@ -17,6 +17,10 @@ from replies import ServiceError
 from store import MODE_FULL, ROOT_ID
 
 
+SHARE = "a share"
+ACCESS = "an access account"
+
+
 @dataclass
 class Requester:
     user: object
@@ -27,6 +31,7 @@ class Requester:
 class Reach:
     full: bool  # may change the item
     top: bool  # the item is the top folder of the share or grant it was reached through
+    through: str = ""  # "a share" or "an access account"; empty for the owner
 
 
 @dataclass
@@ -72,7 +77,7 @@ def reach(store, req, item, params, prefix=""):
         )
         if req.access or share is None or not store.is_within(item, share_id):
             raise replies.access_denied("The item is not in a folder shared with you")
-        return Reach(share.mode == MODE_FULL, item.id == share_id)
+        return Reach(share.mode == MODE_FULL, item.id == share_id, SHARE)
     if access_dir_id:
         grant = next(
             (
@@ -84,7 +89,7 @@ def reach(store, req, item, params, prefix=""):
         )
         if grant is None or not store.is_within(item, access_dir_id):
             raise replies.access_denied("The item is not in a folder opened to this account")
-        return Reach(grant.mode == MODE_FULL, item.id == access_dir_id)
+        return Reach(grant.mode == MODE_FULL, item.id == access_dir_id, ACCESS)
     if req.access:
         ways = [
             (g.mode, g.folder_id)
@@ -101,7 +106,11 @@ def reach(store, req, item, params, prefix=""):
         ]
     if not ways:
         raise replies.not_found()
-    return Reach(any(mode == MODE_FULL for mode, _ in ways), any(top == item.id for _, top in ways))
+    return Reach(
+        any(mode == MODE_FULL for mode, _ in ways),
+        any(top == item.id for _, top in ways),
+        ACCESS if req.access else SHARE,
+    )
 
 
 def require(store, req, item, params, write=False, move_top=False, prefix=""):
@@ -111,7 +120,9 @@ def require(store, req, item, params, write=False, move_top=False, prefix=""):
     if write and not granted.full:
         raise replies.access_denied("The folder is opened to you for viewing only")
     if move_top and granted.top:
-        raise replies.access_denied("The top folder of a share can not be renamed or removed")
+        raise replies.access_denied(
+            f"The top folder of {granted.through} can not be renamed or removed"
+        )
 
 
 def require_live(store, item):

@@ -11,8 +11,15 @@ pyftpdlib, pyOpenSSL and cryptography from Debian's packages, and the
 
 Both servers take ports chosen at start. Once both listen, the port file
 receives, atomically, a JSON object with "base_url" (the HTTPS base address
-that the client's CALVIMORA_SERVICE_URL takes), "ftp_url", "prefix",
-"https_port", "ftp_port" and "pid". SIGTERM or SIGINT stops the service.
+that the client's CALVIMORA_SERVICE_URL takes), "ca_file" (the certificate
+both servers present, made at start, which the client's
+CALVIMORA_SERVICE_CA_FILE names so that it can verify them), "ftp_url",
+"prefix", "https_port", "ftp_port" and "pid". SIGTERM or SIGINT stops the
+service.
+
+--tls-host NAME issues the certificate for NAME instead of the loopback
+address, so that a client reaching the servers at 127.0.0.1 finds the host
+name wrong and must refuse them.
 """
 
 import argparse
@@ -75,6 +82,9 @@ def _arguments(argv):
     parser.add_argument("--port-file", help="where to write the addresses once both servers listen")
     parser.add_argument("--demo", action="store_true", help="start with the demo account")
     parser.add_argument("--verbose", action="store_true", help="log every request to stderr")
+    parser.add_argument(
+        "--tls-host", default=HOST, help="the host the certificate is issued for (default %(default)s)"
+    )
     args = parser.parse_args(argv)
     if not args.demo and not args.storage:
         parser.error("--storage is needed unless --demo is given")
@@ -92,7 +102,7 @@ def main(argv=None):
     storage = tempfile.mkdtemp(prefix="calvimora-service-") if temporary else args.storage
     os.makedirs(storage, exist_ok=True)
 
-    certfile, keyfile = make_certificate(os.path.join(storage, "tls"))
+    certfile, keyfile = make_certificate(os.path.join(storage, "tls"), args.tls_host)
     https_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     https_context.load_cert_chain(certfile, keyfile)
 
@@ -118,6 +128,7 @@ def main(argv=None):
             args.port_file,
             {
                 "base_url": base_url,
+                "ca_file": certfile,
                 "ftp_url": ftp_url,
                 "prefix": api.PREFIX,
                 "https_port": https.port,
@@ -128,6 +139,7 @@ def main(argv=None):
     if args.demo:
         print("Calvimora stand-in service")
         print(f"  HTTPS {base_url}   (CALVIMORA_SERVICE_URL={base_url})")
+        print(f"  certificate {certfile}   (CALVIMORA_SERVICE_CA_FILE={certfile})")
         print(f"  FTPS  {ftp_url}")
         for line in demo_lines:
             print(f"  {line}")

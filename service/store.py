@@ -4,6 +4,10 @@ Metadata lives in memory; file contents live on disk under the transfer
 root, which the transfer server serves:
   files/<file id>     the committed content of a file (its `Location`)
   uploads/<token>     an upload in progress (its `TempLocation`)
+A `Location` or `TempLocation` is a URL path on the transfer server: a byte
+that may not stand in one is percent-escaped, and a client passes the text
+on as it is, so the escapes decide which path the transfer server is asked
+for.
 Every public method is called with `lock` held by the caller, so one
 request sees a consistent state.
 """
@@ -15,6 +19,7 @@ import shutil
 import threading
 import time
 from dataclasses import dataclass, field
+from urllib.parse import quote
 
 import replies
 from replies import ServiceError
@@ -121,11 +126,11 @@ class TransferAccount:
 
 
 def content_location(file_id):
-    return f"/{FILES_DIR}/{file_id}"
+    return f"/{FILES_DIR}/{quote(file_id, safe='')}"
 
 
 def upload_location(token):
-    return f"/{UPLOADS_DIR}/{token}"
+    return f"/{UPLOADS_DIR}/{quote(token, safe='')}"
 
 
 def check_name(parameter, name):

@@ -10,11 +10,23 @@ from cryptography.hazmat.primitives.asymmetric import ec
 from cryptography.x509.oid import NameOID
 
 
-def make_certificate(folder):
-    """Writes a fresh key and certificate for the loopback host; returns their paths."""
+def _subject_names(host):
+    """The names a client may reach the servers by: the loopback address also
+    as "localhost"; any other host by that name alone."""
+    try:
+        return [x509.IPAddress(ipaddress.ip_address(host)), x509.DNSName("localhost")]
+    except ValueError:
+        return [x509.DNSName(host)]
+
+
+def make_certificate(folder, host="127.0.0.1"):
+    """Writes a fresh key and a certificate for host; returns their paths.
+
+    The certificate is its own issuer, so the file that holds it is also the
+    one certificate authority a client must trust to reach the servers."""
     os.makedirs(folder, exist_ok=True)
     key = ec.generate_private_key(ec.SECP256R1())
-    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "127.0.0.1")])
+    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, host)])
     now = datetime.datetime.now(datetime.timezone.utc)
     certificate = (
         x509.CertificateBuilder()
@@ -24,12 +36,7 @@ def make_certificate(folder):
         .serial_number(x509.random_serial_number())
         .not_valid_before(now - datetime.timedelta(days=1))
         .not_valid_after(now + datetime.timedelta(days=3650))
-        .add_extension(
-            x509.SubjectAlternativeName(
-                [x509.IPAddress(ipaddress.ip_address("127.0.0.1")), x509.DNSName("localhost")]
-            ),
-            critical=False,
-        )
+        .add_extension(x509.SubjectAlternativeName(_subject_names(host)), critical=False)
         .sign(key, hashes.SHA256())
     )
     cert_path = os.path.join(folder, "server.crt")

@@ -41,18 +41,22 @@ bool is_folder(const vfs::item_ptr& item) {
     return item->get_type() == vfs::item_type_directory;
 }
 
-// A fixed folder (a root, the trash, the shared-folders container, a users
-// folder, the top folder of a share or of an access tree) is never renamed
-// or deleted: for the client-only folders the request would name the server
-// folder "0", for the top folders something the user does not own.
-void refuse_fixed_folder(const vfs::item_ptr& item, const wchar_t* title, const wchar_t* what) {
-    auto* folder = dynamic_cast<vfs::directory*>(item.get());
-    if (folder && folder->is_fixed_folder()) {
-        throw exception(title, L"The folder '" + folder->get_name() + L"' can not be " + what);
-    }
+}  // namespace
+
+std::wstring directory::refusal_text(const std::wstring& folder_name, const wchar_t* what) {
+    return L"The folder '" + folder_name + L"' can not be " + what;
 }
 
-}  // namespace
+// A folder that exists only in the client is never renamed or deleted: the
+// request would name the root. Every other child's rename or delete goes to
+// the service, which decides; it refuses, for one, the top folder of a share
+// or of an access account.
+void directory::refuse_client_only_child(vfs_calvimora::item& target, const vfs::item_ptr& item,
+                                         const wchar_t* title, const wchar_t* what) {
+    if (is_folder(item) && target.get_server_id() == root_server_id) {
+        throw exception(title, refusal_text(item->get_name(), what));
+    }
+}
 
 directory::directory(const client& session, const directory_record& record)
     : session_(session),
@@ -302,7 +306,7 @@ void directory::rename_item(const std::wstring& name, const std::wstring& new_na
 
 void directory::rename_item(const vfs::item_ptr& item, const std::wstring& new_name) {
     vfs_calvimora::item& target = server_item(item, L"directory::rename_item()");
-    refuse_fixed_folder(item, L"Rename failed", L"renamed");
+    refuse_client_only_child(target, item, L"Rename failed", L"renamed");
     request_parameters parameters;
     if (is_folder(item)) {
         parameters = {{L"action", L"rename_dir"}, {L"dir_id", target.get_server_id()}};
@@ -321,7 +325,7 @@ void directory::delete_item(const std::wstring& name, bool to_trash) {
 
 void directory::delete_item(const vfs::item_ptr& item, bool to_trash) {
     vfs_calvimora::item& target = server_item(item, L"directory::delete_item()");
-    refuse_fixed_folder(item, L"Delete failed", L"deleted");
+    refuse_client_only_child(target, item, L"Delete failed", L"deleted");
     request_parameters parameters;
     if (is_folder(item)) {
         parameters = {{L"action", to_trash ? L"move_dir_to_trash" : L"remove_dir"},

@@ -90,6 +90,10 @@ public:
 protected:
     const client& session() const { return session_; }
 
+    // The text of an operation that the client refuses before any request:
+    // "The folder 'NAME' can not be WHAT".
+    static std::wstring refusal_text(const std::wstring& folder_name, const wchar_t* what);
+
     // Adds what a derived folder sends with each request about itself or
     // its children (list, path, description, access, rename, delete,
     // create) to name where it lies; the own folder adds nothing.
@@ -121,6 +125,8 @@ protected:
 
 private:
     enum class lookup_key { name, id };
+    static void refuse_client_only_child(vfs_calvimora::item& target, const vfs::item_ptr& item,
+                                         const wchar_t* title, const wchar_t* what);
     vfs::item_ptr find_child(lookup_key kind, const std::wstring& key, bool refresh);
     vfs::item_ptr create_file_request(const std::wstring& action, const std::wstring& name,
                                       std::int64_t size, int mode);

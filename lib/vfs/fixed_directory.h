@@ -29,17 +29,25 @@ private:
 
 // The folders that exist only in the client (the trash, the shared-folders
 // container and the users folders). Their server id "0" would address the
-// user's root, so nothing is created in them and nothing is copied into
-// them: such a request would put the item somewhere the user did not ask.
+// user's root, so every operation that would name the folder by it is
+// refused before any request: nothing is created in them or copied into
+// them, and their description, access, sharing and place in the trash are
+// not theirs to change (the root's would change instead).
 class client_only_directory : public fixed_directory {
 public:
     using fixed_directory::fixed_directory;
 
+    void set_description(const std::wstring& description) override;
+    void set_access(int access) override;
+    void restore() override;
     vfs::item_ptr create_file(const std::wstring& name) override;
     vfs::item_ptr create_file_alloc(const std::wstring& name, std::int64_t size) override;
     vfs::item_ptr create_and_open_file(const std::wstring& name, int mode,
                                        std::int64_t size) override;
     vfs::item_ptr create_directory(const std::wstring& name) override;
+    void sharing(int sharewithuser_id) override;
+    sharewith_list get_sharewith_items() override;
+    bool email_for_sharing(const std::wstring& email) override;
     request_parameters add_destination_params() override;
 
 protected:
@@ -47,7 +55,8 @@ protected:
     static directory_record record_named(const std::wstring& name, bool has_subfolders);
 
 private:
-    [[noreturn]] void refuse(const std::wstring& title);
+    [[noreturn]] void refuse_placing(const std::wstring& title);
+    [[noreturn]] void refuse(const std::wstring& title, const wchar_t* what);
 };
 
 }  // namespace vfs_calvimora

@@ -14,6 +14,7 @@
 #include "vfs/number_text.h"
 #include "vfs/reply_text.h"
 #include "vfs/service_address.h"
+#include "vfs/tls_verification.h"
 
 namespace vfs_calvimora {
 
@@ -26,9 +27,11 @@ constexpr std::chrono::seconds request_timeout(25);
 // failed transfer rather than exhausting memory.
 constexpr std::size_t max_reply_bytes = 256u << 20;
 
-[[noreturn]] void request_failed() {
+[[noreturn]] void request_failed(CURLcode result = CURLE_OK) {
     throw exception(L"Request failed",
-                    L"Please, check your internet connection or firewall settings");
+                    is_certificate_failure(result)
+                        ? certificate_refused_text
+                        : L"Please, check your internet connection or firewall settings");
 }
 
 size_t append_reply(char* data, size_t size, size_t count, void* user) {
@@ -65,7 +68,7 @@ void throw_reply_error(const response_node& root, bool already_exists_kind) {
     throw exception(std::move(title), std::move(text));
 }
 
-http_client::http_client() : base_address_(service_base_address()) {}
+http_client::http_client() : base_address_(service_base_address()), ca_file_(service_ca_file()) {}
 
 void http_client::fetch_real_path() {
     prefix_ = get_real_path();
@@ -89,12 +92,13 @@ vfs::byte_buffer http_client::perform_request(const std::string& path,
         std::chrono::duration_cast<std::chrono::milliseconds>(utils::scaled(request_timeout));
     vfs::byte_buffer reply;
 
+    // Nothing of the handle's previous request may stay set (a pooled
+    // handle keeps its connections and TLS sessions across a reset).
+    curl_easy_reset(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, append_reply);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
-    // The service's certificate is not checked, as its deployments expect.
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    verify_server_certificate(handle, ca_file_);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
                      static_cast<long>(std::max<long long>(1, timeout.count())));
     // Requests run on many threads; time-outs must not use signals.
@@ -102,8 +106,8 @@ vfs::byte_buffer http_client::perform_request(const std::string& path,
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
 
-    if (curl_easy_perform(handle) != CURLE_OK) {
-        request_failed();
+    if (const CURLcode result = curl_easy_perform(handle); result != CURLE_OK) {
+        request_failed(result);
     }
     // An error page of a proxy or a failing server is no reply of the
     // service.

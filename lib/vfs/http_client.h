@@ -27,8 +27,9 @@ inline constexpr const char* profile_script = "/cm_profile.php";
 
 class http_client {
 public:
-    // Addresses the service's configured base address; the prefix stays
-    // empty until fetch_real_path.
+    // Addresses the service's configured base address and trusts its
+    // configured certificate authorities; the prefix stays empty until
+    // fetch_real_path.
     http_client();
 
     // Asks the service for its script prefix ("/cm_get_path.php") and keeps
@@ -38,11 +39,15 @@ public:
 
     const std::string& get_prefix() const { return prefix_; }
     const std::string& get_base_address() const { return base_address_; }
+    // The certificate authority file the service's servers are verified
+    // against; empty for the system's store.
+    const std::string& get_ca_file() const { return ca_file_; }
 
     // One POST of the form body to base address + path; the body of a 2xx
     // answer. A failed transfer or any other status throws ("Request
     // failed", "Please, check your internet connection or firewall
-    // settings").
+    // settings"); a server whose certificate does not verify is told apart
+    // ("Request failed", certificate_refused_text).
     vfs::byte_buffer perform_request(const std::string& path,
                                      const request_parameters& parameters) const;
     // perform_request until it succeeds or tries attempts have failed; the
@@ -63,6 +68,7 @@ public:
 
 private:
     std::string base_address_;
+    std::string ca_file_;
     std::string prefix_;
 };
 

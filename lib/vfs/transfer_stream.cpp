@@ -9,6 +9,7 @@
 #include "utils/time_scale.h"
 #include "vfs/calvimora_exception.h"
 #include "vfs/curl_descriptor.h"
+#include "vfs/tls_verification.h"
 #include "win/handle.h"
 
 namespace vfs_calvimora {
@@ -40,15 +41,27 @@ std::int64_t stall_limit_ms() {
         .count();
 }
 
-// The server's address followed by the path, whose bytes other than
-// letters, digits and "/-._~" are percent-escaped.
+bool is_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// The server's address followed by the path. The path is a URL path as the
+// service hands it out: a "%" with two hex digits after it is an escape and
+// stays as it is, so that libcurl turns it into the byte it stands for, as
+// the service meant. Every other byte but letters, digits and "/-._~" is
+// escaped here: libcurl would take "?" or "#" for the end of the path and
+// ask the server for another file, and it refuses a URL with a blank or a
+// control byte. A "%" that starts no escape stands for itself.
 std::string transfer_url(const std::string& server, const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string url = server;
-    for (const unsigned char c : path) {
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        const auto c = static_cast<unsigned char>(path[at]);
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                            (c >= '0' && c <= '9') || std::strchr("/-._~", c) != nullptr;
-        if (plain && c != '\0') {
+        const bool escape = c == '%' && at + 2 < path.size() && is_hex_digit(path[at + 1]) &&
+                            is_hex_digit(path[at + 2]);
+        if ((plain && c != '\0') || escape) {
             url += static_cast<char>(c);
         } else {
             url += '%';
@@ -189,12 +202,14 @@ std::uint32_t hand_over_gate::await(const std::atomic<std::uint32_t>& word,
 // --- transfer_stream: the caller's side
 
 transfer_stream::transfer_stream(std::string server, std::string user, std::string password,
-                                 std::int64_t download_limit, std::int64_t upload_limit)
+                                 std::int64_t download_limit, std::int64_t upload_limit,
+                                 std::string ca_file)
     : server_(std::move(server)),
       user_(std::move(user)),
       password_(std::move(password)),
       download_limit_(download_limit),
-      upload_limit_(upload_limit) {}
+      upload_limit_(upload_limit),
+      ca_file_(std::move(ca_file)) {}
 
 transfer_stream::~transfer_stream() {
     transfer_abort();
@@ -215,7 +230,7 @@ void transfer_stream::transfer_open(const std::string& path, int mode, std::int6
     feed_ = 0;
     if (!start(false)) {
         forget_transfer();
-        throw exception(L"Open failed", connection_text);
+        throw exception(L"Open failed", failure_text());
     }
 }
 
@@ -230,7 +245,7 @@ int transfer_stream::transfer_read(void* buffer, int length) {
         throw exception(L"Read failed", L"Incorrect file mode");
     }
     if (state_ < 0 && !start(false)) {
-        throw exception(L"Read failed", connection_text);
+        throw exception(L"Read failed", failure_text());
     }
     if (state_ == 0 || length <= 0) {
         return 0;
@@ -246,7 +261,7 @@ int transfer_stream::transfer_read(void* buffer, int length) {
         if (buffer_offset_ == buffer_length_ && hand_back() == wake::thread_ended) {
             if (state_ != 0) {
                 // Not counted: the restart delivers these bytes again.
-                throw exception(L"Read failed", connection_text);
+                throw exception(L"Read failed", failure_text());
             }
             break;
         }
@@ -279,11 +294,11 @@ int transfer_stream::transfer_write(const void* buffer, int length) {
     // find part of it on the server already (a retried failed write).
     if (!running() && !start(true)) {
         retained_.truncate(end_before);
-        throw exception(L"Write failed", resume_refused_ ? resume_refused_text : connection_text);
+        throw exception(L"Write failed", resume_refused_ ? resume_refused_text : failure_text());
     }
     if (!pump_upload()) {
         retained_.truncate(end_before);
-        throw exception(L"Write failed", connection_text);
+        throw exception(L"Write failed", failure_text());
     }
     return length;
 }
@@ -310,6 +325,10 @@ bool transfer_stream::is_eof() const {
     return mode_ == download && state_ == 0 && buffer_offset_ == buffer_length_;
 }
 
+const wchar_t* transfer_stream::failure_text() const {
+    return certificate_refused_ ? certificate_refused_text : connection_text;
+}
+
 bool transfer_stream::running() const {
     return state_ > 0;
 }
@@ -334,6 +353,7 @@ bool transfer_stream::start(bool resume) {
     started_ms_ = now_ms();
     last_activity_ms_ = started_ms_;
     bytes_seen_ = 0;
+    certificate_refused_ = false;
     state_ = mode_;
 
     thread_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, thread_entry, this, 0, nullptr));
@@ -460,6 +480,7 @@ void transfer_stream::run_transfer() {
         transfer_origin_ + transfer_bytes_ < expected_size_) {
         result = CURLE_PARTIAL_FILE;
     }
+    certificate_refused_ = is_certificate_failure(result);
     state_ = result == CURLE_OK ? 0 : -1;
     gate_.finish();
 }
@@ -486,8 +507,7 @@ void transfer_stream::configure(CURL* handle) {
         const std::string credentials = user_ + ":" + password_;
         curl_easy_setopt(handle, CURLOPT_USERPWD, credentials.c_str());
     }
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    verify_server_certificate(handle, ca_file_);
     curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
     // The stall watch covers the data; these cover connecting and waiting
     // for the server's answers.

@@ -96,19 +96,24 @@ public:
     static constexpr int upload = 2;
 
     // server is the transfer server's base address ("ftp://host:port");
-    // limits are bytes per second, 0 or less for none.
+    // limits are bytes per second, 0 or less for none. ca_file names the
+    // certificate authorities the server's TLS connections must chain to
+    // (empty: the system's store).
     transfer_stream(std::string server, std::string user, std::string password,
-                    std::int64_t download_limit, std::int64_t upload_limit);
+                    std::int64_t download_limit, std::int64_t upload_limit, std::string ca_file);
     ~transfer_stream();
     transfer_stream(const transfer_stream&) = delete;
     transfer_stream& operator=(const transfer_stream&) = delete;
 
     // Opens the stream for one direction and starts the first transfer; path
-    // is the file's path on the server (UTF-8). expected_size is, for a
+    // is the file's path on the server: a URL path in UTF-8, whose "%"
+    // escapes stand for the bytes they encode. expected_size is, for a
     // download, the size of the whole content when known (-1 otherwise): a
     // transfer that ends cleanly before it counts as broken. Throws ("Open
     // failed", ...) when the mode is invalid, the stream is open, or the
-    // transfer fails before its first buffer.
+    // transfer fails before its first buffer. A server whose certificate
+    // does not verify fails every call that starts a transfer with
+    // certificate_refused_text.
     void transfer_open(const std::string& path, int mode, std::int64_t expected_size = -1);
     // Copies up to length bytes of the download into buffer; fewer only at
     // the end of the data (0 once it was reached). Throws ("Read failed",
@@ -155,12 +160,14 @@ private:
     bool finish_upload();
     void end_thread(bool abort);
     void forget_transfer();
+    const wchar_t* failure_text() const;
 
     const std::string server_;
     const std::string user_;
     const std::string password_;
     const std::int64_t download_limit_;
     const std::int64_t upload_limit_;
+    const std::string ca_file_;
     std::string path_;
     int mode_ = closed;
     std::int64_t expected_size_ = -1;
@@ -169,6 +176,9 @@ private:
     // finished) or -1 (it failed). Written by the worker, read by the
     // caller after an offer or the worker's end.
     std::atomic<int> state_ = 0;
+    // Whether the last transfer failed because the server's certificate was
+    // refused; written by the worker before its report.
+    std::atomic<bool> certificate_refused_ = false;
 
     hand_over_gate gate_;
     HANDLE thread_ = nullptr;

@@ -26,15 +26,10 @@ PYTHON = "/usr/bin/python3"
 START_DEADLINE = 10.0
 
 
-def insecure_context():
-    """TLS without checks: the service's certificate is self-signed."""
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
-    context.check_hostname = False
-    context.verify_mode = ssl.CERT_NONE
-    return context
-
-
-_CONTEXT = insecure_context()
+def verified_context(ca_file):
+    """TLS that checks the servers' certificate and host name against the one
+    certificate the service made at start, as the client does."""
+    return ssl.create_default_context(cafile=ca_file)
 
 
 def wait_for(condition, deadline=5.0, what="condition"):
@@ -58,12 +53,14 @@ class Service:
         self.prefix = self.ports["prefix"]
         self.https_port = self.ports["https_port"]
         self.ftp_port = self.ports["ftp_port"]
+        self.ca_file = self.ports["ca_file"]
+        self.tls = verified_context(self.ca_file)
 
     # --- HTTPS
 
     def post(self, path, body, content_type="application/x-www-form-urlencoded"):
         connection = http.client.HTTPSConnection(
-            "127.0.0.1", self.https_port, context=_CONTEXT, timeout=20
+            "127.0.0.1", self.https_port, context=self.tls, timeout=20
         )
         try:
             connection.request("POST", path, body, {"Content-Type": content_type})
@@ -81,7 +78,7 @@ class Service:
 
     def content(self, file_id):
         connection = http.client.HTTPSConnection(
-            "127.0.0.1", self.https_port, context=_CONTEXT, timeout=20
+            "127.0.0.1", self.https_port, context=self.tls, timeout=20
         )
         try:
             connection.request("GET", f"/_control/content?file_id={file_id}")
@@ -294,7 +291,7 @@ class Session:
 
     def ftp(self):
         host, port = self.ftp_host.removeprefix("ftp://").split(":")
-        ftp = ftplib.FTP_TLS(context=insecure_context(), timeout=20)
+        ftp = ftplib.FTP_TLS(context=self.service.tls, timeout=20)
         ftp.connect(host, int(port))
         ftp.login(self.ftp_user, self.ftp_password)
         ftp.prot_p()

@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from harness import ServiceTest, insecure_context
+from harness import ServiceTest
 
 SIZE = 300_000
 
@@ -55,7 +55,7 @@ class TransferTest(ServiceTest):
         with self.assertRaisesRegex(ftplib.error_perm, "550"):
             plain.login(self.alice.ftp_user, self.alice.ftp_password)
         plain.close()
-        secure = ftplib.FTP_TLS(context=insecure_context(), timeout=10)
+        secure = ftplib.FTP_TLS(context=self.service.tls, timeout=10)
         secure.connect(self.host, int(self.port))
         secure.login(self.alice.ftp_user, self.alice.ftp_password)
         with self.assertRaisesRegex(ftplib.error_perm, "550"):
@@ -66,7 +66,7 @@ class TransferTest(ServiceTest):
             self.download(secure)
         secure.close()
         with self.assertRaises(ftplib.error_perm):
-            wrong = ftplib.FTP_TLS(context=insecure_context(), timeout=10)
+            wrong = ftplib.FTP_TLS(context=self.service.tls, timeout=10)
             wrong.connect(self.host, int(self.port))
             wrong.login(self.alice.ftp_user, "not the password")
 
@@ -101,7 +101,7 @@ class TransferTest(ServiceTest):
             ftp.voidcmd("TYPE I")
             host, port = ftplib.parse227(ftp.sendcmd("PASV"))
             raw = socket.create_connection((host, port), timeout=10)
-            data = ftp.context.wrap_socket(raw, session=ftp.sock.session)
+            data = ftp.context.wrap_socket(raw, server_hostname=host, session=ftp.sock.session)
             ftp.putcmd(f"RETR {self.location}")
             self.assertTrue(ftp.getresp().startswith("125"))
             received = bytearray()
@@ -173,7 +173,8 @@ class CurlTest(ServiceTest):
             "curl",
             "-sS",
             "--ssl-reqd",
-            "-k",
+            "--cacert",
+            self.service.ca_file,
             "--max-time",
             "20",
             "-u",

@@ -207,11 +207,18 @@ TEST_F(access_session_test, TopFoldersAreMadeAtTheRootAndKeepTheirPlace) {
     EXPECT_EQ(made->get_server_id(), made->get_access_dir_id());
     EXPECT_TRUE(made->is_fixed_folder());
 
-    EXPECT_EQ(L"Delete failed: The folder 'Work' can not be deleted",
-              failure_of([&] { root->delete_item(top, true); }));
-    EXPECT_EQ(L"Rename failed: The folder 'Fresh' can not be renamed",
-              failure_of([&] { root->rename_item(L"Fresh", L"Stale"); }));
-    EXPECT_TRUE(take_requests().empty());
+    // The service decides about the top folders, and keeps them.
+    const std::wstring refusal =
+        L"Access denied: The top folder of an access account can not be renamed or removed";
+    EXPECT_EQ(refusal, failure_of([&] { root->delete_item(top, true); }));
+    EXPECT_EQ(refusal, failure_of([&] { root->rename_item(L"Fresh", L"Stale"); }));
+    const std::vector<logged_request> refused = take_requests();
+    ASSERT_EQ(2u, refused.size());
+    EXPECT_EQ("move_dir_to_trash", refused[0].action);
+    EXPECT_EQ(work_, refused[0].params.at("dir_id"));
+    EXPECT_EQ("rename_dir", refused[1].action);
+    EXPECT_EQ(narrow(made->get_server_id()), refused[1].params.at("dir_id"));
+    EXPECT_EQ((names_list{L"Work", L"Public", L"Fresh"}), names(root->list_items()));
     top->rename_item(L"Sub", L"Renamed");
     EXPECT_EQ((names_list{L"Renamed", L"top.txt"}), names(top->list_items()));
 }

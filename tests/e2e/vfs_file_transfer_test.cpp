@@ -2,6 +2,7 @@
 // service, over FTPS: round trips of many sizes in many chunk sizes,
 // transfers cut on the way, uploads that must not be committed, speed
 // limits and two transfers at once.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -94,6 +95,29 @@ TEST_F(file_transfer_test, ACutDownloadResumesWhereTheCallerGotTo) {
     EXPECT_LE(delivered_at_failure, 100000);
     EXPECT_EQ(std::vector<std::string>{std::to_string(delivered_at_failure)},
               commands_named("REST"));
+}
+
+// A location is a URL path on the transfer server: one that a service
+// hands out with escapes reaches the server as the bytes they stand for,
+// not escaped a second time.
+TEST_F(file_transfer_test, AnEscapedLocationReachesTheServerAsTheBytesItStandsFor) {
+    const std::string content = pattern(5000, 3);
+    const std::string id = service_.add_file(alice_, "0", "e.bin", content);
+    std::string escaped = "/%66iles/";
+    for (const char digit : id) {
+        escaped += "%3" + std::string(1, digit);
+    }
+    vfs_calvimora::file_record record;
+    record.id = widen(id);
+    record.name = L"e.bin";
+    record.location = widen(escaped);
+    record.size = static_cast<std::int64_t>(content.size());
+    vfs_calvimora::file file(*session_, record, 0, L"");
+
+    EXPECT_TRUE(same_bytes(content, download(file, 4096)));
+    EXPECT_EQ(std::vector<std::string>{id}, commands_named("RETR"));
+    const std::vector<std::string> folders = commands_named("CWD");
+    EXPECT_NE(folders.end(), std::find(folders.begin(), folders.end(), "files"));
 }
 
 TEST_F(file_transfer_test, ACutUploadResumesFromWhatTheServerHolds) {

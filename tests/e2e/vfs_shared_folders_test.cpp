@@ -80,10 +80,6 @@ TEST_F(shared_folders_test, FixedFoldersAnswerTheirTypesAndKeepTheirPlace) {
               failure_of([&] { root->delete_item(shares, true); }));
     EXPECT_EQ(L"Delete failed: The folder 'bob' can not be deleted",
               failure_of([&] { shares->delete_item(L"bob", false); }));
-    EXPECT_EQ(L"Delete failed: The folder 'Projects' can not be deleted",
-              failure_of([&] { bobs->delete_item(top, true); }));
-    EXPECT_EQ(L"Rename failed: The folder 'Projects' can not be renamed",
-              failure_of([&] { bobs->rename_item(L"Projects", L"Mine now"); }));
     EXPECT_EQ(L"Error creating directory: Nothing can be placed in the folder 'bob'",
               failure_of([&] { bobs->create_directory(L"New"); }));
     EXPECT_EQ(L"Error creating file: Nothing can be placed in the folder 'Shared Folders'",
@@ -91,6 +87,61 @@ TEST_F(shared_folders_test, FixedFoldersAnswerTheirTypesAndKeepTheirPlace) {
     EXPECT_EQ(L"Copy file failed: Nothing can be placed in the folder 'bob'",
               failure_of([&] { own->copy(bobs, true); }));
     EXPECT_TRUE(take_requests().empty());
+}
+
+TEST_F(shared_folders_test, FoldersOnlyTheClientHasSendNothingThatWouldNameTheRoot) {
+    vfs::directory_ptr bin = folder_in(session_->get_root_directory(), L"Trash");
+    vfs::directory_ptr shares = container();
+    vfs::directory_ptr bobs = folder_in(shares, L"bob");
+    take_requests();
+
+    for (const vfs::directory_ptr& folder : {bin, shares, bobs}) {
+        const std::wstring name = folder->get_name();
+        SCOPED_TRACE(narrow(name));
+        const std::wstring changed = L": The folder '" + name + L"' can not be changed";
+        const std::wstring shared = L"Sharing failed: The folder '" + name + L"' can not be shared";
+        EXPECT_EQ(L"Set access failed" + changed, failure_of([&] { folder->set_access(1); }));
+        EXPECT_EQ(L"Set description failed" + changed,
+                  failure_of([&] { folder->set_description(L"mine"); }));
+        EXPECT_EQ(shared, failure_of([&] { folder->sharing(42); }));
+        EXPECT_EQ(shared, failure_of([&] { folder->get_sharewith_items(); }));
+        EXPECT_EQ(shared, failure_of([&] { folder->find_sharewith_item_by_userid(42); }));
+        EXPECT_EQ(shared, failure_of([&] { folder->email_for_sharing(L"carol@example.com"); }));
+        EXPECT_EQ(L"Restore failed: The folder '" + name + L"' can not be restored",
+                  failure_of([&] { folder->restore(); }));
+        EXPECT_EQ(L"", folder->get_description());
+        EXPECT_EQ(0, folder->get_access());
+    }
+    EXPECT_TRUE(take_requests().empty());
+}
+
+TEST_F(shared_folders_test, TheServiceRefusesToRenameOrDeleteTheTopFolderOfAShare) {
+    vfs::directory_ptr bobs = folder_in(container(), L"bob");
+    vfs::directory_ptr top = folder_in(bobs, L"Projects");
+    take_requests();
+
+    const std::wstring refusal =
+        L"Access denied: The top folder of a share can not be renamed or removed";
+    EXPECT_EQ(refusal, failure_of([&] { bobs->delete_item(top, true); }));
+    EXPECT_EQ(refusal, failure_of([&] { bobs->delete_item(L"Projects", false); }));
+    EXPECT_EQ(refusal, failure_of([&] { bobs->rename_item(L"Projects", L"Mine now"); }));
+    // Each went to the service, which decided: the request names the
+    // shared folder itself, never the root.
+    const std::vector<logged_request> requests = take_requests();
+    ASSERT_EQ(3u, requests.size());
+    EXPECT_EQ("move_dir_to_trash", requests[0].action);
+    EXPECT_EQ("remove_dir", requests[1].action);
+    EXPECT_EQ("rename_dir", requests[2].action);
+    for (const logged_request& request : requests) {
+        EXPECT_EQ(projects_, request.params.at("dir_id")) << request.action;
+    }
+    EXPECT_EQ((names_list{L"Projects"}), names(bobs->list_items()));
+    EXPECT_EQ((names_list{L"Plans", L"readme.txt"}), names(top->list_items()));
+
+    // Below the top folder, a full share lets alice rename and delete.
+    top->rename_item(L"Plans", L"Ideas");
+    top->delete_item(L"readme.txt", true);
+    EXPECT_EQ((names_list{L"Ideas"}), names(top->list_items()));
 }
 
 TEST_F(shared_folders_test, SharingUsersOfTheSameNameKeepApartById) {

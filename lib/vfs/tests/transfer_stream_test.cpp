@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -40,7 +42,7 @@ protected:
     }
 
     std::filesystem::path folder_;
-    transfer_stream stream_{"file://", "", "", 0, 0};
+    transfer_stream stream_{"file://", "", "", 0, 0, ""};
 };
 
 void expect_failure(const std::function<void()>& call, const wchar_t* title, const wchar_t* text) {
@@ -100,6 +102,31 @@ TEST_F(transfer_stream_test, RefusesWhatItCannotDo) {
     expect_failure([&] { stream_.transfer_open((folder_ / "missing").string(), 1); },
                    L"Open failed", L"Please, check your internet connection or firewall settings");
     EXPECT_EQ(transfer_stream::closed, stream_.get_mode());
+}
+
+// A path is a URL path: its "%" escapes stand for the bytes they encode and
+// are passed on as they are; every other byte reaches the server unchanged,
+// "?", "#", blanks, a lone "%" and bytes beyond ASCII included.
+TEST_F(transfer_stream_test, APathReachesTheServerAsTheBytesItsEscapesStandFor) {
+    const std::string content = "the same file";
+    const std::string folder = folder_.string();
+    put("a b#c?d%e\xC3\xA9.bin", content);
+    for (const std::string& name :
+         {std::string("a b#c?d%e\xC3\xA9.bin"), std::string("a%20b%23c%3Fd%25e%C3%a9.bin"),
+          std::string("a%20b#c%3fd%e\xC3\xA9.bin")}) {
+        SCOPED_TRACE(name);
+        stream_.transfer_open(folder + "/" + name, transfer_stream::download);
+        std::string buffer(64, '\0');
+        const int got = stream_.transfer_read(buffer.data(), 64);
+        EXPECT_EQ(content, buffer.substr(0, static_cast<std::size_t>(std::max(got, 0))));
+        stream_.transfer_close();
+    }
+
+    stream_.transfer_open(folder + "/up%20load%25.bin", transfer_stream::upload);
+    stream_.transfer_write(content.data(), static_cast<int>(content.size()));
+    EXPECT_TRUE(stream_.transfer_close());
+    std::ifstream uploaded(folder_ / "up load%.bin", std::ios::binary);
+    EXPECT_EQ(content, std::string(std::istreambuf_iterator<char>(uploaded), {}));
 }
 
 TEST(upload_retention, KeepsOneRangeAcrossChunks) {
