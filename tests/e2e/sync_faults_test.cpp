@@ -187,5 +187,32 @@ TEST_F(SyncFaults, AManagerKilledMidTransferIsRestartedAndConverges) {
     EXPECT_EQ(result.at(L"fetch.bin").content, bytes(600000, 6));
 }
 
+// An upload killed after it created its remote file leaves an empty file,
+// newer than the local one, in its place. The next manager sends the content
+// over it; a second folder bound to the same remote folder never takes the
+// empty file for a newer version and gets the content once it is there.
+TEST_F(SyncFaults, AnUploadKilledAfterCreatingItsFileIsCompletedByTheNextManager) {
+    world.put_local(L"mine/new.bin", bytes(600000, 7), t0);
+    const syncer::binding mine = world.bind(L"sync", L"mine", allow_all());
+    world.service().arm(transfer("upload", "stall", 200000, 1, 60));
+    {
+        helper_process helper;
+        ASSERT_TRUE(eventually([&] { return upload_bytes_so_far() >= 100000; }));
+        helper.kill_now();
+    }
+    world.service().disarm();
+    const side_files left = world.remote_files(L"sync");
+    ASSERT_EQ(left.count(L"new.bin"), 1u);
+    EXPECT_TRUE(left.at(L"new.bin").content.empty());
+    EXPECT_GT(left.at(L"new.bin").time, t0);
+
+    const syncer::binding theirs = world.bind(L"sync", L"theirs", allow_all());
+    start();
+    ASSERT_TRUE(converged(world, *engine, mine, L"sync", L"mine", std::chrono::seconds(120)));
+    ASSERT_TRUE(converged(world, *engine, theirs, L"sync", L"theirs"));
+    EXPECT_EQ(world.remote_files(L"sync").at(L"new.bin"), (side_file{bytes(600000, 7), t0}));
+    EXPECT_EQ(world.local_files(L"theirs").at(L"new.bin").content, bytes(600000, 7));
+}
+
 }  // namespace
 }  // namespace sync_testing
