@@ -1,7 +1,7 @@
 #include "syncer/paths.h"
 
 #include <algorithm>
-#include <vector>
+#include <string_view>
 
 namespace syncer {
 
@@ -19,23 +19,44 @@ std::size_t end_of_names(const std::wstring& path) {
     return end;
 }
 
-std::vector<std::wstring> elements(const std::wstring& path) {
-    std::vector<std::wstring> result;
-    std::size_t at = 0;
-    if (!path.empty() && is_separator(path[0])) {
-        result.emplace_back(L"/");
-        while (at < path.size() && is_separator(path[at])) ++at;
+// Reads the elements of a path one by one, without copying: a leading
+// separator is a root element "/", runs of separators separate names, and a
+// trailing separator adds a final "." element.
+class element_reader {
+public:
+    explicit element_reader(std::wstring_view path) : path_(path) {
+        if (!path_.empty() && is_separator(path_[0])) {
+            pending_ = L"/";
+            skip_separators();
+        }
     }
-    while (at < path.size()) {
-        const std::size_t start = at;
-        while (at < path.size() && !is_separator(path[at])) ++at;
-        result.push_back(path.substr(start, at - start));
-        const std::size_t separators = at;
-        while (at < path.size() && is_separator(path[at])) ++at;
-        if (at == path.size() && separators < at) result.emplace_back(L".");
+
+    // The next element; false after the last.
+    bool next(std::wstring_view& element) {
+        if (!pending_.empty()) {
+            element = pending_;
+            pending_ = {};
+            return true;
+        }
+        if (at_ >= path_.size()) return false;
+        const std::size_t start = at_;
+        while (at_ < path_.size() && !is_separator(path_[at_])) ++at_;
+        element = path_.substr(start, at_ - start);
+        const std::size_t name_end = at_;
+        skip_separators();
+        if (at_ == path_.size() && name_end < at_) pending_ = L".";
+        return true;
     }
-    return result;
-}
+
+private:
+    void skip_separators() {
+        while (at_ < path_.size() && is_separator(path_[at_])) ++at_;
+    }
+
+    std::wstring_view path_;
+    std::size_t at_ = 0;
+    std::wstring_view pending_;
+};
 
 }  // namespace
 
@@ -47,14 +68,16 @@ bool paths_equal(const std::wstring& first, const std::wstring& second) {
 }
 
 int compare_paths(const std::wstring& first, const std::wstring& second) {
-    const auto mine = elements(first);
-    const auto theirs = elements(second);
-    const std::size_t common = std::min(mine.size(), theirs.size());
-    for (std::size_t index = 0; index < common; ++index) {
-        if (const int order = mine[index].compare(theirs[index]); order != 0) return order;
+    element_reader mine(first);
+    element_reader theirs(second);
+    for (;;) {
+        std::wstring_view my_element;
+        std::wstring_view their_element;
+        const bool have_mine = mine.next(my_element);
+        const bool have_theirs = theirs.next(their_element);
+        if (!have_mine || !have_theirs) return have_mine == have_theirs ? 0 : (have_mine ? 1 : -1);
+        if (const int order = my_element.compare(their_element); order != 0) return order;
     }
-    if (mine.size() == theirs.size()) return 0;
-    return mine.size() < theirs.size() ? -1 : 1;
 }
 
 std::wstring parent_path(const std::wstring& path) {

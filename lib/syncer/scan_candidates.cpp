@@ -1,10 +1,14 @@
 #include "syncer/scan_candidates.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utf8.h>
 
 #include <algorithm>
 #include <boost/filesystem/operations.hpp>
+#include <cstring>
+#include <memory>
 
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
@@ -35,6 +39,28 @@ std::wstring widen_name(const std::string& native_name, name_problem& problem) {
     return name;
 }
 
+// The state of a path whose own status (not following a link) is known;
+// follow fills the status of what a link leads to.
+template <class Follow>
+local_state state_of(const std::string& native, const struct stat& link, Follow&& follow) {
+    local_state state;
+    state.exists = true;
+    struct stat target = link;
+    if (S_ISLNK(link.st_mode)) {
+        if (!follow(target) || S_ISDIR(target.st_mode)) {
+            // A dangling link, or one to a folder: never followed.
+            state.hidden = true;
+            state.is_directory = S_ISDIR(target.st_mode);
+            return state;
+        }
+    }
+    state.is_directory = S_ISDIR(target.st_mode);
+    state.hidden = win_file::is_hidden(native);
+    state.file = local_file_state::from_stat(target);
+    if (state.is_directory) state.file.size = 0;
+    return state;
+}
+
 }  // namespace
 
 bool never_acts_on_local_absence(const binding& owner) {
@@ -46,42 +72,41 @@ boost::filesystem::path native_local_path(const std::wstring& path) {
 }
 
 local_state probe_local(const std::wstring& path) {
-    local_state state;
     const std::string native = win_file::native_path(path);
     struct stat link {};
-    if (::lstat(native.c_str(), &link) != 0) return state;
-    state.exists = true;
-    struct stat target = link;
-    if (S_ISLNK(link.st_mode)) {
-        if (::stat(native.c_str(), &target) != 0 || S_ISDIR(target.st_mode)) {
-            // A dangling link, or one to a folder: never followed.
-            state.hidden = true;
-            state.is_directory = S_ISDIR(target.st_mode);
-            return state;
-        }
-    }
-    state.is_directory = S_ISDIR(target.st_mode);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    state.hidden = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN);
-    state.file = local_file_state::from_stat(target);
-    if (state.is_directory) state.file.size = 0;
-    return state;
+    if (::lstat(native.c_str(), &link) != 0) return local_state{};
+    return state_of(native, link,
+                    [&](struct stat& target) { return ::stat(native.c_str(), &target) == 0; });
 }
 
 std::vector<local_entry> list_local(const std::wstring& folder) {
+    const std::string native_folder = win_file::native_path(folder);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native_folder.c_str()), ::closedir);
+    if (!listing) {
+        throw boost::filesystem::filesystem_error(
+            "cannot list the folder", native_folder,
+            boost::system::error_code(errno, boost::system::system_category()));
+    }
+    // Each entry is read relative to the open folder: one short look-up
+    // for its state, and the full path only for its hidden mark.
+    const int folder_descriptor = ::dirfd(listing.get());
     std::vector<local_entry> entries;
-    for (const auto& item : boost::filesystem::directory_iterator(native_local_path(folder))) {
+    while (const dirent* item = ::readdir(listing.get())) {
+        const char* native_name = item->d_name;
+        if (std::strcmp(native_name, ".") == 0 || std::strcmp(native_name, "..") == 0) continue;
+        struct stat link {};
+        if (::fstatat(folder_descriptor, native_name, &link, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone since the listing
         local_entry entry;
-        entry.name = widen_name(item.path().filename().string(), entry.problem);
+        entry.name = widen_name(native_name, entry.problem);
         if (entry.problem == name_problem::none) {
-            entry.state = probe_local(join_path(folder, entry.name));
-            if (!entry.state.exists) continue;  // gone since the listing
+            entry.state =
+                state_of(native_folder + "/" + native_name, link, [&](struct stat& target) {
+                    return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
+                });
         } else {
-            boost::system::error_code failure;
-            const auto status = item.symlink_status(failure);
-            if (failure) continue;
             entry.state.exists = true;
-            entry.state.is_directory = boost::filesystem::is_directory(status);
+            entry.state.is_directory = S_ISDIR(link.st_mode);
         }
         entries.push_back(std::move(entry));
     }
@@ -119,8 +144,20 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
         candidate.local_size = filename.empty() ? 0 : local.file.size;
         if (!filename.empty()) candidate.local_file = local.file;
     }
-    const auto [position, inserted] = candidates.insert(candidate);
-    if (!inserted) candidates.insert(candidates.erase(position), candidate);
+    // An equal key takes every field of the new candidate; the key itself
+    // stays, so the element is changed in place.
+    const auto position = candidates.lower_bound(candidate);
+    if (position == candidates.end() || candidates.key_comp()(candidate, *position)) {
+        candidates.insert(position, std::move(candidate));
+        return;
+    }
+    position->last_time_remote = candidate.last_time_remote;
+    position->last_time_local = candidate.last_time_local;
+    position->synced_time = candidate.synced_time;
+    position->remote_size = candidate.remote_size;
+    position->local_size = candidate.local_size;
+    position->local_file = candidate.local_file;
+    position->rule = candidate.rule;
 }
 
 bool path_is_within(const std::wstring& path, const std::wstring& folder) {

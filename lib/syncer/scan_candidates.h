@@ -62,9 +62,9 @@ bool never_acts_on_local_absence(const binding& owner);
 // A local path ("\" or "/" separated) in the form file-system calls take.
 boost::filesystem::path native_local_path(const std::wstring& path);
 
-// What the disk says about one local path. A path whose attributes cannot be
-// read counts as hidden, as does a symbolic link to a folder (never walked,
-// so that no link leads the engine outside the binding or round in a loop).
+// What the disk says about one local path. A dangling symbolic link counts
+// as hidden, as does a link to a folder (never walked, so that no link leads
+// the engine outside the binding or round in a loop).
 struct local_state {
     bool exists = false;
     bool hidden = false;

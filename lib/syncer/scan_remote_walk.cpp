@@ -47,6 +47,9 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                     false);
     }
     if (unknown_children) context.found.remote_folders_with_unknown_children.push_back(dir_remote);
+    // Walked: what the folder keeps of its children is not needed again, so
+    // only the folders on the way down hold theirs.
+    folder->forget_listing();
 }
 
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,

@@ -219,6 +219,10 @@ void directory::clear_children() {
     children_.clear();
 }
 
+void directory::forget_listing() {
+    clear_children();
+}
+
 bool directory::has_subdirectories() {
     std::lock_guard<std::mutex> hold(lock_);
     return has_subfolders_;

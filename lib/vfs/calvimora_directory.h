@@ -68,6 +68,7 @@ public:
     sharewith_item_ptr find_sharewith_item_by_id(int id) override;
     sharewith_item_ptr find_sharewith_item_by_userid(int sharewithuser_id) override;
     bool email_for_sharing(const std::wstring& email) override;
+    void forget_listing() override;
 
     // The parameters that name this folder as the destination of a file's
     // copy: "dst_dir_id"; derived folders add their own.

@@ -60,6 +60,11 @@ public:
     virtual sharewith_item_ptr find_sharewith_item_by_id(int id) = 0;
     virtual sharewith_item_ptr find_sharewith_item_by_userid(int sharewithuser_id) = 0;
     virtual bool email_for_sharing(const std::wstring& email) = 0;
+    // Lets go of whatever the folder keeps of its last listing, for a caller
+    // that walked it once and needs its children no longer (a scan over a
+    // large tree holds one folder's children at a time this way). A folder
+    // that keeps nothing does nothing.
+    virtual void forget_listing() {}
 };
 
 typedef boost::shared_ptr<directory> directory_ptr;

@@ -89,10 +89,6 @@ bool is_read_only(const struct stat& st) {
     return (st.st_mode & S_IWUSR) == 0;
 }
 
-bool is_hidden(const std::string& native) {
-    return ::getxattr(native.c_str(), hidden_attribute, nullptr, 0) >= 0;
-}
-
 // Sets or clears the hidden mark; 0 or the system's code.
 DWORD set_hidden(const std::string& native, bool hidden) {
     if (hidden) {
@@ -128,6 +124,10 @@ std::string native_path(const std::wstring& path) {
     return native;
 }
 
+bool is_hidden(const std::string& native) {
+    return ::getxattr(native.c_str(), hidden_attribute, nullptr, 0) >= 0;
+}
+
 }  // namespace win_file
 
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
@@ -155,7 +155,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
         // Permission bits do not stop every user, so the attributes are
         // checked here.
         if (is_read_only(st) && (write || truncates)) return fail(ERROR_ACCESS_DENIED);
-        if (disposition == CREATE_ALWAYS && is_hidden(native) && !want_hidden)
+        if (disposition == CREATE_ALWAYS && win_file::is_hidden(native) && !want_hidden)
             return fail(ERROR_ACCESS_DENIED);
     } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
         return fail(error_for(ENOENT, native));
@@ -286,6 +286,6 @@ DWORD GetFileAttributesW(LPCWSTR path) {
     DWORD attributes = 0;
     if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
     if (is_read_only(st)) attributes |= FILE_ATTRIBUTE_READONLY;
-    if (is_hidden(native)) attributes |= FILE_ATTRIBUTE_HIDDEN;
+    if (win_file::is_hidden(native)) attributes |= FILE_ATTRIBUTE_HIDDEN;
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }

@@ -95,9 +95,11 @@ TEST_F(SyncManager, ATableRestoredFromItsBackupIsReportedOnce) {
 // empty: the tray would end syncing without asking.
 TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {
     bind_allowing(L"sync", local);
-    write_local(L"up.txt", "up", t0);
+    remote->add_folder(L"sync");
     environment->hold(runner_period);
     start();
+    ASSERT_TRUE(environment->wait_until_held(runner_period));
+    write_local(L"up.txt", "up", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 1; }));
     std::ofstream(binding_manager::get_bindings_path(user).native(), std::ios::trunc) << "<sync";
     EXPECT_THROW(engine->get_tasks(), serializer::serializer_exception);
@@ -105,12 +107,15 @@ TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {
 
 TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
     bind_allowing(L"sync", local);
-    for (int index = 0; index < 7; ++index)
-        remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
+    remote->add_folder(L"sync");
     remote->hold_transfers();
     environment->hold(runner_period);
     start();
+    // The work appears once the runner waits: its first cycle comes at once,
+    // and could otherwise start tasks of a quick first pass.
     ASSERT_TRUE(environment->wait_until_held(runner_period));
+    for (int index = 0; index < 7; ++index)
+        remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 7; }));
 
     one_runner_cycle();
@@ -128,10 +133,10 @@ TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
 TEST_F(SyncManager, AFailedTaskStartsAgainOnlyOnceItsFailureIsOlderThanAMinute) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");
-    write_local(L"up.txt", "up", t0);
     environment->hold(runner_period);
     start();
     ASSERT_TRUE(environment->wait_until_held(runner_period));
+    write_local(L"up.txt", "up", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 1; }));
 
     remote->fail_lookup(L"sync");
@@ -187,11 +192,14 @@ TEST_F(SyncManager, TheTaskListIsBusyWhileTheScanWaitsForAnAnswer) {
 TEST_F(SyncManager, TasksStopAndResumePerTaskPerBindingAndForAll) {
     const binding first = bind_allowing(L"one", join_path(local, L"one"));
     const binding second = bind_allowing(L"two", join_path(local, L"two"));
+    remote->add_folder(L"one");
+    remote->add_folder(L"two");
+    environment->hold(runner_period);
+    start();
+    ASSERT_TRUE(environment->wait_until_held(runner_period));
     remote->put_file(L"one/a", "a", t0);
     remote->put_file(L"one/b", "b", t0);
     remote->put_file(L"two/c", "c", t0);
-    environment->hold(runner_period);
-    start();
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 3; }));
 
     engine->stop_binding(first);

@@ -91,4 +91,9 @@ namespace win_file {
 // file call here uses it.
 std::string native_path(const std::wstring& path);
 
+// Whether the file at a native path carries the hidden attribute, as
+// GetFileAttributesW reports it, without the rest of that call: for walks
+// that read everything else of an entry themselves.
+bool is_hidden(const std::string& native);
+
 }  // namespace win_file
