@@ -67,8 +67,9 @@ std::wstring unescape(const std::wstring& raw) {
         while (at + run < raw.size() && raw[at + run] == L'\\') {
             ++run;
         }
-        const bool before_delimiter = at + run == raw.size() || is_delimiter(raw[at + run]);
-        text.append(before_delimiter ? run / 2 : run, L'\\');
+        const bool at_end = at + run == raw.size();
+        const bool before_delimiter = !at_end && is_delimiter(raw[at + run]);
+        text.append(at_end || before_delimiter ? run / 2 : run, L'\\');
         at += run;
         if (before_delimiter && run % 2 == 1) {
             text += raw[at++];
