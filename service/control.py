@@ -12,6 +12,7 @@ import os
 import random
 from urllib.parse import parse_qs
 
+import login_data
 import replies
 from replies import ServiceError
 from store import MODE_FULL, ROOT_ID, content_location
@@ -56,8 +57,21 @@ def add_user(app, args):
     for key in ("capacity", "upload_limit", "download_limit"):
         if key in args:
             details[key] = int(args[key])
+    if "transfer_password" in args:
+        details["transfer_password"] = _transfer_password(args)
     user = app.store.add_user(_text(args, "name"), _text(args, "password"), **details)
     return {"user_id": user.id}
+
+
+def _transfer_password(args):
+    """A fixed transfer password, so tests can hand out one in any character
+    the login's Data can carry."""
+    password = _text(args, "transfer_password")
+    if not password or not login_data.can_carry(password):
+        raise ControlError("transfer_password must be text of the Data's code page")
+    if any(ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F for c in password):
+        raise ControlError("transfer_password can not hold control characters")
+    return password
 
 
 def add_access(app, args):

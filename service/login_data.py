@@ -7,8 +7,9 @@ which the client follows in the same way:
                bytes of user id + user name + password, where name and
                password are exactly the "user" and "pass" the login sent
                (for "restore_session": the user id, "R" and "S");
-  plaintext  = "<Host>h</Host><User>u</User><Pass>p</Pass>" in ASCII, then
-               NUL bytes up to a multiple of 8 (at least one NUL);
+  plaintext  = "<Host>h</Host><User>u</User><Pass>p</Pass>" in windows-1252
+               (the client's ANSI code page), then NUL bytes up to a
+               multiple of 8 (at least one NUL);
   cipher     = Blowfish in CBC mode, the 24 key-text bytes as the key, an IV
                of 8 zero bytes;
   Data       = the Base64 text (RFC 4648, "=" padding) of the ciphertext.
@@ -24,6 +25,7 @@ from cryptography.utils import CryptographyDeprecationWarning
 RESTORE_NAME = "R"
 RESTORE_PASSWORD = "S"
 BLOCK = 8
+CODE_PAGE = "cp1252"
 
 
 def key_text(user_id, name, password):
@@ -37,8 +39,17 @@ def _cipher(key):
         return Cipher(algorithms.Blowfish(key.encode("ascii")), modes.CBC(bytes(BLOCK)))
 
 
+def can_carry(text):
+    """Whether the plaintext's code page has every character of the text."""
+    try:
+        text.encode(CODE_PAGE)
+    except UnicodeEncodeError:
+        return False
+    return True
+
+
 def seal(key, host, user, password):
-    plain = f"<Host>{host}</Host><User>{user}</User><Pass>{password}</Pass>".encode("ascii")
+    plain = f"<Host>{host}</Host><User>{user}</User><Pass>{password}</Pass>".encode(CODE_PAGE)
     plain += bytes(BLOCK - len(plain) % BLOCK)
     encryptor = _cipher(key).encryptor()
     return base64.b64encode(encryptor.update(plain) + encryptor.finalize()).decode("ascii")

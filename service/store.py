@@ -45,6 +45,9 @@ class User:
     capacity: int = DEFAULT_CAPACITY
     upload_limit: int = 0
     download_limit: int = 0
+    # The password of the user's transfer accounts; empty: a new random one
+    # for each login.
+    transfer_password: str = ""
     notifications: list = field(default_factory=list)
     pro_settings: list = field(default_factory=list)
 
@@ -218,9 +221,8 @@ class Store:
         return next((u for u in self.users.values() if u.email and u.email.lower() == email), None)
 
     def new_transfer_account(self, user_id, access_id):
-        account = TransferAccount(
-            "s" + secrets.token_hex(6), secrets.token_hex(12), user_id, access_id
-        )
+        password = self.user(user_id).transfer_password or secrets.token_hex(12)
+        account = TransferAccount("s" + secrets.token_hex(6), password, user_id, access_id)
         self.transfer_accounts[account.ftp_user] = account
         return account
 

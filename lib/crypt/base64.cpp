@@ -6,6 +6,11 @@ namespace cm_crypt {
 
 namespace {
 
+bool in_alphabet(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
+}
+
 std::uint32_t value_of(char c) {
     if (c >= 'A' && c <= 'Z') return static_cast<std::uint32_t>(c - 'A');
     if (c >= 'a' && c <= 'z') return static_cast<std::uint32_t>(c - 'a' + 26);
@@ -35,7 +40,21 @@ private:
 }  // namespace
 
 std::size_t base64_decoded_size_limit(std::size_t text_length) {
-    return text_length / 4 * 3;
+    // Three bytes per whole group; a last group of two or three characters
+    // may still end in "=" and so complete one more byte.
+    return text_length / 4 * 3 + (text_length % 4 >= 2 ? 1 : 0);
+}
+
+bool base64_decodes_whole(const std::string& text) {
+    if (text.size() % 4 != 0) return false;
+    // Padding takes at most the last two places, and only from the end.
+    std::size_t padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=')
+        ++padding;
+    for (std::size_t index = 0; index < text.size() - padding; ++index) {
+        if (!in_alphabet(text[index])) return false;
+    }
+    return true;
 }
 
 std::size_t base64_decode(const std::string& text, unsigned char* buffer, std::size_t size) {

@@ -34,6 +34,21 @@ bool parse_int(const std::wstring& text, int& result) {
     return true;
 }
 
+bool is_code_point(wchar_t character) {
+    return character >= 0 && character <= 0x10FFFF && (character < 0xD800 || character > 0xDFFF);
+}
+
+// After the "<" that opens a child, a "/" starts a closing tag instead; and
+// the text is written as UTF-8, which only code points have.
+void check_child_name(const std::wstring& name, const char* context) {
+    if (!name.empty() && name.front() == L'/')
+        throw serializer_exception(context, "Child name can not start with \"/\"");
+    for (const wchar_t character : name) {
+        if (!is_code_point(character))
+            throw serializer_exception(context, "Child name is not Unicode text");
+    }
+}
+
 }  // namespace
 
 node::node(const std::wstring& name, const std::wstring& value) : name(name), value(value) {}
@@ -43,14 +58,17 @@ node::node(std::istream& in) {
 }
 
 node::iterator node::add(const std::wstring& child_name, const std::wstring& child_value) {
+    check_child_name(child_name, __PRETTY_FUNCTION__);
     return insert(value_type(child_name, node(child_name, child_value)));
 }
 
 node::iterator node::add(const node& child) {
+    check_child_name(child.name, __PRETTY_FUNCTION__);
     return insert(value_type(child.name, child));
 }
 
 void node::set(const std::wstring& child_name, const std::wstring& child_value) {
+    check_child_name(child_name, __PRETTY_FUNCTION__);
     const auto found = find(child_name);
     if (found == end())
         add(child_name, child_value);
@@ -83,10 +101,26 @@ bool node::operator==(const node& other) const {
 }
 
 void node::serialize(std::ostream& out) const {
+    std::string text;
+    write(text, 1, __PRETTY_FUNCTION__);
+    out << text;
+}
+
+void node::write(std::string& text, int depth, const char* context) const {
+    if (depth > max_depth) throw serializer_exception(context, "Incorrect object nesting depth");
+
     const std::string escaped_name = escape(name);
-    out << '<' << escaped_name << '>' << escape(value);
-    for (const auto& child : *this) child.second.serialize(out);
-    out << "</" << escaped_name << '>';
+    text += '<';
+    text += escaped_name;
+    text += '>';
+    text += escape(value);
+    for (const auto& child : *this) {
+        check_child_name(child.second.name, context);
+        child.second.write(text, depth + 1, context);
+    }
+    text += "</";
+    text += escaped_name;
+    text += '>';
 }
 
 void node::deserialize(std::istream& in) {

@@ -34,6 +34,11 @@ public:
     std::wstring name;
     std::wstring value;
 
+    // Child names the format cannot carry are refused with
+    // serializer_exception by add and set: a name starting with "/" (it would
+    // read as a closing tag) and a name holding a character that is not a
+    // Unicode code point.
+
     // Always adds a new child, after any existing children of that name.
     iterator add(const std::wstring& name, const std::wstring& value);
     // Adds a copy of the given node under its own name.
@@ -54,6 +59,9 @@ public:
     // Names, values and children (in order) equal, recursively.
     bool operator==(const node& other) const;
 
+    // Writes the node. A tree that would not read back (a child name the
+    // format cannot carry, nesting deeper than max_depth) raises
+    // serializer_exception before anything is written.
     void serialize(std::ostream& out) const;
     // Replaces name, value and children with one node read from the stream.
     // Malformed text raises wrong_format_exception; the node is then partly
@@ -61,8 +69,10 @@ public:
     void deserialize(std::istream& in);
 
 private:
-    // context: the signature of deserialize, for the exception texts.
+    // context: the signature of deserialize or serialize, for the exception
+    // texts.
     void read(std::istream& in, int depth, const char* context);
+    void write(std::string& text, int depth, const char* context) const;
 };
 
 }  // namespace serializer

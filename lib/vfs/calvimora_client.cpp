@@ -1,7 +1,10 @@
 #include "vfs/calvimora_client.h"
 
+#include <utf8.h>
+
 #include <algorithm>
 #include <boost/make_shared.hpp>
+#include <iterator>
 #include <locale>
 #include <sstream>
 
@@ -16,9 +19,12 @@ namespace vfs_calvimora {
 
 namespace {
 
-// The credentials are ASCII (the deciphering refuses anything else).
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
+// The transfer server reads its command lines, and so the user name and the
+// password, as UTF-8.
+std::string utf8_text(const std::wstring& text) {
+    std::string bytes;
+    utf8::utf32to8(text.begin(), text.end(), std::back_inserter(bytes));
+    return bytes;
 }
 
 void add_user_parameters(request_parameters& parameters, const user_info& user) {
@@ -106,14 +112,17 @@ void client::take_session_reply(const response_node& reply, const std::wstring& 
     try {
         credentials = decipher_login_data(find_child_text(reply, L"Data"), user_.user_id, key_name,
                                           key_password);
+    } catch (const damaged_login_data&) {
+        throw;
     } catch (const exception&) {
-        // The session works without the transfer server.
+        // Data this session cannot decipher: it works without the transfer
+        // server.
         return;
     }
     const response_node fields = parse_response(L"<Result>" + credentials + L"</Result>");
-    transfer_host_ = narrow(find_child_text(fields, L"Host"));
-    transfer_user_ = narrow(find_child_text(fields, L"User"));
-    transfer_password_ = narrow(find_child_text(fields, L"Pass"));
+    transfer_host_ = utf8_text(find_child_text(fields, L"Host"));
+    transfer_user_ = utf8_text(find_child_text(fields, L"User"));
+    transfer_password_ = utf8_text(find_child_text(fields, L"Pass"));
 }
 
 user_info client::get_user_info() {

@@ -58,9 +58,9 @@ public:
     // The sharing e-mail ("/cm_email.php"): the reply text, unparsed.
     std::wstring send_email_request(request_parameters parameters) const;
 
-    // The transfer server and its credentials from the login reply (empty
-    // when its "Data" could not be deciphered), and the user's speed limits
-    // in bytes per second (0: none).
+    // The transfer server and its credentials from the login reply, as UTF-8
+    // (empty when its "Data" could not be deciphered), and the user's speed
+    // limits in bytes per second (0: none).
     const std::string& get_transfer_host() const { return transfer_host_; }
     const std::string& get_transfer_user() const { return transfer_user_; }
     const std::string& get_transfer_password() const { return transfer_password_; }
@@ -70,7 +70,8 @@ public:
 private:
     // Takes the user, the speed limits and the transfer credentials from a
     // login or "restore_session" reply; name and password are those that
-    // key its "Data".
+    // key its "Data". A "Data" text that does not decode whole throws
+    // damaged_login_data.
     void take_session_reply(const response_node& reply, const std::wstring& key_name,
                             const std::wstring& key_password);
 

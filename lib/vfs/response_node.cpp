@@ -1,7 +1,5 @@
 #include "vfs/response_node.h"
 
-#include <boost/algorithm/string/replace.hpp>
-
 #include "vfs/calvimora_exception.h"
 
 namespace vfs_calvimora {
@@ -18,12 +16,28 @@ struct tag {
     throw exception(L"Parse error", L"Server side error");
 }
 
-// The first delimiter at or after start that no backslash precedes; one
-// found right at start is taken whatever precedes it.
+bool is_delimiter(wchar_t character) {
+    return character == L'<' || character == L'>';
+}
+
+// The number of backslashes right before position at, counting no further
+// back than start.
+std::size_t backslashes_before(const std::wstring& text, std::size_t start, std::size_t at) {
+    std::size_t count = 0;
+    while (at - count > start && text[at - count - 1] == L'\\') {
+        ++count;
+    }
+    return count;
+}
+
+// The first delimiter at or after start that is not escaped: an odd number
+// of backslashes right before a delimiter escapes it, each pair of them
+// stands for one backslash. A delimiter right at start is taken whatever
+// precedes it.
 std::size_t find_delimiter(const std::wstring& text, wchar_t delimiter, std::size_t start) {
     for (std::size_t at = text.find(delimiter, start); at != std::wstring::npos;
          at = text.find(delimiter, at + 1)) {
-        if (at == start || text[at - 1] != L'\\') {
+        if (backslashes_before(text, start, at) % 2 == 0) {
             return at;
         }
     }
@@ -38,16 +52,56 @@ tag read_tag(const std::wstring& text, std::size_t start) {
     return found;
 }
 
-std::wstring unescape(std::wstring text) {
-    boost::algorithm::replace_all(text, L"\\<", L"<");
-    boost::algorithm::replace_all(text, L"\\>", L">");
+// A name or text as it stands between two delimiters. Backslashes that do
+// not come before a delimiter, or before the end (where the delimiter that
+// ends the text follows), are plain characters.
+std::wstring unescape(const std::wstring& raw) {
+    std::wstring text;
+    text.reserve(raw.size());
+    for (std::size_t at = 0; at < raw.size();) {
+        if (raw[at] != L'\\') {
+            text += raw[at++];
+            continue;
+        }
+        std::size_t run = 0;
+        while (at + run < raw.size() && raw[at + run] == L'\\') {
+            ++run;
+        }
+        const bool at_end = at + run == raw.size();
+        const bool before_delimiter = !at_end && is_delimiter(raw[at + run]);
+        text.append(at_end || before_delimiter ? run / 2 : run, L'\\');
+        at += run;
+        if (before_delimiter && run % 2 == 1) {
+            text += raw[at++];
+        }
+    }
     return text;
 }
 
-std::wstring escape(std::wstring text) {
-    boost::algorithm::replace_all(text, L"<", L"\\<");
-    boost::algorithm::replace_all(text, L">", L"\\>");
-    return text;
+// The inverse of unescape: a delimiter gets a backslash, and backslashes
+// before a delimiter or before the end are doubled.
+std::wstring escape(const std::wstring& text) {
+    std::wstring raw;
+    raw.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (is_delimiter(text[at])) {
+            raw += L'\\';
+            raw += text[at++];
+            continue;
+        }
+        if (text[at] != L'\\') {
+            raw += text[at++];
+            continue;
+        }
+        std::size_t run = 0;
+        while (at + run < text.size() && text[at + run] == L'\\') {
+            ++run;
+        }
+        const bool before_delimiter = at + run == text.size() || is_delimiter(text[at + run]);
+        raw.append(before_delimiter ? 2 * run : run, L'\\');
+        at += run;
+    }
+    return raw;
 }
 
 // Parses the element whose opening tag starts at or after start into node;

@@ -1,6 +1,9 @@
 // The tagged-text tree of the service's replies (and of the session's
 // Save-As list): elements whose content is either child elements or text.
-// A "<" or ">" inside a name or a text is written with a backslash before it.
+// A "<" or ">" inside a name or a text is written with a backslash before it;
+// backslashes right before such a delimiter, or at the end of a name or a
+// text (where a tag's delimiter follows), are written doubled. Other
+// backslashes stand for themselves.
 #pragma once
 
 #include <string>
@@ -26,8 +29,10 @@ struct response_node {
     std::vector<response_node> text_children() const;
 
     // The node as tagged text: its tag, its text, its element children, its
-    // text children, its closing tag; "<" and ">" in names and texts are
-    // escaped, so parse_response gives the tree back.
+    // text children, its closing tag; names and texts are escaped, so
+    // parse_response gives the tree back (with the element children before
+    // the text children). A child whose name starts with "/" would read as a
+    // closing tag.
     std::wstring to_xml() const;
 
     std::wstring name;

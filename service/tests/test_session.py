@@ -1,6 +1,8 @@
 """Login, restore_session, the session's own requests and the side scripts."""
 
+import ftplib
 import hashlib
+import re
 import unittest
 
 from harness import (
@@ -8,6 +10,7 @@ from harness import (
     decipher_data,
     failure_of,
     form_body,
+    insecure_context,
     login,
     parse_reply,
 )
@@ -58,6 +61,28 @@ class LoginTest(ServiceTest):
         # The deciphered credentials open the transfer server.
         ftp = self.alice.ftp()
         ftp.quit()
+
+    def test_a_fixed_transfer_password_travels_in_the_code_page_and_opens_the_server(self):
+        password = "p\u00e4ss\u20ac"
+        self.service.control("add_user", name="carol", password="pw", transfer_password=password)
+        params = {"action": "login", "user": "carol", "pass": "pw", "pcid": "x"}
+        _, _, data = self.service.post(
+            f"{self.service.prefix}/cm_operations.php", form_body(params)
+        )
+        tree = parse_reply(data)
+        key = hashlib.md5(f"{tree.field('UserID')}carolpw".encode()).hexdigest()[:24]
+        plain = decipher_data(tree.field("Data"), key).rstrip(b"\0")
+        self.assertIn(b"<Pass>p\xe4ss\x80</Pass>", plain)
+        user = re.search(rb"<User>(\w+)</User>", plain).group(1).decode("ascii")
+        ftp = ftplib.FTP_TLS(context=insecure_context(), timeout=20)
+        ftp.connect("127.0.0.1", self.service.ftp_port)
+        ftp.login(user, password)
+        ftp.quit()
+        for refused in ("", "\u4e2d", "a\nb"):
+            with self.assertRaises(AssertionError):
+                self.service.control(
+                    "add_user", name="dave", password="pw", transfer_password=refused
+                )
 
     def test_wrong_password_and_unknown_user_are_refused(self):
         for user, password in (("alice", "wrong"), ("nobody", "secret"), ("alice", "")):

@@ -2,9 +2,12 @@
 // session and logging off, with the real session handler.
 #include <gtest/gtest.h>
 
+#include <boost/make_shared.hpp>
 #include <cstring>
 
+#include "login_data_sealing.h"
 #include "vfs/calvimora_exception.h"
+#include "vfs/calvimora_file.h"
 #include "vfs/session.h"
 #include "vfs/shared_user_record.h"
 #include "vfs_session_support.h"
@@ -241,6 +244,65 @@ TEST_F(LoginSession, AReplyWhoseDataCannotBeDecipheredStillLogsIn) {
     EXPECT_EQ(session->get_transfer_password(), "");
     EXPECT_EQ(session->get_upload_speed_limit(), 5);
     EXPECT_EQ(session->get_download_speed_limit(), 0);
+}
+
+// A reply of alice's login, as the service would send it, with this Data.
+std::string login_reply(const std::string& user_id, const std::wstring& data) {
+    return "<Result><UserID>" + user_id +
+           "</UserID><UserAccessID></UserAccessID><UserName>alice</UserName>"
+           "<UserLang>de</UserLang><UserLevel>2</UserLevel><Data>" +
+           std::string(data.begin(), data.end()) + "</Data></Result>";
+}
+
+TEST_F(LoginSession, ALoginWhoseDataDoesNotDecodeWholeFails) {
+    const std::string key = vfs_calvimora::testing_support::login_key_text(user_id +
+                                                                           "alices\xC3\xA9"
+                                                                           "cret");
+    const std::wstring data = vfs_calvimora::testing_support::seal_login_data(
+        key, "<Host>ftp://127.0.0.1:1</Host><User>u</User><Pass>p</Pass>");
+    for (const std::wstring tail : {L"9=", L"QQ"}) {
+        calvimora::testing::request_fault fault;
+        fault.target = "login";
+        fault.kind = "garbage";
+        fault.body = login_reply(user_id, data + tail);
+        env.service().arm(fault);
+
+        EXPECT_EQ(failure_of([&] { login(module, L"alice", L"s\u00E9cret"); }),
+                  L"Login failed: The transfer credentials in the server's reply are damaged");
+        EXPECT_FALSE(is_logged_in(module));
+        EXPECT_FALSE(logoff_event_exists()) << "a failed login wrote the shared record";
+    }
+}
+
+TEST_F(LoginSession, CredentialsInTheWindowsCodePageLogInAndTransfer) {
+    // "pässw€rd": the service seals it as windows-1252 bytes, the transfer
+    // server takes it as UTF-8.
+    const std::string password =
+        "p\xC3\xA4ssw\xE2\x82\xAC"
+        "rd";
+    const std::string carol_id = env.service()
+                                     .control("add_user", json_object()
+                                                              .set("name", "carol")
+                                                              .set("password", "pw")
+                                                              .set("transfer_password", password))
+                                     .get<std::string>("user_id");
+    const std::string file_id = env.service().add_file(carol_id, "0", "a.txt", "contents");
+
+    login(module, L"carol", L"pw");
+    const auto session = get_client(module);
+    EXPECT_EQ(session->get_transfer_password(), password);
+
+    vfs_calvimora::file_record record;
+    record.id = wide(file_id);
+    record.name = L"a.txt";
+    record.location = wide("/files/" + file_id);
+    record.size = 8;
+    const auto file = boost::make_shared<vfs_calvimora::file>(*session, record, 0, L"");
+    file->open(vfs::modeRead, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(file->read(buffer, sizeof buffer), 8);
+    EXPECT_EQ(std::string(buffer, 8), "contents");
+    file->close(-1);
 }
 
 }  // namespace

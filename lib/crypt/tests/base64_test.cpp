@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,38 @@ TEST(Base64, NeverWritesPastTheGivenSize) {
     EXPECT_EQ(std::string(buffer, buffer + 4), "foob");
     EXPECT_EQ(buffer[4], 0xAA);
     EXPECT_EQ(base64_decode("Zm9v", nullptr, 0), 0u);
+}
+
+// Every text up to nine characters long over characters that reach each
+// case of the decoder: the limit is never passed, and some text of each
+// length reaches it.
+TEST(Base64, SizeLimitIsTheMostAnyTextOfThatLengthDecodesTo) {
+    const char characters[] = {'Q', '=', ' '};
+    for (std::size_t length = 0; length <= 9; ++length) {
+        const std::size_t limit = base64_decoded_size_limit(length);
+        std::vector<unsigned char> buffer(limit + 8);
+        std::size_t most = 0;
+        std::string text(length, 'Q');
+        for (std::size_t combination = 0;; ++combination) {
+            std::size_t digits = combination;
+            for (char& c : text) {
+                c = characters[digits % 3];
+                digits /= 3;
+            }
+            if (digits != 0) break;
+            most = std::max(most, base64_decode(text, buffer.data(), buffer.size()));
+        }
+        EXPECT_EQ(most, limit) << "length " << length;
+    }
+}
+
+TEST(Base64, TellsWhetherATextDecodesWhole) {
+    for (const char* whole : {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYmFy", "+/+/", "Zm9vYg=="})
+        EXPECT_TRUE(base64_decodes_whole(whole)) << whole;
+    for (const char* cut : {"Zm9vYm", "Zm9vY", "Zg=", "Zg==Zm9v", "Zm9v=", "Zm9v====", "Z===",
+                            "====", "Zm=v", "Zm9 ", "Zm9\n", "Zm9v\nYmFy"})
+        EXPECT_FALSE(base64_decodes_whole(cut)) << cut;
+    EXPECT_FALSE(base64_decodes_whole(std::string("Zm9v\0AAA", 8)));
 }
 
 }  // namespace

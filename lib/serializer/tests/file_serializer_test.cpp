@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <boost/filesystem/operations.hpp>
 #include <cstdio>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -186,6 +187,20 @@ TEST_F(FileSerializer, ReportsFilesThatCannotBeReadOrWritten) {
     EXPECT_EQ(testing_support::parse_file(file), items_with(L"kept too"));
     EXPECT_EQ(testing_support::parse_file(backup), items_with(L"kept"));
     EXPECT_EQ(file_serializer::load_cached(file), items_with(L"kept too"));
+}
+
+TEST_F(FileSerializer, ATreeThatCannotBeWrittenLeavesTheFileAsItWas) {
+    file_serializer::save_cached(file, items_with(L"kept"), true);
+    const std::string before = read_bytes(file);
+
+    std::istringstream hostile(
+        "<sync_items><</sync_items>x<//sync_items><item>y</item></sync_items>");
+    const node tree(hostile);
+    EXPECT_THROW(file_serializer::save_cached(file, tree, true), serializer_exception);
+    EXPECT_EQ(read_bytes(file), before);
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(file_serializer::load_cached(file), items_with(L"kept"));
 }
 
 TEST_F(FileSerializer, RestoresTheBackupOnlyWhenThereIsOne) {

@@ -134,6 +134,49 @@ TEST(NodeMalformedDepth, RefusesTreesNestedTooDeeply) {
     EXPECT_NO_THROW(from_text(deepest_allowed));
 }
 
+// A child whose name starts with "/" would be written as a closing tag, and a
+// name that is not Unicode text has no UTF-8 form: neither can be carried.
+TEST(NodeNames, RefusesChildNamesTheFormatCannotCarry) {
+    const std::wstring surrogate(1, static_cast<wchar_t>(0xD800));
+    for (const std::wstring& name : {std::wstring(L"/"), std::wstring(L"/binding"), surrogate}) {
+        node tree(L"root", L"");
+        EXPECT_THROW(tree.add(name, L"v"), serializer_exception);
+        EXPECT_THROW(tree.add(node(name, L"v")), serializer_exception);
+        EXPECT_THROW(tree.set(name, L"v"), serializer_exception);
+        EXPECT_THROW(tree.set(name, 1), serializer_exception);
+        EXPECT_TRUE(tree.empty());
+    }
+
+    // Elsewhere in a name, and at the start of the outermost name, "/" is
+    // carried.
+    node tree(L"/root", L"");
+    tree.add(L"a/b", L"1");
+    tree.add(L"c/", L"2");
+    tree.add(L"\\/d", L"3");
+    EXPECT_EQ(from_text(to_text(tree)), tree);
+}
+
+TEST(NodeNames, ATreeThatWouldNotReadBackIsNotWritten) {
+    // A child opened by two "<" may carry a name starting with "/"; written
+    // back it would close its parent and lose the entries after it.
+    const node hostile = from_text("<r><</r>x<//r><a>1</a></r>");
+    ASSERT_EQ(hostile.size(), 2u);
+    EXPECT_THROW(to_text(hostile), serializer_exception);
+
+    node renamed(L"r", L"");
+    renamed.add(L"a", L"1")->second.name = L"/a";
+    EXPECT_THROW(to_text(renamed), serializer_exception);
+
+    // The reader refuses trees deeper than max_depth, so the writer does too.
+    node deep(L"a", L"");
+    node* innermost = &deep;
+    for (int level = 1; level < node::max_depth; ++level)
+        innermost = &innermost->add(L"a", L"")->second;
+    EXPECT_EQ(from_text(to_text(deep)), deep);
+    innermost->add(L"a", L"");
+    EXPECT_THROW(to_text(deep), serializer_exception);
+}
+
 TEST(NodeMalformedRandom, NeverCrashesAndFailsOnlyWithLibraryExceptions) {
     const char alphabet[] = {'<', '>', '/', '\\', 'a', 'b', '\xff', '\xc3', '\xa9', '\x80'};
     std::mt19937 random(12345);

@@ -108,6 +108,36 @@ TEST(ResponseNode, WrittenTextParsesBackToTheSameTree) {
     EXPECT_EQ(parsed.to_xml(), list.to_xml());
 }
 
+// Local paths end in a backslash; a backslash right before a delimiter is
+// what the parser reads as an escape.
+TEST(ResponseNode, BackslashesBeforeDelimitersParseBack) {
+    const std::vector<std::wstring> texts = {
+        L"C:\\Docs\\", L"\\", L"\\\\", L"a\\<b", L"a\\\\>b\\", L"<\\", L"\\\\server\\share"};
+    std::vector<response_node> entries;
+    for (const auto& text : texts) entries.emplace_back(L"NewFile", text);
+    entries.emplace_back(L"Name\\", L"x");
+    entries.emplace_back(L"\\<\\", L"");
+    const response_node list(L"SaveAsFiles\\\\", entries);
+
+    const response_node parsed = parse_response(list.to_xml());
+    EXPECT_EQ(parsed.name, list.name);
+    ASSERT_EQ(parsed.children.size(), entries.size());
+    for (std::size_t at = 0; at < entries.size(); ++at) {
+        EXPECT_EQ(parsed.children[at].name, entries[at].name);
+        EXPECT_EQ(parsed.children[at].text, entries[at].text);
+    }
+}
+
+TEST(ParseResponse, APairOfBackslashesBeforeADelimiterIsOneBackslash) {
+    const response_node root =
+        parse_response(L"<R><A>x\\\\</A><B>\\\\\\<</B><C>\\\\server\\share\\x</C><D\\\\>y</D></R>");
+    ASSERT_EQ(root.children.size(), 4u);
+    EXPECT_EQ(root.children[0].text, L"x\\");
+    EXPECT_EQ(root.children[1].text, L"\\<");
+    EXPECT_EQ(root.children[2].text, L"\\\\server\\share\\x");
+    EXPECT_EQ(root.children[3].name, L"D\\");
+}
+
 TEST(TrimChar, RemovesTheCharacterAtBothEndsOnly) {
     EXPECT_EQ(trim_char(L"\n\nTrue\n", L'\n'), L"True");
     EXPECT_EQ(trim_char(L"True \n", L'\n'), L"True ");
