@@ -10,7 +10,6 @@ from harness import (
     decipher_data,
     failure_of,
     form_body,
-    insecure_context,
     login,
     parse_reply,
 )
@@ -74,7 +73,7 @@ class LoginTest(ServiceTest):
         plain = decipher_data(tree.field("Data"), key).rstrip(b"\0")
         self.assertIn(b"<Pass>p\xe4ss\x80</Pass>", plain)
         user = re.search(rb"<User>(\w+)</User>", plain).group(1).decode("ascii")
-        ftp = ftplib.FTP_TLS(context=insecure_context(), timeout=20)
+        ftp = ftplib.FTP_TLS(context=self.service.tls, timeout=20)
         ftp.connect("127.0.0.1", self.service.ftp_port)
         ftp.login(user, password)
         ftp.quit()
