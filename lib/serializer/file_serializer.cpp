@@ -13,24 +13,15 @@
 #include <optional>
 #include <sstream>
 
+#include "serializer/descriptor_stream.h"
+
 namespace serializer {
 
 namespace fs = boost::filesystem;
 
 namespace {
 
-// What identifies one version of a file: the same inode with the same size
-// and the same last write time to the nanosecond. Every save replaces the
-// inode, so another process's save is seen even within one clock tick.
-struct file_stamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    std::int64_t write_seconds = 0;
-    long write_nanoseconds = 0;
-
-    bool operator==(const file_stamp&) const = default;
-};
+using file_stamp = file_serializer::file_version;
 
 file_stamp stamp_from(const struct stat& info) {
     return {info.st_dev, info.st_ino, info.st_size, static_cast<std::int64_t>(info.st_mtim.tv_sec),
@@ -114,16 +105,13 @@ bool read_all(int fd, std::string& bytes, file_stamp& stamp) {
     }
 }
 
-// Writes, flushes to the disk and reports the stamp of the written file.
-bool write_all(int fd, const std::string& bytes, file_stamp& stamp) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
+// Writes what write puts into the stream, flushes it to the disk and reports
+// the stamp of the written file.
+bool write_all(int fd, const std::function<void(std::ostream&)>& write, file_stamp& stamp) {
+    descriptor_output buffer(fd);
+    std::ostream out(&buffer);
+    write(out);
+    if (!buffer.flush_all() || !out) return false;
     struct stat info;
     if (::fsync(fd) != 0 || ::fstat(fd, &info) != 0) return false;
     stamp = stamp_from(info);
@@ -139,7 +127,86 @@ void make_backup(const fs::path& path, const fs::path& backup) {
     if (link_error) fs::copy_file(path, backup, fs::copy_options::overwrite_existing);
 }
 
+// Makes the file hold what write produces: the ".tmp" companion written in
+// full and flushed, the backup kept or dropped, then the companion renamed
+// over the file. context names the caller in the exception texts. Returns the
+// stamp of the new file.
+file_stamp replace_file(const fs::path& path, bool keep_backup,
+                        const std::function<void(std::ostream&)>& write, const char* context) {
+    const auto current = stamp_of(path);
+    const fs::path temporary = companion(path, ".tmp");
+    const fs::path backup = companion(path, ".bak");
+    file_descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0) throw serializer_exception(context, "Stream can not be opened for writing");
+    step_done("temporary_opened");
+    file_stamp written;
+    bool complete = false;
+    try {
+        complete = write_all(file.get(), write, written) && file.close();
+    } catch (...) {
+        boost::system::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
+    if (!complete) {
+        boost::system::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw serializer_exception(context, "Stream can not be written");
+    }
+    step_done("temporary_written");
+
+    if (fs::exists(backup)) {
+        fs::remove(backup);
+        step_done("backup_removed");
+    }
+    if (keep_backup && current) {
+        make_backup(path, backup);
+        step_done("backup_made");
+    }
+    fs::rename(temporary, path);
+    step_done("file_replaced");
+    return written;
+}
+
 }  // namespace
+
+std::optional<file_serializer::file_version> file_serializer::version_of(const fs::path& path) {
+    return stamp_of(path);
+}
+
+file_serializer::file_version file_serializer::load_children(
+    const fs::path& path, node& root, const node::child_handler& each_child) {
+    {
+        std::lock_guard<std::mutex> lock(cache_mutex);
+        cache.erase(path);
+    }
+    file_descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno == ENOENT)
+            throw fs::filesystem_error(
+                "serializer::file_serializer::load_children", path,
+                boost::system::error_code(errno, boost::system::system_category()));
+        throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be opened for reading");
+    }
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0)
+        throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be read");
+    descriptor_input buffer(file.get());
+    std::istream in(&buffer);
+    root.deserialize_children(in, each_child);
+    if (buffer.failed()) throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be read");
+    return stamp_from(info);
+}
+
+file_serializer::file_version file_serializer::save_children(
+    const fs::path& path, const node& root,
+    const std::function<void(const node::child_emitter&)>& produce, bool keep_backup) {
+    std::lock_guard<std::mutex> lock(cache_mutex);
+    cache.erase(path);
+    return replace_file(
+        path, keep_backup, [&](std::ostream& out) { root.serialize_children(out, produce); },
+        __PRETTY_FUNCTION__);
+}
 
 node file_serializer::load_cached(const fs::path& path) {
     std::lock_guard<std::mutex> lock(cache_mutex);
@@ -181,40 +248,12 @@ void file_serializer::save_cached(const fs::path& path, const node& tree, bool k
     std::lock_guard<std::mutex> lock(cache_mutex);
     cache_entry& entry = cache[path];
 
-    const auto current = stamp_of(path);
-    const bool unchanged = entry.stamp && entry.stamp == current && entry.tree == tree;
+    const bool unchanged = entry.stamp && entry.stamp == stamp_of(path) && entry.tree == tree;
     if (!unchanged) {
-        std::ostringstream text;
-        tree.serialize(text);
-
-        const fs::path temporary = companion(path, ".tmp");
-        const fs::path backup = companion(path, ".bak");
-        file_descriptor file(
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (file.get() < 0)
-            throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be opened for writing");
-        step_done("temporary_opened");
-        file_stamp written;
-        if (!write_all(file.get(), text.str(), written) || !file.close()) {
-            boost::system::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be written");
-        }
-        step_done("temporary_written");
-
-        if (fs::exists(backup)) {
-            fs::remove(backup);
-            step_done("backup_removed");
-        }
-        if (keep_backup && current) {
-            make_backup(path, backup);
-            step_done("backup_made");
-        }
-        fs::rename(temporary, path);
-        step_done("file_replaced");
-
+        entry.stamp = replace_file(
+            path, keep_backup, [&](std::ostream& out) { tree.serialize(out); },
+            __PRETTY_FUNCTION__);
         entry.tree = tree;
-        entry.stamp = written;
     }
 
     const std::int64_t now = current_clock.load()();

@@ -9,8 +9,12 @@
 // by the callers' named mutexes.
 #pragma once
 
+#include <sys/types.h>
+
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "serializer/node.h"
 
@@ -32,6 +36,41 @@ public:
     // read or wrote it and the tree equals what it holds.
     static void save_cached(const boost::filesystem::path& path, const node& tree,
                             bool keep_backup);
+
+    // What tells one version of a file from another: the same inode with the
+    // same size and the same last write time to the nanosecond. Every save
+    // replaces the inode, so another process's save is seen even within one
+    // clock tick.
+    struct file_version {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        std::int64_t write_seconds = 0;
+        long write_nanoseconds = 0;
+
+        bool operator==(const file_version&) const = default;
+    };
+    // Nothing when the file is missing.
+    static std::optional<file_version> version_of(const boost::filesystem::path& path);
+
+    // For tables too large to hold twice (the sync engine's item tables),
+    // read and written a child of the root at a time and never kept in the
+    // cache (whatever it held for the path is dropped). The text is the same
+    // as the whole tree's; the callers keep what they read in a form of
+    // their own and tell unchanged tables by the version.
+    //
+    // Reads the root's name and value into root and hands each of its
+    // children to each_child, in order. Errors as load_cached. Returns the
+    // version that was read.
+    static file_version load_children(const boost::filesystem::path& path, node& root,
+                                      const node::child_handler& each_child);
+    // Writes the root's name and value and the children that produce hands
+    // to emit, through the companions and steps of save_cached (always: there
+    // is no comparison). A failure leaves the file as it was. Returns the
+    // version written.
+    static file_version save_children(
+        const boost::filesystem::path& path, const node& root,
+        const std::function<void(const node::child_emitter&)>& produce, bool keep_backup);
 
     // Puts the ".bak" companion in place of the file. Returns false, leaving
     // the file as it is, when there is no backup.

@@ -109,18 +109,41 @@ void node::serialize(std::ostream& out) const {
 void node::write(std::string& text, int depth, const char* context) const {
     if (depth > max_depth) throw serializer_exception(context, "Incorrect object nesting depth");
 
-    const std::string escaped_name = escape(name);
-    text += '<';
-    text += escaped_name;
-    text += '>';
-    text += escape(value);
+    write_open(text);
     for (const auto& child : *this) {
         check_child_name(child.second.name, context);
         child.second.write(text, depth + 1, context);
     }
-    text += "</";
-    text += escaped_name;
+    write_close(text);
+}
+
+void node::write_open(std::string& text) const {
+    text += '<';
+    text += escape(name);
     text += '>';
+    text += escape(value);
+}
+
+void node::write_close(std::string& text) const {
+    text += "</";
+    text += escape(name);
+    text += '>';
+}
+
+void node::serialize_children(std::ostream& out,
+                              const std::function<void(const child_emitter&)>& produce) const {
+    std::string text;
+    write_open(text);
+    out << text;
+    produce([&](const node& child) {
+        check_child_name(child.name, __PRETTY_FUNCTION__);
+        text.clear();
+        child.write(text, 2, __PRETTY_FUNCTION__);
+        out << text;
+    });
+    text.clear();
+    write_close(text);
+    out << text;
 }
 
 void node::deserialize(std::istream& in) {
@@ -128,14 +151,15 @@ void node::deserialize(std::istream& in) {
 }
 
 void node::read(std::istream& in, int depth, const char* context) {
-    if (depth > max_depth) throw wrong_format_exception(context, "Incorrect object nesting depth");
+    read_head(in, depth, context);
+    read_children(in, depth, context, [this](node&& child) {
+        std::wstring key = child.name;
+        insert(value_type(std::move(key), std::move(child)));
+    });
+}
 
-    if (in.peek() == '<') in.get();
-    name = unescape(read_token(in));
-    if (!consume(in, '>')) throw wrong_format_exception(context, "Incorrect object name syntax");
-    value = unescape(read_token(in));
-    if (!consume(in, '<')) throw wrong_format_exception(context, "Incorrect object value syntax");
-    clear();
+void node::read_children(std::istream& in, int depth, const char* context,
+                         const child_handler& each_child) {
     for (;;) {
         if (in.peek() == '/') {
             in.get();
@@ -147,11 +171,26 @@ void node::read(std::istream& in, int depth, const char* context) {
         }
         node child;
         child.read(in, depth + 1, context);
-        std::wstring key = child.name;
-        insert(value_type(std::move(key), std::move(child)));
+        each_child(std::move(child));
         if (!consume(in, '<'))
             throw wrong_format_exception(context, "Incorrect object subitem syntax");
     }
+}
+
+void node::read_head(std::istream& in, int depth, const char* context) {
+    if (depth > max_depth) throw wrong_format_exception(context, "Incorrect object nesting depth");
+
+    if (in.peek() == '<') in.get();
+    name = unescape(read_token(in));
+    if (!consume(in, '>')) throw wrong_format_exception(context, "Incorrect object name syntax");
+    value = unescape(read_token(in));
+    if (!consume(in, '<')) throw wrong_format_exception(context, "Incorrect object value syntax");
+    clear();
+}
+
+void node::deserialize_children(std::istream& in, const child_handler& each_child) {
+    read_head(in, 1, __PRETTY_FUNCTION__);
+    read_children(in, 1, __PRETTY_FUNCTION__, each_child);
 }
 
 }  // namespace serializer

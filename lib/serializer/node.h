@@ -4,6 +4,7 @@
 // with no header, attributes or whitespace, escaped with backslashes.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <map>
 #include <ostream>
@@ -68,7 +69,27 @@ public:
     // filled and is to be discarded.
     void deserialize(std::istream& in);
 
+    // The same for a tree too large to hold whole, a child of this node at a
+    // time: the node's own name and value are read or written here, its
+    // children are handed to each_child as each is read, or written as
+    // produce hands them to emit, in order. The text is exactly that of the
+    // whole tree; the node's own children are not used.
+    using child_handler = std::function<void(node&&)>;
+    using child_emitter = std::function<void(const node&)>;
+    void deserialize_children(std::istream& in, const child_handler& each_child);
+    void serialize_children(std::ostream& out,
+                            const std::function<void(const child_emitter&)>& produce) const;
+
 private:
+    // The name and value of a node, up to its first child or closing tag.
+    void read_head(std::istream& in, int depth, const char* context);
+    // The children of a node whose name and value were read, up to and with
+    // its closing tag.
+    void read_children(std::istream& in, int depth, const char* context,
+                       const child_handler& each_child);
+    void write_open(std::string& text) const;
+    void write_close(std::string& text) const;
+
     // context: the signature of deserialize or serialize, for the exception
     // texts.
     void read(std::istream& in, int depth, const char* context);

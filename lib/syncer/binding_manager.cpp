@@ -30,9 +30,12 @@ bool is_item_table_name(const std::wstring& name) {
 
 binding_manager::binding_manager(const std::wstring& user_name, bool load)
     : user_name_(user_name), mutex_(L"Local\\" + user_name + L"_bindings_mutex"), lock_(mutex_) {
-    if (!load) return;
-    const auto loaded = table_file::load(get_bindings_path(user_name_));
-    if (loaded.tree) from_node(*loaded.tree);
+    if (load) table_file::load(get_bindings_path(user_name_), reader());
+}
+
+table_file::reader binding_manager::reader() {
+    return
+        [this](const fs::path& path) { from_node(serializer::file_serializer::load_cached(path)); };
 }
 
 binding_manager::~binding_manager() {
@@ -127,22 +130,19 @@ fs::path binding_manager::get_bindings_path(const std::wstring& user_name) {
 bool binding_manager::load_with_backup(const std::wstring& user_name) {
     const fs::path path = get_bindings_path(user_name);
     binding_manager table(user_name, false);
-    const auto loaded = table_file::load_repairing(path);
-    if (loaded.tree) table.from_node(*loaded.tree);
-    return loaded.from == table_file::origin::backup;
+    return table_file::load_repairing(path, table.reader()) == table_file::origin::backup;
 }
 
 void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
     const fs::path path = get_bindings_path(user_name);
     binding_manager table(user_name, false);
-    const auto loaded = table_file::load(path);
-    if (!loaded.tree) return;
-    table.from_node(*loaded.tree);
+    const table_file::origin from = table_file::load(path, table.reader());
+    if (from == table_file::origin::none) return;
     const binding_set bindings = table.get_bindings();
     // A table that did not come from its own file, or one made anew beside a
     // damaged one, may lack bindings the user still has: their item tables
     // stay until the table is whole again.
-    const bool may_delete = loaded.from == table_file::origin::file &&
+    const bool may_delete = from == table_file::origin::file &&
                             !fs::exists(fs::path(path.native() + table_file::damaged_suffix));
 
     const fs::path directory = get_settings_directory(user_name);

@@ -11,6 +11,7 @@
 #include "serializer/node.h"
 #include "syncer/binding.h"
 #include "syncer/exceptions.h"
+#include "syncer/table_file.h"
 #include "utils/named_mutex.h"
 
 namespace syncer {
@@ -77,6 +78,8 @@ public:
     static void purge_orphan_rules(const std::wstring& user_name);
 
 private:
+    // Takes a table read from a file.
+    table_file::reader reader();
     binding_set::iterator find_stored(const binding& target, const char* context);
     void replace_stored(binding_set::iterator stored, const binding& updated);
     std::wstring next_items_filename();

@@ -1,5 +1,9 @@
 #include "syncer/items_manager.h"
 
+#include <ctime>
+#include <map>
+#include <mutex>
+
 #include "serializer/file_serializer.h"
 #include "syncer/binding_manager.h"
 #include "syncer/exceptions.h"
@@ -8,38 +12,119 @@
 
 namespace syncer {
 
+namespace {
+
+namespace fs = boost::filesystem;
+using file_serializer = serializer::file_serializer;
+
+// Entries not used for longer than this many seconds are dropped.
+constexpr std::int64_t cache_lifetime = 300;
+
+// What a table held when this process last closed it, while the file is
+// still that version.
+struct cached_table {
+    file_serializer::file_version version;
+    std::set<sync_item, sync_item::less> records;
+    table_fingerprint fingerprint;
+    std::int64_t last_use = 0;
+};
+
+std::mutex cache_mutex;
+std::map<fs::path, cached_table> cache;
+
+std::int64_t now() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+void purge_cache(std::int64_t at) {
+    std::erase_if(cache,
+                  [&](const auto& entry) { return entry.second.last_use < at - cache_lifetime; });
+}
+
+// The cached table of the path, taken out of the cache, when the file is
+// still the version it was cached with.
+std::optional<cached_table> take_cached(const fs::path& path) {
+    std::lock_guard<std::mutex> guard(cache_mutex);
+    const auto found = cache.find(path);
+    if (found == cache.end()) return std::nullopt;
+    std::optional<cached_table> taken;
+    if (file_serializer::version_of(path) == found->second.version)
+        taken = std::move(found->second);
+    cache.erase(found);
+    return taken;
+}
+
+void keep_cached(const fs::path& path, cached_table table) {
+    std::lock_guard<std::mutex> guard(cache_mutex);
+    table.last_use = now();
+    purge_cache(table.last_use);
+    cache.insert_or_assign(path, std::move(table));
+}
+
+}  // namespace
+
 items_manager::items_manager(const binding& owner, const std::wstring& user_name)
     : user_name_(user_name),
       items_filename_(owner.items_filename),
+      path_(get_items_path(items_filename_, user_name_)),
       owner_(owner),
       mutex_(L"Local\\" + user_name + L"_" + owner.items_filename + L"_items_mutex"),
       lock_(mutex_) {
-    const auto loaded = table_file::load_repairing(get_items_path(items_filename_, user_name_));
-    if (loaded.tree) from_node(*loaded.tree);
+    if (auto cached = take_cached(path_)) {
+        std::set<sync_item, sync_item::less>::operator=(std::move(cached->records));
+        version_ = cached->version;
+        stored_fingerprint_ = cached->fingerprint;
+        return;
+    }
+    const table_file::origin from =
+        table_file::load_repairing(path_, [this](const fs::path& path) { read(path); });
+    if (from == table_file::origin::none || from == table_file::origin::set_aside) {
+        clear();
+        version_.reset();
+    }
+    stored_fingerprint_ = fingerprint_of(*this);
 }
 
 items_manager::~items_manager() {
     try {
         save();
+        // What the file holds: records without a time are not stored.
+        std::erase_if(*this, [](const sync_item& record) {
+            return record.last_time_remote == -1 && record.last_time_local == -1;
+        });
+        keep_cached(path_, {*version_, std::move(*this), stored_fingerprint_});
     } catch (...) {
         // A destructor must not throw; the explicit saves report failures.
+        // Nothing is kept for a table that could not be saved.
     }
+}
+
+void items_manager::read(const fs::path& path) {
+    clear();
+    serializer::node root;
+    version_ = file_serializer::load_children(path, root, [this](serializer::node&& child) {
+        if (child.name == L"item") insert(sync_item::from_node(child));
+    });
 }
 
 void items_manager::save() {
-    serializer::node tree(L"sync_items", L"");
-    for (const sync_item& record : *this) {
-        if (record.last_time_remote != -1 || record.last_time_local != -1)
-            record.to_node(tree.add(L"item", L"")->second);
-    }
-    serializer::file_serializer::save_cached(get_items_path(items_filename_, user_name_), tree,
-                                             true);
-}
-
-void items_manager::from_node(const serializer::node& source) {
-    clear();
-    const auto [first, last] = source.equal_range(L"item");
-    for (auto child = first; child != last; ++child) insert(sync_item::from_node(child->second));
+    const table_fingerprint current = fingerprint_of(*this);
+    if (version_ && current == stored_fingerprint_ &&
+        file_serializer::version_of(path_) == version_)
+        return;
+    const serializer::node root(L"sync_items", L"");
+    version_ = file_serializer::save_children(
+        path_, root,
+        [this](const serializer::node::child_emitter& emit) {
+            for (const sync_item& record : *this) {
+                if (record.last_time_remote == -1 && record.last_time_local == -1) continue;
+                serializer::node item(L"item", L"");
+                record.to_node(item);
+                emit(item);
+            }
+        },
+        true);
+    stored_fingerprint_ = current;
 }
 
 void items_manager::fill_rule(sync_item& item) const {

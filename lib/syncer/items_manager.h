@@ -6,11 +6,15 @@
 #pragma once
 
 #include <boost/filesystem/path.hpp>
+#include <optional>
 #include <set>
 #include <string>
 
+#include "serializer/file_serializer.h"
+
 #include "syncer/binding.h"
 #include "syncer/sync_item.h"
+#include "syncer/table_fingerprint.h"
 #include "utils/named_mutex.h"
 
 namespace syncer {
@@ -23,6 +27,10 @@ public:
     // its backup when that parses, otherwise the table starts empty. Only when
     // that repair itself fails does an error pass on (the mutex released,
     // nothing changed on disk).
+    //
+    // The records a table held when this process last closed it are kept
+    // (for five minutes of disuse): a table unchanged on disk since then is
+    // taken from there, not parsed again.
     items_manager(const binding& owner, const std::wstring& user_name);
     // Saves, swallowing errors, and releases the mutex.
     virtual ~items_manager();
@@ -31,11 +39,10 @@ public:
 
     // Writes every record that has a time on either side, keeping the
     // previous file as the ".bak" companion; records with both times -1 are
-    // forgotten. Nothing is written when the table equals the file.
+    // forgotten. Nothing is written when the table equals the file (the file
+    // is what this object read or last wrote and the records' fingerprint
+    // has not changed since).
     void save();
-
-    // Takes the records of a stored table; a repeated key is dropped.
-    void from_node(const serializer::node& source);
 
     // Completes the entries of the item's rule that are not set: from the
     // stored record of the same key, then (for a folder binding only) from the
@@ -51,12 +58,19 @@ public:
 
 private:
     void merge_stored_rule(const sync_item& key, sync_rule& rule) const;
+    // Reads the file, a record at a time; a repeated key is dropped.
+    void read(const boost::filesystem::path& path);
 
     std::wstring user_name_;
     std::wstring items_filename_;
+    boost::filesystem::path path_;
     binding owner_;
     utils::named_mutex mutex_;
     utils::named_mutex_lock lock_;
+    // The file as this object last read or wrote it, and what its records
+    // were then; nothing before the first read or write.
+    std::optional<serializer::file_serializer::file_version> version_;
+    table_fingerprint stored_fingerprint_;
 };
 
 }  // namespace syncer

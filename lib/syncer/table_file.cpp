@@ -42,24 +42,25 @@ origin recover_missing(const fs::path& path) {
 
 }  // namespace
 
-loaded_table load(const fs::path& path) {
-    loaded_table result;
-    result.from = fs::exists(path) ? origin::file : recover_missing(path);
-    if (result.from != origin::none) result.tree = serializer::file_serializer::load_cached(path);
-    return result;
+origin load(const fs::path& path, const reader& read) {
+    const origin from = fs::exists(path) ? origin::file : recover_missing(path);
+    if (from != origin::none) read(path);
+    return from;
 }
 
-loaded_table load_repairing(const fs::path& path) {
+origin load_repairing(const fs::path& path, const reader& read) {
     try {
-        return load(path);
+        return load(path, read);
     } catch (const serializer::serializer_exception&) {
         // Not readable or not parsable: handled below, outside the handler.
     }
     fs::rename(path, companion(path, damaged_suffix));
     const fs::path backup = companion(path, ".bak");
-    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path))
-        return {serializer::file_serializer::load_cached(path), origin::backup};
-    return {std::nullopt, origin::set_aside};
+    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path)) {
+        read(path);
+        return origin::backup;
+    }
+    return origin::set_aside;
 }
 
 }  // namespace syncer::table_file

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <boost/filesystem/path.hpp>
-#include <optional>
+#include <functional>
 
 #include "serializer/node.h"
 
@@ -19,21 +19,23 @@ enum class origin {
     set_aside,  // the file was damaged and had no usable backup: start empty
 };
 
-struct loaded_table {
-    std::optional<serializer::node> tree;
-    origin from = origin::none;
-};
+// Reads the file at the path into the caller's form; a file that does not
+// parse raises serializer::serializer_exception.
+using reader = std::function<void(const boost::filesystem::path&)>;
 
 // Suffix under which a damaged table is kept for the user to inspect.
 inline constexpr const char* damaged_suffix = ".bad";
 
 // Reads the table. A missing file is first replaced by a companion that
-// parses (".tmp", then ".bak"). Errors of a present file pass on.
-loaded_table load(const boost::filesystem::path& path);
+// parses (".tmp", then ".bak"). Errors of a present file pass on. read is
+// called once, and only when there is a table.
+origin load(const boost::filesystem::path& path, const reader& read);
 
 // As load, and a present file that cannot be read or parsed is renamed aside
 // (damaged_suffix) and replaced by its backup when that parses. Errors of the
-// renames pass on, leaving the file where it was.
-loaded_table load_repairing(const boost::filesystem::path& path);
+// renames pass on, leaving the file where it was. What read took in before
+// it failed is for the caller to drop: read is then called again for the
+// backup.
+origin load_repairing(const boost::filesystem::path& path, const reader& read);
 
 }  // namespace syncer::table_file

@@ -238,3 +238,47 @@ TEST_F(FileSerializer, ThreadsOfOneProcessDoNotTrampleEachOther) {
 
 }  // namespace
 }  // namespace serializer
+
+namespace serializer {
+namespace {
+
+// A table read and written a child at a time has the text of the whole tree,
+// and a child that cannot be written leaves the file as it was.
+TEST_F(FileSerializer, TablesReadAndWrittenAChildAtATimeMatchTheWholeTree) {
+    node whole(L"sync_items", L"");
+    for (const wchar_t* value : {L"a<b", L"\\\\", L""}) whole.add(L"item", value);
+    const fs::path path = folder.file(L"items.xml");
+    const node root(whole.name, whole.value);
+    const auto written = file_serializer::save_children(
+        path, root,
+        [&](const node::child_emitter& emit) {
+            for (const auto& child : whole) emit(child.second);
+        },
+        true);
+    EXPECT_EQ(file_serializer::version_of(path), written);
+    std::ostringstream expected;
+    whole.serialize(expected);
+    EXPECT_EQ(read_bytes(path), expected.str());
+
+    node read_root;
+    std::vector<std::wstring> values;
+    const auto read = file_serializer::load_children(
+        path, read_root, [&](node&& child) { values.push_back(child.value); });
+    EXPECT_EQ(read, written);
+    EXPECT_EQ(read_root.name, whole.name);
+    EXPECT_EQ(values, (std::vector<std::wstring>{L"a<b", L"\\\\", L""}));
+
+    EXPECT_THROW(file_serializer::save_children(
+                     path, root,
+                     [&](const node::child_emitter& emit) {
+                         emit(node(L"item", L"kept?"));
+                         emit(node(L"/item", L"closes early"));
+                     },
+                     true),
+                 serializer_exception);
+    EXPECT_EQ(read_bytes(path), expected.str());
+    EXPECT_FALSE(fs::exists(folder.file(L"items.xml.tmp")));
+}
+
+}  // namespace
+}  // namespace serializer

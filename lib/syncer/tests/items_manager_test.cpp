@@ -1,4 +1,6 @@
 // Item tables: what is stored, the effective rule, recovery and the sweep.
+#include <sys/stat.h>
+
 #include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
 #include "test_support.h"
@@ -46,6 +48,34 @@ TEST_F(SyncerItemTable, TimesSurviveInFullAndRecordsWithoutTimesAreForgotten) {
     EXPECT_EQ(big->last_time_remote, beyond_32_bits);
     EXPECT_EQ(big->last_time_local, -7);
     EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"small"))->last_time_local, -1);
+}
+
+// A table is kept between openings of it; the file is the truth: an
+// unchanged table is not written again, a file changed by anyone else is
+// read again.
+TEST_F(SyncerItemTable, AKeptTableIsNotWrittenAgainAndYieldsToAChangedFile) {
+    { items_manager(owner, user).insert(record(L"remote", L"C:\\root", L"f", 5, 5)); }
+    struct stat before {};
+    ASSERT_EQ(::stat(table_file().c_str(), &before), 0);
+    { items_manager reopened(owner, user); }
+    struct stat after {};
+    ASSERT_EQ(::stat(table_file().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    write_bytes(table_file(),
+                "<sync_items><item><dir_local>C:\\\\root</dir_local><dir_remote>remote</dir_remote>"
+                "<filename>g</filename><last_time_local>7</last_time_local>"
+                "<last_time_remote>7</last_time_remote></item></sync_items>");
+    items_manager table(owner, user);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table.begin()->filename, L"g");
+
+    // A change made in memory is written.
+    table.begin()->last_time_local = 8;
+    table.save();
+    EXPECT_NE(read_bytes(table_file()).find("<last_time_local>8</last_time_local>"),
+              std::string::npos);
 }
 
 TEST_F(SyncerItemTable, UnreadableStoredTimesMeanUnknown) {
