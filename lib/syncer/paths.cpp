@@ -24,11 +24,17 @@ std::size_t end_of_names(const std::wstring& path) {
 // trailing separator adds a final "." element.
 class element_reader {
 public:
-    explicit element_reader(std::wstring_view path) : path_(path) {
-        if (!path_.empty() && is_separator(path_[0])) {
-            pending_ = L"/";
-            skip_separators();
-        }
+    // From the start of the path, or from an element boundary within it
+    // (just after a separator), where no root element is read.
+    explicit element_reader(std::wstring_view path, std::size_t from = 0)
+        : path_(path), at_(from) {
+        if (from == 0 && !path_.empty() && is_separator(path_[0])) pending_ = L"/";
+        skip_separators();
+        // Only separators after a name: the final "." of that name.
+        if (from > 0 && at_ == path_.size() &&
+            std::any_of(path_.begin(), path_.begin() + static_cast<std::ptrdiff_t>(from),
+                        [](wchar_t c) { return !is_separator(c); }))
+            pending_ = L".";
     }
 
     // The next element; false after the last.
@@ -68,8 +74,19 @@ bool paths_equal(const std::wstring& first, const std::wstring& second) {
 }
 
 int compare_paths(const std::wstring& first, const std::wstring& second) {
-    element_reader mine(first);
-    element_reader theirs(second);
+    // Most paths compared are equal (the folders of the files of one folder).
+    if (first == second) return 0;
+    // The elements before the first difference (separators alike) are the
+    // same in both: the comparison starts at the element that holds it.
+    const std::size_t common = std::min(first.size(), second.size());
+    std::size_t differ = 0;
+    while (differ < common && (first[differ] == second[differ] ||
+                               (is_separator(first[differ]) && is_separator(second[differ]))))
+        ++differ;
+    std::size_t element_start = differ;
+    while (element_start > 0 && !is_separator(first[element_start - 1])) --element_start;
+    element_reader mine(first, element_start);
+    element_reader theirs(second, element_start);
     for (;;) {
         std::wstring_view my_element;
         std::wstring_view their_element;

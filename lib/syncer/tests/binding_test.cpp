@@ -1,7 +1,9 @@
 // Path texts, binding identity and the stored form of a binding.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <tuple>
+#include <vector>
 
 #include "syncer/binding.h"
 #include "syncer/paths.h"
@@ -22,6 +24,50 @@ TEST(SyncerPaths, EqualityAndOrderTreatBothSeparatorsAlike) {
     // "a-b" sorts after "a/b" as text, but the folder "a" comes first.
     EXPECT_LT(compare_paths(L"a/b", L"a-b"), 0);
     EXPECT_GT(compare_paths(L"b", L"a/z"), 0);
+}
+
+// The order by elements spelled out plainly: a leading separator is a root
+// element "/", runs of separators separate names, a trailing separator adds
+// a final ".".
+int reference_order(const std::wstring& first, const std::wstring& second) {
+    const auto elements = [](const std::wstring& path) {
+        const auto separator = [](wchar_t c) { return c == L'/' || c == L'\\'; };
+        std::vector<std::wstring> result;
+        std::size_t at = 0;
+        if (!path.empty() && separator(path[0])) result.emplace_back(L"/");
+        while (at < path.size() && separator(path[at])) ++at;
+        while (at < path.size()) {
+            const std::size_t start = at;
+            while (at < path.size() && !separator(path[at])) ++at;
+            result.push_back(path.substr(start, at - start));
+            const std::size_t name_end = at;
+            while (at < path.size() && separator(path[at])) ++at;
+            if (at == path.size() && name_end < at) result.emplace_back(L".");
+        }
+        return result;
+    };
+    const auto mine = elements(first);
+    const auto theirs = elements(second);
+    if (mine < theirs) return -1;
+    return theirs < mine ? 1 : 0;
+}
+
+TEST(SyncerPaths, TheOrderIsThatOfThePathsElements) {
+    std::mt19937 random(7);
+    const std::wstring alphabet = L"ab-./\\";
+    const auto path = [&] {
+        std::wstring made(random() % 7, L' ');
+        for (wchar_t& c : made) c = alphabet[random() % alphabet.size()];
+        return made;
+    };
+    for (int round = 0; round < 200000; ++round) {
+        const std::wstring first = path();
+        const std::wstring second = round % 3 == 0 ? first + path() : path();
+        const int order = compare_paths(first, second);
+        ASSERT_EQ((order > 0) - (order < 0), reference_order(first, second))
+            << "\"" << std::string(first.begin(), first.end()) << "\" \""
+            << std::string(second.begin(), second.end()) << "\"";
+    }
 }
 
 TEST(SyncerPaths, WalkingUpEndsAtAFixedPoint) {
