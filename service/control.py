@@ -69,8 +69,8 @@ def _transfer_password(args):
     password = _text(args, "transfer_password")
     if not password or not login_data.can_carry(password):
         raise ControlError("transfer_password must be text of the Data's code page")
-    if any(ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F for c in password):
-        raise ControlError("transfer_password can not hold control characters")
+    if any(ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F or c in "<>\\" for c in password):
+        raise ControlError("transfer_password can not hold control characters, <, > or \\")
     return password
 
 

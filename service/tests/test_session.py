@@ -77,7 +77,7 @@ class LoginTest(ServiceTest):
         ftp.connect("127.0.0.1", self.service.ftp_port)
         ftp.login(user, password)
         ftp.quit()
-        for refused in ("", "\u4e2d", "a\nb"):
+        for refused in ("", "\u4e2d", "a\nb", "a<b", "a\\"):
             with self.assertRaises(AssertionError):
                 self.service.control(
                     "add_user", name="dave", password="pw", transfer_password=refused
