@@ -168,6 +168,18 @@ file_stamp replace_file(const fs::path& path, bool keep_backup,
     return written;
 }
 
+// Reads with parse, naming the file in the text of a format error, so that
+// whoever sees the error learns which settings file is damaged.
+template <class Parse>
+void parse_naming_file(const fs::path& path, Parse&& parse) {
+    try {
+        parse();
+    } catch (const wrong_format_exception& failure) {
+        throw wrong_format_exception(failure.what(),
+                                     "in the settings file \"" + path.string() + "\"");
+    }
+}
+
 }  // namespace
 
 std::optional<file_serializer::file_version> file_serializer::version_of(const fs::path& path) {
@@ -193,7 +205,7 @@ file_serializer::file_version file_serializer::load_children(
         throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be read");
     descriptor_input buffer(file.get());
     std::istream in(&buffer);
-    root.deserialize_children(in, each_child);
+    parse_naming_file(path, [&] { root.deserialize_children(in, each_child); });
     if (buffer.failed()) throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be read");
     return stamp_from(info);
 }
@@ -229,7 +241,7 @@ node file_serializer::load_cached(const fs::path& path) {
         if (!read) throw serializer_exception(__PRETTY_FUNCTION__, "Stream can not be read");
         std::istringstream in(bytes);
         try {
-            entry.tree.deserialize(in);
+            parse_naming_file(path, [&] { entry.tree.deserialize(in); });
         } catch (...) {
             entry.tree.clear();
             throw;

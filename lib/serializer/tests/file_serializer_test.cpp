@@ -138,6 +138,23 @@ TEST_F(FileSerializer, AFileThatDoesNotParseIsReadAgainAndRewritten) {
 
     write_bytes(file, "<sync_items><item>\xc3</item></sync_items>");
     EXPECT_THROW(file_serializer::load_cached(file), wrong_format_exception);
+
+    // Whoever sees the failure learns which file is damaged.
+    try {
+        file_serializer::load_cached(file);
+        ADD_FAILURE() << "a damaged file was read";
+    } catch (const wrong_format_exception& failure) {
+        EXPECT_NE(std::string(failure.what()).find(file.string()), std::string::npos)
+            << failure.what();
+    }
+    node root;
+    try {
+        file_serializer::load_children(file, root, [](node&&) {});
+        ADD_FAILURE() << "a damaged file was read";
+    } catch (const wrong_format_exception& failure) {
+        EXPECT_NE(std::string(failure.what()).find(file.string()), std::string::npos)
+            << failure.what();
+    }
 }
 
 TEST_F(FileSerializer, DropsEntriesUnusedForLongerThanTheirLifetime) {
