@@ -26,8 +26,7 @@ class element_reader {
 public:
     // From the start of the path, or from an element boundary within it
     // (just after a separator), where no root element is read.
-    explicit element_reader(std::wstring_view path, std::size_t from = 0)
-        : path_(path), at_(from) {
+    explicit element_reader(std::wstring_view path, std::size_t from = 0) : path_(path), at_(from) {
         if (from == 0 && !path_.empty() && is_separator(path_[0])) pending_ = L"/";
         skip_separators();
         // Only separators after a name: the final "." of that name.

@@ -90,6 +90,8 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
     // Each entry is read relative to the open folder: one short look-up
     // for its state, and the full path only for its hidden mark.
     const int folder_descriptor = ::dirfd(listing.get());
+    std::string native_path = native_folder + "/";
+    const std::size_t folder_length = native_path.size();
     std::vector<local_entry> entries;
     while (const dirent* item = ::readdir(listing.get())) {
         const char* native_name = item->d_name;
@@ -100,10 +102,11 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
         local_entry entry;
         entry.name = widen_name(native_name, entry.problem);
         if (entry.problem == name_problem::none) {
-            entry.state =
-                state_of(native_folder + "/" + native_name, link, [&](struct stat& target) {
-                    return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
-                });
+            native_path.resize(folder_length);
+            native_path += native_name;
+            entry.state = state_of(native_path, link, [&](struct stat& target) {
+                return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
+            });
         } else {
             entry.state.exists = true;
             entry.state.is_directory = S_ISDIR(link.st_mode);
@@ -125,6 +128,15 @@ bool has_visible_files(const std::wstring& folder) {
 void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
                    const std::wstring& dir_local, const std::wstring& filename,
                    std::int64_t remote_time, std::int64_t remote_size, const stop_signal& stop) {
+    // What the local walk read of the same item a moment ago stands; the disk
+    // is asked only about items it did not find.
+    const auto found = candidates.find(sync_item(dir_remote, dir_local, filename));
+    if (found != candidates.end() && found->last_time_local != -1) {
+        interruption_point(stop);
+        found->last_time_remote = remote_time;
+        found->remote_size = remote_size;
+        return;
+    }
     add_candidate(candidates, dir_remote, dir_local, filename, remote_time, remote_size,
                   probe_local(filename.empty() ? dir_local : join_path(dir_local, filename)), stop);
 }

@@ -101,7 +101,8 @@ bool has_visible_files(const std::wstring& folder);
 // Inserts (or overwrites) the candidate (remote folder, local folder, name)
 // with the given remote values and the local values read from disk: a
 // visible file gives its write time and size, the folder itself (empty name)
-// 0 and 0, anything else -1 and 0.
+// 0 and 0, anything else -1 and 0. A candidate that the local walk found on
+// disk keeps the local values it read.
 void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
                    const std::wstring& dir_local, const std::wstring& filename,
                    std::int64_t remote_time, std::int64_t remote_size, const stop_signal& stop);

@@ -159,7 +159,7 @@ std::vector<vfs::notification> client::get_user_notifications() {
                                                     {L"version", client_version},
                                                     {L"pro_version", L""}});
     std::vector<vfs::notification> notifications;
-    for (const auto& record : children_by_name(reply, L"Notification")) {
+    for (const response_node& record : children_by_name(reply, L"Notification")) {
         notifications.push_back({find_child_text(record, L"Title"),
                                  find_child_text(record, L"Text"),
                                  find_child_text(record, L"URL")});
@@ -177,7 +177,7 @@ vfs::storage_info client::get_storage_info() {
 std::vector<vfs::pro_setting> client::get_pro_settings() {
     const response_node reply = call_cm_operations({{L"action", L"get_pro_settings"}});
     std::vector<vfs::pro_setting> settings;
-    for (const auto& record : children_by_name(reply, L"ProSetting")) {
+    for (const response_node& record : children_by_name(reply, L"ProSetting")) {
         settings.push_back({find_child_text(record, L"Name"), find_child_text(record, L"Value"),
                             parse_int(find_child_text(record, L"Type"))});
     }

@@ -1,5 +1,8 @@
 #include "vfs/response_node.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "vfs/calvimora_exception.h"
 
 namespace vfs_calvimora {
@@ -55,12 +58,14 @@ tag read_tag(const std::wstring& text, std::size_t start) {
 // A name or text as it stands between two delimiters. Backslashes that do
 // not come before a delimiter, or before the end (where the delimiter that
 // ends the text follows), are plain characters.
-std::wstring unescape(const std::wstring& raw) {
+std::wstring unescape(std::wstring_view raw) {
     std::wstring text;
     text.reserve(raw.size());
     for (std::size_t at = 0; at < raw.size();) {
         if (raw[at] != L'\\') {
-            text += raw[at++];
+            const std::size_t plain_end = std::min(raw.find(L'\\', at), raw.size());
+            text.append(raw.substr(at, plain_end - at));
+            at = plain_end;
             continue;
         }
         std::size_t run = 0;
@@ -112,14 +117,16 @@ std::size_t parse_element(const std::wstring& text, std::size_t start, int depth
         parse_failure();
     }
     const tag opening = read_tag(text, start);
-    node.name = unescape(text.substr(opening.open + 1, opening.close - opening.open - 1));
+    const std::wstring_view whole(text);
+    node.name = unescape(whole.substr(opening.open + 1, opening.close - opening.open - 1));
     node.kind = response_node::text_node;
     std::size_t position = opening.close + 1;
     for (;;) {
         const tag next = read_tag(text, position);
         if (next.closing) {
             if (node.is_leaf()) {
-                node.text = unescape(text.substr(opening.close + 1, next.open - opening.close - 1));
+                node.text =
+                    unescape(whole.substr(opening.close + 1, next.open - opening.close - 1));
             }
             return next.close + 1;
         }
@@ -184,8 +191,9 @@ std::wstring find_child_text(const response_node& node, const std::wstring& name
     return std::wstring();
 }
 
-std::vector<response_node> children_by_name(const response_node& node, const std::wstring& name) {
-    std::vector<response_node> found;
+std::vector<std::reference_wrapper<const response_node>> children_by_name(
+    const response_node& node, const std::wstring& name) {
+    std::vector<std::reference_wrapper<const response_node>> found;
     for (const auto& child : node.children) {
         if (child.name == name && !child.is_leaf()) {
             found.push_back(child);

@@ -6,6 +6,7 @@
 // backslashes stand for themselves.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,9 +54,11 @@ inline constexpr int max_response_depth = 64;
 // The text of the first child of that name ("" when there is none).
 std::wstring find_child_text(const response_node& node, const std::wstring& name);
 
-// Copies of the children of that name that hold child elements (records),
-// in document order; leaf children of that name are left out.
-std::vector<response_node> children_by_name(const response_node& node, const std::wstring& name);
+// The children of that name that hold child elements (records), in
+// document order; leaf children of that name are left out. The references
+// are into the node, which must outlive them.
+std::vector<std::reference_wrapper<const response_node>> children_by_name(const response_node& node,
+                                                                          const std::wstring& name);
 
 // The text without the given character at either end.
 std::wstring trim_char(const std::wstring& text, wchar_t character);

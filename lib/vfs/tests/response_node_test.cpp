@@ -1,6 +1,10 @@
 #include "vfs/response_node.h"
 
 #include <gtest/gtest.h>
+#include <utf8.h>
+
+#include <iterator>
+#include <random>
 
 #include "vfs/calvimora_exception.h"
 #include "vfs/reply_text.h"
@@ -165,6 +169,23 @@ TEST(ReplyText, DamagedSequencesBecomeReplacementCharacters) {
     const std::string beyond = "\xF7\xBF\xBF\xBF";
     for (const wchar_t c : decode_reply_text(beyond.data(), beyond.size())) {
         EXPECT_EQ(c, L'\uFFFD');
+    }
+}
+
+// Taken in runs, damaged text is repaired exactly as the UTF-8 library
+// repairs it whole.
+TEST(ReplyText, RunsDecodeAsTheWholeText) {
+    std::mt19937 random(11);
+    const char pieces[] = {'a',    '<',    '\x80', '\xBF', '\xC3', '\xA9', '\xE2', '\x82',
+                           '\xAC', '\xF0', '\x9F', '\xED', '\xA0', '\xC0', '\xFF'};
+    for (int round = 0; round < 100000; ++round) {
+        std::string bytes(random() % 9, ' ');
+        for (char& c : bytes) c = pieces[random() % sizeof pieces];
+        std::string valid;
+        utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid), 0xFFFD);
+        std::wstring whole;
+        utf8::utf8to32(valid.begin(), valid.end(), std::back_inserter(whole));
+        ASSERT_EQ(decode_reply_text(bytes.data(), bytes.size()), whole);
     }
 }
 
