@@ -3,6 +3,7 @@
 #include <utf8.h>
 
 #include <boost/algorithm/string/replace.hpp>
+#include <cstdint>
 #include <iterator>
 
 #include "serializer/exceptions.h"
@@ -11,14 +12,19 @@ namespace serializer {
 
 std::string escape(const std::wstring& text) {
     std::string bytes;
+    bytes.reserve(text.size());
     try {
-        utf8::utf32to8(text.begin(), text.end(), std::back_inserter(bytes));
+        for (const wchar_t character : text) {
+            if (character >= 0 && character < 0x80) {
+                if (character == L'\\' || character == L'<' || character == L'>') bytes += '\\';
+                bytes += static_cast<char>(character);
+            } else {
+                utf8::append(static_cast<std::uint32_t>(character), std::back_inserter(bytes));
+            }
+        }
     } catch (const utf8::exception&) {
         throw serializer_exception(__PRETTY_FUNCTION__, "Incorrect text encoding");
     }
-    boost::algorithm::replace_all(bytes, "\\", "\\\\");
-    boost::algorithm::replace_all(bytes, "<", "\\<");
-    boost::algorithm::replace_all(bytes, ">", "\\>");
     return bytes;
 }
 
@@ -29,6 +35,7 @@ std::wstring unescape(const std::string& bytes) {
     } catch (const utf8::exception&) {
         throw wrong_format_exception(__PRETTY_FUNCTION__, "Incorrect text encoding");
     }
+    if (text.find(L'\\') == std::wstring::npos) return text;
     // Three separate passes, in this order: the inverse of escape().
     boost::algorithm::replace_all(text, L"\\<", L"<");
     boost::algorithm::replace_all(text, L"\\>", L">");
