@@ -57,8 +57,12 @@ bool is_folder_removal(int task_kind);
 // so an item gone from both sides is forgotten and comes back as new.
 template <typename Table>
 void forget_vanished_items(Table& table, const candidate_set& candidates) {
+    // Both sets are in the same order: one walk through both.
+    const sync_item::less less;
+    auto candidate = candidates.begin();
     for (const sync_item& stored : table) {
-        if (candidates.contains(stored)) continue;
+        while (candidate != candidates.end() && less(*candidate, stored)) ++candidate;
+        if (candidate != candidates.end() && !less(stored, *candidate)) continue;
         stored.last_time_remote = -1;
         stored.last_time_local = -1;
         stored.synced_time = -1;

@@ -53,14 +53,6 @@ std::size_t known_files(const items_manager& table, removal_guard::side side) {
     return count;
 }
 
-const sync_item& stored_or_empty(const items_manager& table, const sync_item& candidate,
-                                 sync_item& empty) {
-    const auto stored = table.find(candidate);
-    if (stored != table.end()) return *stored;
-    empty = sync_item(candidate.dir_remote, candidate.dir_local, candidate.filename);
-    return empty;
-}
-
 // How many of the questions still to come in this turn each permission may
 // need, so that "Apply to all" is offered only when it can apply to more
 // than the question at hand.
@@ -82,27 +74,31 @@ public:
     int run() {
         forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
+        const std::vector<items_manager::iterator> stored = stored_records();
         std::vector<item_plan> plans;
         std::vector<std::vector<int>> questions;
         plans.reserve(candidates.size());
         questions.reserve(candidates.size());
+        std::size_t index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
-            const sync_item& stored = stored_or_empty(turn_.table, candidate, empty);
-            plans.push_back(plan_item(turn_.owner, candidate, stored, turn_.found));
+            plans.push_back(plan_item(turn_.owner, candidate,
+                                      stored_or_empty(stored[index++], candidate, empty),
+                                      turn_.found));
         }
         hold_mass_removals(plans, removal_guard::side::local);
         hold_mass_removals(plans, removal_guard::side::remote);
-        std::size_t planned = 0;
+        index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
             questions.push_back(
-                open_questions(plans[planned++], stored_or_empty(turn_.table, candidate, empty)));
+                open_questions(plans[index], stored_or_empty(stored[index], candidate, empty)));
             pending_.add(questions.back(), 1);
+            ++index;
         }
-        std::size_t index = 0;
+        index = 0;
         for (const sync_item& candidate : candidates) {
-            check(candidate, plans[index]);
+            check(candidate, plans[index], stored[index]);
             pending_.add(questions[index], -1);
             ++index;
         }
@@ -112,6 +108,30 @@ public:
     }
 
 private:
+    // The stored record of each candidate, in the candidates' order (end()
+    // when there is none): both sets are in the same order, so one walk
+    // through both finds them all.
+    std::vector<items_manager::iterator> stored_records() const {
+        std::vector<items_manager::iterator> result;
+        result.reserve(turn_.found.candidates.size());
+        const sync_item::less less;
+        auto stored = turn_.table.begin();
+        for (const sync_item& candidate : turn_.found.candidates) {
+            while (stored != turn_.table.end() && less(*stored, candidate)) ++stored;
+            const bool found = stored != turn_.table.end() && !less(candidate, *stored);
+            result.push_back(found ? stored : turn_.table.end());
+        }
+        return result;
+    }
+
+    // The record, or a stand-in with times -1 when there is none.
+    const sync_item& stored_or_empty(items_manager::iterator stored, const sync_item& candidate,
+                                     sync_item& empty) const {
+        if (stored != turn_.table.end()) return *stored;
+        empty = sync_item(candidate.dir_remote, candidate.dir_local, candidate.filename);
+        return empty;
+    }
+
     struct deferred_removal {
         const sync_item* candidate;
         item_step step;
@@ -127,24 +147,25 @@ private:
         return permissions;
     }
 
-    void check(const sync_item& candidate, const item_plan& plan) {
+    void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record) {
         interruption_point(turn_.stop);
         if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
             // Unchanged since the last pass: a table written before the synced
             // time was kept learns it here.
-            const auto stored = turn_.table.find(candidate);
-            if (stored != turn_.table.end() && sides_agree(candidate))
-                stored->synced_time = candidate.last_time_remote;
+            if (record != turn_.table.end() && sides_agree(candidate))
+                record->synced_time = candidate.last_time_remote;
             return;
         }
         if (has_running_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
                                  candidate.filename))
             return;
         if (is_in_use(candidate)) return;
-        const sync_item& stored =
-            *turn_.table
-                 .insert(sync_item(candidate.dir_remote, candidate.dir_local, candidate.filename))
-                 .first;
+        if (record == turn_.table.end())
+            record = turn_.table
+                         .insert(sync_item(candidate.dir_remote, candidate.dir_local,
+                                           candidate.filename))
+                         .first;
+        const sync_item& stored = *record;
         if (plan.removal && permits(*plan.removal, stored)) {
             if (is_folder_removal(plan.removal->task_kind)) {
                 deferred_.push_back({&candidate, *plan.removal});
