@@ -73,11 +73,11 @@ public:
         if (!buffer && size) return STG_E_INVALIDPOINTER;
         std::lock_guard<std::mutex> guard(block_->lock);
         if (!block_->reserve(position_ + size)) return STG_E_MEDIUMFULL;
-        if (size) {
-            char* data = static_cast<char*>(GlobalLock(block_->memory));
-            std::memcpy(data + position_, buffer, size);
-            GlobalUnlock(block_->memory);
-        }
+        char* data = static_cast<char*>(GlobalLock(block_->memory));
+        // A write past the end leaves zeros in the gap, never old heap bytes.
+        if (position_ > block_->size) std::memset(data + block_->size, 0, position_ - block_->size);
+        if (size) std::memcpy(data + position_, buffer, size);
+        GlobalUnlock(block_->memory);
         position_ += size;
         block_->size = std::max(block_->size, position_);
         if (written) *written = size;
