@@ -10,3 +10,8 @@ find_package(GTest REQUIRED)
 find_library(UUID_LIBRARY uuid REQUIRED)
 find_path(UUID_INCLUDE_DIR uuid/uuid.h REQUIRED)
 find_program(SYSTEM_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+# Drawing: glyphs, font matching and picture files.
+find_package(Freetype REQUIRED)
+find_package(Fontconfig REQUIRED)
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)

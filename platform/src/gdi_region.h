@@ -1,0 +1,39 @@
+// The shape behind a region handle and a DC's clip: a set of pixels held as
+// disjoint rectangles in bands (rows of equal top and bottom, sorted by top,
+// then left). Any shape that can be cut into rectangles fits, so curved
+// regions can come later as one band per scan line.
+#pragma once
+
+#include <vector>
+
+#include "win/gdi.h"
+
+namespace win_gdi {
+
+class region {
+public:
+    region() = default;
+    explicit region(const RECT& rect);
+
+    enum class operation { intersect, unite, exclusive_or, subtract };
+    static region combine(const region& a, const region& b, operation op);
+
+    const std::vector<RECT>& rects() const { return rects_; }
+    bool empty() const { return rects_.empty(); }
+    RECT bounds() const;
+    bool contains(int x, int y) const;
+    void offset(int dx, int dy);
+    // NULLREGION, SIMPLEREGION or COMPLEXREGION.
+    int type() const;
+
+    bool operator==(const region& other) const;
+
+private:
+    std::vector<RECT> rects_;
+};
+
+// The parts of rect that lie inside clip (the whole of rect when clip is
+// null), each a rectangle; empty when nothing of rect is visible.
+std::vector<RECT> visible_parts(const RECT& rect, const region* clip);
+
+}  // namespace win_gdi

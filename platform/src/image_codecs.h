@@ -1,0 +1,32 @@
+// Decoding picture files into canvases. The bytes come from outside (files,
+// resources, streams of other programs): every decoder checks what it reads,
+// refuses pictures too large to hold, and fails cleanly on anything broken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "gdi_canvas.h"
+
+namespace win_gdi {
+
+enum class decode_status { ok, unknown_format, corrupt, too_large };
+
+struct decoded_image {
+    std::shared_ptr<canvas> pixels;  // premultiplied; null unless ok
+    decode_status status = decode_status::corrupt;
+};
+
+// Largest picture accepted: sides and pixel count.
+constexpr int largest_picture_side = 16384;
+constexpr int64_t largest_picture_pixels = int64_t{1} << 25;
+
+decoded_image decode_png(const uint8_t* data, size_t size);
+decoded_image decode_jpeg(const uint8_t* data, size_t size);
+// Picks the decoder by the file's signature.
+decoded_image decode_picture(const uint8_t* data, size_t size);
+
+bool picture_size_acceptable(int64_t width, int64_t height);
+
+}  // namespace win_gdi

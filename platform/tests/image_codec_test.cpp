@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "gdi_test_support.h"
+#include "image_codecs.h"
+
+using win_gdi::canvas;
+using win_gdi::decode_status;
+using win_gdi::make_pixel;
+
+namespace {
+
+// A picture with every kind of pixel: opaque, half and barely covered,
+// transparent.
+canvas sample_picture() {
+    canvas c(16, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint8_t a = static_cast<uint8_t>(x * 17);
+            c.set(x, y, make_pixel(a, a, static_cast<uint8_t>(a * y / 8), a / 2));
+        }
+    return c;
+}
+
+std::vector<uint8_t> jpeg_of(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* memory = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &memory, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<uint8_t> row(width * 3);
+    for (int x = 0; x < width; ++x) {
+        row[x * 3] = red;
+        row[x * 3 + 1] = green;
+        row[x * 3 + 2] = blue;
+    }
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    std::vector<uint8_t> file(memory, memory + size);
+    jpeg_destroy_compress(&info);
+    std::free(memory);
+    return file;
+}
+
+}  // namespace
+
+TEST(Png, RoundTripKeepsPremultipliedPixels) {
+    const canvas original = sample_picture();
+    const std::vector<uint8_t> file = win_gdi::encode_png(original);
+    ASSERT_FALSE(file.empty());
+    const auto decoded = win_gdi::decode_picture(file.data(), file.size());
+    ASSERT_EQ(decoded.status, decode_status::ok);
+    ASSERT_EQ(decoded.pixels->width(), 16);
+    ASSERT_EQ(decoded.pixels->height(), 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t a = original.at(x, y), b = decoded.pixels->at(x, y);
+            for (int shift = 0; shift < 32; shift += 8)
+                EXPECT_LE(std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)), 1)
+                    << x << "," << y;
+        }
+}
+
+TEST(Png, SavedFileHoldsStraightAlpha) {
+    canvas c(1, 1);
+    c.set(0, 0, make_pixel(128, 64, 0, 0));  // half-covered pure red
+    const std::string path = gdi_testing::snapshot_path("straight_alpha.png");
+    ASSERT_TRUE(win_gdi::save_png(c, path));
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+    const auto decoded = win_gdi::decode_png(file.data(), file.size());
+    ASSERT_EQ(decoded.status, decode_status::ok);
+    EXPECT_EQ(decoded.pixels->at(0, 0), make_pixel(128, 64, 0, 0));
+    EXPECT_FALSE(win_gdi::save_png(c, "/nonexistent-folder/x.png"));
+}
+
+TEST(Png, BrokenFilesFailCleanly) {
+    const std::vector<uint8_t> file = win_gdi::encode_png(sample_picture());
+    EXPECT_EQ(win_gdi::decode_png(nullptr, 0).status, decode_status::unknown_format);
+    EXPECT_EQ(win_gdi::decode_picture(file.data(), 4).status, decode_status::unknown_format);
+    EXPECT_EQ(win_gdi::decode_png(file.data(), file.size() / 2).status, decode_status::corrupt);
+
+    // Every single damaged byte either decodes or fails; none may crash.
+    for (size_t i = 8; i < file.size(); ++i) {
+        std::vector<uint8_t> damaged = file;
+        damaged[i] ^= 0x5A;
+        const auto result = win_gdi::decode_png(damaged.data(), damaged.size());
+        if (result.status == decode_status::ok) {
+            EXPECT_TRUE(result.pixels);
+        } else {
+            EXPECT_FALSE(result.pixels);
+        }
+    }
+}
+
+TEST(Png, AHugeDeclaredSizeIsRefusedBeforeAnythingIsAllocated) {
+    // A valid header (with its checksum) that claims 30000 by 30000 pixels.
+    std::vector<uint8_t> file = win_gdi::encode_png(sample_picture());
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    put32(16, 30000);
+    put32(20, 30000);
+    uint32_t crc = 0xFFFFFFFF;  // over the chunk type and data, bytes 12..28
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= file[i];
+        for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    put32(29, crc ^ 0xFFFFFFFF);
+    EXPECT_EQ(win_gdi::decode_png(file.data(), file.size()).status, decode_status::too_large);
+}
+
+TEST(Jpeg, DecodesOpaquePixelsAndFailsCleanlyOnGarbage) {
+    const std::vector<uint8_t> file = jpeg_of(24, 16, 200, 40, 90);
+    const auto decoded = win_gdi::decode_picture(file.data(), file.size());
+    ASSERT_EQ(decoded.status, decode_status::ok);
+    EXPECT_EQ(decoded.pixels->width(), 24);
+    const uint32_t p = decoded.pixels->at(10, 10);
+    EXPECT_EQ(p >> 24, 255u);
+    EXPECT_LE(std::abs(int((p >> 16) & 0xFF) - 200), 4);
+    EXPECT_LE(std::abs(int((p >> 8) & 0xFF) - 40), 4);
+    EXPECT_LE(std::abs(int(p & 0xFF) - 90), 4);
+
+    std::vector<uint8_t> garbage{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0x34, 0x56};
+    EXPECT_EQ(win_gdi::decode_jpeg(garbage.data(), garbage.size()).status, decode_status::corrupt);
+    for (size_t i = 2; i < file.size(); i += 7) {
+        std::vector<uint8_t> damaged = file;
+        damaged[i] ^= 0xA5;
+        const auto result = win_gdi::decode_jpeg(damaged.data(), damaged.size());
+        EXPECT_EQ(result.status == decode_status::ok, result.pixels != nullptr);
+    }
+}
