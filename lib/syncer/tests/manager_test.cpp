@@ -214,12 +214,17 @@ TEST_F(SyncManager, TasksStopAndResumePerTaskPerBindingAndForAll) {
     engine->resume_all();
     EXPECT_EQ(count_in_state(task::state_queued), 4);
 
-    const task c = current_tasks().back();
-    EXPECT_EQ(c.get_filename(), L"c");
+    const auto state_of_c = [&] {
+        for (const task& job : current_tasks()) {
+            if (job.get_filename() == L"c") return job.get_state().state;
+        }
+        return -1;
+    };
+    const task c(second, task::kind_download, L"two", join_path(local, L"two"), L"c", environment);
     engine->stop_task(c);
-    EXPECT_EQ(current_tasks().back().get_state().state, task::state_stopped);
+    EXPECT_EQ(state_of_c(), task::state_stopped);
     engine->restart_task(c);
-    EXPECT_EQ(current_tasks().back().get_state().state, task::state_queued);
+    EXPECT_EQ(state_of_c(), task::state_queued);
 
     const task stranger(second, task::kind_download, L"two", join_path(local, L"two"), L"zzz",
                         environment);
