@@ -109,14 +109,13 @@ std::wstring escape(const std::wstring& text) {
     return raw;
 }
 
-// Parses the element whose opening tag starts at or after start into node;
-// returns the position after its closing tag.
-std::size_t parse_element(const std::wstring& text, std::size_t start, int depth,
+// Parses the element whose opening tag was read into node; returns the
+// position after its closing tag.
+std::size_t parse_element(const std::wstring& text, const tag& opening, int depth,
                           response_node& node) {
     if (depth > max_response_depth) {
         parse_failure();
     }
-    const tag opening = read_tag(text, start);
     const std::wstring_view whole(text);
     node.name = unescape(whole.substr(opening.open + 1, opening.close - opening.open - 1));
     node.kind = response_node::text_node;
@@ -132,7 +131,7 @@ std::size_t parse_element(const std::wstring& text, std::size_t start, int depth
         }
         node.kind = response_node::element;
         node.children.emplace_back();
-        position = parse_element(text, next.open, depth + 1, node.children.back());
+        position = parse_element(text, next, depth + 1, node.children.back());
     }
 }
 
@@ -178,7 +177,7 @@ std::wstring response_node::to_xml() const {
 
 response_node parse_response(const std::wstring& text) {
     response_node root;
-    parse_element(text, 0, 0, root);
+    parse_element(text, read_tag(text, 0), 0, root);
     return root;
 }
 
