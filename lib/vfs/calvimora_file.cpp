@@ -58,9 +58,6 @@ std::int64_t known_date(std::int64_t date) {
 file::file(const client& session, const file_record& record, int mode,
            const std::wstring& temp_location)
     : session_(session),
-      stream_(session.get_transfer_host(), session.get_transfer_user(),
-              session.get_transfer_password(), session.get_download_speed_limit(),
-              session.get_upload_speed_limit(), session.get_ca_file()),
       id_(record.id),
       name_(record.name),
       link_(record.link),
@@ -81,7 +78,7 @@ file::file(const client& session, const file_record& record, int mode,
         throw exception(L"Internal error",
                         L"Wrong file open mode: only modeWrite|modeOverwrite is supported");
     }
-    stream_.transfer_open(utf8_text(temp_location_), transfer_stream::upload);
+    stream().transfer_open(utf8_text(temp_location_), transfer_stream::upload);
     mode_ = mode;
 }
 
@@ -95,6 +92,18 @@ file::~file() {
             // Nothing can be reported from here.
         }
     }
+}
+
+transfer_stream& file::stream() {
+    // Made at the first transfer: a listing builds many files that are
+    // never opened.
+    if (!stream_) {
+        stream_ = std::make_unique<transfer_stream>(
+            session_.get_transfer_host(), session_.get_transfer_user(),
+            session_.get_transfer_password(), session_.get_download_speed_limit(),
+            session_.get_upload_speed_limit(), session_.get_ca_file());
+    }
+    return *stream_;
 }
 
 response_node file::file_request(const std::wstring& action, request_parameters parameters) {
@@ -216,7 +225,7 @@ void file::open(int mode, std::int64_t size) {
         const std::wstring announced = find_child_text(reply, L"Size");
         expected_size = announced.empty() ? size_ : parse_int64(announced);
     }
-    stream_.transfer_open(utf8_text(location), kind, expected_size);
+    stream().transfer_open(utf8_text(location), kind, expected_size);
     temp_location_ = location;
     download_size_ = expected_size;
     upload_confirmed_ = false;
@@ -229,8 +238,8 @@ void file::close(std::int64_t file_time) {
         throw exception(L"Close failed", L"File is not opened");
     }
     const bool upload = (mode_ & upload_mode) != 0;
-    if (stream_.get_mode() != transfer_stream::closed) {
-        const bool complete = stream_.transfer_close();
+    if (stream().get_mode() != transfer_stream::closed) {
+        const bool complete = stream().transfer_close();
         upload_confirmed_ = upload && complete;
     }
     if (upload) {
@@ -260,7 +269,7 @@ bool file::is_bof() {
 }
 
 bool file::is_eof() {
-    return stream_.is_eof();
+    return stream().is_eof();
 }
 
 int file::get_mode() {
@@ -278,10 +287,10 @@ void file::seek(std::int64_t offset, int origin) {
     }
     if (origin == vfs::seek_begin && offset == 0) {
         // A rewind starts the transfer over from byte 0.
-        const int kind = stream_.get_mode();
+        const int kind = stream().get_mode();
         try {
-            stream_.transfer_abort();
-            stream_.transfer_open(utf8_text(temp_location_), kind, download_size_);
+            stream().transfer_abort();
+            stream().transfer_open(utf8_text(temp_location_), kind, download_size_);
         } catch (const vfs::exception& failure) {
             throw exception(L"Seek error", failure.get_text());
         }
@@ -292,13 +301,13 @@ void file::seek(std::int64_t offset, int origin) {
 }
 
 int file::read(void* buffer, int length) {
-    const int got = stream_.transfer_read(buffer, length);
+    const int got = stream().transfer_read(buffer, length);
     position_ += got;
     return got;
 }
 
 int file::write(const void* pdata, int len) {
-    const int written = stream_.transfer_write(pdata, len);
+    const int written = stream().transfer_write(pdata, len);
     position_ += written;
     return written;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "vfs/calvimora_client.h"
@@ -96,8 +97,11 @@ private:
     // the session copy.
     response_node file_request(const std::wstring& action, request_parameters parameters);
 
+    // The stream of this file's transfers, made when first needed.
+    transfer_stream& stream();
+
     const client session_;
-    transfer_stream stream_;
+    std::unique_ptr<transfer_stream> stream_;
     int mode_ = 0;
     // The running upload's transfer ended with every byte confirmed.
     bool upload_confirmed_ = false;
