@@ -44,6 +44,7 @@
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/calvimora_client.h"
+#include "vfs/curl_descriptor.h"
 #include "vfs/response_node.h"
 #include "win/machine.h"
 
@@ -233,11 +234,13 @@ void bench_pass(std::size_t files) {
     syncer::scan_shared shared{user,  ui,           world.environment, tasks_lock,
                                tasks, stopped_lock, stopped,           guard};
     int first_changes = 0;
+    const std::int64_t handshakes_at_start = world.service.connections().tls_handshakes;
     const long resident_before = status_kib("VmRSS:");
     reset_peak_memory();
     const double first_pass =
         seconds_of([&] { first_changes = syncer::scan_bindings(shared, false, stop).changed; });
     const long first_peak = status_kib("VmHWM:");
+    const std::int64_t handshakes_after_first = world.service.connections().tls_handshakes;
 
     const fs::path settings = syncer::binding_manager::get_settings_directory(user);
     const auto tables_before = file_identities(settings);
@@ -247,6 +250,7 @@ void bench_pass(std::size_t files) {
     const double pass =
         seconds_of([&] { changes = syncer::scan_bindings(shared, false, stop).changed; });
     const long peak = status_kib("VmHWM:");
+    const std::int64_t handshakes_after_pass = world.service.connections().tls_handshakes;
     std::size_t listings = 0;
     for (const auto& request : world.service.requests(true))
         listings += request.action == "list_dir";
@@ -296,6 +300,14 @@ void bench_pass(std::size_t files) {
         "pass with nothing to do\n",
         per_file(first_peak), per_file(peak));
     std::printf("  bytes written to the tables      %8lld\n", static_cast<long long>(table_bytes));
+    // TLS handshakes the service counted per pass (the control calls'
+    // excluded), against the handles the request pool holds.
+    std::printf(
+        "  TLS handshakes per pass          %8lld in the first pass, %lld in the pass with "
+        "nothing to do (request pool: %zu handles)\n",
+        static_cast<long long>(handshakes_after_first - handshakes_at_start),
+        static_cast<long long>(handshakes_after_pass - handshakes_after_first),
+        vfs_calvimora::request_pool().size());
     std::fflush(stdout);
 }
 
