@@ -200,8 +200,11 @@ std::size_t hand_over_gate::deliver(const char* data, std::size_t length) {
             continue;
         }
         // Nobody asks: the bytes wait in libcurl's buffer for the caller.
+        // A caller whose request was just answered is on its way already.
         offered_ = true;
-        caller_waits_.notify_one();
+        if (request_ != request::answered) {
+            caller_waits_.notify_one();
+        }
         worker_waits_.wait(hold, [this] { return request_ == request::open || given_back_; });
         offered_ = false;
         if (request_ != request::open) {

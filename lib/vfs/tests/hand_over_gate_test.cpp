@@ -91,26 +91,6 @@ TEST(HandOverGate, TheFirstBytesAreOfferedAndAGiveBackReleasesTheWorkerHoldingTh
     EXPECT_EQ(0u, taken);
 }
 
-TEST(HandOverGate, AnUploadBufferGoesToTheCallerAndBack) {
-    hand_over_gate gate;
-    std::string buffer(8, '\0');
-    std::thread worker([&] {
-        for (int round = 0; round < 3; ++round) {
-            gate.offer();
-            gate.wait_for_give_back();
-        }
-        gate.finish();
-    });
-    for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(gate.wait_for_offer());
-        buffer[static_cast<std::size_t>(round)] = 'x';
-        gate.give_back();
-    }
-    EXPECT_FALSE(gate.wait_for_offer());
-    worker.join();
-    EXPECT_EQ("xxx", buffer.substr(0, 3));
-}
-
 TEST(HandOverGate, ACallerWaitingForASlowTransferSleeps) {
     hand_over_gate gate;
     constexpr auto slow = std::chrono::milliseconds(300);
