@@ -47,6 +47,7 @@
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/calvimora_client.h"
+#include "vfs/curl_descriptor.h"
 #include "vfs/response_node.h"
 #include "win/machine.h"
 
@@ -288,12 +289,14 @@ void bench_pass(std::size_t files, int passes) {
     syncer::scan_shared shared{user,  ui,           world.environment, tasks_lock,
                                tasks, stopped_lock, stopped,           guard};
     int first_changes = 0;
+    const std::int64_t handshakes_at_start = world.service.connections().tls_handshakes;
     const long resident_before = status_kib("VmRSS:");
     reset_peak_memory();
     const pass_cost first = cost_of(world.service.pid(), [&] {
         first_changes = syncer::scan_bindings(shared, false, stop).changed;
     });
     const long first_peak = status_kib("VmHWM:");
+    const std::int64_t handshakes_after_first = world.service.connections().tls_handshakes;
 
     const fs::path settings = syncer::binding_manager::get_settings_directory(user);
     const auto tables_before = file_identities(settings);
@@ -309,6 +312,7 @@ void bench_pass(std::size_t files, int passes) {
         peak = std::max(peak, status_kib("VmHWM:"));
     }
     const long resident_after = status_kib("VmRSS:");
+    const std::int64_t handshakes_after_passes = world.service.connections().tls_handshakes;
     std::size_t listings = 0;
     for (const auto& request : world.service.requests(true))
         listings += request.action == "list_dir";
@@ -364,6 +368,14 @@ void bench_pass(std::size_t files, int passes) {
         "nothing to do, %.0f kept between passes\n",
         per_file(first_peak), per_file(peak), per_file(resident_after));
     std::printf("  bytes written to the tables      %8lld\n", static_cast<long long>(table_bytes));
+    // TLS handshakes the service counted per pass (the control calls'
+    // excluded), against the handles the request pool holds.
+    std::printf(
+        "  TLS handshakes per pass          %8lld in the first pass, %.1f in a pass with "
+        "nothing to do (request pool: %zu handles)\n",
+        static_cast<long long>(handshakes_after_first - handshakes_at_start),
+        static_cast<double>(handshakes_after_passes - handshakes_after_first) / passes,
+        vfs_calvimora::request_pool().size());
     std::fflush(stdout);
 }
 

@@ -4,8 +4,14 @@
 //
 //   bench_transfer [MiB] [rounds]     (default: 256 MiB, best of 3 rounds)
 //
-// Prints MiB/s of each and the ratio, for downloads and for uploads, and
-// the cost of one buffer hand-over measured on its own.
+// Prints, for downloads and for uploads, MiB/s of each and their ratio, and
+// the processor time each spends per MiB (the benchmark's own process for
+// vfs::file, curl's child process for curl) and their ratio. An upload is
+// reported twice: the transfer alone, and with the service's commit of the
+// file (close_file_upload, which replaces the stored content) that
+// vfs::file::close waits for, curl's figures then counting the same request.
+// Last, the cost of one buffer hand-over measured on its own.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <boost/make_shared.hpp>
@@ -42,6 +48,40 @@ double seconds_of(const std::function<void()>& run) {
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+// Processor time (user and system) of this process or of its waited-for
+// children so far.
+double cpu_seconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// One timed run: its wall-clock time and the processor time it took.
+struct cost {
+    double seconds = 0;
+    double cpu = 0;
+
+    cost operator+(const cost& other) const { return {seconds + other.seconds, cpu + other.cpu}; }
+};
+
+// who: RUSAGE_SELF for work done in this process, RUSAGE_CHILDREN for a
+// program it runs and waits for.
+cost cost_of(int who, const std::function<void()>& run) {
+    const double cpu_before = cpu_seconds(who);
+    const double seconds = seconds_of(run);
+    return {seconds, cpu_seconds(who) - cpu_before};
+}
+
+// The least of each over the rounds.
+cost best(const cost& a, const cost& b) {
+    return {std::min(a.seconds, b.seconds), std::min(a.cpu, b.cpu)};
+}
+
+constexpr cost no_round{1e300, 1e300};
+
 std::wstring widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
@@ -65,29 +105,52 @@ public:
     void run() {
         std::printf("transfer of %lld MiB over FTPS on loopback, best of %d rounds\n",
                     static_cast<long long>(bytes_ >> 20), rounds_);
+        std::printf("%-22s %21s %21s %7s %9s\n", "", "vfs::file", "curl", "ratio", "CPU ratio");
+        std::printf("%-22s %21s %21s %7s %9s\n", "", "MiB/s  CPU ms/MiB", "MiB/s  CPU ms/MiB",
+                    "(speed)", "(vfs/curl)");
         // The uploads first: the file they leave is the one downloaded.
-        compare(
-            "upload", [this] { return vfs_upload(); }, [this] { return curl_upload(); });
-        compare(
-            "download", [this] { return vfs_download(); }, [this] { return curl_download(); });
+        compare_uploads();
+        cost ours = no_round;
+        cost curl = no_round;
+        for (int n = 0; n < rounds_; ++n) {
+            ours = best(ours, vfs_download());
+            curl = best(curl, curl_download());
+        }
+        report("download", ours, curl);
         report_fixed_cost();
         report_hand_over();
     }
 
 private:
     // Rounds of the two alternate, so that both meet the same conditions;
-    // the shortest round of each counts. A round measures only its transfer.
-    void compare(const char* direction, const std::function<double()>& ours,
-                 const std::function<double()>& curl) const {
-        double vfs_seconds = 1e300;
-        double curl_seconds = 1e300;
+    // the least time and the least processor time of each count. A round
+    // measures only its transfer (and the commit where it says so).
+    void compare_uploads() {
+        cost stream = no_round;
+        cost whole_file = no_round;
+        cost curl = no_round;
+        cost curl_and_commit = no_round;
+        double commit_seconds = 1e300;
         for (int n = 0; n < rounds_; ++n) {
-            vfs_seconds = std::min(vfs_seconds, ours());
-            curl_seconds = std::min(curl_seconds, curl());
+            stream = best(stream, stream_upload());
+            whole_file = best(whole_file, vfs_upload());
+            const auto [transfer, commit] = curl_upload();
+            curl = best(curl, transfer);
+            curl_and_commit = best(curl_and_commit, transfer + commit);
+            commit_seconds = std::min(commit_seconds, commit.seconds);
         }
+        report("upload, transfer", stream, curl);
+        report("upload, with commit", whole_file, curl_and_commit);
+        std::printf("%-22s the service's commit of the upload took %.1f ms\n", "",
+                    commit_seconds * 1e3);
+        std::fflush(stdout);
+    }
+
+    void report(const char* what, const cost& ours, const cost& curl) const {
         const double mib = static_cast<double>(bytes_) / (1 << 20);
-        std::printf("%-8s  vfs::file %8.1f MiB/s   curl %8.1f MiB/s   ratio %.2f\n", direction,
-                    mib / vfs_seconds, mib / curl_seconds, curl_seconds / vfs_seconds);
+        std::printf("%-22s %8.1f %11.2f  %8.1f %11.2f  %6.2f %9.2f\n", what, mib / ours.seconds,
+                    ours.cpu * 1e3 / mib, mib / curl.seconds, curl.cpu * 1e3 / mib,
+                    curl.seconds / ours.seconds, ours.cpu / curl.cpu);
         std::fflush(stdout);
     }
 
@@ -111,24 +174,25 @@ private:
     }
 
     // From open to close, the service's requests included.
-    double vfs_download() {
+    cost vfs_download() {
         auto file = file_object(target_id_);
         std::vector<char> buffer(chunk);
         std::int64_t total = 0;
-        const double seconds = seconds_of([&] {
+        const cost spent = cost_of(RUSAGE_SELF, [&] {
             file->open(vfs::modeRead, 0);
             for (int got; (got = file->read(buffer.data(), chunk)) > 0;) total += got;
             file->close(-1);
         });
         if (total != bytes_) throw std::runtime_error("short download");
-        return seconds;
+        return spent;
     }
 
-    double vfs_upload() {
+    // From open to close, the service's requests and its commit included.
+    cost vfs_upload() {
         auto file = file_object(target_id_);
         std::ifstream in(upload_source_, std::ios::binary);
         std::vector<char> buffer(chunk);
-        const double seconds = seconds_of([&] {
+        const cost spent = cost_of(RUSAGE_SELF, [&] {
             file->open(vfs::modeWrite | vfs::modeOverwrite, bytes_);
             while (in.read(buffer.data(), chunk) || in.gcount() > 0) {
                 file->write(buffer.data(), static_cast<int>(in.gcount()));
@@ -136,7 +200,47 @@ private:
             file->close(-1);
         });
         if (service_.file_info(target_id_).size != bytes_) throw std::runtime_error("short upload");
-        return seconds;
+        return spent;
+    }
+
+    // The transfer vfs::file makes, without the service's requests around it:
+    // the bytes of the file through its transfer stream, until the server
+    // confirmed them.
+    cost stream_upload() {
+        const std::string location = open_upload();
+        vfs_calvimora::transfer_stream stream(
+            session_->get_transfer_host(), session_->get_transfer_user(),
+            session_->get_transfer_password(), 0, 0, session_->get_ca_file());
+        std::ifstream in(upload_source_, std::ios::binary);
+        std::vector<char> buffer(chunk);
+        bool complete = false;
+        const cost spent = cost_of(RUSAGE_SELF, [&] {
+            stream.transfer_open(location, vfs_calvimora::transfer_stream::upload);
+            while (in.read(buffer.data(), chunk) || in.gcount() > 0) {
+                stream.transfer_write(buffer.data(), static_cast<int>(in.gcount()));
+            }
+            complete = stream.transfer_close();
+        });
+        if (!complete) throw std::runtime_error("upload not confirmed");
+        commit_upload(location);
+        return spent;
+    }
+
+    std::string open_upload() const {
+        const auto reply = session_->call_cm_operations({{L"action", L"open_file_upload"},
+                                                         {L"file_id", widen(target_id_)},
+                                                         {L"size", std::to_wstring(bytes_)},
+                                                         {L"is_pro", L"0"}});
+        return narrow(find_child_text(reply, L"TempLocation"));
+    }
+
+    void commit_upload(const std::string& location) const {
+        session_->call_cm_operations({{L"action", L"close_file_upload"},
+                                      {L"file_id", widen(target_id_)},
+                                      {L"temp_location", widen(location)},
+                                      {L"file_time", L"1650000000"},
+                                      {L"file_size", std::to_wstring(bytes_)},
+                                      {L"is_pro", L"0"}});
     }
 
     std::vector<std::string> curl_common(const std::string& path) const {
@@ -151,22 +255,24 @@ private:
                 session_->get_transfer_host() + path};
     }
 
-    double curl_download() const {
+    cost curl_download() const {
         auto arguments = curl_common("/files/" + target_id_);
         arguments.insert(arguments.end(), {"-o", "/dev/null"});
-        return seconds_of([&] { bench_support::run_program(arguments); });
+        return cost_of(RUSAGE_CHILDREN, [&] { bench_support::run_program(arguments); });
     }
 
     // curl writes to an upload location the service handed out, as the
-    // client's own upload does.
-    double curl_upload() const {
-        const auto reply = session_->call_cm_operations({{L"action", L"open_file_upload"},
-                                                         {L"file_id", widen(target_id_)},
-                                                         {L"size", std::to_wstring(bytes_)},
-                                                         {L"is_pro", L"0"}});
-        auto arguments = curl_common(narrow(find_child_text(reply, L"TempLocation")));
+    // client's own upload does; the commit of what it sent follows, measured
+    // on its own (the time of its request; its processor time is this
+    // process's).
+    std::pair<cost, cost> curl_upload() const {
+        const std::string location = open_upload();
+        auto arguments = curl_common(location);
         arguments.insert(arguments.end(), {"-T", upload_source_.string()});
-        return seconds_of([&] { bench_support::run_program(arguments); });
+        const cost transfer =
+            cost_of(RUSAGE_CHILDREN, [&] { bench_support::run_program(arguments); });
+        const cost commit = cost_of(RUSAGE_SELF, [&] { commit_upload(location); });
+        return {transfer, commit};
     }
 
     // What a vfs::file transfer costs besides its bytes: the service's open

@@ -39,7 +39,8 @@ class Response:
     status: int = 200
     body: bytes = b""
     content_type: str = "text/plain; charset=utf-8"
-    drop: bool = False  # close the connection without any answer
+    drop: bool = False  # break the answer off after its headers
+    close: bool = False  # close the connection without reading further or answering
 
 
 def xml(text, status=200):
@@ -113,6 +114,8 @@ class Api:
         options = fault.options
         if fault.kind == "drop":
             return Response(drop=True)
+        if fault.kind == "close":
+            return Response(close=True)
         if fault.kind == "delay":
             self.app.stopping.wait(float(options.get("seconds", 1)))
             return None

@@ -230,6 +230,11 @@ def transfer_log(app, args):
     return {"commands": app.journal.commands(bool(args.get("clear", False)))}
 
 
+def connections(app, args):
+    """The HTTPS server's TLS handshakes and open connections (connection_counts)."""
+    return app.connections.describe()
+
+
 def _stored_path(store, args):
     if "file_id" in args:
         return store.content_path(store.item(str(args["file_id"]), want_folder=False).id)
@@ -288,6 +293,7 @@ VERBS = {
         disarm,
         requests,
         transfer_log,
+        connections,
         file,
         state,
     )

@@ -5,12 +5,19 @@ example "list_dir"), a script name ("cm_thumbnail.php", "cm_email.php",
 "cm_profile.php", "cm_get_path.php") or "*". A transfer fault matches a
 direction ("download", "upload" or "*") and, when given, a part of the path.
 Each fault lets `skip` matches pass, then fires `count` times (None: always).
+
+Request kinds: "drop" breaks the answer off after its headers, before the
+request's work; "drop_after" does the same once the work is done; "close"
+closes the connection as the request arrives, without any answer, as a server
+does whose keep-alive time ran out at that moment; "delay", "garbage", "html",
+"error" and "refuse" answer late, with bytes that are no reply, with an error
+page, with an Error record, or with a refused login.
 """
 
 import threading
 from dataclasses import dataclass, field
 
-REQUEST_KINDS = {"drop", "drop_after", "delay", "garbage", "html", "error", "refuse"}
+REQUEST_KINDS = {"drop", "drop_after", "close", "delay", "garbage", "html", "error", "refuse"}
 TRANSFER_KINDS = {"cut", "stall", "refuse"}
 
 

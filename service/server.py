@@ -19,7 +19,8 @@ service.
 
 --tls-host NAME issues the certificate for NAME instead of the loopback
 address, so that a client reaching the servers at 127.0.0.1 finds the host
-name wrong and must refuse them.
+name wrong and must refuse them. --keep-alive SECONDS sets how long an HTTPS
+connection may wait idle for its next request before the server closes it.
 """
 
 import argparse
@@ -39,9 +40,10 @@ sys.dont_write_bytecode = True
 import api  # noqa: E402
 import control  # noqa: E402
 import demo  # noqa: E402
+from connection_counts import ConnectionCounts  # noqa: E402
 from context import Site  # noqa: E402
 from faults import Faults  # noqa: E402
-from https_front import HttpsServer  # noqa: E402
+from https_front import KEEP_ALIVE_SECONDS, HttpsServer  # noqa: E402
 from journal import Journal  # noqa: E402
 from store import Store  # noqa: E402
 from tls import make_certificate  # noqa: E402
@@ -59,6 +61,7 @@ class App:
         self.store = Store(os.path.join(storage, "transfer"))
         self.faults = Faults()
         self.journal = Journal()
+        self.connections = ConnectionCounts()
         self.stopping = threading.Event()
         self.site = None
         self.api = api.Api(self)
@@ -85,6 +88,12 @@ def _arguments(argv):
     parser.add_argument(
         "--tls-host", default=HOST, help="the host the certificate is issued for (default %(default)s)"
     )
+    parser.add_argument(
+        "--keep-alive",
+        type=float,
+        default=KEEP_ALIVE_SECONDS,
+        help="seconds an HTTPS connection may stay idle between requests (default %(default)s)",
+    )
     args = parser.parse_args(argv)
     if not args.demo and not args.storage:
         parser.error("--storage is needed unless --demo is given")
@@ -107,7 +116,7 @@ def main(argv=None):
     https_context.load_cert_chain(certfile, keyfile)
 
     app = App(storage)
-    https = HttpsServer(HOST, app, https_context)
+    https = HttpsServer(HOST, app, https_context, args.keep_alive)
     transfer = TransferServer(HOST, app, certfile, keyfile)
     base_url = f"https://{HOST}:{https.port}"
     ftp_url = f"ftp://{HOST}:{transfer.port}"

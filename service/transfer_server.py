@@ -6,11 +6,21 @@ only) and uploads in progress under /uploads, where only uploads that the
 service handed out may be written. Credentials are the ones the login replies
 hand out. Downloads resume with REST + RETR; uploads resume with APPE, or with
 REST + STOR (which drops what lay past the offset); SIZE answers the stored size.
+
+A transfer command waits for the TLS handshake that the client began on its
+data connection before it is answered, and an upload counts as complete only
+when the client ended its data connection's TLS session: one that broke off
+is aborted (426) and keeps what arrived, for a resumed upload.
 """
 
+import fcntl
+import functools
 import logging
 import os
+import struct
+import termios
 
+from OpenSSL import SSL
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.ioloop import IOLoop, RetryError
@@ -19,6 +29,16 @@ from pyftpdlib.servers import FTPServer
 from store import UPLOADS_DIR
 
 POLL_SECONDS = 0.05
+# What OpenSSL reports of a connection on which no handshake message arrived.
+BEFORE_HANDSHAKE = b"before SSL initialization"
+# How long a transfer command waits for its passive data connection before it
+# is answered anyway.
+DATA_CONNECTION_WAIT = 1.0
+
+
+def _bytes_waiting(fd):
+    """How many received bytes the system holds for the socket, unread."""
+    return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0]
 
 log = logging.getLogger("calvimora.transfer")
 
@@ -62,7 +82,10 @@ class _Authorizer(DummyAuthorizer):
 class _DataTransfer(DTPHandler):
     """The plain side of one data connection: it keeps a connection whose TLS
     starts before the transfer command, stays quiet about connections that no
-    transfer used, and plays an armed transfer fault on the bytes that pass.
+    transfer used, plays an armed transfer fault on the bytes that pass, and
+    takes an upload for complete only when the client ended its TLS session
+    (a reset, or an end without the client's TLS shutdown, may have lost
+    bytes on the way: that transfer is aborted).
 
     It sits below the TLS layer in the method order of _DataChannel, so the
     bytes it counts and holds back are the plain data of the transfer.
@@ -72,6 +95,7 @@ class _DataTransfer(DTPHandler):
         self._fault = None
         self._fault_done = False
         self._pause = None
+        self._broken_off = False
         super().__init__(sock, cmd_channel)
 
     def push_with_producer(self, producer):
@@ -103,12 +127,17 @@ class _DataTransfer(DTPHandler):
 
     def recv(self, buffer_size):
         room = self._room(self.tot_bytes_received)
-        if room is None:
-            return super().recv(buffer_size)
-        if room <= 0:
+        if room is not None and room <= 0:
             self._act()
             raise RetryError
-        return super().recv(min(buffer_size, room))
+        try:
+            return super().recv(buffer_size if room is None else min(buffer_size, room))
+        except (SSL.WantReadError, SSL.WantWriteError, SSL.ZeroReturnError):
+            raise
+        except SSL.Error:
+            self._broken_off = True
+            self.handle_close()
+            return b""
 
     def _act(self):
         if self._fault_done:
@@ -149,6 +178,11 @@ class _DataTransfer(DTPHandler):
             # connection, where a stray reply would confuse the client.
             self.close()
             return
+        if self.receive and self._broken_off and not self._closed:
+            self.transfer_finished = False
+            self._resp = ("426 Data connection broke off; transfer aborted.", log.info)
+            self.close()
+            return
         super().handle_close()
 
     def close(self):
@@ -159,7 +193,44 @@ class _DataTransfer(DTPHandler):
 
 
 class _DataChannel(TLS_DTPHandler, _DataTransfer):
-    """TLS data connection whose plain bytes pass through _DataTransfer."""
+    """TLS data connection whose plain bytes pass through _DataTransfer.
+
+    A transfer command that arrives while the client's TLS handshake on it is
+    under way runs only once the server finished its side (see
+    _ControlChannel._after_handshake)."""
+
+    def __init__(self, sock, cmd_channel):
+        self._when_secured = None
+        super().__init__(sock, cmd_channel)
+
+    def client_began_tls(self):
+        """The client began its TLS handshake here, without waiting for a
+        reply, and the server has not finished it yet."""
+        if not self._ssl_accepting:
+            return False
+        if self.socket.get_state_string() != BEFORE_HANDSHAKE:
+            return True
+        try:
+            return _bytes_waiting(self.socket.fileno()) > 0
+        except OSError:
+            return False
+
+    def when_secured(self, run):
+        self._when_secured = run
+
+    def handle_ssl_established(self):
+        run, self._when_secured = self._when_secured, None
+        if run is not None:
+            run()
+
+    def handle_close(self):
+        if self._when_secured is not None:
+            # The connection ended in its handshake: the waiting command fails.
+            self._when_secured = None
+            self.cmd_channel.respond("425 Can't open data connection.")
+            self.close()
+            return
+        super().handle_close()
 
 
 class _ControlChannel(TLS_FTPHandler):
@@ -174,6 +245,10 @@ class _ControlChannel(TLS_FTPHandler):
 
     def __init__(self, conn, server, ioloop=None):
         self.pending_fault = None
+        # A transfer command held until its passive data connection arrives,
+        # and the timer that answers it anyway.
+        self._waiting_command = None
+        self._resuming = False
         super().__init__(conn, server, ioloop)
 
     def pre_process_command(self, line, cmd, arg):
@@ -191,11 +266,15 @@ class _ControlChannel(TLS_FTPHandler):
         super().pre_process_command(line, cmd, arg)
 
     def ftp_RETR(self, file):
+        if self._after_handshake(self.ftp_RETR, file):
+            return None
         if self._refused("download", file):
             return None
         return super().ftp_RETR(file)
 
     def ftp_STOR(self, file, mode="w"):
+        if self._after_handshake(self.ftp_STOR, file, mode):
+            return None
         with self.app.store.lock:
             handed_out = os.path.basename(file) in self.app.store.uploads
         if not handed_out:
@@ -210,6 +289,68 @@ class _ControlChannel(TLS_FTPHandler):
             # otherwise stay behind the new data.
             os.truncate(file, restart)
         return super().ftp_STOR(file, mode)
+
+    def _after_handshake(self, command, *args):
+        """Holds a transfer command back while the client's TLS handshake on
+        the data connection is under way; it runs once the server finished
+        the handshake. The server's last handshake messages (its session
+        tickets) then reach the client before the reply that starts the
+        transfer. Sent after it, they could arrive once an uploading client
+        had sent everything and closed the connection: its system then
+        resets the connection, which throws away every byte the server had
+        not read yet.
+
+        A command that arrives before its passive data connection was taken
+        in waits for it first (for DATA_CONNECTION_WAIT at most). A client
+        that waits for the reply before its handshake is answered at once:
+        nothing of its handshake has arrived."""
+        if self._resuming:
+            return False
+        run = functools.partial(self._resume, functools.partial(command, *args))
+        channel = self.data_channel
+        if channel is None:
+            if self._dtp_acceptor is None or self._waiting_command is not None:
+                return False
+            timer = self.ioloop.call_later(DATA_CONNECTION_WAIT, self._answer_waiting_command)
+            self._waiting_command = (run, timer)
+            return True
+        if not channel.client_began_tls():
+            return False
+        channel.when_secured(run)
+        return True
+
+    def _resume(self, run):
+        self._resuming = True
+        try:
+            run()
+        finally:
+            self._resuming = False
+
+    def _take_waiting_command(self):
+        run, timer = self._waiting_command
+        self._waiting_command = None
+        if not timer.cancelled:
+            timer.cancel()
+        return run
+
+    def _answer_waiting_command(self):
+        if self._waiting_command is not None:
+            self._take_waiting_command()()
+
+    def _on_dtp_connection(self):
+        super()._on_dtp_connection()
+        if self._waiting_command is None or self.data_channel is None:
+            return
+        run = self._take_waiting_command()
+        if self.data_channel.client_began_tls():
+            self.data_channel.when_secured(run)
+        else:
+            run()
+
+    def close(self):
+        if self._waiting_command is not None:
+            self._take_waiting_command()
+        super().close()
 
     def _refused(self, direction, path):
         fault = self.app.faults.take("transfer", direction, self.fs.fs2ftp(path))

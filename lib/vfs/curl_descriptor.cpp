@@ -15,12 +15,11 @@ void initialise_curl_once() {
 
 }  // namespace
 
-curl_descriptor_cache::entry::entry() : handle(nullptr) {
-    initialise_curl_once();
-    handle = curl_easy_init();
+curl_descriptor_cache::entry::entry(const tls_session_share& sessions) : handle(curl_easy_init()) {
     if (handle == nullptr) {
         throw exception(L"CURL descriptor init failed", contact_manufacturer);
     }
+    sessions.attach(handle);
 }
 
 curl_descriptor_cache::entry::~entry() {
@@ -42,7 +41,11 @@ std::size_t curl_descriptor_cache::acquire_descriptor() {
             return position;
         }
     }
-    entries_.push_back(std::make_unique<entry>());
+    initialise_curl_once();
+    if (!sessions_) {
+        sessions_.emplace();
+    }
+    entries_.push_back(std::make_unique<entry>(*sessions_));
     lock_entry(*entries_.back());
     return entries_.size() - 1;
 }

@@ -1,9 +1,12 @@
 // Pools of libcurl easy handles. A request or a transfer borrows a free
-// handle for its duration and gives it back, so that connections are reused
-// between requests. A pool only grows, to the largest number of handles ever
-// in use at once; its handles are cleaned up when the pool is destroyed at
-// process exit. A handle is reused without resetting its options: every user
-// sets each option it relies on before every use.
+// handle for its duration and gives it back; the handle keeps its open
+// connection (and its TLS session) for the next one that borrows it, and the
+// handles of a pool share their TLS sessions, so that a new connection to a
+// server another handle knows resumes its session. A pool only grows, to the
+// largest number of handles ever in use at once; its handles are cleaned up
+// when the pool is destroyed at process exit. Every user sets each option it
+// relies on before every use (resetting the handle first keeps its
+// connections and the shared sessions).
 #pragma once
 
 #include <curl/curl.h>
@@ -11,7 +14,10 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
+
+#include "vfs/tls_session_share.h"
 
 namespace vfs_calvimora {
 
@@ -34,7 +40,7 @@ public:
 
 private:
     struct entry {
-        entry();
+        explicit entry(const tls_session_share& sessions);
         ~entry();
         entry(const entry&) = delete;
         entry& operator=(const entry&) = delete;
@@ -46,6 +52,8 @@ private:
     void lock_entry(entry& e);
 
     std::mutex mutex_;
+    // Made with the first handle; outlives every handle attached to it.
+    std::optional<tls_session_share> sessions_;
     std::vector<std::unique_ptr<entry>> entries_;
 };
 

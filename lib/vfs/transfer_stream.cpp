@@ -75,9 +75,6 @@ std::string transfer_url(const std::string& server, const std::string& path) {
 // What libcurl asks an upload for at a time.
 constexpr long upload_buffer_size = 256 * 1024;
 
-// How long a wait looks before it sleeps.
-constexpr std::chrono::microseconds spin_budget(20);
-
 }  // namespace
 
 // --- upload_retention
@@ -147,56 +144,112 @@ void upload_retention::reset(std::int64_t offset) {
 // --- hand_over_gate
 
 void hand_over_gate::reset() {
-    to_caller_.store(0);
-    to_worker_.store(0);
+    std::lock_guard<std::mutex> hold(mutex_);
+    offered_ = false;
+    finished_ = false;
+    given_back_ = false;
+    request_ = request::none;
 }
 
 void hand_over_gate::offer() {
-    raise(to_caller_, offered, caller_waits_);
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        offered_ = true;
+    }
+    caller_waits_.notify_one();
 }
 
 void hand_over_gate::finish() {
-    raise(to_caller_, finished, caller_waits_);
-}
-
-void hand_over_gate::give_back() {
-    raise(to_worker_, given_back, worker_waits_);
-}
-
-bool hand_over_gate::wait_for_offer() {
-    if ((await(to_caller_, caller_waits_) & finished) != 0) {
-        return false;
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        finished_ = true;
+        if (request_ == request::open || request_ == request::full) {
+            request_ = request::answered;
+        }
     }
-    to_caller_.fetch_and(~offered);
-    return true;
+    caller_waits_.notify_one();
 }
 
 void hand_over_gate::wait_for_give_back() {
-    await(to_worker_, worker_waits_);
-    to_worker_.store(0);
-}
-
-void hand_over_gate::raise(std::atomic<std::uint32_t>& word, std::uint32_t bits,
-                           std::condition_variable& waiter) {
-    {
-        // Changed under the lock, so a waiter about to sleep cannot miss it.
-        std::lock_guard<std::mutex> hold(mutex_);
-        word.fetch_or(bits);
-    }
-    waiter.notify_one();
-}
-
-std::uint32_t hand_over_gate::await(const std::atomic<std::uint32_t>& word,
-                                    std::condition_variable& waiter) {
-    const auto until = std::chrono::steady_clock::now() + spin_budget;
-    do {
-        if (const std::uint32_t seen = word.load(); seen != 0) {
-            return seen;
-        }
-    } while (std::chrono::steady_clock::now() < until);
     std::unique_lock<std::mutex> hold(mutex_);
-    waiter.wait(hold, [&word] { return word.load() != 0; });
-    return word.load();
+    worker_waits_.wait(hold, [this] { return given_back_; });
+    given_back_ = false;
+}
+
+std::size_t hand_over_gate::deliver(const char* data, std::size_t length) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    // A request that the previous buffer filled to the end was held until
+    // now, so that the caller learns whether more data follows.
+    if (request_ == request::full) {
+        request_ = request::answered;
+        caller_waits_.notify_one();
+    }
+    std::size_t taken = 0;
+    while (taken < length) {
+        if (request_ == request::open) {
+            const std::size_t n = std::min(length - taken, request_length_ - request_filled_);
+            std::memcpy(request_to_ + request_filled_, data + taken, n);
+            request_filled_ += n;
+            taken += n;
+            if (request_filled_ == request_length_) {
+                request_ = taken < length ? request::answered : request::full;
+                if (request_ == request::answered) {
+                    caller_waits_.notify_one();
+                }
+            }
+            continue;
+        }
+        // Nobody asks: the bytes wait in libcurl's buffer for the caller.
+        // A caller whose request was just answered is on its way already.
+        offered_ = true;
+        if (request_ != request::answered) {
+            caller_waits_.notify_one();
+        }
+        worker_waits_.wait(hold, [this] { return request_ == request::open || given_back_; });
+        offered_ = false;
+        if (request_ != request::open) {
+            given_back_ = false;
+            break;
+        }
+    }
+    return taken;
+}
+
+bool hand_over_gate::wait_for_offer() {
+    std::unique_lock<std::mutex> hold(mutex_);
+    caller_waits_.wait(hold, [this] { return offered_ || finished_; });
+    // The end first: it stays reported for later waits.
+    if (finished_) {
+        return false;
+    }
+    offered_ = false;
+    return true;
+}
+
+void hand_over_gate::give_back() {
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        given_back_ = true;
+        // Whatever was offered is given back with it: the next wait is for
+        // what the worker does next.
+        offered_ = false;
+    }
+    worker_waits_.notify_one();
+}
+
+hand_over_gate::fetched hand_over_gate::fetch(char* to, std::size_t length) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    if (!finished_) {
+        request_to_ = to;
+        request_length_ = length;
+        request_filled_ = 0;
+        request_ = request::open;
+        worker_waits_.notify_one();
+        caller_waits_.wait(hold, [this] { return request_ == request::answered; });
+    }
+    const fetched got{request_ == request::answered ? request_filled_ : 0, finished_};
+    request_ = request::none;
+    return got;
 }
 
 // --- transfer_stream: the caller's side
@@ -250,24 +303,17 @@ int transfer_stream::transfer_read(void* buffer, int length) {
     if (state_ == 0 || length <= 0) {
         return 0;
     }
-    auto* out = static_cast<char*>(buffer);
-    int got = 0;
-    while (got < length) {
-        const std::size_t n =
-            std::min(buffer_length_ - buffer_offset_, static_cast<std::size_t>(length - got));
-        std::memcpy(out + got, buffer_ + buffer_offset_, n);
-        got += static_cast<int>(n);
-        buffer_offset_ += n;
-        if (buffer_offset_ == buffer_length_ && hand_back() == wake::thread_ended) {
-            if (state_ != 0) {
-                // Not counted: the restart delivers these bytes again.
-                throw exception(L"Read failed", failure_text());
-            }
-            break;
+    const hand_over_gate::fetched got =
+        gate_.fetch(static_cast<char*>(buffer), static_cast<std::size_t>(length));
+    if (got.ended) {
+        WaitForSingleObject(thread_, INFINITE);
+        if (state_ != 0) {
+            // Not counted: the restart delivers these bytes again.
+            throw exception(L"Read failed", failure_text());
         }
     }
-    delivered_ += got;
-    return got;
+    delivered_ += static_cast<std::int64_t>(got.bytes);
+    return static_cast<int>(got.bytes);
 }
 
 int transfer_stream::transfer_write(const void* buffer, int length) {
@@ -322,7 +368,8 @@ void transfer_stream::transfer_abort() noexcept {
 }
 
 bool transfer_stream::is_eof() const {
-    return mode_ == download && state_ == 0 && buffer_offset_ == buffer_length_;
+    // A download's worker ends cleanly only once it delivered every byte.
+    return mode_ == download && state_ == 0;
 }
 
 const wchar_t* transfer_stream::failure_text() const {
@@ -543,19 +590,34 @@ std::size_t transfer_stream::hand_over(char* data, std::size_t length) {
     if (length == 0) {
         return 0;
     }
+    if (mode_ == download) {
+        return deliver(data, length);
+    }
     buffer_ = data;
     buffer_length_ = length;
     buffer_offset_ = 0;
     gate_.offer();
     gate_.wait_for_give_back();
     if (abort_) {
-        // An upload gives up; a download's short answer makes libcurl stop.
-        return mode_ == upload ? CURL_READFUNC_ABORT : 0;
+        return CURL_READFUNC_ABORT;
     }
     transfer_bytes_ += static_cast<std::int64_t>(buffer_offset_);
     keep_speed_limit();
     last_activity_ms_ = now_ms();
     return buffer_offset_;
+}
+
+std::size_t transfer_stream::deliver(const char* data, std::size_t length) {
+    const std::size_t taken = gate_.deliver(data, length);
+    if (taken < length) {
+        // The caller let go of the transfer: the short answer makes libcurl
+        // stop.
+        return 0;
+    }
+    transfer_bytes_ += static_cast<std::int64_t>(taken);
+    keep_speed_limit();
+    last_activity_ms_ = now_ms();
+    return taken;
 }
 
 void transfer_stream::keep_speed_limit() {

@@ -1,8 +1,9 @@
 // The contents of one remote file on their way to or from the transfer
-// server. A worker thread runs one libcurl transfer; each buffer libcurl
-// offers (to fill for an upload, holding received data for a download) is
-// handed to the calling thread, which fills or empties it at its own pace
-// while the worker waits. A broken transfer is started again by the next
+// server. A worker thread runs one libcurl transfer; for an upload, each
+// buffer libcurl offers to fill is handed to the calling thread, which fills
+// it at its own pace while the worker waits; for a download, the worker
+// copies the bytes libcurl received straight into the buffer of the caller's
+// read while the caller waits. A broken transfer is started again by the next
 // read or write and resumes where the server's copy ends: a download at the
 // bytes already delivered, an upload at the size the server reports, with
 // the written bytes it still lacks sent again from the stream's retained
@@ -52,40 +53,63 @@ private:
     std::int64_t end_ = 0;
 };
 
-// The signals of a buffer hand-over between the calling thread and the
-// worker, in the process's memory: the worker offers a buffer, or reports
-// that its transfer has ended (which stays reported until the next reset);
-// the caller gives the buffer back. Each offer and give-back releases one
-// wait. A wait looks for a few microseconds before it sleeps, since the
-// other side usually answers within that. A download hands over every 16
-// KiB, so this costs about a microsecond where kernel-object events cost
-// ten.
+// The meeting point of the calling thread and the worker. An upload hands
+// libcurl's buffers over: the worker offers one, the caller fills it and
+// gives it back. A download hands the caller's buffer over instead: the
+// caller asks for bytes, and the worker copies what libcurl received
+// straight into the caller's buffer, buffer after buffer, waking the caller
+// only once its buffer is full or the transfer ended; libcurl's bytes that
+// did not fit wait in libcurl's buffer for the caller's next request. Every
+// wait sleeps until the other side signals, so a waiting thread costs
+// nothing; a download costs two wake-ups per request however many buffers
+// libcurl fills it from.
 class hand_over_gate {
 public:
+    // What a download request got: the bytes, and whether the transfer
+    // ended before the request was complete (or at once after).
+    struct fetched {
+        std::size_t bytes;
+        bool ended;
+    };
+
+    // Forgets every signal, for a new transfer.
     void reset();
+
+    // Worker side. offer: a buffer is waiting for the caller (an upload's
+    // buffer to fill, or a download's first bytes); finish: the transfer
+    // ended (which stays reported until the next reset).
     void offer();
     void finish();
-    void give_back();
-    // true for an offered buffer (taken), false once the transfer ended.
-    bool wait_for_offer();
     void wait_for_give_back();
+    // Copies a download's received bytes into the caller's requests,
+    // waiting for the next request whenever one is full. Returns how many
+    // were taken: fewer than length when the caller gave the transfer back
+    // instead of asking for more.
+    std::size_t deliver(const char* data, std::size_t length);
+
+    // Caller side. wait_for_offer: true for an offered buffer (taken),
+    // false once the transfer ended.
+    bool wait_for_offer();
+    void give_back();
+    // Asks for up to length bytes of a download into to; returns once they
+    // are all there and libcurl has offered its next buffer, or once the
+    // transfer ended.
+    fetched fetch(char* to, std::size_t length);
 
 private:
-    static constexpr std::uint32_t offered = 1;
-    static constexpr std::uint32_t finished = 2;
-    static constexpr std::uint32_t given_back = 1;
-
-    // Sets bits in word and wakes its waiter.
-    void raise(std::atomic<std::uint32_t>& word, std::uint32_t bits,
-               std::condition_variable& waiter);
-    // Until word holds a bit: a short look, then sleep.
-    std::uint32_t await(const std::atomic<std::uint32_t>& word, std::condition_variable& waiter);
+    enum class request { none, open, full, answered };
 
     std::mutex mutex_;
     std::condition_variable caller_waits_;
     std::condition_variable worker_waits_;
-    std::atomic<std::uint32_t> to_caller_ = 0;
-    std::atomic<std::uint32_t> to_worker_ = 0;
+    bool offered_ = false;
+    bool finished_ = false;
+    bool given_back_ = false;
+    // The caller's download request: its buffer and how far it is filled.
+    request request_ = request::none;
+    char* request_to_ = nullptr;
+    std::size_t request_length_ = 0;
+    std::size_t request_filled_ = 0;
 };
 
 class transfer_stream {
@@ -148,6 +172,7 @@ private:
     void run_transfer();
     void configure(CURL* handle);
     std::size_t hand_over(char* data, std::size_t length);
+    std::size_t deliver(const char* data, std::size_t length);
     bool accept_resume(std::int64_t offset);
     void keep_speed_limit();
 
@@ -183,12 +208,12 @@ private:
     hand_over_gate gate_;
     HANDLE thread_ = nullptr;
 
-    // The buffer being handed over: set by the worker before its offer, used
-    // by the caller until it gives the buffer back.
+    // An upload's buffer being handed over: set by the worker before its
+    // offer, filled by the caller until it gives the buffer back.
     char* buffer_ = nullptr;
     std::size_t buffer_length_ = 0;
     std::size_t buffer_offset_ = 0;
-    bool abort_ = false;  // the worker ends the transfer at the next hand-back
+    bool abort_ = false;  // an upload's worker ends the transfer at the next hand-back
 
     // Download: bytes delivered to the caller (where the next transfer
     // resumes); where the running transfer started and what it passed on.

@@ -90,7 +90,8 @@ class Service:
 class ServiceProcess(Service):
     """One service in a fresh folder, as the C++ fixture runs it."""
 
-    def __init__(self):
+    def __init__(self, *options):
+        """options: further command-line options of the service."""
         self.folder = tempfile.mkdtemp(prefix="calvimora-service-test-")
         self.port_file = os.path.join(self.folder, "ports.json")
         self.log = open(os.path.join(self.folder, "server.log"), "wb")
@@ -102,6 +103,7 @@ class ServiceProcess(Service):
                 os.path.join(self.folder, "storage"),
                 "--port-file",
                 self.port_file,
+                *options,
             ],
             stdout=self.log,
             stderr=subprocess.STDOUT,

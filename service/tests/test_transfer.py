@@ -5,8 +5,11 @@ stand-in."""
 import ftplib
 import io
 import os
+import select
 import shutil
 import socket
+import ssl
+import struct
 import subprocess
 import tempfile
 import time
@@ -110,6 +113,94 @@ class TransferTest(ServiceTest):
             data.close()
             self.assertTrue(ftp.voidresp().startswith("226"))
         self.assertEqual(self.content, bytes(received))
+
+    def passive_data(self, ftp):
+        ftp.voidcmd("TYPE I")
+        host, port = ftplib.parse227(ftp.sendcmd("PASV"))
+        return socket.create_connection((host, port), timeout=10)
+
+    def test_a_transfer_command_waits_for_the_data_handshake_the_client_began(self):
+        """libcurl's order: TLS on the data connection, the command, its
+        reply, the data. The server's last handshake messages must reach the
+        client before the reply, or a client that closes right after its data
+        finds them unread and resets the connection."""
+        file_id, temp = self.start_upload()
+        payload = os.urandom(SIZE)
+        with self.alice.ftp() as ftp:
+            raw = self.passive_data(ftp)
+            incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+            tls = ftp.context.wrap_bio(incoming, outgoing, server_hostname="127.0.0.1")
+            while True:
+                try:
+                    tls.do_handshake()
+                    break
+                except ssl.SSLWantReadError:
+                    raw.sendall(outgoing.read())
+                    incoming.write(raw.recv(65536))
+            finished = outgoing.read()  # the client's end of the handshake, held back
+            ftp.putcmd(f"STOR {temp}")
+            self.assertEqual([], select.select([ftp.sock], [], [], 0.5)[0], "replied too early")
+            raw.sendall(finished)
+            self.assertTrue(ftp.getresp().startswith("125"))
+            # The server's handshake messages came first: they are already here.
+            self.assertEqual([raw], select.select([raw], [], [], 0)[0])
+            incoming.write(raw.recv(65536))
+            with self.assertRaises(ssl.SSLWantReadError):
+                tls.read()
+            tls.write(payload)
+            with self.assertRaises(ssl.SSLWantReadError):
+                tls.unwrap()
+            raw.sendall(outgoing.read())
+            raw.close()
+            self.assertTrue(ftp.voidresp().startswith("226"))
+        self.assertEqual(SIZE, self.service.control("file", temp_location=temp)["size"])
+
+    def test_a_command_sent_before_its_data_connection_is_answered_anyway(self):
+        payload = os.urandom(1000)
+        file_id, temp = self.start_upload(size=len(payload))
+        with self.alice.ftp() as ftp:
+            ftp.voidcmd("TYPE I")
+            host, port = ftplib.parse227(ftp.sendcmd("PASV"))
+            ftp.putcmd(f"STOR {temp}")
+            self.assertTrue(ftp.getresp().startswith("150"))
+            raw = socket.create_connection((host, port), timeout=10)
+            with ftp.context.wrap_socket(raw, server_hostname=host) as data:
+                data.sendall(payload)
+                data.unwrap()
+            self.assertTrue(ftp.voidresp().startswith("226"))
+        self.close_upload(file_id, temp, len(payload))
+        self.assertEqual(payload, self.service.content(file_id))
+
+    def test_an_upload_whose_data_connection_breaks_off_is_aborted_not_complete(self):
+        payload = os.urandom(50_000)
+        for reset in (False, True):
+            with self.subTest(reset=reset):
+                file_id, temp = self.start_upload(name=f"up-{reset}.bin")
+                with self.alice.ftp() as ftp:
+                    raw = self.passive_data(ftp)
+                    data = ftp.context.wrap_socket(
+                        raw, server_hostname="127.0.0.1", session=ftp.sock.session
+                    )
+                    ftp.putcmd(f"STOR {temp}")
+                    self.assertTrue(ftp.getresp().startswith("125"))
+                    data.sendall(payload)
+                    # Nothing unread is left behind, so only the missing TLS
+                    # shutdown (or the reset) tells the end apart.
+                    data.setblocking(False)
+                    with self.assertRaises(ssl.SSLWantReadError):
+                        data.recv(1)
+                    if reset:
+                        data.setsockopt(
+                            socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0)
+                        )
+                    data.close()
+                    with self.assertRaisesRegex(ftplib.error_temp, "426"):
+                        ftp.voidresp()
+                # What arrived is kept for a resumed upload, and not committed.
+                self.assertLessEqual(
+                    self.service.control("file", temp_location=temp)["size"], len(payload)
+                )
+                self.assertEqual(7, self.close_upload(file_id, temp, SIZE, True).type)
 
     def test_upload_appends_resumes_and_commits_only_the_announced_size(self):
         file_id, temp = self.start_upload()

@@ -77,6 +77,30 @@ TEST_F(transfer_stream_test, ADownloadEndingShortOfItsSizeIsNoWholeFile) {
     stream_.transfer_close();
 }
 
+// Reads larger than libcurl's buffers are filled from several of them; the
+// read that takes the last byte reports the end at once.
+TEST_F(transfer_stream_test, LargeReadsGetWholeBuffersAndTheLastByteBringsTheEnd) {
+    const std::string content = pattern((5 << 20) / 2);
+    stream_.transfer_open(put("large.bin", content), transfer_stream::download,
+                          static_cast<std::int64_t>(content.size()));
+    std::string got;
+    std::string buffer(1 << 20, '\0');
+    for (int n; (n = stream_.transfer_read(buffer.data(), 1 << 20)) > 0;) {
+        got.append(buffer.data(), static_cast<std::size_t>(n));
+        EXPECT_TRUE(n == 1 << 20 || got.size() == content.size()) << n;
+    }
+    EXPECT_TRUE(got == content);
+    EXPECT_TRUE(stream_.transfer_close());
+
+    const std::string small = pattern(40000);
+    stream_.transfer_open(put("small.bin", small), transfer_stream::download, 40000);
+    ASSERT_EQ(40000, stream_.transfer_read(buffer.data(), 40000));
+    EXPECT_TRUE(stream_.is_eof());
+    EXPECT_EQ(small, buffer.substr(0, 40000));
+    EXPECT_EQ(0, stream_.transfer_read(buffer.data(), 10));
+    stream_.transfer_close();
+}
+
 TEST_F(transfer_stream_test, RefusesWhatItCannotDo) {
     const std::string path = put("x.bin", "abc");
     char byte = 0;
