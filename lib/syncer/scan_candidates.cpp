@@ -138,13 +138,15 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
         return;
     }
     add_candidate(candidates, dir_remote, dir_local, filename, remote_time, remote_size,
-                  probe_local(filename.empty() ? dir_local : join_path(dir_local, filename)), stop);
+                  probe_local(filename.empty() ? dir_local : join_path(dir_local, filename)), stop,
+                  candidates.end());
 }
 
-void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                   const std::wstring& dir_local, const std::wstring& filename,
-                   std::int64_t remote_time, std::int64_t remote_size, const local_state& local,
-                   const stop_signal& stop) {
+candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
+                                      const std::wstring& dir_local, const std::wstring& filename,
+                                      std::int64_t remote_time, std::int64_t remote_size,
+                                      const local_state& local, const stop_signal& stop,
+                                      candidate_set::iterator hint) {
     interruption_point(stop);
     sync_item candidate(dir_remote, dir_local, filename);
     candidate.last_time_remote = remote_time;
@@ -156,13 +158,15 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
         candidate.local_size = filename.empty() ? 0 : local.file.size;
         if (!filename.empty()) candidate.local_file = local.file;
     }
+    const auto less = candidates.key_comp();
+    const bool hint_fits = (hint == candidates.begin() || less(*std::prev(hint), candidate)) &&
+                           (hint == candidates.end() || less(candidate, *hint));
+    if (hint_fits) return candidates.insert(hint, std::move(candidate));
     // An equal key takes every field of the new candidate; the key itself
     // stays, so the element is changed in place.
     const auto position = candidates.lower_bound(candidate);
-    if (position == candidates.end() || candidates.key_comp()(candidate, *position)) {
-        candidates.insert(position, std::move(candidate));
-        return;
-    }
+    if (position == candidates.end() || less(candidate, *position))
+        return candidates.insert(position, std::move(candidate));
     position->last_time_remote = candidate.last_time_remote;
     position->last_time_local = candidate.last_time_local;
     position->synced_time = candidate.synced_time;
@@ -170,6 +174,7 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
     position->local_size = candidate.local_size;
     position->local_file = candidate.local_file;
     position->rule = candidate.rule;
+    return position;
 }
 
 bool path_is_within(const std::wstring& path, const std::wstring& folder) {

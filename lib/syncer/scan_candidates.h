@@ -106,11 +106,14 @@ bool has_visible_files(const std::wstring& folder);
 void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
                    const std::wstring& dir_local, const std::wstring& filename,
                    std::int64_t remote_time, std::int64_t remote_size, const stop_signal& stop);
-// The same with the local state already read.
-void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                   const std::wstring& dir_local, const std::wstring& filename,
-                   std::int64_t remote_time, std::int64_t remote_size, const local_state& local,
-                   const stop_signal& stop);
+// The same with the local state already read; hint is where the candidate
+// is expected to go (before it), as when candidates come in order. Returns
+// the candidate's place.
+candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
+                                      const std::wstring& dir_local, const std::wstring& filename,
+                                      std::int64_t remote_time, std::int64_t remote_size,
+                                      const local_state& local, const stop_signal& stop,
+                                      candidate_set::iterator hint);
 
 // Whether a path lies in a folder or is the folder itself, element by
 // element, "/" and "\" alike.

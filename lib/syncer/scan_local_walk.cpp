@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_questions.h"
@@ -20,16 +22,19 @@ std::wstring unsyncable_local_reason(const local_entry& entry) {
 void walk_local(walk_context& context, const std::wstring& dir_remote,
                 const std::wstring& dir_local, bool top) {
     interruption_point(context.stop);
-    if (top) {
-        if (context.owner.filename.empty())
-            add_candidate(context.found.candidates, dir_remote, dir_local, L"", -1, 0,
-                          context.stop);
-    } else {
-        if (never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local)) return;
-        add_candidate(context.found.candidates, dir_remote, dir_local, L"", -1, 0, context.stop);
-    }
-    const std::vector<local_entry> entries = list_local(dir_local);
+    candidate_set& candidates = context.found.candidates;
+    if (!top && never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local)) return;
+    if (!top || context.owner.filename.empty())
+        add_candidate(candidates, dir_remote, dir_local, L"", -1, 0, context.stop);
+
+    std::vector<local_entry> entries = list_local(dir_local);
     if (top && entries.empty()) context.found.local_root_empty = true;
+    // In name order the files of the folder come one after the other in the
+    // candidates, just after the folder's own: each goes in at once.
+    std::sort(entries.begin(), entries.end(),
+              [](const local_entry& a, const local_entry& b) { return a.name < b.name; });
+    auto next_place = candidates.upper_bound(sync_item(dir_remote, dir_local, L""));
+    std::vector<const local_entry*> folders;
     for (const local_entry& entry : entries) {
         if (entry.problem != name_problem::none) {
             context.found.unsyncable.push_back({dir_remote, dir_local, entry.name,
@@ -37,13 +42,16 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
             continue;
         }
         if (entry.state.hidden) continue;
-        if (!entry.state.is_directory) {
-            add_candidate(context.found.candidates, dir_remote, dir_local, entry.name, -1, 0,
-                          entry.state, context.stop);
+        if (entry.state.is_directory) {
+            folders.push_back(&entry);
             continue;
         }
+        next_place = std::next(add_candidate(candidates, dir_remote, dir_local, entry.name, -1, 0,
+                                             entry.state, context.stop, next_place));
+    }
+    for (const local_entry* folder : folders) {
         if (top && !descend_below_top(context.owner, context.ui, context.user_name)) continue;
-        walk_local(context, join_path(dir_remote, entry.name), join_path(dir_local, entry.name),
+        walk_local(context, join_path(dir_remote, folder->name), join_path(dir_local, folder->name),
                    false);
     }
 }
