@@ -62,26 +62,47 @@ std::string snapshot_name(HWND handle, const std::wstring& caption, const std::w
 
 }  // namespace
 
+namespace {
+
+// The window's rectangle inside its top-level window's picture.
+bool place_in_top_level(HWND handle, HWND* top, RECT* within) {
+    std::lock_guard<std::mutex> guard(state().lock);
+    const window_ptr w = find_locked(handle);
+    if (!w) return false;
+    *top = top_level_of_locked(handle);
+    const window_ptr t = find_locked(*top);
+    if (!t) return false;
+    const RECT top_screen = screen_rect_locked(*t);
+    *within = screen_rect_locked(*w);
+    OffsetRect(within, -top_screen.left, -top_screen.top);
+    return true;
+}
+
+}  // namespace
+
+std::shared_ptr<win_gdi::canvas> window_pixels(HWND handle) {
+    HWND top = nullptr;
+    RECT within{};
+    if (!place_in_top_level(handle, &top, &within)) return nullptr;
+    std::lock_guard<std::mutex> guard(state().lock);
+    const window_ptr t = find_locked(top);
+    if (!t || !t->surface) return nullptr;
+    const auto& source = t->surface->layered ? t->surface->layered : t->surface->pixels;
+    return source ? win_gdi::copy_rect(*source, within) : nullptr;
+}
+
 std::shared_ptr<win_gdi::canvas> window_picture(HWND handle) {
     HWND top = nullptr;
     RECT within{};
+    if (!place_in_top_level(handle, &top, &within)) return nullptr;
+    bool layered = false;
     {
         std::lock_guard<std::mutex> guard(state().lock);
-        const window_ptr w = find_locked(handle);
-        if (!w) return nullptr;
-        top = top_level_of_locked(handle);
         const window_ptr t = find_locked(top);
-        if (!t || !t->surface) return nullptr;
-        const RECT top_screen = screen_rect_locked(*t);
-        within = screen_rect_locked(*w);
-        OffsetRect(&within, -top_screen.left, -top_screen.top);
-        if (t->surface->layered) return win_gdi::copy_rect(*t->surface->layered, within);
+        layered = t && t->surface && t->surface->layered;
     }
-    paint_everything(top);
-    std::lock_guard<std::mutex> guard(state().lock);
-    const window_ptr t = find_locked(top);
-    if (!t || !t->surface || !t->surface->pixels) return nullptr;
-    return win_gdi::copy_rect(*t->surface->pixels, within);
+    if (!layered) paint_everything(top);
+    return window_pixels(handle);
 }
 
 void write_snapshots(const queue_ptr& queue) {

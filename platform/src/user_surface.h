@@ -25,6 +25,11 @@ void paint_everything(HWND window);
 // the caller). Null for a window that is not there.
 std::shared_ptr<win_gdi::canvas> window_picture(HWND window);
 
+// What the window's top-level picture holds now for the window, without
+// painting: its painted pixels (or a layered window's last update). Null for
+// a window that is not there.
+std::shared_ptr<win_gdi::canvas> window_pixels(HWND window);
+
 // Writes the pictures of this thread's changed top-level windows into the
 // snapshot folder (CALVIMORA_SNAPSHOT_DIR) when it is set.
 void write_snapshots(const queue_ptr& queue);

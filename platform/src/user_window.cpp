@@ -195,6 +195,10 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
             w->id = reinterpret_cast<LONG_PTR>(menu);
         } else if (parent) {
             w->owner = top_level_of_locked(parent);
+            // An owned window stays above its owner, so a topmost owner's
+            // windows are topmost too.
+            const window_ptr owner = find_locked(w->owner);
+            if (owner && (owner->ex_style & WS_EX_TOPMOST)) w->ex_style |= WS_EX_TOPMOST;
         }
         if (x == CW_USEDEFAULT || y == CW_USEDEFAULT) {
             const POINT at =

@@ -22,6 +22,20 @@ size_t normal_band_start_locked(const std::vector<HWND>& list) {
     return i;
 }
 
+// Owned windows stay above their owner and share its band.
+void lift_owned_locked(window& owner) {
+    auto& list = state().top_level;
+    for (HWND h : std::vector<HWND>(list)) {
+        const window_ptr o = find_locked(h);
+        if (!o || o->owner != owner.handle) continue;
+        list.erase(std::remove(list.begin(), list.end(), h), list.end());
+        const auto at = std::find(list.begin(), list.end(), owner.handle);
+        list.insert(at, h);
+        o->ex_style = (o->ex_style & ~WS_EX_TOPMOST) | (owner.ex_style & WS_EX_TOPMOST);
+        lift_owned_locked(*o);
+    }
+}
+
 void restack_top_level_locked(window& w, HWND after) {
     auto& list = state().top_level;
     list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());

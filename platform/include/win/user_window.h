@@ -152,7 +152,7 @@ int GetClassNameW(HWND window, LPWSTR class_name, int max_count);
 // (the top-level window above it). CW_USEDEFAULT positions and sizes
 // top-level windows somewhere on the screen. New children go below their
 // siblings; new top-level windows above theirs, topmost ones in the topmost
-// band.
+// band. Owned windows stay above their owner and in its band.
 HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID parameter);
