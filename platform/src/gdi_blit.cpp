@@ -1,7 +1,5 @@
 // Copies between surfaces: BitBlt, StretchBlt (nearest source pixel) and
 // AlphaBlend.
-#include <vector>
-
 #include "gdi_objects.h"
 #include "gdi_pixels.h"
 
@@ -9,39 +7,13 @@ using namespace win_gdi;
 
 namespace {
 
-// Maps every destination pixel of a device rectangle to the nearest source
-// pixel of the source rectangle (device coordinates of the source surface)
-// and lets combine write it. Source pixels outside the source surface are
-// left out.
 template <typename Combine>
 void blit(const dc_object& destination, const RECT& logical, const canvas& source, int source_x,
           int source_y, int source_width, int source_height, Combine combine) {
     const RECT device = destination.to_device(logical);
-    const LONG width = device.right - device.left;
-    const LONG height = device.bottom - device.top;
-    if (width <= 0 || height <= 0 || source_width <= 0 || source_height <= 0) return;
-    canvas& target = destination.target();
-    std::vector<int> columns;
-    for (const RECT& part : destination.drawable_parts(device)) {
-        columns.resize(part.right - part.left);
-        for (LONG x = part.left; x < part.right; ++x) {
-            const int64_t i = x - device.left;
-            columns[x - part.left] =
-                source_x + static_cast<int>((2 * i + 1) * source_width / (2 * int64_t{width}));
-        }
-        for (LONG y = part.top; y < part.bottom; ++y) {
-            const int64_t j = y - device.top;
-            const int sy =
-                source_y + static_cast<int>((2 * j + 1) * source_height / (2 * int64_t{height}));
-            if (sy < 0 || sy >= source.height()) continue;
-            const pixel* from = source.row(sy);
-            pixel* to = target.row(y) + part.left;
-            for (size_t k = 0; k < columns.size(); ++k) {
-                const int sx = columns[k];
-                if (sx >= 0 && sx < source.width()) to[k] = combine(from[sx], to[k]);
-            }
-        }
-    }
+    blit_scaled(destination.target(), destination.drawable_parts(device), device, source,
+                RECT{source_x, source_y, source_x + source_width, source_y + source_height},
+                combine);
 }
 
 // The source surface as the blit may read it: a copy when source and

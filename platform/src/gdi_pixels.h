@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "gdi_canvas.h"
 
@@ -47,6 +48,40 @@ constexpr uint8_t unpremultiply_channel(uint8_t channel, uint8_t alpha) {
     if (alpha == 0) return 0;
     const uint32_t value = (channel * 255u + alpha / 2) / alpha;
     return static_cast<uint8_t>(value > 255 ? 255 : value);
+}
+
+// Maps every pixel of the device rectangle to the nearest pixel of the source
+// rectangle and lets combine(source, destination) write it, inside the parts
+// only. Source pixels outside the source canvas are left out.
+template <typename Combine>
+void blit_scaled(canvas& target, const std::vector<RECT>& parts, const RECT& device,
+                 const canvas& source, const RECT& from, Combine combine) {
+    const LONG width = device.right - device.left;
+    const LONG height = device.bottom - device.top;
+    const LONG source_width = from.right - from.left;
+    const LONG source_height = from.bottom - from.top;
+    if (width <= 0 || height <= 0 || source_width <= 0 || source_height <= 0) return;
+    std::vector<int> columns;
+    for (const RECT& part : parts) {
+        columns.resize(part.right - part.left);
+        for (LONG x = part.left; x < part.right; ++x) {
+            const int64_t i = x - device.left;
+            columns[x - part.left] =
+                from.left + static_cast<int>((2 * i + 1) * source_width / (2 * int64_t{width}));
+        }
+        for (LONG y = part.top; y < part.bottom; ++y) {
+            const int64_t j = y - device.top;
+            const int sy =
+                from.top + static_cast<int>((2 * j + 1) * source_height / (2 * int64_t{height}));
+            if (sy < 0 || sy >= source.height()) continue;
+            const pixel* row = source.row(sy);
+            pixel* to = target.row(y) + part.left;
+            for (size_t k = 0; k < columns.size(); ++k) {
+                const int sx = columns[k];
+                if (sx >= 0 && sx < source.width()) to[k] = combine(row[sx], to[k]);
+            }
+        }
+    }
 }
 
 }  // namespace win_gdi
