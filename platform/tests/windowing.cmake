@@ -5,5 +5,6 @@ calvimora_add_test(platform_windowing_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/user_dialog_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/user_paint_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/user_tooltip_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/afx_test.cpp
   LIBRARIES platform)
 target_include_directories(platform_windowing_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../src)
