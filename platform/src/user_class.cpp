@@ -107,17 +107,6 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     return atom;
 }
 
-ATOM RegisterClassW(const WNDCLASSW* wc) {
-    if (!wc) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
-                   wc->cbWndExtra,      wc->hInstance,    wc->hIcon,         wc->hCursor,
-                   wc->hbrBackground,   wc->lpszMenuName, wc->lpszClassName, nullptr};
-    return RegisterClassExW(&ex);
-}
-
 BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance) {
     std::lock_guard<std::mutex> guard(state().lock);
     const auto c = find_class_locked(class_name, instance);

@@ -429,30 +429,3 @@ HWND WindowFromPoint(POINT point) {
     const HWND top = top_level_at_locked(point);
     return top ? deepest_child_at_locked(top, point, true) : nullptr;
 }
-
-HWND ChildWindowFromPointEx(HWND parent, POINT point, UINT flags) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    const window_ptr p = find_locked(parent);
-    if (!p) return nullptr;
-    const POINT origin = client_origin_locked(*p);
-    const POINT screen{point.x + origin.x, point.y + origin.y};
-    if (!window_contains_locked(*p, screen)) return nullptr;
-    for (HWND child : p->children) {
-        const window_ptr c = find_locked(child);
-        if (!c) continue;
-        if ((flags & CWP_SKIPINVISIBLE) && !(c->style & WS_VISIBLE)) continue;
-        if ((flags & CWP_SKIPDISABLED) && (c->style & WS_DISABLED)) continue;
-        if ((flags & CWP_SKIPTRANSPARENT) && (c->ex_style & WS_EX_TRANSPARENT)) continue;
-        if (window_contains_locked(*c, screen)) return child;
-    }
-    return parent;
-}
-
-SHORT GetKeyState(int virtual_key) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    return state().key_down[virtual_key & 0xFF] ? static_cast<SHORT>(0x8000) : 0;
-}
-
-SHORT GetAsyncKeyState(int virtual_key) {
-    return GetKeyState(virtual_key);
-}

@@ -12,6 +12,13 @@
 
 namespace win_user {
 
+// The far edge of a span from an origin, a negative extent counting as none;
+// it stays within the coordinate range whatever a caller passes.
+inline LONG far_edge(LONG origin, LONG extent) {
+    const long long edge = static_cast<long long>(origin) + (extent > 0 ? extent : 0);
+    return static_cast<LONG>(edge > 0x7FFFFFFF ? 0x7FFFFFFF : edge);
+}
+
 std::shared_ptr<const window_class> find_class_locked(LPCWSTR name, HINSTANCE module);
 
 // Procedures of the predefined classes.

@@ -164,8 +164,9 @@ BOOL UpdateLayeredWindow(HWND handle, HDC, POINT* position, SIZE* size, HDC sour
     if (source) {
         const auto pixels = win_gdi::dc_canvas(source);
         const POINT from = source_point ? *source_point : POINT{0, 0};
-        if (!pixels || from.x < 0 || from.y < 0 || from.x + width > pixels->width() ||
-            from.y + height > pixels->height()) {
+        if (!pixels || from.x < 0 || from.y < 0 ||
+            static_cast<long long>(from.x) + width > pixels->width() ||
+            static_cast<long long>(from.y) + height > pixels->height()) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }

@@ -237,14 +237,6 @@ BOOL UpdateWindow(HWND handle) {
     return TRUE;
 }
 
-BOOL GetUpdateRect(HWND handle, LPRECT rect, BOOL) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    const window_ptr w = find_locked(handle);
-    if (!w) return FALSE;
-    if (rect) *rect = w->invalid;
-    return !IsRectEmpty(&w->invalid);
-}
-
 BOOL RedrawWindow(HWND handle, LPCRECT rect, HRGN region, UINT flags) {
     if (!IsWindow(handle)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -28,12 +28,10 @@ bool deliver_sent_messages(const queue_ptr& queue) {
         if (queue->sent.empty()) return false;
         message = queue->sent.front();
         queue->sent.pop_front();
-        ++queue->sends_in_progress;
     }
     const LRESULT result =
         call_procedure(message->window, message->message, message->wparam, message->lparam);
     std::lock_guard<std::mutex> guard(state().lock);
-    --queue->sends_in_progress;
     message->result = result;
     message->done = true;
     if (message->sender) wake(*message->sender);
@@ -51,11 +49,6 @@ MSG message_now(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return m;
 }
 
-void note_retrieved_locked(thread_queue& queue, const MSG& m) {
-    queue.message_time = m.time;
-    queue.message_pos = m.pt;
-}
-
 }  // namespace
 
 bool has_work_locked(thread_queue& queue, HWND filter, UINT first, UINT last) {
@@ -63,8 +56,10 @@ bool has_work_locked(thread_queue& queue, HWND filter, UINT first, UINT last) {
     for (const MSG& m : queue.posted)
         if (matches_filter_locked(m.hwnd, m.message, filter, first, last)) return true;
     if (queue.quit && quit_matches(first, last)) return true;
+    // Input counts when its message could be for the filter: the filter and
+    // the event's top-level window are in one tree.
     for (const input_event& e : queue.input)
-        if (!filter || matches_filter_locked(e.target, e.message, filter, 0, 0) ||
+        if (!filter || is_descendant_locked(filter, e.target, true) ||
             is_descendant_locked(e.target, filter, true))
             return true;
     if ((!first && !last) || (WM_PAINT >= first && WM_PAINT <= last))
@@ -85,7 +80,6 @@ bool retrieve(const queue_ptr& queue, HWND filter, UINT first, UINT last, UINT r
             if (!matches_filter_locked(it->hwnd, it->message, filter, first, last)) continue;
             *out = *it;
             if (removing) posted.erase(it);
-            note_retrieved_locked(*queue, *out);
             return true;
         }
         if (queue->quit && quit_matches(first, last)) {
@@ -94,16 +88,11 @@ bool retrieve(const queue_ptr& queue, HWND filter, UINT first, UINT last, UINT r
             return true;
         }
     }
-    if (cooked_input(queue, filter, first, last, removing, out)) {
-        std::lock_guard<std::mutex> guard(state().lock);
-        note_retrieved_locked(*queue, *out);
-        return true;
-    }
+    if (cooked_input(queue, filter, first, last, removing, out)) return true;
     std::lock_guard<std::mutex> guard(state().lock);
     if ((!first && !last) || (WM_PAINT >= first && WM_PAINT <= last)) {
         if (HWND window = paint_candidate_locked(*queue, filter)) {
             *out = message_now(window, WM_PAINT, 0, 0);
-            note_retrieved_locked(*queue, *out);
             return true;
         }
     }
@@ -112,7 +101,6 @@ bool retrieve(const queue_ptr& queue, HWND filter, UINT first, UINT last, UINT r
         if (timer* t = due_timer_locked(*queue, filter, now)) {
             *out = message_now(t->window, WM_TIMER, t->id, reinterpret_cast<LPARAM>(t->callback));
             if (removing) t->due = now + t->period;
-            note_retrieved_locked(*queue, *out);
             return true;
         }
     }
@@ -163,14 +151,6 @@ BOOL PeekMessageW(LPMSG message, HWND filter, UINT first, UINT last, UINT remove
     if (retrieve(queue, filter, first, last, remove, message)) return TRUE;
     write_snapshots(queue);
     return FALSE;
-}
-
-BOOL WaitMessage() {
-    const queue_ptr queue = current_queue();
-    while (deliver_sent_messages(queue)) {
-    }
-    wait_for_work(queue, nullptr, 0, 0, clock::time_point::max());
-    return TRUE;
 }
 
 namespace {
@@ -275,19 +255,6 @@ void PostQuitMessage(int exit_code) {
     wake(*queue);
 }
 
-DWORD GetMessageTime() {
-    const queue_ptr queue = current_queue();
-    std::lock_guard<std::mutex> guard(state().lock);
-    return queue->message_time;
-}
-
-DWORD GetMessagePos() {
-    const queue_ptr queue = current_queue();
-    std::lock_guard<std::mutex> guard(state().lock);
-    return static_cast<DWORD>(
-        MAKELONG(static_cast<WORD>(queue->message_pos.x), static_cast<WORD>(queue->message_pos.y)));
-}
-
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     const queue_ptr me = current_queue();
     auto record = std::make_shared<sent_message>();
@@ -321,37 +288,6 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         me->wake.wait(lock);
     }
     return record->result;
-}
-
-BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    const queue_ptr me = current_queue();
-    {
-        std::lock_guard<std::mutex> guard(state().lock);
-        const window_ptr w = find_locked(window);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        if (w->queue != me) {
-            if (!w->queue->alive) return FALSE;
-            auto record = std::make_shared<sent_message>();
-            record->window = window;
-            record->message = message;
-            record->wparam = wparam;
-            record->lparam = lparam;
-            w->queue->sent.push_back(std::move(record));
-            wake(*w->queue);
-            return TRUE;
-        }
-    }
-    call_procedure(window, message, wparam, lparam);
-    return TRUE;
-}
-
-BOOL InSendMessage() {
-    const queue_ptr queue = current_queue();
-    std::lock_guard<std::mutex> guard(state().lock);
-    return queue->sends_in_progress > 0;
 }
 
 DWORD GetQueueStatus(UINT flags) {

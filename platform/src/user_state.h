@@ -67,7 +67,6 @@ struct window {
     LONG_PTR user_data = 0;
     std::vector<BYTE> extra;
     window_life life = window_life::alive;
-    bool created = false;  // WM_CREATE done: creation failures no longer undo it
 
     // Painting.
     RECT invalid{};  // client coordinates; empty when valid
@@ -90,7 +89,7 @@ struct sent_message {
     LPARAM lparam = 0;
     LRESULT result = 0;
     bool done = false;
-    std::shared_ptr<thread_queue> sender;  // null when nobody waits (SendNotifyMessageW)
+    std::shared_ptr<thread_queue> sender;
 };
 
 // A mouse or key event on its way to a thread, turned into its window
@@ -125,9 +124,6 @@ struct thread_queue {
     int quit_code = 0;
     HWND active = nullptr;
     HWND focus = nullptr;
-    int sends_in_progress = 0;  // of other threads' messages being handled
-    DWORD message_time = 0;
-    POINT message_pos{};
     // The last button press, for double clicks.
     HWND last_press_window = nullptr;
     UINT last_press_message = 0;

@@ -211,7 +211,7 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
             width = overlapped ? 800 : 0;
             height = overlapped ? 600 : 0;
         }
-        w->rect = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        w->rect = {x, y, far_edge(x, width), far_edge(y, height)};
         state().windows[w->handle] = w;
         if (child)
             parent_window->children.push_back(w->handle);
@@ -237,7 +237,6 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
         std::lock_guard<std::mutex> guard(state().lock);
         const window_ptr w = find_locked(handle);
         if (!w) return nullptr;  // destroyed by its own creation messages
-        w->created = true;
         client = client_in_window_locked(*w);
         origin = {w->rect.left + client.left, w->rect.top + client.top};
     }
@@ -289,35 +288,6 @@ HWND GetParent(HWND handle) {
     const window_ptr w = find(handle);
     if (!w) return nullptr;
     return w->parent ? w->parent : w->owner;
-}
-
-HWND SetParent(HWND child, HWND new_parent) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    const window_ptr w = find_locked(child);
-    const window_ptr p = new_parent ? find_locked(new_parent) : nullptr;
-    if (!w || (new_parent && !p) || (new_parent && is_descendant_locked(child, new_parent, true))) {
-        SetLastError(w ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    const HWND old = w->parent;
-    if (old) {
-        if (const window_ptr op = find_locked(old)) {
-            auto& list = op->children;
-            list.erase(std::remove(list.begin(), list.end(), child), list.end());
-        }
-    } else {
-        auto& list = state().top_level;
-        list.erase(std::remove(list.begin(), list.end(), child), list.end());
-    }
-    w->parent = new_parent;
-    if (p) {
-        w->style |= WS_CHILD;
-        p->children.insert(p->children.begin(), child);
-    } else {
-        w->style &= ~WS_CHILD;
-        insert_top_level_locked(*w);
-    }
-    return old;
 }
 
 HWND GetAncestor(HWND handle, UINT flags) {
@@ -382,29 +352,6 @@ HWND GetWindow(HWND handle, UINT relation) {
 
 HWND GetDesktopWindow() {
     return nullptr;
-}
-
-BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter) {
-    if (!callback) return FALSE;
-    std::vector<HWND> all;
-    {
-        std::lock_guard<std::mutex> guard(state().lock);
-        std::function<void(HWND)> collect = [&](HWND h) {
-            const window_ptr w = find_locked(h);
-            if (!w) return;
-            for (HWND child : w->children) {
-                all.push_back(child);
-                collect(child);
-            }
-        };
-        if (parent)
-            collect(parent);
-        else
-            all = state().top_level;
-    }
-    for (HWND h : all)
-        if (IsWindow(h) && !callback(h, parameter)) break;
-    return TRUE;
 }
 
 DWORD GetWindowThreadProcessId(HWND handle, LPDWORD process_id) {

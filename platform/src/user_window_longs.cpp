@@ -145,22 +145,6 @@ LONG SetWindowLongW(HWND handle, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtrW(handle, index, value));
 }
 
-ULONG_PTR GetClassLongPtrW(HWND handle, int index) {
-    const window_ptr w = find(handle);
-    if (!w) return 0;
-    switch (index) {
-        case GCLP_HCURSOR:
-            return reinterpret_cast<ULONG_PTR>(w->cls->cursor);
-        case GCLP_HBRBACKGROUND:
-            return reinterpret_cast<ULONG_PTR>(w->cls->background);
-        case GCL_STYLE:
-            return w->cls->style;
-        default:
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-    }
-}
-
 LRESULT CallWindowProcW(WNDPROC procedure, HWND handle, UINT message, WPARAM wparam,
                         LPARAM lparam) {
     return procedure ? procedure(handle, message, wparam, lparam) : 0;
@@ -200,10 +184,6 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL, DWORD ex_style) {
     rect->right += frame.right;
     rect->bottom += frame.bottom;
     return TRUE;
-}
-
-BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
-    return AdjustWindowRectEx(rect, style, menu, 0);
 }
 
 namespace {

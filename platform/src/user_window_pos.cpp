@@ -111,7 +111,7 @@ BOOL SetWindowPos(HWND handle, HWND after, int x, int y, int width, int height, 
         if (!w) return FALSE;
         parent = w->parent;
         old_in_parent = w->rect;
-        const RECT wanted{pos.x, pos.y, pos.x + std::max(pos.cx, 0), pos.y + std::max(pos.cy, 0)};
+        const RECT wanted{pos.x, pos.y, far_edge(pos.x, pos.cx), far_edge(pos.y, pos.cy)};
         moved =
             !(pos.flags & SWP_NOMOVE) && (wanted.left != w->rect.left || wanted.top != w->rect.top);
         sized = !(pos.flags & SWP_NOSIZE) &&
@@ -119,11 +119,12 @@ BOOL SetWindowPos(HWND handle, HWND after, int x, int y, int width, int height, 
                  wanted.bottom - wanted.top != w->rect.bottom - w->rect.top);
         if (moved) {
             const LONG cx = w->rect.right - w->rect.left, cy = w->rect.bottom - w->rect.top;
-            w->rect = {wanted.left, wanted.top, wanted.left + cx, wanted.top + cy};
+            w->rect = {wanted.left, wanted.top, far_edge(wanted.left, cx),
+                       far_edge(wanted.top, cy)};
         }
         if (sized) {
-            w->rect.right = w->rect.left + (wanted.right - wanted.left);
-            w->rect.bottom = w->rect.top + (wanted.bottom - wanted.top);
+            w->rect.right = far_edge(w->rect.left, wanted.right - wanted.left);
+            w->rect.bottom = far_edge(w->rect.top, wanted.bottom - wanted.top);
         }
         if (!(pos.flags & SWP_NOZORDER)) {
             if (w->parent)
@@ -175,10 +176,6 @@ BOOL SetWindowPos(HWND handle, HWND after, int x, int y, int width, int height, 
 BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint) {
     return SetWindowPos(handle, nullptr, x, y, width, height,
                         SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
-}
-
-BOOL BringWindowToTop(HWND handle) {
-    return SetWindowPos(handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 BOOL ShowWindow(HWND handle, int command) {

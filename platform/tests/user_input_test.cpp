@@ -227,6 +227,25 @@ TEST_F(Input, SecondPressesBecomeDoubleClicksForClassesThatAskForThem) {
     DestroyWindow(plain);
 }
 
+TEST_F(Input, TheWheelReachesTheWindowUnderThePointerAndRisesToItsParent) {
+    test_window parent(test_window::with().styled(WS_POPUP | WS_VISIBLE).at({0, 0, 200, 200}));
+    test_window child(test_window::with()
+                          .styled(WS_CHILD | WS_VISIBLE)
+                          .child_of(parent.hwnd(), 1)
+                          .at({0, 0, 100, 100}));
+    win_test::pump();
+    win_test::wheel({50, 50}, -WHEEL_DELTA);
+    win_test::pump();
+    for (const test_window* w : {&child, &parent}) {
+        const auto log = w->log();
+        const auto wheel = std::find_if(log.begin(), log.end(),
+                                        [](auto& r) { return r.message == WM_MOUSEWHEEL; });
+        ASSERT_NE(wheel, log.end());
+        EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel->wparam), -WHEEL_DELTA);
+        EXPECT_EQ(wheel->lparam, MAKELPARAM(50, 50));  // screen coordinates
+    }
+}
+
 TEST_F(Input, ADisabledWindowGetsNoClicks) {
     test_window w(test_window::with().styled(WS_POPUP | WS_VISIBLE).at({0, 0, 100, 100}));
     EnableWindow(w.hwnd(), FALSE);

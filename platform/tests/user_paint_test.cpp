@@ -37,9 +37,7 @@ win_gdi::pixel client_pixel(HWND h, int x, int y) {
 }
 
 std::string pictures_folder() {
-    const std::string folder = "pictures";
-    std::filesystem::create_directories(folder);
-    return folder;
+    return WINDOW_PICTURE_DIR;
 }
 
 TEST_F(Painting, ParentsPaintBeforeChildrenAndOnlyWhatIsInvalid) {

@@ -1,5 +1,10 @@
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <future>
+#include <string>
 #include <thread>
 
 #include "user_test_support.h"
@@ -272,6 +277,37 @@ TEST_F(Queue, ThreadTimersCallTheirCallbackAndForgedTimerMessagesCallNothing) {
     PostThreadMessageW(GetCurrentThreadId(), WM_TIMER, 77, reinterpret_cast<LPARAM>(must_not_run));
     win_test::pump();
     EXPECT_TRUE(KillTimer(nullptr, callback_id));
+}
+
+extern "C" char** environ;
+
+// The time scale is read once per process, so the check runs in a child: this
+// test program again, with the scale set and only this test selected.
+TEST_F(Queue, TimerPeriodsFollowTheProgramsTimeScale) {
+    if (!std::getenv("CALVIMORA_TIME_SCALE")) {
+        std::vector<std::string> environment{"CALVIMORA_TIME_SCALE=0.01"};
+        for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+        std::vector<char*> env;
+        for (auto& e : environment) env.push_back(e.data());
+        env.push_back(nullptr);
+        std::string program = "/proc/self/exe";
+        std::string filter = "--gtest_filter=Queue.TimerPeriodsFollowTheProgramsTimeScale";
+        char* argv[] = {program.data(), filter.data(), nullptr};
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return;
+    }
+    test_window w;
+    win_test::pump();
+    const auto set_at = std::chrono::steady_clock::now();
+    SetTimer(w.hwnd(), 1, 10000, nullptr);  // 100 ms at the scale
+    ASSERT_TRUE(win_test::pump_until([&] { return w.count(WM_TIMER) == 1; }, 5000ms));
+    const auto took = std::chrono::steady_clock::now() - set_at;
+    EXPECT_GE(took, 95ms);
+    EXPECT_LT(took, 5000ms);
 }
 
 }  // namespace

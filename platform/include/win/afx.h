@@ -74,12 +74,13 @@ public:
     BOOL CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, int x,
                   int y, int width, int height, HWND parent, HMENU menu_or_id,
                   LPVOID parameter = nullptr) {
-        return create(win_module::this_module(), ex_style, class_name, window_name, style,
-                      {x, y, x + width, y + height}, parent, menu_or_id, parameter);
+        return create(win_module::this_module(), ex_style, class_name, window_name, style, x, y,
+                      width, height, parent, menu_or_id, parameter);
     }
     BOOL CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style,
                   const RECT& rect, CWnd* parent, UINT id, LPVOID parameter = nullptr) {
-        return create(win_module::this_module(), ex_style, class_name, window_name, style, rect,
+        return create(win_module::this_module(), ex_style, class_name, window_name, style,
+                      rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                       parent ? parent->m_hWnd : nullptr,
                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), parameter);
     }
@@ -170,7 +171,8 @@ protected:
     WNDPROC m_pfnSuper = nullptr;  // the procedure a subclassed window had
 
     BOOL create(HINSTANCE module, DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name,
-                DWORD style, const RECT& rect, HWND parent, HMENU menu_or_id, LPVOID parameter);
+                DWORD style, int x, int y, int width, int height, HWND parent, HMENU menu_or_id,
+                LPVOID parameter);
 
 private:
     explicit CWnd(HWND special) : m_hWnd(special) {}

@@ -63,11 +63,6 @@ UINT GetDoubleClickTime();
 
 // Topmost visible window (deepest child) under a screen point.
 HWND WindowFromPoint(POINT point);
-#define CWP_ALL 0x0000u
-#define CWP_SKIPINVISIBLE 0x0001u
-#define CWP_SKIPDISABLED 0x0002u
-#define CWP_SKIPTRANSPARENT 0x0004u
-HWND ChildWindowFromPointEx(HWND parent, POINT point, UINT flags);
 
 // Focus and activation, per thread: WM_KILLFOCUS and WM_SETFOCUS around a
 // focus change, WM_ACTIVATE around an activation. The foreground window is
@@ -78,10 +73,6 @@ HWND SetActiveWindow(HWND window);
 HWND GetActiveWindow();
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
-
-// Keys as the last input left them (high bit: down).
-SHORT GetKeyState(int virtual_key);
-SHORT GetAsyncKeyState(int virtual_key);
 
 // Screen metrics.
 #define SM_CXSCREEN 0

@@ -29,7 +29,6 @@ BOOL ValidateRect(HWND window, LPCRECT rect);
 // Paints the window (and its invalid children) now if it has an invalid
 // area, without waiting for the queue.
 BOOL UpdateWindow(HWND window);
-BOOL GetUpdateRect(HWND window, LPRECT rect, BOOL erase);
 #define RDW_INVALIDATE 0x0001u
 #define RDW_INTERNALPAINT 0x0002u
 #define RDW_ERASE 0x0004u

@@ -19,9 +19,6 @@ BOOL GetMessageW(LPMSG message, HWND filter, UINT first, UINT last);
 #define PM_REMOVE 0x0001u
 #define PM_NOYIELD 0x0002u
 BOOL PeekMessageW(LPMSG message, HWND filter, UINT first, UINT last, UINT remove);
-// Sleeps until something arrives for the queue (sent messages are
-// delivered meanwhile).
-BOOL WaitMessage();
 
 // Turns WM_KEYDOWN of a character key into WM_CHAR, posted after it.
 BOOL TranslateMessage(const MSG* message);
@@ -35,12 +32,6 @@ LRESULT DispatchMessageW(const MSG* message);
 // threads sending to each other do not block each other. A window that is
 // or becomes destroyed, or whose thread ends, answers 0.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// Like SendMessageW for this thread's windows; for other threads' windows
-// it posts and returns at once.
-BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-// Whether the message being handled came from another thread's
-// SendMessageW.
-BOOL InSendMessage();
 
 // FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not there. A
 // null window posts to the calling thread.
@@ -48,8 +39,6 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // FALSE with ERROR_INVALID_THREAD_ID for a thread without a queue.
 BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);
 void PostQuitMessage(int exit_code);
-DWORD GetMessageTime();
-DWORD GetMessagePos();
 
 // Timers run on a steady clock and come as WM_TIMER from the owning
 // thread's retrieval calls: the window's thread for a window timer, the

@@ -85,19 +85,6 @@ typedef struct tagWNDCLASSEXW {
     HICON hIconSm;
 } WNDCLASSEXW, *LPWNDCLASSEXW;
 
-typedef struct tagWNDCLASSW {
-    UINT style;
-    WNDPROC lpfnWndProc;
-    int cbClsExtra;
-    int cbWndExtra;
-    HINSTANCE hInstance;
-    HICON hIcon;
-    HCURSOR hCursor;
-    HBRUSH hbrBackground;
-    LPCWSTR lpszMenuName;
-    LPCWSTR lpszClassName;
-} WNDCLASSW, *LPWNDCLASSW;
-
 // What WM_NCCREATE and WM_CREATE point to.
 typedef struct tagCREATESTRUCTW {
     LPVOID lpCreateParams;
@@ -140,7 +127,6 @@ typedef struct tagWINDOWPOS {
 #define ERROR_NOT_CHILD_WINDOW 1442L
 #define ERROR_INVALID_THREAD_ID 1444L
 ATOM RegisterClassExW(const WNDCLASSEXW* window_class);
-ATOM RegisterClassW(const WNDCLASSW* window_class);
 BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR class_name, LPWNDCLASSEXW window_class);
 int GetClassNameW(HWND window, LPWSTR class_name, int max_count);
@@ -173,7 +159,6 @@ BOOL IsWindow(HWND window);
 
 // The parent of a child window, the owner of a top-level one.
 HWND GetParent(HWND window);
-HWND SetParent(HWND child, HWND new_parent);
 #define GA_PARENT 1u
 #define GA_ROOT 2u
 #define GA_ROOTOWNER 3u
@@ -187,8 +172,6 @@ BOOL IsChild(HWND parent, HWND window);
 #define GW_CHILD 5u
 HWND GetWindow(HWND window, UINT relation);
 HWND GetDesktopWindow();
-typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
-BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM parameter);
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD process_id);
 
 // Top-level windows of this process by class and title (either may be null
@@ -212,10 +195,6 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index);
 LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 LONG GetWindowLongW(HWND window, int index);
 LONG SetWindowLongW(HWND window, int index, LONG value);
-ULONG_PTR GetClassLongPtrW(HWND window, int index);
-#define GCLP_HCURSOR (-12)
-#define GCLP_HBRBACKGROUND (-10)
-#define GCL_STYLE (-26)
 LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 int GetDlgCtrlID(HWND window);
@@ -239,7 +218,6 @@ BOOL IsWindowEnabled(HWND window);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style);
-BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL ScreenToClient(HWND window, LPPOINT point);
 BOOL ClientToScreen(HWND window, LPPOINT point);
 int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
@@ -267,7 +245,6 @@ int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 #define HWND_DESKTOP (reinterpret_cast<HWND>(0))
 BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-BOOL BringWindowToTop(HWND window);
 
 // Showing: WM_SHOWWINDOW, then a position change with SWP_SHOWWINDOW or
 // SWP_HIDEWINDOW. Hiding releases the mouse capture held inside the window.
