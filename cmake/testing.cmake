@@ -3,7 +3,8 @@ include(GoogleTest)
 
 # calvimora_add_test(<name> LABELS <unit|e2e|slow>... SOURCES <files>... LIBRARIES <targets>...)
 # Builds one GoogleTest program and registers each of its tests with ctest,
-# so ctest can run them in parallel.
+# so ctest can run them in parallel. Boxes and dialogs nobody scripts get
+# their default answers at once, even when ctest runs on a terminal.
 function(calvimora_add_test name)
   cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -13,5 +14,5 @@ function(calvimora_add_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300 ENVIRONMENT CALVIMORA_ANSWERS=default)
 endfunction()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell_journal.h"
+#include "user_answers.h"
 #include "wide_text.h"
 #include "win/test_journal.h"
 
@@ -42,13 +43,19 @@ responder_state& responder() {
 
 }  // namespace
 
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    if (!buttons_of(type)) {
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    const std::vector<int>* buttons = buttons_of(type);
+    if (!buttons) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     const std::wstring box_text = win_detail::wide_or_empty(text);
     const std::wstring box_caption = win_detail::wide_or_empty(caption);
+
+    // The box is modal for its owner's window, as the system's is.
+    HWND top_owner = owner && IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr;
+    const bool disable_owner = top_owner && IsWindowEnabled(top_owner);
+    if (disable_owner) EnableWindow(top_owner, FALSE);
 
     win_test::message_box_responder scripted;
     {
@@ -58,12 +65,16 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
     int answer = 0;
     if (scripted) {
         answer = scripted(box_text, box_caption, type);
+    } else if (win_user::answers_on_terminal()) {
+        answer = win_user::answer_message_box_on_terminal(box_text, box_caption, type, *buttons,
+                                                          win_test::default_button(type));
     } else {
         answer = win_test::default_button(type);
         std::fprintf(stderr, "[message box] %s: %s (type %#x, answered %d)\n",
                      win_detail::to_utf8(box_caption).c_str(),
                      win_detail::to_utf8(box_text).c_str(), type, answer);
     }
+    if (disable_owner && IsWindow(top_owner)) EnableWindow(top_owner, TRUE);
     win_detail::append_journal_record(
         win_detail::journal_file(message_box_journal),
         {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),

@@ -1,10 +1,22 @@
-// Message boxes. Nothing is shown here: a responder answers each box. Tests
-// script it in-process (win/test_journal.h); by default every box is written
-// to stderr and answered with its default button at once. Every box is
-// recorded in a journal under the stand-in machine's root, with its answer.
+// The windowing calls: windows, messages, input, painting, dialogs and
+// message boxes.
+//
+// Message boxes show nothing: a responder answers each box on the calling
+// thread. Tests script it in-process (win/test_journal.h); a person on a
+// terminal is asked there (see win_test::answers_on_terminal); otherwise the
+// box is written to stderr and answered with its default button at once.
+// While the box is up its owner is disabled. Every box is recorded in a
+// journal under the stand-in machine's root, with its answer.
 #pragma once
 
 #include "win/base.h"
+#include "win/user_dialog.h"
+#include "win/user_input.h"
+#include "win/user_messages.h"
+#include "win/user_paint.h"
+#include "win/user_queue.h"
+#include "win/user_types.h"
+#include "win/user_window.h"
 
 // Buttons (the low four bits of the type).
 #define MB_OK 0x00000000u
@@ -45,19 +57,6 @@
 #define MB_TOPMOST 0x00040000u
 #define MB_RIGHT 0x00080000u
 #define MB_RTLREADING 0x00100000u
-
-// Answers.
-#define IDOK 1
-#define IDCANCEL 2
-#define IDABORT 3
-#define IDRETRY 4
-#define IDIGNORE 5
-#define IDYES 6
-#define IDNO 7
-#define IDCLOSE 8
-#define IDHELP 9
-#define IDTRYAGAIN 10
-#define IDCONTINUE 11
 
 // The responder's button; 0 with ERROR_INVALID_PARAMETER for an unknown
 // button set. Null texts count as empty.

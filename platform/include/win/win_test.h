@@ -1,0 +1,126 @@
+// The test driver of the windowing calls: pumping a thread's queue, mouse
+// and keys as a person would use them (through the queues, with hit tests
+// and cursor messages), timers fired at once, windows and controls found
+// and read, scripts that answer modal dialogs from inside their loops, and
+// pictures of windows.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win/commctrl.h"
+#include "win/gdi_test.h"
+#include "win/test_journal.h"
+#include "win/user.h"
+
+namespace win_test {
+
+inline constexpr std::chrono::milliseconds default_patience{10000};
+
+// Delivers the calling thread's messages until none is waiting (timers not
+// yet due do not count); false when messages kept coming until the
+// patience ran out. A WM_QUIT met on the way is put back and ends the pump.
+bool pump(std::chrono::milliseconds patience = default_patience);
+// Delivers the calling thread's messages, waiting for more, until the
+// condition holds; false when the patience ran out first.
+bool pump_until(const std::function<bool()>& condition,
+                std::chrono::milliseconds patience = default_patience);
+
+// The mouse at screen points. Each call queues the event for the thread of
+// the window under the pointer (or holding the capture); that thread must
+// pump to see it.
+void move_mouse(POINT screen);
+void press_mouse(POINT screen);  // left button
+void release_mouse(POINT screen);
+void click(POINT screen);
+void double_click(POINT screen);
+void wheel(POINT screen, int delta);
+// The screen point in the middle of a window.
+POINT center_of(HWND window);
+void click(HWND window);
+// Moves over the window's middle, then clicks it, then delivers what
+// follows on the calling thread (the window's own thread).
+void press(HWND dialog, int control_id);
+// A key pressed and let go, for the focus window of the foreground window's
+// thread, and characters typed (WM_CHAR each).
+void press_key(UINT virtual_key);
+void type_text(const std::wstring& text);
+
+// Makes the timer due now; false when there is no such timer.
+bool fire_timer(HWND window, UINT_PTR id);
+
+// Top-level windows, topmost first; the first with the class and caption
+// (null for any) and owner (null for any).
+std::vector<HWND> top_level_windows();
+HWND find_window(LPCWSTR class_name, LPCWSTR caption, HWND owner = nullptr);
+// A control of a dialog by id, searched through all its descendants.
+HWND control(HWND dialog, int id);
+
+std::wstring text(HWND window);
+std::wstring class_name(HWND window);
+bool checked(HWND button);
+bool enabled(HWND window);
+bool visible(HWND window);
+bool topmost(HWND window);
+RECT window_rect(HWND window);
+RECT client_rect(HWND window);
+// The id of the cursor last set (IDC_* as a number), 0 for none.
+int current_cursor_id();
+
+// The tools of a tooltip control, in the order added.
+struct tool {
+    HWND window = nullptr;
+    UINT_PTR id = 0;
+    UINT flags = 0;
+    RECT rect{};
+    std::wstring text;
+};
+std::vector<tool> tooltip_tools(HWND tooltip);
+bool tooltip_active(HWND tooltip);
+int tooltip_max_width(HWND tooltip);
+// The text of the tip shown now, empty while none is.
+std::wstring shown_tip(HWND tooltip);
+
+// Answers every modal dialog of the process: called on the dialog's thread
+// inside its modal loop, once the dialog is up and its thread has nothing
+// else to do. The script may click, type and pump; if it leaves the dialog
+// open, the dialog's default button answers it. An empty function restores
+// the default answer.
+using dialog_script = std::function<void(HWND dialog)>;
+void set_dialog_responder(dialog_script script);
+
+class scoped_dialog_responder {
+public:
+    explicit scoped_dialog_responder(dialog_script script) {
+        set_dialog_responder(std::move(script));
+    }
+    ~scoped_dialog_responder() { set_dialog_responder(nullptr); }
+    scoped_dialog_responder(const scoped_dialog_responder&) = delete;
+    scoped_dialog_responder& operator=(const scoped_dialog_responder&) = delete;
+};
+
+// One modal dialog: its template (the id as a number, or the name), its
+// caption at the end, its result and who answered it: "script",
+// "terminal", "default", or "program" when the program ended it before
+// anyone was asked. Journalled under the machine root, oldest first.
+struct dialog_record {
+    std::string template_name;
+    std::string caption;
+    long long result = 0;
+    std::string answered_by;
+};
+std::vector<dialog_record> dialogs();
+void clear_dialogs();
+
+// Whether unscripted boxes and dialogs ask the terminal now.
+bool answers_on_terminal();
+
+// A PNG picture of the window: a layered window's last update, any other
+// window painted afresh (by its thread, so that thread must be pumping or
+// be the caller) with its children. False when the window is not there or
+// the file cannot be written.
+bool save_png(HWND window, const std::string& path);
+
+}  // namespace win_test

@@ -1,0 +1,226 @@
+// Answers from the terminal, the dialog responder and the dialog journal.
+
+#include "user_answers.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "shell_journal.h"
+#include "user_dialog_state.h"
+#include "wide_text.h"
+#include "win/user.h"
+#include "win/win_test.h"
+
+namespace win_user {
+
+namespace {
+
+const char* const dialog_journal = "dialogs";
+
+struct responder_state {
+    std::mutex lock;
+    dialog_script script;
+};
+
+responder_state& responder() {
+    static auto* s = new responder_state;  // used until the process ends
+    return *s;
+}
+
+// Delivers what waits in the thread's queue (dialog keys through the
+// dialog when one is given).
+void pump_available(HWND dialog) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            return;
+        }
+        if (!dialog || !IsWindow(dialog) || !IsDialogMessageW(dialog, &m)) {
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        }
+    }
+}
+
+// A line from standard input, serving the thread's messages while waiting;
+// nullopt at the end of input or when stop() turns true.
+std::optional<std::string> read_line(HWND dialog, const std::function<bool()>& stop) {
+    std::string line;
+    for (;;) {
+        pump_available(dialog);
+        if (stop()) return std::nullopt;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (poll(&input, 1, 50) <= 0) continue;
+        char c;
+        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got <= 0) return std::nullopt;
+        if (c == '\n') return line;
+        if (c != '\r') line += c;
+    }
+}
+
+std::string text_of(HWND window) {
+    wchar_t buffer[4096];
+    GetWindowTextW(window, buffer, 4096);
+    return win_detail::to_utf8(buffer);
+}
+
+bool is_check_box(UINT type) {
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
+           type == BS_AUTO3STATE;
+}
+
+// The controls a person can act on, numbered from 1 in the order shown.
+std::vector<HWND> show_dialog(HWND dialog) {
+    std::vector<HWND> actions;
+    std::fprintf(stderr, "\n[dialog] %s\n", text_of(dialog).c_str());
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(c)) continue;
+        wchar_t cls[64];
+        GetClassNameW(c, cls, 64);
+        const std::wstring name = cls;
+        const LONG style = GetWindowLongW(c, GWL_STYLE);
+        const bool enabled = IsWindowEnabled(c);
+        if (name == WC_STATICW) {
+            std::fprintf(stderr, "  %s\n", text_of(c).c_str());
+        } else if (name == WC_BUTTONW) {
+            const UINT type = style & BS_TYPEMASK;
+            actions.push_back(c);
+            const size_t number = actions.size();
+            if (is_check_box(type)) {
+                const bool checked = SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
+                std::fprintf(stderr, "  [%zu] [%c] %s%s\n", number, checked ? 'x' : ' ',
+                             text_of(c).c_str(), enabled ? "" : " (disabled)");
+            } else {
+                const bool is_default = SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON;
+                std::fprintf(stderr, "  [%zu] <%s>%s%s\n", number, text_of(c).c_str(),
+                             is_default ? " (default)" : "", enabled ? "" : " (disabled)");
+            }
+        }
+    }
+    std::fprintf(stderr, "Type a number to press or tick, or Enter for the default: ");
+    std::fflush(stderr);
+    return actions;
+}
+
+std::wstring label_of(int button) {
+    switch (button) {
+        case IDOK:
+            return L"OK";
+        case IDCANCEL:
+            return L"Cancel";
+        case IDABORT:
+            return L"Abort";
+        case IDRETRY:
+            return L"Retry";
+        case IDIGNORE:
+            return L"Ignore";
+        case IDYES:
+            return L"Yes";
+        case IDNO:
+            return L"No";
+        case IDTRYAGAIN:
+            return L"Try Again";
+        case IDCONTINUE:
+            return L"Continue";
+        default:
+            return L"?";
+    }
+}
+
+}  // namespace
+
+dialog_script dialog_responder() {
+    std::lock_guard<std::mutex> guard(responder().lock);
+    return responder().script;
+}
+
+bool answers_on_terminal() {
+    const char* mode = std::getenv("CALVIMORA_ANSWERS");
+    if (mode && std::strcmp(mode, "terminal") == 0) return true;
+    if (mode && std::strcmp(mode, "default") == 0) return false;
+    return isatty(STDIN_FILENO) != 0;
+}
+
+void answer_dialog_on_terminal(HWND dialog) {
+    const std::shared_ptr<dialog_data> data = dialog_of(dialog);
+    if (!data) return;
+    auto ended = [&] { return data->ended || !IsWindow(dialog); };
+    while (!ended()) {
+        const std::vector<HWND> actions = show_dialog(dialog);
+        const std::optional<std::string> line = read_line(dialog, ended);
+        if (ended()) break;
+        if (!line) {
+            press_default(dialog);
+            if (!ended()) EndDialog(dialog, IDCANCEL);
+            break;
+        }
+        if (line->empty()) {
+            press_default(dialog);
+            continue;
+        }
+        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        if (choice >= 1 && static_cast<size_t>(choice) <= actions.size())
+            SendMessageW(actions[static_cast<size_t>(choice) - 1], BM_CLICK, 0, 0);
+        pump_available(dialog);
+    }
+}
+
+int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT,
+                                   const std::vector<int>& buttons, int default_answer) {
+    std::fprintf(stderr, "\n[message box] %s\n  %s\n", win_detail::to_utf8(caption).c_str(),
+                 win_detail::to_utf8(text).c_str());
+    for (size_t i = 0; i < buttons.size(); ++i)
+        std::fprintf(stderr, "  [%zu] <%s>%s\n", i + 1,
+                     win_detail::to_utf8(label_of(buttons[i])).c_str(),
+                     buttons[i] == default_answer ? " (default)" : "");
+    for (;;) {
+        std::fprintf(stderr, "Type a number, or Enter for the default: ");
+        std::fflush(stderr);
+        const std::optional<std::string> line = read_line(nullptr, [] { return false; });
+        if (!line || line->empty()) return default_answer;
+        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        if (choice >= 1 && static_cast<size_t>(choice) <= buttons.size())
+            return buttons[static_cast<size_t>(choice) - 1];
+    }
+}
+
+void journal_dialog(const std::wstring& template_name, const std::wstring& caption, INT_PTR result,
+                    const char* answered_by) {
+    win_detail::append_journal_record(
+        win_detail::journal_file(dialog_journal),
+        {win_detail::to_utf8(template_name), win_detail::to_utf8(caption),
+         std::to_string(static_cast<long long>(result)), answered_by});
+}
+
+}  // namespace win_user
+
+namespace win_test {
+
+void set_dialog_responder(dialog_script script) {
+    std::lock_guard<std::mutex> guard(win_user::responder().lock);
+    win_user::responder().script = std::move(script);
+}
+
+std::vector<dialog_record> dialogs() {
+    std::vector<dialog_record> out;
+    for (const auto& record :
+         win_detail::read_journal_records(win_detail::journal_file(win_user::dialog_journal))) {
+        if (record.size() != 4) continue;
+        out.push_back({record[0], record[1], std::atoll(record[2].c_str()), record[3]});
+    }
+    return out;
+}
+
+void clear_dialogs() {
+    win_detail::clear_journal(win_detail::journal_file(win_user::dialog_journal));
+}
+
+}  // namespace win_test

@@ -1,0 +1,37 @@
+// Who answers modal boxes and dialogs: a test's script, the terminal, or
+// the default answer.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win/user_types.h"
+
+namespace win_user {
+
+using dialog_script = std::function<void(HWND dialog)>;
+
+// The script set for dialogs, empty when none.
+dialog_script dialog_responder();
+
+// Whether unscripted boxes and dialogs ask the terminal: CALVIMORA_ANSWERS
+// "terminal" or "default" decides; unset, the terminal asks when standard
+// input is one.
+bool answers_on_terminal();
+
+// Shows the dialog's texts, check boxes and buttons on the terminal and
+// presses or ticks what the person types, pumping the thread's messages
+// while it waits, until the dialog has ended. End of input presses the
+// default button.
+void answer_dialog_on_terminal(HWND dialog);
+
+// The button a person types for a message box; the default button at the
+// end of input.
+int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT type,
+                                   const std::vector<int>& buttons, int default_answer);
+
+void journal_dialog(const std::wstring& template_name, const std::wstring& caption, INT_PTR result,
+                    const char* answered_by);
+
+}  // namespace win_user
