@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <boost/filesystem/operations.hpp>
+#include <functional>
 
 #include "sync_task_support.h"
 #include "syncer/user_interface.h"
@@ -68,7 +69,16 @@ TEST_F(sync_task_test, TransfersCutByTheServiceArriveWhole) {
     EXPECT_TRUE(temp_names().empty());
 }
 
-TEST_F(sync_task_test, ALocalEditDuringADownloadIsKept) {
+class sync_task_edit_test : public sync_task_test {
+protected:
+    // A download stalled half-way while edit changes the local file: the
+    // edit is kept, the task fails, and no temporary file is left.
+    void expect_an_edit_during_a_download_kept(const std::string& edited,
+                                               const std::function<void()>& edit);
+};
+
+void sync_task_edit_test::expect_an_edit_during_a_download_kept(const std::string& edited,
+                                                                const std::function<void()>& edit) {
     write_file(local_file("doc.txt"), "original", base_time - 100);
     add_remote_file(docs_id_, "doc.txt", pattern(400000, 5), base_time);
     transfer_fault stall;
@@ -81,41 +91,32 @@ TEST_F(sync_task_test, ALocalEditDuringADownloadIsKept) {
     auto job = make(task::kind_download, L"\\Docs", local_folder(), L"doc.txt");
     job->start();
     ASSERT_TRUE(vfs_session_testing::wait_until([&] { return job->get_state().progress > 0; }));
-    write_file(local_file("doc.txt"), "edited during the download");
+    edit();
     ASSERT_TRUE(wait_finished(*job));
 
     EXPECT_TRUE(job->is_failed());
     EXPECT_EQ(job->get_error_kind(), syncer::message_kind::none);
     EXPECT_EQ(job->get_message(), L"Local file is newer or remote file has zero length");
-    EXPECT_TRUE(same_bytes("edited during the download", read_file(local_file("doc.txt"))));
+    EXPECT_TRUE(same_bytes(edited, read_file(local_file("doc.txt"))));
     EXPECT_EQ(local_names(), std::vector<std::string>{"doc.txt"});
     EXPECT_TRUE(temp_names().empty());
 }
 
+TEST_F(sync_task_edit_test, ALocalEditDuringADownloadIsKept) {
+    expect_an_edit_during_a_download_kept("edited during the download", [&] {
+        write_file(local_file("doc.txt"), "edited during the download");
+    });
+}
+
 // An edit that neither the size nor the second of its time tells apart is
 // kept all the same.
-TEST_F(sync_task_test, ALocalEditOfTheSameSizeWithinTheSameSecondIsKept) {
-    write_file(local_file("doc.txt"), "original", base_time - 100);
-    add_remote_file(docs_id_, "doc.txt", pattern(400000, 7), base_time);
-    transfer_fault stall;
-    stall.direction = "download";
-    stall.kind = "stall";
-    stall.after = 100000;
-    stall.seconds = 2;
-    service().arm(stall);
-
-    auto job = make(task::kind_download, L"\\Docs", local_folder(), L"doc.txt");
-    job->start();
-    ASSERT_TRUE(vfs_session_testing::wait_until([&] { return job->get_state().progress > 0; }));
-    write_file(local_file("doc.txt"), "ORIGINAL", base_time - 100);
-    const timespec same_second[2] = {{base_time - 100, 250000000}, {base_time - 100, 250000000}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, local_file("doc.txt").c_str(), same_second, 0), 0);
-    ASSERT_TRUE(wait_finished(*job));
-
-    EXPECT_TRUE(job->is_failed());
-    EXPECT_EQ(job->get_message(), L"Local file is newer or remote file has zero length");
-    EXPECT_TRUE(same_bytes("ORIGINAL", read_file(local_file("doc.txt"))));
-    EXPECT_TRUE(temp_names().empty());
+TEST_F(sync_task_edit_test, ALocalEditOfTheSameSizeWithinTheSameSecondIsKept) {
+    expect_an_edit_during_a_download_kept("ORIGINAL", [&] {
+        write_file(local_file("doc.txt"), "ORIGINAL", base_time - 100);
+        const timespec same_second[2] = {{base_time - 100, 250000000},
+                                         {base_time - 100, 250000000}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, local_file("doc.txt").c_str(), same_second, 0), 0);
+    });
 }
 
 TEST_F(sync_task_test, AStopDuringARetryWaitCleansUpAtOnce) {

@@ -30,6 +30,15 @@ protected:
 
     void start() { engine = std::make_unique<manager>(user, &ui, environment); }
 
+    // Starts the manager and returns once its runner waits for a cycle. The
+    // runner's first cycle comes at once, so work put in place before that
+    // could be started by it; work put in place after waits for the test.
+    void start_with_runner_held() {
+        environment->hold(runner_period);
+        start();
+        ASSERT_TRUE(environment->wait_until_held(runner_period));
+    }
+
     std::list<task> current_tasks() {
         std::list<task> result;
         EXPECT_TRUE(eventually([&] {
@@ -96,9 +105,7 @@ TEST_F(SyncManager, ATableRestoredFromItsBackupIsReportedOnce) {
 TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");
-    environment->hold(runner_period);
-    start();
-    ASSERT_TRUE(environment->wait_until_held(runner_period));
+    start_with_runner_held();
     write_local(L"up.txt", "up", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 1; }));
     std::ofstream(binding_manager::get_bindings_path(user).native(), std::ios::trunc) << "<sync";
@@ -109,11 +116,7 @@ TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");
     remote->hold_transfers();
-    environment->hold(runner_period);
-    start();
-    // The work appears once the runner waits: its first cycle comes at once,
-    // and could otherwise start tasks of a quick first pass.
-    ASSERT_TRUE(environment->wait_until_held(runner_period));
+    start_with_runner_held();
     for (int index = 0; index < 7; ++index)
         remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 7; }));
@@ -133,9 +136,7 @@ TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
 TEST_F(SyncManager, AFailedTaskStartsAgainOnlyOnceItsFailureIsOlderThanAMinute) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");
-    environment->hold(runner_period);
-    start();
-    ASSERT_TRUE(environment->wait_until_held(runner_period));
+    start_with_runner_held();
     write_local(L"up.txt", "up", t0);
     ASSERT_TRUE(eventually([&] { return count_in_state(task::state_queued) == 1; }));
 
@@ -194,9 +195,7 @@ TEST_F(SyncManager, TasksStopAndResumePerTaskPerBindingAndForAll) {
     const binding second = bind_allowing(L"two", join_path(local, L"two"));
     remote->add_folder(L"one");
     remote->add_folder(L"two");
-    environment->hold(runner_period);
-    start();
-    ASSERT_TRUE(environment->wait_until_held(runner_period));
+    start_with_runner_held();
     remote->put_file(L"one/a", "a", t0);
     remote->put_file(L"one/b", "b", t0);
     remote->put_file(L"two/c", "c", t0);
