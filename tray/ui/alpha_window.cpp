@@ -83,7 +83,9 @@ void CAlphaWindow::PaintBackground(HDC, const CRect&) {}
 
 // The window's pixels come only from Redraw.
 void CAlphaWindow::OnPaint() {
-    ValidateRect(m_hWnd, nullptr);
+    PAINTSTRUCT paint;
+    BeginPaint(m_hWnd, &paint);
+    EndPaint(m_hWnd, &paint);
 }
 
 // Controls made or changed while the window was hidden are shown as they are.
