@@ -194,13 +194,16 @@ void CAlphaWindow::paint_area(const CRect& dirty) {
 void CAlphaWindow::paint_control(CAlphaControl* control, CPoint origin, const CRect& dirty) {
     CRect place = control->m_rect;
     place.OffsetRect(origin.x, origin.y);
-    if (intersection(place, dirty).IsRectEmpty()) return;
+    // Children are clipped to their parent: those outside its part of the
+    // dirty rectangle are not drawn at all.
+    const CRect inside = intersection(place, dirty);
+    if (inside.IsRectEmpty()) return;
     const int saved = SaveDC(m_dc);
     SetViewportOrgEx(m_dc, place.left, place.top, nullptr);
     IntersectClipRect(m_dc, 0, 0, place.Width(), place.Height());
     control->Paint(m_dc);
     for (CAlphaControl* child : control->m_children)
-        if (child->m_visible) paint_control(child, place.TopLeft(), dirty);
+        if (child->m_visible) paint_control(child, place.TopLeft(), inside);
     RestoreDC(m_dc, saved);
 }
 

@@ -6,8 +6,9 @@
 //   make_tray_art <folder>
 //
 // Pieces that the windows stretch or tile are cut from one larger drawing,
-// so that they join without seams. Shapes are anti-aliased by sampling each
-// pixel 4 by 4 times.
+// so that they join without seams; the pieces they tile are 32 pixels long,
+// so that a tiled stretch takes few blits. Shapes are anti-aliased by
+// sampling each pixel 4 by 4 times.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -314,13 +315,13 @@ void scroll_bar(art& out) {
     picture down(6, 6);
     down.fill(polygon({{0.5f, 1.5f}, {3, 4.5f}, {5.5f, 1.5f}}), arrow);
     out.save(251, "scroll_down", down);
-    picture track(6, 1);
-    track.fill(rounded(2, 0, 4, 1, 0), hex(0xA9BBD6, 0.22f));
+    picture track(6, 32);
+    track.fill(rounded(2, 0, 4, 32, 0), hex(0xA9BBD6, 0.22f));
     out.save(253, "scroll_track", track);
     picture thumb(6, 20);
     thumb.fill(rounded(0.5f, 0, 5.5f, 20, 2.5f), hex(0x93A9C9, 0.92f));
     out.save(256, "scroll_thumb_top", thumb.cut(0, 0, 6, 3));
-    out.save(255, "scroll_thumb_middle", thumb.cut(0, 10, 6, 1));
+    out.save(255, "scroll_thumb_middle", thumb.cut(0, 6, 6, 8));
     out.save(254, "scroll_thumb_bottom", thumb.cut(0, 17, 6, 3));
 }
 
@@ -329,7 +330,7 @@ void scroll_bar(art& out) {
 // under it, so that the white name stays readable over the open part.
 void progress_bar(art& out, int first_id, const char* prefix, rgba edge, float sheen,
                   rgba backdrop) {
-    constexpr int width = 60, height = 28;
+    constexpr int width = 80, height = 28;
     picture bar(width, height);
     bar.fill(rounded(1, 1, width - 1, height - 1, 4), backdrop);
     bar.fill(both(rounded(1, 1, width - 1, height - 1, 4), rows(1, 12)),
@@ -337,7 +338,7 @@ void progress_bar(art& out, int first_id, const char* prefix, rgba edge, float s
     bar.fill(outline(0, 0, width, height, 5, 1), edge);
     const std::string name = prefix;
     out.save(first_id, (name + "_left").c_str(), bar.cut(0, 0, 6, height));
-    out.save(first_id + 1, (name + "_middle").c_str(), bar.cut(30, 0, 1, height));
+    out.save(first_id + 1, (name + "_middle").c_str(), bar.cut(24, 0, 32, height));
     out.save(first_id + 2, (name + "_right").c_str(), bar.cut(width - 6, 0, 6, height));
 }
 
@@ -375,20 +376,20 @@ void group_icons(art& out) {
 }
 
 // A group's light panel, cut into nine pieces: corners 6 by 6, edges 6
-// deep, a 1 by 1 centre.
+// deep and 32 long, a 32 by 32 centre.
 void group_frame(art& out) {
-    constexpr int size = 30, piece = 6, middle = 15;
+    constexpr int size = 60, piece = 6, middle = 14, tile = 32;
     picture panel(size, size);
     panel.fill(rounded(0, 0, size, size, 5), hex(0xE6ECF4, 0.94f));
     panel.fill(outline(0, 0, size, size, 5, 1), hex(0xA2B3CB, 0.95f));
     out.save(313, "group_top_left", panel.cut(0, 0, piece, piece));
-    out.save(314, "group_top", panel.cut(middle, 0, 1, piece));
+    out.save(314, "group_top", panel.cut(middle, 0, tile, piece));
     out.save(315, "group_top_right", panel.cut(size - piece, 0, piece, piece));
-    out.save(316, "group_left", panel.cut(0, middle, piece, 1));
-    out.save(317, "group_centre", panel.cut(middle, middle, 1, 1));
-    out.save(318, "group_right", panel.cut(size - piece, middle, piece, 1));
+    out.save(316, "group_left", panel.cut(0, middle, piece, tile));
+    out.save(317, "group_centre", panel.cut(middle, middle, tile, tile));
+    out.save(318, "group_right", panel.cut(size - piece, middle, piece, tile));
     out.save(319, "group_bottom_left", panel.cut(0, size - piece, piece, piece));
-    out.save(320, "group_bottom", panel.cut(middle, size - piece, 1, piece));
+    out.save(320, "group_bottom", panel.cut(middle, size - piece, tile, piece));
     out.save(321, "group_bottom_right", panel.cut(size - piece, size - piece, piece, piece));
 }
 
