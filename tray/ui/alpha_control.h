@@ -54,6 +54,9 @@ public:
     BOOL IsHovered() const { return m_hovered; }
     // This control or a descendant holds the mouse capture.
     BOOL HoldsCapture() const;
+    // Where the last press on it was, in its coordinates (left, top), and
+    // that point's distances to its right and bottom edges.
+    const CRect& GetCaptureOffsets() const { return m_captureOffsets; }
     CAlphaWindow* GetWindow() const { return m_window; }
     CAlphaControl* GetParent() const { return m_parent; }
     int GetData() const { return m_data; }
@@ -65,6 +68,7 @@ protected:
     std::list<CAlphaControl*> m_children;
     int m_visible = 1;
     int m_capturing = 0;  // m_capturedChild holds the capture
+    CRect m_captureOffsets;
     CAlphaControl* m_capturedChild = nullptr;
     CAlphaWindow* m_window = nullptr;
     CAlphaControl* m_parent = nullptr;

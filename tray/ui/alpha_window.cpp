@@ -313,10 +313,6 @@ void CAlphaWindow::forget(CAlphaControl* control) {
     }
     auto& siblings = control->m_parent ? control->m_parent->m_children : m_controls;
     siblings.remove(control);
-    if (control->m_parent && control->m_parent->m_capturedChild == control) {
-        control->m_parent->m_capturedChild = nullptr;
-        control->m_parent->m_capturing = 0;
-    }
 }
 
 LRESULT CAlphaWindow::Notify(CAlphaControl* control, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -11,6 +11,7 @@
 // CWnd::WalkPreTranslateTree, and the window's PreTranslateMessage relays.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <vector>

@@ -176,9 +176,13 @@ void CAlphaWindow::OnLButtonDown(UINT, CPoint point) {
     if (m_capturing) cancel_capture();
     m_hitCode = HitTest(point);
     const std::vector<step> path = path_at(point);
-    for (size_t i = 0; i + 1 < path.size(); ++i) {
-        path[i].control->m_capturing = 1;
-        path[i].control->m_capturedChild = path[i + 1].control;
+    for (size_t i = 0; i < path.size(); ++i) {
+        CAlphaControl* c = path[i].control;
+        const CPoint p = path[i].point;
+        c->m_captureOffsets = CRect(p.x, p.y, c->m_rect.Width() - p.x, c->m_rect.Height() - p.y);
+        if (i + 1 == path.size()) break;
+        c->m_capturing = 1;
+        c->m_capturedChild = path[i + 1].control;
     }
     m_capturedControl = path.empty() ? nullptr : path.front().control;
     CRect client;

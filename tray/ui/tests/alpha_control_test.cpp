@@ -63,6 +63,8 @@ TEST_F(Routing, ThePressedControlKeepsTheMouseUntilTheRelease) {
     EXPECT_TRUE(t.child.HoldsCapture());
     EXPECT_TRUE(t.parent.HoldsCapture());
     EXPECT_FALSE(t.other.HoldsCapture());
+    EXPECT_EQ(t.child.GetCaptureOffsets(), CRect(10, 10, 50, 30));
+    EXPECT_EQ(t.parent.GetCaptureOffsets(), CRect(30, 30, 170, 70));
     // Over the other control, and out of the window: only the child hears.
     move(t.window, 330, 60);
     EXPECT_EQ(t.other.enters, 0);

@@ -57,6 +57,13 @@ TEST_F(Window, ResizingByEachBorderStopsAtTheMinimumSize) {
         EXPECT_EQ(s.rect(), e.grown);
         win_test::release_mouse({e.out_x, e.out_y});
         win_test::pump();
+        // The region follows, so the grown part takes the mouse.
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        GetWindowRgn(s.window, region);
+        RECT box{};
+        GetRgnBox(region, &box);
+        DeleteObject(region);
+        EXPECT_EQ(CRect(box), CRect(0, 0, e.grown.Width(), e.grown.Height()));
         // The picture has the window's new size.
         picture p(s.window, std::string("resized-") + e.name);
         EXPECT_EQ(p.width(), e.grown.Width());
@@ -153,6 +160,13 @@ TEST_F(Window, ThePictureIsTheFrameWithItsControlsAndKeepsTransparency) {
         // Showing the hidden control draws it.
         window.SetVisible(&hidden, TRUE, TRUE);
         EXPECT_EQ(picture(window, "composed-shown").at(220, 90).GetValue(), 0xFFC81E1Eu);
+
+        // Controls made while the window is hidden show with it.
+        window.ShowWindow(SW_HIDE);
+        probe late;
+        late.Create(&window, nullptr, 300, 80, 340, 100, 3, L"", 0);
+        window.ShowWindow(SW_SHOW);
+        EXPECT_EQ(picture(window, "composed-late").at(320, 90).GetValue(), 0xFFC81E1Eu);
     }
     EXPECT_EQ(CAlphaWindow::GetWindowCount(), before);
 }

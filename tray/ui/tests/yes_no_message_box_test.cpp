@@ -111,6 +111,13 @@ TEST_F(QuestionBox, DontAskAgainClearsAndDisablesApplyToAll) {
     EXPECT_TRUE(apply_enabled_again);
     EXPECT_EQ(back.apply_to_all, 1);
     EXPECT_EQ(back.dont_ask_again, 0);
+
+    // A question whose box cannot open reports no ticks of the one before.
+    box.m_lpszTemplateName = MAKEINTRESOURCEW(IDD_YESNO_MESSAGEBOX + 1000);
+    const answer failed = ask_on_a_thread(box, true, true);
+    EXPECT_EQ(failed.button, -1);
+    EXPECT_EQ(failed.apply_to_all, 0);
+    EXPECT_EQ(failed.dont_ask_again, 0);
 }
 
 TEST_F(QuestionBox, EscapeIsNoWithTheBoxesRead) {
