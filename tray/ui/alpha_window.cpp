@@ -315,10 +315,15 @@ void CAlphaWindow::forget(CAlphaControl* control) {
     siblings.remove(control);
 }
 
+// The ancestors are taken before any is asked: a row that passes its
+// button's command on may find itself rebuilt by the time it returns.
 LRESULT CAlphaWindow::Notify(CAlphaControl* control, UINT message, WPARAM wparam, LPARAM lparam) {
-    for (CAlphaControl* ancestor = control ? control->m_parent : nullptr; ancestor;
-         ancestor = ancestor->m_parent)
-        if (const LRESULT answer = ancestor->OnNotify(message, wparam, lparam)) return answer;
+    std::vector<step> ancestors;
+    for (CAlphaControl* a = control ? control->m_parent : nullptr; a; a = a->m_parent)
+        ancestors.push_back(step_of(a, CPoint()));
+    for (const step& a : ancestors)
+        if (a.alive())
+            if (const LRESULT answer = a.control->OnNotify(message, wparam, lparam)) return answer;
     return SendMessage(message, wparam, lparam);
 }
 

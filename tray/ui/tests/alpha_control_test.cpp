@@ -207,6 +207,25 @@ TEST_F(Routing, NotificationsRiseThroughTheAncestorsToTheWindow) {
     // A control's own OnNotify is not asked: only its ancestors.
     t.window.Notify(&t.child, WM_COMMAND, 9, 0);
     EXPECT_EQ(t.window.commands, std::vector<int>{9});
+
+    // An ancestor rebuilt while it is asked: the others are still asked.
+    struct rebuilt : probe {
+        std::unique_ptr<rebuilt>* owner = nullptr;
+        LRESULT OnNotify(UINT, WPARAM, LPARAM) override {
+            owner->reset();
+            return 0;
+        }
+    };
+    probe leaf;
+    auto middle = std::make_unique<rebuilt>();
+    middle->owner = &middle;
+    middle->Create(&t.window, &t.parent, 0, 0, 10, 10, 9, L"", 0);
+    leaf.Create(&t.window, middle.get(), 0, 0, 5, 5, 10, L"", 0);
+    t.parent.consumes = WM_COMMAND;
+    EXPECT_EQ(t.window.Notify(&leaf, WM_COMMAND, 11, 0), 1);
+    EXPECT_EQ(middle, nullptr);
+    EXPECT_EQ(leaf.GetParent(), nullptr);
+    EXPECT_EQ(t.window.commands, std::vector<int>{9});
 }
 
 TEST_F(Routing, TheWheelGoesFromTheDeepestControlUpwards) {
