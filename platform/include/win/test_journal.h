@@ -1,7 +1,7 @@
 // What tests see of the stand-in's user-facing calls: the journals of shell
 // notifications and message boxes (kept under the machine root, so a test can
 // read what another process did), the in-process message-box script, and the
-// COM initialisation count of a thread.
+// COM runtime's counts.
 #pragma once
 
 #include <functional>
@@ -63,5 +63,11 @@ public:
 // How many successful CoInitialize calls of the calling thread are not yet
 // undone.
 int com_initialize_count();
+
+// Blocks of the task allocator not yet freed, in the whole process.
+long live_task_allocations();
+
+// The real paths of the in-process servers loaded now, in path order.
+std::vector<std::string> loaded_com_servers();
 
 }  // namespace win_test
