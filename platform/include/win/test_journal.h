@@ -28,12 +28,15 @@ struct shell_notification {
 std::vector<shell_notification> shell_notifications();
 void clear_shell_notifications();
 
-// One MessageBoxW call with the button it was answered with.
+// One MessageBoxW call with the button it was answered with, and who
+// answered: "script", "file" (the answers file, win/win_test.h),
+// "terminal" or "default".
 struct message_box {
     std::string text;  // UTF-8
     std::string caption;
     UINT type = 0;
     int answer = 0;
+    std::string answered_by;
 };
 
 std::vector<message_box> message_boxes();
