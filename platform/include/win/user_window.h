@@ -174,8 +174,14 @@ HWND GetWindow(HWND window, UINT relation);
 HWND GetDesktopWindow();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD process_id);
 
-// Top-level windows of this process by class and title (either may be null
-// for any).
+// A top-level window by class and title (either may be null for any):
+// this process's first, in z-order, else one of another live process of
+// the log-on session (its class compared without regard to case; a class
+// given as an atom finds only this process's windows). Window handles are
+// unique in the session (they carry their process's id in their upper
+// half): IsWindow, GetWindowThreadProcessId and PostMessageW accept
+// another process's windows too; the other windowing calls only this
+// process's.
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR window_name);
 
 // Window longs. Offsets from 0 address the class's cbWndExtra bytes; a
