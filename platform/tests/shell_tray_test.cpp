@@ -2,6 +2,9 @@
 #include <string>
 
 #include "user_test_support.h"
+#include "win/com.h"
+#include "win/commctrl.h"
+#include "win/gdiplus.h"
 #include "win/shell_test.h"
 
 namespace {
@@ -225,6 +228,52 @@ TEST_F(Tray, ExecutionsAreJournalledAndNothingRuns) {
     EXPECT_EQ(journal[3].id_list, "0400abcd");
     EXPECT_EQ(journal[3].result, 42);
     EXPECT_EQ(journal[4].result, SE_ERR_FNF);
+}
+
+// What the tray program's start-up and main loop call before anything is
+// shown, in its order.
+TEST_F(Tray, TheCallsOfTheStartUpAnswerAsTheProgramExpects) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    EXPECT_TRUE(InitCommonControlsEx(&controls));
+    controls.dwSize = 4;
+    EXPECT_FALSE(InitCommonControlsEx(&controls));
+
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartupInput input;
+    EXPECT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    Gdiplus::GdiplusShutdown(token);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    CoUninitialize();
+
+    wchar_t path[260];
+    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
+    ASSERT_GT(length, 0u);
+    const std::wstring module(path, length);
+    EXPECT_EQ(module.substr(module.rfind(L'\\') + 1), L"platform_shell_ui_tests");
+
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"Calvimora tray menu";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    EXPECT_EQ(RegisterClassW(&wc), 0);  // once per module
+    HWND hidden = CreateWindowW(L"Calvimora tray menu", L"Calvimora tray menu", 0, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(IsWindowVisible(hidden));
+
+    // The progress window goes into the bottom-right corner of the work area
+    // of the monitor nearest to the hidden window.
+    RECT at;
+    GetWindowRect(hidden, &at);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromRect(&at, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_GE(info.rcWork.right - info.rcWork.left, 400);
+    EXPECT_GE(info.rcWork.bottom - info.rcWork.top, 220);
+    EXPECT_TRUE(DestroyWindow(hidden));
 }
 
 }  // namespace

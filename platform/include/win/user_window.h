@@ -127,6 +127,20 @@ typedef struct tagWINDOWPOS {
 #define ERROR_NOT_CHILD_WINDOW 1442L
 #define ERROR_INVALID_THREAD_ID 1444L
 ATOM RegisterClassExW(const WNDCLASSEXW* window_class);
+// The same without the record's size and small icon.
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASSW, *LPWNDCLASSW;
+ATOM RegisterClassW(const WNDCLASSW* window_class);
 BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR class_name, LPWNDCLASSEXW window_class);
 int GetClassNameW(HWND window, LPWSTR class_name, int max_count);
