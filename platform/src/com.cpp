@@ -1,4 +1,5 @@
 // COM library initialisation, counted per thread.
+#include "com_internal.h"
 #include "win/com.h"
 
 #include "win/test_journal.h"
@@ -38,6 +39,14 @@ HRESULT CoInitialize(LPVOID reserved) {
 void CoUninitialize() {
     if (com_state.count > 0) --com_state.count;
 }
+
+namespace win_com {
+
+bool thread_initialized() {
+    return com_state.count > 0;
+}
+
+}  // namespace win_com
 
 namespace win_test {
 

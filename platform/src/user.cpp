@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "shell_journal.h"
+#include "user_answer_file.h"
 #include "user_answers.h"
 #include "wide_text.h"
 #include "win/test_journal.h"
@@ -63,11 +65,18 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         scripted = responder().responder;
     }
     int answer = 0;
+    const char* answered_by = "default";
+    std::optional<int> from_file;
     if (scripted) {
         answer = scripted(box_text, box_caption, type);
+        answered_by = "script";
+    } else if ((from_file = win_user::file_answer_for_box(box_text, box_caption, *buttons))) {
+        answer = *from_file;
+        answered_by = "file";
     } else if (win_user::answers_on_terminal()) {
         answer = win_user::answer_message_box_on_terminal(box_text, box_caption, type, *buttons,
                                                           win_test::default_button(type));
+        answered_by = "terminal";
     } else {
         answer = win_test::default_button(type);
         std::fprintf(stderr, "[message box] %s: %s (type %#x, answered %d)\n",
@@ -78,7 +87,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     win_detail::append_journal_record(
         win_detail::journal_file(message_box_journal),
         {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),
-         win_detail::to_utf8(box_caption)});
+         win_detail::to_utf8(box_caption), answered_by});
     return answer;
 }
 
@@ -100,7 +109,7 @@ std::vector<message_box> message_boxes() {
     std::vector<message_box> out;
     for (const auto& record :
          win_detail::read_journal_records(win_detail::journal_file(message_box_journal))) {
-        if (record.size() != 4) continue;
+        if (record.size() != 5) continue;
         const auto type = win_detail::parse_hex_field(record[0]);
         if (!type) continue;
         message_box box;
@@ -108,6 +117,7 @@ std::vector<message_box> message_boxes() {
         box.answer = std::atoi(record[1].c_str());
         box.text = record[2];
         box.caption = record[3];
+        box.answered_by = record[4];
         out.push_back(std::move(box));
     }
     return out;

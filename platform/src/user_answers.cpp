@@ -192,6 +192,28 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
     }
 }
 
+UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines) {
+    std::fprintf(stderr, "\n[menu]\n");
+    std::vector<UINT> numbered;
+    for (const menu_choice& line : lines) {
+        if (line.id) {
+            numbered.push_back(line.id);
+            std::fprintf(stderr, "  [%zu] %s\n", numbered.size(), line.label.c_str());
+        } else {
+            std::fprintf(stderr, "      %s\n", line.label.c_str());
+        }
+    }
+    for (;;) {
+        std::fprintf(stderr, "Type a number to choose, or Enter for none: ");
+        std::fflush(stderr);
+        const std::optional<std::string> line = read_line(nullptr, [] { return false; });
+        if (!line || line->empty()) return 0;
+        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        if (choice >= 1 && static_cast<size_t>(choice) <= numbered.size())
+            return numbered[static_cast<size_t>(choice) - 1];
+    }
+}
+
 void journal_dialog(const std::wstring& template_name, const std::wstring& caption, INT_PTR result,
                     const char* answered_by) {
     win_detail::append_journal_record(

@@ -31,6 +31,17 @@ void answer_dialog_on_terminal(HWND dialog);
 int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT type,
                                    const std::vector<int>& buttons, int default_answer);
 
+// One line of a menu as a person sees it: its text (indented, with its
+// check mark) and the id it stands for, 0 when it cannot be chosen.
+struct menu_choice {
+    std::string label;
+    UINT id = 0;
+};
+
+// The id a person types the number of; 0 (none) for an empty line or the
+// end of input.
+UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines);
+
 void journal_dialog(const std::wstring& template_name, const std::wstring& caption, INT_PTR result,
                     const char* answered_by);
 

@@ -160,6 +160,18 @@ int GetClassNameW(HWND handle, LPWSTR out, int max_count) {
     return count;
 }
 
+ATOM RegisterClassW(const WNDCLASSW* wc) {
+    if (!wc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const WNDCLASSEXW extended{sizeof(WNDCLASSEXW), wc->style,         wc->lpfnWndProc,
+                               wc->cbClsExtra,      wc->cbWndExtra,    wc->hInstance,
+                               wc->hIcon,           wc->hCursor,       wc->hbrBackground,
+                               wc->lpszMenuName,    wc->lpszClassName, nullptr};
+    return RegisterClassExW(&extended);
+}
+
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
     if (!init || init->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
     std::lock_guard<std::mutex> guard(state().lock);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "user_internal.h"
+#include "user_session_windows.h"
 #include "user_state.h"
 #include "win/user_input.h"
 #include "win/user_paint.h"
@@ -73,13 +74,16 @@ LRESULT set_cursor(HWND handle, WPARAM wparam, LPARAM lparam) {
 
 LRESULT set_text(HWND handle, LPCWSTR text) {
     bool caption = false;
+    bool top_level = false;
     {
         std::lock_guard<std::mutex> guard(state().lock);
         const window_ptr w = find_locked(handle);
         if (!w) return FALSE;
         w->text = text ? text : L"";
         caption = (w->style & WS_CAPTION) == WS_CAPTION;
+        top_level = !w->parent;
     }
+    if (top_level) republish_caption(handle, text ? text : L"");
     if (caption) RedrawWindow(handle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
     window_changed(handle);
     return TRUE;

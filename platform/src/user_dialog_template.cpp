@@ -13,6 +13,7 @@
 #include <deque>
 #include <mutex>
 
+#include "resource_bytes.h"
 #include "user_resources.h"
 #include "wide_text.h"
 #include "win/user_dialog.h"
@@ -36,76 +37,7 @@ namespace {
 
 constexpr char magic[4] = {'C', 'V', 'D', 'T'};
 constexpr uint16_t version = 1;
-constexpr uint32_t longest_text = 1u << 20;
 constexpr uint16_t most_controls = 4096;
-
-class writer {
-public:
-    void bytes(const void* data, size_t size) {
-        const auto* p = static_cast<const uint8_t*>(data);
-        out_.insert(out_.end(), p, p + size);
-    }
-    void u16(uint16_t v) {
-        for (int i = 0; i < 2; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void u32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void text(const std::wstring& t) {
-        const std::string utf8 = win_detail::to_utf8(t);
-        u32(static_cast<uint32_t>(utf8.size()));
-        bytes(utf8.data(), utf8.size());
-    }
-    std::vector<uint8_t> take() { return std::move(out_); }
-
-private:
-    std::vector<uint8_t> out_;
-};
-
-class reader {
-public:
-    reader(const void* data, size_t size) : p_(static_cast<const uint8_t*>(data)), left_(size) {}
-
-    bool bytes(void* out, size_t size) {
-        if (!p_ || size > left_) return false;
-        std::memcpy(out, p_, size);
-        p_ += size;
-        left_ -= size;
-        return true;
-    }
-    bool u16(uint16_t* v) {
-        uint8_t b[2];
-        if (!bytes(b, 2)) return false;
-        *v = static_cast<uint16_t>(b[0] | b[1] << 8);
-        return true;
-    }
-    bool i16(short* v) {
-        uint16_t u;
-        if (!u16(&u)) return false;
-        *v = static_cast<short>(u);
-        return true;
-    }
-    bool u32(uint32_t* v) {
-        uint8_t b[4];
-        if (!bytes(b, 4)) return false;
-        *v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-             static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-        return true;
-    }
-    bool text(std::wstring* t) {
-        uint32_t size;
-        if (!u32(&size) || size > longest_text || size > left_) return false;
-        *t = win_detail::from_utf8(std::string_view(reinterpret_cast<const char*>(p_), size));
-        p_ += size;
-        left_ -= size;
-        return true;
-    }
-    bool at_end() const { return left_ == 0; }
-
-private:
-    const uint8_t* p_;
-    size_t left_;
-};
 
 control_template make(const wchar_t* cls, int id, std::wstring text, DWORD style, short x, short y,
                       short cx, short cy) {
@@ -141,7 +73,7 @@ control_template left_text(int id, std::wstring text, short x, short y, short cx
 }
 
 void register_dialog(HMODULE module, WORD id, const dialog_template& dialog) {
-    writer w;
+    win_user::resource_writer w;
     w.bytes(magic, sizeof magic);
     w.u16(version);
     w.u32(dialog.style);
@@ -164,7 +96,7 @@ void register_dialog(HMODULE module, WORD id, const dialog_template& dialog) {
 }
 
 bool parse_dialog(const void* bytes, size_t size, dialog_template* out) {
-    reader r(bytes, size);
+    win_user::resource_reader r(bytes, size);
     char head[4];
     uint16_t v = 0, count = 0;
     dialog_template d;

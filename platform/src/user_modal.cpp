@@ -1,6 +1,7 @@
 // Modal dialogs: the loop that runs them on the calling thread, and who
 // answers them once the thread has nothing else to do.
 
+#include "user_answer_file.h"
 #include "user_answers.h"
 #include "user_dialog_state.h"
 #include "user_internal.h"
@@ -11,12 +12,14 @@ namespace win_user {
 
 namespace {
 
-// Answers the dialog once: the script, the terminal or the default.
-const char* respond(HWND dialog) {
+// Answers the dialog once: the script, the answers file, the terminal or
+// the default.
+const char* respond(HWND dialog, const std::wstring& template_name) {
     if (const dialog_script script = dialog_responder()) {
         script(dialog);
         return "script";
     }
+    if (file_answer_dialog(dialog, template_name)) return "file";
     if (answers_on_terminal()) {
         answer_dialog_on_terminal(dialog);
         return "terminal";
@@ -44,7 +47,7 @@ const char* run_modal_loop(HWND dialog, const std::shared_ptr<dialog_data>& data
         }
         if (!responded) {
             responded = true;
-            answered_by = respond(dialog);
+            answered_by = respond(dialog, data->template_name);
         } else if (!defaulted) {
             // The responder left it open and nothing else will close it.
             defaulted = true;

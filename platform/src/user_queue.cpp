@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "user_internal.h"
+#include "user_session_windows.h"
 #include "user_state.h"
 #include "user_surface.h"
 #include "win/kernel.h"
@@ -221,16 +222,18 @@ LRESULT DispatchMessageW(const MSG* message) {
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (!window) return PostThreadMessageW(GetCurrentThreadId(), message, wparam, lparam);
-    std::lock_guard<std::mutex> guard(state().lock);
-    const window_ptr w = find_locked(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
+    {
+        std::lock_guard<std::mutex> guard(state().lock);
+        if (const window_ptr w = find_locked(window)) {
+            if (!w->queue->alive) return FALSE;
+            w->queue->posted.push_back(message_now(window, message, wparam, lparam));
+            wake(*w->queue);
+            return TRUE;
+        }
     }
-    if (!w->queue->alive) return FALSE;
-    w->queue->posted.push_back(message_now(window, message, wparam, lparam));
-    wake(*w->queue);
-    return TRUE;
+    if (post_to_remote_window(window, message, wparam, lparam)) return TRUE;
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
 }
 
 BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam) {

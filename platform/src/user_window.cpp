@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "user_internal.h"
+#include "user_session_windows.h"
 #include "user_state.h"
 #include "win/kernel.h"
 #include "win/user_queue.h"
@@ -134,6 +135,7 @@ HRGN unlink_window_locked(window& w) {
     } else {
         auto& list = state().top_level;
         list.erase(std::remove(list.begin(), list.end(), w.handle), list.end());
+        unpublish_window(w.handle);
     }
     for (auto& [handle, other] : state().windows)
         if (other->owner == w.handle) other->owner = nullptr;
@@ -180,7 +182,7 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
         if (!child) style |= WS_CLIPSIBLINGS;
 
         auto w = std::make_shared<window>();
-        w->handle = reinterpret_cast<HWND>(state().next_handle);
+        w->handle = make_window_handle(state().next_handle);
         state().next_handle += 4;
         w->cls = cls;
         w->procedure = cls->procedure;
@@ -244,6 +246,19 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
     SendMessageW(handle, WM_SIZE, SIZE_RESTORED,
                  MAKELPARAM(client.right - client.left, client.bottom - client.top));
     SendMessageW(handle, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
+    if (!(style & WS_CHILD) || (style & WS_POPUP)) {
+        std::wstring class_text, caption;
+        DWORD thread = 0;
+        {
+            std::lock_guard<std::mutex> guard(state().lock);
+            const window_ptr w = find_locked(handle);
+            if (!w) return nullptr;
+            class_text = w->cls->name;
+            caption = w->text;
+            thread = w->thread_id;
+        }
+        publish_window(handle, class_text, caption, thread);
+    }
     if (visible && IsWindow(handle)) ShowWindow(handle, SW_SHOW);
     return IsWindow(handle) ? handle : nullptr;
 }
@@ -280,8 +295,11 @@ BOOL DestroyWindow(HWND handle) {
 }
 
 BOOL IsWindow(HWND handle) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    return find_locked(handle) != nullptr;
+    {
+        std::lock_guard<std::mutex> guard(state().lock);
+        if (find_locked(handle)) return TRUE;
+    }
+    return remote_window_of(handle).has_value();
 }
 
 HWND GetParent(HWND handle) {
@@ -356,21 +374,29 @@ HWND GetDesktopWindow() {
 
 DWORD GetWindowThreadProcessId(HWND handle, LPDWORD process_id) {
     const window_ptr w = find(handle);
-    if (!w) return 0;
+    if (!w) {
+        const std::optional<remote_window> remote = remote_window_of(handle);
+        if (!remote) return 0;
+        if (process_id) *process_id = remote->process_id;
+        return remote->thread_id;
+    }
     if (process_id) *process_id = GetCurrentProcessId();
     return w->thread_id;
 }
 
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR window_name) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    for (HWND h : state().top_level) {
-        const window_ptr w = find_locked(h);
-        if (!w) continue;
-        if (class_name && find_class_locked(class_name, w->cls->module) != w->cls) continue;
-        if (window_name && w->text != window_name) continue;
-        return h;
+    {
+        std::lock_guard<std::mutex> guard(state().lock);
+        for (HWND h : state().top_level) {
+            const window_ptr w = find_locked(h);
+            if (!w) continue;
+            if (class_name && find_class_locked(class_name, w->cls->module) != w->cls) continue;
+            if (window_name && w->text != window_name) continue;
+            return h;
+        }
     }
-    return nullptr;
+    const std::optional<remote_window> remote = find_remote_window(class_name, window_name);
+    return remote ? remote->handle : nullptr;
 }
 
 int GetDlgCtrlID(HWND handle) {

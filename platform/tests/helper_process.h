@@ -19,15 +19,17 @@ extern char** environ;
 
 namespace helper_process {
 
-inline std::string helper_path() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "services_helper")
-        .string();
+// A program built beside the tests.
+inline std::string helper_path(const char* name = "services_helper") {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
-// Starts the helper with the given arguments; it inherits the environment,
-// so it shares the test's machine root.
-inline pid_t start(const std::vector<std::string>& arguments) {
-    const std::string program = helper_path();
+// Starts the helper (or another program beside the tests) with the given
+// arguments; it inherits the environment, so it shares the test's machine
+// root.
+inline pid_t start(const std::vector<std::string>& arguments,
+                   const char* name = "services_helper") {
+    const std::string program = helper_path(name);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
@@ -46,8 +48,8 @@ inline int wait(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline int run(const std::vector<std::string>& arguments) {
-    return wait(start(arguments));
+inline int run(const std::vector<std::string>& arguments, const char* name = "services_helper") {
+    return wait(start(arguments, name));
 }
 
 // Polls the condition until it holds or the deadline passes.

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "user_dialog_test_support.h"
@@ -65,6 +66,57 @@ TEST_F(Answers, AScriptWinsOverTheTerminal) {
     probe p;
     EXPECT_EQ(run(question, p), IDOK);
     EXPECT_EQ(win_test::dialogs().back().answered_by, "script");
+}
+
+// The answers file named by the environment, for the life of the object.
+class answers_file {
+public:
+    answers_file(const std::string& folder, const std::string& lines)
+        : path_(folder + "/answers.txt") {
+        std::ofstream(path_) << lines;
+        setenv(win_test::answers_file_variable, path_.c_str(), 1);
+    }
+    ~answers_file() { unsetenv(win_test::answers_file_variable); }
+
+private:
+    std::string path_;
+};
+
+TEST_F(Answers, TheAnswersFileAnswersEachBoxMenuAndDialogOnce) {
+    answers_file file(root_.path(),
+                      "# a comment, then a line that is no answer\n"
+                      "something else\n"
+                      "box Logoff => no\n"
+                      "box => retry\n"
+                      "menu Log Out => 32772\n"
+                      "dialog Question => check 1052; press ok\n"
+                      "dialog 111 => press 7\n");
+    EXPECT_EQ(MessageBoxW(nullptr, L"Logoff anyway?", L"Calvimora", MB_YESNO), IDNO);
+    // The same box again: its line is used up, and "retry" is no button of it.
+    EXPECT_EQ(MessageBoxW(nullptr, L"Logoff anyway?", L"Calvimora", MB_YESNO), IDYES);
+    EXPECT_EQ(MessageBoxW(nullptr, L"Failed", L"Calvimora", MB_RETRYCANCEL), IDRETRY);
+    const auto boxes = win_test::message_boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].answered_by, "file");
+    EXPECT_EQ(boxes[1].answered_by, "default");
+    EXPECT_EQ(boxes[2].answered_by, "file");
+
+    probe later_probe;
+    EXPECT_EQ(run(later, later_probe), later_button);
+    probe question_probe;
+    EXPECT_EQ(run(question, question_probe), IDOK);
+    EXPECT_EQ(question_probe.remembered, BST_CHECKED);
+    EXPECT_EQ(win_test::dialogs().back().answered_by, "file");
+
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 32771, L"Log In");
+    AppendMenuW(menu, MF_STRING, 32772, L"Log Out");
+    user_test::test_window owner;
+    EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, owner.hwnd(), nullptr), 32772);
+    EXPECT_EQ(TrackPopupMenu(menu, TPM_RETURNCMD, 0, 0, 0, owner.hwnd(), nullptr), 0);
+    EXPECT_EQ(win_test::menus().front().answered_by, "file");
+    EXPECT_EQ(win_test::menus().back().answered_by, "nobody");
+    DestroyMenu(menu);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
-// COM library initialisation, counted per thread as the system does.
+// The COM runtime: initialisation counted per thread, the basic interfaces,
+// class identifiers as text, in-process servers found through the registry
+// and loaded once per process, the task allocator, and streams over global
+// memory.
 #pragma once
 
 #include "win/base.h"
@@ -20,6 +23,14 @@ HRESULT CoInitializeEx(LPVOID reserved, DWORD model);
 // on a thread that is not initialised.
 void CoUninitialize();
 
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
+#define CO_E_CLASSSTRING ((HRESULT)0x800401F3L)
+#define CO_E_DLLNOTFOUND ((HRESULT)0x800401F8L)
+#define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
+#define CLASS_E_CLASSNOTAVAILABLE ((HRESULT)0x80040111L)
+#define NOERROR S_OK
+
 // ---- Interfaces -----------------------------------------------------------
 // Declared as abstract classes with their methods in the system's order.
 
@@ -31,7 +42,37 @@ typedef union _ULARGE_INTEGER {
     ULONGLONG QuadPart;
 } ULARGE_INTEGER;
 
+typedef wchar_t OLECHAR;
 typedef wchar_t* LPOLESTR;
+typedef const wchar_t* LPCOLESTR;
+typedef CLSID* LPCLSID;
+typedef IID* LPIID;
+
+// ---- Identifiers as text ----------------------------------------------------
+// The registry form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case.
+
+// Writes the text and its terminator; returns the characters written with
+// the terminator (39), 0 when the buffer holds fewer than 39.
+int StringFromGUID2(REFGUID guid, LPOLESTR text, int max_count);
+// The text in a new task-allocated buffer (CoTaskMemFree); E_INVALIDARG for
+// a null out pointer.
+HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* text);
+HRESULT StringFromIID(REFIID iid, LPOLESTR* text);
+// Reads the braced form (hexadecimal digits in either case). A null text is
+// GUID_NULL. Malformed text: CO_E_CLASSSTRING / E_INVALIDARG, the result
+// left as GUID_NULL.
+HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid);
+HRESULT IIDFromString(LPCOLESTR text, LPIID iid);
+
+// ---- Task memory --------------------------------------------------------------
+// The allocator whose blocks cross interfaces (item-id lists, strings):
+// whoever receives a block frees it with CoTaskMemFree. Freeing null does
+// nothing; reallocating null allocates, and to 0 bytes frees and answers
+// null. win_test::live_task_allocations counts the blocks not yet freed; freeing
+// a block twice, or one it did not make, ends the program with a message.
+LPVOID CoTaskMemAlloc(SIZE_T size);
+LPVOID CoTaskMemRealloc(LPVOID block, SIZE_T size);
+void CoTaskMemFree(LPVOID block);
 
 // {00000000-0000-0000-C000-000000000046}
 inline constexpr IID IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -41,11 +82,70 @@ inline constexpr IID IID_ISequentialStream{
 // {0000000C-0000-0000-C000-000000000046}
 inline constexpr IID IID_IStream{0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// {00000001-0000-0000-C000-000000000046}
+inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// {00000002-0000-0000-C000-000000000046}
+inline constexpr IID IID_IMalloc{0x00000002, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) = 0;
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
     virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
+typedef IUnknown* LPUNKNOWN;
+
+struct IClassFactory : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                                     void** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
+};
+
+// The task allocator as an interface (CoGetMalloc); the same blocks as
+// CoTaskMemAlloc. GetSize is -1 and DidAlloc 0 for a block it did not make.
+struct IMalloc : IUnknown {
+    virtual void* STDMETHODCALLTYPE Alloc(SIZE_T size) = 0;
+    virtual void* STDMETHODCALLTYPE Realloc(void* block, SIZE_T size) = 0;
+    virtual void STDMETHODCALLTYPE Free(void* block) = 0;
+    virtual SIZE_T STDMETHODCALLTYPE GetSize(void* block) = 0;
+    virtual int STDMETHODCALLTYPE DidAlloc(void* block) = 0;
+    virtual void STDMETHODCALLTYPE HeapMinimize() = 0;
+};
+typedef IMalloc* LPMALLOC;
+#define MEMCTX_TASK 1
+// E_INVALIDARG unless context is MEMCTX_TASK.
+HRESULT CoGetMalloc(DWORD context, LPMALLOC* allocator);
+
+// ---- Classes and their servers -------------------------------------------------
+// An in-process server is a shared object exporting
+//   extern "C" HRESULT DllGetClassObject(REFCLSID, REFIID, void**);
+//   extern "C" HRESULT DllCanUnloadNow();
+// named by the default value of HKEY_CLASSES_ROOT "CLSID\{clsid}\InprocServer32"
+// (a path in the system's form, "\" separating folders). Each server is
+// loaded once per process and kept until CoFreeUnusedLibraries finds that
+// its DllCanUnloadNow answers S_OK. Only in-process servers exist here.
+#define CLSCTX_INPROC_SERVER 0x1u
+#define CLSCTX_INPROC_HANDLER 0x2u
+#define CLSCTX_LOCAL_SERVER 0x4u
+#define CLSCTX_REMOTE_SERVER 0x10u
+#define CLSCTX_INPROC (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)
+#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL (CLSCTX_INPROC | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+
+// The server's class object for the interface. Failures (the out pointer
+// cleared): E_INVALIDARG for a null out pointer, CO_E_NOTINITIALIZED on a
+// thread without CoInitialize(Ex), REGDB_E_CLASSNOTREG for a class without
+// an in-process server registered (or a context without
+// CLSCTX_INPROC_SERVER), CO_E_DLLNOTFOUND for a server that cannot be
+// loaded or lacks DllGetClassObject, else what DllGetClassObject answers.
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID server_info, REFIID iid,
+                         LPVOID* object);
+// The class object's IClassFactory::CreateInstance(outer, iid, object);
+// failures as CoGetClassObject, or the factory's.
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                         LPVOID* object);
+// Unloads every loaded server whose DllCanUnloadNow answers S_OK (a server
+// without that export stays).
+void CoFreeUnusedLibraries();
 
 struct ISequentialStream : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) = 0;

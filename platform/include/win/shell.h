@@ -1,25 +1,16 @@
-// Shell services: the special folders and change notifications. There is no
-// shell here; notifications are kept in a journal under the stand-in
-// machine's root that tests read (see win/test_journal.h).
+// Shell services: the special folders and change notifications, and (in
+// the headers below) the desktop folder and its item-id lists, the tray
+// icon and the shell's execution of files. There is no shell here:
+// notifications, tray icons and executions are kept in journals under the
+// stand-in machine's root that tests read (win/test_journal.h,
+// win/shell_test.h).
 #pragma once
 
 #include "win/base.h"
-
-// An item-id list: a sequence of records that each start with their own
-// 16-bit size, ended by a record of size 0.
-#pragma pack(push, 1)
-typedef struct _SHITEMID {
-    WORD cb;
-    BYTE abID[1];
-} SHITEMID;
-typedef struct _ITEMIDLIST {
-    SHITEMID mkid;
-} ITEMIDLIST;
-#pragma pack(pop)
-typedef ITEMIDLIST* LPITEMIDLIST;
-typedef const ITEMIDLIST* LPCITEMIDLIST;
-typedef ITEMIDLIST* PIDLIST_ABSOLUTE;
-typedef const ITEMIDLIST* PCIDLIST_ABSOLUTE;
+#include "win/shell_execute.h"
+#include "win/shell_folder.h"
+#include "win/shell_idlist.h"
+#include "win/shell_notify_icon.h"
 
 // Special folders. Only the local application-data folder exists here.
 #define CSIDL_DESKTOP 0x0000

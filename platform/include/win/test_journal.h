@@ -1,7 +1,7 @@
 // What tests see of the stand-in's user-facing calls: the journals of shell
 // notifications and message boxes (kept under the machine root, so a test can
 // read what another process did), the in-process message-box script, and the
-// COM initialisation count of a thread.
+// COM runtime's counts.
 #pragma once
 
 #include <functional>
@@ -28,12 +28,15 @@ struct shell_notification {
 std::vector<shell_notification> shell_notifications();
 void clear_shell_notifications();
 
-// One MessageBoxW call with the button it was answered with.
+// One MessageBoxW call with the button it was answered with, and who
+// answered: "script", "file" (the answers file, win/win_test.h),
+// "terminal" or "default".
 struct message_box {
     std::string text;  // UTF-8
     std::string caption;
     UINT type = 0;
     int answer = 0;
+    std::string answered_by;
 };
 
 std::vector<message_box> message_boxes();
@@ -63,5 +66,11 @@ public:
 // How many successful CoInitialize calls of the calling thread are not yet
 // undone.
 int com_initialize_count();
+
+// Blocks of the task allocator not yet freed, in the whole process.
+long live_task_allocations();
+
+// The real paths of the in-process servers loaded now, in path order.
+std::vector<std::string> loaded_com_servers();
 
 }  // namespace win_test

@@ -11,7 +11,9 @@
 
 #include "win/base.h"
 #include "win/user_dialog.h"
+#include "win/user_icon.h"
 #include "win/user_input.h"
+#include "win/user_menu.h"
 #include "win/user_messages.h"
 #include "win/user_paint.h"
 #include "win/user_queue.h"

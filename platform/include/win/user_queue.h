@@ -31,10 +31,14 @@ LRESULT DispatchMessageW(const MSG* message);
 // meanwhile delivers messages other threads send to this one, so two
 // threads sending to each other do not block each other. A window that is
 // or becomes destroyed, or whose thread ends, answers 0.
+// A window of another process is not sent to: the call answers 0.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not there. A
-// null window posts to the calling thread.
+// null window posts to the calling thread. A window of another process of
+// the session gets the message, its parameters as plain values, in its
+// thread's queue there, after a short trip through that process's socket
+// (see FindWindowW).
 BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // FALSE with ERROR_INVALID_THREAD_ID for a thread without a queue.
 BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wparam, LPARAM lparam);

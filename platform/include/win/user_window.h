@@ -127,6 +127,20 @@ typedef struct tagWINDOWPOS {
 #define ERROR_NOT_CHILD_WINDOW 1442L
 #define ERROR_INVALID_THREAD_ID 1444L
 ATOM RegisterClassExW(const WNDCLASSEXW* window_class);
+// The same without the record's size and small icon.
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASSW, *LPWNDCLASSW;
+ATOM RegisterClassW(const WNDCLASSW* window_class);
 BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR class_name, LPWNDCLASSEXW window_class);
 int GetClassNameW(HWND window, LPWSTR class_name, int max_count);
@@ -174,8 +188,14 @@ HWND GetWindow(HWND window, UINT relation);
 HWND GetDesktopWindow();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD process_id);
 
-// Top-level windows of this process by class and title (either may be null
-// for any).
+// A top-level window by class and title (either may be null for any):
+// this process's first, in z-order, else one of another live process of
+// the log-on session (its class compared without regard to case; a class
+// given as an atom finds only this process's windows). Window handles are
+// unique in the session (they carry their process's id in their upper
+// half): IsWindow, GetWindowThreadProcessId and PostMessageW accept
+// another process's windows too; the other windowing calls only this
+// process's.
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR window_name);
 
 // Window longs. Offsets from 0 address the class's cbWndExtra bytes; a

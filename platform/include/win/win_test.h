@@ -102,9 +102,9 @@ public:
 };
 
 // One modal dialog: its template (the id as a number, or the name), its
-// caption at the end, its result and who answered it: "script",
-// "terminal", "default", or "program" when the program ended it before
-// anyone was asked. Journalled under the machine root, oldest first.
+// caption at the end, its result and who answered it: "script", "file"
+// (the answers file, below), "terminal", "default", or "program" when the
+// program ended it before anyone was asked. Journalled under the machine root, oldest first.
 struct dialog_record {
     std::string template_name;
     std::string caption;
@@ -116,6 +116,71 @@ void clear_dialogs();
 
 // Whether unscripted boxes and dialogs ask the terminal now.
 bool answers_on_terminal();
+
+// Answers for a program that runs as its own process: the environment
+// variable names a text file (UTF-8) of lines
+//
+//   KIND MATCH => ANSWER
+//
+// KIND is "box", "menu" or "dialog"; MATCH (may be empty) is a text that
+// must appear in the box's text or caption, in one of the menu's item
+// texts, or in the dialog's caption or one of its controls' texts (a
+// dialog's template id, as a number, matches too). ANSWER is, for a box, a
+// button ("yes", "no", "ok", "cancel", "retry", "abort", "ignore", "try
+// again", "continue", with or without "ID", or its number) that the box
+// has; for a menu, the id of the item to choose or "none"; for a dialog,
+// actions separated by ";": "check ID", "uncheck ID", "press ID" (a number
+// or a button name) and "text ID WORDS". A dialog left open by its actions
+// gets its default answer. Each line answers once, the first unused one
+// that fits; lines starting with "#" are comments. A scripted responder of
+// the process comes before the file, the file before the terminal. The file
+// is read again when the variable names another file.
+inline constexpr const char* answers_file_variable = "CALVIMORA_ANSWERS_FILE";
+
+// Menus: the items of a menu as they are now, and who chooses in a tracked
+// menu. The script runs on the menu's thread inside its modal loop, once
+// the thread has nothing else to do, and returns the id to choose (0 for
+// none; an id that cannot be chosen counts as none).
+struct menu_entry {
+    UINT type = 0;   // MFT_*
+    UINT state = 0;  // MF_GRAYED, MF_DISABLED, MF_CHECKED ...
+    UINT id = 0;
+    std::wstring text;
+    HMENU submenu = nullptr;
+    HBITMAP bitmap = nullptr;
+};
+std::vector<menu_entry> menu_items(HMENU menu);
+
+using menu_script = std::function<UINT(HMENU menu, HWND owner)>;
+void set_menu_responder(menu_script script);
+
+class scoped_menu_responder {
+public:
+    explicit scoped_menu_responder(menu_script script) { set_menu_responder(std::move(script)); }
+    ~scoped_menu_responder() { set_menu_responder(nullptr); }
+    scoped_menu_responder(const scoped_menu_responder&) = delete;
+    scoped_menu_responder& operator=(const scoped_menu_responder&) = delete;
+};
+
+// One tracked menu as journalled under the machine root: its items, the
+// sub-menus' items following their item one level deeper, the id chosen (0
+// for none), who chose ("script", "file", "terminal", "nobody", or
+// "program" when the program ended the menu first) and the TPM_* flags.
+struct menu_line {
+    int depth = 0;
+    UINT type = 0;
+    UINT state = 0;
+    UINT id = 0;
+    std::string text;  // UTF-8
+};
+struct menu_record {
+    std::vector<menu_line> items;
+    UINT chosen = 0;
+    std::string answered_by;
+    UINT flags = 0;
+};
+std::vector<menu_record> menus();
+void clear_menus();
 
 // A PNG picture of the window: a layered window's last update, any other
 // window painted afresh (by its thread, so that thread must be pumping or

@@ -1,0 +1,280 @@
+// The desktop folder: parsing "::{clsid}" names of the Computer folder and
+// the junctions registered below it, and binding to such a junction.
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "com_internal.h"
+#include "win/registry.h"
+#include "win/shell_folder.h"
+
+namespace {
+
+// One element of the stand-in's own item ids.
+#pragma pack(push, 1)
+struct namespace_item {
+    WORD cb;
+    BYTE kind;
+    BYTE zero;
+    GUID clsid;
+};
+#pragma pack(pop)
+static_assert(sizeof(namespace_item) == 20);
+
+constexpr BYTE computer_kind = 0x1F;
+constexpr BYTE junction_kind = 0x2E;
+
+const wchar_t* const junction_keys =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MyComputer\\NameSpace\\";
+
+namespace_item make_item(BYTE kind, REFCLSID clsid) {
+    return {static_cast<WORD>(sizeof(namespace_item)), kind, 0, clsid};
+}
+
+// The element at the start of list when it is one of ours of that kind.
+std::optional<GUID> read_item(LPCITEMIDLIST list, BYTE kind) {
+    if (ILIsEmpty(list)) return std::nullopt;
+    namespace_item item;
+    std::memcpy(&item.cb, list, sizeof item.cb);
+    if (item.cb != sizeof item) return std::nullopt;
+    std::memcpy(&item, list, sizeof item);
+    if (item.kind != kind || item.zero != 0) return std::nullopt;
+    return item.clsid;
+}
+
+bool junction_registered(REFCLSID clsid) {
+    HKEY key = nullptr;
+    const std::wstring name = junction_keys + win_com::guid_text(clsid);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD registered_attributes(REFCLSID clsid) {
+    const std::wstring name = L"CLSID\\" + win_com::guid_text(clsid) + L"\\ShellFolder";
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD value = 0, type = 0, size = sizeof value;
+    const LONG status = RegQueryValueExW(key, L"Attributes", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value ? value : 0;
+}
+
+// Reads "::{clsid}" at the start of text; the rest follows in *rest.
+std::optional<GUID> read_class_name(const std::wstring& text, size_t at, size_t* rest) {
+    constexpr size_t length = 2 + 38;
+    if (at > text.size() || text.size() - at < length || text.compare(at, 2, L"::") != 0)
+        return std::nullopt;
+    const std::wstring braced = text.substr(at + 2, 38);
+    GUID clsid{};
+    if (FAILED(CLSIDFromString(braced.c_str(), &clsid))) return std::nullopt;
+    *rest = at + length;
+    return clsid;
+}
+
+// A task-allocated list of the given elements.
+LPITEMIDLIST make_list(const std::vector<namespace_item>& items) {
+    const size_t size = items.size() * sizeof(namespace_item) + sizeof(WORD);
+    auto* out = static_cast<BYTE*>(CoTaskMemAlloc(size));
+    if (!out) return nullptr;
+    if (!items.empty()) std::memcpy(out, items.data(), items.size() * sizeof(namespace_item));
+    std::memset(out + size - sizeof(WORD), 0, sizeof(WORD));
+    return reinterpret_cast<LPITEMIDLIST>(out);
+}
+
+template <typename T>
+class com_ptr {
+public:
+    com_ptr() = default;
+    ~com_ptr() {
+        if (p_) p_->Release();
+    }
+    com_ptr(const com_ptr&) = delete;
+    com_ptr& operator=(const com_ptr&) = delete;
+    T** out() { return &p_; }
+    void** out_void() { return reinterpret_cast<void**>(&p_); }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// The junction, created and initialised with its absolute list.
+HRESULT create_junction(REFCLSID clsid, com_ptr<IUnknown>* junction) {
+    if (!junction_registered(clsid)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    HRESULT result =
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, junction->out_void());
+    if (FAILED(result)) return result;
+    com_ptr<IPersistFolder> persist;
+    if (FAILED((*junction)->QueryInterface(IID_IPersistFolder, persist.out_void()))) return S_OK;
+    LPITEMIDLIST absolute =
+        make_list({make_item(computer_kind, CLSID_MyComputer), make_item(junction_kind, clsid)});
+    if (!absolute) return E_OUTOFMEMORY;
+    result = persist->Initialize(absolute);
+    ILFree(absolute);
+    return FAILED(result) ? result : S_OK;
+}
+
+class desktop_folder final : public IShellFolder, public IPersist {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IShellFolder) {
+            *object = static_cast<IShellFolder*>(this);
+        } else if (iid == IID_IPersist) {
+            *object = static_cast<IPersist*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
+        if (!clsid) return E_POINTER;
+        *clsid = CLSID_ShellDesktop;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND owner, LPBC context, LPWSTR name, ULONG* eaten,
+                                               PIDLIST_RELATIVE* list, ULONG* attributes) override {
+        if (!list || !name) return E_INVALIDARG;
+        *list = nullptr;
+        const std::wstring text = name;
+        size_t at = 0;
+        const std::optional<GUID> first = read_class_name(text, 0, &at);
+        if (!first) return E_INVALIDARG;
+        if (*first != CLSID_MyComputer) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        if (at == text.size()) {
+            if (attributes)
+                *attributes &= SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR;
+            return finish(text, eaten, list, {make_item(computer_kind, CLSID_MyComputer)});
+        }
+        if (text[at] != L'\\') return E_INVALIDARG;
+        const std::optional<GUID> junction = read_class_name(text, at + 1, &at);
+        if (!junction) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        if (!junction_registered(*junction)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        const std::vector<namespace_item> items{make_item(computer_kind, CLSID_MyComputer),
+                                                make_item(junction_kind, *junction)};
+        if (at == text.size()) {
+            if (attributes) *attributes &= registered_attributes(*junction);
+            return finish(text, eaten, list, items);
+        }
+        if (text[at] != L'\\') return E_INVALIDARG;
+        return parse_below(owner, context, *junction, text.substr(at + 1), items, text, eaten, list,
+                           attributes);
+    }
+
+    HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE list, LPBC context, REFIID iid,
+                                           void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (!read_item(list, computer_kind)) return E_INVALIDARG;
+        LPCITEMIDLIST below = ILGetNext(list);
+        if (!below) return E_NOTIMPL;
+        const std::optional<GUID> clsid = read_item(below, junction_kind);
+        if (!clsid) return E_INVALIDARG;
+        com_ptr<IUnknown> junction;
+        const HRESULT result = create_junction(*clsid, &junction);
+        if (FAILED(result)) return result;
+        LPCITEMIDLIST deeper = ILGetNext(below);
+        if (!deeper) return junction->QueryInterface(iid, object);
+        com_ptr<IShellFolder> folder;
+        if (FAILED(junction->QueryInterface(IID_IShellFolder, folder.out_void())))
+            return E_NOINTERFACE;
+        return folder->BindToObject(deeper, context, iid, object);
+    }
+
+    HRESULT STDMETHODCALLTYPE EnumObjects(HWND, DWORD, IEnumIDList** enumerator) override {
+        if (enumerator) *enumerator = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, LPBC, REFIID,
+                                            void** object) override {
+        if (object) *object = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void** object) override {
+        if (object) *object = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
+                                            void** object) override {
+        if (object) *object = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
+                                        PITEMID_CHILD* new_list) override {
+        if (new_list) *new_list = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    static HRESULT finish(const std::wstring& text, ULONG* eaten, PIDLIST_RELATIVE* list,
+                          const std::vector<namespace_item>& items) {
+        *list = make_list(items);
+        if (!*list) return E_OUTOFMEMORY;
+        if (eaten) *eaten = static_cast<ULONG>(text.size());
+        return S_OK;
+    }
+
+    // The rest of a name below a junction is the junction's to parse.
+    static HRESULT parse_below(HWND owner, LPBC context, REFCLSID clsid, std::wstring rest,
+                               const std::vector<namespace_item>& items, const std::wstring& text,
+                               ULONG* eaten, PIDLIST_RELATIVE* list, ULONG* attributes) {
+        com_ptr<IUnknown> junction;
+        HRESULT result = create_junction(clsid, &junction);
+        if (FAILED(result)) return result;
+        com_ptr<IShellFolder> folder;
+        if (FAILED(junction->QueryInterface(IID_IShellFolder, folder.out_void())))
+            return E_NOINTERFACE;
+        PIDLIST_RELATIVE below = nullptr;
+        ULONG eaten_below = 0;
+        result =
+            folder->ParseDisplayName(owner, context, rest.data(), &eaten_below, &below, attributes);
+        if (FAILED(result)) return result;
+        LPITEMIDLIST head = make_list(items);
+        *list = head ? ILCombine(head, below) : nullptr;
+        ILFree(head);
+        ILFree(below);
+        if (!*list) return E_OUTOFMEMORY;
+        if (eaten) *eaten = static_cast<ULONG>(text.size());
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+};
+
+}  // namespace
+
+HRESULT SHGetDesktopFolder(IShellFolder** folder) {
+    if (!folder) return E_INVALIDARG;
+    *folder = new desktop_folder;
+    return S_OK;
+}
+
+HRESULT SHGetMalloc(LPMALLOC* allocator) {
+    return CoGetMalloc(MEMCTX_TASK, allocator);
+}

@@ -1,0 +1,269 @@
+// The tray icons of the process, their balloons, the journal of their
+// changes and the lines a person sees.
+#include "win/shell_notify_icon.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell_journal.h"
+#include "user_answers.h"
+#include "wide_text.h"
+#include "win/shell_test.h"
+#include "win/user.h"
+
+namespace {
+
+const char* const tray_journal_name = "tray-icons";
+
+constexpr UINT shortest_balloon_ms = 10000;
+constexpr UINT longest_balloon_ms = 30000;
+
+struct icon_state {
+    win_test::tray_icon shown;
+    UINT_PTR balloon_timer = 0;  // a thread timer of the thread that showed the balloon
+};
+
+struct tray_state {
+    std::mutex lock;
+    std::vector<icon_state> icons;
+    bool modify_refused = false;
+};
+
+tray_state& tray() {
+    static auto* s = new tray_state;  // used until the process ends
+    return *s;
+}
+
+icon_state* find_locked(HWND window, UINT id) {
+    for (icon_state& icon : tray().icons)
+        if (icon.shown.window == window && icon.shown.id == id) return &icon;
+    return nullptr;
+}
+
+template <size_t N>
+std::wstring field_text(const WCHAR (&field)[N]) {
+    size_t length = 0;
+    while (length + 1 < N && field[length]) ++length;
+    return std::wstring(field, length);
+}
+
+std::string operation_name(DWORD message) {
+    switch (message) {
+        case NIM_ADD:
+            return "add";
+        case NIM_MODIFY:
+            return "modify";
+        case NIM_DELETE:
+            return "delete";
+        case NIM_SETFOCUS:
+            return "focus";
+        case NIM_SETVERSION:
+            return "version";
+        default:
+            return "unknown";
+    }
+}
+
+void journal(const std::string& operation, bool succeeded, UINT id, UINT flags,
+             const win_test::tray_icon& icon) {
+    const win_test::tray_balloon balloon = icon.balloon.value_or(win_test::tray_balloon{});
+    win_detail::append_journal_record(
+        win_detail::journal_file(tray_journal_name),
+        {operation, succeeded ? "1" : "0", std::to_string(id), win_detail::hex_field(flags),
+         win_detail::hex_field(icon.callback_message), std::to_string(icon.icon_id),
+         win_detail::to_utf8(icon.tip), win_detail::to_utf8(balloon.text),
+         win_detail::to_utf8(balloon.title), std::to_string(balloon.timeout_ms),
+         win_detail::hex_field(balloon.flags)});
+}
+
+// What a person sees of a change.
+void print_change(const win_test::tray_icon& before, const win_test::tray_icon& after,
+                  bool removed) {
+    if (!win_user::answers_on_terminal()) return;
+    if (removed) {
+        std::fprintf(stderr, "[tray] icon %u removed\n", after.id);
+        return;
+    }
+    if (before.icon_id != after.icon_id || before.tip != after.tip)
+        std::fprintf(stderr, "[tray] icon %u shows icon %d, tip \"%s\"\n", after.id, after.icon_id,
+                     win_detail::to_utf8(after.tip).c_str());
+    if (after.balloon && after.balloons_shown != before.balloons_shown)
+        std::fprintf(stderr, "[tray] balloon \"%s\": %s\n",
+                     win_detail::to_utf8(after.balloon->title).c_str(),
+                     win_detail::to_utf8(after.balloon->text).c_str());
+}
+
+void CALLBACK balloon_timed_out(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    HWND window = nullptr;
+    UINT id = 0;
+    {
+        std::lock_guard<std::mutex> guard(tray().lock);
+        const auto found = std::find_if(
+            tray().icons.begin(), tray().icons.end(),
+            [timer](const icon_state& i) { return i.balloon_timer == timer && i.shown.balloon; });
+        if (found == tray().icons.end()) return;
+        window = found->shown.window;
+        id = found->shown.id;
+    }
+    win_test::tray_icon_event(window, id, NIN_BALLOONTIMEOUT);
+}
+
+// Takes the record's fields that its flags name.
+void apply(icon_state& icon, const NOTIFYICONDATAW& data) {
+    win_test::tray_icon& shown = icon.shown;
+    if (data.uFlags & NIF_MESSAGE) shown.callback_message = data.uCallbackMessage;
+    if (data.uFlags & NIF_ICON) {
+        shown.icon = data.hIcon;
+        shown.icon_id = win_icons::resource_id(data.hIcon);
+    }
+    if (data.uFlags & NIF_TIP) shown.tip = field_text(data.szTip);
+    if (!(data.uFlags & NIF_INFO)) return;
+    const std::wstring text = field_text(data.szInfo);
+    icon.balloon_timer = 0;
+    if (text.empty()) {
+        shown.balloon.reset();
+        return;
+    }
+    win_test::tray_balloon balloon{
+        field_text(data.szInfoTitle), text,
+        std::clamp(data.uTimeout, shortest_balloon_ms, longest_balloon_ms), data.dwInfoFlags};
+    shown.balloon = balloon;
+    shown.last_balloon = balloon;
+    ++shown.balloons_shown;
+    icon.balloon_timer = SetTimer(nullptr, 0, balloon.timeout_ms, balloon_timed_out);
+}
+
+}  // namespace
+
+BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
+    if (!data || data->cbSize != sizeof(NOTIFYICONDATAW)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const bool window_there = IsWindow(data->hWnd);
+    std::lock_guard<std::mutex> guard(tray().lock);
+    icon_state* icon = find_locked(data->hWnd, data->uID);
+    win_test::tray_icon before = icon ? icon->shown : win_test::tray_icon{};
+    bool succeeded = false;
+    switch (message) {
+        case NIM_ADD:
+            if (icon || !window_there) break;
+            tray().icons.push_back({});
+            icon = &tray().icons.back();
+            icon->shown.window = data->hWnd;
+            icon->shown.id = data->uID;
+            before = icon->shown;
+            apply(*icon, *data);
+            succeeded = true;
+            break;
+        case NIM_MODIFY:
+            if (!icon || tray().modify_refused) break;
+            apply(*icon, *data);
+            ++icon->shown.modifications;
+            succeeded = true;
+            break;
+        case NIM_DELETE:
+            if (!icon) break;
+            print_change(before, before, true);
+            journal("delete", true, data->uID, data->uFlags, before);
+            tray().icons.erase(tray().icons.begin() + (icon - tray().icons.data()));
+            return TRUE;
+        case NIM_SETVERSION:
+            if (!icon) break;
+            icon->shown.version = data->uVersion;
+            succeeded = true;
+            break;
+        case NIM_SETFOCUS:
+            succeeded = icon != nullptr;
+            break;
+        default:
+            break;
+    }
+    const win_test::tray_icon after = succeeded ? icon->shown : before;
+    const bool changed =
+        message != NIM_MODIFY || after.callback_message != before.callback_message ||
+        after.icon_id != before.icon_id || after.tip != before.tip ||
+        after.balloon != before.balloon || after.balloons_shown != before.balloons_shown;
+    if (succeeded) print_change(before, after, false);
+    if (!succeeded || changed)
+        journal(operation_name(message), succeeded, data->uID, data->uFlags, after);
+    return succeeded ? TRUE : FALSE;
+}
+
+namespace win_test {
+
+std::vector<tray_icon> tray_icons() {
+    std::lock_guard<std::mutex> guard(tray().lock);
+    std::vector<tray_icon> out;
+    for (const icon_state& icon : tray().icons) out.push_back(icon.shown);
+    return out;
+}
+
+std::optional<tray_icon> find_tray_icon(HWND window, UINT id) {
+    std::lock_guard<std::mutex> guard(tray().lock);
+    const icon_state* icon = find_locked(window, id);
+    return icon ? std::optional<tray_icon>(icon->shown) : std::nullopt;
+}
+
+bool tray_icon_event(HWND window, UINT id, UINT event) {
+    UINT callback = 0;
+    {
+        std::lock_guard<std::mutex> guard(tray().lock);
+        icon_state* icon = find_locked(window, id);
+        if (!icon) return false;
+        const bool balloon_event = event == NIN_BALLOONHIDE || event == NIN_BALLOONTIMEOUT ||
+                                   event == NIN_BALLOONUSERCLICK;
+        if (balloon_event) {
+            if (!icon->shown.balloon) return false;
+            icon->shown.balloon.reset();
+            icon->balloon_timer = 0;
+        }
+        callback = icon->shown.callback_message;
+        journal("event", true, id, event, icon->shown);
+    }
+    return callback && PostMessageW(window, callback, id, static_cast<LPARAM>(event));
+}
+
+void set_tray_modify_refused(bool refused) {
+    std::lock_guard<std::mutex> guard(tray().lock);
+    tray().modify_refused = refused;
+}
+
+void forget_tray_icons() {
+    std::lock_guard<std::mutex> guard(tray().lock);
+    tray().icons.clear();
+}
+
+std::vector<tray_record> tray_journal() {
+    std::vector<tray_record> out;
+    for (const auto& r :
+         win_detail::read_journal_records(win_detail::journal_file(tray_journal_name))) {
+        if (r.size() != 11) continue;
+        tray_record record;
+        record.operation = r[0];
+        record.succeeded = r[1] == "1";
+        record.id = static_cast<UINT>(std::strtoul(r[2].c_str(), nullptr, 10));
+        record.flags = win_detail::parse_hex_field(r[3]).value_or(0);
+        record.callback_message = win_detail::parse_hex_field(r[4]).value_or(0);
+        record.icon_id = std::atoi(r[5].c_str());
+        record.tip = r[6];
+        record.info = r[7];
+        record.info_title = r[8];
+        record.timeout_ms = static_cast<UINT>(std::strtoul(r[9].c_str(), nullptr, 10));
+        record.info_flags = win_detail::parse_hex_field(r[10]).value_or(0);
+        out.push_back(std::move(record));
+    }
+    return out;
+}
+
+void clear_tray_journal() {
+    win_detail::clear_journal(win_detail::journal_file(tray_journal_name));
+}
+
+}  // namespace win_test
