@@ -272,6 +272,17 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
     return TRUE;
 }
 
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+    if (!path || !*path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    const std::string native = win_file::native_path(path);
+    if (::mkdir(native.c_str(), 0777) == 0) return TRUE;
+    SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : error_for(errno, native));
+    return FALSE;
+}
+
 DWORD GetFileAttributesW(LPCWSTR path) {
     if (!path) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -28,6 +28,11 @@ std::shared_ptr<canvas> dib_canvas(LONG width, LONG height, bool top_down) {
     return std::make_shared<dib>(width, height, std::move(memory), top_down);
 }
 
+// The bytes of one row of 24-bit pixels, padded to 4.
+size_t packed_stride(LONG width) {
+    return (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+}
+
 }  // namespace
 
 namespace win_gdi {
@@ -60,15 +65,25 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     }
     const BITMAPINFOHEADER& header = info->bmiHeader;
     const LONG height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 32 ||
-        header.biCompression != BI_RGB || header.biPlanes != 1 ||
-        !valid_size(header.biWidth, height)) {
+    if (header.biSize < sizeof(BITMAPINFOHEADER) ||
+        (header.biBitCount != 32 && header.biBitCount != 24) || header.biCompression != BI_RGB ||
+        header.biPlanes != 1 || !valid_size(header.biWidth, height)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (header.biBitCount == 24) {
+        auto section =
+            std::make_shared<bitmap_object>(std::make_shared<canvas>(header.biWidth, height), true);
+        section->packed.assign(packed_stride(header.biWidth) * static_cast<size_t>(height), 0);
+        section->header_height = header.biHeight;
+        if (bits) *bits = section->packed.data();
+        return static_cast<HBITMAP>(add_object(section));
+    }
     auto pixels = dib_canvas(header.biWidth, height, header.biHeight < 0);
     if (bits) *bits = pixels->memory();
-    return static_cast<HBITMAP>(add_object(std::make_shared<bitmap_object>(pixels, true)));
+    auto section = std::make_shared<bitmap_object>(pixels, true);
+    section->header_height = header.biHeight;
+    return static_cast<HBITMAP>(add_object(section));
 }
 
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
@@ -114,13 +129,31 @@ int GetObjectW(HGDIOBJ handle, int size, LPVOID buffer) {
     };
     if (auto bitmap = std::dynamic_pointer_cast<bitmap_object>(object)) {
         canvas& pixels = *bitmap->pixels;
-        BITMAP description{0,
-                           pixels.width(),
-                           pixels.height(),
-                           pixels.width() * 4,
-                           1,
-                           32,
-                           bitmap->dib_section ? pixels.memory() : nullptr};
+        const bool packed = !bitmap->packed.empty();
+        BITMAP description{
+            0,
+            pixels.width(),
+            pixels.height(),
+            packed ? static_cast<LONG>(packed_stride(pixels.width())) : pixels.width() * 4,
+            1,
+            static_cast<WORD>(packed ? 24 : 32),
+            nullptr};
+        if (bitmap->dib_section)
+            description.bmBits =
+                packed ? bitmap->packed.data() : static_cast<void*>(pixels.memory());
+        if (bitmap->dib_section && buffer && size >= static_cast<int>(sizeof(DIBSECTION))) {
+            DIBSECTION section{};
+            section.dsBm = description;
+            section.dsBmih.biSize = sizeof(BITMAPINFOHEADER);
+            section.dsBmih.biWidth = pixels.width();
+            section.dsBmih.biHeight = bitmap->header_height;
+            section.dsBmih.biPlanes = 1;
+            section.dsBmih.biBitCount = description.bmBitsPixel;
+            section.dsBmih.biCompression = BI_RGB;
+            section.dsBmih.biSizeImage =
+                static_cast<DWORD>(description.bmWidthBytes) * static_cast<DWORD>(pixels.height());
+            return copy_out(&section, sizeof section);
+        }
         return copy_out(&description, sizeof description);
     }
     if (auto brush = std::dynamic_pointer_cast<brush_object>(object))

@@ -165,7 +165,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     dc_state& state = object->state;
     if (auto bitmap = std::dynamic_pointer_cast<bitmap_object>(selected)) {
         const bool elsewhere = bitmap->selections > 0 && !bitmap->stock && state.bitmap != bitmap;
-        if (!object->memory || elsewhere) {
+        if (!object->memory || elsewhere || !bitmap->packed.empty()) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         }

@@ -48,6 +48,10 @@ const text_font* selected_font(const dc_object& dc) {
     return dc.state.font ? dc.state.font->font.get() : nullptr;
 }
 
+bool selected_underline(const dc_object& dc) {
+    return dc.state.font && dc.state.font->logfont.lfUnderline;
+}
+
 int gdi_line_height(const text_font& font) {
     return font.ascent() + font.descent();
 }
@@ -189,6 +193,7 @@ BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count) {
     std::lock_guard<std::mutex> guard(text_lock());
     layout_options options;
     options.single_line = true;
+    options.underline_lines = selected_underline(*object);
     options.line_height = gdi_line_height(*font);
     const text_layout layout =
         lay_out(*font, std::wstring_view(text ? text : L"", count), 0, 0, options);
@@ -213,6 +218,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     options.wrap = (format & DT_WORDBREAK) && !options.single_line;
     options.ellipsis = format & DT_END_ELLIPSIS;
     options.prefixes = !(format & DT_NOPREFIX);
+    options.underline_lines = selected_underline(*object);
     options.line_height = gdi_line_height(*font);
     if (format & DT_CENTER)
         options.horizontal = horizontal_alignment::center;

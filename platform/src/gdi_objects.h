@@ -37,6 +37,10 @@ public:
 
     std::shared_ptr<canvas> pixels;
     bool dib_section;
+    // A 24-bit DIB section's own pixel memory (rows of 3 bytes a pixel,
+    // padded to 4 bytes); pixels then only gives the size. Empty otherwise.
+    std::vector<BYTE> packed;
+    LONG header_height = 0;  // as the DIB section was asked for: negative top-down
 };
 
 class brush_object : public gdi_object {

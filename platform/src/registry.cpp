@@ -2,7 +2,11 @@
 // conversion between the callers' wide text and the hive's UTF-16LE.
 #include "win/registry.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -389,3 +393,206 @@ LONG RegCloseKey(HKEY key) {
     if (id % 4 != 0 || s.open_keys.erase(id / 4) == 0) return ERROR_INVALID_HANDLE;
     return ERROR_SUCCESS;
 }
+
+namespace {
+
+// Copies a name into the caller's buffer as the enumeration calls do.
+LONG copy_name(const std::wstring& name, LPWSTR buffer, LPDWORD count) {
+    if (!buffer || !count) return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *count) {
+        *count = static_cast<DWORD>(name.size() + 1);
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(buffer, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    *count = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+// Reads the key of a handle with the access it needs.
+LONG read_key(HKEY key, REGSAM needed, const std::function<LONG(const registry_key&)>& visit) {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    auto location = resolve(s, key);
+    if (!location) return ERROR_INVALID_HANDLE;
+    if ((location->access & needed) != needed) return ERROR_ACCESS_DENIED;
+    return s.store(location->which)
+        .read(hive_path(location->which), [&](const registry_key& root) -> LONG {
+            LONG error = ERROR_SUCCESS;
+            const registry_key* k = find_handle_key(root, *location, error);
+            return k ? visit(*k) : error;
+        });
+}
+
+}  // namespace
+
+LONG RegDeleteTreeW(HKEY key, LPCWSTR subkey) {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    auto location = resolve(s, key);
+    if (!location) return ERROR_INVALID_HANDLE;
+    std::vector<std::wstring> names;
+    if (LONG e = split_subkey(subkey, location->path.size(), names); e != ERROR_SUCCESS) return e;
+    return s.store(location->which)
+        .update(hive_path(location->which), [&](registry_key& root, bool& changed) -> LONG {
+            LONG error = ERROR_SUCCESS;
+            registry_key* base = find_handle_key(root, *location, error);
+            if (!base) return error;
+            if (names.empty()) {
+                changed = !base->values.empty() || !base->subkeys.empty();
+                base->values.clear();
+                base->subkeys.clear();
+                return ERROR_SUCCESS;
+            }
+            std::vector<std::wstring> parent_path(names.begin(), names.end() - 1);
+            registry_key* parent = find_key(*base, parent_path);
+            if (!parent || parent->subkeys.erase(win_detail::fold_registry_name(names.back())) == 0)
+                return ERROR_FILE_NOT_FOUND;
+            changed = true;
+            return ERROR_SUCCESS;
+        });
+}
+
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_count, LPDWORD reserved,
+                   LPWSTR key_class, LPDWORD class_count, LPFILETIME last_write) {
+    if (reserved) return ERROR_INVALID_PARAMETER;
+    std::wstring found;
+    const LONG status = read_key(key, KEY_ENUMERATE_SUB_KEYS, [&](const registry_key& k) -> LONG {
+        if (index >= k.subkeys.size()) return ERROR_NO_MORE_ITEMS;
+        found = std::next(k.subkeys.begin(), index)->second->name;
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    if (key_class && class_count && *class_count > 0) key_class[0] = L'\0';
+    if (class_count) *class_count = 0;
+    if (last_write) *last_write = FILETIME{};
+    return copy_name(found, name, name_count);
+}
+
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_count, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size) {
+    if (reserved || (data && !data_size)) return ERROR_INVALID_PARAMETER;
+    std::wstring found;
+    DWORD found_type = REG_NONE;
+    std::vector<BYTE> bytes;
+    const LONG status = read_key(key, KEY_QUERY_VALUE, [&](const registry_key& k) -> LONG {
+        if (index >= k.values.size()) return ERROR_NO_MORE_ITEMS;
+        const registry_value& value = std::next(k.values.begin(), index)->second;
+        found = value.name;
+        found_type = value.type;
+        bytes = caller_data(value);
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    if (const LONG e = copy_name(found, name, name_count); e != ERROR_SUCCESS) return e;
+    if (type) *type = found_type;
+    const auto needed = static_cast<DWORD>(bytes.size());
+    if (data && *data_size < needed) {
+        *data_size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (data && needed) std::memcpy(data, bytes.data(), needed);
+    if (data_size) *data_size = needed;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_count, LPDWORD reserved,
+                      LPDWORD subkeys, LPDWORD longest_subkey, LPDWORD longest_class,
+                      LPDWORD values, LPDWORD longest_value_name, LPDWORD longest_value_data,
+                      LPDWORD security_descriptor, LPFILETIME last_write) {
+    if (reserved) return ERROR_INVALID_PARAMETER;
+    DWORD subkey_count = 0, value_count = 0, subkey_name = 0, value_name = 0, value_data = 0;
+    const LONG status = read_key(key, KEY_QUERY_VALUE, [&](const registry_key& k) -> LONG {
+        subkey_count = static_cast<DWORD>(k.subkeys.size());
+        value_count = static_cast<DWORD>(k.values.size());
+        for (const auto& [folded, sub] : k.subkeys)
+            subkey_name = std::max(subkey_name, static_cast<DWORD>(sub->name.size()));
+        for (const auto& [folded, value] : k.values) {
+            value_name = std::max(value_name, static_cast<DWORD>(value.name.size()));
+            value_data = std::max(value_data, static_cast<DWORD>(caller_data(value).size()));
+        }
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS) return status;
+    if (key_class && class_count && *class_count > 0) key_class[0] = L'\0';
+    if (class_count) *class_count = 0;
+    if (subkeys) *subkeys = subkey_count;
+    if (longest_subkey) *longest_subkey = subkey_name;
+    if (longest_class) *longest_class = 0;
+    if (values) *values = value_count;
+    if (longest_value_name) *longest_value_name = value_name;
+    if (longest_value_data) *longest_value_data = value_data;
+    if (security_descriptor) *security_descriptor = 0;
+    if (last_write) *last_write = FILETIME{};
+    return ERROR_SUCCESS;
+}
+
+namespace win_test {
+
+void set_registry_read_only(HKEY root, bool read_only) {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (root == HKEY_CURRENT_USER)
+        s.user_store.set_read_only(read_only);
+    else if (root == HKEY_LOCAL_MACHINE || root == HKEY_CLASSES_ROOT)
+        s.machine_store.set_read_only(read_only);
+}
+
+}  // namespace win_test
+
+namespace {
+
+std::wstring value_line(const registry_value& value) {
+    static const wchar_t* const type_names[] = {L"REG_NONE", L"REG_SZ", L"REG_EXPAND_SZ",
+                                                L"REG_BINARY", L"REG_DWORD"};
+    std::wstring type = value.type < 5               ? type_names[value.type]
+                        : value.type == REG_MULTI_SZ ? L"REG_MULTI_SZ"
+                                                     : L"type " + std::to_wstring(value.type);
+    std::wstring line = (value.name.empty() ? L"@" : value.name) + L" = " + type + L" ";
+    if (is_string_type(value.type)) {
+        std::wstring text = win_detail::from_utf16le(value.data.data(), value.data.size());
+        if (!text.empty() && text.back() == L'\0') text.pop_back();
+        return line + L"\"" + text + L"\"";
+    }
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), 4);
+        wchar_t hex[16];
+        std::swprintf(hex, 16, L"0x%08X", number);
+        return line + hex;
+    }
+    static const wchar_t digits[] = L"0123456789abcdef";
+    for (BYTE b : value.data) {
+        line += digits[b >> 4];
+        line += digits[b & 0xF];
+    }
+    return line;
+}
+
+void tree_lines(const registry_key& key, const std::wstring& path,
+                std::vector<std::wstring>& lines) {
+    for (const auto& [folded, value] : key.values)
+        lines.push_back((path.empty() ? L"" : path + L": ") + value_line(value));
+    for (const auto& [folded, subkey] : key.subkeys) {
+        const std::wstring sub_path = path.empty() ? subkey->name : path + L"\\" + subkey->name;
+        lines.push_back(sub_path);
+        tree_lines(*subkey, sub_path, lines);
+    }
+}
+
+}  // namespace
+
+namespace win_test {
+
+std::vector<std::wstring> registry_tree(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return lines;
+    read_key(key, KEY_QUERY_VALUE, [&](const registry_key& k) -> LONG {
+        tree_lines(k, L"", lines);
+        return ERROR_SUCCESS;
+    });
+    RegCloseKey(key);
+    return lines;
+}
+
+}  // namespace win_test

@@ -160,6 +160,11 @@ LONG registry_store::update(const std::string& hive_path,
     bool changed = false;
     const LONG result = change(*root_, changed);
     if (!changed) return result;
+    if (read_only_) {
+        // The tree in memory was changed; load it afresh next time.
+        forget();
+        return ERROR_ACCESS_DENIED;
+    }
     const LONG saved = save(hive_path);
     if (saved != ERROR_SUCCESS) {
         // The tree in memory no longer matches the file; load it afresh next

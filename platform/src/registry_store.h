@@ -32,6 +32,10 @@ public:
     LONG update(const std::string& hive_path,
                 const std::function<LONG(registry_key&, bool& changed)>& change);
 
+    // While read-only, an update that would change the tree changes nothing
+    // and answers ERROR_ACCESS_DENIED, as a hive the caller may not write.
+    void set_read_only(bool read_only) { read_only_ = read_only; }
+
     registry_store() = default;
     ~registry_store();
     registry_store(const registry_store&) = delete;
@@ -47,6 +51,7 @@ private:
     struct stat loaded_ {};  // the loaded file as it was when read
     std::unique_ptr<registry_key> root_;
     bool corrupt_ = false;
+    bool read_only_ = false;
 };
 
 }  // namespace win_detail

@@ -2,6 +2,7 @@
 #include "win/resources.h"
 
 #include <cwctype>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -78,6 +79,14 @@ bool register_resource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* b
     else
         record = std::make_unique<resource>(resource{bytes, size});
     return true;
+}
+
+void forget_module(HMODULE module) {
+    table& t = the_table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    const HMODULE owner = module_or_executable(module);
+    for (auto it = t.resources.begin(); it != t.resources.end();)
+        it = std::get<0>(it->first) == owner ? t.resources.erase(it) : std::next(it);
 }
 
 }  // namespace win_resources

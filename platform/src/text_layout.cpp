@@ -226,14 +226,17 @@ void draw_layout(canvas& target, const std::vector<RECT>& parts, const text_font
         else if (options.horizontal == horizontal_alignment::right)
             pen = box.right - line.width;
         const int baseline = top + font.ascent();
+        const int underline_y = baseline + std::max(1, font.descent() / 2);
+        if (options.underline_lines && line.width > 0)
+            fill_parts(target, parts, RECT{pen, underline_y, pen + line.width, underline_y + 1},
+                       color);
         for (size_t i = 0; i < line.text.size(); ++i) {
             const glyph& g = font.glyph_of(static_cast<char32_t>(line.text[i]));
             if (!g.coverage.empty())
                 composite_glyph(target, parts, g, pen + g.left, baseline - g.top, color);
-            if (static_cast<int>(i) == line.underline) {
-                const int y = baseline + std::max(1, font.descent() / 2);
-                fill_parts(target, parts, RECT{pen, y, pen + g.advance, y + 1}, color);
-            }
+            if (static_cast<int>(i) == line.underline)
+                fill_parts(target, parts, RECT{pen, underline_y, pen + g.advance, underline_y + 1},
+                           color);
             pen += g.advance;
         }
         top += layout.line_height;

@@ -25,6 +25,7 @@ struct layout_options {
     std::wstring ellipsis_marker = L"...";
     bool whole_lines_only = false;  // lines not wholly inside the box's height are left out
     bool prefixes = false;          // "&" underlines the next character, "&&" is "&"
+    bool underline_lines = false;   // an underlined font: a line under all the text
     int line_height = 0;            // 0: the font's line spacing
 };
 

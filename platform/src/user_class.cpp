@@ -1,5 +1,5 @@
 // Window classes: the program's own and the predefined ones (dialog,
-// button, static, tooltip), found by name without regard to case or by atom.
+// button, static, edit, tooltip), found by name without regard to case or by atom.
 
 #include <cwctype>
 
@@ -42,6 +42,7 @@ void ensure_system_classes_locked() {
                             button_procedure, 0, IDC_ARROW);
     add_system_class_locked(WC_STATICW, 0, CS_DBLCLKS | CS_PARENTDC, static_procedure, 0,
                             IDC_ARROW);
+    add_system_class_locked(WC_EDITW, 0, CS_DBLCLKS | CS_PARENTDC, edit_procedure, 0, IDC_IBEAM);
     add_system_class_locked(TOOLTIPS_CLASSW, 0, CS_DBLCLKS | CS_SAVEBITS, tooltip_procedure, 0,
                             IDC_ARROW);
 }

@@ -25,6 +25,7 @@ std::shared_ptr<const window_class> find_class_locked(LPCWSTR name, HINSTANCE mo
 LRESULT CALLBACK dialog_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK button_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK static_procedure(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK edit_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK tooltip_procedure(HWND, UINT, WPARAM, LPARAM);
 
 // The frame's widths around the client area, caption included in top.

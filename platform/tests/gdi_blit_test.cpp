@@ -49,7 +49,7 @@ TEST(DibSection, BitsAreTheSurfaceInBothRowOrders) {
 
 TEST(DibSection, RefusesFormatsItDoesNotHold) {
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 10, -10, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 10, -10, 1, 16, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
     EXPECT_EQ(bits, nullptr);

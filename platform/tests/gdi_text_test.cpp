@@ -233,3 +233,32 @@ TEST_F(Text, WrappedParagraphSnapshot) {
     EXPECT_GT(found.box.bottom - found.box.top, 30);  // more than one line
     EXPECT_LE(found.box.right, box.right);
 }
+
+TEST_F(Text, AnUnderlinedFontDrawsALineUnderTheWholeText) {
+    // "...." leaves gaps between its dots: only a line fills a row across.
+    const RECT box{0, 0, 200, 40};
+    draw(L"....", box, DT_SINGLELINE | DT_NOPREFIX);
+    const ink plain = find_ink(s_, white);
+    s_.fill(white);
+    LOGFONTW description{};
+    GetObjectW(font_, sizeof description, &description);
+    description.lfUnderline = 1;
+    HFONT underlined = CreateFontIndirectW(&description);
+    SelectObject(s_.dc(), underlined);
+    draw(L"....", box, DT_SINGLELINE | DT_NOPREFIX);
+    const ink lined = find_ink(s_, white);
+    SelectObject(s_.dc(), font_);
+    DeleteObject(underlined);
+
+    ASSERT_GT(plain.count, 0);
+    EXPECT_GT(lined.count, plain.count);
+    int longest_run = 0;
+    for (int y = 0; y < s_.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < s_.width(); ++x) {
+            run = s_.at(x, y) != white ? run + 1 : 0;
+            longest_run = std::max(longest_run, run);
+        }
+    }
+    EXPECT_GE(longest_run, plain.box.right - plain.box.left - 1);
+}

@@ -286,3 +286,120 @@ TEST_F(Registry, AWriterKilledAtAnyMomentLeavesAWholeHive) {
     EXPECT_EQ(set_dword(key, L"After", 1), ERROR_SUCCESS);
     RegCloseKey(key);
 }
+
+TEST_F(Registry, EnumeratesSubkeysAndValuesInNameOrderWithTheirCase) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Enum");
+    RegCloseKey(create(key, L"beta"));
+    RegCloseKey(create(key, L"Alpha"));
+    ASSERT_EQ(set_string(key, L"Second", L"two"), ERROR_SUCCESS);
+    ASSERT_EQ(set_dword(key, L"first", 7), ERROR_SUCCESS);
+
+    wchar_t name[16];
+    DWORD count = 16;
+    ASSERT_EQ(RegEnumKeyExW(key, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(name), L"Alpha");
+    EXPECT_EQ(count, 5u);
+    count = 16;
+    ASSERT_EQ(RegEnumKeyExW(key, 1, name, &count, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(name), L"beta");
+    count = 16;
+    EXPECT_EQ(RegEnumKeyExW(key, 2, name, &count, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
+    // A buffer without room for the name and its NUL is not written past.
+    count = 5;
+    EXPECT_EQ(RegEnumKeyExW(key, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+              ERROR_MORE_DATA);
+
+    DWORD type = 0, value = 0, size = sizeof value;
+    count = 16;
+    ASSERT_EQ(
+        RegEnumValueW(key, 0, name, &count, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(name), L"first");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(value, 7u);
+    wchar_t text[2];
+    size = sizeof text;
+    count = 16;
+    EXPECT_EQ(
+        RegEnumValueW(key, 1, name, &count, nullptr, &type, reinterpret_cast<BYTE*>(text), &size),
+        ERROR_MORE_DATA);
+    EXPECT_EQ(size, 4 * sizeof(wchar_t));
+
+    DWORD subkeys = 0, values = 0;
+    ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 2u);
+    EXPECT_EQ(values, 2u);
+    RegCloseKey(key);
+
+    HKEY read_only = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Enum", 0, KEY_QUERY_VALUE, &read_only),
+              ERROR_SUCCESS);
+    count = 16;
+    EXPECT_EQ(RegEnumKeyExW(read_only, 0, name, &count, nullptr, nullptr, nullptr, nullptr),
+              ERROR_ACCESS_DENIED);
+    RegCloseKey(read_only);
+}
+
+TEST_F(Registry, DeletesATreeOrEmptiesAKey) {
+    HKEY key = create(HKEY_CURRENT_USER, L"Software\\Tree\\A\\B\\C");
+    ASSERT_EQ(set_string(key, L"Deep", L"x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    HKEY top = create(HKEY_CURRENT_USER, L"Software\\Tree");
+    ASSERT_EQ(set_string(top, L"Kept", L"y"), ERROR_SUCCESS);
+    RegCloseKey(create(top, L"Sibling"));
+
+    EXPECT_EQ(RegDeleteTreeW(top, L"A"), ERROR_SUCCESS);
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyW(top, L"A\\B", &gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(get_string(top, L"Kept"), L"y");
+    EXPECT_EQ(RegDeleteTreeW(top, L"A"), ERROR_FILE_NOT_FOUND);
+
+    // Without a subkey the key stays, emptied.
+    EXPECT_EQ(RegDeleteTreeW(top, nullptr), ERROR_SUCCESS);
+    DWORD subkeys = 1, values = 1;
+    ASSERT_EQ(RegQueryInfoKeyW(top, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeys, 0u);
+    EXPECT_EQ(values, 0u);
+    RegCloseKey(top);
+}
+
+TEST_F(Registry, AReadOnlyHiveRefusesEveryChangeButStillReads) {
+    HKEY key = create(HKEY_LOCAL_MACHINE, L"Software\\Existing");
+    ASSERT_EQ(set_string(key, L"Value", L"before"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string before = hive_bytes("local_machine.hive");
+
+    win_test::set_registry_read_only(HKEY_CLASSES_ROOT, true);  // the machine's hive
+    HKEY opened = nullptr;
+    // Opening what exists works, also through RegCreateKeyExW.
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Existing", 0, nullptr, 0, KEY_READ,
+                              nullptr, &opened, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(get_string(opened, L"Value"), L"before");
+    RegCloseKey(opened);
+    key = create(HKEY_LOCAL_MACHINE, L"Software\\Existing");
+    EXPECT_EQ(set_string(key, L"Value", L"after"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(key, L"Value"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(get_string(key, L"Value"), L"before");
+    RegCloseKey(key);
+    HKEY made = nullptr;
+    EXPECT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, L"New", &made), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Existing"), ERROR_ACCESS_DENIED);
+    // The user's hive is another hive.
+    HKEY user = create(HKEY_CURRENT_USER, L"Software\\Writable");
+    EXPECT_EQ(set_string(user, L"Value", L"fine"), ERROR_SUCCESS);
+    RegCloseKey(user);
+    win_test::set_registry_read_only(HKEY_LOCAL_MACHINE, false);
+
+    EXPECT_EQ(hive_bytes("local_machine.hive"), before);
+    key = create(HKEY_LOCAL_MACHINE, L"Software\\Existing");
+    EXPECT_EQ(set_string(key, L"Value", L"after"), ERROR_SUCCESS);
+    RegCloseKey(key);
+}

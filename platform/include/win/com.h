@@ -87,18 +87,35 @@ inline constexpr IID IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 
 // {00000002-0000-0000-C000-000000000046}
 inline constexpr IID IID_IMalloc{0x00000002, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// What the class library's interface maps know of each interface: its
+// identifier and the interface it derives from (void for IUnknown), so
+// that an object answering an interface answers its bases too.
+namespace win_com {
+template <typename Interface>
+struct interface_traits;
+}  // namespace win_com
+
+#define WIN_COM_INTERFACE_TRAITS(Interface, Base, iid_constant) \
+    template <>                                                 \
+    struct win_com::interface_traits<Interface> {               \
+        static constexpr const IID& iid = iid_constant;         \
+        using base = Base;                                      \
+    }
+
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) = 0;
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
     virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 typedef IUnknown* LPUNKNOWN;
+WIN_COM_INTERFACE_TRAITS(IUnknown, void, IID_IUnknown);
 
 struct IClassFactory : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
                                                      void** object) = 0;
     virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
 };
+WIN_COM_INTERFACE_TRAITS(IClassFactory, IUnknown, IID_IClassFactory);
 
 // The task allocator as an interface (CoGetMalloc); the same blocks as
 // CoTaskMemAlloc. GetSize is -1 and DidAlloc 0 for a block it did not make.
@@ -111,6 +128,7 @@ struct IMalloc : IUnknown {
     virtual void STDMETHODCALLTYPE HeapMinimize() = 0;
 };
 typedef IMalloc* LPMALLOC;
+WIN_COM_INTERFACE_TRAITS(IMalloc, IUnknown, IID_IMalloc);
 #define MEMCTX_TASK 1
 // E_INVALIDARG unless context is MEMCTX_TASK.
 HRESULT CoGetMalloc(DWORD context, LPMALLOC* allocator);
@@ -151,6 +169,7 @@ struct ISequentialStream : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) = 0;
     virtual HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG size, ULONG* written) = 0;
 };
+WIN_COM_INTERFACE_TRAITS(ISequentialStream, IUnknown, IID_ISequentialStream);
 
 #define STREAM_SEEK_SET 0
 #define STREAM_SEEK_CUR 1
@@ -162,6 +181,8 @@ struct ISequentialStream : IUnknown {
 #define STG_E_INVALIDFUNCTION ((HRESULT)0x80030001L)
 #define STG_E_INVALIDPOINTER ((HRESULT)0x80030009L)
 #define STG_E_MEDIUMFULL ((HRESULT)0x80030070L)
+#define STG_E_WRITEFAULT ((HRESULT)0x8003001DL)
+#define STG_E_READFAULT ((HRESULT)0x8003001EL)
 #define STG_E_INVALIDPARAMETER ((HRESULT)0x80030057L)
 
 typedef struct tagSTATSTG {
@@ -194,6 +215,7 @@ struct IStream : ISequentialStream {
     virtual HRESULT STDMETHODCALLTYPE Clone(IStream** copy) = 0;
 };
 typedef IStream* LPSTREAM;
+WIN_COM_INTERFACE_TRAITS(IStream, ISequentialStream, IID_IStream);
 
 // A stream over a global memory block (include win/global_memory.h for
 // HGLOBAL): a null block makes a new movable one of 0 bytes. The stream

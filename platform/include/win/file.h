@@ -85,6 +85,11 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 // when the path does not exist.
 DWORD GetFileAttributesW(LPCWSTR path);
 
+// Creates one folder (its parent must exist); the security attributes are
+// ignored. FALSE with ERROR_ALREADY_EXISTS when something of that name
+// exists, ERROR_PATH_NOT_FOUND when the parent does not.
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+
 namespace win_file {
 
 // The native (UTF-8, "/"-separated) form of a program's local path, as every

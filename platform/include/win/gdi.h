@@ -79,6 +79,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
 // Copies the object's description (BITMAP, LOGBRUSH, LOGFONTW) into buffer
 // and returns the bytes written; with a null buffer, the size it would need.
+// A DIB section given a buffer of at least sizeof(DIBSECTION) is described
+// as a DIBSECTION (its header with the height's sign as created).
 int GetObjectW(HGDIOBJ object, int size, LPVOID buffer);
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2
@@ -142,13 +144,25 @@ typedef struct tagBITMAPINFO {
     RGBQUAD bmiColors[1];
 } BITMAPINFO, *LPBITMAPINFO;
 
-// A bitmap whose pixels the caller reads and writes through *bits: 32 bits a
-// pixel, BI_RGB, one plane, rows of 4 * width bytes, top-down when biHeight
-// is negative and bottom-up otherwise, zero-filled. Other formats, sizes of
-// 0 or beyond 16384 on a side: NULL with ERROR_INVALID_PARAMETER. The DC,
-// section and offset arguments are ignored.
+// A bitmap whose pixels the caller reads and writes through *bits: 32 or 24
+// bits a pixel, BI_RGB, one plane, top-down when biHeight is negative and
+// bottom-up otherwise, zero-filled. Rows of 32-bit pixels take 4 * width
+// bytes; rows of 24-bit pixels (blue, green, red) 3 * width bytes rounded
+// up to a multiple of 4. A 24-bit section is pixel memory only: it cannot
+// be selected into a DC. Other formats, sizes of 0 or beyond 16384 on a
+// side: NULL with ERROR_INVALID_PARAMETER. The DC, section and offset
+// arguments are ignored.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
+// What GetObjectW describes of a DIB section when given room for it.
+typedef struct tagDIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+} DIBSECTION, *LPDIBSECTION;
+
 // A 32-bit bitmap of that size (zero-filled, so transparent black).
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 

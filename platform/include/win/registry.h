@@ -11,6 +11,9 @@
 // ERROR_BADDB and is never overwritten.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "win/base.h"
 
 typedef struct registry_key_tag* HKEY;
@@ -81,5 +84,46 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR name);
 // otherwise), with its values.
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subkey);
 
+// Deletes the subkey with everything below it; a null or empty subkey
+// deletes the key's values and subkeys and keeps the key.
+LONG RegDeleteTreeW(HKEY key, LPCWSTR subkey);
+
+// The index-th subkey or value in name order (needs KEY_ENUMERATE_SUB_KEYS
+// and KEY_QUERY_VALUE respectively); ERROR_NO_MORE_ITEMS past the last.
+// *name_count is the buffer's size in characters on entry and the name's
+// length without its NUL on return; ERROR_MORE_DATA when the name and its
+// NUL do not fit. Key classes and times are not kept: the class comes back
+// empty and the time zero. The value's data as RegQueryValueExW gives it.
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_count, LPDWORD reserved,
+                   LPWSTR key_class, LPDWORD class_count, LPFILETIME last_write);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD name_count, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD data_size);
+// Counts of subkeys and values and the longest names (in characters) and
+// data (in the caller's bytes); the other outputs are zero.
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_count, LPDWORD reserved,
+                      LPDWORD subkeys, LPDWORD longest_subkey, LPDWORD longest_class,
+                      LPDWORD values, LPDWORD longest_value_name, LPDWORD longest_value_data,
+                      LPDWORD security_descriptor, LPFILETIME last_write);
+
 // Closing a predefined root succeeds and does nothing.
 LONG RegCloseKey(HKEY key);
+
+namespace win_test {
+
+// While a hive is read-only (root HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT or
+// HKEY_CURRENT_USER), in this process every call that would change it fails
+// with ERROR_ACCESS_DENIED and changes nothing; reading and opening keys
+// that exist still work, as for a user without write access.
+void set_registry_read_only(HKEY root, bool read_only);
+
+// The keys and values below a key, one line each, depth-first in name
+// order, paths relative to the key ("\" between names):
+//   CLSID\{...}                          a key
+//   CLSID\{...}: @ = REG_SZ "Calvimora"   its default value
+//   CLSID\{...}\ShellFolder: Attributes = REG_DWORD 0xB8C00153
+// Binary data as lower-case hexadecimal, REG_EXPAND_SZ and REG_MULTI_SZ
+// like REG_SZ (a string's terminating NUL is not shown). Empty when the
+// key does not exist.
+std::vector<std::wstring> registry_tree(HKEY root, const std::wstring& path);
+
+}  // namespace win_test

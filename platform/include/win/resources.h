@@ -47,4 +47,8 @@ namespace win_resources {
 // string name, or null bytes with a non-zero size.
 bool register_resource(HMODULE module, LPCWSTR type, LPCWSTR name, const void* bytes, size_t size);
 
+// Forgets every resource of the module, for a shared object that is being
+// unloaded (its bytes go with it).
+void forget_module(HMODULE module);
+
 }  // namespace win_resources

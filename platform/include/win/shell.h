@@ -10,6 +10,7 @@
 #include "win/shell_execute.h"
 #include "win/shell_folder.h"
 #include "win/shell_idlist.h"
+#include "win/shell_info.h"
 #include "win/shell_notify_icon.h"
 
 // Special folders. Only the local application-data folder exists here.

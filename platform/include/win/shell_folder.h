@@ -39,14 +39,17 @@ inline constexpr CLSID CLSID_ShellDesktop{
 struct IPersist : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) = 0;
 };
+WIN_COM_INTERFACE_TRAITS(IPersist, IUnknown, IID_IPersist);
 
 struct IPersistFolder : IPersist {
     virtual HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE list) = 0;
 };
+WIN_COM_INTERFACE_TRAITS(IPersistFolder, IPersist, IID_IPersistFolder);
 
 struct IPersistFolder2 : IPersistFolder {
     virtual HRESULT STDMETHODCALLTYPE GetCurFolder(PIDLIST_ABSOLUTE* list) = 0;
 };
+WIN_COM_INTERFACE_TRAITS(IPersistFolder2, IPersistFolder, IID_IPersistFolder2);
 
 struct IEnumIDList : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Next(ULONG count, PITEMID_CHILD* lists, ULONG* fetched) = 0;
@@ -55,6 +58,7 @@ struct IEnumIDList : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Clone(IEnumIDList** copy) = 0;
 };
 typedef IEnumIDList* LPENUMIDLIST;
+WIN_COM_INTERFACE_TRAITS(IEnumIDList, IUnknown, IID_IEnumIDList);
 
 // What EnumObjects lists.
 #define SHCONTF_CHECKING_FOR_CHILDREN 0x00010u
@@ -146,6 +150,7 @@ struct IShellFolder : IUnknown {
                                                 SHGDNF flags, PITEMID_CHILD* new_list) = 0;
 };
 typedef IShellFolder* LPSHELLFOLDER;
+WIN_COM_INTERFACE_TRAITS(IShellFolder, IUnknown, IID_IShellFolder);
 
 // A new reference to the desktop folder, each time a new object. Besides
 // IUnknown it answers IShellFolder and IPersist. Of IShellFolder it does

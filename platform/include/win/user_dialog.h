@@ -162,6 +162,22 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 #define SS_ENDELLIPSIS 0x00004000u
 #define STN_CLICKED 0
 
+// Edit controls: one line of text with a selection, the caret at its end.
+// WM_CHAR replaces the selection with a printable character (Backspace
+// removes the selection, or the character before the caret); EM_REPLACESEL
+// replaces it with a text, as a paste does; WM_SETTEXT puts the caret at
+// the start. Every change sends WM_COMMAND with EN_CHANGE to the parent.
+#define ES_LEFT 0x0000u
+#define ES_CENTER 0x0001u
+#define ES_RIGHT 0x0002u
+#define ES_AUTOHSCROLL 0x0080u
+#define ES_READONLY 0x0800u
+#define ES_NUMBER 0x2000u
+#define EM_GETSEL 0x00B0u
+#define EM_SETSEL 0x00B1u  // start -1: no selection; end -1: to the end
+#define EM_REPLACESEL 0x00C2u
+#define EN_CHANGE 0x0300
+
 // String tables: LoadStringW copies at most max_count - 1 characters and a
 // zero and returns the count; with max_count 0 it stores a read-only pointer
 // to the text (not zero-terminated) in *buffer. 0 when the string is missing.

@@ -69,6 +69,7 @@
 #define WC_DIALOG MAKEINTATOM(0x8002)  // also "#32770"
 #define WC_BUTTONW L"Button"
 #define WC_STATICW L"Static"
+#define WC_EDITW L"Edit"
 
 typedef struct tagWNDCLASSEXW {
     UINT cbSize;
