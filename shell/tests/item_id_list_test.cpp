@@ -179,7 +179,9 @@ TEST_F(ItemIdList, LoadingRefusesWhatNoListOfThisFormLooksLike) {
         win_test::test_stream stream(input);
         CItemIdList list = kept;
         const HRESULT result = list.Load(&stream);
-        if (FAILED(result)) EXPECT_TRUE(list == kept) << "a failed load changed the list";
+        if (FAILED(result)) {
+            EXPECT_TRUE(list == kept) << "a failed load changed the list";
+        }
         return result;
     };
     EXPECT_EQ(load(stream_form(0, static_cast<uint32_t>(good.size()), good)), S_OK);
