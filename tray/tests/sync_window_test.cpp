@@ -20,6 +20,23 @@ using EndOfSyncing = SyncWindowTest;
 const syncer::binding saved =
     sync_samples::folder_pair(L"Calvimora", L"C:\\Saved", syncer::binding::type_saved_files);
 
+// The list fills the frame's inside; the buttons keep to their corners.
+TEST_F(RefreshRules, TheControlsFollowTheWindowsSize) {
+    EXPECT_EQ(window.GetTaskList().GetRect(), CRect(5, 30, 395, 192));
+    EXPECT_EQ(window.GetCloseButton().GetRect(), CRect(376, 4, 396, 24));
+    EXPECT_EQ(window.GetStopAllButton().GetRect(), CRect(307, 197, 389, 215));
+    EXPECT_EQ(window.GetResumeAllButton().GetRect(), window.GetStopAllButton().GetRect());
+    CRect place;
+    window.GetWindowRect(&place);
+    place.left -= 100;
+    place.top -= 100;
+    window.Redraw(place, CRect(0, 0, place.Width(), place.Height()));
+    win_test::pump();
+    EXPECT_EQ(window.GetTaskList().GetRect(), CRect(5, 30, 495, 292));
+    EXPECT_EQ(window.GetCloseButton().GetRect(), CRect(476, 4, 496, 24));
+    EXPECT_EQ(window.GetStopAllButton().GetRect(), CRect(407, 297, 489, 315));
+}
+
 TEST_F(RefreshRules, RowsAppearWithTheWindowAndGoWithIt) {
     scripted_engine& e = start({task_in(pair, L"a", task::state_queued)});
     refresh();
