@@ -10,7 +10,8 @@
 // that created the window (the tray program's main thread). The engine's
 // questions are asked in the question box on the engine's own thread;
 // tasks_changed only posts a message, so the engine never waits for the
-// window's thread.
+// window's thread. The object is made once GDI+ runs: its question box loads
+// its image when it is made.
 #pragma once
 
 #include <atomic>

@@ -7,7 +7,6 @@
 #include "sync_messages.h"
 #include "sync_rows.h"
 #include "sync_samples.h"
-#include "sync_strings.h"
 #include "syncer/messages.h"
 #include "win/machine.h"
 
@@ -56,11 +55,6 @@ TEST(SyncMessages, AKindWithoutTextShowsItsDetailOrUnknownMessage) {
     }
     EXPECT_EQ(FormatSyncMessage(12, remote, local, file, L""),
               FormatSyncMessage(13, remote, local, file, L""));
-}
-
-TEST(SyncMessages, TheStringTableIsWhole) {
-    for (UINT id = 2000; id <= 2037; ++id) EXPECT_FALSE(LoadSyncString(id).empty()) << id;
-    EXPECT_EQ(LoadSyncString(IDS_SYNC_CAPTION), L"Calvimora synchronizer");
 }
 
 TEST(SyncMessages, SizesTakeTheFirstUnitBelowAThousandRoundedUp) {
