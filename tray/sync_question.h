@@ -65,3 +65,17 @@ private:
     int m_refusals = 0;
     bool m_closedByRefusal = false;
 };
+
+// Questions refused for the life of the object.
+class CRefusedQuestions {
+public:
+    explicit CRefusedQuestions(CSyncQuestion& question) : m_question(question) {
+        m_question.BeginRefusing();
+    }
+    ~CRefusedQuestions() { m_question.EndRefusing(); }
+    CRefusedQuestions(const CRefusedQuestions&) = delete;
+    CRefusedQuestions& operator=(const CRefusedQuestions&) = delete;
+
+private:
+    CSyncQuestion& m_question;
+};
