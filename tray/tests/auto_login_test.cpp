@@ -219,14 +219,5 @@ TEST_F(AutoLogin, TheSavedLoginIsReadWithinItsBounds) {
     EXPECT_EQ(password, L"");
 }
 
-TEST_F(AutoLogin, OnlyTheUserNameSavedLogsInWithAnEmptyPassword) {
-    set_setting(L"AutoLogin", 1);
-    store_raw_login(name_only_value(L"bob"));
-    CAutoLogin worker(session_, quick_retry);
-    ASSERT_TRUE(eventually([&] { return !worker.IsRunning(); }));
-    EXPECT_EQ(session_.logins(),
-              (std::vector<std::pair<std::wstring, std::wstring>>{{L"bob", L""}}));
-}
-
 }  // namespace
 }  // namespace tray_testing

@@ -5,8 +5,6 @@
 
 #include "tray_error.h"
 #include "tray_test_support.h"
-#include "utils/class_ids.h"
-#include "win/com.h"
 #include "win/process.h"
 #include "win/registry.h"
 
@@ -67,12 +65,6 @@ protected:
     held_tray_mutex tray_mutex_;
     CSessionFacade session_{GetModuleHandleW(nullptr)};
 };
-
-TEST_F(SessionFacade, TheFolderIsNamedByTheSharedClassId) {
-    wchar_t text[39];
-    ASSERT_EQ(StringFromGUID2(utils::clsid_calvimora_folder, text, 39), 39);
-    EXPECT_EQ(folder_name.substr(folder_name.rfind(L"::") + 2), text);
-}
 
 TEST_F(SessionFacade, TheClientsFailuresLookLoggedOut) {
     // No session handler runs: nobody is logged in and nothing can be had.
