@@ -33,9 +33,9 @@ bool box_answered(const std::string& text, int answer) {
     return false;
 }
 
-using TrayProgram = TrayProcessTest;
+using TrayProcess = TrayProcessTest;
 
-TEST_F(TrayProgram, LogsInBySavedLoginSyncsThePairAndShowsTheNotifications) {
+TEST_F(TrayProcess, LogsInBySavedLoginSyncsThePairAndShowsTheNotifications) {
     service_.add_file(user_id_, documents_id_, "from-the-service.txt", "remote bytes");
     service_.add_notification(user_id_, "Welcome", "Your storage is ready.",
                               "https://example.com/welcome");
@@ -52,7 +52,7 @@ TEST_F(TrayProgram, LogsInBySavedLoginSyncsThePairAndShowsTheNotifications) {
     EXPECT_EQ(setting(L"AutoLogin"), 1u);
 }
 
-TEST_F(TrayProgram, InstallsAndUninstallsWhileItRuns) {
+TEST_F(TrayProcess, InstallsAndUninstallsWhileItRuns) {
     tray_process install(L"/Install");
     EXPECT_EQ(install.wait(), 0u);
     ASSERT_TRUE(run_entry());
@@ -73,7 +73,7 @@ TEST_F(TrayProgram, InstallsAndUninstallsWhileItRuns) {
     EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
-TEST_F(TrayProgram, UninstallWithNoTrayRunningStartsNone) {
+TEST_F(TrayProcess, UninstallWithNoTrayRunningStartsNone) {
     win_test::clear_tray_journal();
     tray_process uninstall(L"/Uninstall");
     EXPECT_EQ(uninstall.wait(), 0u);
@@ -82,7 +82,7 @@ TEST_F(TrayProgram, UninstallWithNoTrayRunningStartsNone) {
     EXPECT_FALSE(session_handler_runs());
 }
 
-TEST_F(TrayProgram, ASecondInstanceEndsAtOnceAndSilently) {
+TEST_F(TrayProcess, ASecondInstanceEndsAtOnceAndSilently) {
     set_setting(L"AutoLogin", 0);
     tray_process first;
     ASSERT_TRUE(eventually([] { return tray_window() != nullptr; }));
@@ -92,7 +92,7 @@ TEST_F(TrayProgram, ASecondInstanceEndsAtOnceAndSilently) {
     EXPECT_EQ(first.wait(std::chrono::seconds(0)), std::nullopt) << "the first one ended";
 }
 
-TEST_F(TrayProgram, LogOutFromTheMenuAsksLogsOffAndEndsTheSync) {
+TEST_F(TrayProcess, LogOutFromTheMenuAsksLogsOffAndEndsTheSync) {
     // A download that stalls keeps a task running when the person logs out.
     service_.add_generated_file(user_id_, documents_id_, "large.bin", 2 << 20);
     calvimora::testing::transfer_fault stall;
