@@ -1,6 +1,6 @@
 #include "folder/local_folders.h"
 
-#include "utils/shell_extension_ids.h"
+#include "utils/class_ids.h"
 #include "win/file.h"
 #include "win/library.h"
 #include "win/shell.h"
@@ -50,7 +50,7 @@ std::wstring GetFilterTempFolder() {
 
 std::wstring GetExplorerParsingPath(const std::wstring& sub_path) {
     return L"::" + class_text(CLSID_MyComputer, L"Error taking path to 'My Computer'") + L"\\::" +
-           class_text(shell_ids::CLSID_ShellFolderImpl, L"Error taking path to 'Calvimora'") +
+           class_text(utils::clsid_calvimora_folder, L"Error taking path to 'Calvimora'") +
            sub_path;
 }
 

@@ -59,7 +59,7 @@ std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const 
 
 HRESULT CCalvimoraModule::AddCommonRGSReplacements(CRegObject& registrar) {
     wchar_t app_id[40];
-    StringFromGUID2(shell_ids::APPID_Calvimora, app_id, 40);
+    StringFromGUID2(utils::appid_calvimora, app_id, 40);
     return registrar.AddReplacement(L"APPID", app_id);
 }
 

@@ -19,7 +19,7 @@ std::wstring text_of(REFCLSID clsid) {
 // A handler's script with %CLSID%, %DRIVECLSID% (the folder) and %APP_NAME%.
 HRESULT run_sheet_script(UINT id, REFCLSID clsid, BOOL do_register) {
     const std::wstring own = text_of(clsid);
-    const std::wstring drive = text_of(shell_ids::CLSID_ShellFolderImpl);
+    const std::wstring drive = text_of(utils::clsid_calvimora_folder);
     const _ATL_REGMAP_ENTRY map[] = {{L"CLSID", own.c_str()},
                                      {L"DRIVECLSID", drive.c_str()},
                                      {L"APP_NAME", app_name},

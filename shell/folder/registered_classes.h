@@ -4,41 +4,39 @@
 // CLASS_E_CLASSNOTAVAILABLE.
 #pragma once
 
-#include "utils/shell_extension_ids.h"
+#include "utils/class_ids.h"
 #include "win/atl_base.h"
 
 // The namespace folder under Computer. Registering it first makes sure the
 // computer's identifier exists.
 class CShellFolderImpl
-    : public CComCoClass<CShellFolderImpl, &shell_ids::CLSID_ShellFolderImpl, true> {
+    : public CComCoClass<CShellFolderImpl, &utils::clsid_calvimora_folder, true> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };
 
 // The property-sheet handler of the namespace drive.
 class CPropertiesDriveDlg
-    : public CComCoClass<CPropertiesDriveDlg, &shell_ids::CLSID_PropertiesDriveDlg> {
+    : public CComCoClass<CPropertiesDriveDlg, &utils::clsid_properties_drive_dlg> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };
 
 // The property-sheet handler of local files and folders.
 class CPropertiesSyncDlg
-    : public CComCoClass<CPropertiesSyncDlg, &shell_ids::CLSID_PropertiesSyncDlg> {
+    : public CComCoClass<CPropertiesSyncDlg, &utils::clsid_properties_sync_dlg> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };
 
 // The context-menu handler of local files and folders.
-class CShellContextMenu
-    : public CComCoClass<CShellContextMenu, &shell_ids::CLSID_ShellContextMenu> {
+class CShellContextMenu : public CComCoClass<CShellContextMenu, &utils::clsid_shell_context_menu> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };
 
 // The overlay-icon identifier.
-class CShellOverlayIcon
-    : public CComCoClass<CShellOverlayIcon, &shell_ids::CLSID_ShellOverlayIcon> {
+class CShellOverlayIcon : public CComCoClass<CShellOverlayIcon, &utils::clsid_shell_overlay_icon> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };

@@ -65,7 +65,7 @@ TEST(LocalFolders, TheExtensionsFolderIsMadeAndTheOthersLieBelowIt) {
 TEST(ExplorerPath, NamesTheFolderBelowComputer) {
     EXPECT_EQ(GetExplorerParsingPath(L"\\Documents"),
               L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::"
-              L"{7E94677F-8196-4675-8C98-9E32858FC9D7}\\Documents");
+              L"{B7C2E4A9-5D13-4F86-A0E2-7C9D1B3F5E48}\\Documents");
 }
 
 class named_folder final : public IPersistFolder2 {

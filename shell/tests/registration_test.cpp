@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "shell_host.h"
-#include "utils/shell_extension_ids.h"
+#include "utils/class_ids.h"
 #include "win/locale.h"
 #include "win/machine.h"
 #include "win/registry.h"
@@ -96,12 +96,12 @@ private:
 class Registration : public ::testing::Test {
 protected:
     const std::wstring module = module_path();
-    const std::wstring folder = text_of(shell_ids::CLSID_ShellFolderImpl);
-    const std::wstring drive = text_of(shell_ids::CLSID_PropertiesDriveDlg);
-    const std::wstring sync = text_of(shell_ids::CLSID_PropertiesSyncDlg);
-    const std::wstring menu = text_of(shell_ids::CLSID_ShellContextMenu);
-    const std::wstring overlay = text_of(shell_ids::CLSID_ShellOverlayIcon);
-    const std::wstring app_id = text_of(shell_ids::APPID_Calvimora);
+    const std::wstring folder = text_of(utils::clsid_calvimora_folder);
+    const std::wstring drive = text_of(utils::clsid_properties_drive_dlg);
+    const std::wstring sync = text_of(utils::clsid_properties_sync_dlg);
+    const std::wstring menu = text_of(utils::clsid_shell_context_menu);
+    const std::wstring overlay = text_of(utils::clsid_shell_overlay_icon);
+    const std::wstring app_id = text_of(utils::appid_calvimora);
     const std::wstring classes = L"Software\\Classes";
     const std::wstring version = L"Software\\Microsoft\\Windows\\CurrentVersion";
 
@@ -160,8 +160,7 @@ protected:
         t.keys(o + L"\\VersionIndependentProgID")
             .value(o + L"\\VersionIndependentProgID", L"@", L"Calvimora.ShellOverlayIcon");
         t.keys(o + L"\\Programmable");
-        t.keys(o + L"\\TypeLib")
-            .value(o + L"\\TypeLib", L"@", text_of(shell_ids::LIBID_CalvimoraLib));
+        t.keys(o + L"\\TypeLib").value(o + L"\\TypeLib", L"@", text_of(utils::libid_calvimora_lib));
         const std::wstring current = classes + L"\\Calvimora.ShellOverlayIcon.1";
         t.keys(current).value(current, L"@", L"ShellOverlayIcon Class");
         t.keys(current + L"\\CLSID").value(current + L"\\CLSID", L"@", overlay);
@@ -187,7 +186,7 @@ TEST_F(Registration, WritesEveryScriptsKeysAndOneSetOnlyWhenRepeated) {
     const std::wstring id = pc_id();
     EXPECT_EQ(id.size(), 38u) << "a quoted identifier of 36 characters";
     const lines library = win_test::registry_tree(
-        HKEY_CLASSES_ROOT, L"TypeLib\\" + text_of(shell_ids::LIBID_CalvimoraLib) + L"\\1.3");
+        HKEY_CLASSES_ROOT, L"TypeLib\\" + text_of(utils::libid_calvimora_lib) + L"\\1.3");
     ASSERT_FALSE(library.empty());
     EXPECT_EQ(library.front(), L"@ = REG_SZ \"Calvimora 1.3 Type Library\"");
     // Seven interfaces, nine lines each: the key, its name, the two proxy
@@ -259,9 +258,9 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     ASSERT_EQ(apartment.status(), S_OK);
 
     // Every class of the object map is registered; none is built yet.
-    for (REFCLSID clsid : {shell_ids::CLSID_ShellFolderImpl, shell_ids::CLSID_PropertiesDriveDlg,
-                           shell_ids::CLSID_PropertiesSyncDlg, shell_ids::CLSID_ShellContextMenu,
-                           shell_ids::CLSID_ShellOverlayIcon}) {
+    for (REFCLSID clsid : {utils::clsid_calvimora_folder, utils::clsid_properties_drive_dlg,
+                           utils::clsid_properties_sync_dlg, utils::clsid_shell_context_menu,
+                           utils::clsid_shell_overlay_icon}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(shell_host::create_instance(clsid, IID_IUnknown, &object),
                   CLASS_E_CLASSNOTAVAILABLE);
@@ -272,7 +271,7 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
 
     // A factory held by the host keeps the module; its release lets it go.
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(CoGetClassObject(shell_ids::CLSID_ShellFolderImpl, CLSCTX_INPROC_SERVER, nullptr,
+    ASSERT_EQ(CoGetClassObject(utils::clsid_calvimora_folder, CLSCTX_INPROC_SERVER, nullptr,
                                IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
     shell_host::unload_unused_servers();
@@ -282,7 +281,7 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     factory->Release();
     shell_host::unload_unused_servers();
     EXPECT_TRUE(module_loaded()) << "a server lock keeps it too";
-    ASSERT_EQ(CoGetClassObject(shell_ids::CLSID_ShellFolderImpl, CLSCTX_INPROC_SERVER, nullptr,
+    ASSERT_EQ(CoGetClassObject(utils::clsid_calvimora_folder, CLSCTX_INPROC_SERVER, nullptr,
                                IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               S_OK);
     factory->LockServer(FALSE);
