@@ -124,11 +124,13 @@ TEST_F(WithTheManager, TheScansQuestionIsAskedOnItsThreadAndItsAnswerActs) {
 
 TEST_F(WithTheManager, TheListFollowsTheEngineAndCancelEndsTheFolderPair) {
     const syncer::binding pair_of_sync = bind(true);
-    remote->put_file(L"sync/theirs.txt", "remote bytes", 1600000000);
     environment->hold(runner_period);
     start_manager();
-    // Queued tasks are not listed, and the window stays hidden.
+    // The remote file comes once the runner waits, so its first cycle
+    // cannot start the download.
     ASSERT_TRUE(environment->wait_until_held(runner_period));
+    remote->put_file(L"sync/theirs.txt", "remote bytes", 1600000000);
+    // Queued tasks are not listed, and the window stays hidden.
     ASSERT_TRUE(eventually([&] {
         std::list<syncer::task> tasks;
         try {
@@ -149,13 +151,26 @@ TEST_F(WithTheManager, TheListFollowsTheEngineAndCancelEndsTheFolderPair) {
     EXPECT_TRUE(shows(groups()[0]->GetCancelButton()));
 
     int answer = IDNO;
+    int asked = 0;
     win_test::scoped_message_box_responder script(
-        [&](const std::wstring&, const std::wstring&, UINT) { return answer; });
-    click(groups()[0]->GetCancelButton());
+        [&](const std::wstring&, const std::wstring&, UINT) {
+            ++asked;
+            return answer;
+        });
+    // The scan's passes refresh the list now and then; a click whose press
+    // and release fall on either side of a refresh presses nothing, as it
+    // would for a person, who clicks again.
+    const auto click_cancel_until_asked = [&] {
+        const int before = asked;
+        for (int attempt = 0; attempt < 20 && asked == before; ++attempt)
+            click(groups()[0]->GetCancelButton());
+        return asked == before + 1;
+    };
+    ASSERT_TRUE(click_cancel_until_asked());
     EXPECT_EQ(syncer::locked_get_bindings(user).count(pair_of_sync), 1u);
     win_test::clear_shell_notifications();
     answer = IDYES;
-    click(groups()[0]->GetCancelButton());
+    ASSERT_TRUE(click_cancel_until_asked());
     EXPECT_EQ(syncer::locked_get_bindings(user).count(pair_of_sync), 0u);
     EXPECT_EQ(win_test::shell_notifications().at(0).event, SHCNE_ASSOCCHANGED);
     EXPECT_TRUE(rows_become(0));
