@@ -1,6 +1,7 @@
 # calvimora_embed_resources(<target> TYPE <type> FILES <files>...)
 # Embeds files into <target> as resources of its module, registered at
-# start-up under the string type <type>. A file whose name starts with digits
+# start-up under the type <type>: a number is one of the system's types
+# (14 for icons), anything else a string type. A file whose name starts with digits
 # ("201_frame_centre.png") gets that number as its id; any other file its
 # name without the extension. The generated source is rebuilt when a file
 # changes. Give it an executable or an object library: the registration

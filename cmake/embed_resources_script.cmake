@@ -2,6 +2,12 @@
 # and registering each as a resource of type TYPE of its module at start-up.
 # Run by calvimora_embed_resources (embed_resources.cmake).
 string(REPLACE "|" ";" files "${FILES}")
+# A numeric type is one of the system's (14: group icons); any other a name.
+if(TYPE MATCHES "^[0-9]+$")
+  set(type_name "MAKEINTRESOURCEW(${TYPE})")
+else()
+  set(type_name "L\"${TYPE}\"")
+endif()
 set(arrays "")
 set(registrations "")
 set(index 0)
@@ -23,7 +29,7 @@ foreach(file ${files})
   get_filename_component(file_name ${file} NAME)
   string(APPEND arrays "// ${file_name}\nconst unsigned char resource_${index}[] = {\n    ${bytes}\n};\n\n")
   string(APPEND registrations
-    "        win_resources::register_resource(module, L\"${TYPE}\", ${name}, resource_${index}, sizeof resource_${index});\n")
+    "        win_resources::register_resource(module, ${type_name}, ${name}, resource_${index}, sizeof resource_${index});\n")
   math(EXPR index "${index} + 1")
 endforeach()
 file(WRITE ${OUTPUT}.partial

@@ -141,7 +141,10 @@ class Api:
         ctx = Context(self.app.store, self.app.site, params)
         try:
             with self.app.store.lock:
-                answer = run(ctx)
+                try:
+                    answer = run(ctx)
+                finally:
+                    self.app.store.saved()
         except ServiceError as failure:
             return xml(error_reply(failure.kind, failure.name, failure.description))
         except Exception:

@@ -152,6 +152,89 @@ def add_files(app, args):
     return {"file_ids": ids}
 
 
+def _user_named(store, name):
+    user = store.user_by_name(name)
+    if user is None:
+        raise ControlError(f"there is no user '{name}'")
+    return user
+
+
+def _child_named(store, user, folder_id, name):
+    lowered = name.lower()
+    return next(
+        (i for i in store.children(user.id, folder_id) if i.name.lower() == lowered), None
+    )
+
+
+def _folder_at(store, user, path, create):
+    """The id of the folder at a "/" separated path below the user's root."""
+    folder_id = ROOT_ID
+    for name in [part for part in path.split("/") if part]:
+        found = _child_named(store, user, folder_id, name)
+        if found is None and create:
+            found = store.add_folder(user.id, folder_id, name)
+        if found is None or not found.is_folder:
+            raise ControlError(f"'{path}' is no folder of {user.name}")
+        folder_id = found.id
+    return folder_id
+
+
+def _split_path(args):
+    folder, _, name = _text(args, "path").strip("/").rpartition("/")
+    if not name:
+        raise ControlError("'path' names no item")
+    return folder, name
+
+
+def put_file(app, args):
+    """A file at a path of a user's, by name: made with its folders, or its
+    content replaced, as another computer of the user's would do."""
+    store = app.store
+    user = _user_named(store, _text(args, "user"))
+    folder, name = _split_path(args)
+    folder_id = _folder_at(store, user, folder, create=True)
+    content = _content(args)
+    existing = _child_named(store, user, folder_id, name)
+    if existing is None:
+        store.check_space(user.id, len(content))
+        return {"file_id": store.add_file(user.id, folder_id, name, content).id, "made": True}
+    if existing.is_folder:
+        raise ControlError(f"'{name}' is a folder")
+    store.check_space(user.id, len(content) - existing.size)
+    store.replace_content(existing, content)
+    return {"file_id": existing.id, "made": False}
+
+
+def remove_path(app, args):
+    """Moves the file or folder at a path of a user's to the trash."""
+    store = app.store
+    user = _user_named(store, _text(args, "user"))
+    folder, name = _split_path(args)
+    item = _child_named(store, user, _folder_at(store, user, folder, create=False), name)
+    if item is None:
+        raise ControlError(f"there is no '{name}' in '/{folder}'")
+    store.trash(item)
+    return {"item_id": item.id}
+
+
+def list_folder(app, args):
+    """The live items of a folder at a path of a user's."""
+    store = app.store
+    user = _user_named(store, _text(args, "user"))
+    folder_id = _folder_at(store, user, _text(args, "path", "/"), create=False)
+    return {
+        "items": [
+            {
+                "name": i.name,
+                "is_folder": i.is_folder,
+                "size": getattr(i, "size", 0),
+                "date_modified": getattr(i, "date_modified", 0),
+            }
+            for i in store.sorted_children(user.id, folder_id)
+        ]
+    }
+
+
 def add_share(app, args):
     share = app.store.add_share(
         _text(args, "owner_id"),
@@ -283,6 +366,9 @@ VERBS = {
         add_folder,
         add_file,
         add_files,
+        put_file,
+        remove_path,
+        list_folder,
         add_share,
         grant_access,
         add_notification,
@@ -313,7 +399,10 @@ class Control:
             if verb not in VERBS:
                 raise ControlError(f"unknown verb '{verb}'")
             with self.app.store.lock:
-                answer = VERBS[verb](self.app, args)
+                try:
+                    answer = VERBS[verb](self.app, args)
+                finally:
+                    self.app.store.saved()
             return 200, _json(answer)
         except ServiceError as failure:
             return 400, _json({"error": str(failure), "type": failure.kind})

@@ -30,6 +30,11 @@ def seed(store):
 
     guest = store.add_access_account(demo.id, *GUEST_ACCESS)
     store.grant(guest.id, pictures.id, MODE_FULL)
+    return lines()
+
+
+def lines():
+    """What tells a person how to sign in to the demo accounts."""
     return [
         f"demo login: {DEMO_USER[0]} / {DEMO_USER[1]}",
         f"second user (shares two folders with demo): {FRIEND_USER[0]} / {FRIEND_USER[1]}",

@@ -115,11 +115,14 @@ class _Handler(BaseHTTPRequestHandler):
 class HttpsServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, host, app, ssl_context, keep_alive_seconds=KEEP_ALIVE_SECONDS):
+    # A fixed port is taken again at once after a restart.
+    allow_reuse_address = True
+
+    def __init__(self, host, app, ssl_context, keep_alive_seconds=KEEP_ALIVE_SECONDS, port=0):
         self.app = app
         self.ssl_context = ssl_context
         self.keep_alive_seconds = keep_alive_seconds
-        super().__init__((host, 0), _Handler)
+        super().__init__((host, port), _Handler)
 
     @property
     def port(self):

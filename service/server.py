@@ -8,8 +8,14 @@ pyftpdlib, pyOpenSSL and cryptography from Debian's packages, and the
 
   server.py --storage DIR --port-file FILE   for tests
   server.py --demo                           for a person, with a demo account
+  server.py --demo --storage DIR --keep --https-port N --ftp-port M
+                                             the demo's service, kept between runs
 
-Both servers take ports chosen at start. Once both listen, the port file
+Both servers take ports chosen at start unless --https-port and --ftp-port
+name them. --keep keeps the store in the storage folder between runs: what
+the service knows is saved after every request and read back at the next
+start, and the certificate made at the first start is presented again; the
+demo account is seeded only into a new store. Once both listen, the port file
 receives, atomically, a JSON object with "base_url" (the HTTPS base address
 that the client's CALVIMORA_SERVICE_URL takes), "ca_file" (the certificate
 both servers present, made at start, which the client's
@@ -57,8 +63,9 @@ STOP_POLL_SECONDS = 0.05
 class App:
     """Everything one running service shares between its two servers."""
 
-    def __init__(self, storage):
-        self.store = Store(os.path.join(storage, "transfer"))
+    def __init__(self, storage, keep=False):
+        state_file = os.path.join(storage, "store.json") if keep else None
+        self.store = Store(os.path.join(storage, "transfer"), state_file)
         self.faults = Faults()
         self.journal = Journal()
         self.connections = ConnectionCounts()
@@ -84,6 +91,11 @@ def _arguments(argv):
     )
     parser.add_argument("--port-file", help="where to write the addresses once both servers listen")
     parser.add_argument("--demo", action="store_true", help="start with the demo account")
+    parser.add_argument(
+        "--keep", action="store_true", help="keep the store in the storage folder between runs"
+    )
+    parser.add_argument("--https-port", type=int, default=0, help="the HTTPS port (0: any free)")
+    parser.add_argument("--ftp-port", type=int, default=0, help="the FTPS port (0: any free)")
     parser.add_argument("--verbose", action="store_true", help="log every request to stderr")
     parser.add_argument(
         "--tls-host", default=HOST, help="the host the certificate is issued for (default %(default)s)"
@@ -97,6 +109,8 @@ def _arguments(argv):
     args = parser.parse_args(argv)
     if not args.demo and not args.storage:
         parser.error("--storage is needed unless --demo is given")
+    if args.keep and not args.storage:
+        parser.error("--keep needs --storage")
     return args
 
 
@@ -111,17 +125,22 @@ def main(argv=None):
     storage = tempfile.mkdtemp(prefix="calvimora-service-") if temporary else args.storage
     os.makedirs(storage, exist_ok=True)
 
-    certfile, keyfile = make_certificate(os.path.join(storage, "tls"), args.tls_host)
+    tls_folder = os.path.join(storage, "tls")
+    certfile, keyfile = make_certificate(tls_folder, args.tls_host, reuse=args.keep)
     https_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     https_context.load_cert_chain(certfile, keyfile)
 
-    app = App(storage)
-    https = HttpsServer(HOST, app, https_context, args.keep_alive)
-    transfer = TransferServer(HOST, app, certfile, keyfile)
+    app = App(storage, args.keep)
+    https = HttpsServer(HOST, app, https_context, args.keep_alive, args.https_port)
+    transfer = TransferServer(HOST, app, certfile, keyfile, args.ftp_port)
     base_url = f"https://{HOST}:{https.port}"
     ftp_url = f"ftp://{HOST}:{transfer.port}"
     app.site = Site(base_url, ftp_url, api.PREFIX)
-    demo_lines = demo.seed(app.store) if args.demo else []
+    demo_lines = []
+    if args.demo:
+        with app.store.lock:
+            demo_lines = demo.lines() if app.store.loaded else demo.seed(app.store)
+            app.store.saved()
 
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: app.stopping.set())

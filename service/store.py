@@ -12,7 +12,9 @@ Every public method is called with `lock` held by the caller, so one
 request sees a consistent state.
 """
 
+import dataclasses
 import hashlib
+import json
 import os
 import secrets
 import shutil
@@ -145,10 +147,19 @@ def check_name(parameter, name):
 
 
 class Store:
-    def __init__(self, transfer_root):
+    def __init__(self, transfer_root, state_file=None):
+        """state_file: where the store keeps what it knows between runs (the
+        contents stay under transfer_root anyway); None keeps it in memory
+        only. A store with a state file saves after every change a caller
+        reports (saved()) and starts from the file when there is one."""
         self.lock = threading.RLock()
         self.transfer_root = transfer_root
-        self.reset()
+        self.state_file = state_file
+        self.loaded = state_file is not None and os.path.exists(state_file)
+        if self.loaded:
+            self._load()
+        else:
+            self.reset()
 
     # --- life cycle
 
@@ -170,6 +181,66 @@ class Store:
             path = os.path.join(self.transfer_root, sub)
             shutil.rmtree(path, ignore_errors=True)
             os.makedirs(path)
+
+    # --- keeping the store between runs
+
+    _RECORDS = {
+        "users": User,
+        "access_accounts": AccessAccount,
+        "shares": Share,
+        "uploads": Upload,
+        "transfer_accounts": TransferAccount,
+    }
+
+    def saved(self):
+        """Writes the state file, when there is one, replacing it atomically."""
+        if self.state_file is None:
+            return
+        state = {
+            name: [dataclasses.asdict(r) for r in getattr(self, name).values()]
+            for name in self._RECORDS
+        }
+        state["items"] = [
+            dict(dataclasses.asdict(i), is_folder=i.is_folder) for i in self.items.values()
+        ]
+        state["grants"] = [dataclasses.asdict(g) for g in self.grants]
+        state["committed_uploads"] = [
+            [location, file_id, size]
+            for location, (file_id, size) in self.committed_uploads.items()
+        ]
+        state["emails"] = list(self.emails)
+        state["next_id"] = dict(self._next_id)
+        staging = f"{self.state_file}.tmp"
+        with open(staging, "w", encoding="utf-8") as out:
+            json.dump(state, out)
+            out.flush()
+            os.fsync(out.fileno())
+        os.replace(staging, self.state_file)
+
+    def _load(self):
+        with open(self.state_file, encoding="utf-8") as saved:
+            state = json.load(saved)
+        for name, kind in self._RECORDS.items():
+            records = [kind(**r) for r in state.get(name, [])]
+            key = {"uploads": "token", "transfer_accounts": "ftp_user"}.get(name, "id")
+            setattr(self, name, {getattr(r, key): r for r in records})
+        for user in self.users.values():
+            user.notifications = [tuple(n) for n in user.notifications]
+            user.pro_settings = [tuple(p) for p in user.pro_settings]
+        self.items = {}
+        self.children_of = {}
+        for record in state.get("items", []):
+            kind = Folder if record.pop("is_folder") else File
+            self._attach(kind(**record))
+        self.grants = [Grant(**g) for g in state.get("grants", [])]
+        self.committed_uploads = {
+            location: (file_id, size)
+            for location, file_id, size in state.get("committed_uploads", [])
+        }
+        self.emails = list(state.get("emails", []))
+        self._next_id = dict(state["next_id"])
+        for sub in (FILES_DIR, UPLOADS_DIR):
+            os.makedirs(os.path.join(self.transfer_root, sub), exist_ok=True)
 
     def now(self):
         return int(time.time())
@@ -308,6 +379,13 @@ class Store:
         self._write_content(item.id, content)
         self._attach(item)
         return item
+
+    def replace_content(self, item, content):
+        """New bytes for a file, as an upload would leave them: a later
+        modification date than the one it had, so clients see the change."""
+        self._write_content(item.id, content)
+        item.size = len(content)
+        item.date_modified = max(self.now(), item.date_modified + 1)
 
     def copy_file(self, source, owner_id, parent_id):
         self.check_free_name(owner_id, parent_id, source.name)

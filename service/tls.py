@@ -19,12 +19,18 @@ def _subject_names(host):
         return [x509.DNSName(host)]
 
 
-def make_certificate(folder, host="127.0.0.1"):
+def make_certificate(folder, host="127.0.0.1", reuse=False):
     """Writes a fresh key and a certificate for host; returns their paths.
+    With reuse, a key and certificate the folder holds already are kept, so
+    clients that trust the certificate of an earlier run reach this one.
 
     The certificate is its own issuer, so the file that holds it is also the
     one certificate authority a client must trust to reach the servers."""
     os.makedirs(folder, exist_ok=True)
+    cert_path = os.path.join(folder, "server.crt")
+    key_path = os.path.join(folder, "server.key")
+    if reuse and os.path.exists(cert_path) and os.path.exists(key_path):
+        return cert_path, key_path
     key = ec.generate_private_key(ec.SECP256R1())
     name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, host)])
     now = datetime.datetime.now(datetime.timezone.utc)
@@ -39,8 +45,6 @@ def make_certificate(folder, host="127.0.0.1"):
         .add_extension(x509.SubjectAlternativeName(_subject_names(host)), critical=False)
         .sign(key, hashes.SHA256())
     )
-    cert_path = os.path.join(folder, "server.crt")
-    key_path = os.path.join(folder, "server.key")
     with open(key_path, "wb") as out:
         out.write(
             key.private_bytes(

@@ -363,7 +363,7 @@ class _ControlChannel(TLS_FTPHandler):
 
 
 class TransferServer:
-    def __init__(self, host, app, certfile, keyfile):
+    def __init__(self, host, app, certfile, keyfile, port=0):
         handler = type(
             "ServiceControlChannel",
             (_ControlChannel,),
@@ -376,7 +376,7 @@ class TransferServer:
             },
         )
         self.ioloop = IOLoop()
-        self.server = FTPServer((host, 0), handler, ioloop=self.ioloop)
+        self.server = FTPServer((host, port), handler, ioloop=self.ioloop)
         self.port = self.server.address[1]
 
     def serve(self, stopping):

@@ -25,6 +25,14 @@ void named_mutex::lock() {
                                      static_cast<int>(GetLastError()));
 }
 
+bool named_mutex::try_lock_for(std::chrono::milliseconds timeout) {
+    const DWORD result = WaitForSingleObject(m_win_mutex, static_cast<DWORD>(timeout.count()));
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) return true;
+    if (result == WAIT_TIMEOUT) return false;
+    throw system_error_exception(__PRETTY_FUNCTION__, "::WaitForSingleObject(m_win_mutex, timeout)",
+                                 static_cast<int>(GetLastError()));
+}
+
 void named_mutex::unlock() {
     if (!ReleaseMutex(m_win_mutex))
         throw system_error_exception(__PRETTY_FUNCTION__, "::ReleaseMutex(m_win_mutex)",

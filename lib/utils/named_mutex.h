@@ -3,6 +3,7 @@
 // left by a process that ended counts as acquired by the next locker.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "win/base.h"
@@ -22,6 +23,9 @@ public:
 
     // Waits without time-out.
     void lock();
+    // Waits at most the given time; false when the mutex stayed taken. A
+    // caller that must stay interruptible waits in such steps.
+    bool try_lock_for(std::chrono::milliseconds timeout);
     // Raises system_error_exception when the calling thread does not own it.
     void unlock();
 

@@ -12,6 +12,7 @@
 
 #include "shell_journal.h"
 #include "user_answers.h"
+#include "user_terminal.h"
 #include "wide_text.h"
 #include "win/shell_test.h"
 #include "win/user.h"
@@ -161,6 +162,8 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
             before = icon->shown;
             apply(*icon, *data);
             succeeded = true;
+            // A person uses the icon through commands typed on the terminal.
+            if (win_user::answers_on_terminal()) win_user::read_tray_commands();
             break;
         case NIM_MODIFY:
             if (!icon || tray().modify_refused) break;

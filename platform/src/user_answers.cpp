@@ -2,17 +2,14 @@
 
 #include "user_answers.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <optional>
 
 #include "shell_journal.h"
 #include "user_dialog_state.h"
+#include "user_terminal.h"
 #include "wide_text.h"
 #include "win/user.h"
 #include "win/win_test.h"
@@ -46,23 +43,6 @@ void pump_available(HWND dialog) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
         }
-    }
-}
-
-// A line from standard input, serving the thread's messages while waiting;
-// nullopt at the end of input or when stop() turns true.
-std::optional<std::string> read_line(HWND dialog, const std::function<bool()>& stop) {
-    std::string line;
-    for (;;) {
-        pump_available(dialog);
-        if (stop()) return std::nullopt;
-        pollfd input{STDIN_FILENO, POLLIN, 0};
-        if (poll(&input, 1, 50) <= 0) continue;
-        char c;
-        const ssize_t got = read(STDIN_FILENO, &c, 1);
-        if (got <= 0) return std::nullopt;
-        if (c == '\n') return line;
-        if (c != '\r') line += c;
     }
 }
 
@@ -135,6 +115,29 @@ std::wstring label_of(int button) {
     }
 }
 
+// What Ctrl+C answers a box: No, else Cancel, else its default.
+int no_button(const std::vector<int>& buttons, int default_answer) {
+    for (const int wanted : {IDNO, IDCANCEL})
+        for (const int button : buttons)
+            if (button == wanted) return button;
+    return default_answer;
+}
+
+// What Ctrl+C answers a dialog: its No button, else its Cancel button, else
+// it ends as cancelled.
+void press_no(HWND dialog) {
+    for (const int id : {IDNO, IDCANCEL}) {
+        const HWND button = GetDlgItem(dialog, id);
+        if (button && IsWindowEnabled(button)) {
+            SendMessageW(button, BM_CLICK, 0, 0);
+            pump_available(dialog);
+            const std::shared_ptr<dialog_data> data = dialog_of(dialog);
+            if (!data || data->ended) return;
+        }
+    }
+    EndDialog(dialog, IDCANCEL);
+}
+
 }  // namespace
 
 dialog_script dialog_responder() {
@@ -155,18 +158,23 @@ void answer_dialog_on_terminal(HWND dialog) {
     auto ended = [&] { return data->ended || !IsWindow(dialog); };
     while (!ended()) {
         const std::vector<HWND> actions = show_dialog(dialog);
-        const std::optional<std::string> line = read_line(dialog, ended);
+        const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
         if (ended()) break;
-        if (!line) {
+        if (line.status == typed::interrupted) {
+            std::fprintf(stderr, "No\n");
+            press_no(dialog);
+            break;
+        }
+        if (line.status != typed::line) {
             press_default(dialog);
             if (!ended()) EndDialog(dialog, IDCANCEL);
             break;
         }
-        if (line->empty()) {
+        if (line.text.empty()) {
             press_default(dialog);
             continue;
         }
-        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= actions.size())
             SendMessageW(actions[static_cast<size_t>(choice) - 1], BM_CLICK, 0, 0);
         pump_available(dialog);
@@ -184,9 +192,15 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
     for (;;) {
         std::fprintf(stderr, "Type a number, or Enter for the default: ");
         std::fflush(stderr);
-        const std::optional<std::string> line = read_line(nullptr, [] { return false; });
-        if (!line || line->empty()) return default_answer;
-        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        const terminal_line line =
+            read_terminal_line([] { pump_available(nullptr); }, [] { return false; });
+        if (line.status == typed::interrupted) {
+            const int no = no_button(buttons, default_answer);
+            std::fprintf(stderr, "%s\n", win_detail::to_utf8(label_of(no)).c_str());
+            return no;
+        }
+        if (line.status != typed::line || line.text.empty()) return default_answer;
+        const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= buttons.size())
             return buttons[static_cast<size_t>(choice) - 1];
     }
@@ -206,9 +220,10 @@ UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines) {
     for (;;) {
         std::fprintf(stderr, "Type a number to choose, or Enter for none: ");
         std::fflush(stderr);
-        const std::optional<std::string> line = read_line(nullptr, [] { return false; });
-        if (!line || line->empty()) return 0;
-        const long choice = std::strtol(line->c_str(), nullptr, 10);
+        const terminal_line line =
+            read_terminal_line([] { pump_available(nullptr); }, [] { return false; });
+        if (line.status != typed::line || line.text.empty()) return 0;
+        const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= numbered.size())
             return numbered[static_cast<size_t>(choice) - 1];
     }

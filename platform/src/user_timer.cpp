@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 
 #include "user_internal.h"
 #include "user_state.h"
 #include "win/user_queue.h"
+#include "win/win_test.h"
 
 namespace win_user {
 
@@ -30,6 +33,28 @@ clock::duration period_of(UINT elapse_ms) {
     elapse_ms = std::clamp(elapse_ms, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     const double scaled_us = static_cast<double>(elapse_ms) * 1000.0 * time_scale();
     return std::chrono::microseconds(std::max<long long>(1000, std::llround(scaled_us)));
+}
+
+// The class whose windows get no timers, as win_test::refuse_timers_for_class sets it.
+struct refusal {
+    std::mutex lock;
+    std::wstring class_name;
+};
+
+refusal& refused_class() {
+    static auto* r = new refusal;  // used until the process ends
+    return *r;
+}
+
+bool timers_refused_for(HWND window) {
+    std::wstring refused;
+    {
+        std::lock_guard<std::mutex> guard(refused_class().lock);
+        refused = refused_class().class_name;
+    }
+    if (!window || refused.empty()) return false;
+    wchar_t name[256];
+    return GetClassNameW(window, name, 256) > 0 && refused == name;
 }
 
 bool timer_matches_locked(const timer& t, HWND filter) {
@@ -88,6 +113,10 @@ bool is_timer_callback_locked(const thread_queue& queue, HWND window, UINT_PTR i
 using namespace win_user;
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse_ms, TIMERPROC callback) {
+    if (timers_refused_for(window)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     const queue_ptr caller = current_queue();
     std::lock_guard<std::mutex> guard(state().lock);
     const queue_ptr queue = queue_of_locked(window, caller);
@@ -130,3 +159,12 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     }
     return TRUE;
 }
+
+namespace win_test {
+
+void refuse_timers_for_class(const std::wstring& class_name) {
+    std::lock_guard<std::mutex> guard(win_user::refused_class().lock);
+    win_user::refused_class().class_name = class_name;
+}
+
+}  // namespace win_test

@@ -1,10 +1,13 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "user_dialog_test_support.h"
+#include "win/shell_notify_icon.h"
 
 namespace {
 
@@ -58,6 +61,38 @@ TEST_F(Answers, TheEndOfInputGivesTheDefaultAnswers) {
     probe p;
     EXPECT_EQ(run(later, p), later_button);
     EXPECT_EQ(MessageBoxW(nullptr, L"Stop?", L"", MB_YESNO | MB_DEFBUTTON2), IDNO);
+}
+
+TEST_F(Answers, QuestionsOnSeveralThreadsEachGetAWholeLine) {
+    typed_input person("1\n2\n");
+    std::atomic<int> first{0}, second{0};
+    std::thread other([&] { first = MessageBoxW(nullptr, L"Upload?", L"", MB_YESNO); });
+    second = MessageBoxW(nullptr, L"Download?", L"", MB_YESNO);
+    other.join();
+    EXPECT_EQ(first + second, IDYES + IDNO) << first << " and " << second;
+    EXPECT_NE(first, second);
+}
+
+TEST_F(Answers, APersonUsesATrayIconThroughTheTerminal) {
+    typed_input person("m\nnonsense\nc\no\nb\n");
+    user_test::test_window owner;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner.hwnd();
+    data.uFlags = NIF_MESSAGE;
+    data.uCallbackMessage = WM_APP + 7;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+
+    auto events = [&] {
+        std::vector<LPARAM> seen;
+        for (const user_test::received& r : owner.log())
+            if (r.message == WM_APP + 7) seen.push_back(r.lparam);
+        return seen;
+    };
+    // The balloon click finds no balloon and goes nowhere.
+    ASSERT_TRUE(win_test::pump_until([&] { return events().size() == 3; }));
+    EXPECT_EQ(events(), (std::vector<LPARAM>{WM_RBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}));
+    Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
 TEST_F(Answers, AScriptWinsOverTheTerminal) {

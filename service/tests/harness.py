@@ -90,8 +90,10 @@ class Service:
 class ServiceProcess(Service):
     """One service in a fresh folder, as the C++ fixture runs it."""
 
-    def __init__(self, *options):
-        """options: further command-line options of the service."""
+    def __init__(self, *options, storage=None):
+        """options: further command-line options of the service; storage: a
+        folder of the test's that outlives the service (a fresh one inside
+        the service's own folder otherwise)."""
         self.folder = tempfile.mkdtemp(prefix="calvimora-service-test-")
         self.port_file = os.path.join(self.folder, "ports.json")
         self.log = open(os.path.join(self.folder, "server.log"), "wb")
@@ -100,7 +102,7 @@ class ServiceProcess(Service):
                 PYTHON,
                 SERVER,
                 "--storage",
-                os.path.join(self.folder, "storage"),
+                storage or os.path.join(self.folder, "storage"),
                 "--port-file",
                 self.port_file,
                 *options,

@@ -3,12 +3,25 @@ and the demo that a person starts."""
 
 import os
 import signal
+import socket
 import subprocess
 import tempfile
 import time
 import unittest
 
 from harness import PYTHON, SERVER, Service, ServiceProcess, login, wait_for
+
+
+def free_ports(count):
+    """Ports no one listens on now."""
+    sockets = [socket.socket() for _ in range(count)]
+    try:
+        for taken in sockets:
+            taken.bind(("127.0.0.1", 0))
+        return [taken.getsockname()[1] for taken in sockets]
+    finally:
+        for taken in sockets:
+            taken.close()
 
 
 class ProcessTest(unittest.TestCase):
@@ -34,6 +47,59 @@ class ProcessTest(unittest.TestCase):
         finally:
             first.stop()
             second.stop()
+
+    def test_a_kept_store_outlives_the_service_on_the_same_ports(self):
+        with tempfile.TemporaryDirectory() as storage:
+            https_port, ftp_port = free_ports(2)
+            options = ("--keep", "--https-port", str(https_port), "--ftp-port", str(ftp_port))
+            first = ServiceProcess("--demo", *options, storage=storage)
+            try:
+                self.assertEqual((https_port, ftp_port), (first.https_port, first.ftp_port))
+                first.control("put_file", user="demo", path="/Documents/new/plan.txt", content="v1")
+                first.control("put_file", user="demo", path="/Documents/new/plan.txt", content="v2")
+                first.control("remove_path", user="demo", path="/Pictures")
+                listing = first.control("list_folder", user="demo", path="/Documents/new")
+                modified = listing["items"][0]["date_modified"]
+                with open(first.ca_file, "rb") as certificate:
+                    first_certificate = certificate.read()
+            finally:
+                first.stop()
+
+            again = ServiceProcess("--demo", *options, storage=storage)
+            try:
+                self.assertEqual((https_port, ftp_port), (again.https_port, again.ftp_port))
+                with open(again.ca_file, "rb") as certificate:
+                    self.assertEqual(first_certificate, certificate.read())
+                listing = again.control("list_folder", user="demo", path="/Documents/new")
+                plan = {"name": "plan.txt", "is_folder": False, "size": 2}
+                self.assertEqual([dict(plan, date_modified=modified)], listing["items"])
+                file_id = again.control(
+                    "put_file", user="demo", path="/Documents/new/plan.txt", content="v3"
+                )["file_id"]
+                self.assertEqual(b"v3", again.content(file_id))
+                # Seeded once: the demo account's folders are as the first run left them.
+                names = [i["name"] for i in again.control("list_folder", user="demo")["items"]]
+                self.assertEqual(["Documents", "todo.txt"], names)
+                login(again, "demo", "demo")
+            finally:
+                again.stop()
+
+    def test_paths_of_the_control_verbs_are_checked(self):
+        service = ServiceProcess()
+        try:
+            service.control("add_user", name="solo", password="pw")
+            service.control("put_file", user="solo", path="/a.txt", content="x")
+            for verb, args in (
+                ("put_file", {"user": "nobody", "path": "/a.txt", "content": "x"}),
+                ("put_file", {"user": "solo", "path": "/a.txt/b.txt", "content": "x"}),
+                ("put_file", {"user": "solo", "path": "/", "content": "x"}),
+                ("remove_path", {"user": "solo", "path": "/missing.txt"}),
+                ("list_folder", {"user": "solo", "path": "/a.txt"}),
+            ):
+                with self.assertRaises(AssertionError, msg=f"{verb} {args}"):
+                    service.control(verb, **args)
+        finally:
+            service.stop()
 
     def test_demo_prints_its_addresses_and_signs_in(self):
         with tempfile.TemporaryDirectory() as folder:

@@ -5,6 +5,7 @@
 #include "vfs/session.h"
 #include "vfs/shared_user_record.h"
 #include "vfs_session_support.h"
+#include "win/user.h"
 
 namespace vfs_session_testing {
 namespace {
@@ -25,12 +26,21 @@ protected:
 };
 
 TEST_F(Siblings, TheTrayProgramIsStartedByTheTestOfTheLogin) {
-    folder.add_copy("vfs_session_fake_tray", "Calvimora_Tray");
+    folder.add_copy("Calvimora_Tray", "Calvimora_Tray");
     ASSERT_FALSE(tray_mutex_exists());
 
     EXPECT_FALSE(vfs_calvimora::is_logged_in(folder.module()));
     EXPECT_TRUE(tray_mutex_exists());
     EXPECT_FALSE(logoff_event_exists()) << "the session handler was started";
+
+    // The real tray program runs with its hidden window; it ends when told.
+    HWND tray = nullptr;
+    ASSERT_TRUE(wait_until([&] {
+        tray = FindWindowW(L"Calvimora tray menu", L"Calvimora tray menu");
+        return tray != nullptr;
+    }));
+    EXPECT_TRUE(PostMessageW(tray, WM_DESTROY, 0, 0));
+    EXPECT_TRUE(wait_until([] { return !tray_mutex_exists(); }));
 }
 
 TEST_F(Siblings, TheSessionHandlerIsStartedWhenTheRecordIsWritten) {

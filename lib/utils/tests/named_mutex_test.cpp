@@ -84,6 +84,31 @@ TEST_F(NamedMutex, IsRecursiveForItsOwnerAndOnlyTheOwnerUnlocks) {
     EXPECT_TRUE(free_for_others());
 }
 
+TEST_F(NamedMutex, ATimedLockGivesUpWhileAnotherHoldsItAndTakesItOnceFree) {
+    named_mutex mine(name);
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    std::thread holder([&] {
+        named_mutex theirs(name);
+        theirs.lock();
+        held = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        theirs.unlock();
+    });
+    while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(mine.try_lock_for(std::chrono::milliseconds(30)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(25));
+
+    release = true;
+    holder.join();
+    ASSERT_TRUE(mine.try_lock_for(std::chrono::milliseconds(5000)));
+    EXPECT_FALSE(free_for_others(std::chrono::milliseconds(30)));
+    mine.unlock();
+    EXPECT_TRUE(free_for_others());
+}
+
 TEST_F(NamedMutex, ScopedLockReleasesOnEveryPath) {
     named_mutex mutex(name);
     try {

@@ -50,6 +50,10 @@ void type_text(const std::wstring& text);
 
 // Makes the timer due now; false when there is no such timer.
 bool fire_timer(HWND window, UINT_PTR id);
+// While a class name is set, SetTimer fails for windows of that class
+// (ERROR_NOT_ENOUGH_MEMORY), as it does when the system runs out of
+// timers; an empty name ends it.
+void refuse_timers_for_class(const std::wstring& class_name);
 
 // Top-level windows, topmost first; the first with the class and caption
 // (null for any) and owner (null for any).

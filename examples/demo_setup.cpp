@@ -1,0 +1,132 @@
+// Prepares the demo's machine for the tray program, standing in for what
+// the shell extension's login dialog and sync pages would have done: the
+// computer's identifier, the saved login of the demo user with automatic
+// log-in asked for, and a folder pair of a local folder and the remote
+// folder "Documents" whose every decision the engine asks on the terminal.
+// With --samples it also puts two sample files into the local folder.
+//
+//   demo_setup --local DIR [--samples]
+//
+// Everything is left as it is when it is there already, so a world kept
+// between runs stays as the person left it. A local folder that became a
+// file is reported and left alone: the pair waits until it is a folder
+// again.
+#include <boost/filesystem/operations.hpp>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "syncer/binding.h"
+#include "syncer/locked_operations.h"
+#include "utils/locale.h"
+#include "vfs/saved_login.h"
+#include "win/registry.h"
+
+namespace {
+
+namespace fs = boost::filesystem;
+
+const wchar_t* const demo_user = L"demo";
+const wchar_t* const demo_password = L"demo";
+const wchar_t* const demo_remote_folder = L"Documents";
+
+bool set_dword(HKEY root, const wchar_t* key_name, const wchar_t* name, DWORD value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyW(root, key_name, &key) != ERROR_SUCCESS) return false;
+    const LONG status = RegSetValueExW(key, name, 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+// The shell extension makes the computer's identifier before the first
+// login; it stays the same for the life of the machine.
+bool ensure_pc_id() {
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_LOCAL_MACHINE, L"Software\\Calvimora", &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool ok = RegQueryValueExW(key, L"PCID", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    if (!ok) {
+        const std::wstring id = L"{5D0C8A8E-3F1B-4C55-9A63-2F8E1C7B9D40}";
+        ok = RegSetValueExW(key, L"PCID", 0, REG_SZ, reinterpret_cast<const BYTE*>(id.c_str()),
+                            static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return ok;
+}
+
+// Writes a sample file unless something is in its way; never throws.
+void write_sample(const fs::path& path, const std::string& text) {
+    boost::system::error_code failure;
+    fs::create_directories(path.parent_path(), failure);
+    if (failure || fs::exists(path, failure)) {
+        std::printf("demo: left out the sample %s\n", path.string().c_str());
+        return;
+    }
+    std::ofstream(path.string()) << text;
+}
+
+struct options {
+    fs::path local;
+    bool samples = false;
+};
+
+bool read_options(int argc, char** argv, options& chosen) {
+    for (int index = 1; index < argc; ++index) {
+        const std::string name = argv[index];
+        if (name == "--samples") {
+            chosen.samples = true;
+        } else if (name == "--local" && index + 1 < argc) {
+            chosen.local = argv[++index];
+        } else {
+            return false;
+        }
+    }
+    return !chosen.local.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    utils::imbue_utf8_locale();
+    options chosen;
+    if (!read_options(argc, argv, chosen)) {
+        std::fprintf(stderr, "usage: demo_setup --local DIR [--samples]\n");
+        return 2;
+    }
+    const fs::path local = fs::absolute(chosen.local);
+    if (!ensure_pc_id() || !vfs_calvimora::store_saved_login({demo_user, demo_password}) ||
+        !set_dword(HKEY_CURRENT_USER, L"SOFTWARE\\Calvimora", L"AutoLogin", 1)) {
+        std::fprintf(stderr, "demo: the registry cannot be written\n");
+        return 1;
+    }
+
+    boost::system::error_code failure;
+    if (fs::exists(local, failure) && !fs::is_directory(local, failure)) {
+        std::printf(
+            "demo: %s is a file now, not a folder; its pair syncs once it is a folder "
+            "again\n",
+            local.string().c_str());
+    } else if (chosen.samples) {
+        write_sample(local / "hello.txt", "Hello from the local folder.\n");
+        write_sample(local / "notes" / "todo.txt", "1. Watch the sync.\n");
+    } else {
+        fs::create_directories(local, failure);
+    }
+
+    syncer::binding pair(demo_remote_folder, local.wstring(), L"", L"");
+    pair._type = syncer::binding::type_user_choice;
+    pair.can_recourse_subdirs = syncer::sync_permission::not_set;
+    pair.rule = syncer::sync_rule();
+    try {
+        if (!syncer::locked_has_binding(demo_user, pair))
+            syncer::locked_add_binding(demo_user, pair);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "demo: the folder pair cannot be stored: %s\n", error.what());
+        return 1;
+    }
+    std::printf("demo: %s is synced with the remote folder \"Documents\" of the user \"demo\"\n",
+                local.string().c_str());
+    return 0;
+}

@@ -1,0 +1,154 @@
+#include "tray_app.h"
+
+#include <chrono>
+#include <thread>
+
+#include "session_facade.h"
+#include "tray_context.h"
+#include "tray_error.h"
+#include "utils/time_scale.h"
+#include "win/com.h"
+#include "win/commctrl.h"
+#include "win/gdiplus.h"
+#include "win/kernel.h"
+#include "win/process.h"
+#include "win/registry.h"
+
+namespace {
+
+const wchar_t* const run_key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t* const run_value = L"Calvimora Tray";
+const wchar_t* const tray_mutex_name = L"Local\\CMV_MUTEX_TRAY_ICON";
+const wchar_t* const tray_window_name = L"Calvimora tray menu";
+
+// How long "/Uninstall" waits for a starting tray program's window.
+constexpr std::chrono::milliseconds window_poll(100);
+constexpr int window_polls = 50;
+
+class gdiplus_session {
+public:
+    gdiplus_session() {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    }
+    ~gdiplus_session() { Gdiplus::GdiplusShutdown(token_); }
+    gdiplus_session(const gdiplus_session&) = delete;
+    gdiplus_session& operator=(const gdiplus_session&) = delete;
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+class com_apartment {
+public:
+    com_apartment() {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+            throw CTrayError(L"Error initializing COM");
+    }
+    ~com_apartment() { CoUninitialize(); }
+    com_apartment(const com_apartment&) = delete;
+    com_apartment& operator=(const com_apartment&) = delete;
+};
+
+class handle_holder {
+public:
+    explicit handle_holder(HANDLE handle) : handle_(handle) {}
+    ~handle_holder() {
+        if (handle_) CloseHandle(handle_);
+    }
+    handle_holder(const handle_holder&) = delete;
+    handle_holder& operator=(const handle_holder&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+bool tray_program_runs() {
+    const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, tray_mutex_name);
+    if (!mutex) return false;
+    CloseHandle(mutex);
+    return true;
+}
+
+// The hidden window of the running tray program, waiting while the
+// program is still there but has not made it yet.
+HWND find_tray_window() {
+    for (int poll = 0; poll < window_polls; ++poll) {
+        if (const HWND window = FindWindowW(tray_window_name, tray_window_name)) return window;
+        if (!tray_program_runs()) return nullptr;
+        utils::sleep_scaled(window_poll);
+    }
+    return nullptr;
+}
+
+int run_tray(HINSTANCE instance, CSessionFacade& session) {
+    const com_apartment com;
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, tray_mutex_name);
+    const bool another_runs = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!mutex) throw CTrayError(L"Error creating tray program mutex");
+    // Closed after the context is gone: while it exists, other processes
+    // count the tray program as running and do not start another.
+    const handle_holder held(mutex);
+    if (another_runs) return 0;
+    CTrayContext context(instance, session);
+    return context.Run();
+}
+
+}  // namespace
+
+BOOL CCalvimora_TrayApp::InitInstance() {
+    CSessionFacade session(m_hInstance);
+    return RunTrayProgram(m_hInstance, m_lpCmdLine, session);
+}
+
+int RunTrayProgram(HINSTANCE instance, const std::wstring& command_line, CSessionFacade& session) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    InitCommonControlsEx(&controls);
+    const gdiplus_session gdiplus;
+    try {
+        if (command_line == L"/Install") {
+            RegisterAutoStart(instance);
+            return 0;
+        }
+        if (command_line == L"/Uninstall") {
+            UnregisterAutoStart(session);
+            return 0;
+        }
+        return run_tray(instance, session);
+    } catch (const CTrayError& failure) {
+        ShowTrayErrorBox(failure.Text());
+    } catch (const std::exception& failure) {
+        ShowTrayErrorBox(ErrorTextOf(failure));
+    }
+    return -1;
+}
+
+void RegisterAutoStart(HINSTANCE instance) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) throw CTrayError(L"Error getting module name");
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, run_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        throw CTrayError(L"Error opening registry");
+    const LONG written =
+        RegSetValueExW(key, run_value, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                       static_cast<DWORD>((length + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    if (written != ERROR_SUCCESS) throw CTrayError(L"Error adding startup record");
+}
+
+void UnregisterAutoStart(CSessionFacade& session) {
+    // Asking the client whether somebody is logged in starts a tray
+    // program when none runs: only a running one is logged off and ended.
+    if (tray_program_runs()) {
+        if (session.IsLoggedIn()) session.LogOff();
+        if (const HWND window = find_tray_window()) PostMessageW(window, WM_DESTROY, 0, 0);
+    }
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, run_key, 0, KEY_ALL_ACCESS, &key);
+    if (opened == ERROR_FILE_NOT_FOUND) return;  // no entry to remove
+    if (opened != ERROR_SUCCESS) throw CTrayError(L"Error opening registry");
+    RegDeleteValueW(key, run_value);
+    RegCloseKey(key);
+}
