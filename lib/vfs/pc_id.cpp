@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "win/rpc.h"
+
 #include "vfs/calvimora_exception.h"
 
 namespace vfs_calvimora {
@@ -47,6 +49,36 @@ std::mutex& pc_id_mutex() {
 std::wstring get_pc_id() {
     std::lock_guard<std::mutex> hold(pc_id_mutex());
     return load_pc_id();
+}
+
+std::wstring generate_pc_id() {
+    UUID uuid{};
+    if (UuidCreate(&uuid) != RPC_S_OK)
+        throw exception(L"generate_pc_id failed", L"UuidCreate() returned error");
+    RPC_WSTR text = nullptr;
+    if (UuidToStringW(&uuid, &text) != RPC_S_OK || !text)
+        throw exception(L"generate_pc_id failed", L"UuidToString() returned error");
+    std::wstring id = text;
+    if (RpcStringFreeW(&text) != RPC_S_OK)
+        throw exception(L"generate_pc_id failed", L"RpcStringFree() returned error");
+    return id;
+}
+
+void store_pc_id(const std::wstring& id) {
+    const auto key = open_registry_key(KEY_READ | KEY_SET_VALUE);
+    if (RegSetValueExW(key->get(), pc_id_value, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(id.c_str()),
+                       static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+        throw exception(L"store_pc_id failed", L"RegSetValueEx() returned error");
+}
+
+void get_or_create_pc_id() {
+    std::lock_guard<std::mutex> hold(pc_id_mutex());
+    try {
+        load_pc_id();
+    } catch (const vfs::exception&) {
+        store_pc_id(generate_pc_id());
+    }
 }
 
 }  // namespace vfs_calvimora

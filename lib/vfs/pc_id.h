@@ -43,4 +43,19 @@ std::mutex& pc_id_mutex();
 // load_pc_id under pc_id_mutex.
 std::wstring get_pc_id();
 
+// A new identifier: the text of a new UUID, 36 lower-case hexadecimal
+// digits in groups of 8-4-4-4-12. Throws ("generate_pc_id failed") when
+// the runtime cannot make or write one.
+std::wstring generate_pc_id();
+
+// Writes the identifier as "PCID" (REG_SZ with its terminating zero),
+// creating the key when missing. Throws ("open_registry_key failed" or
+// "store_pc_id failed", "RegSetValueEx() returned error").
+void store_pc_id(const std::wstring& id);
+
+// Under pc_id_mutex: keeps an identifier that can be read, else makes one
+// and stores it. An existing identifier is never replaced. Failures of
+// making or storing pass to the caller.
+void get_or_create_pc_id();
+
 }  // namespace vfs_calvimora

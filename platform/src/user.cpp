@@ -12,6 +12,7 @@
 #include "user_answer_file.h"
 #include "user_answers.h"
 #include "wide_text.h"
+#include "win/code_page.h"
 #include "win/test_journal.h"
 
 namespace {
@@ -89,6 +90,18 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),
          win_detail::to_utf8(box_caption), answered_by});
     return answer;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    auto wide = [](LPCSTR ansi) {
+        if (!ansi) return std::wstring();
+        std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0)),
+                         L'\0');
+        MultiByteToWideChar(CP_ACP, 0, ansi, -1, out.data(), static_cast<int>(out.size()));
+        if (!out.empty()) out.pop_back();  // the NUL
+        return out;
+    };
+    return MessageBoxW(owner, wide(text).c_str(), wide(caption).c_str(), type);
 }
 
 namespace win_test {

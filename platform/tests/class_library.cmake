@@ -5,5 +5,6 @@ calvimora_add_test(platform_class_library_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/atl_registrar_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/atl_typelib_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/oleauto_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/code_page_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/shell_info_test.cpp
   LIBRARIES platform)

@@ -423,6 +423,8 @@ object_map_entry registration_only_entry() {
 template <typename T>
 class CAtlDllModuleT : public CAtlModule {
 public:
+    explicit CAtlDllModuleT(HMODULE module = win_module::this_module()) : CAtlModule(module) {}
+
     // The class factory of a class of the map; CLASS_E_CLASSNOTAVAILABLE
     // for any other class.
     HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {

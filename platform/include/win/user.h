@@ -63,3 +63,5 @@
 // The responder's button; 0 with ERROR_INVALID_PARAMETER for an unknown
 // button set. Null texts count as empty.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+// The same with texts in the system's ANSI code page (win/code_page.h).
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -1,0 +1,50 @@
+// calvimora_explorer: the shell host as a program.
+//
+//   calvimora_explorer register <module>     registers a shell extension
+//   calvimora_explorer unregister <module>   removes its registration
+//   calvimora_explorer create <{clsid}>      creates a registered class
+//
+// Each prints the HRESULT and exits with 0 when it succeeded.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "shell_host.h"
+#include "wide_text.h"
+
+namespace {
+
+int report(const char* what, HRESULT result) {
+    std::printf("%s: 0x%08X\n", what, static_cast<unsigned>(result));
+    return SUCCEEDED(result) ? 0 : 1;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: calvimora_explorer register <module> | unregister <module> | "
+                 "create <{clsid}>\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::wstring argument = win_detail::from_utf8(argv[2]);
+    if (std::strcmp(argv[1], "register") == 0)
+        return report("DllRegisterServer", shell_host::register_server(argument));
+    if (std::strcmp(argv[1], "unregister") == 0)
+        return report("DllUnregisterServer", shell_host::unregister_server(argument));
+    if (std::strcmp(argv[1], "create") == 0) {
+        CLSID clsid{};
+        if (FAILED(CLSIDFromString(argument.c_str(), &clsid))) return usage();
+        shell_host::com_apartment apartment;
+        IUnknown* object = nullptr;
+        const HRESULT result =
+            shell_host::create_instance(clsid, IID_IUnknown, reinterpret_cast<void**>(&object));
+        if (object) object->Release();
+        shell_host::unload_unused_servers();
+        return report("CoCreateInstance", result);
+    }
+    return usage();
+}

@@ -1,0 +1,60 @@
+#include "folder/registered_classes.h"
+
+#include <string>
+
+#include "folder/module.h"
+#include "vfs/exceptions.h"
+#include "vfs/pc_id.h"
+
+namespace {
+
+const wchar_t* const app_name = L"Calvimora";
+
+std::wstring text_of(REFCLSID clsid) {
+    wchar_t text[40];
+    StringFromGUID2(clsid, text, 40);
+    return text;
+}
+
+// A handler's script with %CLSID%, %DRIVECLSID% (the folder) and %APP_NAME%.
+HRESULT run_sheet_script(UINT id, REFCLSID clsid, BOOL do_register) {
+    const std::wstring own = text_of(clsid);
+    const std::wstring drive = text_of(utils::clsid_calvimora_folder);
+    const _ATL_REGMAP_ENTRY map[] = {{L"CLSID", own.c_str()},
+                                     {L"DRIVECLSID", drive.c_str()},
+                                     {L"APP_NAME", app_name},
+                                     {nullptr, nullptr}};
+    return calvimora_module().UpdateRegistryFromResource(id, do_register, map);
+}
+
+}  // namespace
+
+HRESULT CShellFolderImpl::UpdateRegistry(BOOL do_register) {
+    if (do_register) {
+        try {
+            vfs_calvimora::get_or_create_pc_id();
+        } catch (...) {
+            return E_FAIL;
+        }
+    }
+    const std::wstring own = text_of(GetObjectCLSID());
+    const _ATL_REGMAP_ENTRY map[] = {
+        {L"CLSID", own.c_str()}, {L"APP_NAME", app_name}, {nullptr, nullptr}};
+    return calvimora_module().UpdateRegistryFromResource(IDR_SHELL_FOLDER, do_register, map);
+}
+
+HRESULT CPropertiesDriveDlg::UpdateRegistry(BOOL do_register) {
+    return run_sheet_script(IDR_PROPERTIES_DRIVE, GetObjectCLSID(), do_register);
+}
+
+HRESULT CPropertiesSyncDlg::UpdateRegistry(BOOL do_register) {
+    return run_sheet_script(IDR_PROPERTIES_SYNC, GetObjectCLSID(), do_register);
+}
+
+HRESULT CShellContextMenu::UpdateRegistry(BOOL do_register) {
+    return calvimora_module().UpdateRegistryFromResource(IDR_SHELL_CONTEXT_MENU, do_register);
+}
+
+HRESULT CShellOverlayIcon::UpdateRegistry(BOOL do_register) {
+    return calvimora_module().UpdateRegistryFromResource(IDR_SHELL_OVERLAY_ICON, do_register);
+}

@@ -1,0 +1,52 @@
+// The classes of the object map as far as registration needs them: their
+// class ids and registration functions. Their objects are created by
+// their own classes' code; until then their class factories answer
+// CLASS_E_CLASSNOTAVAILABLE.
+#pragma once
+
+#include "utils/class_ids.h"
+#include "win/atl_base.h"
+
+// The namespace folder under Computer. Registering it first makes sure the
+// computer's identifier exists.
+class CShellFolderImpl
+    : public CComCoClass<CShellFolderImpl, &utils::clsid_calvimora_folder, true> {
+public:
+    static HRESULT UpdateRegistry(BOOL do_register);
+};
+
+// The property-sheet handler of the namespace drive.
+class CPropertiesDriveDlg
+    : public CComCoClass<CPropertiesDriveDlg, &utils::clsid_properties_drive_dlg> {
+public:
+    static HRESULT UpdateRegistry(BOOL do_register);
+};
+
+// The property-sheet handler of local files and folders.
+class CPropertiesSyncDlg
+    : public CComCoClass<CPropertiesSyncDlg, &utils::clsid_properties_sync_dlg> {
+public:
+    static HRESULT UpdateRegistry(BOOL do_register);
+};
+
+// The context-menu handler of local files and folders.
+class CShellContextMenu : public CComCoClass<CShellContextMenu, &utils::clsid_shell_context_menu> {
+public:
+    static HRESULT UpdateRegistry(BOOL do_register);
+};
+
+// The overlay-icon identifier.
+class CShellOverlayIcon : public CComCoClass<CShellOverlayIcon, &utils::clsid_shell_overlay_icon> {
+public:
+    static HRESULT UpdateRegistry(BOOL do_register);
+};
+
+// The resource ids of the registry scripts.
+enum registry_script_id : UINT {
+    IDR_APPID = 103,
+    IDR_SHELL_FOLDER = 104,
+    IDR_PROPERTIES_DRIVE = 105,
+    IDR_SHELL_CONTEXT_MENU = 1901,
+    IDR_PROPERTIES_SYNC = 1902,
+    IDR_SHELL_OVERLAY_ICON = 1904,
+};

@@ -1,0 +1,93 @@
+// A picture of the extension's small controls for people to look at: a
+// dialog with the currency edit holding a price and a link beside it, the
+// link drawn over the dialog's background.
+//
+//   shell_ui_snapshots <folder>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "folder/module.h"
+#include "ui/edit_currency.h"
+#include "ui/url_static.h"
+#include "win/machine.h"
+#include "win/user_dialog.h"
+#include "win/win_test.h"
+
+namespace {
+
+constexpr WORD price_dialog_id = 100;
+constexpr int price_label_id = 1001;
+constexpr int price_edit_id = 1002;
+
+INT_PTR CALLBACK keep_default(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+void register_dialog() {
+    win_dialogs::dialog_template dialog;
+    dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | WS_VISIBLE;
+    dialog.cx = 220;
+    dialog.cy = 64;
+    dialog.caption = L"Price";
+    dialog.controls.push_back(
+        win_dialogs::left_text(price_label_id, L"Download price:", 8, 10, 70, 10));
+    win_dialogs::control_template edit;
+    edit.class_name = WC_EDITW;
+    edit.id = price_edit_id;
+    edit.style = WS_VISIBLE | WS_TABSTOP;
+    edit.ex_style = WS_EX_CLIENTEDGE;
+    edit.x = 80;
+    edit.y = 8;
+    edit.cx = 60;
+    edit.cy = 13;
+    dialog.controls.push_back(edit);
+    dialog.controls.push_back(win_dialogs::default_push_button(IDOK, L"OK", 162, 40, 50, 14));
+    win_dialogs::register_dialog(win_module::this_module(), price_dialog_id, dialog);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: shell_ui_snapshots <folder>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    std::filesystem::create_directories(folder);
+    win_machine::scoped_root root;
+    CCalvimoraModule module;
+    register_dialog();
+
+    HWND dialog = CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(price_dialog_id),
+                                     nullptr, keep_default, 0);
+    if (!dialog) {
+        std::fprintf(stderr, "shell_ui_snapshots: the dialog cannot be made\n");
+        return 1;
+    }
+    CEditCurrency price;
+    price.SubclassWindow(GetDlgItem(dialog, price_edit_id));
+    price.SetAmount(12.5);
+
+    RECT place{0, 0, 130, 16};
+    MapDialogRect(dialog, &place);
+    RECT edit_place;
+    GetWindowRect(GetDlgItem(dialog, price_edit_id), &edit_place);
+    POINT below{edit_place.left, edit_place.bottom + 8};
+    ScreenToClient(dialog, &below);
+    CUrlStatic link;
+    link.Create(dialog, RECT{below.x, below.y, below.x + place.right, below.y + place.bottom},
+                WS_CHILD | WS_VISIBLE | SS_NOTIFY);
+    link.SetText(L"How to sell your files", CUrlStatic::link_address);
+
+    win_test::pump();
+    const std::string path = folder + "/currency_edit_and_link.png";
+    const bool saved = win_test::save_png(dialog, path);
+    DestroyWindow(dialog);
+    if (!saved) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("%s\n", path.c_str());
+    return 0;
+}
