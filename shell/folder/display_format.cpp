@@ -1,39 +1,55 @@
 #include "folder/display_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <iterator>
+#include <string>
 
 namespace shell_utils {
 
-std::wstring FormatGroupedNumber(std::uint64_t value, wchar_t separator) {
-    const std::wstring digits = std::to_wstring(value);
+namespace {
+
+// Decimal digits with the separator after every third digit from the right
+// where more digits follow; none when the separator is 0.
+std::wstring grouped(const std::string& digits, wchar_t separator) {
     std::wstring out;
     for (size_t i = 0; i < digits.size(); ++i) {
-        out += digits[i];
+        out += static_cast<wchar_t>(digits[i]);
         const size_t left = digits.size() - i - 1;
         if (separator && left > 0 && left % 3 == 0) out += separator;
     }
     return out;
 }
 
+}  // namespace
+
+std::wstring FormatGroupedNumber(std::uint64_t value, wchar_t separator) {
+    return grouped(std::to_string(value), separator);
+}
+
 std::wstring FormatDecimal(double value, int decimals, wchar_t decimal_separator,
                            wchar_t thousands_separator) {
     if (!std::isfinite(value)) return L"0";
-    if (value < 0)
-        return L"-" + FormatDecimal(-value, decimals, decimal_separator, thousands_separator);
-    decimals = std::clamp(decimals, 0, 18);
-    const double whole = std::floor(value);
-    const auto integer = whole >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(whole);
-    std::wstring out = FormatGroupedNumber(integer, thousands_separator);
-    const auto fraction =
-        static_cast<std::uint64_t>(std::trunc((value - whole) * std::pow(10.0, decimals)));
-    if (fraction == 0 || decimals == 0) return out;
-    std::wstring digits = std::to_wstring(fraction);
-    digits.insert(0, static_cast<size_t>(decimals) - std::min<size_t>(digits.size(), decimals),
-                  L'0');
-    while (!digits.empty() && digits.back() == L'0') digits.pop_back();
-    return out + decimal_separator + digits;
+    // The digits are cut from the shortest text that reads back as the
+    // value, not from its binary expansion: 2.3 is 2.29999... in binary,
+    // and truncating that would show "2.29".
+    char text[1100];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+    if (error != std::errc()) return L"0";
+    const std::string written(text, end);
+    const size_t point = written.find('.');
+    const std::string integer = written.substr(0, point);
+    std::string fraction =
+        point == std::string::npos
+            ? std::string()
+            : written.substr(point + 1, static_cast<size_t>(std::max(decimals, 0)));
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    std::wstring out = grouped(integer, thousands_separator);
+    if (!fraction.empty()) out += decimal_separator + grouped(fraction, 0);
+    const bool shows_zero = integer == "0" && fraction.empty();
+    return value < 0 && !shows_zero ? L"-" + out : out;
 }
 
 std::wstring FormatSize(std::uint64_t size, int first_unit, int last_unit, bool fractional) {

@@ -13,9 +13,10 @@ namespace shell_utils {
 std::wstring FormatGroupedNumber(std::uint64_t value, wchar_t separator);
 
 // The integer part (grouped) and, when it is not 0, the decimal separator
-// and the fraction: its first `decimals` digits, truncated, with trailing
-// zeros removed. A negative value is its magnitude after "-"; a value that
-// is not a number is "0".
+// and the fraction: the first `decimals` digits of the value as written in
+// decimal, truncated, with trailing zeros removed (2.3 is "2.3", never
+// "2.29"). A negative value is its magnitude after "-" ("0" has none); a
+// value that is not a finite number is "0".
 std::wstring FormatDecimal(double value, int decimals, wchar_t decimal_separator,
                            wchar_t thousands_separator);
 

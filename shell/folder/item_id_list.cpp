@@ -139,8 +139,14 @@ LPITEMIDLIST CItemIdList::CreatePidl() const {
     auto* list = static_cast<BYTE*>(CoTaskMemAlloc(size));
     if (!list) return nullptr;
     if (base_size) std::memcpy(list, base_, base_size);
-    if (!items_.empty())
-        std::memcpy(list + base_size, items_.data(), items_.size() * sizeof(PIDLDATA));
+    // Each record goes in with the size it has, whatever its size field
+    // says, so the list walks as it is laid out.
+    BYTE* at = list + base_size;
+    for (PIDLDATA item : items_) {
+        item.cb = pidl_data_size;
+        std::memcpy(at, &item, sizeof item);
+        at += sizeof item;
+    }
     std::memset(list + size - terminator_size, 0, terminator_size);
     return reinterpret_cast<LPITEMIDLIST>(list);
 }

@@ -7,7 +7,9 @@
 
 HRESULT CPidlArray::Assign(const LPCITEMIDLIST* lists, UINT count) {
     RemoveAll();
+    if (count && !lists) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) {
+        if (!lists[i]) return E_INVALIDARG;
         LPITEMIDLIST copy = CopyPidl(lists[i]);
         if (!copy) return E_OUTOFMEMORY;
         if (!Add(copy)) {

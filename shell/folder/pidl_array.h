@@ -12,7 +12,8 @@ public:
     CPidlArray& operator=(const CPidlArray&) = delete;
 
     // Clears, then adds a task-allocated copy of each list; E_OUTOFMEMORY
-    // when a copy cannot be made (the lists copied so far stay).
+    // when a copy cannot be made, E_INVALIDARG for a null list (the lists
+    // copied so far stay).
     HRESULT Assign(const LPCITEMIDLIST* lists, UINT count);
     // Takes ownership of a task-allocated list; false (the list not taken)
     // when the array cannot grow.

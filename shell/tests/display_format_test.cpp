@@ -29,6 +29,16 @@ TEST(DisplayFormat, DecimalsAreTruncatedAndTrailingZerosDropped) {
     EXPECT_EQ(FormatDecimal(0.0625, 3, L'.', L' '), L"0.062");
     EXPECT_EQ(FormatDecimal(-1.5, 1, L'.', L' '), L"-1.5");
     EXPECT_EQ(FormatDecimal(std::nan(""), 2, L'.', L' '), L"0");
+    EXPECT_EQ(FormatDecimal(-0.001, 2, L'.', L' '), L"0");
+    EXPECT_EQ(FormatDecimal(1e20, 0, L' ', L' '), L"100 000 000 000 000 000 000");
+}
+
+TEST(DisplayFormat, DecimalsAreCutFromTheDecimalTextNotTheBinaryExpansion) {
+    // Each of these lies just below its decimal text in binary.
+    EXPECT_EQ(FormatDecimal(2.3, 2, L'.', L' '), L"2.3");
+    EXPECT_EQ(FormatDecimal(0.29, 2, L'.', L' '), L"0.29");
+    EXPECT_EQ(FormatDecimal(4.35, 2, L'.', L' '), L"4.35");
+    EXPECT_EQ(FormatDecimal(1.15, 1, L'.', L' '), L"1.1");
 }
 
 TEST(DisplayFormat, SizesTakeTheFirstUnitThatKeepsThemBelowAThousand) {

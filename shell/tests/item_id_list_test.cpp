@@ -68,6 +68,13 @@ TEST_F(ItemIdList, ABaseAndRecordsMakeOneListOfTheRightSize) {
     EXPECT_EQ(pidl_name(list.GetLastItem()), L"second");
     EXPECT_THROW(CItemIdList().GetLastItem(), std::out_of_range);
 
+    // A record whose size field lies still takes its 840 bytes.
+    PIDLDATA wrong = record(L"wrong");
+    wrong.cb = 0;
+    const owned made_of_wrong(CItemIdList(wrong).CreatePidl());
+    ASSERT_TRUE(made_of_wrong);
+    EXPECT_EQ(GetPidlSize(made_of_wrong.get()), 843u);
+
     // A copy made elsewhere ends in two zero bytes; this folder's copy in three.
     const CItemIdList copied(reinterpret_cast<LPCITEMIDLIST>(shell_base), true);
     bytes expected(shell_base, shell_base + 9);

@@ -43,6 +43,9 @@ TEST_F(PidlArray, AssignCopiesEveryListAndIndexesOutsideAreRefused) {
     // Assigning again frees what was there.
     ASSERT_EQ(array.Assign(const_cast<const LPCITEMIDLIST*>(lists.data()), 1), S_OK);
     EXPECT_EQ(array.GetSize(), 1u);
+    const LPCITEMIDLIST with_null[] = {lists[0], nullptr};
+    EXPECT_EQ(array.Assign(with_null, 2), E_INVALIDARG);
+    EXPECT_EQ(array.GetSize(), 1u) << "the list before the null one stays";
     array.RemoveAll();
     EXPECT_EQ(array.GetSize(), 0u);
     EXPECT_THROW(array[0], std::out_of_range);
