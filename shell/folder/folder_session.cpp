@@ -1,12 +1,14 @@
 #include "folder/folder_session.h"
 
+#include "ui/login_dlg.h"
 #include "vfs/session.h"
-#include "win/atl_base.h"
+#include "win/process.h"
 
 namespace {
 
+// The extension's own module: the programs it starts live beside it.
 HMODULE extension_module() {
-    return win_atl::current_module ? win_atl::current_module->m_hInst : win_module::this_module();
+    return win_module::this_module();
 }
 
 class client_session final : public folder_session {
@@ -16,7 +18,10 @@ public:
     vfs::user_info get_user_info() override {
         return vfs_calvimora::get_user_info(extension_module());
     }
-    bool log_in_with_dialog(HWND) override { return false; }
+    bool log_in_with_dialog(HWND owner) override {
+        CLoginDlg dialog;
+        return dialog.DoModal(owner) == IDOK;
+    }
 };
 
 client_session the_client_session;

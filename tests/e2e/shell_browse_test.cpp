@@ -238,6 +238,14 @@ TEST_F(ShellBrowse, ADocumentsNamesColumnsOrderAndPlaceTwoLevelsDown) {
     SHELLDETAILS details{};
     EXPECT_EQ(browser.folder()->GetDetailsOf(browser.items()[text].id, 5, &details), E_INVALIDARG);
 
+    // The file read through the stream the folder binds it to is the service's copy.
+    std::vector<unsigned char> bytes;
+    ASSERT_EQ(browser.read_file(text, bytes), S_OK);
+    const std::string stored = env_.service().file_content(text_id_);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), stored);
+    EXPECT_EQ(bytes.size(), 1500u);
+    EXPECT_EQ(browser.read_file(0, bytes), E_NOINTERFACE) << "a folder has no stream";
+
     // Dates do not sort; a longer path comes first in canonical order.
     IShellFolder2* docs = browser.folder();
     EXPECT_EQ(docs->CompareIDs(3, browser.items()[1].id, browser.items()[2].id), S_OK);
