@@ -16,6 +16,8 @@
 #include "vfs_session_support.h"
 #include "win/shell.h"
 #include "win/test_journal.h"
+#include "win/user.h"
+#include "win/win_test.h"
 
 namespace {
 
@@ -141,6 +143,22 @@ TEST_F(ShellBrowse, NobodyLoggedInAndNoDialogAllowedFailsAndTheLoginMutexStaysFr
     });
     other.join();
     EXPECT_TRUE(taken) << "another thread takes the login mutex at once";
+}
+
+TEST_F(ShellBrowse, NobodyLoggedInTheExtensionsLoginDialogLogsInAndTheFolderOpens) {
+    int dialogs = 0;
+    win_test::scoped_dialog_responder person([&](HWND dialog) {
+        ++dialogs;
+        SetWindowTextW(win_test::control(dialog, 301), L"alice");
+        SetWindowTextW(win_test::control(dialog, 302), L"s3cret");
+        win_test::press(dialog, IDOK);
+    });
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(SHCONTF_FOLDERS), S_OK);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(names_of(browser),
+              (std::vector<std::wstring>{L"Alpha", L"Docs", L"gone", L"Shared Folders", L"Trash"}));
+    EXPECT_TRUE(vfs_calvimora::is_logged_in(test_module()));
 }
 
 TEST_F(ShellBrowse, TheRootListsInBatchesSortedWithItsAttributesAndColumns) {
