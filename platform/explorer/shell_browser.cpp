@@ -113,13 +113,13 @@ HRESULT shell_browser::list(DWORD flags, ULONG batch, UINT sort_column) {
     return FAILED(result) ? result : S_OK;
 }
 
-std::vector<std::wstring> shell_browser::headings() {
-    std::vector<std::wstring> out;
+std::vector<column_heading> shell_browser::headings() {
+    std::vector<column_heading> out;
     if (!folder()) return out;
     for (UINT column = 0;; ++column) {
         SHELLDETAILS details{};
         if (FAILED(folder()->GetDetailsOf(nullptr, column, &details))) break;
-        out.push_back(take(details.str, nullptr));
+        out.push_back({take(details.str, nullptr), details.cxChar, details.fmt});
     }
     return out;
 }

@@ -26,6 +26,14 @@ struct listed_item {
     bool is_folder() const { return (attributes & SFGAO_FOLDER) != 0; }
 };
 
+// A column as the folder describes it: heading, width in characters and
+// alignment (LVCFMT_LEFT, LVCFMT_RIGHT).
+struct column_heading {
+    std::wstring text;
+    int width = 0;
+    int format = LVCFMT_LEFT;
+};
+
 class shell_browser {
 public:
     shell_browser() = default;
@@ -43,8 +51,8 @@ public:
                  UINT sort_column = 0);
 
     const std::vector<listed_item>& items() const { return items_; }
-    // The column headings of the current folder.
-    std::vector<std::wstring> headings();
+    // The columns of the current folder.
+    std::vector<column_heading> headings();
     // An item's name for these flags; empty when the folder gives none.
     std::wstring display_name(size_t index, SHGDNF flags);
     HRESULT details_ex(size_t index, const SHCOLUMNID& key, VARIANT* value);

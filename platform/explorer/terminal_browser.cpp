@@ -34,11 +34,18 @@ std::string hresult_text(HRESULT result) {
     return out.str();
 }
 
-// The text cut or padded to width characters.
-std::string cell(const std::wstring& text, size_t width) {
+// The text cut or padded to width characters, on the side the alignment
+// asks.
+std::string cell(const std::wstring& text, size_t width, int format) {
     std::wstring fitted = text.size() > width ? text.substr(0, width - 1) + L"~" : text;
-    fitted.resize(width, L' ');
-    return utf8(fitted);
+    const std::wstring padding(width - fitted.size(), L' ');
+    return utf8(format == LVCFMT_RIGHT ? padding + fitted : fitted + padding);
+}
+
+// The characters a column gets on the terminal: the folder's width leaves
+// no room for a date with its time.
+size_t terminal_width(const column_heading& column) {
+    return static_cast<size_t>(std::max(column.width, 8)) * 3 / 2;
 }
 
 class session {
@@ -47,14 +54,17 @@ public:
 
     void show() {
         out_ << utf8(browser_.location()) << "\n";
-        const std::vector<std::wstring> headings = browser_.headings();
+        const std::vector<column_heading> columns = browser_.headings();
         out_ << "  # ";
-        for (const std::wstring& heading : headings) out_ << cell(heading, width) << " ";
+        for (const column_heading& column : columns)
+            out_ << cell(column.text, terminal_width(column), column.format) << " ";
         out_ << "\n";
         const auto& items = browser_.items();
         for (size_t i = 0; i < items.size(); ++i) {
             out_ << std::setw(3) << i << " ";
-            for (const std::wstring& column : items[i].columns) out_ << cell(column, width) << " ";
+            for (size_t c = 0; c < columns.size() && c < items[i].columns.size(); ++c)
+                out_ << cell(items[i].columns[c], terminal_width(columns[c]), columns[c].format)
+                     << " ";
             out_ << (items[i].is_folder() ? "[folder]" : "") << "\n";
         }
         if (items.empty()) out_ << "    (empty)\n";
@@ -76,7 +86,7 @@ public:
             std::string target;
             words >> target;
             if (target == "..") {
-                report("up", browser_.up());
+                if (report("up", browser_.up())) show();
             } else if (const auto index = item_of(target)) {
                 if (report("open", browser_.enter(*index))) show();
             }
@@ -110,8 +120,6 @@ public:
     }
 
 private:
-    static constexpr size_t width = 18;
-
     std::optional<size_t> item_of(const std::string& word) {
         size_t index = 0;
         std::istringstream number(word);

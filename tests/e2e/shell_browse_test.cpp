@@ -10,6 +10,7 @@
 
 #include "shell_browser.h"
 #include "shell_host.h"
+#include "terminal_browser.h"
 #include "utils/class_ids.h"
 #include "utils/named_mutex.h"
 #include "vfs/session.h"
@@ -168,8 +169,11 @@ TEST_F(ShellBrowse, TheRootListsInBatchesSortedWithItsAttributesAndColumns) {
     ASSERT_EQ(browser.list(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, 3), S_OK);
     EXPECT_EQ(names_of(browser),
               (std::vector<std::wstring>{L"Alpha", L"Docs", L"Shared Folders", L"Trash", L"beta"}));
-    EXPECT_EQ(browser.headings(), (std::vector<std::wstring>{L"Name", L"Type", L"Size",
-                                                             L"Date accessed", L"Date modified"}));
+    std::vector<std::wstring> headings;
+    for (const auto& column : browser.headings()) headings.push_back(column.text);
+    EXPECT_EQ(headings, (std::vector<std::wstring>{L"Name", L"Type", L"Size", L"Date accessed",
+                                                   L"Date modified"}));
+    EXPECT_EQ(browser.headings()[2].format, LVCFMT_RIGHT);
     const auto& trash = browser.items()[index_of(browser, L"Trash")];
     const SFGAOF fixed_folder = SFGAO_HASPROPSHEET | SFGAO_FOLDER | SFGAO_BROWSABLE |
                                 SFGAO_DROPTARGET | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR |
@@ -317,6 +321,24 @@ TEST_F(ShellBrowse, RenamingChangesTheServiceAndNotifiesOnceAndADuplicateShowsOn
     EXPECT_EQ(win_test::shell_notifications().size(), 1u) << "no notification for a refusal";
     EXPECT_EQ(browser.items()[index_of(browser, L"b.txt")].name, L"b.txt");
     for (LPITEMIDLIST list : {place, old_list, new_list}) CoTaskMemFree(list);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShellBrowse, APersonBrowsesOnTheTerminalReadsAFileAndRenamesIt) {
+    log_in();
+    std::istringstream typed("cd 1\ncat 3\nmv 2 LIESMICH\ncd ..\nnames 4\nwhat\nquit\n");
+    std::ostringstream shown;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    const std::string screen = shown.str();
+    EXPECT_NE(screen.find("Date modified"), std::string::npos);
+    EXPECT_NE(screen.find("ID3\n(3 bytes)"), std::string::npos) << "song.mp3 read out";
+    EXPECT_NE(screen.find("LIESMICH"), std::string::npos);
+    EXPECT_NE(screen.find("for the address bar: ::{"), std::string::npos);
+    EXPECT_NE(screen.find("unknown command"), std::string::npos);
+    EXPECT_EQ(screen.find("failed"), std::string::npos) << screen;
 }
 
 }  // namespace
