@@ -235,6 +235,13 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     return shell_com::guarded([&]() -> HRESULT {
+        if (iid == IID_IStream) {
+            // A folder object bound to a file reads it as a stream.
+            const HRESULT connected = EnsureConnected(nullptr, true);
+            if (FAILED(connected)) return connected;
+            auto file = boost::dynamic_pointer_cast<vfs::file>(m_directory);
+            return file ? create_file_stream(file, iid, object) : E_NOINTERFACE;
+        }
         if (iid != IID_IShellView) return E_NOINTERFACE;
         // A folder that was never enumerated has no remote folder yet; only
         // one it knows to be in the trash refuses a view.

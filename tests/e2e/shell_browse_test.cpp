@@ -3,8 +3,12 @@
 // by the shell host against the stand-in service.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iomanip>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -339,6 +343,35 @@ TEST_F(ShellBrowse, APersonBrowsesOnTheTerminalReadsAFileAndRenamesIt) {
     EXPECT_NE(screen.find("for the address bar: ::{"), std::string::npos);
     EXPECT_NE(screen.find("unknown command"), std::string::npos);
     EXPECT_EQ(screen.find("failed"), std::string::npos) << screen;
+}
+
+}  // namespace
+
+namespace {
+
+// The host program run under Explorer's name gets Explorer's names.
+TEST_F(ShellBrowse, InExplorerAParsingNameIsTheNamespacePath) {
+    log_in();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("explorer-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path explorer = folder / "explorer.exe";
+    std::filesystem::copy_file(program_folder() / "calvimora_explorer", explorer,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(folder / "typed") << "cd 1\nnames 1\nquit\n";
+    const std::wstring wide_class = class_text(utils::clsid_calvimora_folder);
+    const std::string folder_class(wide_class.begin(), wide_class.end());
+    const std::string command = "'" + explorer.string() + "' browse " + folder_class + " <'" +
+                                (folder / "typed").string() + "' >'" + (folder / "shown").string() +
+                                "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream shown_file(folder / "shown");
+    const std::string shown((std::istreambuf_iterator<char>(shown_file)),
+                            std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(folder);
+    const std::string junction = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::" + folder_class;
+    EXPECT_NE(shown.find("  for parsing: " + junction + "\\Docs\\a.txt\n"), std::string::npos)
+        << shown;
 }
 
 }  // namespace
