@@ -412,4 +412,44 @@ TEST_F(FolderObject, AViewOfANewRootWatchesTheFoldersListBeforeAnyEnumeration) {
     EXPECT_EQ(folder->CreateViewObject(nullptr, IID_IStream, &object), E_NOINTERFACE);
 }
 
+TEST_F(FolderObject, PersistenceAndSiteAsTheShellUsesThem) {
+    IPersistFolder3* persist = nullptr;
+    ASSERT_EQ(folder->QueryInterface(IID_IPersistFolder3, reinterpret_cast<void**>(&persist)),
+              S_OK);
+    CLSID clsid{};
+    ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(clsid, utils::clsid_calvimora_folder);
+    EXPECT_EQ(persist->GetClassID(nullptr), E_POINTER);
+    // InitializeEx is Initialize: the folder's place is the list given.
+    std::vector<BYTE> other = junction;
+    other[24] = 0x55;
+    LPBC context = nullptr;
+    ASSERT_EQ(CreateBindCtx(0, &context), S_OK);
+    ASSERT_EQ(
+        persist->InitializeEx(context, reinterpret_cast<LPCITEMIDLIST>(other.data()), nullptr),
+        S_OK);
+    context->Release();
+    PIDLIST_ABSOLUTE place = nullptr;
+    ASSERT_EQ(persist->GetCurFolder(&place), S_OK);
+    const std::vector<BYTE> placed = bytes_of(place);
+    EXPECT_EQ(std::vector<BYTE>(placed.begin(), placed.begin() + 42), other);
+    CoTaskMemFree(place);
+    EXPECT_EQ(persist->GetFolderTargetInfo(nullptr), E_NOTIMPL);
+    persist->Release();
+
+    IObjectWithSite* with_site = nullptr;
+    ASSERT_EQ(folder->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&with_site)),
+              S_OK);
+    void* site = reinterpret_cast<void*>(1);
+    EXPECT_EQ(with_site->GetSite(IID_IUnknown, &site), E_FAIL);
+    EXPECT_EQ(site, nullptr);
+    IShellFolder2* other_object = make_folder();
+    ASSERT_EQ(with_site->SetSite(other_object), S_OK);
+    ASSERT_EQ(with_site->GetSite(IID_IShellFolder, &site), S_OK);
+    static_cast<IUnknown*>(site)->Release();
+    ASSERT_EQ(with_site->SetSite(nullptr), S_OK);
+    EXPECT_EQ(other_object->Release(), 0u) << "the site was let go";
+    with_site->Release();
+}
+
 }  // namespace
