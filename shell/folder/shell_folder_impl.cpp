@@ -242,6 +242,8 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND, REFIID iid, void** object) {
             auto file = boost::dynamic_pointer_cast<vfs::file>(m_directory);
             return file ? create_file_stream(file, iid, object) : E_NOINTERFACE;
         }
+        if (iid == IID_ITransferDestination)
+            return static_cast<IShellFolder2*>(this)->QueryInterface(iid, object);
         if (iid != IID_IShellView) return E_NOINTERFACE;
         // A folder that was never enumerated has no remote folder yet; only
         // one it knows to be in the trash refuses a view.

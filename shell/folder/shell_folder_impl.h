@@ -16,14 +16,19 @@
 #include "win/atl_base.h"
 #include "win/ole.h"
 #include "win/shell_folder2.h"
+#include "win/shell_transfer.h"
+#include "win/storage.h"
 
 class CShellFolderImpl : public CComObjectRootEx<CComSingleThreadModel>,
                          public CComCoClass<CShellFolderImpl, &utils::clsid_calvimora_folder, true>,
                          public IShellFolder2,
                          public IPersistFolder3,
-                         public IObjectWithSite {
+                         public IObjectWithSite,
+                         public ITransferDestination,
+                         public IStorage {
 public:
-    using com_map = win_atl::com_map<IShellFolder2, IPersistFolder3, IObjectWithSite>;
+    using com_map = win_atl::com_map<IShellFolder2, IPersistFolder3, IObjectWithSite,
+                                     ITransferDestination, IStorage>;
 
     // Registering the folder first makes sure the computer's identifier
     // exists.
@@ -83,6 +88,43 @@ public:
     HRESULT STDMETHODCALLTYPE GetDetailsOf(PCUITEMID_CHILD list, UINT column,
                                            SHELLDETAILS* details) override;
     HRESULT STDMETHODCALLTYPE MapColumnToSCID(UINT column, SHCOLUMNID* key) override;
+
+    // ITransferDestination: the shell's copy engine is not served; each
+    // method answers E_NOTIMPL (folder_storage.cpp).
+    HRESULT STDMETHODCALLTYPE Advise(ITransferAdviseSink* sink, DWORD* cookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+    HRESULT STDMETHODCALLTYPE CreateItem(LPCWSTR name, DWORD attributes, ULONGLONG size,
+                                         TRANSFER_SOURCE_FLAGS flags, REFIID item_iid, void** item,
+                                         REFIID resources_iid, void** resources) override;
+
+    // IStorage: every method answers E_NOTIMPL; creating a file as a stream
+    // needs the folder's parsing of names, which it does not do yet
+    // (folder_storage.cpp).
+    HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1,
+                                           DWORD reserved2, IStream** stream) override;
+    HRESULT STDMETHODCALLTYPE OpenStream(const OLECHAR* name, void* reserved1, DWORD mode,
+                                         DWORD reserved2, IStream** stream) override;
+    HRESULT STDMETHODCALLTYPE CreateStorage(const OLECHAR* name, DWORD mode, DWORD reserved1,
+                                            DWORD reserved2, IStorage** storage) override;
+    HRESULT STDMETHODCALLTYPE OpenStorage(const OLECHAR* name, IStorage* priority, DWORD mode,
+                                          SNB exclude, DWORD reserved, IStorage** storage) override;
+    HRESULT STDMETHODCALLTYPE CopyTo(DWORD excluded_count, const IID* excluded, SNB exclude,
+                                     IStorage* destination) override;
+    HRESULT STDMETHODCALLTYPE MoveElementTo(const OLECHAR* name, IStorage* destination,
+                                            const OLECHAR* new_name, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE Commit(DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE Revert() override;
+    HRESULT STDMETHODCALLTYPE EnumElements(DWORD reserved1, void* reserved2, DWORD reserved3,
+                                           IEnumSTATSTG** elements) override;
+    HRESULT STDMETHODCALLTYPE DestroyElement(const OLECHAR* name) override;
+    HRESULT STDMETHODCALLTYPE RenameElement(const OLECHAR* old_name,
+                                            const OLECHAR* new_name) override;
+    HRESULT STDMETHODCALLTYPE SetElementTimes(const OLECHAR* name, const FILETIME* created,
+                                              const FILETIME* accessed,
+                                              const FILETIME* modified) override;
+    HRESULT STDMETHODCALLTYPE SetClass(REFCLSID clsid) override;
+    HRESULT STDMETHODCALLTYPE SetStateBits(DWORD bits, DWORD mask) override;
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* statistics, DWORD flags) override;
 
     // Makes sure the folder has a session and a remote folder: takes the
     // session of the process under the login mutex, asking for a login with

@@ -410,6 +410,22 @@ TEST_F(FolderObject, AViewOfANewRootWatchesTheFoldersListBeforeAnyEnumeration) {
     view->Release();
     void* object = nullptr;
     EXPECT_EQ(folder->CreateViewObject(nullptr, IID_IStream, &object), E_NOINTERFACE);
+
+    // The copy engine's and the storage interfaces are answered, and refuse.
+    ITransferDestination* destination = nullptr;
+    ASSERT_EQ(folder->CreateViewObject(nullptr, IID_ITransferDestination,
+                                       reinterpret_cast<void**>(&destination)),
+              S_OK);
+    DWORD cookie = 7;
+    EXPECT_EQ(destination->Advise(nullptr, &cookie), E_NOTIMPL);
+    EXPECT_EQ(cookie, 0u);
+    destination->Release();
+    IStorage* storage = nullptr;
+    ASSERT_EQ(folder->QueryInterface(IID_IStorage, reinterpret_cast<void**>(&storage)), S_OK);
+    IStream* stream = reinterpret_cast<IStream*>(1);
+    EXPECT_EQ(storage->CreateStream(L"new.txt", 0, 0, 0, &stream), E_NOTIMPL);
+    EXPECT_EQ(stream, nullptr);
+    storage->Release();
 }
 
 TEST_F(FolderObject, PersistenceAndSiteAsTheShellUsesThem) {
