@@ -94,13 +94,14 @@ TEST(HandOverGate, TheFirstBytesAreOfferedAndAGiveBackReleasesTheWorkerHoldingTh
 TEST(HandOverGate, ACallerWaitingForASlowTransferSleeps) {
     hand_over_gate gate;
     constexpr auto slow = std::chrono::milliseconds(300);
+    // Taken before the worker starts its sleep, which may begin at once.
+    const auto start = std::chrono::steady_clock::now();
     std::thread worker([&] {
         std::this_thread::sleep_for(slow);  // the network, taking its time
         const std::string buffer = "late";
         gate.deliver(buffer.data(), buffer.size());
         gate.finish();
     });
-    const auto start = std::chrono::steady_clock::now();
     const double cpu_before = thread_cpu_seconds();
     EXPECT_EQ("late", fetch(gate, 4));
     const double cpu = thread_cpu_seconds() - cpu_before;
