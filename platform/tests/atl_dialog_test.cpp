@@ -1,16 +1,14 @@
 // The class library's dialog objects: every message of their dialog, the
-// initialisation parameter, a child dialog made inside another and bound
-// to its own object, ending from WM_INITDIALOG, and the responders (script,
-// answers file, terminal) reaching edits and buttons of the child.
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-
-#include "user_dialog_test_support.h"
+// initialisation parameter, a child dialog made inside another and bound to
+// its own object, and the responders (script, answers file, terminal)
+// reaching edits and buttons of the child.
 #include "win/atl_dialog.h"
+#include "user_dialog_test_support.h"
 
 namespace {
+
+using dialog_test::answers_file;
+using dialog_test::typed_input;
 
 constexpr WORD outer_id = 130;
 constexpr WORD inner_id = 131;
@@ -68,7 +66,6 @@ public:
     enum { IDD = outer_id };
     InnerDlg inner;
     LPARAM init_parameter = 0;
-    bool end_at_once = false;
     std::vector<UINT> seen;
     std::wstring secret;  // the password box's text at the end
 
@@ -82,7 +79,6 @@ public:
                     inner.SetWindowPos(nullptr, 0, 60, 300, 100, SWP_NOZORDER | SWP_NOACTIVATE);
                     inner.ShowWindow(SW_SHOW);
                 }
-                if (end_at_once) EndDialog(7);
                 result = TRUE;
                 return TRUE;
             case WM_COMMAND:
@@ -125,17 +121,6 @@ TEST_F(AtlDialogs, EachObjectGetsTheMessagesOfItsOwnDialog) {
     EXPECT_EQ(std::count(dialog.seen.begin(), dialog.seen.end(), WM_INITDIALOG), 1);
 }
 
-TEST_F(AtlDialogs, EndingInsideInitialisationIsNeverShownNorAsked) {
-    OuterDlg dialog;
-    dialog.end_at_once = true;
-    bool asked = false;
-    win_test::scoped_dialog_responder script([&](HWND) { asked = true; });
-    EXPECT_EQ(dialog.DoModal(nullptr), 7);
-    EXPECT_FALSE(asked);
-    EXPECT_EQ(std::count(dialog.seen.begin(), dialog.seen.end(), WM_SHOWWINDOW), 0);
-    EXPECT_EQ(win_test::dialogs().back().answered_by, "program");
-}
-
 TEST_F(AtlDialogs, APasswordEditShowsItsCharacterButKeepsItsText) {
     OuterDlg dialog;
     win_test::scoped_dialog_responder script([&](HWND window) {
@@ -156,20 +141,6 @@ TEST_F(AtlDialogs, APasswordEditShowsItsCharacterButKeepsItsText) {
     EXPECT_EQ(dialog.DoModal(nullptr), IDCANCEL);
 }
 
-// The answers file named by the environment, for the life of the object.
-class answers_file {
-public:
-    answers_file(const std::string& folder, const std::string& lines)
-        : path_(folder + "/answers.txt") {
-        std::ofstream(path_) << lines;
-        setenv(win_test::answers_file_variable, path_.c_str(), 1);
-    }
-    ~answers_file() { unsetenv(win_test::answers_file_variable); }
-
-private:
-    std::string path_;
-};
-
 TEST_F(AtlDialogs, TheAnswersFileTypesAndPressesInsideAChildDialog) {
     answers_file file(root_.path(),
                       "dialog Name: => text 20 Kim Min-jun; press 21; text 10 pw; press ok\n");
@@ -179,31 +150,6 @@ TEST_F(AtlDialogs, TheAnswersFileTypesAndPressesInsideAChildDialog) {
     EXPECT_EQ(dialog.secret, L"pw");
     EXPECT_EQ(win_test::dialogs().back().answered_by, "file");
 }
-
-// Standard input replaced by what a person would type, and the terminal
-// asked, for the life of the object.
-class typed_input {
-public:
-    explicit typed_input(const std::string& lines) {
-        int pipe_ends[2];
-        EXPECT_EQ(pipe(pipe_ends), 0);
-        EXPECT_EQ(write(pipe_ends[1], lines.data(), lines.size()),
-                  static_cast<ssize_t>(lines.size()));
-        close(pipe_ends[1]);
-        saved_ = dup(STDIN_FILENO);
-        dup2(pipe_ends[0], STDIN_FILENO);
-        close(pipe_ends[0]);
-        setenv("CALVIMORA_ANSWERS", "terminal", 1);
-    }
-    ~typed_input() {
-        dup2(saved_, STDIN_FILENO);
-        close(saved_);
-        setenv("CALVIMORA_ANSWERS", "default", 1);
-    }
-
-private:
-    int saved_ = -1;
-};
 
 TEST_F(AtlDialogs, APersonFillsInTheEditsOfTheDialogAndOfItsChild) {
     // The outer dialog's edit and button come first, then the child's.

@@ -1,5 +1,5 @@
-// The login dialog's registry settings: the flags, the saved login as the
-// tray program's reader sees it, and logins that cannot be kept whole.
+// The login dialog's saved login as the tray program's reader sees it, and logins that cannot be
+// kept whole.
 #include <gtest/gtest.h>
 
 #include "ui/login_settings.h"
@@ -37,15 +37,6 @@ class LoginSettings : public ::testing::Test {
 protected:
     win_machine::scoped_root root_;
 };
-
-TEST_F(LoginSettings, FlagsReadOffUntilWrittenOn) {
-    EXPECT_FALSE(login_settings::read_login_flag(login_settings::auto_login_flag));
-    login_settings::write_login_flag(login_settings::auto_login_flag, true);
-    EXPECT_TRUE(login_settings::read_login_flag(login_settings::auto_login_flag));
-    EXPECT_FALSE(login_settings::read_login_flag(login_settings::save_pass_flag));
-    login_settings::write_login_flag(login_settings::auto_login_flag, false);
-    EXPECT_FALSE(login_settings::read_login_flag(login_settings::auto_login_flag));
-}
 
 TEST_F(LoginSettings, ThePasswordsFirstUnitIsScrambledWithTheIndexAfterTheTerminator) {
     ASSERT_TRUE(login_settings::save_login_data(L"bob", L"xy"));
