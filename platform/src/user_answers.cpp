@@ -226,7 +226,9 @@ namespace {
 // Asks for the edit's new text on the next line and puts it in as typed
 // text; false when the input ended or the dialog did meanwhile.
 bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool()>& ended) {
-    std::fprintf(stderr, "  %s: ", action.label.c_str());
+    std::string label = action.label;
+    if (!label.empty() && label.back() == ':') label.pop_back();
+    std::fprintf(stderr, "  %s: ", label.c_str());
     std::fflush(stderr);
     const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
     if (line.status != typed::line || ended()) return false;

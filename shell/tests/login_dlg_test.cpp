@@ -3,6 +3,9 @@
 // press as a person would.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "ui/login_dlg.h"
 #include "ui/login_settings.h"
 #include "vfs/saved_login.h"
@@ -73,6 +76,10 @@ protected:
 
     bool logged_in() { return vfs_calvimora::is_logged_in(win_module::this_module()); }
 
+    std::string env_root_answers() {
+        return std::string(std::getenv(win_machine::root_variable)) + "/answers.txt";
+    }
+
     // Boxes answered OK, their texts kept as "caption|text".
     std::vector<std::wstring> boxes_;
     win_test::scoped_message_box_responder box_answers_{
@@ -113,6 +120,20 @@ TEST_F(LoginDialog, ATypedLoginWithBothBoxesIsSavedForTheTrayAndLogsIn) {
     ASSERT_FALSE(notes.empty());
     EXPECT_EQ(notes.back().event, SHCNE_ASSOCCHANGED);
     EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(LoginDialog, AnAnswersFileLogsInAsAnotherProcessOfTheSessionWould) {
+    const std::string path = env_root_answers();
+    std::ofstream(path) << "dialog Calvimora login => text 301 alice; text 302 secret; "
+                           "check 485; press ok\n";
+    setenv(win_test::answers_file_variable, path.c_str(), 1);
+    CLoginDlg dialog;
+    const INT_PTR result = dialog.DoModal(nullptr);
+    unsetenv(win_test::answers_file_variable);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(win_test::dialogs().back().answered_by, "file");
+    EXPECT_TRUE(logged_in());
+    EXPECT_EQ(flag(L"AutoLogin"), 1u);
 }
 
 TEST_F(LoginDialog, WithNeitherBoxTheSavedLoginIsEmptiedAndBothFlagsCleared) {
