@@ -20,12 +20,29 @@ namespace {
 constexpr int create_open_mode = vfs::modeWrite | vfs::modeOverwrite;
 
 // A fixed locale, so names fold alike whatever locale the host program set.
+// It is freed with the module that holds it: the shell extension is
+// unloaded while its host runs on.
+class folding_locale_holder {
+public:
+    folding_locale_holder() {
+        locale_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!locale_) locale_ = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+    }
+    ~folding_locale_holder() {
+        if (locale_) freelocale(locale_);
+    }
+    folding_locale_holder(const folding_locale_holder&) = delete;
+    folding_locale_holder& operator=(const folding_locale_holder&) = delete;
+
+    locale_t get() const { return locale_; }
+
+private:
+    locale_t locale_;
+};
+
 locale_t folding_locale() {
-    static const locale_t locale = [] {
-        locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        return utf8 ? utf8 : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-    }();
-    return locale;
+    static const folding_locale_holder holder;
+    return holder.get();
 }
 
 vfs_calvimora::item& server_item(const vfs::item_ptr& item, const wchar_t* operation) {

@@ -3,13 +3,18 @@
 //   calvimora_explorer register <module>     registers a shell extension
 //   calvimora_explorer unregister <module>   removes its registration
 //   calvimora_explorer create <{clsid}>      creates a registered class
+//   calvimora_explorer browse <{clsid}>      browses a namespace junction on
+//                                            the terminal (commands: help)
 //
-// Each prints the HRESULT and exits with 0 when it succeeded.
+// The first three print the HRESULT and exit with 0 when it succeeded.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include <iostream>
+
 #include "shell_host.h"
+#include "terminal_browser.h"
 #include "wide_text.h"
 
 namespace {
@@ -22,7 +27,7 @@ int report(const char* what, HRESULT result) {
 int usage() {
     std::fprintf(stderr,
                  "usage: calvimora_explorer register <module> | unregister <module> | "
-                 "create <{clsid}>\n");
+                 "create <{clsid}> | browse <{clsid}>\n");
     return 2;
 }
 
@@ -45,6 +50,14 @@ int main(int argc, char** argv) {
         if (object) object->Release();
         shell_host::unload_unused_servers();
         return report("CoCreateInstance", result);
+    }
+    if (std::strcmp(argv[1], "browse") == 0) {
+        CLSID clsid{};
+        if (FAILED(CLSIDFromString(argument.c_str(), &clsid))) return usage();
+        shell_host::com_apartment apartment;
+        const int status = shell_host::run_terminal_browser(clsid, std::cin, std::cout);
+        shell_host::unload_unused_servers();
+        return status;
     }
     return usage();
 }

@@ -48,6 +48,35 @@ constexpr long long ole_epoch = -25569;
 constexpr double first_date = -657434.0;     // 100-01-01
 constexpr double last_date = 2958465.99999;  // 9999-12-31 23:59:59
 
+// A whole number of VT_UI8's range from an integer or a real.
+HRESULT unsigned_from(const VARIANT& source, ULONGLONG* value) {
+    switch (source.vt) {
+        case VT_I4:
+            if (source.lVal < 0) return DISP_E_OVERFLOW;
+            *value = static_cast<ULONGLONG>(source.lVal);
+            return S_OK;
+        case VT_UI4:
+            *value = source.ulVal;
+            return S_OK;
+        case VT_I8:
+            if (source.llVal < 0) return DISP_E_OVERFLOW;
+            *value = static_cast<ULONGLONG>(source.llVal);
+            return S_OK;
+        case VT_UI8:
+            *value = source.ullVal;
+            return S_OK;
+        case VT_R8: {
+            const double rounded = std::nearbyint(source.dblVal);
+            // 2^64 is the first value beyond the range.
+            if (!(rounded >= 0.0 && rounded < 18446744073709551616.0)) return DISP_E_OVERFLOW;
+            *value = static_cast<ULONGLONG>(rounded);
+            return S_OK;
+        }
+        default:
+            return DISP_E_TYPEMISMATCH;
+    }
+}
+
 }  // namespace
 
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
@@ -171,6 +200,18 @@ HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, WOR
                 std::swprintf(buffer, 64, L"%ld", static_cast<long>(source->lVal));
                 result.bstrVal = SysAllocString(buffer);
                 break;
+            case VT_UI4:
+                std::swprintf(buffer, 64, L"%lu", static_cast<unsigned long>(source->ulVal));
+                result.bstrVal = SysAllocString(buffer);
+                break;
+            case VT_I8:
+                std::swprintf(buffer, 64, L"%lld", static_cast<long long>(source->llVal));
+                result.bstrVal = SysAllocString(buffer);
+                break;
+            case VT_UI8:
+                std::swprintf(buffer, 64, L"%llu", static_cast<unsigned long long>(source->ullVal));
+                result.bstrVal = SysAllocString(buffer);
+                break;
             case VT_R8:
                 std::swprintf(buffer, 64, L"%.15g", source->dblVal);
                 result.bstrVal = SysAllocString(buffer);
@@ -195,6 +236,8 @@ HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, WOR
                 return DISP_E_TYPEMISMATCH;
         }
         if (!(result.date >= first_date && result.date <= last_date)) status = DISP_E_OVERFLOW;
+    } else if (type == VT_UI8) {
+        status = unsigned_from(*source, &result.ullVal);
     } else {
         return DISP_E_TYPEMISMATCH;
     }

@@ -2,6 +2,8 @@
 // conversion between the callers' wide text and the hive's UTF-16LE.
 #include "win/registry.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
@@ -13,6 +15,8 @@
 #include <vector>
 
 #include "registry_store.h"
+
+#include <sys/stat.h>
 #include "wide_text.h"
 #include "win/machine.h"
 
@@ -35,7 +39,10 @@ struct key_location {
 };
 
 struct registry_state {
+    registry_state() { user_store.set_file_mode(S_IRUSR | S_IWUSR); }
+
     std::mutex lock;  // one call at a time in this process
+    // The user's hive holds the saved login: readable by that user only.
     registry_store user_store;
     registry_store machine_store;
     std::unordered_map<uintptr_t, key_location> open_keys;

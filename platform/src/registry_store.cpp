@@ -70,8 +70,8 @@ void sync_folder(const std::string& file_path) {
 // the process dies).
 class writer_lock {
 public:
-    explicit writer_lock(const std::string& hive_path) {
-        fd_ = ::open((hive_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    writer_lock(const std::string& hive_path, mode_t mode) {
+        fd_ = ::open((hive_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
         if (fd_ < 0) return;
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
@@ -153,7 +153,7 @@ LONG registry_store::read(const std::string& hive_path,
 
 LONG registry_store::update(const std::string& hive_path,
                             const std::function<LONG(registry_key&, bool& changed)>& change) {
-    writer_lock lock(hive_path);
+    writer_lock lock(hive_path, file_mode_);
     if (!lock.held()) return ERROR_CANTWRITE;
     const LONG status = refresh(hive_path);
     if (status != ERROR_SUCCESS) return status;
@@ -178,9 +178,10 @@ LONG registry_store::update(const std::string& hive_path,
 LONG registry_store::save(const std::string& hive_path) {
     const std::string temporary = hive_path + ".tmp";
     const std::string bytes = serialize_hive(*root_);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, file_mode_);
     if (fd < 0) return write_error();
-    if (!write_all(fd, bytes) || ::fsync(fd) != 0) {
+    // A temporary file left by an earlier run keeps its old permissions.
+    if (::fchmod(fd, file_mode_) != 0 || !write_all(fd, bytes) || ::fsync(fd) != 0) {
         const LONG error = write_error();
         ::close(fd);
         ::unlink(temporary.c_str());

@@ -36,6 +36,10 @@ public:
     // and answers ERROR_ACCESS_DENIED, as a hive the caller may not write.
     void set_read_only(bool read_only) { read_only_ = read_only; }
 
+    // The permissions of the files the store writes (0644 unless set); a
+    // hive written with other permissions gets these at its next write.
+    void set_file_mode(mode_t mode) { file_mode_ = mode; }
+
     registry_store() = default;
     ~registry_store();
     registry_store(const registry_store&) = delete;
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<registry_key> root_;
     bool corrupt_ = false;
     bool read_only_ = false;
+    mode_t file_mode_ = 0644;
 };
 
 }  // namespace win_detail

@@ -9,6 +9,7 @@
 #include "com_internal.h"
 #include "win/registry.h"
 #include "win/shell_folder.h"
+#include "win/shell_folder2.h"
 
 namespace {
 
@@ -222,8 +223,32 @@ public:
         if (object) *object = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override {
-        return E_NOTIMPL;
+    // The Computer folder and a junction below it are named here: for
+    // parsing by their "::{clsid}" path, else by their names. Deeper items
+    // are the junction's to name.
+    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags,
+                                               STRRET* name) override {
+        if (!name) return E_INVALIDARG;
+        if (!read_item(list, computer_kind)) return E_INVALIDARG;
+        const bool for_parsing = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
+        const std::wstring computer = L"::" + win_com::guid_text(CLSID_MyComputer);
+        LPCITEMIDLIST below = ILGetNext(list);
+        if (!below) return hand_out(for_parsing ? computer : L"Computer", name);
+        const std::optional<GUID> clsid = read_item(below, junction_kind);
+        if (!clsid) return E_INVALIDARG;
+        LPCITEMIDLIST deeper = ILGetNext(below);
+        if (!deeper) {
+            if (!junction_registered(*clsid)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+            if (for_parsing) return hand_out(computer + L"\\::" + win_com::guid_text(*clsid), name);
+            return hand_out(class_name(*clsid), name);
+        }
+        com_ptr<IUnknown> junction;
+        HRESULT result = create_junction(*clsid, &junction);
+        if (FAILED(result)) return result;
+        com_ptr<IShellFolder> folder;
+        if (FAILED(junction->QueryInterface(IID_IShellFolder, folder.out_void())))
+            return E_NOINTERFACE;
+        return folder->GetDisplayNameOf(deeper, flags, name);
     }
     HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
                                         PITEMID_CHILD* new_list) override {
@@ -232,6 +257,29 @@ public:
     }
 
 private:
+    static HRESULT hand_out(const std::wstring& text, STRRET* name) {
+        name->uType = STRRET_WSTR;
+        return SHStrDupW(text.c_str(), &name->pOleStr);
+    }
+
+    // The class's name as registered (its key's default value), else its
+    // identifier.
+    static std::wstring class_name(REFCLSID clsid) {
+        const std::wstring key_name = L"CLSID\\" + win_com::guid_text(clsid);
+        HKEY key = nullptr;
+        wchar_t text[MAX_PATH] = {};
+        DWORD size = sizeof text - sizeof(wchar_t), type = 0;
+        LONG status = RegOpenKeyExW(HKEY_CLASSES_ROOT, key_name.c_str(), 0, KEY_QUERY_VALUE, &key);
+        if (status == ERROR_SUCCESS) {
+            status = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                                      &size);
+            RegCloseKey(key);
+        }
+        if (status != ERROR_SUCCESS || type != REG_SZ || text[0] == L'\0')
+            return L"::" + win_com::guid_text(clsid);
+        return text;
+    }
+
     static HRESULT finish(const std::wstring& text, ULONG* eaten, PIDLIST_RELATIVE* list,
                           const std::vector<namespace_item>& items) {
         *list = make_list(items);

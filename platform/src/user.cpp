@@ -56,8 +56,11 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     const std::wstring box_caption = win_detail::wide_or_empty(caption);
 
     // The box is modal for its owner's window, as the system's is.
+    // Disabling the owner takes the focus from its controls; when the box
+    // ends it goes back where it was, as the owner's reactivation gives it.
     HWND top_owner = owner && IsWindow(owner) ? GetAncestor(owner, GA_ROOT) : nullptr;
     const bool disable_owner = top_owner && IsWindowEnabled(top_owner);
+    const HWND focus_before = GetFocus();
     if (disable_owner) EnableWindow(top_owner, FALSE);
 
     win_test::message_box_responder scripted;
@@ -84,7 +87,11 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
                      win_detail::to_utf8(box_caption).c_str(),
                      win_detail::to_utf8(box_text).c_str(), type, answer);
     }
-    if (disable_owner && IsWindow(top_owner)) EnableWindow(top_owner, TRUE);
+    if (disable_owner && IsWindow(top_owner)) {
+        EnableWindow(top_owner, TRUE);
+        if (!GetFocus() && focus_before && IsWindow(focus_before) && IsWindowEnabled(focus_before))
+            SetFocus(focus_before);
+    }
     win_detail::append_journal_record(
         win_detail::journal_file(message_box_journal),
         {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),

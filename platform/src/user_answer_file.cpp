@@ -153,16 +153,26 @@ std::optional<UINT> number_of(const std::wstring& text) {
     return static_cast<UINT>(number);
 }
 
-// The texts a dialog shows: its caption and its controls' texts.
+// The texts a dialog shows: its caption and its controls' texts, those of
+// child dialogs inside it included.
+void add_texts(HWND parent, std::vector<std::wstring>& texts) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        texts.push_back(win_test::text(c));
+        add_texts(c, texts);
+    }
+}
+
 std::vector<std::wstring> dialog_texts(HWND dialog) {
     std::vector<std::wstring> texts{win_test::text(dialog)};
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        texts.push_back(win_test::text(c));
+    add_texts(dialog, texts);
     return texts;
 }
 
 // Carries out "check N", "uncheck N", "press BUTTON" and "text N WORDS",
-// separated by ";". Stops at the first action it does not understand.
+// separated by ";", on the controls of the dialog and of the child dialogs
+// inside it. Text goes in as typed text would (the edit's selection
+// replaced), so the edit tells its parent. Stops at the first action it
+// does not understand.
 void act(HWND dialog, const std::wstring& actions) {
     std::wstringstream all(actions);
     std::wstring action;
@@ -174,12 +184,12 @@ void act(HWND dialog, const std::wstring& actions) {
         const std::optional<int> id = button_of(target);
         if (!id) break;
         if (verb == L"check" || verb == L"uncheck") {
-            HWND control = GetDlgItem(dialog, *id);
+            HWND control = win_test::control(dialog, *id);
             if (control &&
                 (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != (verb == L"check"))
                 SendMessageW(control, BM_CLICK, 0, 0);
         } else if (verb == L"press") {
-            HWND control = GetDlgItem(dialog, *id);
+            HWND control = win_test::control(dialog, *id);
             if (control)
                 SendMessageW(control, BM_CLICK, 0, 0);
             else
@@ -187,7 +197,11 @@ void act(HWND dialog, const std::wstring& actions) {
         } else if (verb == L"text") {
             std::wstring rest;
             std::getline(words, rest);
-            SetDlgItemTextW(dialog, *id, trimmed(rest).c_str());
+            if (HWND control = win_test::control(dialog, *id)) {
+                SendMessageW(control, EM_SETSEL, 0, -1);
+                SendMessageW(control, EM_REPLACESEL, TRUE,
+                             reinterpret_cast<LPARAM>(trimmed(rest).c_str()));
+            }
         } else {
             std::fprintf(stderr, "[answers] unknown dialog action: %s\n",
                          win_detail::to_utf8(action).c_str());

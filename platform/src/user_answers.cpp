@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "shell_journal.h"
@@ -57,37 +58,105 @@ bool is_check_box(UINT type) {
            type == BS_AUTO3STATE;
 }
 
-// The controls a person can act on, numbered from 1 in the order shown.
-std::vector<HWND> show_dialog(HWND dialog) {
-    std::vector<HWND> actions;
-    std::fprintf(stderr, "\n[dialog] %s\n", text_of(dialog).c_str());
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+// What a person can do to a control the dialog shows.
+enum class action_kind { press, edit, click };
+
+struct dialog_action {
+    HWND control = nullptr;
+    action_kind kind = action_kind::press;
+    std::string label;  // for an edit, the text of its label
+};
+
+std::wstring class_of(HWND window) {
+    wchar_t cls[64];
+    GetClassNameW(window, cls, 64);
+    return cls;
+}
+
+// The static text that labels an edit: the nearest one to its left whose
+// middle lies within the edit's height.
+std::string label_of_edit(HWND edit) {
+    RECT box;
+    GetWindowRect(edit, &box);
+    HWND best = nullptr;
+    LONG best_gap = 0;
+    for (HWND c = GetWindow(GetParent(edit), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (class_of(c) != WC_STATICW || !IsWindowVisible(c)) continue;
+        RECT r;
+        GetWindowRect(c, &r);
+        const LONG middle = (r.top + r.bottom) / 2;
+        if (r.right > box.left || middle < box.top || middle > box.bottom) continue;
+        const LONG gap = box.left - r.right;
+        if (!best || gap < best_gap) {
+            best = c;
+            best_gap = gap;
+        }
+    }
+    return best ? text_of(best) : "Text";
+}
+
+// Shows the visible controls of the window and of the child dialogs
+// inside it, in the order they stack, and numbers what a person can act
+// on.
+void show_controls(HWND parent, std::vector<dialog_action>& actions) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         if (!IsWindowVisible(c)) continue;
-        wchar_t cls[64];
-        GetClassNameW(c, cls, 64);
-        const std::wstring name = cls;
+        const std::wstring name = class_of(c);
         const LONG style = GetWindowLongW(c, GWL_STYLE);
-        const bool enabled = IsWindowEnabled(c);
+        const char* disabled = IsWindowEnabled(c) ? "" : " (disabled)";
         if (name == WC_STATICW) {
             std::fprintf(stderr, "  %s\n", text_of(c).c_str());
+        } else if (name == WC_BUTTONW && (style & BS_TYPEMASK) == BS_GROUPBOX) {
+            std::fprintf(stderr, "  -- %s --\n", text_of(c).c_str());
         } else if (name == WC_BUTTONW) {
             const UINT type = style & BS_TYPEMASK;
-            actions.push_back(c);
+            actions.push_back({c, action_kind::press, ""});
             const size_t number = actions.size();
             if (is_check_box(type)) {
                 const bool checked = SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
                 std::fprintf(stderr, "  [%zu] [%c] %s%s\n", number, checked ? 'x' : ' ',
-                             text_of(c).c_str(), enabled ? "" : " (disabled)");
+                             text_of(c).c_str(), disabled);
             } else {
                 const bool is_default = SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON;
                 std::fprintf(stderr, "  [%zu] <%s>%s%s\n", number, text_of(c).c_str(),
-                             is_default ? " (default)" : "", enabled ? "" : " (disabled)");
+                             is_default ? " (default)" : "", disabled);
             }
+        } else if (name == WC_EDITW) {
+            actions.push_back({c, action_kind::edit, label_of_edit(c)});
+            const bool password = SendMessageW(c, EM_GETPASSWORDCHAR, 0, 0) != 0;
+            const std::string shown =
+                password ? std::string(text_of(c).empty() ? 0 : 6, '*') : text_of(c);
+            std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
+                         actions.back().label.c_str(), shown.c_str(), disabled);
+        } else if (GetWindow(c, GW_CHILD)) {
+            show_controls(c, actions);
+        } else if (!text_of(c).empty()) {
+            // A control of the program's own class with a text, such as a
+            // link: clicking it is an action.
+            actions.push_back({c, action_kind::click, ""});
+            std::fprintf(stderr, "  [%zu] (%s)%s\n", actions.size(), text_of(c).c_str(), disabled);
         }
     }
-    std::fprintf(stderr, "Type a number to press or tick, or Enter for the default: ");
+}
+
+std::vector<dialog_action> show_dialog(HWND dialog) {
+    std::vector<dialog_action> actions;
+    std::fprintf(stderr, "\n[dialog] %s\n", text_of(dialog).c_str());
+    show_controls(dialog, actions);
+    std::fprintf(stderr,
+                 "Type a number to press, tick, click or fill in, or Enter for the default: ");
     std::fflush(stderr);
     return actions;
+}
+
+// A click in the middle of the control, as the mouse gives it.
+void click_control(HWND control) {
+    RECT client;
+    GetClientRect(control, &client);
+    const LPARAM middle =
+        MAKELPARAM((client.right - client.left) / 2, (client.bottom - client.top) / 2);
+    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    SendMessageW(control, WM_LBUTTONUP, 0, middle);
 }
 
 std::wstring label_of(int button) {
@@ -152,12 +221,31 @@ bool answers_on_terminal() {
     return isatty(STDIN_FILENO) != 0;
 }
 
+namespace {
+
+// Asks for the edit's new text on the next line and puts it in as typed
+// text; false when the input ended or the dialog did meanwhile.
+bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool()>& ended) {
+    std::string label = action.label;
+    if (!label.empty() && label.back() == ':') label.pop_back();
+    std::fprintf(stderr, "  %s: ", label.c_str());
+    std::fflush(stderr);
+    const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
+    if (line.status != typed::line || ended()) return false;
+    const std::wstring text = win_detail::from_utf8(line.text);
+    SendMessageW(action.control, EM_SETSEL, 0, -1);
+    SendMessageW(action.control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    return true;
+}
+
+}  // namespace
+
 void answer_dialog_on_terminal(HWND dialog) {
     const std::shared_ptr<dialog_data> data = dialog_of(dialog);
     if (!data) return;
     auto ended = [&] { return data->ended || !IsWindow(dialog); };
     while (!ended()) {
-        const std::vector<HWND> actions = show_dialog(dialog);
+        const std::vector<dialog_action> actions = show_dialog(dialog);
         const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
         if (ended()) break;
         if (line.status == typed::interrupted) {
@@ -175,8 +263,16 @@ void answer_dialog_on_terminal(HWND dialog) {
             continue;
         }
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
-        if (choice >= 1 && static_cast<size_t>(choice) <= actions.size())
-            SendMessageW(actions[static_cast<size_t>(choice) - 1], BM_CLICK, 0, 0);
+        if (choice >= 1 && static_cast<size_t>(choice) <= actions.size()) {
+            const dialog_action& action = actions[static_cast<size_t>(choice) - 1];
+            if (action.kind == action_kind::press) {
+                SendMessageW(action.control, BM_CLICK, 0, 0);
+            } else if (action.kind == action_kind::click) {
+                click_control(action.control);
+            } else if (!fill_in(dialog, action, ended)) {
+                continue;
+            }
+        }
         pump_available(dialog);
     }
 }

@@ -20,10 +20,12 @@ dialog_script dialog_responder();
 // input is one.
 bool answers_on_terminal();
 
-// Shows the dialog's texts, check boxes and buttons on the terminal and
-// presses or ticks what the person types, pumping the thread's messages
-// while it waits, until the dialog has ended. End of input presses the
-// default button.
+// Shows the dialog's texts, check boxes, buttons, edits and links on the
+// terminal, those of child dialogs inside it included, and presses, ticks,
+// clicks or fills in (asking for the text on the next line) what the
+// person types the number of, pumping the thread's messages while it
+// waits, until the dialog has ended. End of input presses the default
+// button.
 void answer_dialog_on_terminal(HWND dialog);
 
 // The button a person types for a message box; the default button at the

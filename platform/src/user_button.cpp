@@ -1,5 +1,8 @@
-// The button class: push buttons, default push buttons and check boxes,
-// clicked with the mouse, BM_CLICK or Space, each painting itself plainly.
+// The button class: push buttons, default push buttons, check boxes and
+// group boxes, clicked with the mouse, BM_CLICK or Space, each painting
+// itself plainly.
+
+#include <algorithm>
 
 #include "user_internal.h"
 #include "user_state.h"
@@ -124,9 +127,15 @@ void paint(HWND button) {
                                 : DT_LEFT | DT_VCENTER | DT_SINGLELINE;
         DrawTextW(dc, text, -1, &label, format);
     } else if (type == BS_GROUPBOX) {
-        FillRect(dc, &client, brush);
+        // Only the frame and the label: the controls inside show through.
         frame(dc, {0, 6, client.right, client.bottom}, COLOR_BTNSHADOW, COLOR_BTNSHADOW);
         RECT label{8, 0, client.right - 8, 13};
+        if (text[0]) {
+            RECT extent = label;
+            DrawTextW(dc, text, -1, &extent, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+            RECT behind{label.left - 2, 0, std::min(extent.right + 2, client.right), 13};
+            FillRect(dc, &behind, brush);
+        }
         DrawTextW(dc, text, -1, &label, DT_LEFT | DT_SINGLELINE);
     } else {
         const bool is_default = type == BS_DEFPUSHBUTTON;
@@ -247,6 +256,10 @@ LRESULT CALLBACK button_procedure(HWND button, UINT message, WPARAM wparam, LPAR
         case WM_SETFONT:
         case WM_GETFONT:
             return control_font_message(button, message, wparam, lparam);
+        case WM_NCHITTEST:
+            // A group box lets the mouse through to the controls it frames.
+            if (type_of(button) == BS_GROUPBOX) return HTTRANSPARENT;
+            return DefWindowProcW(button, message, wparam, lparam);
         case WM_PAINT:
             paint(button);
             return 0;

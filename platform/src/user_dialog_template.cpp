@@ -72,6 +72,14 @@ control_template left_text(int id, std::wstring text, short x, short y, short cx
     return make(WC_STATICW, id, std::move(text), SS_LEFT | WS_GROUP, x, y, cx, cy);
 }
 
+control_template edit_text(int id, short x, short y, short cx, short cy, DWORD style) {
+    return make(WC_EDITW, id, L"", ES_LEFT | WS_BORDER | WS_TABSTOP | style, x, y, cx, cy);
+}
+
+control_template group_box(int id, std::wstring text, short x, short y, short cx, short cy) {
+    return make(WC_BUTTONW, id, std::move(text), BS_GROUPBOX, x, y, cx, cy);
+}
+
 void register_dialog(HMODULE module, WORD id, const dialog_template& dialog) {
     win_user::resource_writer w;
     w.bytes(magic, sizeof magic);

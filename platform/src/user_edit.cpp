@@ -1,8 +1,10 @@
 // The edit class: one line of text with a selection (the caret is its end),
 // typed into with WM_CHAR, replaced with EM_REPLACESEL (as a paste does),
-// and painted plainly. Each change tells the parent with EN_CHANGE.
+// and painted plainly, or as a row of password characters for ES_PASSWORD.
+// Each change tells the parent with EN_CHANGE.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "user_internal.h"
@@ -13,10 +15,27 @@ namespace win_user {
 
 namespace {
 
+// The character a password edit shows for each of its own.
+constexpr wchar_t default_password_char = L'\x25CF';
+
 struct edit_data : control_data {
     size_t start = 0;  // the selection, start <= end
     size_t end = 0;
+    std::optional<wchar_t> password_char;  // unset: ES_PASSWORD decides
 };
+
+wchar_t password_char_of(HWND edit) {
+    const auto data = control_state<edit_data>(edit);
+    if (data && data->password_char) return *data->password_char;
+    return (GetWindowLongW(edit, GWL_STYLE) & ES_PASSWORD) ? default_password_char : 0;
+}
+
+void set_password_char(HWND edit, wchar_t shown) {
+    if (const auto data = control_state<edit_data>(edit)) data->password_char = shown;
+    const LONG style = GetWindowLongW(edit, GWL_STYLE);
+    SetWindowLongW(edit, GWL_STYLE, shown ? (style | ES_PASSWORD) : (style & ~ES_PASSWORD));
+    InvalidateRect(edit, nullptr, TRUE);
+}
 
 std::wstring text_of(HWND edit) {
     const int length = GetWindowTextLengthW(edit);
@@ -75,7 +94,8 @@ void paint(HWND edit) {
     SelectObject(dc, control_font(edit));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(IsWindowEnabled(edit) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-    const std::wstring text = text_of(edit);
+    std::wstring text = text_of(edit);
+    if (const wchar_t shown = password_char_of(edit)) text.assign(text.size(), shown);
     RECT box{client.left + 2, client.top, client.right - 2, client.bottom};
     DrawTextW(dc, text.c_str(), -1, &box, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     EndPaint(edit, &ps);
@@ -114,6 +134,11 @@ LRESULT CALLBACK edit_procedure(HWND edit, UINT message, WPARAM wparam, LPARAM l
                    end < 0 ? length : std::min<size_t>(static_cast<size_t>(end), length));
             return 0;
         }
+        case EM_SETPASSWORDCHAR:
+            set_password_char(edit, static_cast<wchar_t>(wparam));
+            return 0;
+        case EM_GETPASSWORDCHAR:
+            return password_char_of(edit);
         case EM_REPLACESEL:
             if (lparam) replace_selection(edit, reinterpret_cast<LPCWSTR>(lparam));
             return 0;

@@ -160,6 +160,8 @@ DWORD GetSysColor(int index) {
             return 0x00E3E3E3;
         case COLOR_INFOBK:
             return 0x00E1FFFF;
+        case COLOR_HOTLIGHT:
+            return 0x00CC6600;
         default:
             return 0;
     }

@@ -14,6 +14,7 @@
 
 #include "win/registry.h"
 #include "win/shell_folder.h"
+#include "win/shell_folder2.h"
 
 namespace {
 
@@ -191,8 +192,18 @@ public:
                                             void**) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override {
-        return E_NOTIMPL;
+    // An element's name is its characters, with "parsed:" before it when
+    // asked for parsing.
+    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags,
+                                               STRRET* name) override {
+        if (!list || !name) return E_INVALIDARG;
+        WORD size = 0;
+        std::memcpy(&size, list, sizeof size);
+        std::wstring text = (flags & SHGDN_FORPARSING) ? L"parsed:" : L"";
+        const auto* bytes = reinterpret_cast<const BYTE*>(list);
+        for (WORD i = sizeof size; i < size; ++i) text += static_cast<wchar_t>(bytes[i]);
+        name->uType = STRRET_WSTR;
+        return SHStrDupW(text.c_str(), &name->pOleStr);
     }
     HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
                                         PITEMID_CHILD*) override {

@@ -9,6 +9,8 @@ calvimora_add_test(platform_namespace_tests
           ${CMAKE_CURRENT_SOURCE_DIR}/com_text_memory_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/shell_idlist_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/shell_desktop_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/shell_view_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/atl_enum_test.cpp
   LIBRARIES platform)
 add_dependencies(platform_namespace_tests com_test_folder)
 target_compile_definitions(platform_namespace_tests PRIVATE

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -135,6 +136,26 @@ TEST_F(Registry, DwordsAndBinaryAreStoredAsGiven) {
     EXPECT_EQ(type, REG_BINARY);
     EXPECT_EQ(std::vector<BYTE>(back, back + size), std::vector<BYTE>(blob, blob + sizeof blob));
     RegCloseKey(key);
+}
+
+TEST_F(Registry, TheUsersHiveIsReadableByThatUserOnly) {
+    const std::string hive = root.path() + "/registry/current_user.hive";
+    HKEY key = create(HKEY_CURRENT_USER, L"CLSID\\{6D3F2A61-9C84-4E1B-B57A-2C0E8F4D9A13}");
+    const BYTE login[] = {0x8f, 0xc4, 0, 0};
+    ASSERT_EQ(RegSetValueExW(key, L"Data1", 0, REG_BINARY, login, sizeof login), ERROR_SUCCESS);
+    struct stat st {};
+    ASSERT_EQ(stat(hive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat((hive + ".lock").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+
+    // A hive left by an older run with wider permissions is narrowed at the
+    // next write.
+    std::filesystem::permissions(hive, std::filesystem::perms(0644));
+    ASSERT_EQ(RegSetValueExW(key, L"Data1", 0, REG_BINARY, login, 2), ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(stat(hive.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(Registry, ClassesRootIsTheMachinesSoftwareClasses) {

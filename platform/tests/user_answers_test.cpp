@@ -14,31 +14,6 @@ namespace {
 using namespace dialog_test;
 using Answers = user_test::UserTest;
 
-// Standard input replaced by what a person would type, and the terminal
-// asked, for the life of the object.
-class typed_input {
-public:
-    explicit typed_input(const std::string& lines) {
-        int pipe_ends[2];
-        EXPECT_EQ(pipe(pipe_ends), 0);
-        EXPECT_EQ(write(pipe_ends[1], lines.data(), lines.size()),
-                  static_cast<ssize_t>(lines.size()));
-        close(pipe_ends[1]);
-        saved_ = dup(STDIN_FILENO);
-        dup2(pipe_ends[0], STDIN_FILENO);
-        close(pipe_ends[0]);
-        setenv("CALVIMORA_ANSWERS", "terminal", 1);
-    }
-    ~typed_input() {
-        dup2(saved_, STDIN_FILENO);
-        close(saved_);
-        setenv("CALVIMORA_ANSWERS", "default", 1);
-    }
-
-private:
-    int saved_ = -1;
-};
-
 TEST_F(Answers, APersonTypesTheButtonOfAMessageBox) {
     typed_input person("7\n2\n");  // a number that is no button, then the second
     ASSERT_TRUE(win_test::answers_on_terminal());
@@ -102,20 +77,6 @@ TEST_F(Answers, AScriptWinsOverTheTerminal) {
     EXPECT_EQ(run(question, p), IDOK);
     EXPECT_EQ(win_test::dialogs().back().answered_by, "script");
 }
-
-// The answers file named by the environment, for the life of the object.
-class answers_file {
-public:
-    answers_file(const std::string& folder, const std::string& lines)
-        : path_(folder + "/answers.txt") {
-        std::ofstream(path_) << lines;
-        setenv(win_test::answers_file_variable, path_.c_str(), 1);
-    }
-    ~answers_file() { unsetenv(win_test::answers_file_variable); }
-
-private:
-    std::string path_;
-};
 
 TEST_F(Answers, TheAnswersFileAnswersEachBoxMenuAndDialogOnce) {
     answers_file file(root_.path(),

@@ -341,4 +341,20 @@ TEST_F(Dialogs, AMessageBoxDisablesItsOwnerWhileItsResponderPumps) {
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
 }
 
+TEST_F(Dialogs, TheFocusComesBackToTheOwnersControlAfterAMessageBox) {
+    test_window owner(test_window::with().styled(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    HWND edit = CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, owner.hwnd(),
+                                nullptr, nullptr, nullptr);
+    SetFocus(edit);
+    HWND focus_during = edit;
+    win_test::scoped_message_box_responder script(
+        [&](const std::wstring&, const std::wstring&, UINT) {
+            focus_during = GetFocus();
+            return IDOK;
+        });
+    MessageBoxW(owner.hwnd(), L"Done", L"Calvimora", MB_OK);
+    EXPECT_EQ(focus_during, nullptr);
+    EXPECT_EQ(GetFocus(), edit);
+}
+
 }  // namespace

@@ -2,7 +2,12 @@
 // the dialog tests.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "user_test_support.h"
@@ -86,5 +91,48 @@ inline INT_PTR run(WORD id, probe& p, HWND owner = nullptr) {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), owner, probe_procedure,
                            reinterpret_cast<LPARAM>(&p));
 }
+
+// Standard input replaced by what a person would type, and the terminal
+// asked, for the life of the object.
+class typed_input {
+public:
+    explicit typed_input(const std::string& lines) {
+        int pipe_ends[2];
+        EXPECT_EQ(pipe(pipe_ends), 0);
+        EXPECT_EQ(write(pipe_ends[1], lines.data(), lines.size()),
+                  static_cast<ssize_t>(lines.size()));
+        close(pipe_ends[1]);
+        saved_ = dup(STDIN_FILENO);
+        dup2(pipe_ends[0], STDIN_FILENO);
+        close(pipe_ends[0]);
+        setenv("CALVIMORA_ANSWERS", "terminal", 1);
+    }
+    ~typed_input() {
+        dup2(saved_, STDIN_FILENO);
+        close(saved_);
+        setenv("CALVIMORA_ANSWERS", "default", 1);
+    }
+    typed_input(const typed_input&) = delete;
+    typed_input& operator=(const typed_input&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// The answers file named by the environment, for the life of the object.
+class answers_file {
+public:
+    answers_file(const std::string& folder, const std::string& lines)
+        : path_(folder + "/answers.txt") {
+        std::ofstream(path_) << lines;
+        setenv(win_test::answers_file_variable, path_.c_str(), 1);
+    }
+    ~answers_file() { unsetenv(win_test::answers_file_variable); }
+    answers_file(const answers_file&) = delete;
+    answers_file& operator=(const answers_file&) = delete;
+
+private:
+    std::string path_;
+};
 
 }  // namespace dialog_test

@@ -1,19 +1,12 @@
 // The classes of the object map as far as registration needs them: their
-// class ids and registration functions. Their objects are created by
-// their own classes' code; until then their class factories answer
-// CLASS_E_CLASSNOTAVAILABLE.
+// class ids and registration functions. The folder is created by its own
+// class (folder/shell_folder_impl.h); the others' class factories answer
+// CLASS_E_CLASSNOTAVAILABLE until their classes exist.
 #pragma once
 
+#include "folder/shell_folder_impl.h"
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
-
-// The namespace folder under Computer. Registering it first makes sure the
-// computer's identifier exists.
-class CShellFolderImpl
-    : public CComCoClass<CShellFolderImpl, &utils::clsid_calvimora_folder, true> {
-public:
-    static HRESULT UpdateRegistry(BOOL do_register);
-};
 
 // The property-sheet handler of the namespace drive.
 class CPropertiesDriveDlg

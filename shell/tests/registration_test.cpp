@@ -257,10 +257,17 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     shell_host::com_apartment apartment;
     ASSERT_EQ(apartment.status(), S_OK);
 
-    // Every class of the object map is registered; none is built yet.
-    for (REFCLSID clsid : {utils::clsid_calvimora_folder, utils::clsid_properties_drive_dlg,
-                           utils::clsid_properties_sync_dlg, utils::clsid_shell_context_menu,
-                           utils::clsid_shell_overlay_icon}) {
+    // Every class of the object map is registered; of them, only the folder
+    // is built yet.
+    IUnknown* folder = nullptr;
+    ASSERT_EQ(shell_host::create_instance(utils::clsid_calvimora_folder, IID_IUnknown,
+                                          reinterpret_cast<void**>(&folder)),
+              S_OK);
+    shell_host::unload_unused_servers();
+    EXPECT_TRUE(module_loaded()) << "a live folder keeps its module";
+    folder->Release();
+    for (REFCLSID clsid : {utils::clsid_properties_drive_dlg, utils::clsid_properties_sync_dlg,
+                           utils::clsid_shell_context_menu, utils::clsid_shell_overlay_icon}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(shell_host::create_instance(clsid, IID_IUnknown, &object),
                   CLASS_E_CLASSNOTAVAILABLE);

@@ -13,3 +13,15 @@ struct IOleWindow : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter_mode) = 0;
 };
 WIN_COM_INTERFACE_TRAITS(IOleWindow, IUnknown, IID_IOleWindow);
+
+// {FC4801A3-2BA9-11CF-A229-00AA003D7352}
+inline constexpr IID IID_IObjectWithSite{
+    0xFC4801A3, 0x2BA9, 0x11CF, {0xA2, 0x29, 0x00, 0xAA, 0x00, 0x3D, 0x73, 0x52}};
+
+// An object that is told the object it lives in (its site), and gives it
+// back for an interface.
+struct IObjectWithSite : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) = 0;
+};
+WIN_COM_INTERFACE_TRAITS(IObjectWithSite, IUnknown, IID_IObjectWithSite);

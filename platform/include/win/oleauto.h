@@ -35,6 +35,9 @@ UINT SysStringByteLen(BSTR text);
 #define VT_BOOL 11
 #define VT_UNKNOWN 13
 #define VT_UI1 17
+#define VT_UI4 19
+#define VT_I8 20
+#define VT_UI8 21
 #define VT_BYREF 0x4000
 
 typedef struct tagVARIANT {
@@ -46,6 +49,9 @@ typedef struct tagVARIANT {
         BYTE bVal;
         short iVal;
         LONG lVal;
+        ULONG ulVal;
+        LONGLONG llVal;
+        ULONGLONG ullVal;
         double dblVal;
         DATE date;
         BSTR bstrVal;
@@ -66,9 +72,13 @@ void VariantInit(VARIANTARG* variant);
 // for VT_BYREF) and leaves it VT_EMPTY.
 HRESULT VariantClear(VARIANTARG* variant);
 // Changes a copy of source into the type: to VT_BSTR from VT_DATE (the text
-// of the thread's locale, below), VT_I4, VT_R8 and VT_BSTR; to VT_DATE from
-// VT_DATE, VT_R8 and VT_I4. destination may be source. DISP_E_TYPEMISMATCH
-// for other pairs, DISP_E_OVERFLOW for a date outside the calendar.
+// of the thread's locale, below), VT_I4, VT_UI4, VT_I8, VT_UI8, VT_R8 and
+// VT_BSTR; to VT_DATE from VT_DATE, VT_R8 and VT_I4; to VT_UI8 from VT_I4,
+// VT_UI4, VT_I8, VT_UI8 and VT_R8 (rounded to the nearest whole number).
+// destination may be source; it is cleared (VariantClear) only once the
+// change succeeded, so it must hold a valid variant. DISP_E_TYPEMISMATCH
+// for other pairs, DISP_E_OVERFLOW for a date outside the calendar and for
+// a number below 0 or beyond the range of VT_UI8.
 HRESULT VariantChangeType(VARIANTARG* destination, const VARIANTARG* source, WORD flags,
                           VARTYPE type);
 

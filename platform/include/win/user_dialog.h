@@ -167,15 +167,21 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 // removes the selection, or the character before the caret); EM_REPLACESEL
 // replaces it with a text, as a paste does; WM_SETTEXT puts the caret at
 // the start. Every change sends WM_COMMAND with EN_CHANGE to the parent.
+// ES_PASSWORD shows a password character (U+25CF) for each character;
+// WM_GETTEXT still answers the text. EM_SETPASSWORDCHAR changes the
+// character, 0 showing the text again (and clearing ES_PASSWORD).
 #define ES_LEFT 0x0000u
 #define ES_CENTER 0x0001u
 #define ES_RIGHT 0x0002u
+#define ES_PASSWORD 0x0020u
 #define ES_AUTOHSCROLL 0x0080u
 #define ES_READONLY 0x0800u
 #define ES_NUMBER 0x2000u
 #define EM_GETSEL 0x00B0u
 #define EM_SETSEL 0x00B1u  // start -1: no selection; end -1: to the end
 #define EM_REPLACESEL 0x00C2u
+#define EM_SETPASSWORDCHAR 0x00CCu
+#define EM_GETPASSWORDCHAR 0x00D2u
 #define EN_CHANGE 0x0300
 
 // String tables: LoadStringW copies at most max_count - 1 characters and a
@@ -213,6 +219,9 @@ control_template default_push_button(int id, std::wstring text, short x, short y
                                      short cy);
 control_template auto_check_box(int id, std::wstring text, short x, short y, short cx, short cy);
 control_template left_text(int id, std::wstring text, short x, short y, short cx, short cy);
+// An edit box with a border (style adds ES_* bits such as ES_PASSWORD).
+control_template edit_text(int id, short x, short y, short cx, short cy, DWORD style = 0);
+control_template group_box(int id, std::wstring text, short x, short y, short cx, short cy);
 
 // Files the template as the module's RT_DIALOG resource of that id.
 void register_dialog(HMODULE module, WORD id, const dialog_template& dialog);

@@ -157,4 +157,5 @@ BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info);
 #define COLOR_3DLIGHT 22
 #define COLOR_INFOTEXT 23
 #define COLOR_INFOBK 24
+#define COLOR_HOTLIGHT 26  // links
 DWORD GetSysColor(int index);

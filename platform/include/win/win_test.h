@@ -135,7 +135,9 @@ bool answers_on_terminal();
 // has; for a menu, the id of the item to choose or "none"; for a dialog,
 // actions separated by ";": "check ID", "uncheck ID", "press ID" (a number
 // or a button name) and "text ID WORDS". A dialog left open by its actions
-// gets its default answer. Each line answers once, the first unused one
+// gets its default answer. The ids name controls of the dialog or of a
+// child dialog inside it; "text" replaces an edit's text as typing would.
+// Each line answers once, the first unused one
 // that fits; lines starting with "#" are comments. A scripted responder of
 // the process comes before the file, the file before the terminal. The file
 // is read again when the variable names another file.

@@ -1,0 +1,180 @@
+#include "terminal_browser.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "shell_browser.h"
+#include "wide_text.h"
+
+namespace shell_host {
+
+namespace {
+
+const char* const help_text =
+    "commands:\n"
+    "  ls               list the folder with its columns\n"
+    "  cd N | cd ..     open item N / go back up\n"
+    "  cat N            print file N, read through its stream\n"
+    "  names N          every name the folder gives item N\n"
+    "  mv N NEW NAME    rename item N\n"
+    "  help, quit\n";
+
+std::string utf8(const std::wstring& text) {
+    return win_detail::to_utf8(text);
+}
+
+std::string hresult_text(HRESULT result) {
+    std::ostringstream out;
+    out << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0')
+        << static_cast<unsigned>(result);
+    return out.str();
+}
+
+// The text cut or padded to width characters, on the side the alignment
+// asks.
+std::string cell(const std::wstring& text, size_t width, int format) {
+    std::wstring fitted = text.size() > width ? text.substr(0, width - 1) + L"~" : text;
+    const std::wstring padding(width - fitted.size(), L' ');
+    return utf8(format == LVCFMT_RIGHT ? padding + fitted : fitted + padding);
+}
+
+// The characters a column gets on the terminal: the folder's width leaves
+// no room for a date with its time.
+size_t terminal_width(const column_heading& column) {
+    return static_cast<size_t>(std::max(column.width, 8)) * 3 / 2;
+}
+
+class session {
+public:
+    session(shell_browser& browser, std::ostream& out) : browser_(browser), out_(out) {}
+
+    void show() {
+        out_ << utf8(browser_.location()) << "\n";
+        const std::vector<column_heading> columns = browser_.headings();
+        out_ << "  # ";
+        for (const column_heading& column : columns)
+            out_ << cell(column.text, terminal_width(column), column.format) << " ";
+        out_ << "\n";
+        const auto& items = browser_.items();
+        for (size_t i = 0; i < items.size(); ++i) {
+            out_ << std::setw(3) << i << " ";
+            for (size_t c = 0; c < columns.size() && c < items[i].columns.size(); ++c)
+                out_ << cell(items[i].columns[c], terminal_width(columns[c]), columns[c].format)
+                     << " ";
+            out_ << (items[i].is_folder() ? "[folder]" : "") << "\n";
+        }
+        if (items.empty()) out_ << "    (empty)\n";
+    }
+
+    // One command; false to end.
+    bool run(const std::string& line) {
+        std::istringstream words(line);
+        std::string command;
+        words >> command;
+        if (command.empty()) return true;
+        if (command == "quit" || command == "exit") return false;
+        if (command == "help") {
+            out_ << help_text;
+        } else if (command == "ls") {
+            report("list", browser_.list());
+            show();
+        } else if (command == "cd") {
+            std::string target;
+            words >> target;
+            if (target == "..") {
+                if (report("up", browser_.up())) show();
+            } else if (const auto index = item_of(target)) {
+                if (report("open", browser_.enter(*index))) show();
+            }
+        } else if (command == "cat") {
+            std::string target;
+            words >> target;
+            if (const auto index = item_of(target)) {
+                std::vector<unsigned char> bytes;
+                if (report("read", browser_.read_file(*index, bytes))) {
+                    out_.write(reinterpret_cast<const char*>(bytes.data()),
+                               static_cast<std::streamsize>(bytes.size()));
+                    out_ << "\n(" << bytes.size() << " bytes)\n";
+                }
+            }
+        } else if (command == "names") {
+            std::string target;
+            words >> target;
+            if (const auto index = item_of(target)) names(*index);
+        } else if (command == "mv") {
+            std::string target, name;
+            words >> target;
+            std::getline(words >> std::ws, name);
+            const auto index = item_of(target);
+            if (index && !name.empty() &&
+                report("rename", browser_.rename(*index, win_detail::from_utf8(name))))
+                show();
+        } else {
+            out_ << "unknown command; try help\n";
+        }
+        return true;
+    }
+
+private:
+    std::optional<size_t> item_of(const std::string& word) {
+        size_t index = 0;
+        std::istringstream number(word);
+        if (!(number >> index) || index >= browser_.items().size()) {
+            out_ << "no item " << word << "\n";
+            return std::nullopt;
+        }
+        return index;
+    }
+
+    bool report(const char* what, HRESULT result) {
+        if (SUCCEEDED(result)) return true;
+        out_ << what << " failed: " << hresult_text(result) << "\n";
+        return false;
+    }
+
+    void names(size_t index) {
+        const struct {
+            const char* label;
+            SHGDNF flags;
+        } kinds[] = {
+            {"normal", SHGDN_NORMAL},
+            {"in folder", SHGDN_INFOLDER},
+            {"for editing", SHGDN_INFOLDER | SHGDN_FOREDITING},
+            {"for parsing", SHGDN_FORPARSING},
+            {"in folder, for parsing", SHGDN_INFOLDER | SHGDN_FORPARSING},
+            {"for the address bar", SHGDN_FORPARSING | SHGDN_FORADDRESSBAR},
+        };
+        for (const auto& kind : kinds)
+            out_ << "  " << kind.label << ": " << utf8(browser_.display_name(index, kind.flags))
+                 << "\n";
+    }
+
+    shell_browser& browser_;
+    std::ostream& out_;
+};
+
+}  // namespace
+
+int run_terminal_browser(REFCLSID junction, std::istream& in, std::ostream& out) {
+    shell_browser browser;
+    HRESULT result = browser.open(junction);
+    if (FAILED(result)) {
+        out << "cannot open the folder: " << hresult_text(result) << "\n";
+        return 1;
+    }
+    session person(browser, out);
+    out << help_text;
+    result = browser.list();
+    if (FAILED(result)) out << "list failed: " << hresult_text(result) << "\n";
+    person.show();
+    std::string line;
+    while (out << "> " << std::flush, std::getline(in, line))
+        if (!person.run(line)) break;
+    return 0;
+}
+
+}  // namespace shell_host

@@ -1,0 +1,38 @@
+#include "folder/folder_session.h"
+
+#include "ui/login_dlg.h"
+#include "vfs/session.h"
+#include "win/process.h"
+
+namespace {
+
+// The extension's own module: the programs it starts live beside it.
+HMODULE extension_module() {
+    return win_module::this_module();
+}
+
+class client_session final : public folder_session {
+public:
+    bool is_logged_in() override { return vfs_calvimora::is_logged_in(extension_module()); }
+    vfs::client_ptr get_client() override { return vfs_calvimora::get_client(extension_module()); }
+    vfs::user_info get_user_info() override {
+        return vfs_calvimora::get_user_info(extension_module());
+    }
+    bool log_in_with_dialog(HWND owner) override {
+        CLoginDlg dialog;
+        return dialog.DoModal(owner) == IDOK;
+    }
+};
+
+client_session the_client_session;
+folder_session* replacement = nullptr;
+
+}  // namespace
+
+folder_session& current_folder_session() {
+    return replacement ? *replacement : the_client_session;
+}
+
+void replace_folder_session(folder_session* session) {
+    replacement = session;
+}

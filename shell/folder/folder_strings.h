@@ -1,0 +1,12 @@
+// The folder's texts in the extension's string table.
+#pragma once
+
+#include "win/base.h"
+
+enum folder_string_id : UINT {
+    IDS_COLUMN_NAME = 1210,
+    IDS_COLUMN_TYPE = 1211,
+    IDS_COLUMN_SIZE = 1212,
+    IDS_COLUMN_DATE_ACCESSED = 1213,
+    IDS_COLUMN_DATE_MODIFIED = 1214,
+};

@@ -1,0 +1,377 @@
+// The shell extension as Explorer meets it: registered through its own
+// DllRegisterServer, created only through the registry and COM, browsed
+// by the shell host against the stand-in service.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "shell_browser.h"
+#include "shell_host.h"
+#include "terminal_browser.h"
+#include "utils/class_ids.h"
+#include "utils/named_mutex.h"
+#include "vfs/session.h"
+#include "vfs_session_support.h"
+#include "win/shell.h"
+#include "win/test_journal.h"
+#include "win/user.h"
+#include "win/win_test.h"
+
+namespace {
+
+using namespace vfs_session_testing;
+
+const std::wstring module_path(CALVIMORA_MODULE, CALVIMORA_MODULE + sizeof CALVIMORA_MODULE - 1);
+
+std::string hex_of(LPCITEMIDLIST list, size_t size) {
+    std::ostringstream out;
+    const auto* at = reinterpret_cast<const unsigned char*>(list);
+    for (size_t i = 0; i < size; ++i)
+        out << std::hex << std::setw(2) << std::setfill('0') << +at[i];
+    return out.str();
+}
+
+std::wstring class_text(REFCLSID clsid) {
+    wchar_t text[40];
+    StringFromGUID2(clsid, text, 40);
+    return text;
+}
+
+std::vector<std::wstring> names_of(const shell_host::shell_browser& browser) {
+    std::vector<std::wstring> names;
+    for (const auto& item : browser.items()) names.push_back(item.name);
+    return names;
+}
+
+size_t index_of(const shell_host::shell_browser& browser, const std::wstring& name) {
+    const auto& items = browser.items();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].name == name) return i;
+    ADD_FAILURE() << "no item named " << std::string(name.begin(), name.end());
+    return items.size();
+}
+
+// alice's storage: the folders "Docs" (with "a.txt" of 1500 bytes,
+// "song.mp3", "README" and the folder "Sub") and "Alpha", the file "beta",
+// in the trash the file "old.txt" and the folder "gone", and bob's folder
+// "Shared" shared with her.
+class ShellBrowse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(shell_host::register_server(module_path), S_OK);
+        ASSERT_EQ(apartment_.status(), S_OK);
+        auto& service = env_.service();
+        const std::string user = service.add_user("alice", "s3cret");
+        const std::string docs = service.add_folder(user, "0", "Docs");
+        text_id_ = service.add_generated_file(user, docs, "a.txt", 1500, 7);
+        service.add_file(user, docs, "song.mp3", "ID3");
+        service.add_file(user, docs, "README", "read me");
+        service.add_folder(user, docs, "Sub");
+        service.add_folder(user, "0", "Alpha");
+        service.add_file(user, "0", "beta", "b");
+        service.add_file(user, "0", "old.txt", "old");
+        service.add_folder(user, "0", "gone");
+        const std::string bob = service.add_user("bob", "b0b");
+        service.add_share(bob, service.add_folder(bob, "0", "Shared"), user);
+    }
+    void TearDown() override {
+        browser.close();
+        shell_host::unload_unused_servers();
+    }
+
+    void log_in() {
+        vfs_calvimora::login(test_module(), L"alice", L"s3cret");
+        auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+        root->delete_item(root->get_item(L"old.txt", true), true);
+        root->delete_item(root->get_item(L"gone", true), true);
+    }
+
+    environment env_;
+    tray_stand_in tray_;
+    shell_host::com_apartment apartment_;
+    shell_host::shell_browser browser;
+    std::string text_id_;
+};
+
+TEST_F(ShellBrowse, TheFolderStandsUnderComputerAndFlagsZeroAskNothing) {
+    IShellFolder* desktop = nullptr;
+    ASSERT_EQ(SHGetDesktopFolder(&desktop), S_OK);
+    std::wstring name =
+        L"::" + class_text(CLSID_MyComputer) + L"\\::" + class_text(utils::clsid_calvimora_folder);
+    PIDLIST_RELATIVE list = nullptr;
+    ULONG attributes = ~0u;
+    ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &list, &attributes),
+              S_OK);
+    EXPECT_EQ(attributes, 0xB8C00153u);
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(
+        desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)),
+        S_OK);
+    STRRET parsing{};
+    ASSERT_EQ(desktop->GetDisplayNameOf(list, SHGDN_FORPARSING, &parsing), S_OK);
+    EXPECT_STREQ(parsing.pOleStr, name.c_str());
+    CoTaskMemFree(parsing.pOleStr);
+    CoTaskMemFree(list);
+    desktop->Release();
+
+    log_in();
+    env_.service().requests(true);
+    IEnumIDList* items = reinterpret_cast<IEnumIDList*>(1);
+    EXPECT_EQ(folder->EnumObjects(nullptr, 0, &items), S_FALSE);
+    EXPECT_EQ(items, nullptr);
+    for (const auto& request : env_.service().requests())
+        EXPECT_EQ(request.action.rfind("list", 0), std::string::npos)
+            << "flags 0 lists nothing: " << request.action;
+    EXPECT_EQ(folder->Release(), 0u);
+}
+
+TEST_F(ShellBrowse, NobodyLoggedInAndNoDialogAllowedFailsAndTheLoginMutexStaysFree) {
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    const BYTE record[843] = {0x48, 0x03, 1};
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(browser.folder()->BindToObject(reinterpret_cast<LPCITEMIDLIST>(record), nullptr,
+                                             IID_IShellFolder, &object),
+              E_FAIL);
+    EXPECT_EQ(object, nullptr);
+    bool taken = false;
+    std::thread other([&] {
+        utils::named_mutex mutex(L"Local\\CMV_LOGIN_MUTEX");
+        taken = mutex.try_lock_for(std::chrono::milliseconds(0));
+        if (taken) mutex.unlock();
+    });
+    other.join();
+    EXPECT_TRUE(taken) << "another thread takes the login mutex at once";
+}
+
+TEST_F(ShellBrowse, NobodyLoggedInTheExtensionsLoginDialogLogsInAndTheFolderOpens) {
+    int dialogs = 0;
+    win_test::scoped_dialog_responder person([&](HWND dialog) {
+        ++dialogs;
+        SetWindowTextW(win_test::control(dialog, 301), L"alice");
+        SetWindowTextW(win_test::control(dialog, 302), L"s3cret");
+        win_test::press(dialog, IDOK);
+    });
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(SHCONTF_FOLDERS), S_OK);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(names_of(browser),
+              (std::vector<std::wstring>{L"Alpha", L"Docs", L"gone", L"Shared Folders", L"Trash"}));
+    EXPECT_TRUE(vfs_calvimora::is_logged_in(test_module()));
+}
+
+TEST_F(ShellBrowse, TheRootListsInBatchesSortedWithItsAttributesAndColumns) {
+    log_in();
+    const long blocks = win_test::live_task_allocations();
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, 3), S_OK);
+    EXPECT_EQ(names_of(browser),
+              (std::vector<std::wstring>{L"Alpha", L"Docs", L"Shared Folders", L"Trash", L"beta"}));
+    std::vector<std::wstring> headings;
+    for (const auto& column : browser.headings()) headings.push_back(column.text);
+    EXPECT_EQ(headings, (std::vector<std::wstring>{L"Name", L"Type", L"Size", L"Date accessed",
+                                                   L"Date modified"}));
+    EXPECT_EQ(browser.headings()[2].format, LVCFMT_RIGHT);
+    const auto& trash = browser.items()[index_of(browser, L"Trash")];
+    const SFGAOF fixed_folder = SFGAO_HASPROPSHEET | SFGAO_FOLDER | SFGAO_BROWSABLE |
+                                SFGAO_DROPTARGET | SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR |
+                                SFGAO_STORAGE;
+    EXPECT_EQ(trash.attributes, fixed_folder);
+    EXPECT_EQ(browser.items()[index_of(browser, L"Shared Folders")].attributes,
+              fixed_folder | SFGAO_HASSUBFOLDER)
+        << "bob's folder is in it";
+    EXPECT_EQ(browser.items()[index_of(browser, L"beta")].attributes,
+              SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_CANCOPY | SFGAO_CANMOVE |
+                  SFGAO_CANRENAME | SFGAO_FILESYSTEM | SFGAO_STREAM);
+    EXPECT_EQ(browser.items()[index_of(browser, L"Docs")].attributes & SFGAO_CANRENAME,
+              SFGAO_CANRENAME);
+
+    // Five items in batches of three: the second batch is short.
+    IEnumIDList* all = nullptr;
+    ASSERT_EQ(browser.folder()->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &all),
+              S_OK);
+    PITEMID_CHILD got[3] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(all->Next(3, got, &fetched), S_OK);
+    EXPECT_EQ(fetched, 3u);
+    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(got[i]);
+    EXPECT_EQ(all->Next(3, got, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 2u);
+    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(got[i]);
+    all->Release();
+
+    // The trash: its file can only be deleted, and nothing below its folder opens.
+    ASSERT_EQ(browser.enter(index_of(browser, L"Trash")), S_OK);
+    EXPECT_EQ(names_of(browser), (std::vector<std::wstring>{L"gone", L"old.txt"}));
+    EXPECT_EQ(browser.items()[1].attributes,
+              SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_STREAM | SFGAO_FILESYSTEM);
+    IShellFolder* gone = nullptr;
+    ASSERT_EQ(browser.folder()->BindToObject(browser.items()[0].id, nullptr, IID_IShellFolder,
+                                             reinterpret_cast<void**>(&gone)),
+              S_OK);
+    env_.service().requests(true);
+    void* below = reinterpret_cast<void*>(1);
+    EXPECT_EQ(gone->BindToObject(browser.items()[1].id, nullptr, IID_IShellFolder, &below),
+              E_NOINTERFACE);
+    EXPECT_TRUE(env_.service().requests().empty());
+    gone->Release();
+
+    browser.close();
+    shell_host::unload_unused_servers();
+    EXPECT_EQ(win_test::live_task_allocations(), blocks) << "every item id was freed";
+}
+
+TEST_F(ShellBrowse, ADocumentsNamesColumnsOrderAndPlaceTwoLevelsDown) {
+    log_in();
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.enter(index_of(browser, L"Docs")), S_OK);
+    EXPECT_EQ(names_of(browser),
+              (std::vector<std::wstring>{L"Sub", L"a.txt", L"README", L"song.mp3"}));
+    const size_t text = index_of(browser, L"a.txt");
+    const auto& columns = browser.items()[text].columns;
+    ASSERT_EQ(columns.size(), 5u);
+    EXPECT_EQ(columns[0], L"a.txt");
+    EXPECT_EQ(columns[2], L"2 KB");
+    EXPECT_TRUE(browser.items()[0].columns[2].empty()) << "a folder has no size";
+
+    const std::wstring junction =
+        L"::" + class_text(CLSID_MyComputer) + L"\\::" + class_text(utils::clsid_calvimora_folder);
+    EXPECT_EQ(browser.display_name(text, SHGDN_INFOLDER | SHGDN_FORPARSING), L"a.txt");
+    EXPECT_EQ(browser.display_name(text, SHGDN_NORMAL), L"a.txt");
+    EXPECT_EQ(browser.display_name(text, SHGDN_FORPARSING | SHGDN_FORADDRESSBAR),
+              junction + L"\\Docs\\a.txt");
+    const std::wstring local = browser.display_name(text, SHGDN_FORPARSING);
+    EXPECT_NE(local.find(L"\\alice\\files_saved\\Docs\\a.txt"), std::wstring::npos);
+    EXPECT_EQ(browser.location(), junction + L"\\Docs");
+
+    VARIANT value;
+    VariantInit(&value);
+    ASSERT_EQ(browser.details_ex(index_of(browser, L"README"), PKEY_ItemType, &value), S_OK);
+    EXPECT_STREQ(value.bstrVal, L"");
+    VariantClear(&value);
+    ASSERT_EQ(browser.details_ex(text, PKEY_Size, &value), S_OK);
+    EXPECT_EQ(value.ullVal, 1500u);
+    SHCOLSTATEF state = 0;
+    ASSERT_EQ(browser.folder()->GetDefaultColumnState(3, &state), S_OK);
+    EXPECT_EQ(state, 0x03u);
+    SHELLDETAILS details{};
+    EXPECT_EQ(browser.folder()->GetDetailsOf(browser.items()[text].id, 5, &details), E_INVALIDARG);
+
+    // The file read through the stream the folder binds it to is the service's copy.
+    std::vector<unsigned char> bytes;
+    ASSERT_EQ(browser.read_file(text, bytes), S_OK);
+    const std::string stored = env_.service().file_content(text_id_);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), stored);
+    EXPECT_EQ(bytes.size(), 1500u);
+    EXPECT_EQ(browser.read_file(0, bytes), E_NOINTERFACE) << "a folder has no stream";
+
+    // Dates do not sort; a longer path comes first in canonical order.
+    IShellFolder2* docs = browser.folder();
+    EXPECT_EQ(docs->CompareIDs(3, browser.items()[1].id, browser.items()[2].id), S_OK);
+    LPITEMIDLIST two = ILCombine(browser.items()[0].id, browser.items()[1].id);
+    EXPECT_EQ(docs->CompareIDs(SHCIDS_CANONICALONLY, two, browser.items()[1].id), 0xFFFF);
+    CoTaskMemFree(two);
+
+    ASSERT_EQ(browser.enter(0), S_OK);
+    IPersistFolder2* persist = nullptr;
+    browser.folder()->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist));
+    PIDLIST_ABSOLUTE place = nullptr;
+    ASSERT_EQ(persist->GetCurFolder(&place), S_OK);
+    ASSERT_EQ(ILGetSize(place), 40u + 2 * 840 + 2) << "the junction and two records";
+    EXPECT_EQ(reinterpret_cast<const BYTE*>(place)[40 + 2 * 840 + 2], 0) << "three zero bytes";
+    CoTaskMemFree(place);
+    persist->Release();
+}
+
+TEST_F(ShellBrowse, RenamingChangesTheServiceAndNotifiesOnceAndADuplicateShowsOneBox) {
+    log_in();
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.enter(index_of(browser, L"Docs")), S_OK);
+    const size_t text = index_of(browser, L"a.txt");
+
+    IPersistFolder2* persist = nullptr;
+    browser.folder()->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist));
+    PIDLIST_ABSOLUTE place = nullptr;
+    ASSERT_EQ(persist->GetCurFolder(&place), S_OK);
+    persist->Release();
+    LPITEMIDLIST old_list = ILCombine(place, browser.items()[text].id);
+
+    win_test::clear_shell_notifications();
+    ASSERT_EQ(browser.rename(text, L"b.txt"), S_OK);
+    EXPECT_EQ(browser.items()[text].name, L"b.txt");
+    LPITEMIDLIST new_list = ILCombine(place, browser.items()[text].id);
+    const auto notes = win_test::shell_notifications();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].event, SHCNE_RENAMEITEM);
+    EXPECT_EQ(notes[0].item1, hex_of(old_list, ILGetSize(old_list) - 2));
+    EXPECT_EQ(notes[0].item2, hex_of(new_list, ILGetSize(new_list) - 2));
+    EXPECT_EQ(env_.service().file_info(text_id_).size, 1500);
+
+    ASSERT_EQ(browser.list(), S_OK);
+    EXPECT_EQ(names_of(browser),
+              (std::vector<std::wstring>{L"Sub", L"b.txt", L"README", L"song.mp3"}));
+
+    win_test::clear_message_boxes();
+    EXPECT_EQ(browser.rename(index_of(browser, L"b.txt"), L"README"), E_FAIL);
+    EXPECT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(win_test::shell_notifications().size(), 1u) << "no notification for a refusal";
+    EXPECT_EQ(browser.items()[index_of(browser, L"b.txt")].name, L"b.txt");
+    for (LPITEMIDLIST list : {place, old_list, new_list}) CoTaskMemFree(list);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ShellBrowse, APersonBrowsesOnTheTerminalReadsAFileAndRenamesIt) {
+    log_in();
+    std::istringstream typed("cd 1\ncat 3\nmv 2 LIESMICH\ncd ..\nnames 4\nwhat\nquit\n");
+    std::ostringstream shown;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    const std::string screen = shown.str();
+    EXPECT_NE(screen.find("Date modified"), std::string::npos);
+    EXPECT_NE(screen.find("ID3\n(3 bytes)"), std::string::npos) << "song.mp3 read out";
+    EXPECT_NE(screen.find("LIESMICH"), std::string::npos);
+    EXPECT_NE(screen.find("for the address bar: ::{"), std::string::npos);
+    EXPECT_NE(screen.find("unknown command"), std::string::npos);
+    EXPECT_EQ(screen.find("failed"), std::string::npos) << screen;
+}
+
+}  // namespace
+
+namespace {
+
+// The host program run under Explorer's name gets Explorer's names.
+TEST_F(ShellBrowse, InExplorerAParsingNameIsTheNamespacePath) {
+    log_in();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("explorer-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path explorer = folder / "explorer.exe";
+    std::filesystem::copy_file(program_folder() / "calvimora_explorer", explorer,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(folder / "typed") << "cd 1\nnames 1\nquit\n";
+    const std::wstring wide_class = class_text(utils::clsid_calvimora_folder);
+    const std::string folder_class(wide_class.begin(), wide_class.end());
+    const std::string command = "'" + explorer.string() + "' browse " + folder_class + " <'" +
+                                (folder / "typed").string() + "' >'" + (folder / "shown").string() +
+                                "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream shown_file(folder / "shown");
+    const std::string shown((std::istreambuf_iterator<char>(shown_file)),
+                            std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(folder);
+    const std::string junction = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::" + folder_class;
+    EXPECT_NE(shown.find("  for parsing: " + junction + "\\Docs\\a.txt\n"), std::string::npos)
+        << shown;
+}
+
+}  // namespace
