@@ -47,15 +47,10 @@ CCMSyncWindow::~CCMSyncWindow() {
     m_postTarget = nullptr;
 }
 
-const CImageSlot& CCMSyncWindow::Frame(int id) const {
-    return m_frame[id - IDB_FRAME_CENTRE];
-}
-
 bool CCMSyncWindow::Create(const RECT& rect) {
     SetBorders(5, 5, 5, 5);
     SetMinimumSize(400, 220);
-    for (int i = 0; i < 11; ++i)
-        LoadImageSlot(m_frame[i], IDB_FRAME_CENTRE + i, AfxGetResourceHandle());
+    m_frame.Load(AfxGetResourceHandle());
     if (!CAlphaWindow::Create(CRect(rect), FALSE)) return false;
     m_thread = GetCurrentThreadId();
 
@@ -85,47 +80,14 @@ void CCMSyncWindow::OnSize(UINT kind, int width, int height) {
 
 void CCMSyncWindow::LayOut(int width, int height) {
     if (!m_list.GetWindow()) return;
-    SetRect(&m_list,
-            CRect(Frame(IDB_FRAME_LEFT).GetWidth(), Frame(IDB_FRAME_TOP_LEFT).GetHeight(),
-                  width - Frame(IDB_FRAME_RIGHT).GetWidth(),
-                  height - Frame(IDB_FRAME_BOTTOM).GetHeight()),
-            FALSE);
+    SetRect(&m_list, m_frame.Inside(width, height), FALSE);
     place(*this, m_close, width - 24, 4);
     place(*this, m_stopAll, width - 93, height - 23);
     place(*this, m_resumeAll, width - 93, height - 23);
 }
 
 void CCMSyncWindow::PaintBackground(HDC dc, const CRect& rect) {
-    const int W = rect.Width(), H = rect.Height();
-    const CImageSlot& top_left = Frame(IDB_FRAME_TOP_LEFT);
-    const CImageSlot& top_left_piece = Frame(IDB_FRAME_TOP_LEFT_PIECE);
-    const CImageSlot& top = Frame(IDB_FRAME_TOP);
-    const CImageSlot& top_right_piece = Frame(IDB_FRAME_TOP_RIGHT_PIECE);
-    const CImageSlot& top_right = Frame(IDB_FRAME_TOP_RIGHT);
-    const CImageSlot& left = Frame(IDB_FRAME_LEFT);
-    const CImageSlot& centre = Frame(IDB_FRAME_CENTRE);
-    const CImageSlot& right = Frame(IDB_FRAME_RIGHT);
-    const CImageSlot& bottom_left = Frame(IDB_FRAME_BOTTOM_LEFT);
-    const CImageSlot& bottom = Frame(IDB_FRAME_BOTTOM);
-    const CImageSlot& bottom_right = Frame(IDB_FRAME_BOTTOM_RIGHT);
-
-    top_left.Draw(dc, 0, 0);
-    top_left_piece.Draw(dc, top_left.GetWidth(), 0);
-    top.DrawStretched(
-        dc, CRect(top_left.GetWidth() + top_left_piece.GetWidth(), 0,
-                  W - top_right_piece.GetWidth() - top_right.GetWidth(), top.GetHeight()));
-    top_right_piece.Draw(dc, W - top_right.GetWidth() - top_right_piece.GetWidth(), 0);
-    top_right.Draw(dc, W - top_right.GetWidth(), 0);
-    left.DrawStretched(
-        dc, CRect(0, top_left.GetHeight(), left.GetWidth(), H - bottom_left.GetHeight()));
-    centre.DrawStretched(dc, CRect(left.GetWidth(), top_left.GetHeight(), W - right.GetWidth(),
-                                   H - bottom.GetHeight()));
-    right.DrawStretched(
-        dc, CRect(W - right.GetWidth(), top_right.GetHeight(), W, H - bottom_right.GetHeight()));
-    bottom_left.Draw(dc, 0, H - bottom_left.GetHeight());
-    bottom.DrawStretched(
-        dc, CRect(bottom_left.GetWidth(), H - bottom.GetHeight(), W - bottom_right.GetWidth(), H));
-    bottom_right.Draw(dc, W - bottom_right.GetWidth(), H - bottom_right.GetHeight());
+    m_frame.Paint(dc, rect.Width(), rect.Height());
 }
 
 // ---- The list ---------------------------------------------------------------

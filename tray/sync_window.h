@@ -25,6 +25,7 @@
 #include "syncer/user_interface.h"
 #include "ui/alpha_window.h"
 #include "ui/image_ex.h"
+#include "ui/window_frame.h"
 
 class CCMSyncWindow : public CAlphaWindow, public syncer::user_interface {
 public:
@@ -111,13 +112,12 @@ private:
     // The owner of a message box asked on the calling thread: the window on
     // its own thread, no window on any other (see sync_question.h).
     HWND BoxOwner() const;
-    const CImageSlot& Frame(int id) const;
 
     CCMListCtrl m_list;
     CCMButton m_close;
     CCMButton m_stopAll;
     CCMButton m_resumeAll;
-    CImageSlot m_frame[11];  // images 201 to 211
+    CWindowFrame m_frame;
 
     SyncEngineFactory m_factory;
     std::unique_ptr<CSyncEngine> m_engine;

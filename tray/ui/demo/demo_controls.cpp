@@ -32,7 +32,7 @@ HINSTANCE resources() {
 // ---- The window ---------------------------------------------------------------
 
 CDemoWindow::CDemoWindow() {
-    for (int i = 0; i < 11; ++i) LoadImageSlot(m_frame[i], IDB_FRAME_CENTRE + i, resources());
+    m_frame.Load(resources());
 }
 
 BOOL CDemoWindow::Create(const CRect& rect, BOOL visible) {
@@ -44,9 +44,7 @@ BOOL CDemoWindow::Create(const CRect& rect, BOOL visible) {
 CRect CDemoWindow::Inside() const {
     CRect client;
     GetClientRect(&client);
-    return CRect(piece(IDB_FRAME_LEFT).GetWidth(), piece(IDB_FRAME_TOP_LEFT).GetHeight(),
-                 client.right - piece(IDB_FRAME_RIGHT).GetWidth(),
-                 client.bottom - piece(IDB_FRAME_BOTTOM).GetHeight());
+    return m_frame.Inside(client.right, client.bottom);
 }
 
 void CDemoWindow::OnSize(UINT kind, int width, int height) {
@@ -55,36 +53,7 @@ void CDemoWindow::OnSize(UINT kind, int width, int height) {
 }
 
 void CDemoWindow::PaintBackground(HDC dc, const CRect& rect) {
-    const int W = rect.Width(), H = rect.Height();
-    const CImageSlot& top_left = piece(IDB_FRAME_TOP_LEFT);
-    const CImageSlot& top_left_piece = piece(IDB_FRAME_TOP_LEFT_PIECE);
-    const CImageSlot& top = piece(IDB_FRAME_TOP);
-    const CImageSlot& top_right_piece = piece(IDB_FRAME_TOP_RIGHT_PIECE);
-    const CImageSlot& top_right = piece(IDB_FRAME_TOP_RIGHT);
-    const CImageSlot& left = piece(IDB_FRAME_LEFT);
-    const CImageSlot& centre = piece(IDB_FRAME_CENTRE);
-    const CImageSlot& right = piece(IDB_FRAME_RIGHT);
-    const CImageSlot& bottom_left = piece(IDB_FRAME_BOTTOM_LEFT);
-    const CImageSlot& bottom = piece(IDB_FRAME_BOTTOM);
-    const CImageSlot& bottom_right = piece(IDB_FRAME_BOTTOM_RIGHT);
-
-    top_left.Draw(dc, 0, 0);
-    top_left_piece.Draw(dc, top_left.GetWidth(), 0);
-    top.DrawStretched(
-        dc, CRect(top_left.GetWidth() + top_left_piece.GetWidth(), 0,
-                  W - top_right_piece.GetWidth() - top_right.GetWidth(), top.GetHeight()));
-    top_right_piece.Draw(dc, W - top_right.GetWidth() - top_right_piece.GetWidth(), 0);
-    top_right.Draw(dc, W - top_right.GetWidth(), 0);
-    left.DrawStretched(
-        dc, CRect(0, top_left.GetHeight(), left.GetWidth(), H - bottom_left.GetHeight()));
-    centre.DrawStretched(dc, CRect(left.GetWidth(), top_left.GetHeight(), W - right.GetWidth(),
-                                   H - bottom.GetHeight()));
-    right.DrawStretched(
-        dc, CRect(W - right.GetWidth(), top_right.GetHeight(), W, H - bottom_right.GetHeight()));
-    bottom_left.Draw(dc, 0, H - bottom_left.GetHeight());
-    bottom.DrawStretched(
-        dc, CRect(bottom_left.GetWidth(), H - bottom.GetHeight(), W - bottom_right.GetWidth(), H));
-    bottom_right.Draw(dc, W - bottom_right.GetWidth(), H - bottom_right.GetHeight());
+    m_frame.Paint(dc, rect.Width(), rect.Height());
 }
 
 // ---- Buttons and the scroll bar -------------------------------------------------

@@ -12,6 +12,7 @@
 #include "ui/alpha_list.h"
 #include "ui/alpha_window.h"
 #include "ui/image_ex.h"
+#include "ui/window_frame.h"
 
 namespace demo {
 
@@ -32,8 +33,7 @@ protected:
     void OnSize(UINT kind, int width, int height) override;
 
 private:
-    CImageSlot m_frame[11];  // images 201 to 211
-    const CImageSlot& piece(int id) const { return m_frame[id - 201]; }
+    CWindowFrame m_frame;
 };
 
 // An image button with a white caption in its middle and the hand cursor.
