@@ -193,6 +193,16 @@ HRESULT read_all(IStream* stream, void* bytes, ULONG size) {
     return S_OK;
 }
 
+HRESULT read_block(IStream* stream, uint32_t size, std::vector<BYTE>& bytes) {
+    if (size > max_item_id_list_bytes) return E_INVALIDARG;
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return read_all(stream, bytes.data(), size);
+}
+
 }  // namespace item_id_streams
 
 HRESULT CItemIdList::Save(IStream* stream) const {
@@ -214,14 +224,9 @@ HRESULT CItemIdList::Load(IStream* stream) {
     HRESULT result = item_id_streams::read_all(stream, &flag, sizeof flag);
     if (SUCCEEDED(result)) result = item_id_streams::read_all(stream, &size, sizeof size);
     if (FAILED(result)) return result;
-    if (flag > 1 || size > max_item_id_list_bytes) return E_INVALIDARG;
+    if (flag > 1) return E_INVALIDARG;
     std::vector<BYTE> bytes;
-    try {
-        bytes.resize(size);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    result = item_id_streams::read_all(stream, bytes.data(), size);
+    result = item_id_streams::read_block(stream, size, bytes);
     if (FAILED(result)) return result;
     return FromBytes(bytes.data(), bytes.size(), flag == 1, *this);
 }

@@ -90,5 +90,8 @@ HRESULT write_all(IStream* stream, const void* bytes, ULONG size);
 // Reads exactly size bytes: the stream's failure, or E_FAIL when it ends
 // first.
 HRESULT read_all(IStream* stream, void* bytes, ULONG size);
+// Reads a block of size bytes, at most max_item_id_list_bytes, into bytes:
+// E_INVALIDARG for a larger size, E_OUTOFMEMORY, or read_all's failure.
+HRESULT read_block(IStream* stream, uint32_t size, std::vector<BYTE>& bytes);
 
 }  // namespace item_id_streams

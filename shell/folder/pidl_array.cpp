@@ -73,13 +73,7 @@ HRESULT CPidlArray::LoadFromStream(IStream* stream) {
         uint32_t size = 0;
         result = item_id_streams::read_all(stream, &size, sizeof size);
         if (FAILED(result)) return result;
-        if (size > max_item_id_list_bytes) return E_INVALIDARG;
-        try {
-            bytes.resize(size);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        result = item_id_streams::read_all(stream, bytes.data(), size);
+        result = item_id_streams::read_block(stream, size, bytes);
         if (FAILED(result)) return result;
         if (win_shell::checked_id_list_size(bytes.data(), bytes.size()) == 0) return E_INVALIDARG;
         LPITEMIDLIST list = CopyPidl(reinterpret_cast<LPCITEMIDLIST>(bytes.data()));
