@@ -263,16 +263,18 @@ HRESULT OleGetClipboard(IDataObject** object) {
     *object = nullptr;
     clipboard_state& clipboard = the_clipboard();
     std::unique_lock<std::mutex> guard(clipboard.lock);
-    if (clipboard.current || clipboard.rendered) {
-        *object = clipboard.current ? clipboard.current : clipboard.rendered;
-        (*object)->AddRef();
-        return S_OK;
+    if (clipboard.persisted) {
+        const CLSID clsid = clipboard.persisted_class;
+        const std::vector<BYTE> bytes = clipboard.persisted_bytes;
+        guard.unlock();
+        if (SUCCEEDED(rebuild_object(clsid, bytes, object))) return S_OK;
+        guard.lock();
     }
-    if (!clipboard.persisted) return CLIPBRD_E_CANT_OPEN;
-    const CLSID clsid = clipboard.persisted_class;
-    const std::vector<BYTE> bytes = clipboard.persisted_bytes;
-    guard.unlock();
-    return rebuild_object(clsid, bytes, object);
+    IDataObject* held = clipboard.current ? clipboard.current : clipboard.rendered;
+    if (!held) return CLIPBRD_E_CANT_OPEN;
+    held->AddRef();
+    *object = held;
+    return S_OK;
 }
 
 HRESULT OleFlushClipboard() {
@@ -285,7 +287,7 @@ HRESULT OleFlushClipboard() {
     CLSID clsid{};
     std::vector<BYTE> bytes;
     const bool persisted = offers_persistence(object) && save_object(object, clsid, bytes);
-    IDataObject* rendered = persisted ? nullptr : render_object(object);
+    IDataObject* rendered = render_object(object);
     object->Release();
     guard.lock();
     clipboard.clear();

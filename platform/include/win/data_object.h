@@ -110,13 +110,14 @@ HANDLE OleDuplicateData(HANDLE source, CLIPFORMAT format, UINT flags);
 // One per process. OleSetClipboard holds a reference to the object (null
 // empties the clipboard, releasing the one before). OleGetClipboard gives a
 // reference to what it holds: the object itself while it is set, or after
-// OleFlushClipboard the flushed data. Flushing an object that offers
-// "OleClipboardPersistOnFlush" saves it through IPersistStream and rebuilds
-// it (CoCreateInstance of its class, then Load) at each OleGetClipboard;
-// any other object is flushed as copies of its global-memory formats.
+// OleFlushClipboard the flushed data: copies of the object's global-memory
+// formats, and for an object that offers "OleClipboardPersistOnFlush" also
+// its saved form (IPersistStream), from which each OleGetClipboard rebuilds
+// it (CoCreateInstance of its class, then Load); when that fails, the
+// copies are given instead.
 HRESULT OleSetClipboard(IDataObject* object);
 // CLIPBRD_E_CANT_OPEN when the clipboard is empty (the pointer cleared),
-// E_INVALIDARG for a null pointer, else the failure of rebuilding the object.
+// E_INVALIDARG for a null pointer.
 HRESULT OleGetClipboard(IDataObject** object);
 HRESULT OleFlushClipboard();
 // S_OK when the object is the one set (and not flushed), S_FALSE otherwise.
