@@ -142,6 +142,9 @@ public:
     // relative names below the root, with base as its place in the namespace.
     HRESULT BindToPidl(const CItemIdList& base, const CItemIdList& relative);
 
+    // The remote item the folder shows; empty before the connection check.
+    vfs::item_ptr GetDirectory() const { return m_directory; }
+
     // SHChangeNotify with the absolute lists of two relative lists below
     // this folder; nothing is sent when a list cannot be built.
     void NotifyShellChange2(LONG event, const CItemIdList& first, const CItemIdList& second);

@@ -33,6 +33,11 @@ public:
     int get_folder_type() override { return folder_type; }
     void set_folder_type(int code) override { folder_type = code; }
     vfs::item_ptr get_item_by_id(const std::wstring& id, bool) override;
+    vfs::item_ptr get_item(const std::wstring& name, bool) override;
+    // Deleting removes the child and records its name and where it went.
+    std::vector<std::pair<std::wstring, bool>> deletions;  // name, to the trash
+    using fake_directory::delete_item;
+    void delete_item(const vfs::item_ptr& item, bool to_trash) override;
     void rename_item(const std::wstring& name, const std::wstring& new_name) override;
 };
 
