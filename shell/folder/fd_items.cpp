@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <optional>
 
+#include "folder/data_object_impl.h"
 #include "folder/folder_session.h"
 #include "folder/pidl_data.h"
 #include "folder/wrapper_exception.h"
@@ -260,6 +261,8 @@ std::int64_t CFILEDESCRIPTORFile::get_size() {
 
 vfs::directory_ptr CFILEDESCRIPTORFile::GetVfsDirectoryOfDataObject(IDataObject* data_object) {
     if (!data_object) return invalid_data_object();
+    if (const auto* own = dynamic_cast<CDataObjectImpl*>(data_object))
+        if (own->GetFolder()) return own->GetFolder();
     FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST)), nullptr,
                      DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};

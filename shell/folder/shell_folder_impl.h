@@ -150,6 +150,8 @@ public:
     void NotifyShellChange2(LONG event, const CItemIdList& first, const CItemIdList& second);
 
 private:
+    // The drop target of the folder's view (drop_target.cpp).
+    HRESULT CreateDropTarget(HWND owner, REFIID iid, void** object);
     // The folder's absolute list: m_pidlRoot followed by m_location.
     CItemIdList AbsoluteList() const { return m_pidlRoot + m_location; }
     // The folder's parsing name in Explorer's form, for GetDisplayNameOf.

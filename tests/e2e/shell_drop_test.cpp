@@ -1,0 +1,206 @@
+// Local files dropped on the virtual folder through the shell host,
+// uploaded to the stand-in service and compared byte for byte: on the
+// caller's thread and on the drop worker, as copies and as moves, onto a
+// folder and onto a file item, with the upload's questions and a cut
+// transfer answered by the responder.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "shell_browser.h"
+#include "shell_drop.h"
+#include "shell_host.h"
+#include "utils/class_ids.h"
+#include "vfs/directory.h"
+#include "vfs/file.h"
+#include "vfs/session.h"
+#include "vfs_session_support.h"
+#include "win/machine.h"
+#include "win/progress_dialog.h"
+#include "win/shell_thread.h"
+#include "win/test_journal.h"
+#include "win/user_dialog.h"
+
+namespace {
+
+using namespace vfs_session_testing;
+namespace fs = std::filesystem;
+
+const std::wstring module_path(CALVIMORA_MODULE, CALVIMORA_MODULE + sizeof CALVIMORA_MODULE - 1);
+
+std::string pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) & 0xFF);
+    return bytes;
+}
+
+std::wstring wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// The extension's own answer to whether it may be unloaded now.
+HRESULT extension_can_unload() {
+    void* module = dlopen(CALVIMORA_MODULE, RTLD_NOW | RTLD_NOLOAD);
+    if (!module) return E_UNEXPECTED;
+    auto* can_unload = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllCanUnloadNow"));
+    const HRESULT answer = can_unload ? can_unload() : E_UNEXPECTED;
+    dlclose(module);
+    return answer;
+}
+
+// alice's storage holds the folder "Docs" with "kept.txt" and the file
+// "beta" at the top.
+class ShellDrop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(shell_host::register_server(module_path), S_OK);
+        ASSERT_EQ(apartment_.status(), S_OK);
+        auto& service = env_.service();
+        const std::string user = service.add_user("alice", "s3cret");
+        const std::string docs = service.add_folder(user, "0", "Docs");
+        service.add_file(user, docs, "kept.txt", "original");
+        service.add_file(user, "0", "beta", "b");
+        vfs_calvimora::login(test_module(), L"alice", L"s3cret");
+        local_ = fs::path(win_machine::app_data_dir()) / "dropped";
+        fs::create_directories(local_);
+        SHSetInstanceExplorer(&process_);
+        ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+        ASSERT_EQ(browser.list(), S_OK);
+        win_test::clear_message_boxes();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(process_.wait_until_released(std::chrono::seconds(30)));
+        SHSetInstanceExplorer(nullptr);
+        browser.close();
+        shell_host::unload_unused_servers();
+    }
+
+    std::wstring local_file(const std::string& name, const std::string& contents) {
+        fs::create_directories((local_ / name).parent_path());
+        std::ofstream(local_ / name, std::ios::binary) << contents;
+        return wide((local_ / name).string());
+    }
+    std::wstring local_folder(const std::string& name) {
+        fs::create_directories(local_ / name);
+        return wide((local_ / name).string());
+    }
+
+    // The bytes of a remote file below the root, by its "\"-separated path.
+    std::string remote(const std::wstring& path) {
+        vfs::directory_ptr folder = vfs_calvimora::get_client(test_module())->get_root_directory();
+        std::wstring rest = path;
+        for (std::size_t cut; (cut = rest.find(L'\\')) != std::wstring::npos;) {
+            folder = boost::dynamic_pointer_cast<vfs::directory>(
+                folder->get_item(rest.substr(0, cut), true));
+            rest = rest.substr(cut + 1);
+        }
+        const auto file = boost::dynamic_pointer_cast<vfs::file>(folder->get_item(rest, true));
+        std::string bytes;
+        file->open(vfs::modeRead, 0);
+        char buffer[65536];
+        for (int got; (got = file->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+        file->close(vfs::no_date);
+        return bytes;
+    }
+
+    IDropTarget* target_of(const std::wstring& name = L"") {
+        if (name.empty()) return shell_host::drop_target_of(browser.folder());
+        for (const auto& item : browser.items())
+            if (item.name == name) return shell_host::drop_target_of(browser.folder(), item.id);
+        return nullptr;
+    }
+
+    environment env_;
+    tray_stand_in tray_;
+    shell_host::com_apartment apartment_;
+    shell_host::shell_browser browser;
+    win_test::process_reference process_;
+    fs::path local_;
+};
+
+TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
+    local_folder("F");
+    local_file("F/a.bin", pattern(70000, 1));
+    local_file("F/sub/b.txt", "bravo");
+    IDropTarget* target = target_of();
+    ASSERT_TRUE(target);
+    const auto copied =
+        shell_host::drop_local_files(target, {wide((local_ / "F").string())}, false, false);
+    EXPECT_EQ(copied.result, S_OK);
+    EXPECT_EQ(copied.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"F\\a.bin"), pattern(70000, 1));
+    EXPECT_EQ(remote(L"F\\sub\\b.txt"), "bravo");
+
+    local_file("G/c.bin", pattern(50000, 2));
+    HRESULT during_upload = E_UNEXPECTED;
+    win_test::set_progress_cancel_script([&](const win_test::progress_record&) {
+        during_upload = extension_can_unload();
+        return false;
+    });
+    const auto async =
+        shell_host::drop_local_files(target, {wide((local_ / "G").string())}, true, false);
+    win_test::set_progress_cancel_script(nullptr);
+    EXPECT_EQ(async.result, S_OK);
+    EXPECT_EQ(async.effect, DROPEFFECT_COPY) << "the effect arrives with the end of the operation";
+    EXPECT_EQ(during_upload, S_FALSE) << "the extension stays loaded while its drop worker runs";
+    EXPECT_EQ(remote(L"G\\c.bin"), pattern(50000, 2));
+    EXPECT_TRUE(fs::exists(local_ / "G" / "c.bin")) << "a copy keeps its sources";
+    target->Release();
+}
+
+TEST_F(ShellDrop, ShiftMovesAndTheHostDeletesTheSourcesOnlyAfterAMove) {
+    const std::wstring tree = local_folder("M");
+    local_file("M/one.txt", "one");
+    local_file("M/two.bin", pattern(20000, 3));
+    IDropTarget* target = target_of();
+    const auto moved = shell_host::drop_local_files(target, {tree}, true, true);
+    EXPECT_EQ(moved.effect, DROPEFFECT_MOVE);
+    EXPECT_EQ(remote(L"M\\two.bin"), pattern(20000, 3));
+    EXPECT_FALSE(fs::exists(local_ / "M"));
+
+    // A declined replace is no complete move: the source stays.
+    const std::wstring again = local_file("kept.txt", "new");
+    IDropTarget* docs = target_of(L"Docs");
+    ASSERT_TRUE(docs);
+    win_test::scoped_message_box_responder no(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDNO; });
+    const auto declined = shell_host::drop_local_files(docs, {again}, false, true);
+    EXPECT_EQ(declined.effect, DROPEFFECT_NONE);
+    EXPECT_TRUE(fs::exists(local_ / "kept.txt"));
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original");
+    docs->Release();
+    target->Release();
+}
+
+TEST_F(ShellDrop, ADropOnAFileItemUploadsIntoItsFolder) {
+    IDropTarget* on_file = target_of(L"beta");
+    ASSERT_TRUE(on_file);
+    const auto dropped = shell_host::drop_local_files(
+        on_file, {local_file("next.txt", "beside beta")}, false, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"next.txt"), "beside beta");
+    on_file->Release();
+}
+
+TEST_F(ShellDrop, ACutTransferEndsWithTheWholeFile) {
+    calvimora::testing::transfer_fault cut;
+    cut.direction = "upload";
+    cut.kind = "cut";
+    cut.after = 30000;
+    env_.service().arm(cut);
+    // Any step error the cut causes is retried.
+    win_test::scoped_message_box_responder retry(
+        [&](const std::wstring&, const std::wstring&, UINT) { return IDRETRY; });
+    IDropTarget* target = target_of(L"Docs");
+    const std::string bytes = pattern(100000, 4);
+    const auto dropped =
+        shell_host::drop_local_files(target, {local_file("cut.bin", bytes)}, false, false);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Docs\\cut.bin"), bytes);
+    target->Release();
+}
+
+}  // namespace
