@@ -16,6 +16,7 @@
 #include "win/atl_base.h"
 #include "win/ole.h"
 #include "win/shell_folder2.h"
+#include "win/shell_menu.h"
 #include "win/shell_transfer.h"
 #include "win/storage.h"
 
@@ -97,9 +98,8 @@ public:
                                          TRANSFER_SOURCE_FLAGS flags, REFIID item_iid, void** item,
                                          REFIID resources_iid, void** resources) override;
 
-    // IStorage: every method answers E_NOTIMPL; creating a file as a stream
-    // needs the folder's parsing of names, which it does not do yet
-    // (folder_storage.cpp).
+    // IStorage: CreateStream makes a new remote file and binds it as a
+    // stream; every other method answers E_NOTIMPL (folder_storage.cpp).
     HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1,
                                            DWORD reserved2, IStream** stream) override;
     HRESULT STDMETHODCALLTYPE OpenStream(const OLECHAR* name, void* reserved1, DWORD mode,
@@ -141,6 +141,11 @@ public:
     // Connects (with the dialog allowed), then becomes the folder that
     // relative names below the root, with base as its place in the namespace.
     HRESULT BindToPidl(const CItemIdList& base, const CItemIdList& relative);
+
+    // The item menu's callback for the shell's default menu: merges the
+    // folder's commands and carries them out.
+    static HRESULT CALLBACK MenuCallback(IShellFolder* folder, HWND owner, IDataObject* data,
+                                         UINT message, WPARAM wparam, LPARAM lparam);
 
     // The remote item the folder shows; empty before the connection check.
     vfs::item_ptr GetDirectory() const { return m_directory; }

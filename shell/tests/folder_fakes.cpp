@@ -31,6 +31,14 @@ vfs::item_ptr steered_folder::get_item(const std::wstring& name, bool) {
     throw not_found();
 }
 
+vfs::item_ptr steered_folder::create_file(const std::wstring& name) {
+    for (const vfs::item_ptr& child : children)
+        if (child->get_name() == name) throw test_failure();
+    auto file = make_file(name, 0);
+    children.push_back(file);
+    return file;
+}
+
 void steered_folder::delete_item(const vfs::item_ptr& item, bool to_trash) {
     deletions.emplace_back(item->get_name(), to_trash);
     std::erase(children, item);

@@ -36,6 +36,9 @@ public:
     vfs::item_ptr get_item(const std::wstring& name, bool) override;
     // Deleting removes the child and records its name and where it went.
     std::vector<std::pair<std::wstring, bool>> deletions;  // name, to the trash
+    // Creating a file adds it as a child; an existing name is refused as
+    // the service refuses it.
+    vfs::item_ptr create_file(const std::wstring& name) override;
     using fake_directory::delete_item;
     void delete_item(const vfs::item_ptr& item, bool to_trash) override;
     void rename_item(const std::wstring& name, const std::wstring& new_name) override;
