@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -62,6 +63,7 @@ protected:
         const std::string docs = service.add_folder(user, "0", "Docs");
         service.add_file(user, docs, "kept.txt", "original");
         service.add_file(user, "0", "beta", "b");
+        service.add_folder(user, "0", "Alpha");
         vfs_calvimora::login(test_module(), L"alice", L"s3cret");
         local_ = fs::path(win_machine::app_data_dir()) / "dropped";
         fs::create_directories(local_);
@@ -103,6 +105,28 @@ protected:
         for (int got; (got = file->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
         file->close(vfs::no_date);
         return bytes;
+    }
+
+    // The extension's data object over items of the current folder.
+    IDataObject* data_object_of(const std::vector<std::wstring>& names) {
+        std::vector<PCUITEMID_CHILD> ids;
+        for (const auto& item : browser.items())
+            for (const auto& name : names)
+                if (item.name == name) ids.push_back(item.id);
+        void* data = nullptr;
+        if (ids.size() != names.size() ||
+            FAILED(browser.folder()->GetUIObjectOf(nullptr, static_cast<UINT>(ids.size()),
+                                                   ids.data(), IID_IDataObject, nullptr, &data)))
+            return nullptr;
+        return static_cast<IDataObject*>(data);
+    }
+
+    bool remote_exists(const std::wstring& folder, const std::wstring& name) {
+        auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+        auto directory = boost::dynamic_pointer_cast<vfs::directory>(root->get_item(folder, true));
+        for (const auto& item : directory->list_items())
+            if (item->get_name() == name) return true;
+        return false;
     }
 
     IDropTarget* target_of(const std::wstring& name = L"") {
@@ -201,6 +225,52 @@ TEST_F(ShellDrop, ACutTransferEndsWithTheWholeFile) {
     EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
     EXPECT_EQ(remote(L"Docs\\cut.bin"), bytes);
     target->Release();
+}
+
+TEST_F(ShellDrop, ADragBetweenRemoteFoldersIsCopiedAndMovedByTheService) {
+    ASSERT_EQ(browser.enter(std::distance(
+                  browser.items().begin(),
+                  std::find_if(browser.items().begin(), browser.items().end(),
+                               [](const auto& item) { return item.name == L"Docs"; }))),
+              S_OK);
+    IDataObject* kept = data_object_of({L"kept.txt"});
+    ASSERT_TRUE(kept);
+    IDropTarget* docs = target_of();
+    EXPECT_EQ(shell_host::drop_data_object(docs, kept, false).result, E_FAIL)
+        << "items dropped on their own folder";
+    docs->Release();
+    ASSERT_EQ(browser.up(), S_OK);
+
+    env_.service().transfer_commands(true);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    const auto copied = shell_host::drop_data_object(alpha, kept, false);
+    EXPECT_EQ(copied.result, S_OK);
+    EXPECT_EQ(copied.effect, DROPEFFECT_NONE) << "the source never deletes what the service copied";
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "original");
+    EXPECT_TRUE(remote_exists(L"Docs", L"kept.txt"));
+    for (const auto& command : env_.service().transfer_commands())
+        EXPECT_NE(command.command, "STOR") << "bytes moved through the client";
+
+    win_test::scoped_message_box_responder yes(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDYES; });
+    const auto moved = shell_host::drop_data_object(alpha, kept, true);
+    EXPECT_EQ(moved.effect, DROPEFFECT_NONE);
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "original");
+    EXPECT_FALSE(remote_exists(L"Docs", L"kept.txt")) << "moved by the service";
+    alpha->Release();
+    kept->Release();
+}
+
+TEST_F(ShellDrop, AFolderDroppedIntoItselfIsRefused) {
+    IDataObject* docs_folder = data_object_of({L"Docs"});
+    ASSERT_TRUE(docs_folder);
+    IDropTarget* docs = target_of(L"Docs");
+    ASSERT_TRUE(docs);
+    EXPECT_EQ(shell_host::drop_data_object(docs, docs_folder, false).result, E_FAIL);
+    EXPECT_FALSE(remote_exists(L"Docs", L"Docs"));
+    docs->Release();
+    docs_folder->Release();
 }
 
 }  // namespace
