@@ -9,6 +9,7 @@
 
 #include "item_transfer.h"
 #include "shell_browser.h"
+#include "shell_drop.h"
 #include "wide_text.h"
 
 namespace shell_host {
@@ -25,6 +26,7 @@ const char* const help_text =
     "  get N[,M..] DIR  copy items out into the local folder DIR\n"
     "  copy N[,M..]     put items on the clipboard (cut N[,M..] to move them)\n"
     "  paste DIR        paste the clipboard into the local folder DIR\n"
+    "  put PATH         copy the local file or folder PATH in (move PATH to move it)\n"
     "  menu N[,M..]     show the items' context menu\n"
     "  do N[,M..] TEXT  run the menu command of that text (or verb)\n"
     "  help, quit\n";
@@ -125,6 +127,10 @@ public:
             words >> targets;
             std::getline(words >> std::ws, rest);
             if (const auto indices = items_of(targets)) transfer(command, *indices, rest);
+        } else if (command == "put" || command == "move") {
+            std::string path;
+            std::getline(words >> std::ws, path);
+            if (!path.empty()) put(path, command == "move");
         } else if (command == "paste") {
             std::string folder;
             std::getline(words >> std::ws, folder);
@@ -184,6 +190,23 @@ private:
             out_ << "done\n";
             report("list", browser_.list());
         }
+    }
+
+    // Drops the local path on the current folder, as Explorer drops a file
+    // dragged from a local window.
+    void put(const std::string& path, bool move) {
+        IDropTarget* target = drop_target_of(browser_.folder());
+        if (!target) {
+            out_ << "the folder takes no drops\n";
+            return;
+        }
+        const drop_outcome dropped =
+            drop_local_files(target, {win_detail::from_utf8(path)}, false, move);
+        target->Release();
+        if (!report(move ? "move in" : "copy in", dropped.result)) return;
+        out_ << (dropped.effect == DROPEFFECT_NONE ? "not everything arrived; the source stays\n"
+                                                   : "done\n");
+        if (report("list", browser_.list())) show();
     }
 
     std::optional<size_t> item_of(const std::string& word) {

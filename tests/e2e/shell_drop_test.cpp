@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "shell_browser.h"
 #include "shell_drop.h"
 #include "shell_host.h"
+#include "terminal_browser.h"
 #include "utils/class_ids.h"
 #include "vfs/directory.h"
 #include "vfs/file.h"
@@ -271,6 +273,22 @@ TEST_F(ShellDrop, AFolderDroppedIntoItselfIsRefused) {
     EXPECT_FALSE(remote_exists(L"Docs", L"Docs"));
     docs->Release();
     docs_folder->Release();
+}
+
+TEST_F(ShellDrop, APersonCopiesAndMovesLocalFilesInOnTheTerminal) {
+    browser.close();
+    const std::wstring copied = local_file("typed.txt", "typed in");
+    const std::wstring moved = local_file("moved.txt", "moved in");
+    std::istringstream typed("put " + fs::path(copied).string() + "\nmove " +
+                             fs::path(moved).string() + "\nquit\n");
+    std::ostringstream shown;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    EXPECT_EQ(shown.str().find("failed"), std::string::npos) << shown.str();
+    EXPECT_NE(shown.str().find("typed.txt"), std::string::npos) << "the listing after the drop";
+    EXPECT_EQ(remote(L"typed.txt"), "typed in");
+    EXPECT_EQ(remote(L"moved.txt"), "moved in");
+    EXPECT_TRUE(fs::exists(local_ / "typed.txt"));
+    EXPECT_FALSE(fs::exists(local_ / "moved.txt"));
 }
 
 }  // namespace
