@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,6 +22,9 @@
 #include "vfs/file.h"
 #include "vfs/session.h"
 #include "vfs_session_support.h"
+#include "win/clipboard.h"
+#include "win/file.h"
+#include "win/global_memory.h"
 #include "win/machine.h"
 #include "win/progress_dialog.h"
 #include "win/shell_thread.h"
@@ -52,6 +57,88 @@ HRESULT extension_can_unload() {
     dlclose(module);
     return answer;
 }
+
+// Another program's virtual files: a descriptor block and one contents
+// stream per index.
+class foreign_files final : public IDataObject {
+public:
+    struct entry {
+        std::wstring name;
+        bool folder;
+        std::string contents;
+    };
+    explicit foreign_files(std::vector<entry> entries) : entries_(std::move(entries)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = (iid == IID_IUnknown || iid == IID_IDataObject) ? this : nullptr;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)
+                   ? S_OK
+                   : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        *medium = STGMEDIUM{};
+        if (format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)) {
+            const UINT count = static_cast<UINT>(entries_.size());
+            HGLOBAL block = GlobalAlloc(GHND, 4 + sizeof(FILEDESCRIPTORW) * count);
+            auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+            std::memcpy(bytes, &count, 4);
+            for (UINT i = 0; i < count; ++i) {
+                FILEDESCRIPTORW descriptor{};
+                win_shell::set_file_descriptor_name(descriptor, entries_[i].name);
+                if (entries_[i].folder) {
+                    descriptor.dwFlags = FD_ATTRIBUTES;
+                    descriptor.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+                }
+                std::memcpy(bytes + 4 + i * sizeof descriptor, &descriptor, sizeof descriptor);
+            }
+            GlobalUnlock(block);
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = block;
+            return S_OK;
+        }
+        if (format->cfFormat != RegisterClipboardFormatW(CFSTR_FILECONTENTS) ||
+            !(format->tymed & TYMED_ISTREAM) || format->lindex < 0 ||
+            static_cast<size_t>(format->lindex) >= entries_.size())
+            return DV_E_FORMATETC;
+        const std::string& bytes = entries_[format->lindex].contents;
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        if (!bytes.empty()) {
+            std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+            GlobalUnlock(memory);
+        }
+        medium->tymed = TYMED_ISTREAM;
+        return CreateStreamOnHGlobal(memory, TRUE, &medium->pstm);
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM* medium, BOOL release) override {
+        if (release) ReleaseStgMedium(medium);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    std::atomic<ULONG> references{1};
+
+private:
+    static CLIPFORMAT descriptors() {
+        return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
+    }
+    std::vector<entry> entries_;
+};
 
 // alice's storage holds the folder "Docs" with "kept.txt" and the file
 // "beta" at the top.
@@ -289,6 +376,21 @@ TEST_F(ShellDrop, APersonCopiesAndMovesLocalFilesInOnTheTerminal) {
     EXPECT_EQ(remote(L"moved.txt"), "moved in");
     EXPECT_TRUE(fs::exists(local_ / "typed.txt"));
     EXPECT_FALSE(fs::exists(local_ / "moved.txt"));
+}
+
+TEST_F(ShellDrop, VirtualFilesOfAnotherProgramArriveWhole) {
+    const std::string attachment = pattern(40000, 5);
+    foreign_files mail({{L"Mail", true, ""},
+                        {L"Mail\\letter.txt", false, "dear alice"},
+                        {L"Mail\\photo.bin", false, attachment}});
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Mail\\letter.txt"), "dear alice");
+    EXPECT_EQ(remote(L"Mail\\photo.bin"), attachment);
+    target->Release();
+    EXPECT_EQ(mail.references, 1u) << "the target let the data object go";
 }
 
 }  // namespace
