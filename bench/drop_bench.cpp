@@ -96,6 +96,7 @@ public:
         report((std::to_string(small_files_) + " files of 1 KiB").c_str(), shell_small,
                engine_small, curl_small);
         const double shell_large = shell_drop({local_ / "large.bin"});
+        expect_size(L"large.bin", large_bytes_);
         const double engine_large = engine_file(local_ / "large.bin", L"engine_large.bin");
         const double curl_large = curl_files({local_ / "large.bin"});
         report((std::to_string(large_bytes_ >> 20) + " MiB file").c_str(), shell_large,
@@ -141,6 +142,13 @@ private:
     }
 
     vfs::directory_ptr root() const { return session_->get_root_directory(); }
+
+    // Every byte of a drop must have arrived for its time to count.
+    void expect_size(const std::wstring& name, std::int64_t size) const {
+        const auto file = boost::dynamic_pointer_cast<vfs::file>(root()->get_item(name, true));
+        if (!file || file->get_size() != size)
+            throw std::runtime_error("the dropped file did not arrive whole");
+    }
 
     double engine_folder(const fs::path& folder, const std::wstring& name) {
         return seconds_of([&] {
