@@ -117,7 +117,7 @@ DWORD WINAPI DoDropThread(LPVOID parameter) {
         try {
             result = drop_rules::read_drop_medium(job->owner, data, job->target, job->location,
                                                   job->effect, own);
-            performed = SUCCEEDED(result) && result == S_OK && !own ? job->effect : DROPEFFECT_NONE;
+            performed = result == S_OK && !own ? job->effect : DROPEFFECT_NONE;
             drop_rules::report_effect(data, performed);
             notify_updated(job->root + job->location);
         } catch (...) {
