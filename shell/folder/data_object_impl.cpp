@@ -3,6 +3,7 @@
 #include "folder/data_object_impl.h"
 
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "folder/com_guard.h"

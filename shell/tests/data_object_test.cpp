@@ -231,6 +231,41 @@ TEST_F(DataObject, StoredFormatsAreLentByReferenceAndComeBackAsCopies) {
     object->Release();
 }
 
+// Counts its references, standing for a program that lends a block.
+class lender final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    ULONG references = 1;
+};
+
+TEST_F(DataObject, AMediumStoredWithItsOwnReleaseObjectIsLentWithAReferenceToIt) {
+    IDataObject* object = select({music});
+    lender owner;
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(DWORD));
+    owner.AddRef();  // the medium's reference, given to the object
+    FORMATETC custom{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"Lent Block")), nullptr,
+                     DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = block;
+    medium.pUnkForRelease = &owner;
+    ASSERT_EQ(object->SetData(&custom, &medium, TRUE), S_OK);
+    EXPECT_EQ(owner.references, 2u);
+    for (int i = 0; i < 3; ++i) {
+        STGMEDIUM lent{};
+        ASSERT_EQ(object->GetData(&custom, &lent), S_OK);
+        EXPECT_EQ(lent.hGlobal, block);
+        EXPECT_EQ(lent.pUnkForRelease, &owner);
+        ReleaseStgMedium(&lent);
+    }
+    EXPECT_EQ(owner.references, 2u) << "each hand-out added the reference its release takes";
+    object->Release();
+    EXPECT_EQ(owner.references, 1u);
+    GlobalFree(block);
+}
+
 TEST_F(DataObject, ATargetClassOtherThanTheRecycleBinIsOnlyStored) {
     IDataObject* object = select({music});
     auto store_class = [&](const CLSID& clsid) {
