@@ -7,7 +7,9 @@
 #include <ostream>
 #include <sstream>
 
+#include "item_transfer.h"
 #include "shell_browser.h"
+#include "shell_drop.h"
 #include "wide_text.h"
 
 namespace shell_host {
@@ -21,6 +23,12 @@ const char* const help_text =
     "  cat N            print file N, read through its stream\n"
     "  names N          every name the folder gives item N\n"
     "  mv N NEW NAME    rename item N\n"
+    "  get N[,M..] DIR  copy items out into the local folder DIR\n"
+    "  copy N[,M..]     put items on the clipboard (cut N[,M..] to move them)\n"
+    "  paste DIR        paste the clipboard into the local folder DIR\n"
+    "  put PATH         copy the local file or folder PATH in (move PATH to move it)\n"
+    "  menu N[,M..]     show the items' context menu\n"
+    "  do N[,M..] TEXT  run the menu command of that text (or verb)\n"
     "  help, quit\n";
 
 std::string utf8(const std::wstring& text) {
@@ -113,6 +121,23 @@ public:
             if (index && !name.empty() &&
                 report("rename", browser_.rename(*index, win_detail::from_utf8(name))))
                 show();
+        } else if (command == "get" || command == "copy" || command == "cut" || command == "menu" ||
+                   command == "do") {
+            std::string targets, rest;
+            words >> targets;
+            std::getline(words >> std::ws, rest);
+            if (const auto indices = items_of(targets)) transfer(command, *indices, rest);
+        } else if (command == "put" || command == "move") {
+            std::string path;
+            std::getline(words >> std::ws, path);
+            if (!path.empty()) put(path, command == "move");
+        } else if (command == "paste") {
+            std::string folder;
+            std::getline(words >> std::ws, folder);
+            shell_host::copy_out_result pasted;
+            if (!folder.empty() && report("paste", paste_to_local(folder, pasted)))
+                out_ << pasted.files.size() << " files, " << pasted.folders.size()
+                     << " folders pasted\n";
         } else {
             out_ << "unknown command; try help\n";
         }
@@ -120,6 +145,70 @@ public:
     }
 
 private:
+    // "N" or "N,M,...".
+    std::optional<std::vector<size_t>> items_of(const std::string& words) {
+        std::vector<size_t> indices;
+        std::istringstream list(words);
+        std::string word;
+        while (std::getline(list, word, ',')) {
+            const auto index = item_of(word);
+            if (!index) return std::nullopt;
+            indices.push_back(*index);
+        }
+        if (indices.empty()) {
+            out_ << "no item given\n";
+            return std::nullopt;
+        }
+        return indices;
+    }
+
+    void transfer(const std::string& command, const std::vector<size_t>& indices,
+                  const std::string& rest) {
+        if (command == "get") {
+            IDataObject* object = nullptr;
+            if (rest.empty() || !report("copy out", data_object_of(browser_, indices, &object)))
+                return;
+            copy_out_result copied;
+            if (report("copy out", copy_out(object, rest, copied)))
+                out_ << copied.files.size() << " files, " << copied.folders.size()
+                     << " folders copied\n";
+            object->Release();
+        } else if (command == "copy" || command == "cut") {
+            if (report(command.c_str(), copy_to_clipboard(browser_, indices, command == "cut")))
+                out_ << "on the clipboard\n";
+        } else if (command == "menu") {
+            std::vector<menu_item> items;
+            if (!report("menu", item_menu(browser_, indices, CMF_NORMAL, items))) return;
+            for (const menu_item& item : items)
+                out_ << (item.separator ? std::string("  ----")
+                                        : "  " + utf8(item.text) +
+                                              (item.state & MFS_DEFAULT ? " (default)" : ""))
+                     << "\n";
+        } else if (!rest.empty() &&
+                   report(rest.c_str(),
+                          invoke_item_command(browser_, indices, win_detail::from_utf8(rest)))) {
+            out_ << "done\n";
+            report("list", browser_.list());
+        }
+    }
+
+    // Drops the local path on the current folder, as Explorer drops a file
+    // dragged from a local window.
+    void put(const std::string& path, bool move) {
+        IDropTarget* target = drop_target_of(browser_.folder());
+        if (!target) {
+            out_ << "the folder takes no drops\n";
+            return;
+        }
+        const drop_outcome dropped =
+            drop_local_files(target, {win_detail::from_utf8(path)}, false, move);
+        target->Release();
+        if (!report(move ? "move in" : "copy in", dropped.result)) return;
+        out_ << (dropped.effect == DROPEFFECT_NONE ? "not everything arrived; the source stays\n"
+                                                   : "done\n");
+        if (report("list", browser_.list())) show();
+    }
+
     std::optional<size_t> item_of(const std::string& word) {
         size_t index = 0;
         std::istringstream number(word);

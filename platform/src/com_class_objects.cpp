@@ -14,6 +14,7 @@
 
 #include "com_internal.h"
 #include "wide_text.h"
+#include "win/progress_dialog.h"
 #include "win/registry.h"
 #include "win/test_journal.h"
 
@@ -127,6 +128,9 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
                          LPVOID* object) {
     if (!object) return E_INVALIDARG;
     *object = nullptr;
+    if (!win_com::thread_initialized()) return CO_E_NOTINITIALIZED;
+    if (win_com::create_system_object(clsid, iid, object) != REGDB_E_CLASSNOTREG)
+        return *object ? S_OK : E_NOINTERFACE;
     IClassFactory* factory = nullptr;
     HRESULT result = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,
                                       reinterpret_cast<LPVOID*>(&factory));

@@ -1,5 +1,11 @@
-// The folder's interfaces that only answer that they are not served.
+// The folder as storage (a new file made as a stream) and its interfaces
+// that only answer that they are not served.
 #include "folder/shell_folder_impl.h"
+
+#include <boost/pointer_cast.hpp>
+
+#include "folder/com_guard.h"
+#include "vfs/exceptions.h"
 
 namespace {
 
@@ -26,8 +32,32 @@ HRESULT CShellFolderImpl::CreateItem(LPCWSTR, DWORD, ULONGLONG, TRANSFER_SOURCE_
     return none(item);
 }
 
-HRESULT CShellFolderImpl::CreateStream(const OLECHAR*, DWORD, DWORD, DWORD, IStream** stream) {
-    return none(stream);
+HRESULT CShellFolderImpl::CreateStream(const OLECHAR* name, DWORD, DWORD, DWORD, IStream** stream) {
+    if (!stream) return E_POINTER;
+    *stream = nullptr;
+    if (!name || !*name) return E_INVALIDARG;
+    return shell_com::guarded([&]() -> HRESULT {
+        const HRESULT connected = EnsureConnected(nullptr, true);
+        if (FAILED(connected)) return connected;
+        auto folder = boost::dynamic_pointer_cast<vfs::directory>(m_directory);
+        if (!folder) return E_FAIL;
+        vfs::item_ptr created;
+        try {
+            // An existing name is refused by the service; that is a failure
+            // of this call, never an exception into the caller.
+            created = folder->create_file(name);
+        } catch (const vfs::exception&) {
+            return E_FAIL;
+        }
+        if (!created) return E_FAIL;
+        // The new file's id: the record of the item of that name.
+        LPITEMIDLIST item = CItemIdList(make_pidl_data(created)).CreatePidl();
+        if (!item) return E_OUTOFMEMORY;
+        const HRESULT bound =
+            BindToObject(item, nullptr, IID_IStream, reinterpret_cast<void**>(stream));
+        CoTaskMemFree(item);
+        return SUCCEEDED(bound) ? S_OK : E_FAIL;
+    });
 }
 
 HRESULT CShellFolderImpl::OpenStream(const OLECHAR*, void*, DWORD, DWORD, IStream** stream) {

@@ -13,7 +13,11 @@ const bool registered = [] {
                                    {IDS_COLUMN_TYPE, L"Type"},
                                    {IDS_COLUMN_SIZE, L"Size"},
                                    {IDS_COLUMN_DATE_ACCESSED, L"Date accessed"},
-                                   {IDS_COLUMN_DATE_MODIFIED, L"Date modified"}});
+                                   {IDS_COLUMN_DATE_MODIFIED, L"Date modified"},
+                                   {IDS_MENU_OPEN, L"Open"},
+                                   {IDS_MENU_SHARE, L"Share..."},
+                                   {IDS_MENU_RESTORE, L"Restore"},
+                                   {IDS_MENU_SYNCHRONIZE, L"Synchronize with Computer"}});
     return true;
 }();
 

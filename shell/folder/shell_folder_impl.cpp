@@ -13,6 +13,7 @@
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
+#include "win/shell_dragdrop.h"
 #include "win/shell_view.h"
 #include "win/user.h"
 
@@ -231,7 +232,7 @@ HRESULT CShellFolderImpl::EnumObjects(HWND, DWORD flags, IEnumIDList** enumerato
 
 // ---- Objects handed out -----------------------------------------------------------
 
-HRESULT CShellFolderImpl::CreateViewObject(HWND, REFIID iid, void** object) {
+HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     return shell_com::guarded([&]() -> HRESULT {
@@ -244,6 +245,14 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND, REFIID iid, void** object) {
         }
         if (iid == IID_ITransferDestination)
             return static_cast<IShellFolder2*>(this)->QueryInterface(iid, object);
+        if (iid == IID_IExplorerCommandProvider || iid == IID_IExtractImage ||
+            iid == IID_IContextMenu) {
+            // The command bar, the folder's thumbnail and the background
+            // menu are not made yet.
+            const HRESULT connected = EnsureConnected(nullptr, true);
+            return FAILED(connected) ? connected : E_NOTIMPL;
+        }
+        if (iid == IID_IDropTarget) return CreateDropTarget(owner, iid, object);
         if (iid != IID_IShellView) return E_NOINTERFACE;
         // A folder that was never enumerated has no remote folder yet; only
         // one it knows to be in the trash refuses a view.
@@ -264,11 +273,4 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND, REFIID iid, void** object) {
         view->Release();
         return result;
     });
-}
-
-HRESULT CShellFolderImpl::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
-                                        void** object) {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    return E_NOTIMPL;
 }

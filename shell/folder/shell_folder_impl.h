@@ -16,6 +16,7 @@
 #include "win/atl_base.h"
 #include "win/ole.h"
 #include "win/shell_folder2.h"
+#include "win/shell_menu.h"
 #include "win/shell_transfer.h"
 #include "win/storage.h"
 
@@ -97,9 +98,8 @@ public:
                                          TRANSFER_SOURCE_FLAGS flags, REFIID item_iid, void** item,
                                          REFIID resources_iid, void** resources) override;
 
-    // IStorage: every method answers E_NOTIMPL; creating a file as a stream
-    // needs the folder's parsing of names, which it does not do yet
-    // (folder_storage.cpp).
+    // IStorage: CreateStream makes a new remote file and binds it as a
+    // stream; every other method answers E_NOTIMPL (folder_storage.cpp).
     HRESULT STDMETHODCALLTYPE CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1,
                                            DWORD reserved2, IStream** stream) override;
     HRESULT STDMETHODCALLTYPE OpenStream(const OLECHAR* name, void* reserved1, DWORD mode,
@@ -142,11 +142,21 @@ public:
     // relative names below the root, with base as its place in the namespace.
     HRESULT BindToPidl(const CItemIdList& base, const CItemIdList& relative);
 
+    // The item menu's callback for the shell's default menu: merges the
+    // folder's commands and carries them out.
+    static HRESULT CALLBACK MenuCallback(IShellFolder* folder, HWND owner, IDataObject* data,
+                                         UINT message, WPARAM wparam, LPARAM lparam);
+
+    // The remote item the folder shows; empty before the connection check.
+    vfs::item_ptr GetDirectory() const { return m_directory; }
+
     // SHChangeNotify with the absolute lists of two relative lists below
     // this folder; nothing is sent when a list cannot be built.
     void NotifyShellChange2(LONG event, const CItemIdList& first, const CItemIdList& second);
 
 private:
+    // The drop target of the folder's view (drop_target.cpp).
+    HRESULT CreateDropTarget(HWND owner, REFIID iid, void** object);
     // The folder's absolute list: m_pidlRoot followed by m_location.
     CItemIdList AbsoluteList() const { return m_pidlRoot + m_location; }
     // The folder's parsing name in Explorer's form, for GetDisplayNameOf.

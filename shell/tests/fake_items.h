@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "vfs/client.h"
 #include "vfs/directory.h"
 #include "vfs/file.h"
 
@@ -129,6 +130,24 @@ private:
 };
 
 #undef SHELL_TESTING_UNUSED
+
+// A session's client over a fake remote root.
+class fake_client : public vfs::client {
+public:
+    explicit fake_client(vfs::directory_ptr root) : root_(std::move(root)) {}
+    vfs::user_info get_user_info() override { return {L"7", L"", L"alice", L"en", L"1"}; }
+    vfs::directory_ptr get_root_directory() override { return root_; }
+    vfs::directory_ptr get_item_by_path(const std::wstring&, bool) override { return {}; }
+    std::vector<vfs::notification> get_user_notifications() override { return {}; }
+    vfs::storage_info get_storage_info() override { return {}; }
+    std::vector<vfs::pro_setting> get_pro_settings() override { return {}; }
+    void set_pro_setting(const std::wstring&, float) override {}
+    void set_pro_setting(const std::wstring&, int) override {}
+    void set_pro_setting(const std::wstring&, const std::wstring&) override {}
+
+private:
+    vfs::directory_ptr root_;
+};
 
 inline boost::shared_ptr<fake_file> make_file(const std::wstring& name, std::int64_t size) {
     auto file = boost::make_shared<fake_file>(item_values{name, L"id-" + name});

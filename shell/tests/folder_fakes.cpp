@@ -25,6 +25,25 @@ vfs::item_ptr steered_folder::get_item_by_id(const std::wstring& id, bool) {
     throw not_found();
 }
 
+vfs::item_ptr steered_folder::get_item(const std::wstring& name, bool) {
+    for (const vfs::item_ptr& child : children)
+        if (child->get_name() == name) return child;
+    throw not_found();
+}
+
+vfs::item_ptr steered_folder::create_file(const std::wstring& name) {
+    for (const vfs::item_ptr& child : children)
+        if (child->get_name() == name) throw test_failure();
+    auto file = make_file(name, 0);
+    children.push_back(file);
+    return file;
+}
+
+void steered_folder::delete_item(const vfs::item_ptr& item, bool to_trash) {
+    deletions.emplace_back(item->get_name(), to_trash);
+    std::erase(children, item);
+}
+
 void steered_folder::rename_item(const std::wstring& name, const std::wstring& new_name) {
     if (new_name == refused_name) throw test_failure();
     renames.emplace_back(name, new_name);

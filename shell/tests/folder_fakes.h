@@ -33,6 +33,14 @@ public:
     int get_folder_type() override { return folder_type; }
     void set_folder_type(int code) override { folder_type = code; }
     vfs::item_ptr get_item_by_id(const std::wstring& id, bool) override;
+    vfs::item_ptr get_item(const std::wstring& name, bool) override;
+    // Deleting removes the child and records its name and where it went.
+    std::vector<std::pair<std::wstring, bool>> deletions;  // name, to the trash
+    // Creating a file adds it as a child; an existing name is refused as
+    // the service refuses it.
+    vfs::item_ptr create_file(const std::wstring& name) override;
+    using fake_directory::delete_item;
+    void delete_item(const vfs::item_ptr& item, bool to_trash) override;
     void rename_item(const std::wstring& name, const std::wstring& new_name) override;
 };
 
@@ -44,23 +52,6 @@ class test_failure : public virtual vfs::item_already_exists_exception {
 public:
     std::wstring get_title() const override { return L"Rename failed"; }
     std::wstring get_text() const override { return L"An item of that name exists"; }
-};
-
-class fake_client : public vfs::client {
-public:
-    explicit fake_client(vfs::directory_ptr root) : root_(std::move(root)) {}
-    vfs::user_info get_user_info() override { return {L"7", L"", L"alice", L"en", L"1"}; }
-    vfs::directory_ptr get_root_directory() override { return root_; }
-    vfs::directory_ptr get_item_by_path(const std::wstring&, bool) override { return {}; }
-    std::vector<vfs::notification> get_user_notifications() override { return {}; }
-    vfs::storage_info get_storage_info() override { return {}; }
-    std::vector<vfs::pro_setting> get_pro_settings() override { return {}; }
-    void set_pro_setting(const std::wstring&, float) override {}
-    void set_pro_setting(const std::wstring&, int) override {}
-    void set_pro_setting(const std::wstring&, const std::wstring&) override {}
-
-private:
-    vfs::directory_ptr root_;
 };
 
 // The session the folder sees: each answer is the test's to script.

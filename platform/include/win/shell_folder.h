@@ -12,14 +12,13 @@
 #pragma once
 
 #include "win/com.h"
+#include "win/persist.h"
 #include "win/shell_idlist.h"
 #include "win/user_types.h"
 
 struct IBindCtx;
 typedef IBindCtx* LPBC;
 
-// {0000010C-0000-0000-C000-000000000046}
-inline constexpr IID IID_IPersist{0x0000010C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 // {000214EA-0000-0000-C000-000000000046}
 inline constexpr IID IID_IPersistFolder{0x000214EA, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 // {1AC3D9F0-175C-11D1-95BE-00609797EA4F}
@@ -35,11 +34,6 @@ inline constexpr CLSID CLSID_MyComputer{
 // {00021400-0000-0000-C000-000000000046}: the desktop folder.
 inline constexpr CLSID CLSID_ShellDesktop{
     0x00021400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
-struct IPersist : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) = 0;
-};
-WIN_COM_INTERFACE_TRAITS(IPersist, IUnknown, IID_IPersist);
 
 struct IPersistFolder : IPersist {
     virtual HRESULT STDMETHODCALLTYPE Initialize(PCIDLIST_ABSOLUTE list) = 0;

@@ -1,0 +1,259 @@
+#include "item_transfer.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "wide_text.h"
+#include "win/file.h"
+
+namespace shell_host {
+
+namespace {
+
+CLIPFORMAT format_named(const wchar_t* name) {
+    return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name));
+}
+
+FORMATETC format_etc(const wchar_t* name, DWORD tymed, LONG index = -1) {
+    return {format_named(name), nullptr, DVASPECT_CONTENT, index, tymed};
+}
+
+HRESULT read_dword(IDataObject* object, const wchar_t* name, DWORD& value) {
+    FORMATETC format = format_etc(name, TYMED_HGLOBAL);
+    STGMEDIUM medium{};
+    HRESULT result = object->GetData(&format, &medium);
+    if (FAILED(result)) return result;
+    result = E_UNEXPECTED;
+    if (medium.tymed == TYMED_HGLOBAL && GlobalSize(medium.hGlobal) >= sizeof value) {
+        std::memcpy(&value, GlobalLock(medium.hGlobal), sizeof value);
+        GlobalUnlock(medium.hGlobal);
+        result = S_OK;
+    }
+    ReleaseStgMedium(&medium);
+    return result;
+}
+
+HRESULT write_dword(IDataObject* object, const wchar_t* name, DWORD value) {
+    HGLOBAL block = GlobalAlloc(GHND, sizeof value);
+    if (!block) return E_OUTOFMEMORY;
+    std::memcpy(GlobalLock(block), &value, sizeof value);
+    GlobalUnlock(block);
+    FORMATETC format = format_etc(name, TYMED_HGLOBAL);
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = block;
+    const HRESULT result = object->SetData(&format, &medium, TRUE);
+    if (FAILED(result)) GlobalFree(block);
+    return result;
+}
+
+// The descriptor's relative path, or none when a part of it could leave
+// the target folder.
+std::optional<std::filesystem::path> relative_path(const std::wstring& name) {
+    if (name.empty()) return std::nullopt;
+    std::filesystem::path path;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = name.find(L'\\', start);
+        const std::wstring part = name.substr(start, end - start);
+        if (part.empty() || part == L"." || part == L".." || part.find(L'/') != std::wstring::npos)
+            return std::nullopt;
+        path /= win_detail::to_utf8(part);
+        if (end == std::wstring::npos) return path;
+        start = end + 1;
+    }
+}
+
+HRESULT write_stream(IStream* stream, const std::filesystem::path& target) {
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out) return E_FAIL;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        ULONG read = 0;
+        const HRESULT result =
+            stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &read);
+        if (FAILED(result)) return result;
+        if (read == 0) break;
+        out.write(buffer.data(), read);
+        if (!out) return E_FAIL;
+    }
+    out.close();
+    return out ? S_OK : E_FAIL;
+}
+
+HRESULT copy_file_contents(IDataObject* object, LONG index, const std::filesystem::path& target) {
+    FORMATETC format = format_etc(CFSTR_FILECONTENTS, TYMED_ISTREAM, index);
+    STGMEDIUM medium{};
+    HRESULT result = object->GetData(&format, &medium);
+    if (FAILED(result)) return result;
+    result = medium.tymed == TYMED_ISTREAM && medium.pstm ? write_stream(medium.pstm, target)
+                                                          : DV_E_TYMED;
+    ReleaseStgMedium(&medium);
+    return result;
+}
+
+// Queries the item menu into a new menu with ids from 1.
+HRESULT query_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,
+                   IContextMenu** context, HMENU* menu) {
+    std::vector<PCUITEMID_CHILD> selection;
+    for (size_t index : indices) {
+        if (index >= browser.items().size()) return E_INVALIDARG;
+        selection.push_back(browser.items()[index].id);
+    }
+    HRESULT result = browser.folder()->GetUIObjectOf(nullptr, static_cast<UINT>(selection.size()),
+                                                     selection.data(), IID_IContextMenu, nullptr,
+                                                     reinterpret_cast<void**>(context));
+    if (FAILED(result)) return result;
+    *menu = CreatePopupMenu();
+    result = (*context)->QueryContextMenu(*menu, 0, 1, 0x7FFF, flags);
+    if (FAILED(result)) {
+        (*context)->Release();
+        *context = nullptr;
+        DestroyMenu(*menu);
+    }
+    return result;
+}
+
+std::vector<menu_item> read_menu(HMENU menu) {
+    std::vector<menu_item> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = 128;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+        menu_item item;
+        item.separator = (info.fType & MFT_SEPARATOR) != 0;
+        item.offset = item.separator ? 0 : info.wID - 1;
+        item.state = info.fState;
+        item.text = text;
+        items.push_back(item);
+    }
+    return items;
+}
+
+}  // namespace
+
+HRESULT data_object_of(shell_browser& browser, const std::vector<size_t>& indices,
+                       IDataObject** object) {
+    *object = nullptr;
+    if (!browser.folder() || indices.empty()) return E_INVALIDARG;
+    std::vector<PCUITEMID_CHILD> selection;
+    for (size_t index : indices) {
+        if (index >= browser.items().size()) return E_INVALIDARG;
+        selection.push_back(browser.items()[index].id);
+    }
+    return browser.folder()->GetUIObjectOf(nullptr, static_cast<UINT>(selection.size()),
+                                           selection.data(), IID_IDataObject, nullptr,
+                                           reinterpret_cast<void**>(object));
+}
+
+HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_result& result) {
+    result = {};
+    FORMATETC selection = format_etc(CFSTR_SHELLIDLIST, TYMED_HGLOBAL);
+    STGMEDIUM medium{};
+    HRESULT got = object->GetData(&selection, &medium);
+    if (SUCCEEDED(got)) {
+        const auto ids =
+            win_shell::read_id_array(GlobalLock(medium.hGlobal), GlobalSize(medium.hGlobal));
+        GlobalUnlock(medium.hGlobal);
+        ReleaseStgMedium(&medium);
+        if (ids) result.selected = static_cast<UINT>(ids->items.size());
+    }
+    FORMATETC group = format_etc(CFSTR_FILEDESCRIPTORW, TYMED_HGLOBAL);
+    got = object->GetData(&group, &medium);
+    if (FAILED(got)) return got;
+    const auto descriptors = win_shell::read_file_group_descriptor(GlobalLock(medium.hGlobal),
+                                                                   GlobalSize(medium.hGlobal));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    if (!descriptors) return E_INVALIDARG;
+    const std::filesystem::path base(local_folder);
+    for (size_t i = 0; i < descriptors->size(); ++i) {
+        const FILEDESCRIPTORW& descriptor = (*descriptors)[i];
+        const std::optional<std::wstring> name = win_shell::file_descriptor_name(descriptor);
+        const std::optional<std::filesystem::path> relative =
+            name ? relative_path(*name) : std::nullopt;
+        if (!relative) return E_INVALIDARG;
+        const std::filesystem::path target = base / *relative;
+        std::error_code failure;
+        if ((descriptor.dwFlags & FD_ATTRIBUTES) &&
+            (descriptor.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            std::filesystem::create_directories(target, failure);
+            if (failure) return E_FAIL;
+            result.folders.push_back(*name);
+            continue;
+        }
+        std::filesystem::create_directories(target.parent_path(), failure);
+        if (failure) return E_FAIL;
+        const HRESULT copied = copy_file_contents(object, static_cast<LONG>(i), target);
+        if (FAILED(copied)) return copied;
+        result.files.push_back(*name);
+    }
+    return S_OK;
+}
+
+HRESULT copy_to_clipboard(shell_browser& browser, const std::vector<size_t>& indices, bool cut) {
+    return invoke_item_command(browser, indices, cut ? L"cut" : L"copy");
+}
+
+HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
+                       std::optional<paste_report> report) {
+    IDataObject* object = nullptr;
+    HRESULT outcome = OleGetClipboard(&object);
+    if (FAILED(outcome)) return outcome;
+    outcome = copy_out(object, local_folder, result);
+    if (SUCCEEDED(outcome)) {
+        if (!report) {
+            DWORD preferred = DROPEFFECT_COPY;
+            if (FAILED(read_dword(object, CFSTR_PREFERREDDROPEFFECT, preferred)))
+                preferred = DROPEFFECT_COPY;
+            const DWORD effect = preferred & DROPEFFECT_MOVE ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+            report = paste_report{effect, effect, effect};
+        }
+        // As the shell reports a paste: the effects first, "Paste Succeeded"
+        // last, since that is what the source acts on.
+        write_dword(object, CFSTR_PERFORMEDDROPEFFECT, report->performed);
+        if (report->logical_performed)
+            write_dword(object, CFSTR_LOGICALPERFORMEDDROPEFFECT, *report->logical_performed);
+        outcome = write_dword(object, CFSTR_PASTESUCCEEDED, report->paste_succeeded);
+    }
+    object->Release();
+    return outcome;
+}
+
+HRESULT item_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,
+                  std::vector<menu_item>& items) {
+    items.clear();
+    IContextMenu* context = nullptr;
+    HMENU menu = nullptr;
+    const HRESULT result = query_menu(browser, indices, flags, &context, &menu);
+    if (FAILED(result)) return result;
+    items = read_menu(menu);
+    context->Release();
+    DestroyMenu(menu);
+    return S_OK;
+}
+
+HRESULT invoke_item_command(shell_browser& browser, const std::vector<size_t>& indices,
+                            const std::wstring& command) {
+    IContextMenu* context = nullptr;
+    HMENU menu = nullptr;
+    HRESULT result = query_menu(browser, indices, CMF_NORMAL, &context, &menu);
+    if (FAILED(result)) return result;
+    const std::string verb = win_detail::to_utf8(command);
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = verb.c_str();
+    for (const menu_item& item : read_menu(menu))
+        if (!item.separator && item.text == command) info.lpVerb = MAKEINTRESOURCEA(item.offset);
+    result = context->InvokeCommand(&info);
+    context->Release();
+    DestroyMenu(menu);
+    return result;
+}
+
+}  // namespace shell_host

@@ -1,0 +1,305 @@
+// The process's OLE clipboard: the object set on it, or what remains of it
+// after a flush (its saved form, or copies of its global-memory formats).
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "win/data_object.h"
+#include "win/persist.h"
+#include "win/shell_dragdrop.h"
+
+namespace {
+
+struct rendered_format {
+    FORMATETC format;
+    HGLOBAL memory;
+};
+
+// Enumerates a fixed list of formats.
+class format_list_enumerator final : public IEnumFORMATETC {
+public:
+    explicit format_list_enumerator(std::vector<FORMATETC> formats)
+        : formats_(std::move(formats)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IEnumFORMATETC) return E_NOINTERFACE;
+        *object = static_cast<IEnumFORMATETC*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, FORMATETC* formats, ULONG* fetched) override {
+        if (!formats || (!fetched && count != 1)) return E_POINTER;
+        ULONG copied = 0;
+        while (copied < count && position_ < formats_.size())
+            formats[copied++] = formats_[position_++];
+        if (fetched) *fetched = copied;
+        return copied == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        const size_t left = formats_.size() - position_;
+        position_ += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        position_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC** copy) override {
+        if (!copy) return E_POINTER;
+        auto* clone = new format_list_enumerator(formats_);
+        clone->position_ = position_;
+        *copy = clone;
+        return S_OK;
+    }
+
+private:
+    ~format_list_enumerator() = default;
+    std::vector<FORMATETC> formats_;
+    size_t position_ = 0;
+    std::atomic<ULONG> references_{1};
+};
+
+// The global-memory formats of a flushed object, read-only.
+class rendered_data_object final : public IDataObject {
+public:
+    explicit rendered_data_object(std::vector<rendered_format> formats)
+        : formats_(std::move(formats)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IDataObject) return E_NOINTERFACE;
+        *object = static_cast<IDataObject*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (!format || !medium) return E_POINTER;
+        std::memset(medium, 0, sizeof *medium);
+        const rendered_format* found = find(*format);
+        if (!found) return DV_E_FORMATETC;
+        medium->hGlobal = OleDuplicateData(found->memory, format->cfFormat, 0);
+        if (!medium->hGlobal) return E_OUTOFMEMORY;
+        medium->tymed = TYMED_HGLOBAL;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        if (!format) return E_POINTER;
+        return find(*format) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        std::vector<FORMATETC> list;
+        for (const rendered_format& entry : formats_) list.push_back(entry.format);
+        *out = new format_list_enumerator(std::move(list));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+
+private:
+    ~rendered_data_object() {
+        for (rendered_format& entry : formats_) GlobalFree(entry.memory);
+    }
+    const rendered_format* find(const FORMATETC& format) const {
+        if (!(format.tymed & TYMED_HGLOBAL)) return nullptr;
+        for (const rendered_format& entry : formats_)
+            if (entry.format.cfFormat == format.cfFormat && entry.format.lindex == format.lindex)
+                return &entry;
+        return nullptr;
+    }
+
+    std::vector<rendered_format> formats_;
+    std::atomic<ULONG> references_{1};
+};
+
+struct clipboard_state {
+    std::mutex lock;
+    IDataObject* current = nullptr;   // set and not flushed
+    IDataObject* rendered = nullptr;  // flushed as copies
+    bool persisted = false;           // flushed as a saved object
+    CLSID persisted_class{};
+    std::vector<BYTE> persisted_bytes;
+
+    void clear() {
+        if (current) current->Release();
+        if (rendered) rendered->Release();
+        current = rendered = nullptr;
+        persisted = false;
+        persisted_bytes.clear();
+    }
+};
+
+clipboard_state& the_clipboard() {
+    static auto* state = new clipboard_state;  // used until the process ends
+    return *state;
+}
+
+bool offers_persistence(IDataObject* object) {
+    FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_PERSISTEDDATAOBJECT)),
+                     nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return object->QueryGetData(&format) == S_OK;
+}
+
+// The object's saved form: its class and the bytes of its Save.
+bool save_object(IDataObject* object, CLSID& clsid, std::vector<BYTE>& bytes) {
+    IPersistStream* persist = nullptr;
+    if (FAILED(object->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist))))
+        return false;
+    IStream* stream = nullptr;
+    bool saved = SUCCEEDED(persist->GetClassID(&clsid)) &&
+                 SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+                 SUCCEEDED(persist->Save(stream, TRUE));
+    persist->Release();
+    if (saved) {
+        HGLOBAL memory = nullptr;
+        STATSTG statistics{};
+        saved = SUCCEEDED(GetHGlobalFromStream(stream, &memory)) &&
+                SUCCEEDED(stream->Stat(&statistics, STATFLAG_NONAME));
+        if (saved) {
+            const auto* data = static_cast<const BYTE*>(GlobalLock(memory));
+            const auto size = static_cast<size_t>(statistics.cbSize.QuadPart);
+            bytes.assign(data, data + (data ? size : 0));
+            GlobalUnlock(memory);
+        }
+    }
+    if (stream) stream->Release();
+    return saved;
+}
+
+IDataObject* render_object(IDataObject* object) {
+    std::vector<rendered_format> formats;
+    IEnumFORMATETC* enumerator = nullptr;
+    if (SUCCEEDED(object->EnumFormatEtc(DATADIR_GET, &enumerator)) && enumerator) {
+        FORMATETC format{};
+        while (enumerator->Next(1, &format, nullptr) == S_OK) {
+            if (!(format.tymed & TYMED_HGLOBAL) || format.ptd) continue;
+            FORMATETC wanted = format;
+            wanted.tymed = TYMED_HGLOBAL;
+            STGMEDIUM medium{};
+            if (FAILED(object->GetData(&wanted, &medium))) continue;
+            if (medium.tymed == TYMED_HGLOBAL) {
+                HGLOBAL copy = OleDuplicateData(medium.hGlobal, wanted.cfFormat, 0);
+                if (copy) formats.push_back({wanted, copy});
+            }
+            ReleaseStgMedium(&medium);
+        }
+        enumerator->Release();
+    }
+    return new rendered_data_object(std::move(formats));
+}
+
+HRESULT rebuild_object(const CLSID& clsid, const std::vector<BYTE>& bytes, IDataObject** out) {
+    IPersistStream* persist = nullptr;
+    HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStream,
+                                      reinterpret_cast<void**>(&persist));
+    if (FAILED(result)) return result;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    IStream* stream = nullptr;
+    if (!memory) {
+        result = E_OUTOFMEMORY;
+    } else {
+        if (!bytes.empty()) std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+        result = CreateStreamOnHGlobal(memory, TRUE, &stream);
+        if (FAILED(result)) GlobalFree(memory);
+    }
+    if (SUCCEEDED(result)) result = persist->Load(stream);
+    if (SUCCEEDED(result))
+        result = persist->QueryInterface(IID_IDataObject, reinterpret_cast<void**>(out));
+    if (stream) stream->Release();
+    persist->Release();
+    return result;
+}
+
+}  // namespace
+
+HRESULT OleSetClipboard(IDataObject* object) {
+    clipboard_state& clipboard = the_clipboard();
+    if (object) object->AddRef();
+    std::unique_lock<std::mutex> guard(clipboard.lock);
+    IDataObject* before_current = clipboard.current;
+    IDataObject* before_rendered = clipboard.rendered;
+    clipboard.current = object;
+    clipboard.rendered = nullptr;
+    clipboard.persisted = false;
+    clipboard.persisted_bytes.clear();
+    guard.unlock();
+    // Released outside the lock: an object's destructor may use the clipboard.
+    if (before_current) before_current->Release();
+    if (before_rendered) before_rendered->Release();
+    return S_OK;
+}
+
+HRESULT OleGetClipboard(IDataObject** object) {
+    if (!object) return E_INVALIDARG;
+    *object = nullptr;
+    clipboard_state& clipboard = the_clipboard();
+    std::unique_lock<std::mutex> guard(clipboard.lock);
+    if (clipboard.persisted) {
+        const CLSID clsid = clipboard.persisted_class;
+        const std::vector<BYTE> bytes = clipboard.persisted_bytes;
+        guard.unlock();
+        if (SUCCEEDED(rebuild_object(clsid, bytes, object))) return S_OK;
+        guard.lock();
+    }
+    IDataObject* held = clipboard.current ? clipboard.current : clipboard.rendered;
+    if (!held) return CLIPBRD_E_CANT_OPEN;
+    held->AddRef();
+    *object = held;
+    return S_OK;
+}
+
+HRESULT OleFlushClipboard() {
+    clipboard_state& clipboard = the_clipboard();
+    std::unique_lock<std::mutex> guard(clipboard.lock);
+    IDataObject* object = clipboard.current;
+    clipboard.current = nullptr;
+    guard.unlock();
+    if (!object) return S_OK;
+    CLSID clsid{};
+    std::vector<BYTE> bytes;
+    const bool persisted = offers_persistence(object) && save_object(object, clsid, bytes);
+    IDataObject* rendered = render_object(object);
+    object->Release();
+    guard.lock();
+    clipboard.clear();
+    clipboard.rendered = rendered;
+    clipboard.persisted = persisted;
+    clipboard.persisted_class = clsid;
+    clipboard.persisted_bytes = std::move(bytes);
+    return S_OK;
+}
+
+HRESULT OleIsCurrentClipboard(IDataObject* object) {
+    clipboard_state& clipboard = the_clipboard();
+    std::lock_guard<std::mutex> guard(clipboard.lock);
+    return object && object == clipboard.current ? S_OK : S_FALSE;
+}

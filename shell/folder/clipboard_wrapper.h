@@ -1,0 +1,48 @@
+// The common root of the read-only trees over dropped data, so that the
+// upload holds either kind through one pointer type. A root also keeps the
+// items of its tree that could not be read (refused folders, links to
+// folders, pipes, devices, sockets): an upload that skipped any of them has
+// not copied everything and must never be reported as a completed move.
+#pragma once
+
+#include <boost/shared_ptr.hpp>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "vfs/directory.h"
+
+// The local paths (or names) left out of a dropped tree, with the reason.
+class skipped_items {
+public:
+    void add(const std::wstring& path, const std::wstring& reason) {
+        std::lock_guard<std::mutex> guard(lock_);
+        entries_.push_back(path + L": " + reason);
+    }
+    std::vector<std::wstring> entries() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return entries_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<std::wstring> entries_;
+};
+
+class CClipboardWrapper : public vfs::directory {
+public:
+    CClipboardWrapper() : skipped_(std::make_shared<skipped_items>()) {}
+    virtual ~CClipboardWrapper() = default;
+
+    // What was left out of the tree so far, listings made up to now included.
+    std::vector<std::wstring> skipped() const { return skipped_->entries(); }
+
+protected:
+    const std::shared_ptr<skipped_items>& skip_log() const { return skipped_; }
+
+private:
+    std::shared_ptr<skipped_items> skipped_;
+};
+
+typedef boost::shared_ptr<CClipboardWrapper> clipboard_wrapper_ptr;

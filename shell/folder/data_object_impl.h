@@ -1,0 +1,129 @@
+// The data object over a selection of remote items: what the folder hands
+// Explorer for drags out, Copy and Cut, and what the item menu, the property
+// sheets and the workers act on. It offers the items to other programs as
+// virtual files (a descriptor group and one stream per file), marks itself
+// with the extension's own format, keeps the drop effects the shell writes
+// back, deletes the sources after a completed move-paste, and writes itself
+// to a stream so that the clipboard can keep it after a flush.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "folder/item_id_list.h"
+#include "folder/pidl_array.h"
+#include "utils/class_ids.h"
+#include "vfs/directory.h"
+#include "win/atl_base.h"
+#include "win/persist.h"
+#include "win/shell_dragdrop.h"
+#include "win/user_types.h"
+
+// The type library's own interface of the data object.
+struct IDataObjectImpl : IUnknown {
+    // Task-allocated copies of the folder object's root list and of the
+    // remote levels below it; the caller frees both.
+    virtual HRESULT STDMETHODCALLTYPE GetPath(LPITEMIDLIST* root, LPITEMIDLIST* location) = 0;
+};
+WIN_COM_INTERFACE_TRAITS(IDataObjectImpl, IUnknown, utils::iid_data_object_impl);
+
+class CDataObjectImpl : public CComObjectRootEx<CComSingleThreadModel>,
+                        public CComCoClass<CDataObjectImpl, &utils::clsid_data_object>,
+                        public IPersistStream,
+                        public IDataObjectImpl,
+                        public IDataObject {
+public:
+    using com_map = win_atl::com_map<IPersistStream, IDataObjectImpl, IDataObject>;
+
+    CDataObjectImpl() = default;
+    ~CDataObjectImpl();
+    CDataObjectImpl(const CDataObjectImpl&) = delete;
+    CDataObjectImpl& operator=(const CDataObjectImpl&) = delete;
+
+    // Keeps the selection and adds the offered formats. E_INVALIDARG for no
+    // items; the first failure to add a format.
+    HRESULT init_data_object(const vfs::directory_ptr& folder, const CItemIdList& root,
+                             const CItemIdList& location, HWND owner, const LPCITEMIDLIST* items,
+                             UINT count);
+
+    vfs::directory_ptr GetFolder() const { return m_folder; }
+    CItemIdList GetFolderList() const { return m_pidlRoot + m_location; }
+    UINT GetItemCount() const { return m_items.GetSize(); }
+    const CPidlArray& GetItems() const { return m_items; }
+
+    // Deletes the carried items. Without confirmation (a completed move) each
+    // is moved to the trash at once, or removed for good when the folder is
+    // the trash; asking first is the delete worker's, which answers
+    // E_NOTIMPL until it exists. E_INVALIDARG without items or when the first
+    // is not in the folder; E_FAIL when the service refused one.
+    HRESULT start_delete_items(HWND owner, bool no_confirm);
+
+    // IDataObjectImpl.
+    HRESULT STDMETHODCALLTYPE GetPath(LPITEMIDLIST* root, LPITEMIDLIST* location) override;
+
+    // IPersist, IPersistStream.
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+    HRESULT STDMETHODCALLTYPE IsDirty() override;
+    // The stream is untrusted: a short or malformed stream, a list that is
+    // not this folder's, or an item that is not one record fails with
+    // E_FAIL (the stream's own read failure is returned as it is).
+    HRESULT STDMETHODCALLTYPE Load(IStream* stream) override;
+    HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL clear_dirty) override;
+    // The exact size Save writes.
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+
+    // IDataObject.
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override;
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override;
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override;
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                                      DWORD* connection) override;
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD connection) override;
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** advises) override;
+
+private:
+    // One descriptor of the group and whether its contents can be served:
+    // not when its path was cut or a name on it holds "\", since the walk by
+    // names would then reach another item.
+    struct descriptor_entry {
+        FILEDESCRIPTORW descriptor;
+        bool resolvable;
+    };
+
+    HRESULT add_format(CLIPFORMAT format, DWORD tymed, HGLOBAL value);
+    int find_format(const FORMATETC& format) const;
+    HRESULT get_descriptor_group(STGMEDIUM* medium);
+    HRESULT get_file_contents(LONG index, STGMEDIUM* medium);
+    HRESULT get_id_array(STGMEDIUM* medium);
+    HRESULT get_stored(const FORMATETC& format, STGMEDIUM* medium);
+    HRESULT ensure_descriptors();
+    HRESULT build_file_descriptors();
+    HRESULT add_file_descriptor(const vfs::directory_ptr& directory, const std::wstring& prefix,
+                                bool prefix_resolvable, const std::wstring& id);
+    HRESULT add_subtree_descriptors(const vfs::directory_ptr& directory, const std::wstring& prefix,
+                                    bool prefix_resolvable, const std::wstring& id);
+    void after_paste();
+    HRESULT after_target_class(const STGMEDIUM& medium);
+    void notify_folder_changed() const;
+
+    HWND m_hwndOwner = nullptr;
+    vfs::directory_ptr m_folder;
+    CItemIdList m_pidlRoot;
+    CItemIdList m_location;
+    CPidlArray m_items;
+    std::vector<descriptor_entry> m_descriptors;
+    std::vector<std::pair<FORMATETC, STGMEDIUM>> m_formats;
+};
+
+// A DWORD-valued format of a data object: GetData of the 4-byte block (a
+// missing format is the caller's failure) and SetData of a new one.
+HRESULT read_clipboard_dword(IDataObject* object, CLIPFORMAT format, DWORD* value);
+HRESULT write_clipboard_dword(IDataObject* object, CLIPFORMAT format, DWORD value);
+
+// A new data object over the selection; the caller holds the one reference.
+HRESULT create_data_object(const vfs::directory_ptr& folder, const CItemIdList& root,
+                           const CItemIdList& location, HWND owner, const LPCITEMIDLIST* items,
+                           UINT count, CComObject<CDataObjectImpl>** object);

@@ -1,0 +1,350 @@
+#include "folder/fd_items.h"
+
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <cstring>
+#include <cwctype>
+#include <optional>
+
+#include "folder/data_object_impl.h"
+#include "folder/folder_session.h"
+#include "folder/pidl_data.h"
+#include "folder/wrapper_exception.h"
+#include "win/clipboard.h"
+#include "win/file.h"
+#include "win/global_memory.h"
+
+namespace descriptor_reading {
+
+namespace {
+
+std::vector<std::wstring> split_path(const std::wstring& path) {
+    std::vector<std::wstring> parts(1);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != L'\\') {
+            parts.back() += path[i];
+        } else if (i == 0 || path[i - 1] != L'\\') {
+            parts.emplace_back();
+        }
+    }
+    return parts;
+}
+
+// FILETIME units (100 ns since 1601) as seconds since 1970, toward zero.
+std::int64_t seconds_since_1970(const FILETIME& time) {
+    const std::uint64_t units =
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<std::int64_t>(static_cast<double>(units) / 10000000.0 - 11644473600.0);
+}
+
+}  // namespace
+
+descriptor_records_ptr read_records(const void* block, std::size_t size) {
+    const auto descriptors = win_shell::read_file_group_descriptor(block, size);
+    if (!descriptors)
+        throw CWrapperException(L"Internal error",
+                                L"The dropped file list is shorter than its count says");
+    auto result = std::make_shared<descriptor_records>();
+    for (const FILEDESCRIPTORW& descriptor : *descriptors) {
+        descriptor_records::record record;
+        if (const auto name = win_shell::file_descriptor_name(descriptor)) record.path = *name;
+        record.parts = split_path(record.path);
+        record.directory = (descriptor.dwFlags & FD_ATTRIBUTES) &&
+                           (descriptor.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (descriptor.dwFlags & FD_WRITESTIME)
+            record.modified = seconds_since_1970(descriptor.ftLastWriteTime);
+        result->records.push_back(std::move(record));
+    }
+    return result;
+}
+
+bool names_match(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return true;
+}
+
+}  // namespace descriptor_reading
+
+namespace {
+
+FORMATETC contents_format(std::uint32_t index) {
+    return FORMATETC{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILECONTENTS)), nullptr,
+                     DVASPECT_CONTENT, static_cast<LONG>(index), TYMED_ISTREAM};
+}
+
+const wchar_t* origin_word(int origin) {
+    switch (origin) {
+        case vfs::seek_begin:
+            return L"beginning";
+        case vfs::seek_current:
+            return L"current";
+        default:
+            return L"ending";
+    }
+}
+
+vfs::directory_ptr invalid_data_object() {
+    throw CWrapperException(
+        L"Internal error",
+        L"Invalid argument in CFILEDESCRIPTORFile::GetVfsDirectoryOfDataObject( IDataObject* )");
+}
+
+}  // namespace
+
+CFILEDESCRIPTORDirectory::CFILEDESCRIPTORDirectory(IDataObject* data_object,
+                                                   descriptor_records_ptr records,
+                                                   std::uint32_t index)
+    : CDroppedDirectoryBase(L"CFILEDESCRIPTORDirectory"),
+      data_object_(data_object),
+      records_(std::move(records)),
+      index_(index) {
+    const std::wstring context =
+        L"CFILEDESCRIPTORDirectory::CFILEDESCRIPTORDirectory( pDataObj, pFGD, nIndex ) : ";
+    if (!data_object_) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");
+    if (!records_) throw CWrapperException(L"Internal error", context + L"pFGD is NULL");
+    if (index_ < records_->records.size()) parts_ = records_->records[index_].parts;
+}
+
+std::wstring CFILEDESCRIPTORDirectory::get_name() {
+    return parts_.empty() ? std::wstring() : parts_.back();
+}
+
+std::wstring CFILEDESCRIPTORDirectory::where() {
+    return index_ < records_->records.size() ? records_->records[index_].path : L"-=Root=-";
+}
+
+bool CFILEDESCRIPTORDirectory::same_name(const std::wstring& a, const std::wstring& b) {
+    return descriptor_reading::names_match(a, b);
+}
+
+vfs::item_list CFILEDESCRIPTORDirectory::list_items() {
+    vfs::item_list items;
+    const auto& records = records_->records;
+    for (std::uint32_t i = 0; i < records.size(); ++i) {
+        const auto& parts = records[i].parts;
+        if (parts.size() != parts_.size() + 1) continue;
+        if (!std::equal(parts_.begin(), parts_.end(), parts.begin())) continue;
+        if (records[i].directory)
+            items.push_back(
+                boost::make_shared<CFILEDESCRIPTORDirectory>(data_object_, records_, i));
+        else
+            items.push_back(boost::make_shared<CFILEDESCRIPTORFile>(data_object_, records_, i));
+    }
+    return items;
+}
+
+CFILEDESCRIPTORFile::CFILEDESCRIPTORFile(IDataObject* data_object, descriptor_records_ptr records,
+                                         std::uint32_t index)
+    : data_object_(data_object), records_(std::move(records)), index_(index) {
+    const std::wstring context =
+        L"CFILEDESCRIPTORFile::CFILEDESCRIPTORFile( pDataObj, pFGD, nIndex ) : ";
+    if (!data_object_) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");
+    if (!records_) throw CWrapperException(L"Internal error", context + L"pFGD is NULL");
+    if (index_ >= records_->records.size())
+        throw CWrapperException(L"Internal error", context + L"nIndex is out of range");
+}
+
+CFILEDESCRIPTORFile::~CFILEDESCRIPTORFile() {
+    release();
+}
+
+std::wstring CFILEDESCRIPTORFile::get_name() {
+    return entry().parts.back();
+}
+
+std::int64_t CFILEDESCRIPTORFile::get_modification_date() {
+    return entry().modified;
+}
+
+IStream* CFILEDESCRIPTORFile::fetch_stream(STGMEDIUM& medium) {
+    FORMATETC format = contents_format(index_);
+    medium = STGMEDIUM{};
+    if (FAILED(data_object_->GetData(&format, &medium))) {
+        medium = STGMEDIUM{};
+        return nullptr;
+    }
+    if (medium.tymed != TYMED_ISTREAM || !medium.pstm) {
+        ReleaseStgMedium(&medium);
+        medium = STGMEDIUM{};
+        return nullptr;
+    }
+    return medium.pstm;
+}
+
+void CFILEDESCRIPTORFile::release() {
+    if (stream_impl_) stream_impl_->Release();
+    stream_impl_ = nullptr;
+    if (stream_) ReleaseStgMedium(&medium_);
+    medium_ = STGMEDIUM{};
+    stream_ = nullptr;
+    mode_ = 0;
+}
+
+void CFILEDESCRIPTORFile::throw_stream_error(const std::wstring& title, const std::wstring& text) {
+    if (stream_impl_) {
+        wchar_t message[1024] = {};
+        wchar_t description[1024] = {};
+        if (SUCCEEDED(stream_impl_->GetError(message, description, 1024, 1024)))
+            throw CWrapperException(message, description);
+    }
+    throw CWrapperException(title, text);
+}
+
+void CFILEDESCRIPTORFile::open(int mode, std::int64_t) {
+    const std::wstring stream_name = L"Stream '" + entry().path + L"' ";
+    if (stream_)
+        throw CWrapperException(L"Stream open failed",
+                                stream_name + L"already opened, mode=" + std::to_wstring(mode));
+    IStream* stream = fetch_stream(medium_);
+    if (!stream)
+        throw CWrapperException(L"Stream open failed",
+                                stream_name + L"can't be opened, mode=" + std::to_wstring(mode));
+    stream_ = stream;
+    if (SUCCEEDED(stream_->QueryInterface(utils::iid_stream_impl,
+                                          reinterpret_cast<void**>(&stream_impl_))) &&
+        stream_impl_)
+        stream_impl_->SetSilent();
+    mode_ = mode;
+}
+
+void CFILEDESCRIPTORFile::close(std::int64_t) {
+    if (!stream_)
+        throw CWrapperException(L"Stream close failed",
+                                L"Stream '" + entry().path + L"' is not opened");
+    release();
+}
+
+void CFILEDESCRIPTORFile::seek(std::int64_t offset, int origin) {
+    const std::wstring what = L"Seek of stream '" + entry().path + L"' to " +
+                              std::to_wstring(offset) + L" from " + origin_word(origin) +
+                              L" failed: ";
+    if (!stream_) throw CWrapperException(L"Seek failed", what + L"stream not opened");
+    if (origin < vfs::seek_begin || origin > vfs::seek_end) return;
+    LARGE_INTEGER move{};
+    move.QuadPart = offset;
+    if (FAILED(stream_->Seek(move, static_cast<DWORD>(origin), nullptr)))
+        throw_stream_error(L"Seek failed", what + L"stream operation call failed");
+}
+
+int CFILEDESCRIPTORFile::read(void* buffer, int length) {
+    if (!stream_)
+        throw CWrapperException(L"Read failed",
+                                L"Read from '" + entry().path + L"' failed: Stream is not opened");
+    if (length <= 0) return 0;
+    ULONG got = 0;
+    if (FAILED(stream_->Read(buffer, static_cast<ULONG>(length), &got)))
+        throw_stream_error(L"Read failed", L"Read of " + std::to_wstring(length) +
+                                               L" bytes from '" + entry().path +
+                                               L"' failed: Stream operation call failed");
+    return static_cast<int>(std::min<ULONG>(got, static_cast<ULONG>(length)));
+}
+
+std::int64_t CFILEDESCRIPTORFile::get_size() {
+    STGMEDIUM temporary{};
+    IStream* stream = stream_ ? stream_ : fetch_stream(temporary);
+    if (!stream)
+        throw CWrapperException(L"Get size failed",
+                                L"Can't get size: Error opening stream '" + entry().path + L"'");
+    STATSTG statistics{};
+    const HRESULT result = stream->Stat(&statistics, STATFLAG_NONAME);
+    if (stream != stream_) ReleaseStgMedium(&temporary);
+    if (FAILED(result)) {
+        const std::wstring text =
+            L"Can't get size of '" + entry().path + L"': Stream operation call failed";
+        if (stream == stream_) throw_stream_error(L"Get size failed", text);
+        throw CWrapperException(L"Get size failed", text);
+    }
+    return static_cast<std::int64_t>(statistics.cbSize.QuadPart);
+}
+
+vfs::directory_ptr CFILEDESCRIPTORFile::GetVfsDirectoryOfDataObject(IDataObject* data_object) {
+    if (!data_object) return invalid_data_object();
+    if (const auto* own = dynamic_cast<CDataObjectImpl*>(data_object))
+        if (own->GetFolder()) return own->GetFolder();
+    FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST)), nullptr,
+                     DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data_object->GetData(&format, &medium))) return invalid_data_object();
+    std::optional<win_shell::id_array> array;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        if (const void* block = GlobalLock(medium.hGlobal)) {
+            array = win_shell::read_id_array(block, GlobalSize(medium.hGlobal));
+            GlobalUnlock(medium.hGlobal);
+        }
+    }
+    ReleaseStgMedium(&medium);
+    if (!array) return invalid_data_object();
+    try {
+        vfs::directory_ptr current = current_folder_session().get_client()->get_root_directory();
+        // The parent list: the junction's own element first, then one
+        // record per remote level. Elements of any other size are no level.
+        const std::vector<BYTE>& list = array->folder;
+        std::size_t offset = 0;
+        while (offset + 2 <= list.size()) {
+            const std::size_t size = list[offset] | (list[offset + 1] << 8);
+            if (size == 0) break;
+            if (size < 2 || offset + size > list.size()) return invalid_data_object();
+            if (size == sizeof(PIDLDATA)) {
+                PIDLDATA level{};
+                std::memcpy(&level, list.data() + offset, sizeof level);
+                current = boost::dynamic_pointer_cast<vfs::directory>(
+                    current->get_item(pidl_name(level), false));
+                if (!current) return invalid_data_object();
+            }
+            offset += size;
+        }
+        return current;
+    } catch (const vfs::exception&) {
+        return invalid_data_object();
+    } catch (const std::exception&) {
+        return invalid_data_object();
+    }
+}
+
+void CFILEDESCRIPTORFile::copy(const vfs::item_ptr& destination, bool move) {
+    const CWrapperException invalid(
+        L"Internal error", L"Invalid argument in CFILEDESCRIPTORFile::copy( vfs::item_ptr, bool )");
+    vfs::directory_ptr current;
+    try {
+        current = GetVfsDirectoryOfDataObject(data_object_);
+    } catch (const CWrapperException&) {
+        throw invalid;
+    }
+    const auto& parts = entry().parts;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        current = boost::dynamic_pointer_cast<vfs::directory>(current->get_item(parts[i], false));
+        if (!current) throw invalid;
+    }
+    const auto file =
+        boost::dynamic_pointer_cast<vfs::file>(current->get_item(parts.back(), false));
+    if (!file) throw invalid;
+    file->copy(destination, move);
+}
+
+CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL descriptors)
+    : CDroppedDirectoryBase(L"CFILEDESCRIPTORWrapper") {
+    const std::wstring context =
+        L"CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper( pDataObj, hGlobal ): ";
+    if (!data_object) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");
+    if (!descriptors) throw CWrapperException(L"Internal error", context + L"hGlobal is NULL");
+    const void* block = GlobalLock(descriptors);
+    if (!block)
+        throw CWrapperException(
+            L"Internal error",
+            L"CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper(pDataObj,hGlobal): Out of memory");
+    descriptor_records_ptr records;
+    try {
+        records = descriptor_reading::read_records(block, GlobalSize(descriptors));
+    } catch (...) {
+        GlobalUnlock(descriptors);
+        throw;
+    }
+    GlobalUnlock(descriptors);
+    root_ = boost::make_shared<CFILEDESCRIPTORDirectory>(data_object, records, 0xFFFFFFFFu);
+}
+
+bool CFILEDESCRIPTORWrapper::same_name(const std::wstring& a, const std::wstring& b) {
+    return descriptor_reading::names_match(a, b);
+}

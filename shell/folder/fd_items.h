@@ -1,0 +1,164 @@
+// Virtual files dropped on the virtual folder (mail attachments, items of
+// other namespace folders, items dragged out of the virtual folder itself)
+// seen as a read-only vfs tree: the "FileGroupDescriptorW" block lists the
+// items by relative path, and each file's bytes come from the data
+// object's "FileContents" stream of the item's index.
+//
+// The block comes from another program: it is read only within its size,
+// every name only within its 260 units. A record whose name does not end
+// there lists under the root with an empty name, which the upload refuses
+// as it refuses every name the service must never see.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "folder/hdrop_items.h"
+#include "folder/stream_impl.h"
+#include "win/data_object.h"
+#include "win/shell_dragdrop.h"
+
+// The records of one drop, checked and copied out of the block.
+struct descriptor_records {
+    struct record {
+        std::wstring path;                // the name as given; empty when unreadable
+        std::vector<std::wstring> parts;  // split at "\", runs counted as one
+        bool directory = false;
+        std::int64_t modified = vfs::no_date;
+    };
+    std::vector<record> records;
+};
+typedef std::shared_ptr<const descriptor_records> descriptor_records_ptr;
+
+// One directory record of the block, or the root level (no parts).
+class CFILEDESCRIPTORDirectory : public CDroppedDirectoryBase {
+public:
+    // index past the records: an entry without parts (the root).
+    CFILEDESCRIPTORDirectory(IDataObject* data_object, descriptor_records_ptr records,
+                             std::uint32_t index);
+
+    std::wstring get_name() override;
+    int get_access() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORDirectory", L"get_access", L"()");
+    vfs::item_list list_items() override;
+
+protected:
+    std::wstring where() override;
+    bool same_name(const std::wstring& a, const std::wstring& b) override;
+
+private:
+    IDataObject* data_object_;
+    descriptor_records_ptr records_;
+    std::uint32_t index_;
+    std::vector<std::wstring> parts_;
+};
+
+// One file record, read through its "FileContents" stream.
+class CFILEDESCRIPTORFile : public vfs::file {
+public:
+    CFILEDESCRIPTORFile(IDataObject* data_object, descriptor_records_ptr records,
+                        std::uint32_t index);
+    ~CFILEDESCRIPTORFile() override;
+    CFILEDESCRIPTORFile(const CFILEDESCRIPTORFile&) = delete;
+    CFILEDESCRIPTORFile& operator=(const CFILEDESCRIPTORFile&) = delete;
+
+    std::wstring get_name() override;
+    std::wstring get_id() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_id", L"()");
+    std::wstring get_path() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_path", L"()");
+    std::wstring get_description() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_description", L"()");
+    void set_description(const std::wstring&) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_description", L"(description)");
+    int get_type() override { return vfs::item_type_file; }
+    vfs::byte_buffer get_thumbnail() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_thumbnail", L"()");
+    void set_access(int) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_access", L"(access)");
+    int get_access() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_access", L"()");
+    std::wstring get_link() override { return std::wstring(); }
+    std::int64_t get_creation_date() override { return 0; }
+    std::int64_t get_delete_date() override { return 0; }
+    void restore() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"restore", L"()");
+
+    std::wstring get_direct_link() override { return std::wstring(); }
+    // The remote file the record stands for copies (or moves) itself there;
+    // only for items of the virtual folder's own data objects.
+    void copy(const vfs::item_ptr& destination, bool move) override;
+    double get_price() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_price", L"()");
+    void set_price(double) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_price", L"(price)");
+    void open(int mode, std::int64_t size) override;
+    void close(std::int64_t file_time) override;
+    bool is_bof() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"is_bof", L"()");
+    bool is_eof() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"is_eof", L"()");
+    int get_mode() override { return mode_; }
+    std::int64_t get_pos() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_pos", L"()");
+    void seek(std::int64_t offset, int origin) override;
+    int read(void* buffer, int length) override;
+    int write(const void*, int) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"write", L"(pdata, len)");
+    std::int64_t get_size() override;
+    std::int64_t get_access_date() override { return 0; }
+    // The record's last-write time when it carries one, else no date.
+    std::int64_t get_modification_date() override;
+    void set_modification_date(std::int64_t) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_modification_date", L"(time)");
+    int get_attributes() override { return 0; }
+    void set_attributes(int) override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_attributes", L"(attr)");
+
+    // The remote folder whose items the data object carries, when the
+    // virtual folder made it: its "Shell IDList Array" parent list walked
+    // by name from the client's root, elements not of this folder skipped.
+    static vfs::directory_ptr GetVfsDirectoryOfDataObject(IDataObject* data_object);
+
+private:
+    const descriptor_records::record& entry() const { return records_->records[index_]; }
+    // The stream of the record's "FileContents", or null.
+    IStream* fetch_stream(STGMEDIUM& medium);
+    [[noreturn]] void throw_stream_error(const std::wstring& title, const std::wstring& text);
+    void release();
+
+    IDataObject* data_object_;
+    descriptor_records_ptr records_;
+    std::uint32_t index_;
+    STGMEDIUM medium_{};
+    IStream* stream_ = nullptr;
+    IStreamImpl* stream_impl_ = nullptr;
+    int mode_ = 0;
+};
+
+// The root over a "FileGroupDescriptorW" medium of a data object; both
+// must outlive the tree.
+class CFILEDESCRIPTORWrapper : public CDroppedDirectoryBase {
+public:
+    CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL descriptors);
+
+    std::wstring get_name() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORWrapper", L"get_name", L"()");
+    int get_access() override
+        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORWrapper", L"get_access", L"()");
+    vfs::item_list list_items() override { return root_->list_items(); }
+
+protected:
+    std::wstring where() override { return L"-=Root=-"; }
+    bool same_name(const std::wstring& a, const std::wstring& b) override;
+
+private:
+    boost::shared_ptr<CFILEDESCRIPTORDirectory> root_;
+};
+
+namespace descriptor_reading {
+
+// The checked records of a block of the given size; throws
+// CWrapperException when the block is shorter than its count says.
+descriptor_records_ptr read_records(const void* block, std::size_t size);
+// Names compared as the shell does, ignoring case.
+bool names_match(const std::wstring& a, const std::wstring& b);
+
+}  // namespace descriptor_reading

@@ -1,0 +1,314 @@
+#include "folder/hdrop_items.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <utf8.h>
+#include <boost/make_shared.hpp>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+
+#include "folder/wrapper_exception.h"
+#include "win/file.h"
+#include "win/kernel.h"
+#include "win/shell_dragdrop.h"
+
+namespace {
+
+std::string native(const std::wstring& path) {
+    return win_file::native_path(path);
+}
+
+std::wstring from_utf8(const std::string& bytes) {
+    std::string valid;
+    utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid));
+    std::wstring text;
+    utf8::utf8to32(valid.begin(), valid.end(), std::back_inserter(text));
+    return text;
+}
+
+std::wstring system_message(int error) {
+    return from_utf8(std::strerror(error));
+}
+
+enum class date_kind { creation, access, modification };
+
+const wchar_t* date_operation(date_kind kind) {
+    switch (kind) {
+        case date_kind::creation:
+            return L"get_creation_date";
+        case date_kind::access:
+            return L"get_access_date";
+        case date_kind::modification:
+            break;
+    }
+    return L"get_modification_date";
+}
+
+// A file's time in seconds since 1970, whole seconds toward zero.
+std::int64_t file_date(const std::wstring& path, date_kind kind) {
+    struct statx status {};
+    if (statx(AT_FDCWD, native(path).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &status) != 0)
+        throw CWrapperException(
+            std::wstring(L"Internal errorfile::") + date_operation(kind) + L"(): Can't open file",
+            std::wstring());
+    switch (kind) {
+        case date_kind::creation:
+            return (status.stx_mask & STATX_BTIME) ? status.stx_btime.tv_sec
+                                                   : status.stx_mtime.tv_sec;
+        case date_kind::access:
+            return status.stx_atime.tv_sec;
+        case date_kind::modification:
+            break;
+    }
+    return status.stx_mtime.tv_sec;
+}
+
+const wchar_t* origin_word(int origin) {
+    switch (origin) {
+        case vfs::seek_begin:
+            return L"beginning";
+        case vfs::seek_current:
+            return L"current";
+        default:
+            return L"ending";
+    }
+}
+
+const char* stream_mode(int mode) {
+    if (!(mode & vfs::modeWrite)) return "rb";
+    const bool overwrite = mode & vfs::modeOverwrite;
+    if (mode & vfs::modeRead) return overwrite ? "wb+" : "ab+";
+    return overwrite ? "wb" : "ab";
+}
+
+}  // namespace
+
+std::wstring CHDROPItem::leaf() const {
+    const std::size_t separator = path_.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? path_ : path_.substr(separator + 1);
+}
+
+bool CDroppedDirectoryBase::has_subdirectories() {
+    for (const vfs::item_ptr& child : list_items())
+        if (child->get_type() == vfs::item_type_directory) return true;
+    return false;
+}
+
+vfs::item_ptr CDroppedDirectoryBase::get_item(const std::wstring& name, bool) {
+    for (const vfs::item_ptr& child : list_items())
+        if (same_name(child->get_name(), name)) return child;
+    throw CWrapperNotFoundException(name, where());
+}
+
+vfs::item_ptr CDroppedDirectoryBase::get_item_by_id(const std::wstring& id, bool) {
+    for (const vfs::item_ptr& child : list_items())
+        if (child->get_id() == id) return child;
+    throw CWrapperNotFoundException(id, where());
+}
+
+CHDROPDirectory::CHDROPDirectory(std::wstring path)
+    : CDroppedDirectoryBase(L"CHDROPDirectory"), CHDROPItem(std::move(path)) {
+    struct stat status {};
+    if (lstat(native(local_path()).c_str(), &status) != 0)
+        throw CWrapperException(L"Internal error", L"Path " + local_path() + L" does not exist");
+}
+
+vfs::item_list CHDROPDirectory::list_items() {
+    vfs::item_list items;
+    const std::string folder = native(local_path());
+    DIR* listing = opendir(folder.c_str());
+    const auto refused = [&](int error) {
+        if (error == EACCES || error == EPERM) {
+            log()->add(local_path(), L"access denied");
+            return true;
+        }
+        return false;
+    };
+    const auto failed = [&](int error) {
+        return CWrapperException(L"Unable to collect items from '" + local_path() + L"'",
+                                 L"File system error: " + system_message(error));
+    };
+    if (!listing) {
+        if (refused(errno)) return items;
+        throw failed(errno);
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(listing, closedir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(listing);
+        if (!entry) {
+            if (errno != 0 && !refused(errno)) throw failed(errno);
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::wstring child = local_path() + L"\\" + from_utf8(name);
+        struct stat status {};
+        if (lstat((folder + "/" + name).c_str(), &status) != 0) {
+            if (errno == ENOENT) continue;  // gone since the listing
+            if (refused(errno)) continue;
+            throw failed(errno);
+        }
+        if (S_ISLNK(status.st_mode)) {
+            struct stat target {};
+            if (stat((folder + "/" + name).c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
+                log()->add(child, L"a link to a folder or to nothing readable is not followed");
+                continue;
+            }
+            status = target;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            auto directory = boost::make_shared<CHDROPDirectory>(child);
+            share_skip_log(*directory);
+            items.push_back(directory);
+        } else if (S_ISREG(status.st_mode)) {
+            items.push_back(boost::make_shared<CHDROPFile>(child));
+        } else {
+            log()->add(child, L"not a file or folder (pipe, device or socket)");
+        }
+    }
+    return items;
+}
+
+CHDROPFile::~CHDROPFile() {
+    if (stream_) std::fclose(stream_);
+}
+
+std::wstring CHDROPFile::not_opened() const {
+    return L"Stream '" + local_path() + L"' is not opened";
+}
+
+void CHDROPFile::open(int mode, std::int64_t) {
+    if (stream_)
+        throw CWrapperException(
+            L"Stream open failed",
+            L"Stream '" + local_path() + L"' already opened, mode=" + std::to_wstring(mode));
+    std::FILE* stream = std::fopen(native(local_path()).c_str(), stream_mode(mode));
+    if (!stream)
+        throw CWrapperException(L"Stream open failed",
+                                L"Stream '" + local_path() +
+                                    L"' can't be opened by unknown reason, mode=" +
+                                    std::to_wstring(mode));
+    stream_ = stream;
+    mode_ = mode;
+}
+
+void CHDROPFile::close(std::int64_t) {
+    if (!stream_) throw CWrapperException(L"Stream close failed", not_opened());
+    std::fclose(stream_);
+    stream_ = nullptr;
+    mode_ = 0;
+}
+
+bool CHDROPFile::is_bof() {
+    if (!stream_) throw CWrapperException(L"is_bof() failed", not_opened());
+    return ftello(stream_) == 0;
+}
+
+bool CHDROPFile::is_eof() {
+    if (!stream_) throw CWrapperException(L"is_eof() failed", not_opened());
+    return std::feof(stream_) != 0;
+}
+
+std::int64_t CHDROPFile::get_pos() {
+    if (!stream_) throw CWrapperException(L"get_pos() failed", not_opened());
+    return ftello(stream_);
+}
+
+void CHDROPFile::seek(std::int64_t offset, int origin) {
+    const std::wstring what = L"Seek of stream '" + local_path() + L"' to " +
+                              std::to_wstring(offset) + L" from " + origin_word(origin) +
+                              L" failed: ";
+    if (!stream_) throw CWrapperException(L"Seek failed", what + L"stream not opened");
+    if (fseeko(stream_, offset, origin) != 0)
+        throw CWrapperException(L"Seek failed", what + L"stream operation call failed");
+}
+
+int CHDROPFile::read(void* buffer, int length) {
+    if (!stream_)
+        throw CWrapperException(L"Read failed",
+                                L"Read from '" + local_path() + L"' failed: Stream is not opened");
+    if (length <= 0) return 0;
+    const std::size_t count = std::fread(buffer, 1, static_cast<std::size_t>(length), stream_);
+    if (count == 0 && std::ferror(stream_))
+        throw CWrapperException(
+            L"Read failed", L"Read from '" + local_path() + L"' failed: " + system_message(errno));
+    return static_cast<int>(count);
+}
+
+int CHDROPFile::write(const void* pdata, int len) {
+    if (!stream_)
+        throw CWrapperException(L"Write failed", L"file::write(pdata,len) m_path=" + local_path() +
+                                                     L" len=" + std::to_wstring(len));
+    if (len <= 0) return 0;
+    return static_cast<int>(std::fwrite(pdata, 1, static_cast<std::size_t>(len), stream_));
+}
+
+std::int64_t CHDROPFile::get_size() {
+    std::FILE* stream = stream_;
+    if (!stream) stream = std::fopen(native(local_path()).c_str(), "rb");
+    if (!stream)
+        throw CWrapperException(L"Get size failed",
+                                L"Can't get size: Error opening stream '" + local_path() + L"'");
+    const off_t position = ftello(stream);
+    fseeko(stream, 0, SEEK_END);
+    const off_t size = ftello(stream);
+    fseeko(stream, position, SEEK_SET);
+    if (stream != stream_) std::fclose(stream);
+    return size;
+}
+
+std::int64_t CHDROPFile::get_creation_date() {
+    return file_date(local_path(), date_kind::creation);
+}
+
+std::int64_t CHDROPFile::get_access_date() {
+    return file_date(local_path(), date_kind::access);
+}
+
+std::int64_t CHDROPFile::get_modification_date() {
+    return file_date(local_path(), date_kind::modification);
+}
+
+CHDROPWrapper::CHDROPWrapper(const std::vector<std::wstring>& paths)
+    : CDroppedDirectoryBase(L"CHDROPWrapper") {
+    for (const std::wstring& path : paths) add(path);
+}
+
+CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapper") {
+    const std::wstring context = L"CHDROPWrapper::CHDROPWrapper( hGlobal ): ";
+    if (!drop) throw CWrapperException(L"Internal error", context + L"hGlobal is NULL");
+    if (!GlobalLock(drop)) throw CWrapperException(L"Internal error", context + L"Out of memory");
+    const std::unique_ptr<void, BOOL (*)(HGLOBAL)> unlock(drop, GlobalUnlock);
+    const UINT count = DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFFu, nullptr, 0);
+    for (UINT index = 0; index < count; ++index) {
+        // The length first, so that a path of any length is read whole and
+        // never cut to the name of another file.
+        const UINT length = DragQueryFileW(static_cast<HDROP>(drop), index, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        const UINT copied =
+            length ? DragQueryFileW(static_cast<HDROP>(drop), index, path.data(), length + 1) : 0;
+        if (copied == 0 || copied != length)
+            throw CWrapperException(L"Internal error",
+                                    context + L"IO error " + std::to_wstring(GetLastError()));
+        path.resize(copied);
+        add(path);
+    }
+}
+
+void CHDROPWrapper::add(const std::wstring& path) {
+    struct stat status {};
+    const bool found = stat(native(path).c_str(), &status) == 0;
+    if (found && S_ISDIR(status.st_mode)) {
+        auto directory = boost::make_shared<CHDROPDirectory>(path);
+        share_skip_log(*directory);
+        items_.push_back(directory);
+    } else if (found && !S_ISREG(status.st_mode)) {
+        skip_log()->add(path, L"not a file or folder (pipe, device or socket)");
+    } else {
+        items_.push_back(boost::make_shared<CHDROPFile>(path));
+    }
+}

@@ -1,0 +1,324 @@
+// The upload of a dropped local tree into an in-memory remote folder: what
+// arrives, the questions and step errors as the responder answers them,
+// and that no failure ever costs the user a remote file.
+#include "folder/drop_upload.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <fstream>
+#include <string>
+
+#include "folder/hdrop_items.h"
+#include "memory_remote.h"
+#include "win/com.h"
+#include "win/machine.h"
+#include "win/test_journal.h"
+#include "win/user.h"
+#include "win/user_dialog.h"
+
+namespace {
+
+using namespace shell_testing;
+using shell_upload::run_upload_with_progress;
+
+std::wstring wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + seed) & 0xFF);
+    return bytes;
+}
+
+// A file of the extension's own data object: the service copies it.
+class service_source : public memory_file {
+public:
+    using memory_file::memory_file;
+    std::vector<bool> moves;
+    void copy(const vfs::item_ptr& destination, bool move) override {
+        auto folder = boost::dynamic_pointer_cast<memory_folder>(destination);
+        if (folder->failing_copies > 0 && folder->failing_copies--)
+            throw memory_failure(L"service refused");
+        if (folder->items.count(get_name())) throw memory_exists();
+        auto copied = boost::make_shared<memory_file>(get_name());
+        copied->contents = contents;
+        folder->items[get_name()] = copied;
+        moves.push_back(move);
+    }
+};
+
+class DropUpload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        base = root.path() + "/local";
+        mkdir(base.c_str(), 0755);
+        win_test::clear_message_boxes();
+        win_test::clear_progress_dialogs();
+    }
+    void TearDown() override {
+        win_test::set_progress_cancel_script(nullptr);
+        CoUninitialize();
+    }
+    std::wstring file(const std::string& name, const std::string& contents) {
+        std::ofstream(base + "/" + name, std::ios::binary) << contents;
+        return local(name);
+    }
+    std::wstring folder(const std::string& name) {
+        mkdir((base + "/" + name).c_str(), 0755);
+        return local(name);
+    }
+    std::wstring local(const std::string& name) {
+        return wide(root.path()) + L"\\local\\" + wide(name);
+    }
+
+    // Drops the paths on the remote folder, each box answered from the
+    // list in turn (IDCANCEL when it runs out).
+    HRESULT drop(const std::vector<std::wstring>& paths, std::vector<int> answers = {},
+                 DWORD effect = DROPEFFECT_COPY) {
+        std::size_t next = 0;
+        win_test::scoped_message_box_responder responder(
+            [&](const std::wstring&, const std::wstring&, UINT) {
+                return next < answers.size() ? answers[next++] : IDCANCEL;
+            });
+        return run_upload_with_progress(nullptr, boost::make_shared<CHDROPWrapper>(paths), target,
+                                        L"Docs", effect, false);
+    }
+
+    std::vector<std::string> captions() {
+        std::vector<std::string> result;
+        for (const auto& box : win_test::message_boxes()) result.push_back(box.caption);
+        return result;
+    }
+
+    win_machine::scoped_root root;
+    std::string base;
+    boost::shared_ptr<memory_folder> target = boost::make_shared<memory_folder>(L"Docs");
+};
+
+TEST_F(DropUpload, ATreeArrivesWholeWithItsDatesAndTheDialogFollowsIt) {
+    folder("F");
+    file("F/a.txt", pattern(40000, 1));
+    folder("F/sub");
+    file("F/sub/b.bin", pattern(16384, 2));
+    file("F/empty", "");
+    const std::wstring single = file("c.txt", "charlie");
+    struct utimbuf times {
+        1000, 2000
+    };
+    utime((base + "/c.txt").c_str(), &times);
+
+    EXPECT_EQ(drop({local("F"), single}), S_OK);
+    EXPECT_TRUE(win_test::message_boxes().empty());
+    ASSERT_TRUE(target->folder(L"F"));
+    EXPECT_EQ(target->folder(L"F")->file(L"a.txt")->contents, pattern(40000, 1));
+    EXPECT_EQ(target->folder(L"F")->folder(L"sub")->file(L"b.bin")->contents, pattern(16384, 2));
+    ASSERT_TRUE(target->folder(L"F")->file(L"empty"));
+    EXPECT_EQ(target->file(L"c.txt")->contents, "charlie");
+    EXPECT_EQ(target->file(L"c.txt")->modified, 2000);
+
+    const auto dialogs = win_test::progress_dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_TRUE(dialogs[0].started && dialogs[0].stopped);
+    EXPECT_EQ(dialogs[0].title, L"Copying...");
+    EXPECT_EQ(dialogs[0].lines[1], L"To 'Calvimora\\Docs'");
+    EXPECT_EQ(dialogs[0].lines[0], L"Copying 'c.txt'");
+    EXPECT_EQ(dialogs[0].total, 40000u + 16384u + 7u);
+    EXPECT_EQ(dialogs[0].completed, dialogs[0].total);
+}
+
+TEST_F(DropUpload, AnExistingFileIsAskedAboutAndNoKeepsIt) {
+    auto existing = boost::make_shared<memory_file>(L"a.txt");
+    existing->contents = "original";
+    target->items[L"a.txt"] = existing;
+    const std::wstring path = file("a.txt", "new contents");
+
+    EXPECT_EQ(drop({path}, {IDNO}), E_FAIL) << "a declined file is no complete move";
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(win_test::message_boxes()[0].caption, "Confirm file replace");
+    EXPECT_EQ(win_test::message_boxes()[0].type, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+    EXPECT_EQ(target->file(L"a.txt")->contents, "original");
+    EXPECT_TRUE(target->deleted.empty());
+
+    win_test::clear_message_boxes();
+    EXPECT_EQ(drop({path}, {IDYES}), S_OK);
+    EXPECT_EQ(target->file(L"a.txt")->contents, "new contents");
+}
+
+TEST_F(DropUpload, AFailedReplaceLeavesTheOriginal) {
+    auto existing = boost::make_shared<memory_file>(L"a.txt");
+    existing->contents = "original";
+    existing->failing_writes = 1;
+    target->items[L"a.txt"] = existing;
+    // Yes to replace, then Cancel of the write's Retry/Cancel box.
+    EXPECT_EQ(drop({file("a.txt", pattern(20000, 3))}, {IDYES, IDCANCEL}), E_FAIL);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Confirm file replace", "Error"}));
+    EXPECT_EQ(win_test::message_boxes()[1].type, static_cast<UINT>(MB_RETRYCANCEL | MB_ICONERROR));
+    ASSERT_TRUE(target->file(L"a.txt")) << "the user's file was deleted";
+    EXPECT_EQ(target->file(L"a.txt")->contents, "original");
+    EXPECT_TRUE(target->deleted.empty());
+}
+
+TEST_F(DropUpload, AFolderOverAFileOfThatNameEndsTheUpload) {
+    target->items[L"F"] = boost::make_shared<memory_file>(L"F");
+    folder("F");
+    file("F/a.txt", "a");
+    EXPECT_EQ(drop({local("F"), file("later.txt", "l")}), E_ABORT);
+    EXPECT_EQ(captions(), std::vector<std::string>{"Error creating folder"});
+    EXPECT_EQ(win_test::message_boxes()[0].text, "Folder 'F' could not be created.");
+    EXPECT_FALSE(target->file(L"later.txt")) << "nothing more is uploaded";
+}
+
+TEST_F(DropUpload, IgnoreOnAFailedFolderSkipsItsSubtree) {
+    folder("F");
+    file("F/a.txt", "a");
+    target->failing_creates = 1;
+    EXPECT_EQ(drop({local("F"), file("b.txt", "b")}, {IDIGNORE}), E_FAIL);
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(win_test::message_boxes()[0].type,
+              static_cast<UINT>(MB_ABORTRETRYIGNORE | MB_ICONERROR));
+    EXPECT_FALSE(target->folder(L"F"));
+    EXPECT_EQ(target->file(L"b.txt")->contents, "b");
+}
+
+TEST_F(DropUpload, AnExistingFolderIsMergedOnYes) {
+    auto remote = boost::make_shared<memory_folder>(L"F");
+    target->items[L"F"] = remote;
+    folder("F");
+    file("F/a.txt", "a");
+    file("F/b.txt", "b");
+    EXPECT_EQ(drop({local("F")}, {IDYES}), S_OK);
+    EXPECT_EQ(captions(), std::vector<std::string>{"Confirm folder merge"});
+    EXPECT_EQ(remote->file(L"b.txt")->contents, "b");
+}
+
+TEST_F(DropUpload, CancelMidFileDeletesOnlyThePartialNewFile) {
+    auto original = boost::make_shared<memory_file>(L"kept.txt");
+    original->contents = "keep me";
+    target->items[L"kept.txt"] = original;
+    file("1-first.txt", pattern(100, 4));
+    file("2-second.bin", pattern(100000, 5));
+    win_test::set_progress_cancel_script(
+        [](const win_test::progress_record& state) { return state.completed > 100 + 16384; });
+    const HRESULT result = drop({local("1-first.txt"), local("2-second.bin")});
+    EXPECT_EQ(result, E_ABORT);
+    EXPECT_EQ(target->file(L"1-first.txt")->contents, pattern(100, 4)) << "earlier files stay";
+    EXPECT_FALSE(target->file(L"2-second.bin"));
+    EXPECT_EQ(target->deleted, std::vector<std::wstring>{L"2-second.bin"});
+    EXPECT_EQ(target->file(L"kept.txt")->contents, "keep me");
+}
+
+TEST_F(DropUpload, RetryRepeatsTheSameBlockAndShortWritesAreFinished) {
+    const std::string bytes = pattern(50000, 6);
+    const std::wstring path = file("r.bin", bytes);
+    // The remote file fails its second write once, then takes half of a
+    // block twice and nothing once: every byte still arrives, in order.
+    struct arming_folder : memory_folder {
+        using memory_folder::memory_folder;
+        vfs::item_ptr create_and_open_file(const std::wstring& name, int mode,
+                                           std::int64_t size) override {
+            auto file = boost::dynamic_pointer_cast<memory_file>(
+                memory_folder::create_and_open_file(name, mode, size));
+            if (name != L"r.bin") return file;
+            file->failing_writes = 1;
+            file->short_writes = 2;
+            return file;
+        }
+    };
+    target = boost::make_shared<arming_folder>(L"Docs");
+    EXPECT_EQ(drop({path, file("other.txt", "o")}, {IDRETRY}), S_OK);
+    EXPECT_EQ(captions(), std::vector<std::string>{"Error"});
+    EXPECT_EQ(target->file(L"r.bin")->contents, bytes);
+    EXPECT_EQ(win_test::progress_dialogs()[0].completed, 50001u) << "each block counted once";
+}
+
+TEST_F(DropUpload, AWriteThatTakesNothingFailsTheFileInsteadOfDroppingBytes) {
+    struct stalling_folder : memory_folder {
+        using memory_folder::memory_folder;
+        vfs::item_ptr create_and_open_file(const std::wstring& name, int mode,
+                                           std::int64_t size) override {
+            auto file = boost::dynamic_pointer_cast<memory_file>(
+                memory_folder::create_and_open_file(name, mode, size));
+            file->zero_writes = 1000;
+            return file;
+        }
+    };
+    target = boost::make_shared<stalling_folder>(L"Docs");
+    EXPECT_EQ(drop({file("z.bin", pattern(1000, 7))}, {IDCANCEL}), E_FAIL);
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(win_test::message_boxes()[0].text.rfind("Can't write to 'z.bin'", 0), 0u);
+    EXPECT_FALSE(target->file(L"z.bin")) << "the partial new file is removed";
+}
+
+TEST_F(DropUpload, ALookupThatFailsIsNoAbsentFolder) {
+    auto remote = boost::make_shared<memory_folder>(L"F");
+    target->items[L"F"] = remote;
+    target->failing_lookups = 1;
+    folder("F");
+    file("F/a.txt", "a");
+    // Retry the failed lookup, then Yes to merge: the existing folder is
+    // found and asked about, never created over.
+    EXPECT_EQ(drop({local("F"), file("b.txt", "b")}, {IDRETRY, IDYES}), S_OK);
+    EXPECT_EQ(captions(),
+              (std::vector<std::string>{"Error creating folder", "Confirm folder merge"}));
+    EXPECT_EQ(remote->file(L"a.txt")->contents, "a");
+}
+
+TEST_F(DropUpload, ItemsTheTreeLeftOutMakeTheUploadIncomplete) {
+    folder("F");
+    file("F/a.txt", "a");
+    mkfifo((base + "/F/pipe").c_str(), 0644);
+    EXPECT_EQ(drop({local("F")}, {}, DROPEFFECT_MOVE), E_FAIL);
+    EXPECT_EQ(target->folder(L"F")->file(L"a.txt")->contents, "a");
+    EXPECT_EQ(win_test::progress_dialogs()[0].title, L"Moving...");
+}
+
+class ServiceCopy : public DropUpload {
+protected:
+    HRESULT copy(boost::shared_ptr<service_source> source, std::vector<int> answers, DWORD effect) {
+        auto tree = boost::make_shared<memory_folder>(L"source");
+        tree->items[source->get_name()] = source;
+        std::size_t next = 0;
+        win_test::scoped_message_box_responder responder(
+            [&](const std::wstring&, const std::wstring&, UINT) {
+                return next < answers.size() ? answers[next++] : IDCANCEL;
+            });
+        return run_upload_with_progress(nullptr, tree, target, L"Docs", effect, true);
+    }
+};
+
+TEST_F(ServiceCopy, TheServiceMovesAndAReplaceHappensOnlyAfterTheCopy) {
+    auto source = boost::make_shared<service_source>(L"a.txt");
+    source->contents = "moved";
+    EXPECT_EQ(copy(source, {}, DROPEFFECT_MOVE), S_OK);
+    EXPECT_EQ(source->moves, std::vector<bool>{true});
+    EXPECT_EQ(target->file(L"a.txt")->contents, "moved");
+
+    // A failed copy over an existing file leaves that file as it was.
+    target->file(L"a.txt")->contents = "original";
+    target->failing_copies = 1;
+    EXPECT_EQ(copy(source, {IDYES, IDCANCEL}, DROPEFFECT_COPY), E_FAIL);
+    EXPECT_EQ(target->file(L"a.txt")->contents, "original");
+    EXPECT_EQ(target->items.size(), 1u);
+
+    // A copy that succeeds takes the old file's place.
+    source->contents = "second";
+    EXPECT_EQ(copy(source, {IDYES}, DROPEFFECT_COPY), S_OK);
+    EXPECT_EQ(target->file(L"a.txt")->contents, "second");
+    EXPECT_EQ(target->items.size(), 1u);
+}
+
+TEST_F(ServiceCopy, ACancelAfterASuccessfulCopyDeletesNothing) {
+    auto source = boost::make_shared<service_source>(L"a.txt");
+    source->contents = "moved";
+    win_test::set_progress_cancel_script(
+        [](const win_test::progress_record& state) { return state.cancel_checks > 1; });
+    EXPECT_EQ(copy(source, {}, DROPEFFECT_MOVE), E_ABORT);
+    ASSERT_TRUE(target->file(L"a.txt")) << "the moved file was deleted after its move";
+    EXPECT_TRUE(target->deleted.empty());
+}
+
+}  // namespace

@@ -1,0 +1,396 @@
+// Local files dropped on the virtual folder through the shell host,
+// uploaded to the stand-in service and compared byte for byte: on the
+// caller's thread and on the drop worker, as copies and as moves, onto a
+// folder and onto a file item, with the upload's questions and a cut
+// transfer answered by the responder.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "shell_browser.h"
+#include "shell_drop.h"
+#include "shell_host.h"
+#include "terminal_browser.h"
+#include "utils/class_ids.h"
+#include "vfs/directory.h"
+#include "vfs/file.h"
+#include "vfs/session.h"
+#include "vfs_session_support.h"
+#include "win/clipboard.h"
+#include "win/file.h"
+#include "win/global_memory.h"
+#include "win/machine.h"
+#include "win/progress_dialog.h"
+#include "win/shell_thread.h"
+#include "win/test_journal.h"
+#include "win/user_dialog.h"
+
+namespace {
+
+using namespace vfs_session_testing;
+namespace fs = std::filesystem;
+
+const std::wstring module_path(CALVIMORA_MODULE, CALVIMORA_MODULE + sizeof CALVIMORA_MODULE - 1);
+
+std::string pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) & 0xFF);
+    return bytes;
+}
+
+std::wstring wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// The extension's own answer to whether it may be unloaded now.
+HRESULT extension_can_unload() {
+    void* module = dlopen(CALVIMORA_MODULE, RTLD_NOW | RTLD_NOLOAD);
+    if (!module) return E_UNEXPECTED;
+    auto* can_unload = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllCanUnloadNow"));
+    const HRESULT answer = can_unload ? can_unload() : E_UNEXPECTED;
+    dlclose(module);
+    return answer;
+}
+
+// Another program's virtual files: a descriptor block and one contents
+// stream per index.
+class foreign_files final : public IDataObject {
+public:
+    struct entry {
+        std::wstring name;
+        bool folder;
+        std::string contents;
+    };
+    explicit foreign_files(std::vector<entry> entries) : entries_(std::move(entries)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = (iid == IID_IUnknown || iid == IID_IDataObject) ? this : nullptr;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        return format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)
+                   ? S_OK
+                   : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        *medium = STGMEDIUM{};
+        if (format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)) {
+            const UINT count = static_cast<UINT>(entries_.size());
+            HGLOBAL block = GlobalAlloc(GHND, 4 + sizeof(FILEDESCRIPTORW) * count);
+            auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+            std::memcpy(bytes, &count, 4);
+            for (UINT i = 0; i < count; ++i) {
+                FILEDESCRIPTORW descriptor{};
+                win_shell::set_file_descriptor_name(descriptor, entries_[i].name);
+                if (entries_[i].folder) {
+                    descriptor.dwFlags = FD_ATTRIBUTES;
+                    descriptor.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+                }
+                std::memcpy(bytes + 4 + i * sizeof descriptor, &descriptor, sizeof descriptor);
+            }
+            GlobalUnlock(block);
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = block;
+            return S_OK;
+        }
+        if (format->cfFormat != RegisterClipboardFormatW(CFSTR_FILECONTENTS) ||
+            !(format->tymed & TYMED_ISTREAM) || format->lindex < 0 ||
+            static_cast<size_t>(format->lindex) >= entries_.size())
+            return DV_E_FORMATETC;
+        const std::string& bytes = entries_[format->lindex].contents;
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        if (!bytes.empty()) {
+            std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+            GlobalUnlock(memory);
+        }
+        medium->tymed = TYMED_ISTREAM;
+        return CreateStreamOnHGlobal(memory, TRUE, &medium->pstm);
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM* medium, BOOL release) override {
+        if (release) ReleaseStgMedium(medium);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    std::atomic<ULONG> references{1};
+
+private:
+    static CLIPFORMAT descriptors() {
+        return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
+    }
+    std::vector<entry> entries_;
+};
+
+// alice's storage holds the folder "Docs" with "kept.txt" and the file
+// "beta" at the top.
+class ShellDrop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(shell_host::register_server(module_path), S_OK);
+        ASSERT_EQ(apartment_.status(), S_OK);
+        auto& service = env_.service();
+        const std::string user = service.add_user("alice", "s3cret");
+        const std::string docs = service.add_folder(user, "0", "Docs");
+        service.add_file(user, docs, "kept.txt", "original");
+        service.add_file(user, "0", "beta", "b");
+        service.add_folder(user, "0", "Alpha");
+        vfs_calvimora::login(test_module(), L"alice", L"s3cret");
+        local_ = fs::path(win_machine::app_data_dir()) / "dropped";
+        fs::create_directories(local_);
+        SHSetInstanceExplorer(&process_);
+        ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+        ASSERT_EQ(browser.list(), S_OK);
+        win_test::clear_message_boxes();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(process_.wait_until_released(std::chrono::seconds(30)));
+        SHSetInstanceExplorer(nullptr);
+        browser.close();
+        shell_host::unload_unused_servers();
+    }
+
+    std::wstring local_file(const std::string& name, const std::string& contents) {
+        fs::create_directories((local_ / name).parent_path());
+        std::ofstream(local_ / name, std::ios::binary) << contents;
+        return wide((local_ / name).string());
+    }
+    std::wstring local_folder(const std::string& name) {
+        fs::create_directories(local_ / name);
+        return wide((local_ / name).string());
+    }
+
+    // The bytes of a remote file below the root, by its "\"-separated path.
+    std::string remote(const std::wstring& path) {
+        vfs::directory_ptr folder = vfs_calvimora::get_client(test_module())->get_root_directory();
+        std::wstring rest = path;
+        for (std::size_t cut; (cut = rest.find(L'\\')) != std::wstring::npos;) {
+            folder = boost::dynamic_pointer_cast<vfs::directory>(
+                folder->get_item(rest.substr(0, cut), true));
+            rest = rest.substr(cut + 1);
+        }
+        const auto file = boost::dynamic_pointer_cast<vfs::file>(folder->get_item(rest, true));
+        std::string bytes;
+        file->open(vfs::modeRead, 0);
+        char buffer[65536];
+        for (int got; (got = file->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+        file->close(vfs::no_date);
+        return bytes;
+    }
+
+    // The extension's data object over items of the current folder.
+    IDataObject* data_object_of(const std::vector<std::wstring>& names) {
+        std::vector<PCUITEMID_CHILD> ids;
+        for (const auto& item : browser.items())
+            for (const auto& name : names)
+                if (item.name == name) ids.push_back(item.id);
+        void* data = nullptr;
+        if (ids.size() != names.size() ||
+            FAILED(browser.folder()->GetUIObjectOf(nullptr, static_cast<UINT>(ids.size()),
+                                                   ids.data(), IID_IDataObject, nullptr, &data)))
+            return nullptr;
+        return static_cast<IDataObject*>(data);
+    }
+
+    bool remote_exists(const std::wstring& folder, const std::wstring& name) {
+        auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+        auto directory = boost::dynamic_pointer_cast<vfs::directory>(root->get_item(folder, true));
+        for (const auto& item : directory->list_items())
+            if (item->get_name() == name) return true;
+        return false;
+    }
+
+    IDropTarget* target_of(const std::wstring& name = L"") {
+        if (name.empty()) return shell_host::drop_target_of(browser.folder());
+        for (const auto& item : browser.items())
+            if (item.name == name) return shell_host::drop_target_of(browser.folder(), item.id);
+        return nullptr;
+    }
+
+    environment env_;
+    tray_stand_in tray_;
+    shell_host::com_apartment apartment_;
+    shell_host::shell_browser browser;
+    win_test::process_reference process_;
+    fs::path local_;
+};
+
+TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
+    local_folder("F");
+    local_file("F/a.bin", pattern(70000, 1));
+    local_file("F/sub/b.txt", "bravo");
+    IDropTarget* target = target_of();
+    ASSERT_TRUE(target);
+    const auto copied =
+        shell_host::drop_local_files(target, {wide((local_ / "F").string())}, false, false);
+    EXPECT_EQ(copied.result, S_OK);
+    EXPECT_EQ(copied.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"F\\a.bin"), pattern(70000, 1));
+    EXPECT_EQ(remote(L"F\\sub\\b.txt"), "bravo");
+
+    local_file("G/c.bin", pattern(50000, 2));
+    HRESULT during_upload = E_UNEXPECTED;
+    win_test::set_progress_cancel_script([&](const win_test::progress_record&) {
+        during_upload = extension_can_unload();
+        return false;
+    });
+    const auto async =
+        shell_host::drop_local_files(target, {wide((local_ / "G").string())}, true, false);
+    win_test::set_progress_cancel_script(nullptr);
+    EXPECT_EQ(async.result, S_OK);
+    EXPECT_EQ(async.effect, DROPEFFECT_COPY) << "the effect arrives with the end of the operation";
+    EXPECT_EQ(during_upload, S_FALSE) << "the extension stays loaded while its drop worker runs";
+    EXPECT_EQ(remote(L"G\\c.bin"), pattern(50000, 2));
+    EXPECT_TRUE(fs::exists(local_ / "G" / "c.bin")) << "a copy keeps its sources";
+    target->Release();
+}
+
+TEST_F(ShellDrop, ShiftMovesAndTheHostDeletesTheSourcesOnlyAfterAMove) {
+    const std::wstring tree = local_folder("M");
+    local_file("M/one.txt", "one");
+    local_file("M/two.bin", pattern(20000, 3));
+    IDropTarget* target = target_of();
+    const auto moved = shell_host::drop_local_files(target, {tree}, true, true);
+    EXPECT_EQ(moved.effect, DROPEFFECT_MOVE);
+    EXPECT_EQ(remote(L"M\\two.bin"), pattern(20000, 3));
+    EXPECT_FALSE(fs::exists(local_ / "M"));
+
+    // A declined replace is no complete move: the source stays.
+    const std::wstring again = local_file("kept.txt", "new");
+    IDropTarget* docs = target_of(L"Docs");
+    ASSERT_TRUE(docs);
+    win_test::scoped_message_box_responder no(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDNO; });
+    const auto declined = shell_host::drop_local_files(docs, {again}, false, true);
+    EXPECT_EQ(declined.effect, DROPEFFECT_NONE);
+    EXPECT_TRUE(fs::exists(local_ / "kept.txt"));
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original");
+    docs->Release();
+    target->Release();
+}
+
+TEST_F(ShellDrop, ADropOnAFileItemUploadsIntoItsFolder) {
+    IDropTarget* on_file = target_of(L"beta");
+    ASSERT_TRUE(on_file);
+    const auto dropped = shell_host::drop_local_files(
+        on_file, {local_file("next.txt", "beside beta")}, false, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"next.txt"), "beside beta");
+    on_file->Release();
+}
+
+TEST_F(ShellDrop, ACutTransferEndsWithTheWholeFile) {
+    calvimora::testing::transfer_fault cut;
+    cut.direction = "upload";
+    cut.kind = "cut";
+    cut.after = 30000;
+    env_.service().arm(cut);
+    // Any step error the cut causes is retried.
+    win_test::scoped_message_box_responder retry(
+        [&](const std::wstring&, const std::wstring&, UINT) { return IDRETRY; });
+    IDropTarget* target = target_of(L"Docs");
+    const std::string bytes = pattern(100000, 4);
+    const auto dropped =
+        shell_host::drop_local_files(target, {local_file("cut.bin", bytes)}, false, false);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Docs\\cut.bin"), bytes);
+    target->Release();
+}
+
+TEST_F(ShellDrop, ADragBetweenRemoteFoldersIsCopiedAndMovedByTheService) {
+    ASSERT_EQ(browser.enter(std::distance(
+                  browser.items().begin(),
+                  std::find_if(browser.items().begin(), browser.items().end(),
+                               [](const auto& item) { return item.name == L"Docs"; }))),
+              S_OK);
+    IDataObject* kept = data_object_of({L"kept.txt"});
+    ASSERT_TRUE(kept);
+    IDropTarget* docs = target_of();
+    EXPECT_EQ(shell_host::drop_data_object(docs, kept, false).result, E_FAIL)
+        << "items dropped on their own folder";
+    docs->Release();
+    ASSERT_EQ(browser.up(), S_OK);
+
+    env_.service().transfer_commands(true);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    const auto copied = shell_host::drop_data_object(alpha, kept, false);
+    EXPECT_EQ(copied.result, S_OK);
+    EXPECT_EQ(copied.effect, DROPEFFECT_NONE) << "the source never deletes what the service copied";
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "original");
+    EXPECT_TRUE(remote_exists(L"Docs", L"kept.txt"));
+    for (const auto& command : env_.service().transfer_commands())
+        EXPECT_NE(command.command, "STOR") << "bytes moved through the client";
+
+    win_test::scoped_message_box_responder yes(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDYES; });
+    const auto moved = shell_host::drop_data_object(alpha, kept, true);
+    EXPECT_EQ(moved.effect, DROPEFFECT_NONE);
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "original");
+    EXPECT_FALSE(remote_exists(L"Docs", L"kept.txt")) << "moved by the service";
+    alpha->Release();
+    kept->Release();
+}
+
+TEST_F(ShellDrop, AFolderDroppedIntoItselfIsRefused) {
+    IDataObject* docs_folder = data_object_of({L"Docs"});
+    ASSERT_TRUE(docs_folder);
+    IDropTarget* docs = target_of(L"Docs");
+    ASSERT_TRUE(docs);
+    EXPECT_EQ(shell_host::drop_data_object(docs, docs_folder, false).result, E_FAIL);
+    EXPECT_FALSE(remote_exists(L"Docs", L"Docs"));
+    docs->Release();
+    docs_folder->Release();
+}
+
+TEST_F(ShellDrop, APersonCopiesAndMovesLocalFilesInOnTheTerminal) {
+    browser.close();
+    const std::wstring copied = local_file("typed.txt", "typed in");
+    const std::wstring moved = local_file("moved.txt", "moved in");
+    std::istringstream typed("put " + fs::path(copied).string() + "\nmove " +
+                             fs::path(moved).string() + "\nquit\n");
+    std::ostringstream shown;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    EXPECT_EQ(shown.str().find("failed"), std::string::npos) << shown.str();
+    EXPECT_NE(shown.str().find("typed.txt"), std::string::npos) << "the listing after the drop";
+    EXPECT_EQ(remote(L"typed.txt"), "typed in");
+    EXPECT_EQ(remote(L"moved.txt"), "moved in");
+    EXPECT_TRUE(fs::exists(local_ / "typed.txt"));
+    EXPECT_FALSE(fs::exists(local_ / "moved.txt"));
+}
+
+TEST_F(ShellDrop, VirtualFilesOfAnotherProgramArriveWhole) {
+    const std::string attachment = pattern(40000, 5);
+    foreign_files mail({{L"Mail", true, ""},
+                        {L"Mail\\letter.txt", false, "dear alice"},
+                        {L"Mail\\photo.bin", false, attachment}});
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Mail\\letter.txt"), "dear alice");
+    EXPECT_EQ(remote(L"Mail\\photo.bin"), attachment);
+    target->Release();
+    EXPECT_EQ(mail.references, 1u) << "the target let the data object go";
+}
+
+}  // namespace

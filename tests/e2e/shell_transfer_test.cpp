@@ -1,0 +1,224 @@
+// Items of the virtual folder copied out through their data object, put on
+// the clipboard with Copy and Cut and pasted into a local folder, and their
+// context menu, as Explorer drives them, against the stand-in service.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "item_transfer.h"
+#include "shell_browser.h"
+#include "shell_host.h"
+#include "terminal_browser.h"
+#include "utils/class_ids.h"
+#include "vfs/session.h"
+#include "vfs_session_support.h"
+#include "win/file.h"
+
+namespace {
+
+using namespace vfs_session_testing;
+
+const std::wstring module_path(CALVIMORA_MODULE, CALVIMORA_MODULE + sizeof CALVIMORA_MODULE - 1);
+
+std::string contents_of(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// alice's storage: "Docs" (with "a.txt" of 1500 bytes, "b.bin" of 200,000
+// bytes and the folder "Sub" holding "c.txt"), the file "beta", and in the
+// trash "old.txt".
+class ShellTransfer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(shell_host::register_server(module_path), S_OK);
+        ASSERT_EQ(apartment_.status(), S_OK);
+        auto& service = env_.service();
+        const std::string user = service.add_user("alice", "s3cret");
+        const std::string docs = service.add_folder(user, "0", "Docs");
+        a_id_ = service.add_generated_file(user, docs, "a.txt", 1500, 7);
+        b_id_ = service.add_generated_file(user, docs, "b.bin", 200000, 3);
+        const std::string sub = service.add_folder(user, docs, "Sub");
+        c_id_ = service.add_file(user, sub, "c.txt", "see");
+        beta_id_ = service.add_file(user, "0", "beta", "b");
+        service.add_file(user, "0", "old.txt", "old");
+        vfs_calvimora::login(test_module(), L"alice", L"s3cret");
+        auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+        root->delete_item(root->get_item(L"old.txt", true), true);
+        target_ = std::filesystem::temp_directory_path() /
+                  ("shell-transfer-" + std::to_string(getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(target_);
+        ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+        ASSERT_EQ(browser.list(), S_OK);
+    }
+    void TearDown() override {
+        OleSetClipboard(nullptr);
+        browser.close();
+        shell_host::unload_unused_servers();
+        std::filesystem::remove_all(target_);
+    }
+
+    size_t index_of(const std::wstring& name) {
+        const auto& items = browser.items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].name == name) return i;
+        ADD_FAILURE() << "no item named " << win_file::native_path(name);
+        return items.size();
+    }
+
+    bool listed(const std::wstring& name) {
+        EXPECT_EQ(browser.list(), S_OK);
+        for (const auto& item : browser.items())
+            if (item.name == name) return true;
+        return false;
+    }
+
+    HRESULT contents(IDataObject* object, LONG index) {
+        FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILECONTENTS)),
+                         nullptr, DVASPECT_CONTENT, index, TYMED_ISTREAM};
+        STGMEDIUM medium{};
+        const HRESULT result = object->GetData(&format, &medium);
+        ReleaseStgMedium(&medium);
+        return result;
+    }
+
+    environment env_;
+    tray_stand_in tray_;
+    shell_host::com_apartment apartment_;
+    shell_host::shell_browser browser;
+    std::filesystem::path target_;
+    std::string a_id_, b_id_, c_id_, beta_id_;
+};
+
+TEST_F(ShellTransfer, AFolderTreeAndAFileAreCopiedOutByteForByte) {
+    IDataObject* object = nullptr;
+    ASSERT_EQ(shell_host::data_object_of(browser, {index_of(L"Docs"), index_of(L"beta")}, &object),
+              S_OK);
+    shell_host::copy_out_result copied;
+    ASSERT_EQ(shell_host::copy_out(object, target_.string(), copied), S_OK);
+    EXPECT_EQ(copied.selected, 2u);
+    EXPECT_EQ(copied.folders, (std::vector<std::wstring>{L"Docs", L"Docs\\Sub"}));
+    // Each folder before its contents, children as the service lists them.
+    EXPECT_EQ(copied.files, (std::vector<std::wstring>{L"Docs\\Sub\\c.txt", L"Docs\\a.txt",
+                                                       L"Docs\\b.bin", L"beta"}));
+    auto& service = env_.service();
+    EXPECT_EQ(contents_of(target_ / "Docs" / "a.txt"), service.file_content(a_id_));
+    EXPECT_EQ(contents_of(target_ / "Docs" / "b.bin"), service.file_content(b_id_));
+    EXPECT_EQ(contents_of(target_ / "Docs" / "Sub" / "c.txt"), "see");
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+
+    // Six descriptors: only their own indexes, and never a folder's.
+    EXPECT_EQ(contents(object, -1), DV_E_LINDEX);
+    EXPECT_EQ(contents(object, 6), DV_E_LINDEX);
+    EXPECT_EQ(contents(object, 0), E_UNEXPECTED);
+    EXPECT_EQ(contents(object, 1), E_UNEXPECTED);
+    EXPECT_EQ(contents(object, 5), S_OK);
+
+    FORMATETC group{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW)),
+                    nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    ASSERT_EQ(object->GetData(&group, &medium), S_OK);
+    const auto descriptors = win_shell::read_file_group_descriptor(GlobalLock(medium.hGlobal),
+                                                                   GlobalSize(medium.hGlobal));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    ASSERT_TRUE(descriptors);
+    ASSERT_EQ(descriptors->size(), 6u);
+    EXPECT_EQ((*descriptors)[0].dwFlags, FD_ATTRIBUTES | FD_PROGRESSUI);
+    EXPECT_EQ((*descriptors)[0].dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ((*descriptors)[4].dwFlags, FD_ATTRIBUTES | FD_PROGRESSUI | FD_FILESIZE);
+    EXPECT_EQ((*descriptors)[4].dwFileAttributes, 0x80u);
+    EXPECT_EQ((*descriptors)[4].nFileSizeLow, 200000u);
+    object->Release();
+}
+
+TEST_F(ShellTransfer, PasteAfterCopyKeepsTheSourcesAndAfterCutMovesThemToTheTrash) {
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, false), S_OK);
+    shell_host::copy_out_result pasted;
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+    EXPECT_TRUE(listed(L"beta"));
+    IDataObject* held = nullptr;
+    ASSERT_EQ(OleGetClipboard(&held), S_OK) << "a copy stays on the clipboard";
+    held->Release();
+
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"Docs")}, true), S_OK);
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(contents_of(target_ / "Docs" / "b.bin"), env_.service().file_content(b_id_));
+    EXPECT_FALSE(listed(L"Docs"));
+    EXPECT_EQ(OleGetClipboard(&held), CLIPBRD_E_CANT_OPEN) << "a completed move empties it";
+    ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
+    EXPECT_TRUE(listed(L"Docs"));
+}
+
+TEST_F(ShellTransfer, APasteThatReportsNoMoveDeletesNothing) {
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, true), S_OK);
+    shell_host::copy_out_result pasted;
+    // The paste copied only, though the target said it moved.
+    ASSERT_EQ(shell_host::paste_to_local(
+                  target_.string(), pasted,
+                  shell_host::paste_report{DROPEFFECT_MOVE, DROPEFFECT_COPY, std::nullopt}),
+              S_OK);
+    EXPECT_TRUE(listed(L"beta"));
+    // Nothing succeeded, whatever the logical effect says.
+    ASSERT_EQ(shell_host::paste_to_local(
+                  target_.string(), pasted,
+                  shell_host::paste_report{DROPEFFECT_NONE, DROPEFFECT_NONE, DROPEFFECT_MOVE}),
+              S_OK);
+    EXPECT_TRUE(listed(L"beta"));
+    IDataObject* held = nullptr;
+    ASSERT_EQ(OleGetClipboard(&held), S_OK);
+    held->Release();
+}
+
+std::vector<std::wstring> texts_of(const std::vector<shell_host::menu_item>& items) {
+    std::vector<std::wstring> texts;
+    for (const auto& item : items) texts.push_back(item.separator ? L"-" : item.text);
+    return texts;
+}
+
+TEST_F(ShellTransfer, TheItemMenuOffersTheFoldersCommandsAndRestoreOnlyInTheTrash) {
+    std::vector<shell_host::menu_item> items;
+    ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"Docs")}, CMF_NORMAL, items), S_OK);
+    EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{
+                                   L"Open", L"-", L"-", L"Synchronize with Computer", L"Share...",
+                                   L"-", L"Cut", L"Copy", L"-", L"Delete", L"-", L"Properties"}));
+    EXPECT_EQ(items[0].state, static_cast<UINT>(MFS_DEFAULT | MFS_HILITE));
+    ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"Trash")}, CMF_NORMAL, items), S_OK);
+    EXPECT_EQ(texts_of(items)[0], L"Open") << "a fixed folder";
+    EXPECT_EQ(texts_of(items)[1], L"-");
+    EXPECT_EQ(texts_of(items)[2], L"-");
+    EXPECT_EQ(texts_of(items)[3], L"Cut");
+    ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"beta")}, CMF_DEFAULTONLY, items), S_OK);
+    EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open", L"-"}));
+    EXPECT_EQ(shell_host::invoke_item_command(browser, {index_of(L"beta")}, L"Open"), E_NOTIMPL);
+
+    ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
+    ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"old.txt")}, CMF_NORMAL, items), S_OK);
+    EXPECT_EQ(texts_of(items)[0], L"Restore");
+    EXPECT_EQ(texts_of(items)[1], L"-") << "the shell's own follow";
+}
+
+TEST_F(ShellTransfer, APersonCopiesOutCutsAndPastesOnTheTerminal) {
+    browser.close();
+    const std::filesystem::path pasted = target_ / "pasted";
+    std::istringstream in("get 0 " + target_.string() + "\nmenu 2\ncut 2\npaste " +
+                          pasted.string() + "\nls\nquit\n");
+    std::ostringstream out;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, in, out), 0);
+    const std::string shown = out.str();
+    EXPECT_NE(shown.find("3 files, 2 folders copied"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Open (default)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("1 files, 0 folders pasted"), std::string::npos) << shown;
+    EXPECT_EQ(contents_of(target_ / "Docs" / "a.txt"), env_.service().file_content(a_id_));
+    EXPECT_EQ(contents_of(pasted / "beta"), "b");
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    EXPECT_FALSE(listed(L"beta")) << "the cut file went to the trash after the paste";
+}
+
+}  // namespace
