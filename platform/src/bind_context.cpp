@@ -1,5 +1,6 @@
 // Bind contexts: options and objects a caller hands to what it binds.
 #include "win/bind_context.h"
+#include "counted_object.h"
 
 #include <atomic>
 #include <map>
@@ -9,7 +10,7 @@
 
 namespace {
 
-class bind_context final : public IBindCtx {
+class bind_context final : public win_platform::counted_object<IBindCtx, IID_IBindCtx> {
 public:
     bind_context() { options_ = {sizeof(BIND_OPTS), BIND_MAYBOTHERUSER, STGM_READWRITE, 0}; }
     ~bind_context() {
@@ -18,23 +19,6 @@ public:
     }
     bind_context(const bind_context&) = delete;
     bind_context& operator=(const bind_context&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IBindCtx) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IBindCtx*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE RegisterObjectBound(IUnknown* object) override {
         if (!object) return E_INVALIDARG;
@@ -106,7 +90,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_{1};
     BIND_OPTS options_;
     std::vector<IUnknown*> bound_;
     std::map<std::wstring, IUnknown*> parameters_;

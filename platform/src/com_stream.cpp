@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "counted_object.h"
 #include "win/com.h"
 #include "win/global_memory.h"
 
@@ -29,28 +30,12 @@ struct shared_block {
     }
 };
 
-class global_stream final : public IStream {
+class global_stream final
+    : public win_platform::counted_object<IStream, IID_ISequentialStream, IID_IStream> {
 public:
     explicit global_stream(std::shared_ptr<shared_block> block) : block_(std::move(block)) {}
 
     HGLOBAL memory() const { return block_->memory; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-            *object = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
         if (read) *read = 0;
@@ -173,7 +158,6 @@ private:
     ~global_stream() = default;
 
     std::shared_ptr<shared_block> block_;
-    std::atomic<ULONG> references_{1};
     ULONGLONG position_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "counted_object.h"
 #include "win/data_object.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"
@@ -17,25 +18,12 @@ struct rendered_format {
 };
 
 // Enumerates a fixed list of formats.
-class format_list_enumerator final : public IEnumFORMATETC {
+class format_list_enumerator final
+    : public win_platform::counted_object<IEnumFORMATETC, IID_IEnumFORMATETC> {
 public:
     explicit format_list_enumerator(std::vector<FORMATETC> formats)
         : formats_(std::move(formats)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IEnumFORMATETC) return E_NOINTERFACE;
-        *object = static_cast<IEnumFORMATETC*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, FORMATETC* formats, ULONG* fetched) override {
         if (!formats || (!fetched && count != 1)) return E_POINTER;
         ULONG copied = 0;
@@ -65,29 +53,15 @@ private:
     ~format_list_enumerator() = default;
     std::vector<FORMATETC> formats_;
     size_t position_ = 0;
-    std::atomic<ULONG> references_{1};
 };
 
 // The global-memory formats of a flushed object, read-only.
-class rendered_data_object final : public IDataObject {
+class rendered_data_object final
+    : public win_platform::counted_object<IDataObject, IID_IDataObject> {
 public:
     explicit rendered_data_object(std::vector<rendered_format> formats)
         : formats_(std::move(formats)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDataObject) return E_NOINTERFACE;
-        *object = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium) return E_POINTER;
         std::memset(medium, 0, sizeof *medium);
@@ -137,7 +111,6 @@ private:
     }
 
     std::vector<rendered_format> formats_;
-    std::atomic<ULONG> references_{1};
 };
 
 struct clipboard_state {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "counted_object.h"
 #include "win/shell_dragdrop.h"
 #include "win/shell_menu.h"
 
@@ -26,28 +27,14 @@ constexpr own_command own_commands[] = {
 };
 constexpr UINT own_count = sizeof own_commands / sizeof own_commands[0];
 
-class default_folder_menu final : public IContextMenu {
+class default_folder_menu final
+    : public win_platform::counted_object<IContextMenu, IID_IContextMenu> {
 public:
     default_folder_menu(PCIDLIST_ABSOLUTE folder_list, HWND owner, UINT count,
                         PCUITEMID_CHILD_ARRAY items, IShellFolder* folder, LPFNDFMCALLBACK callback)
         : folder_list_(ILClone(folder_list)), owner_(owner), folder_(folder), callback_(callback) {
         folder_->AddRef();
         for (UINT i = 0; i < count && items; ++i) items_.push_back(ILClone(items[i]));
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IContextMenu) return E_NOINTERFACE;
-        *object = static_cast<IContextMenu*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last,
@@ -157,7 +144,6 @@ private:
     UINT first_ = 0;
     UINT callback_end_ = 0;
     UINT own_first_ = 0;
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "win/shell_thread.h"
+#include "counted_object.h"
 
 #include <atomic>
 #include <memory>
@@ -39,7 +40,8 @@ DWORD WINAPI run_thread(LPVOID parameter) {
 }
 
 // The hand-over: a stream that only carries one reference.
-class handover_stream final : public IStream {
+class handover_stream final
+    : public win_platform::counted_object<IStream, IID_IStream, IID_ISequentialStream> {
 public:
     handover_stream(IUnknown* object) : object_(object) { object_->AddRef(); }
     ~handover_stream() {
@@ -53,21 +55,6 @@ public:
         return object;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = (iid == IID_IUnknown || iid == IID_IStream || iid == IID_ISequentialStream)
-                      ? static_cast<IStream*>(this)
-                      : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override {
@@ -90,25 +77,12 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
 private:
-    std::atomic<ULONG> references_{1};
     IUnknown* object_;
 };
 
-class drop_target_helper final : public IDropTargetHelper {
+class drop_target_helper final
+    : public win_platform::counted_object<IDropTargetHelper, IID_IDropTargetHelper> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = (iid == IID_IUnknown || iid == IID_IDropTargetHelper) ? this : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE DragEnter(HWND, IDataObject*, POINT*, DWORD) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE DragOver(POINT*, DWORD) override { return S_OK; }
@@ -116,7 +90,6 @@ public:
     HRESULT STDMETHODCALLTYPE Show(BOOL) override { return S_OK; }
 
 private:
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "counted_object.h"
 #include "win/shell_folder2.h"
 #include "win/shell_view.h"
 
@@ -18,7 +19,8 @@ std::vector<std::shared_ptr<win_test::folder_view_record>>& records() {
     return all;
 }
 
-class folder_view final : public IShellView {
+class folder_view final
+    : public win_platform::counted_object<IShellView, IID_IOleWindow, IID_IShellView> {
 public:
     folder_view(IShellFolder* folder, IShellFolderViewCB* callback)
         : folder_(folder), callback_(callback), record_(new win_test::folder_view_record) {
@@ -57,23 +59,6 @@ public:
         }
         record_->zone_result = zone_result;
         if (SUCCEEDED(zone_result)) record_->zone = zone;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid != IID_IUnknown && iid != IID_IOleWindow && iid != IID_IShellView) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IShellView*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
@@ -175,7 +160,6 @@ private:
         return out;
     }
 
-    std::atomic<ULONG> references_{1};
     IShellFolder* folder_;
     IShellFolderViewCB* callback_;
     HWND window_ = nullptr;
