@@ -59,15 +59,19 @@ TEST_F(SyncEdges, AFileRemovedRightAfterItsDownloadStaysRemovedOnBothSides) {
 }
 
 TEST_F(SyncEdges, AFileRemovedRightAfterTheEngineStoppedIsNotFetchedBackAtTheNextStart) {
-    world.put_local(L"c.txt", "uploaded", t0);
+    world.put_local(L"stays.txt", "stays", t0);
     const syncer::binding pair = world.bind(L"sync", L"", allow_all());
     start();
+    ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
+    world.put_local(L"c.txt", "uploaded", t0);
+    world.force(pair);
+    // The engine ends as soon as the copy is there, before a pass records it.
     ASSERT_TRUE(eventually([&] { return remote_has(L"c.txt"); }));
     engine.reset();
     world.remove_local(L"c.txt");
     start();
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
-    EXPECT_TRUE(world.local_files().empty()) << text_of(world.local_files());
+    EXPECT_EQ(text_of(world.local_files()), "stays.txt (5 bytes, 1650000000) ");
 }
 
 // Both sides agreed on files stamped 2100; an edit made now on one side
