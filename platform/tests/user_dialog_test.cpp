@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -354,7 +355,11 @@ TEST_F(Dialogs, AMessageBoxRunsItsThreadsMessagesBeforeItIsAnswered) {
     PostMessageW(owner.hwnd(), WM_APP, 0, 0);
     ASSERT_NE(SetTimer(owner.hwnd(), 7, 60000, nullptr), 0u);
     ASSERT_TRUE(win_test::fire_timer(owner.hwnd(), 7));
-    std::thread sender([&] { SendMessageW(owner.hwnd(), WM_APP + 1, 0, 0); });
+    std::atomic<bool> delivered{false};
+    std::thread sender([&] {
+        SendMessageW(owner.hwnd(), WM_APP + 1, 0, 0);
+        delivered = true;
+    });
     const auto deadline = std::chrono::steady_clock::now() + patience;
     while (!(GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE) &&
            std::chrono::steady_clock::now() < deadline)
@@ -369,6 +374,7 @@ TEST_F(Dialogs, AMessageBoxRunsItsThreadsMessagesBeforeItIsAnswered) {
             return IDYES;
         });
     EXPECT_EQ(MessageBoxW(owner.hwnd(), L"Logoff anyway?", L"Calvimora", MB_YESNO), IDYES);
+    EXPECT_TRUE(win_test::pump_until([&] { return delivered.load(); }));
     sender.join();
     EXPECT_EQ(posted, 1u);
     EXPECT_EQ(timers, 1u);
