@@ -7,6 +7,7 @@
 #include "folder/set_aside.h"
 #include "folder/site_message_box.h"
 #include "folder/tree_size.h"
+#include "vfs/calvimora_directory.h"
 #include "win/process.h"
 #include "win/user.h"
 #include "win/user_dialog.h"
@@ -146,6 +147,27 @@ public:
         });
     }
 
+    // The item of that name in the folder as listed once for the files
+    // dropped into it, null when there is none. Files placed since are
+    // met by the rename that gives a file its name.
+    HRESULT find_listed(const vfs::directory_ptr& folder, const std::wstring& name,
+                        vfs::item_ptr& found) const {
+        if (context_.listed != folder) {
+            const HRESULT listed = guarded(IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, name,
+                                           [&] { context_.listing = folder->list_items(); });
+            if (listed != S_OK) return listed;
+            context_.listed = folder;
+        }
+        found.reset();
+        for (const vfs::item_ptr& item : context_.listing) {
+            if (vfs_calvimora::directory::names_match(item->get_name(), name)) {
+                found = item;
+                break;
+            }
+        }
+        return S_OK;
+    }
+
     // Whether an existing item of the name may be replaced: S_OK on Yes;
     // E_FAIL on No; E_ABORT on Cancel or when the item is no file.
     HRESULT may_replace(const vfs::item_ptr& existing, const std::wstring& name) const {
@@ -231,14 +253,13 @@ HRESULT copy_by_service(upload_context& context, const upload_steps& steps, vfs:
 // under the real name, nor touches a file the user had there.
 class byte_upload {
 public:
-    byte_upload(const upload_steps& steps, vfs::file& source, vfs::directory& target,
+    byte_upload(const upload_steps& steps, vfs::file& source, const vfs::directory_ptr& target,
                 const std::wstring& name)
-        : steps_(steps), source_(source), target_(target), name_(name) {}
+        : steps_(steps), source_(source), folder_(target), target_(*target), name_(name) {}
 
     HRESULT run() {
         vfs::item_ptr existing;
-        HRESULT result =
-            steps_.find(target_, name_, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, existing);
+        HRESULT result = steps_.find_listed(folder_, name_, existing);
         if (result != S_OK) return result;
         const bool agreed = existing != nullptr;
         if (agreed && (result = steps_.may_replace(existing, name_)) != S_OK) return result;
@@ -297,11 +318,22 @@ private:
     // now (another drop's, or the one the user agreed to replace) is asked
     // about unless agreed, and replaced in place.
     HRESULT take_name(bool agreed) {
-        vfs::item_ptr holder;
-        HRESULT result =
-            steps_.find(target_, name_, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, holder, true);
-        if (result != S_OK) return result;
         const auto rename = [&] { target_.rename_item(remote_, name_); };
+        HRESULT result = S_OK;
+        if (!agreed) {
+            bool taken = false;
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, [&] {
+                try {
+                    rename();
+                } catch (const vfs::item_already_exists_exception&) {
+                    taken = true;
+                }
+            });
+            if (result != S_OK || !taken) return result;
+        }
+        vfs::item_ptr holder;
+        result = steps_.find(target_, name_, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, holder, true);
+        if (result != S_OK) return result;
         if (!holder) return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, rename);
         if (!agreed && (result = steps_.may_replace(holder, name_)) != S_OK) return result;
         result = replace_in_place(steps_, target_, holder, name_, rename);
@@ -334,6 +366,7 @@ private:
 
     const upload_steps& steps_;
     vfs::file& source_;
+    const vfs::directory_ptr folder_;
     vfs::directory& target_;
     const std::wstring name_;
     std::wstring own_name_;
@@ -410,7 +443,7 @@ HRESULT upload_file(upload_context& context, vfs::file& source, const vfs::direc
     if (!is_acceptable_name(name))
         return steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name,
                              [&] { throw refused_name(name); });
-    if (!context.own) return byte_upload(steps, source, *target, name).run();
+    if (!context.own) return byte_upload(steps, source, target, name).run();
     return copy_by_service(context, steps, source, target, name);
 }
 

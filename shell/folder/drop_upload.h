@@ -67,6 +67,10 @@ struct upload_context {
     bool single = false;
     DWORD effect = DROPEFFECT_COPY;
     bool own = false;
+    // The listing of the remote folder files were last looked up in, made
+    // once for all the files dropped into it.
+    vfs::directory_ptr listed;
+    vfs::item_list listing;
 };
 
 // The whole upload with its dialog; target_path is the remote folder's

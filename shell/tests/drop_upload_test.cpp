@@ -132,6 +132,14 @@ TEST_F(DropUpload, ATreeArrivesWholeWithItsDatesAndTheDialogFollowsIt) {
     EXPECT_EQ(dialogs[0].completed, dialogs[0].total);
 }
 
+TEST_F(DropUpload, AFolderOfManyFilesIsListedOnceForThemAll) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 20; ++i) paths.push_back(file("f" + std::to_string(i), "x"));
+    EXPECT_EQ(drop(paths), S_OK);
+    EXPECT_EQ(target->items.size(), 20u);
+    EXPECT_LE(target->listings, 3) << "before, for the files, and after the walk";
+}
+
 TEST_F(DropUpload, AnExistingFileIsAskedAboutAndNoKeepsIt) {
     auto existing = boost::make_shared<memory_file>(L"a.txt");
     existing->contents = "original";
@@ -218,7 +226,13 @@ TEST_F(DropUpload, ARenameIntoPlaceThatFailsPutsTheOriginalBack) {
 
 TEST_F(DropUpload, RetriesThatNobodyChoseEndAFailingStep) {
     // No responder: every box takes its default, which is Retry.
-    target->failing_lookups = 1000;
+    struct refusing_folder : memory_folder {
+        using memory_folder::memory_folder;
+        vfs::item_ptr create_and_open_file(const std::wstring&, int, std::int64_t) override {
+            throw memory_failure(L"no room");
+        }
+    };
+    target = boost::make_shared<refusing_folder>(L"Docs");
     const HRESULT result = run_upload_with_progress(
         nullptr, boost::make_shared<CHDROPWrapper>(std::vector<std::wstring>{file("a.txt", "a")}),
         target, L"Docs", DROPEFFECT_COPY, false);

@@ -100,6 +100,7 @@ public:
     std::function<void(const std::wstring&)> before_rename;  // may throw to refuse
     std::vector<std::wstring> deleted;                       // removed for good, by name
     std::vector<std::wstring> trashed;                       // moved to the trash, by name
+    int listings = 0;
 
     vfs::item_list list_items() override {
         vfs::item_list list;
