@@ -168,14 +168,20 @@ public:
         return S_OK;
     }
 
+    // S_OK for a file; for anything else the fatal box and E_ABORT.
+    HRESULT replaceable(const vfs::item_ptr& existing, const std::wstring& name) const {
+        if (boost::dynamic_pointer_cast<vfs::file>(existing) &&
+            existing->get_type() != vfs::item_type_directory)
+            return S_OK;
+        fatal(IDS_ERROR_CREATING_FILE, IDS_FILE_NOT_CREATED, name);
+        return E_ABORT;
+    }
+
     // Whether an existing item of the name may be replaced: S_OK on Yes;
     // E_FAIL on No; E_ABORT on Cancel or when the item is no file.
     HRESULT may_replace(const vfs::item_ptr& existing, const std::wstring& name) const {
-        if (!boost::dynamic_pointer_cast<vfs::file>(existing) ||
-            existing->get_type() == vfs::item_type_directory) {
-            fatal(IDS_ERROR_CREATING_FILE, IDS_FILE_NOT_CREATED, name);
-            return E_ABORT;
-        }
+        const HRESULT kind = replaceable(existing, name);
+        if (kind != S_OK) return kind;
         const int answer = question(IDS_CONFIRM_REPLACE, IDS_CONFIRM_REPLACE_TEXT, name);
         if (answer == IDCANCEL) return E_ABORT;
         return answer == IDYES ? S_OK : E_FAIL;
@@ -335,7 +341,9 @@ private:
         result = steps_.find(target_, name_, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, holder, true);
         if (result != S_OK) return result;
         if (!holder) return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, rename);
-        if (!agreed && (result = steps_.may_replace(holder, name_)) != S_OK) return result;
+        // Only a file is ever replaced, whatever was agreed to before.
+        result = agreed ? steps_.replaceable(holder, name_) : steps_.may_replace(holder, name_);
+        if (result != S_OK) return result;
         result = replace_in_place(steps_, target_, holder, name_, rename);
         // Once renamed, the file is the user's: never discarded.
         if (result != S_OK && renamed()) made_id_.clear();

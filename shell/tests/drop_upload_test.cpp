@@ -208,6 +208,18 @@ TEST_F(DropUpload, AFileThatTookTheNameMeanwhileIsAskedAboutAndKeptOnNo) {
     EXPECT_EQ(target->deleted, std::vector<std::wstring>{L"~a.txt.replaced"});
 }
 
+TEST_F(DropUpload, AFolderThatTookTheNameAfterAYesIsNeverReplaced) {
+    target->items[L"a.txt"] = boost::make_shared<memory_file>(L"a.txt");
+    auto folder = boost::make_shared<memory_folder>(L"a.txt");
+    target->on_create = [&](memory_file&) { target->items[L"a.txt"] = folder; };
+    EXPECT_EQ(drop({file("a.txt", "new")}, {IDYES}), E_ABORT);
+    EXPECT_EQ(captions(),
+              (std::vector<std::string>{"Confirm file replace", "Error creating file"}));
+    EXPECT_EQ(target->folder(L"a.txt"), folder);
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"a.txt"});
+    EXPECT_TRUE(target->deleted.empty());
+}
+
 TEST_F(DropUpload, ARenameIntoPlaceThatFailsPutsTheOriginalBack) {
     auto existing = boost::make_shared<memory_file>(L"a.txt");
     existing->contents = "original";
