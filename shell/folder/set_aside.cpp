@@ -31,9 +31,11 @@ struct busy_set_asides {
     std::vector<std::pair<std::wstring, std::wstring>> entries;
 };
 
+// An object of the module itself, never of the heap: the extension is
+// unloaded when its host has no more use for it.
 busy_set_asides& busy() {
-    static auto* b = new busy_set_asides;  // used until the process ends
-    return *b;
+    static busy_set_asides b;
+    return b;
 }
 
 bool is_busy(const std::wstring& folder_id, const std::wstring& name) {
