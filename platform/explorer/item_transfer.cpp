@@ -84,10 +84,11 @@ public:
             descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (descriptor_ < 0 && errno != EEXIST) break;
         }
+        created_ = descriptor_ >= 0;
     }
     ~partial_file() {
         if (descriptor_ >= 0) ::close(descriptor_);
-        if (!placed_) ::unlink(path_.c_str());
+        if (created_ && !placed_) ::unlink(path_.c_str());
     }
     partial_file(const partial_file&) = delete;
     partial_file& operator=(const partial_file&) = delete;
@@ -124,6 +125,7 @@ private:
     std::filesystem::path target_;
     std::filesystem::path path_;
     int descriptor_ = -1;
+    bool created_ = false;
     bool placed_ = false;
 };
 

@@ -296,6 +296,8 @@ void CFILEDESCRIPTORFile::seek(std::int64_t offset, int origin) {
     move.QuadPart = offset;
     if (FAILED(stream_->Seek(move, static_cast<DWORD>(origin), nullptr)))
         throw_stream_error(L"Seek failed", what + L"stream operation call failed");
+    // A reader that moves about no longer reads the stream once through.
+    announced_ = -1;
 }
 
 int CFILEDESCRIPTORFile::read(void* buffer, int length) {

@@ -141,8 +141,8 @@ private:
     IStream* stream_ = nullptr;
     IStreamImpl* stream_impl_ = nullptr;
     int mode_ = 0;
-    // The size the open stream announced (-1 when it told none) and the
-    // bytes it has delivered so far.
+    // The size the open stream announced (-1 when it told none, or once a
+    // seek moved the reader) and the bytes it has delivered so far.
     std::int64_t announced_ = -1;
     std::int64_t delivered_ = 0;
 };
