@@ -1,7 +1,10 @@
 #include "win/shell_thread.h"
 #include "counted_object.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "win/progress_dialog.h"
@@ -24,8 +27,26 @@ struct thread_start {
     void* data;
     DWORD flags;
     IUnknown* reference;  // held for the thread, or null
+    void* library;        // the procedure's module held loaded, or null
     HANDLE callback_done;
 };
+
+std::mutex& hook_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::function<void()>& start_hook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// Another reference to the loaded module that holds the code at address.
+void* hold_module_of(const void* address) {
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname) return nullptr;
+    return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
 
 DWORD WINAPI run_thread(LPVOID parameter) {
     std::unique_ptr<thread_start> start(static_cast<thread_start*>(parameter));
@@ -33,8 +54,15 @@ DWORD WINAPI run_thread(LPVOID parameter) {
     if (com) CoInitialize(nullptr);
     if (start->callback) start->callback(start->data);
     SetEvent(start->callback_done);
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(hook_lock());
+        hook = start_hook();
+    }
+    if (hook) hook();
     const DWORD result = start->procedure(start->data);
     if (com) CoUninitialize();
+    if (start->library) dlclose(start->library);
     if (start->reference) start->reference->Release();
     return result;
 }
@@ -118,11 +146,16 @@ BOOL SHCreateThread(LPTHREAD_START_ROUTINE procedure, void* data, DWORD flags,
     start->flags = flags;
     start->reference = nullptr;
     if (flags & CTF_PROCESS_REF) SHGetInstanceExplorer(&start->reference);
+    start->library = (flags & CTF_FREELIBANDEXIT)
+                         ? hold_module_of(reinterpret_cast<const void*>(procedure))
+                         : nullptr;
+    void* library = start->library;
     start->callback_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE done = start->callback_done;
     IUnknown* reference = start->reference;
     const HANDLE thread = CreateThread(nullptr, 0, run_thread, start.get(), 0, nullptr);
     if (!thread) {
+        if (library) dlclose(library);
         if (reference) reference->Release();
         CloseHandle(done);
         if (flags & CTF_INSIST) {
@@ -180,6 +213,11 @@ HRESULT create_helper_object(REFCLSID clsid, REFIID iid, void** object) {
 }  // namespace win_com
 
 namespace win_test {
+
+void set_worker_start_hook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(hook_lock());
+    start_hook() = std::move(hook);
+}
 
 HRESULT STDMETHODCALLTYPE process_reference::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;

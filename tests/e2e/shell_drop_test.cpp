@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 
 #include "shell_browser.h"
@@ -78,12 +81,22 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-        return format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)
+        return (format->cfFormat == descriptors() || offered_.count(format->cfFormat)) &&
+                       (format->tymed & TYMED_HGLOBAL)
                    ? S_OK
                    : DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         *medium = STGMEDIUM{};
+        const auto offered = offered_.find(format->cfFormat);
+        if (offered != offered_.end() && (format->tymed & TYMED_HGLOBAL)) {
+            HGLOBAL block = GlobalAlloc(GHND, offered->second.size());
+            std::memcpy(GlobalLock(block), offered->second.data(), offered->second.size());
+            GlobalUnlock(block);
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = block;
+            return S_OK;
+        }
         if (format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)) {
             const UINT count = static_cast<UINT>(entries_.size());
             HGLOBAL block = GlobalAlloc(GHND, 4 + sizeof(FILEDESCRIPTORW) * count);
@@ -131,6 +144,11 @@ public:
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
+    // Offers these bytes as a block of the named format too.
+    void offer(const wchar_t* format, std::string bytes) {
+        offered_[static_cast<CLIPFORMAT>(RegisterClipboardFormatW(format))] = std::move(bytes);
+    }
+
     std::atomic<ULONG> references{1};
 
 private:
@@ -138,6 +156,7 @@ private:
         return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
     }
     std::vector<entry> entries_;
+    std::map<CLIPFORMAT, std::string> offered_;
 };
 
 // alice's storage holds the folder "Docs" with "kept.txt" and the file
@@ -261,6 +280,49 @@ TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
     EXPECT_EQ(remote(L"G\\c.bin"), pattern(50000, 2));
     EXPECT_TRUE(fs::exists(local_ / "G" / "c.bin")) << "a copy keeps its sources";
     target->Release();
+}
+
+// The host lets go of everything of the extension and unloads what it
+// can while the drop worker has not started yet: the worker's hold keeps
+// the extension loaded, and the upload ends normally.
+TEST_F(ShellDrop, AnUnloadWhileTheDropWorkerStartsLeavesTheExtensionInPlace) {
+    const std::wstring folder = local_folder("H");
+    local_file("H/d.txt", "delta");
+    std::mutex lock;
+    std::condition_variable changed;
+    bool paused = false, resume = false;
+    win_test::set_worker_start_hook([&] {
+        std::unique_lock<std::mutex> hold(lock);
+        paused = true;
+        changed.notify_all();
+        changed.wait(hold, [&] { return resume; });
+    });
+    IDropTarget* target = target_of();
+    ASSERT_TRUE(target);
+    auto* data = new shell_host::local_files_data_object({folder}, true);
+    EXPECT_EQ(shell_host::drop_data_object(target, data, false).result, S_OK);
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return paused; }));
+    }
+    target->Release();
+    browser.close();
+    shell_host::unload_unused_servers();
+    EXPECT_EQ(extension_can_unload(), S_FALSE) << "the waiting worker keeps it loaded";
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        resume = true;
+    }
+    changed.notify_all();
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_TRUE(data->wait_for_end(std::chrono::seconds(60), effect));
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    data->Release();
+    win_test::set_worker_start_hook(nullptr);
+    EXPECT_TRUE(process_.wait_until_released(std::chrono::seconds(30)));
+    EXPECT_EQ(remote(L"H\\d.txt"), "delta");
+    shell_host::unload_unused_servers();
+    EXPECT_EQ(extension_can_unload(), E_UNEXPECTED) << "unloaded once the worker has ended";
 }
 
 TEST_F(ShellDrop, ShiftMovesAndTheHostDeletesTheSourcesOnlyAfterAMove) {
@@ -391,6 +453,51 @@ TEST_F(ShellDrop, VirtualFilesOfAnotherProgramArriveWhole) {
     EXPECT_EQ(remote(L"Mail\\photo.bin"), attachment);
     target->Release();
     EXPECT_EQ(mail.references, 1u) << "the target let the data object go";
+}
+
+// Another program's object that offers the extension's mark and a
+// selection of alice's "Docs\\kept.txt": its files are virtual files like
+// any other program's, and the service never moves her file by the ids
+// and names it supplies.
+TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) {
+    const auto docs_at = std::find_if(browser.items().begin(), browser.items().end(),
+                                      [](const auto& item) { return item.name == L"Docs"; });
+    ASSERT_EQ(browser.enter(std::distance(browser.items().begin(), docs_at)), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.items().size(), 1u);
+    IPersistFolder2* persist = nullptr;
+    ASSERT_EQ(
+        browser.folder()->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist)),
+        S_OK);
+    PIDLIST_ABSOLUTE docs = nullptr;
+    ASSERT_EQ(persist->GetCurFolder(&docs), S_OK);
+    persist->Release();
+    // The selection as the extension itself writes it: the folder's list,
+    // then the item's, after the count and two offsets.
+    const UINT folder_size = ILGetSize(docs);
+    const UINT item_size = ILGetSize(browser.items()[0].id);
+    std::string selection(12 + folder_size + item_size, '\0');
+    const UINT header[3] = {1, 12, 12 + folder_size};
+    std::memcpy(selection.data(), header, sizeof header);
+    std::memcpy(selection.data() + 12, docs, folder_size);
+    std::memcpy(selection.data() + 12 + folder_size, browser.items()[0].id, item_size);
+    CoTaskMemFree(docs);
+    ASSERT_EQ(browser.up(), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+
+    foreign_files posing({{L"kept.txt", false, "forged"}});
+    const DWORD mark = 1;
+    posing.offer(L"Calvimora_DataObject", std::string(reinterpret_cast<const char*>(&mark), 4));
+    posing.offer(CFSTR_SHELLIDLIST, selection);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    const auto moved = shell_host::drop_data_object(alpha, &posing, true);
+    EXPECT_EQ(moved.result, S_OK);
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "forged") << "the bytes the program offered";
+    EXPECT_TRUE(remote_exists(L"Docs", L"kept.txt")) << "alice's file stays where it was";
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original");
+    alpha->Release();
+    EXPECT_EQ(posing.references, 1u);
 }
 
 }  // namespace
