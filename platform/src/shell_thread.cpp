@@ -1,4 +1,6 @@
 #include "win/shell_thread.h"
+#include "com_apartment.h"
+#include "com_internal.h"
 #include "counted_object.h"
 
 #include <atomic>
@@ -39,13 +41,17 @@ DWORD WINAPI run_thread(LPVOID parameter) {
     return result;
 }
 
-// The hand-over: a stream that only carries one reference.
+// The hand-over: a stream that carries one reference and, for an object of
+// a single-threaded apartment, that apartment.
 class handover_stream final
     : public win_platform::counted_object<IStream, IID_IStream, IID_ISequentialStream> {
 public:
-    handover_stream(IUnknown* object) : object_(object) { object_->AddRef(); }
+    handover_stream(IUnknown* object, REFIID iid, win_com::apartment_ptr owner)
+        : object_(object), iid_(iid), owner_(std::move(owner)) {
+        object_->AddRef();
+    }
     ~handover_stream() {
-        if (object_) object_->Release();
+        if (object_) release_in_apartment(object_);
     }
 
     // The object, its reference passed to the caller.
@@ -53,6 +59,19 @@ public:
         IUnknown* object = object_;
         object_ = nullptr;
         return object;
+    }
+    const IID& iid() const { return iid_; }
+    const win_com::apartment_ptr& owner() const { return owner_; }
+
+    void release_in_apartment(IUnknown* object) const {
+        if (!owner_) {
+            object->Release();
+            return;
+        }
+        win_com::call_in(owner_, [object] {
+            object->Release();
+            return S_OK;
+        });
     }
 
     HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
@@ -78,6 +97,8 @@ public:
 
 private:
     IUnknown* object_;
+    const IID iid_;
+    const win_com::apartment_ptr owner_;
 };
 
 class drop_target_helper final
@@ -142,10 +163,13 @@ HRESULT CoMarshalInterThreadInterfaceInStream(REFIID iid, IUnknown* object, IStr
     if (!stream) return E_INVALIDARG;
     *stream = nullptr;
     if (!object) return E_INVALIDARG;
+    if (!win_com::thread_initialized()) return CO_E_NOTINITIALIZED;
     IUnknown* answered = nullptr;
     const HRESULT result = object->QueryInterface(iid, reinterpret_cast<void**>(&answered));
     if (FAILED(result)) return result;
-    *stream = new handover_stream(answered);
+    // An object of a multithreaded thread is free-threaded: its pointer
+    // serves every thread as it is.
+    *stream = new handover_stream(answered, iid, win_com::current_apartment());
     answered->Release();
     return S_OK;
 }
@@ -159,11 +183,28 @@ HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID iid, void** objec
         stream->Release();
         return E_INVALIDARG;
     }
+    if (!win_com::thread_initialized()) {
+        stream->Release();
+        return CO_E_NOTINITIALIZED;
+    }
+    const win_com::apartment_ptr owner = handover->owner();
+    const IID carried = handover->iid();
     IUnknown* held = handover->take();
     stream->Release();
     if (!held) return E_UNEXPECTED;
-    const HRESULT result = held->QueryInterface(iid, object);
-    held->Release();
+    if (!owner || win_com::runs_here(owner)) {
+        const HRESULT result = held->QueryInterface(iid, object);
+        held->Release();
+        return result;
+    }
+    // Another apartment's object: a proxy for the interface carried, then
+    // asked for the one wanted.
+    IUnknown* forwarding = nullptr;
+    HRESULT result =
+        win_com::make_proxy(owner, held, carried, reinterpret_cast<void**>(&forwarding));
+    if (FAILED(result)) return result;
+    result = forwarding->QueryInterface(iid, object);
+    forwarding->Release();
     return result;
 }
 

@@ -257,6 +257,8 @@ TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
     win_test::set_progress_cancel_script(nullptr);
     EXPECT_EQ(async.result, S_OK);
     EXPECT_EQ(async.effect, DROPEFFECT_COPY) << "the effect arrives with the end of the operation";
+    EXPECT_TRUE(async.calls_on_own_thread)
+        << "the worker's calls reach the host's object through the host's messages";
     EXPECT_EQ(during_upload, S_FALSE) << "the extension stays loaded while its drop worker runs";
     EXPECT_EQ(remote(L"G\\c.bin"), pattern(50000, 2));
     EXPECT_TRUE(fs::exists(local_ / "G" / "c.bin")) << "a copy keeps its sources";

@@ -35,7 +35,14 @@ BOOL SHCreateThread(LPTHREAD_START_ROUTINE procedure, void* data, DWORD flags,
 
 // An interface pointer wrapped for another thread of the process: the
 // stream holds a reference until the receiver unwraps it (and the stream
-// is released with that call) or the stream is released unused.
+// is released with that call) or the stream is released unused. Both
+// threads must have entered COM (else CO_E_NOTINITIALIZED). An object
+// wrapped on an apartment-threaded thread belongs to that thread: another
+// thread receives a proxy whose calls run on the owner, delivered through
+// its message queue, so they wait until the owner retrieves messages (the
+// proxies forward IDataObject, IAsyncOperation, IStream and
+// IEnumFORMATETC; other interfaces answer E_NOINTERFACE). An object
+// wrapped on a multithreaded thread is received as it is.
 HRESULT CoMarshalInterThreadInterfaceInStream(REFIID iid, IUnknown* object, IStream** stream);
 HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID iid, void** object);
 
