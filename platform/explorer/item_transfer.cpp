@@ -171,6 +171,19 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
     GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
     if (!descriptors) return E_INVALIDARG;
+    // Descriptors without contents (the copies a flush leaves of virtual
+    // files) are refused before anything is written: no empty files.
+    for (size_t i = 0; i < descriptors->size(); ++i) {
+        const FILEDESCRIPTORW& descriptor = (*descriptors)[i];
+        if ((descriptor.dwFlags & FD_ATTRIBUTES) &&
+            (descriptor.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        FORMATETC contents = format_etc(CFSTR_FILECONTENTS, TYMED_ISTREAM, static_cast<LONG>(i));
+        const HRESULT offered = object->GetData(&contents, &medium);
+        if (FAILED(offered)) return offered;
+        ReleaseStgMedium(&medium);
+        break;
+    }
     const std::filesystem::path base(local_folder);
     for (size_t i = 0; i < descriptors->size(); ++i) {
         const FILEDESCRIPTORW& descriptor = (*descriptors)[i];

@@ -30,8 +30,10 @@ struct copy_out_result {
 
 // Writes the data object's virtual files below the local folder (a native
 // path). Descriptor names are untrusted: an empty, absolute or ".." part
-// fails the copy with E_INVALIDARG before anything is written for it.
-// Failures: the data object's, or E_FAIL for a local write.
+// fails the copy with E_INVALIDARG before anything is written for it. An
+// object that lists files but gives no contents for the first fails with
+// its answer before anything is written. Failures: the data object's, or
+// E_FAIL for a local write.
 HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_result& result);
 
 // Copy or Cut of the item menu: the selection's data object goes on the

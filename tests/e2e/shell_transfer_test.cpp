@@ -16,6 +16,7 @@
 #include "utils/class_ids.h"
 #include "vfs/session.h"
 #include "vfs_session_support.h"
+#include "win/com.h"
 #include "win/file.h"
 
 namespace {
@@ -218,6 +219,38 @@ TEST_F(ShellTransfer, APersonCopiesOutCutsAndPastesOnTheTerminal) {
     EXPECT_EQ(contents_of(pasted / "beta"), "b");
     ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
     EXPECT_FALSE(listed(L"beta")) << "the cut file went to the trash after the paste";
+}
+
+// The host program run on the terminal with the lines typed, as a process
+// of its own in the test's session; what it showed.
+std::string run_host_program(const std::filesystem::path& folder, const std::string& typed) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "typed") << typed;
+    wchar_t junction[40];
+    StringFromGUID2(utils::clsid_calvimora_folder, junction, 40);
+    const std::string command = "'" + (program_folder() / "calvimora_explorer").string() +
+                                "' browse '" + win_file::native_path(junction) + "' <'" +
+                                (folder / "typed").string() + "' >'" + (folder / "shown").string() +
+                                "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return contents_of(folder / "shown");
+}
+
+TEST_F(ShellTransfer, ACopyOfAHostThatEndedPastesInAnotherWholeOrNotAtAll) {
+    browser.close();
+    const std::string copied = run_host_program(target_ / "first", "copy 0\nquit\n");
+    EXPECT_EQ(copied.find("failed"), std::string::npos) << copied;
+    // The copy ended with its host: what it left on the clipboard names the
+    // files but carries no contents, so the paste refuses before it writes.
+    const std::filesystem::path pasted = target_ / "pasted";
+    std::filesystem::create_directories(pasted);
+    const std::string shown =
+        run_host_program(target_ / "second", "paste " + pasted.string() + "\nquit\n");
+    EXPECT_NE(shown.find("paste failed: the clipboard names files but holds none of their "
+                         "contents; nothing was pasted"),
+              std::string::npos)
+        << shown;
+    EXPECT_TRUE(std::filesystem::is_empty(pasted)) << "no empty or half paste";
 }
 
 }  // namespace
