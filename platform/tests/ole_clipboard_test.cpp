@@ -4,6 +4,7 @@
 
 #include "helper_process.h"
 #include "ole_clipboard_store.h"
+#include "one_format_enumerator.h"
 #include "win/machine.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"
@@ -88,32 +89,8 @@ private:
     bool persists_;
 };
 
-// Enumerates the one value format.
-class one_format_enumerator final : public IEnumFORMATETC {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        delete this;
-        return 0;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG, FORMATETC* formats, ULONG* fetched) override {
-        if (given_) return S_FALSE;
-        given_ = true;
-        *formats = {test_data_object::value_format(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        if (fetched) *fetched = 1;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC**) override { return E_NOTIMPL; }
-
-private:
-    bool given_ = false;
-};
-
 HRESULT test_data_object::EnumFormatEtc(DWORD, IEnumFORMATETC** formats) {
-    *formats = new one_format_enumerator;
+    *formats = new clipboard_testing::one_format_enumerator(test_data_object::value_format());
     return S_OK;
 }
 

@@ -17,6 +17,7 @@
 
 #include <utf8.h>
 
+#include "one_format_enumerator.h"
 #include "win/clipboard.h"
 #include "win/data_object.h"
 #include "win/global_memory.h"
@@ -80,48 +81,10 @@ int count_forever() {
     }
 }
 
-// Lists one format once.
-class one_format final : public IEnumFORMATETC {
-public:
-    explicit one_format(CLIPFORMAT format) : format_(format) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        delete this;
-        return 0;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG, FORMATETC* formats, ULONG* fetched) override {
-        if (given_) return S_FALSE;
-        given_ = true;
-        *formats = {format_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        if (fetched) *fetched = 1;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC**) override { return E_NOTIMPL; }
-
-private:
-    CLIPFORMAT format_;
-    bool given_ = false;
-};
-
 // Offers one DWORD in one format.
-class dword_data_object final : public IDataObject {
+class dword_data_object final : public win_platform::counted_object<IDataObject, IID_IDataObject> {
 public:
     dword_data_object(CLIPFORMAT format, DWORD value) : format_(format), value_(value) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = iid == IID_IUnknown || iid == IID_IDataObject ? this : nullptr;
-        if (!*object) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         *medium = STGMEDIUM{};
         if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
@@ -141,7 +104,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** formats) override {
-        *formats = new one_format(format_);
+        *formats = new clipboard_testing::one_format_enumerator(format_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
@@ -153,7 +116,6 @@ public:
 private:
     CLIPFORMAT format_;
     DWORD value_;
-    ULONG references_ = 1;
 };
 
 int clipboard_value(const char* name) {
