@@ -14,6 +14,7 @@ namespace shell_host {
 namespace {
 
 constexpr auto async_drop_limit = std::chrono::minutes(5);
+constexpr UINT recheck_period_ms = 10;
 
 CLIPFORMAT registered(LPCWSTR name) {
     return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name));
@@ -26,10 +27,6 @@ local_files_data_object::local_files_data_object(std::vector<std::wstring> paths
 
 void local_files_data_object::note_call() {
     if (GetCurrentThreadId() != thread_) ++calls_elsewhere_;
-}
-
-void local_files_data_object::wake_waiter() const {
-    PostThreadMessageW(thread_, WM_NULL, 0, 0);
 }
 
 HRESULT local_files_data_object::QueryInterface(REFIID iid, void** object) {
@@ -55,7 +52,6 @@ ULONG local_files_data_object::Release() {
     note_call();
     const ULONG left = --references_;
     if (left == 0) delete this;
-    if (left == 1) wake_waiter();
     return left;
 }
 
@@ -130,31 +126,40 @@ HRESULT local_files_data_object::EndOperation(HRESULT, IBindCtx*, DWORD effects)
         has_ended_ = true;
         end_effect_ = effects;
     }
-    wake_waiter();
     return S_OK;
 }
 
 bool local_files_data_object::wait_for_end(std::chrono::milliseconds timeout, DWORD& effect) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const auto done = [&] {
-        std::lock_guard<std::mutex> guard(lock_);
-        return has_ended_ && references_ == 1;
-    };
-    // The timer only wakes the loop at the deadline.
-    const UINT_PTR timer = SetTimer(nullptr, 0, static_cast<UINT>(timeout.count()), nullptr);
+    pump_messages_until(
+        [&] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return has_ended_ && references_ == 1;
+        },
+        timeout);
+    std::lock_guard<std::mutex> guard(lock_);
+    effect = has_ended_ ? end_effect_ : DROPEFFECT_NONE;
+    return has_ended_;
+}
+
+bool pump_messages_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // Retrieval does not return for the messages it delivers from other
+    // threads, so a timer makes the loop look again.
+    const UINT_PTR timer = SetTimer(nullptr, 0, recheck_period_ms, nullptr);
     MSG message;
+    bool quit = false;
     while (!done() && std::chrono::steady_clock::now() < deadline) {
         if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
-            PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that ends the host
+            quit = true;
             break;
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     KillTimer(nullptr, timer);
-    std::lock_guard<std::mutex> guard(lock_);
-    effect = has_ended_ ? end_effect_ : DROPEFFECT_NONE;
-    return has_ended_;
+    // The loop that ends the host sees the quit message too.
+    if (quit) PostQuitMessage(static_cast<int>(message.wParam));
+    return done();
 }
 
 IDropTarget* drop_target_of(IShellFolder* folder, PCUITEMID_CHILD item) {

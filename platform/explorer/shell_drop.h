@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -64,8 +65,6 @@ public:
 private:
     ~local_files_data_object() = default;
     void note_call();
-    // Wakes the waiting thread to look at the state again.
-    void wake_waiter() const;
 
     const DWORD thread_;
     std::atomic<int> calls_elsewhere_{0};
@@ -94,6 +93,13 @@ IDropTarget* drop_target_of(IShellFolder* folder, PCUITEMID_CHILD item = nullptr
 // One drag over the target and the drop, with Shift held for a move.
 drop_outcome drop_data_object(IDropTarget* target, IDataObject* data, bool move,
                               DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE);
+
+// Retrieves and dispatches the calling thread's messages until the
+// condition holds (looked at after every message and every few
+// milliseconds) or the time runs out (false then), as Explorer's thread
+// does while work it started goes on elsewhere: calls from other threads
+// into its objects arrive through its messages.
+bool pump_messages_until(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // Drops local files; an asynchronous drop is waited for, the thread's
 // messages pumped meanwhile. After a MOVE the sources are deleted, folders

@@ -342,7 +342,10 @@ private:
     template <typename Interface, typename Method, typename... Arguments>
     HRESULT forward(REFIID iid, Method method, Arguments... arguments) {
         auto* target = static_cast<Interface*>(held(iid));
-        if (!target) return stub_->released ? RPC_E_DISCONNECTED : E_NOINTERFACE;
+        if (!target) {
+            std::lock_guard<std::mutex> guard(stub_->lock);
+            return stub_->released ? RPC_E_DISCONNECTED : E_NOINTERFACE;
+        }
         return call_in(owner_, [&] { return (target->*method)(arguments...); });
     }
 

@@ -32,7 +32,8 @@ HRESULT call_in(const apartment_ptr& owner, const std::function<HRESULT()>& call
 // An interface pointer of an object of the apartment for use in another:
 // a proxy that holds the reference given (the pointer answers iid) and
 // forwards its calls. E_NOINTERFACE, with the reference released in the
-// apartment, for an interface no proxy is made for.
+// apartment, for an interface no proxy is made for; a null out pointer
+// only releases the reference there.
 HRESULT make_proxy(const apartment_ptr& owner, IUnknown* object, REFIID iid, void** proxy);
 
 // The apartment of the calling thread ends (its last CoUninitialize): the

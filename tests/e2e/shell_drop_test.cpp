@@ -25,6 +25,7 @@
 #include "win/clipboard.h"
 #include "win/file.h"
 #include "win/global_memory.h"
+#include "win/kernel.h"
 #include "win/machine.h"
 #include "win/progress_dialog.h"
 #include "win/shell_thread.h"
@@ -59,30 +60,64 @@ HRESULT extension_can_unload() {
 }
 
 // Another program's virtual files: a descriptor block and one contents
-// stream per index.
-class foreign_files final : public IDataObject {
+// stream per index; asynchronous when asked, noting the calls that come
+// from another thread than its own.
+class foreign_files final : public IDataObject, public IAsyncOperation {
 public:
     struct entry {
         std::wstring name;
         bool folder;
         std::string contents;
     };
-    explicit foreign_files(std::vector<entry> entries) : entries_(std::move(entries)) {}
+    explicit foreign_files(std::vector<entry> entries, bool asynchronous = false)
+        : entries_(std::move(entries)), asynchronous_(asynchronous) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = (iid == IID_IUnknown || iid == IID_IDataObject) ? this : nullptr;
+        note_call();
+        if (iid == IID_IUnknown || iid == IID_IDataObject)
+            *object = static_cast<IDataObject*>(this);
+        else if (iid == IID_IAsyncOperation && asynchronous_)
+            *object = static_cast<IAsyncOperation*>(this);
+        else
+            *object = nullptr;
         if (!*object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        note_call();
+        return ++references;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        note_call();
+        return --references;
+    }
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* asynchronous) override {
+        note_call();
+        *asynchronous = asynchronous_ ? TRUE : FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT, IBindCtx*, DWORD effects) override {
+        note_call();
+        end_effect = effects;
+        ended = true;
+        return S_OK;
+    }
+
+    std::atomic<bool> ended{false};
+    std::atomic<DWORD> end_effect{DROPEFFECT_NONE};
+    std::atomic<int> calls_elsewhere{0};
+
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
         return format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)
                    ? S_OK
                    : DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        note_call();
         *medium = STGMEDIUM{};
         if (format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)) {
             const UINT count = static_cast<UINT>(entries_.size());
@@ -137,7 +172,12 @@ private:
     static CLIPFORMAT descriptors() {
         return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
     }
+    void note_call() {
+        if (GetCurrentThreadId() != thread_) ++calls_elsewhere;
+    }
     std::vector<entry> entries_;
+    const bool asynchronous_;
+    const DWORD thread_ = GetCurrentThreadId();
 };
 
 // alice's storage holds the folder "Docs" with "kept.txt" and the file
@@ -393,6 +433,27 @@ TEST_F(ShellDrop, VirtualFilesOfAnotherProgramArriveWhole) {
     EXPECT_EQ(remote(L"Mail\\photo.bin"), attachment);
     target->Release();
     EXPECT_EQ(mail.references, 1u) << "the target let the data object go";
+}
+
+// The drop worker reads the files through the source's thread: the host
+// must retrieve its messages for the drop to end.
+TEST_F(ShellDrop, VirtualFilesOfAnAsynchronousSourceArriveWhileTheHostPumps) {
+    const std::string attachment = pattern(90000, 6);
+    foreign_files mail({{L"Later", true, ""},
+                        {L"Later\\letter.txt", false, "dear alice"},
+                        {L"Later\\photo.bin", false, attachment}},
+                       true);
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_NONE) << "the effect comes with the end";
+    ASSERT_TRUE(shell_host::pump_messages_until([&] { return mail.ended && mail.references == 1; },
+                                                std::chrono::minutes(2)));
+    EXPECT_EQ(mail.end_effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Later\\letter.txt"), "dear alice");
+    EXPECT_EQ(remote(L"Later\\photo.bin"), attachment);
+    EXPECT_EQ(mail.calls_elsewhere, 0) << "every call came through the host's own thread";
+    target->Release();
 }
 
 }  // namespace
