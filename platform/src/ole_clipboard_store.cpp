@@ -26,7 +26,7 @@ bool read_block(win_user::resource_reader& in, std::vector<uint8_t>& bytes) {
     uint32_t size = 0;
     if (!in.u32(&size) || size > largest_block || size > in.left()) return false;
     bytes.resize(size);
-    return in.bytes(bytes.data(), size);
+    return size == 0 || in.bytes(bytes.data(), size);
 }
 
 void write_block(win_user::resource_writer& out, const std::vector<uint8_t>& bytes) {
