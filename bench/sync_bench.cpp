@@ -286,8 +286,9 @@ void bench_pass(std::size_t files, int passes) {
     syncer::binding_set stopped;
     syncer::removal_guard guard;
     syncer::stop_signal stop;
-    syncer::scan_shared shared{user,  ui,           world.environment, tasks_lock,
-                               tasks, stopped_lock, stopped,           guard};
+    syncer::scan_memory memory;
+    syncer::scan_shared shared{
+        user, ui, world.environment, tasks_lock, tasks, stopped_lock, stopped, guard, {}, &memory};
     int first_changes = 0;
     const std::int64_t handshakes_at_start = world.service.connections().tls_handshakes;
     const long resident_before = status_kib("VmRSS:");
