@@ -164,6 +164,29 @@ TEST_F(ScanPass, HiddenLocalFilesAreNeverUploadedAndCountAsMissing) {
     EXPECT_EQ(ui.kinds(), std::vector<int>{message_kind::download_new});
 }
 
+// An upload creates its remote file at once: finding a file by name costs a
+// listing of its whole folder. Only when the name is taken meanwhile does it
+// look, and a remote copy that became the newer one is kept.
+TEST_F(ScanPass, UploadsListTheirFolderOnlyWhenTheNameIsTaken) {
+    write_local(L"a.txt", "local a", t0);
+    write_local(L"b.txt", "local b", t0);
+    ui.answer(message_kind::upload_new, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_upload}));
+    remote->put_file(L"sync/b.txt", "newer remote b", t0 + 100);
+
+    const int listed_before = remote->listings(L"sync");
+    run_tasks();
+    EXPECT_EQ(remote->listings(L"sync"), listed_before + 1);
+    ASSERT_TRUE(remote->file(L"sync/a.txt"));
+    EXPECT_EQ(remote->file(L"sync/a.txt")->content, "local a");
+    EXPECT_EQ(remote->file(L"sync/b.txt")->content, "newer remote b");
+    std::lock_guard<std::mutex> guard(tasks_lock);
+    EXPECT_TRUE(tasks.front().is_done());
+    EXPECT_TRUE(tasks.back().is_failed());
+    EXPECT_EQ(tasks.back().get_message(), L"Remote file is newer than local");
+}
+
 // A pass with nothing to do leaves the disk alone: no table written, and no
 // object of the log-on session (a table's named mutex) created and removed.
 TEST_F(ScanPass, APassWithNothingToDoChangesNoFile) {
