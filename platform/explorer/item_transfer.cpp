@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/file.h"
 
 namespace shell_host {

@@ -1,5 +1,5 @@
 #include "win/shell_thread.h"
-#include "counted_object.h"
+#include "com/counted_object.h"
 
 #include <atomic>
 #include <memory>

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "counted_object.h"
+#include "com/counted_object.h"
 #include "win/data_object.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"

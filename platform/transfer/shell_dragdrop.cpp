@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/code_page.h"
 
 namespace {

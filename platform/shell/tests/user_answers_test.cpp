@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "user_dialog_test_support.h"
 #include "win/shell_notify_icon.h"
+#include "windowing/tests/user_dialog_test_support.h"
 
 namespace {
 

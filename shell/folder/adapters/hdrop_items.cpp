@@ -1,4 +1,4 @@
-#include "folder/hdrop_items.h"
+#include "folder/adapters/hdrop_items.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "folder/wrapper_exception.h"
+#include "folder/adapters/wrapper_exception.h"
 #include "win/file.h"
 #include "win/kernel.h"
 #include "win/shell_dragdrop.h"

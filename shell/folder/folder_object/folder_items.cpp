@@ -4,12 +4,12 @@
 #include <boost/filesystem/operations.hpp>
 #include <iterator>
 
-#include "folder/com_guard.h"
-#include "folder/folder_session.h"
-#include "folder/host_process.h"
-#include "folder/item_rules.h"
-#include "folder/shell_folder_impl.h"
-#include "folder/utf16_text.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/item_rules.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/item_ids/utf16_text.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/host_process.h"
 #include "syncer/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"

@@ -10,7 +10,7 @@
 // is always reported as NONE.
 #pragma once
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"
 #include "win/shell_dragdrop.h"
