@@ -4,7 +4,7 @@
 #include <atomic>
 #include <memory>
 
-#include "win/progress_dialog.h"
+#include "system_objects.h"
 
 namespace {
 

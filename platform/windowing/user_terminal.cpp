@@ -12,8 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "win/shell_notify_icon.h"
-#include "win/shell_test.h"
 #include "win/user.h"
 
 namespace win_user {
@@ -26,7 +24,6 @@ struct terminal_state {
     std::mutex lock;
     bool line_taken = false;  // a reader is in the middle of a line
     int askers = 0;           // readers for questions, waiting now
-    bool tray_reader_running = false;
 };
 
 terminal_state& terminal() {
@@ -114,28 +111,16 @@ terminal_line read_line(const std::function<void()>& serve, const std::function<
     }
 }
 
-void print_tray_help() {
-    std::fprintf(stderr,
-                 "[tray] type a command and Enter: m opens the tray icon's menu, c clicks the "
-                 "icon, o double-clicks it, b clicks its balloon; Ctrl+C ends the program\n");
-}
-
-void tray_command_loop() {
-    print_tray_help();
-    for (;;) {
-        const terminal_line got = read_line([] {}, [] { return false; }, false);
-        if (got.status != typed::line) break;
-        if (!got.text.empty() && !run_tray_command(got.text)) print_tray_help();
-    }
-    std::lock_guard<std::mutex> guard(terminal().lock);
-    terminal().tray_reader_running = false;
-}
-
 }  // namespace
 
 terminal_line read_terminal_line(const std::function<void()>& serve,
                                  const std::function<bool()>& stop) {
     return read_line(serve, stop, true);
+}
+
+terminal_line read_terminal_command(const std::function<void()>& serve,
+                                    const std::function<bool()>& stop) {
+    return read_line(serve, stop, false);
 }
 
 bool terminal_interrupted() {
@@ -156,36 +141,6 @@ void quit_on_terminal_interrupt(DWORD thread_id) {
                      "(Ctrl+C again kills it)\n");
         PostThreadMessageW(thread_id, WM_QUIT, 0, 0);
     }).detach();
-}
-
-void read_tray_commands() {
-    {
-        std::lock_guard<std::mutex> guard(terminal().lock);
-        if (terminal().tray_reader_running) return;
-        terminal().tray_reader_running = true;
-    }
-    std::thread(tray_command_loop).detach();
-}
-
-bool run_tray_command(const std::string& line) {
-    UINT event = 0;
-    if (line == "m")
-        event = WM_RBUTTONUP;
-    else if (line == "c")
-        event = WM_LBUTTONDOWN;
-    else if (line == "o")
-        event = WM_LBUTTONDBLCLK;
-    else if (line == "b")
-        event = NIN_BALLOONUSERCLICK;
-    else
-        return false;
-    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    if (icons.empty()) return false;
-    if (win_test::tray_icon_event(icons.front().window, icons.front().id, event)) return true;
-    std::fprintf(
-        stderr, "[tray] %s\n",
-        event == NIN_BALLOONUSERCLICK ? "no balloon is shown" : "the icon takes no events");
-    return true;
 }
 
 }  // namespace win_user

@@ -1,6 +1,6 @@
 // The terminal of a person who runs a program: the lines they type and
 // Ctrl+C. Boxes, dialogs and menus may ask on several threads at once, and
-// between their questions the tray icons take commands, so every line goes
+// between their questions commands are typed (the tray icons'), so every line goes
 // whole to one reader. Ctrl+C, in a program that asked for it, answers
 // every question open or asked later as No and ends the program's loop.
 #pragma once
@@ -32,13 +32,9 @@ bool terminal_interrupted();
 // are answered No and the thread gets WM_QUIT. A second Ctrl+C kills it.
 void quit_on_terminal_interrupt(DWORD thread_id);
 
-// Starts, once per process, reading commands for the process's tray icons
-// between questions: the person opens the icon's menu, clicks or
-// double-clicks it, or clicks its balloon.
-void read_tray_commands();
-
-// What a tray command typed on the terminal does to the process's first
-// icon; false for a line that is no command or when there is no icon.
-bool run_tray_command(const std::string& line);
+// One line typed as a command between questions (the tray icons' commands):
+// as read_terminal_line, but a question asked meanwhile reads first.
+terminal_line read_terminal_command(const std::function<void()>& serve,
+                                    const std::function<bool()>& stop);
 
 }  // namespace win_user
