@@ -127,10 +127,18 @@ fs::path binding_manager::get_bindings_path(const std::wstring& user_name) {
     return get_settings_directory(user_name) / L"bindings.xml";
 }
 
-bool binding_manager::load_with_backup(const std::wstring& user_name) {
+table_file::origin binding_manager::load_repairing(const std::wstring& user_name) {
     const fs::path path = get_bindings_path(user_name);
     binding_manager table(user_name, false);
-    return table_file::load_repairing(path, table.reader()) == table_file::origin::backup;
+    return table_file::load_repairing(path, table.reader());
+}
+
+bool binding_manager::load_with_backup(const std::wstring& user_name) {
+    return load_repairing(user_name) == table_file::origin::backup;
+}
+
+fs::path binding_manager::get_damaged_bindings_path(const std::wstring& user_name) {
+    return fs::path(get_bindings_path(user_name).native() + table_file::damaged_suffix);
 }
 
 void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
@@ -163,8 +171,8 @@ void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
             }
             items_manager items(*owner, user_name);
             for (const sync_item& record : items) {
-                if (record.last_time_remote >= 0) record.last_time_remote = 0;
-                if (record.last_time_local >= 0) record.last_time_local = 0;
+                if (record.last_time_remote != missing_time) record.last_time_remote = 0;
+                if (record.last_time_local != missing_time) record.last_time_local = 0;
             }
             items.save();
         } catch (const std::exception&) {

@@ -64,9 +64,13 @@ public:
     // Loads the table once at the start of syncing, repairing it: a file that
     // does not parse is kept aside as "bindings.xml.bad" and replaced by its
     // backup (every save keeps one) when that parses, else the table starts
-    // empty. True only when
-    // the backup was used, so the user is told the table was restored.
+    // empty. Tells where the table came from: the backup, or set aside
+    // without a usable backup, are for the user to know.
+    static table_file::origin load_repairing(const std::wstring& user_name);
+    // True only when the backup was used.
     static bool load_with_backup(const std::wstring& user_name);
+    // Where load_repairing keeps a damaged table.
+    static boost::filesystem::path get_damaged_bindings_path(const std::wstring& user_name);
 
     // The start-up sweep of item tables: deletes "sync_rules_*.xml" tables
     // (and their backups) that no binding names, and turns every stored time

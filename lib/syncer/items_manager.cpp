@@ -17,6 +17,9 @@ namespace {
 namespace fs = boost::filesystem;
 using file_serializer = serializer::file_serializer;
 
+// The child of the table's root that holds the local folder's identity.
+const wchar_t* const local_root_name = L"local_root";
+
 // Entries not used for longer than this many seconds are dropped.
 constexpr std::int64_t cache_lifetime = 300;
 
@@ -26,6 +29,7 @@ struct cached_table {
     file_serializer::file_version version;
     std::set<sync_item, sync_item::less> records;
     table_fingerprint fingerprint;
+    std::optional<folder_identity> local_root;
     std::int64_t last_use = 0;
 };
 
@@ -74,6 +78,7 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
         std::set<sync_item, sync_item::less>::operator=(std::move(cached->records));
         version_ = cached->version;
         stored_fingerprint_ = cached->fingerprint;
+        local_root_ = stored_local_root_ = cached->local_root;
         return;
     }
     const table_file::origin from =
@@ -81,8 +86,10 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
     if (from == table_file::origin::none || from == table_file::origin::set_aside) {
         clear();
         version_.reset();
+        local_root_.reset();
     }
     stored_fingerprint_ = fingerprint_of(*this);
+    stored_local_root_ = local_root_;
 }
 
 items_manager::~items_manager() {
@@ -90,9 +97,10 @@ items_manager::~items_manager() {
         save();
         // What the file holds: records without a time are not stored.
         std::erase_if(*this, [](const sync_item& record) {
-            return record.last_time_remote == -1 && record.last_time_local == -1;
+            return record.last_time_remote == missing_time &&
+                   record.last_time_local == missing_time;
         });
-        keep_cached(path_, {*version_, std::move(*this), stored_fingerprint_});
+        keep_cached(path_, {*version_, std::move(*this), stored_fingerprint_, stored_local_root_});
     } catch (...) {
         // A destructor must not throw; the explicit saves report failures.
         // Nothing is kept for a table that could not be saved.
@@ -101,23 +109,33 @@ items_manager::~items_manager() {
 
 void items_manager::read(const fs::path& path) {
     clear();
+    local_root_.reset();
     serializer::node root;
     version_ = file_serializer::load_children(path, root, [this](serializer::node&& child) {
         if (child.name == L"item") insert(sync_item::from_node(child));
+        if (child.name == local_root_name) local_root_ = folder_identity::from_node(child);
     });
 }
 
 void items_manager::save() {
     const table_fingerprint current = fingerprint_of(*this);
-    if (version_ && current == stored_fingerprint_ &&
+    if (version_ && current == stored_fingerprint_ && local_root_ == stored_local_root_ &&
         file_serializer::version_of(path_) == version_)
         return;
     const serializer::node root(L"sync_items", L"");
     version_ = file_serializer::save_children(
         path_, root,
         [this](const serializer::node::child_emitter& emit) {
+            // Before the records; readers that know only records skip it.
+            if (local_root_) {
+                serializer::node identity(local_root_name, L"");
+                local_root_->to_node(identity);
+                emit(identity);
+            }
             for (const sync_item& record : *this) {
-                if (record.last_time_remote == -1 && record.last_time_local == -1) continue;
+                if (record.last_time_remote == missing_time &&
+                    record.last_time_local == missing_time)
+                    continue;
                 serializer::node item(L"item", L"");
                 record.to_node(item);
                 emit(item);
@@ -125,6 +143,7 @@ void items_manager::save() {
         },
         true);
     stored_fingerprint_ = current;
+    stored_local_root_ = local_root_;
 }
 
 void items_manager::fill_rule(sync_item& item) const {

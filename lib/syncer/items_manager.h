@@ -13,6 +13,7 @@
 #include "serializer/file_serializer.h"
 
 #include "syncer/binding.h"
+#include "syncer/folder_identity.h"
 #include "syncer/sync_item.h"
 #include "syncer/table_fingerprint.h"
 #include "utils/named_mutex.h"
@@ -38,7 +39,7 @@ public:
     items_manager& operator=(const items_manager&) = delete;
 
     // Writes every record that has a time on either side, keeping the
-    // previous file as the ".bak" companion; records with both times -1 are
+    // previous file as the ".bak" companion; records with both times missing are
     // forgotten. Nothing is written when the table equals the file (the file
     // is what this object read or last wrote and the records' fingerprint
     // has not changed since).
@@ -49,6 +50,12 @@ public:
     // records of the enclosing folders up to the binding's root, nearest
     // first, then from the binding's rule.
     void fill_rule(sync_item& item) const;
+
+    // The binding's local folder as it was while the table knew items in it
+    // (kept in the table's file), so that a pass finding it empty can tell
+    // the folder the user emptied from a drive not mounted there.
+    const std::optional<folder_identity>& local_root() const { return local_root_; }
+    void set_local_root(const folder_identity& identity) { local_root_ = identity; }
 
     // The table's file in the user's settings folder. A name that is not a
     // plain file name raises syncer_exception, so a damaged binding table
@@ -71,6 +78,8 @@ private:
     // were then; nothing before the first read or write.
     std::optional<serializer::file_serializer::file_version> version_;
     table_fingerprint stored_fingerprint_;
+    std::optional<folder_identity> local_root_;
+    std::optional<folder_identity> stored_local_root_;
 };
 
 }  // namespace syncer

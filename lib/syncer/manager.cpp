@@ -6,7 +6,9 @@
 
 #include "syncer/binding_manager.h"
 #include "syncer/exceptions.h"
+#include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
+#include "syncer/messages.h"
 #include "syncer/paths.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/scan_pass.h"
@@ -48,6 +50,18 @@ int forced_retry_steps(int failures) {
     return failures >= 6 ? scan_wait_steps : 1 << (failures - 1);
 }
 
+// The binding table was damaged and had no usable backup: the folder pairs
+// are gone until the user sets them up again.
+std::wstring bindings_lost_text(const std::wstring& user_name) {
+    return std::wstring(
+               L"The list of your synchronized folder pairs could not be read, and no "
+               L"usable backup of it was found, so ") +
+           product_name +
+           L" synchronizes none of them now. Please set up your folder pairs again. The "
+           L"damaged list is kept as \"" +
+           binding_manager::get_damaged_bindings_path(user_name).wstring() + L"\".";
+}
+
 double restart_age_seconds() {
     return std::chrono::duration<double>(utils::scaled(failed_task_restart_age)).count();
 }
@@ -62,8 +76,17 @@ manager::manager(const std::wstring& user_name, user_interface* ui,
     : user_name_(user_name), ui_(ui), environment_(std::move(environment)) {
     utils::imbue_utf8_locale();
     try {
-        if (binding_manager::load_with_backup(user_name_))
-            ui_->show_message(information_table_restored);
+        switch (binding_manager::load_repairing(user_name_)) {
+            case table_file::origin::backup:
+                ui_->show_message(information_table_restored);
+                break;
+            case table_file::origin::set_aside:
+                ui_->report_error(message_kind::none, bindings_lost_text(user_name_), binding(),
+                                  L"", L"", L"", false);
+                break;
+            default:
+                break;
+        }
         binding_manager::purge_orphan_rules(user_name_);
     } catch (...) {
         // The table is read again by every pass; a damaged one fails those.
@@ -78,6 +101,7 @@ manager::~manager() {
     scan_.stop();
     runner_.stop();
     stop_every_task();
+    record_synced_times();
     {
         // Destroying the tasks waits for whatever thread of theirs is left,
         // so the temporary folder is emptied only once no task uses it.
@@ -100,6 +124,23 @@ void manager::stop_every_task() noexcept {
         } catch (...) {
             // The task's destructor tries once more.
         }
+    }
+}
+
+void manager::record_synced_times() noexcept {
+    try {
+        const binding_set bindings = locked_get_bindings(user_name_);
+        std::lock_guard<std::mutex> guard(tasks_lock_);
+        for (const binding& owner : bindings) {
+            const bool pending = std::any_of(tasks_.begin(), tasks_.end(), [&](const task& job) {
+                return job.get_binding().is_same_as(owner) && job.get_synced_time();
+            });
+            if (!pending) continue;
+            items_manager table(owner, user_name_);
+            take_synced_times(tasks_, owner, table);
+        }
+    } catch (...) {
+        // The next start compares every item afresh.
     }
 }
 

@@ -101,6 +101,10 @@ private:
     int count_running_tasks() const;
     task* next_task_to_start(std::int64_t now);
     task_list::iterator find_task(const task& target, const char* context);
+    // Transfers that went across since the last pass: their results go into
+    // the item tables before the tasks are dropped, so that the next start
+    // sees a removal made meanwhile as a removal.
+    void record_synced_times() noexcept;
     void stop_every_task() noexcept;
 
     std::wstring user_name_;

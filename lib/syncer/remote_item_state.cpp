@@ -9,8 +9,7 @@ namespace syncer {
 
 std::optional<remote_item_state> remote_state_of(const vfs::item_ptr& item) {
     if (const auto file = boost::dynamic_pointer_cast<vfs::file>(item)) {
-        const std::int64_t date = file->get_modification_date();
-        return remote_item_state{false, date == vfs::no_date ? 0 : date, file->get_size()};
+        return remote_item_state{false, file->get_modification_date(), file->get_size()};
     }
     if (boost::dynamic_pointer_cast<vfs::directory>(item)) return remote_item_state{true, 0, 0};
     return std::nullopt;

@@ -12,8 +12,9 @@ namespace syncer {
 
 struct remote_item_state {
     bool is_folder = false;
-    // A file's modification date, 0 when the service gives none (an existing
-    // file is never taken as missing); 0 for a folder.
+    // A file's modification date as the service gives it (a file without a
+    // date reads as -1, an old real time: the scan keeps a file's presence
+    // apart from its time); 0 for a folder.
     std::int64_t time = 0;
     std::int64_t size = 0;
 

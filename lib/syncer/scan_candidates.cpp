@@ -131,7 +131,7 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
     // What the local walk read of the same item a moment ago stands; the disk
     // is asked only about items it did not find.
     const auto found = candidates.find(sync_item(dir_remote, dir_local, filename));
-    if (found != candidates.end() && found->last_time_local != -1) {
+    if (found != candidates.end() && found->last_time_local != missing_time) {
         interruption_point(stop);
         found->last_time_remote = remote_time;
         found->remote_size = remote_size;

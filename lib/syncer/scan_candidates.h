@@ -17,7 +17,7 @@
 namespace syncer {
 
 // Candidates keyed as the item table is; the times are those found now
-// (-1: missing on that side) and the sizes are filled in.
+// (missing_time: missing on that side) and the sizes are filled in.
 using candidate_set = std::set<sync_item, sync_item::less>;
 
 // An entry the engine cannot sync, because its name cannot cross to the
@@ -101,7 +101,7 @@ bool has_visible_files(const std::wstring& folder);
 // Inserts (or overwrites) the candidate (remote folder, local folder, name)
 // with the given remote values and the local values read from disk: a
 // visible file gives its write time and size, the folder itself (empty name)
-// 0 and 0, anything else -1 and 0. A candidate that the local walk found on
+// 0 and 0, anything else missing and 0. A candidate that the local walk found on
 // disk keeps the local values it read.
 void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
                    const std::wstring& dir_local, const std::wstring& filename,

@@ -20,7 +20,7 @@ void collect_single_file(walk_context& context, vfs::client& client) {
     } catch (const vfs::item_not_found_exception&) {
         context.found.remote_complete = false;
         add_candidate(context.found.candidates, owner.dir_remote, owner.dir_local, owner.filename,
-                      -1, 0, context.stop);
+                      missing_time, 0, context.stop);
         return;
     }
     interruption_point(context.stop);
@@ -30,7 +30,7 @@ void collect_single_file(walk_context& context, vfs::client& client) {
         remote_file = remote_folder->get_item(owner.filename, true);
     } catch (const vfs::item_not_found_exception&) {
         add_candidate(context.found.candidates, owner.dir_remote, owner.dir_local, owner.filename,
-                      -1, 0, context.stop);
+                      missing_time, 0, context.stop);
         return;
     }
     add_remote_file_candidate(context, owner.dir_remote, owner.dir_local, owner.filename,
@@ -65,8 +65,8 @@ void collect_candidates(walk_context& context, vfs::client& client) {
 
 void remove_unchanged_saved_copies(candidate_set& candidates) {
     for (const sync_item& candidate : candidates) {
-        if (candidate.filename.empty() || candidate.last_time_local == -1 ||
-            candidate.last_time_remote == -1)
+        if (candidate.filename.empty() || candidate.last_time_local == missing_time ||
+            candidate.last_time_remote == missing_time)
             continue;
         if (candidate.last_time_local != candidate.last_time_remote ||
             candidate.local_size != candidate.remote_size)
@@ -75,7 +75,7 @@ void remove_unchanged_saved_copies(candidate_set& candidates) {
         boost::filesystem::remove(
             native_local_path(join_path(candidate.dir_local, candidate.filename)), failure);
         if (failure) continue;
-        candidate.last_time_local = -1;
+        candidate.last_time_local = missing_time;
         candidate.local_size = 0;
     }
 }

@@ -31,7 +31,7 @@ item_transfer ask(int permission, int message_kind, int task_kind) {
 }
 
 item_step removal_step(const sync_item& found) {
-    const bool remote_gone = found.last_time_remote == -1;
+    const bool remote_gone = found.last_time_remote == missing_time;
     if (found.filename.empty()) {
         return remote_gone ? item_step{can_remove_local_dir, message_kind::remove_local_folder,
                                        task::kind_remove_local_folder}
@@ -44,11 +44,42 @@ item_step removal_step(const sync_item& found) {
                                    task::kind_remove_remote_file};
 }
 
-item_transfer plan_transfer(const binding& owner, const sync_item& found) {
+// Which side of a file present on both sides changed since both last held
+// the same file; nothing when that is unknown or both did.
+enum class changed_side { unknown, local, remote };
+
+changed_side one_changed_side(const sync_item& found, const sync_item& stored) {
+    if (stored.synced_time == missing_time) return changed_side::unknown;
+    const bool local_changed = found.last_time_local != stored.synced_time;
+    const bool remote_changed = found.last_time_remote != stored.synced_time;
+    if (local_changed == remote_changed) return changed_side::unknown;
+    return local_changed ? changed_side::local : changed_side::remote;
+}
+
+item_transfer plan_transfer(const binding& owner, const sync_item& found, const sync_item& stored) {
     if (found.filename.empty()) return record();
+    // A side that did not change never overwrites the side that did, whatever
+    // the times say (a clock ahead dates the unchanged copy later); the times
+    // decide only when both changed or nothing tells.
+    if (found.last_time_remote != missing_time && found.last_time_local != missing_time &&
+        owner._type != binding::type_upload_only) {
+        switch (one_changed_side(found, stored)) {
+            case changed_side::local:
+                return ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
+            case changed_side::remote:
+                // An empty remote file is decided below: it is what a
+                // cut-off upload leaves, never fetched.
+                if (found.remote_size > 0)
+                    return ask(can_overwrite_download, message_kind::download_newer,
+                               task::kind_download);
+                break;
+            case changed_side::unknown:
+                break;
+        }
+    }
     if (found.last_time_remote <= found.last_time_local ||
         owner._type == binding::type_upload_only) {
-        return found.last_time_remote == -1
+        return found.last_time_remote == missing_time
                    ? ask(can_upload, message_kind::upload_new, task::kind_upload)
                    : ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload);
     }
@@ -61,7 +92,7 @@ item_transfer plan_transfer(const binding& owner, const sync_item& found) {
                    ? ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload)
                    : leave();
     }
-    return found.last_time_local == -1
+    return found.last_time_local == missing_time
                ? ask(can_download, message_kind::download_new, task::kind_download)
                : ask(can_overwrite_download, message_kind::download_newer, task::kind_download);
 }
@@ -71,13 +102,13 @@ item_transfer plan_transfer(const binding& owner, const sync_item& found) {
 item_plan plan_item(const binding& owner, const sync_item& found, const sync_item& stored,
                     const collected_items& walk) {
     item_plan plan;
-    const bool local_gone = found.last_time_local == -1;
-    const bool remote_gone = found.last_time_remote == -1;
+    const bool local_gone = found.last_time_local == missing_time;
+    const bool remote_gone = found.last_time_remote == missing_time;
     if (local_gone && never_acts_on_local_absence(owner)) return plan;
     // What is gone from a side that was not fully seen may still be there:
     // decide nothing about it until a complete walk.
-    if ((local_gone && stored.last_time_local != -1 && !walk.local_complete) ||
-        (remote_gone && stored.last_time_remote != -1 && !walk.remote_complete))
+    if ((local_gone && stored.last_time_local != missing_time && !walk.local_complete) ||
+        (remote_gone && stored.last_time_remote != missing_time && !walk.remote_complete))
         return plan;
     if (found.last_time_remote == stored.last_time_remote &&
         found.last_time_local == stored.last_time_local && owner._type != binding::type_upload_only)
@@ -90,7 +121,8 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
         plan.transfer = record();
         return plan;
     }
-    const bool both_were_known = stored.last_time_remote != -1 && stored.last_time_local != -1;
+    const bool both_were_known =
+        stored.last_time_remote != missing_time && stored.last_time_local != missing_time;
     if (both_were_known && (local_gone || remote_gone)) {
         const std::int64_t survivor = local_gone ? found.last_time_remote : found.last_time_local;
         // A file goes only while the other side holds what both sides last
@@ -98,10 +130,10 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
         const bool survivor_unchanged =
             found.filename.empty()
                 ? survivor == (local_gone ? stored.last_time_remote : stored.last_time_local)
-                : stored.synced_time != -1 && survivor == stored.synced_time;
+                : stored.synced_time != missing_time && survivor == stored.synced_time;
         if (survivor_unchanged) plan.removal = removal_step(found);
     }
-    plan.transfer = plan_transfer(owner, found);
+    plan.transfer = plan_transfer(owner, found, stored);
     return plan;
 }
 

@@ -37,7 +37,7 @@ struct item_plan {
     item_transfer transfer;
 };
 
-// The plan for a candidate found now against its stored record (times -1
+// The plan for a candidate found now against its stored record (times missing
 // when there was none).
 //
 // Removal is planned only when both sides were known, one side is gone now,
@@ -53,7 +53,7 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
 bool is_removal(int task_kind);
 bool is_folder_removal(int task_kind);
 
-// Every stored record that no candidate matches gets times -1 and sizes 0,
+// Every stored record that no candidate matches gets both times missing and sizes 0,
 // so an item gone from both sides is forgotten and comes back as new.
 template <typename Table>
 void forget_vanished_items(Table& table, const candidate_set& candidates) {
@@ -63,9 +63,9 @@ void forget_vanished_items(Table& table, const candidate_set& candidates) {
     for (const sync_item& stored : table) {
         while (candidate != candidates.end() && less(*candidate, stored)) ++candidate;
         if (candidate != candidates.end() && !less(stored, *candidate)) continue;
-        stored.last_time_remote = -1;
-        stored.last_time_local = -1;
-        stored.synced_time = -1;
+        stored.last_time_remote = missing_time;
+        stored.last_time_local = missing_time;
+        stored.synced_time = missing_time;
         stored.remote_size = 0;
         stored.local_size = 0;
     }

@@ -8,6 +8,7 @@
 
 #include "syncer/paths.h"
 #include "syncer/remote_item_state.h"
+#include "syncer/scan_case_names.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
 #include "win/file.h"
@@ -19,7 +20,7 @@ namespace {
 
 // A file another program holds open without sharing: left for a later pass.
 bool is_in_use(const sync_item& candidate) {
-    if (candidate.filename.empty() || candidate.last_time_local == -1) return false;
+    if (candidate.filename.empty() || candidate.last_time_local == missing_time) return false;
     const std::wstring path = join_path(candidate.dir_local, candidate.filename);
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -31,7 +32,7 @@ bool is_in_use(const sync_item& candidate) {
 
 // Both sides hold the same file: equal times and sizes.
 bool sides_agree(const sync_item& found) {
-    return !found.filename.empty() && found.last_time_remote != -1 &&
+    return !found.filename.empty() && found.last_time_remote != missing_time &&
            found.last_time_remote == found.last_time_local && found.remote_size == found.local_size;
 }
 
@@ -48,7 +49,7 @@ std::size_t known_files(const items_manager& table, removal_guard::side side) {
         if (stored.filename.empty()) continue;
         const std::int64_t time =
             side == removal_guard::side::local ? stored.last_time_local : stored.last_time_remote;
-        count += time != -1;
+        count += time != missing_time;
     }
     return count;
 }
@@ -72,6 +73,7 @@ public:
     explicit candidate_checker(binding_turn& turn) : turn_(turn) {}
 
     int run() {
+        queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table);
         forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
         const std::vector<items_manager::iterator> stored = stored_records();
@@ -86,8 +88,10 @@ public:
                                       stored_or_empty(stored[index++], candidate, empty),
                                       turn_.found));
         }
-        hold_mass_removals(plans, removal_guard::side::local);
-        hold_mass_removals(plans, removal_guard::side::remote);
+        if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
+        if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
+        case_writes_.gather(turn_.found.candidates, plans, turn_.tasks, turn_.owner);
+        hold_removals_of_written_names(plans);
         index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
@@ -124,7 +128,7 @@ private:
         return result;
     }
 
-    // The record, or a stand-in with times -1 when there is none.
+    // The record, or a stand-in with times missing when there is none.
     const sync_item& stored_or_empty(items_manager::iterator stored, const sync_item& candidate,
                                      sync_item& empty) const {
         if (stored != turn_.table.end()) return *stored;
@@ -156,8 +160,8 @@ private:
                 record->synced_time = candidate.last_time_remote;
             return;
         }
-        if (has_running_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
-                                 candidate.filename))
+        if (has_unsettled_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
+                                   candidate.filename))
             return;
         if (is_in_use(candidate)) return;
         if (record == turn_.table.end())
@@ -208,22 +212,27 @@ private:
         task& queued =
             queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
                        candidate.filename, turn_.environment, turn_.stopped);
-        if (is_removal(kind)) queued.set_removal_basis(removal_basis_of(candidate, kind));
+        queued.set_basis(basis_of(candidate, kind));
         copy_times(candidate, stored);
         ++queued_;
     }
 
-    // What the removal may take: the item as this pass saw it.
-    std::shared_ptr<const task::removal_basis> removal_basis_of(const sync_item& candidate,
-                                                                int kind) const {
-        auto basis = std::make_shared<task::removal_basis>();
-        if (kind == task::kind_remove_local_file) basis->local_file = candidate.local_file;
-        if (kind == task::kind_remove_remote_file)
+    // The item as this pass saw it: what a removal may take, and the file a
+    // transfer may replace.
+    std::shared_ptr<const task::item_basis> basis_of(const sync_item& candidate, int kind) const {
+        auto basis = std::make_shared<task::item_basis>();
+        const bool local_seen = candidate.last_time_local != missing_time;
+        const bool remote_seen = candidate.last_time_remote != missing_time;
+        if (kind == task::kind_remove_local_file || (kind == task::kind_download && local_seen))
+            basis->local_file = candidate.local_file;
+        if (kind == task::kind_remove_remote_file || (kind == task::kind_upload && remote_seen))
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+        if (kind == task::kind_upload)
+            basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);
         if (kind == task::kind_remove_remote_folder) {
             for (const sync_item& below : turn_.found.candidates) {
-                if (below.last_time_remote == -1 ||
+                if (below.last_time_remote == missing_time ||
                     !path_is_within(below.dir_remote, candidate.dir_remote))
                     continue;
                 const std::wstring folder = relative_path(below.dir_remote, candidate.dir_remote);
@@ -251,12 +260,28 @@ private:
             const auto stored = turn_.table.find(
                 sync_item(entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename()));
             if (stored != turn_.table.end()) {
-                stored->last_time_remote = -1;
-                stored->last_time_local = -1;
-                stored->synced_time = -1;
+                stored->last_time_remote = missing_time;
+                stored->last_time_local = missing_time;
+                stored->synced_time = missing_time;
             }
             entry = turn_.tasks.erase(entry);
             ++queued_;
+        }
+    }
+
+    // A removal never takes a name that a transfer of this pass (or one
+    // still waiting) writes under any case: the service's names ignore case,
+    // so it would take what the transfer wrote. The item is left as it is
+    // and decided again once the transfer went across.
+    void hold_removals_of_written_names(std::vector<item_plan>& plans) const {
+        std::size_t index = 0;
+        for (const sync_item& candidate : turn_.found.candidates) {
+            item_plan& plan = plans[index++];
+            if (!plan.removal ||
+                !case_writes_.takes_written_name(candidate, plan.removal->task_kind))
+                continue;
+            plan.removal.reset();
+            plan.transfer = {};
         }
     }
 
@@ -372,7 +397,7 @@ private:
             if (path_is_within(unknown, folder)) return false;
         }
         for (const sync_item& candidate : found.candidates) {
-            if (candidate.filename.empty() || candidate.last_time_remote == -1) continue;
+            if (candidate.filename.empty() || candidate.last_time_remote == missing_time) continue;
             if (!path_is_within(candidate.dir_remote, folder)) continue;
             if (!remote_file_removals_.contains(file_key(candidate.dir_remote, candidate.filename)))
                 return false;
@@ -381,6 +406,7 @@ private:
     }
 
     binding_turn& turn_;
+    case_writes case_writes_;
     pending_questions pending_;
     std::vector<deferred_removal> deferred_;
     file_keys local_file_removals_;

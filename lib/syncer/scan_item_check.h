@@ -25,6 +25,10 @@ struct binding_turn {
     removal_guard& guard;
     const std::shared_ptr<task_environment>& environment;
     const stop_signal& stop;
+    // A root found empty facing a full one, by the user's doing (seen so
+    // again, the same folder): its removals need no further wait.
+    bool emptied_local_root = false;
+    bool emptied_remote_root = false;
 };
 
 // Checks every candidate; returns how many tasks were queued or dropped.

@@ -25,7 +25,7 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
     candidate_set& candidates = context.found.candidates;
     if (!top && never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local)) return;
     if (!top || context.owner.filename.empty())
-        add_candidate(candidates, dir_remote, dir_local, L"", -1, 0, context.stop);
+        add_candidate(candidates, dir_remote, dir_local, L"", missing_time, 0, context.stop);
 
     std::vector<local_entry> entries = list_local(dir_local);
     if (top && entries.empty()) context.found.local_root_empty = true;
@@ -46,8 +46,9 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
             folders.push_back(&entry);
             continue;
         }
-        next_place = std::next(add_candidate(candidates, dir_remote, dir_local, entry.name, -1, 0,
-                                             entry.state, context.stop, next_place));
+        next_place =
+            std::next(add_candidate(candidates, dir_remote, dir_local, entry.name, missing_time, 0,
+                                    entry.state, context.stop, next_place));
     }
     for (const local_entry* folder : folders) {
         if (top && !descend_below_top(context.owner, context.ui, context.user_name)) continue;

@@ -1,8 +1,10 @@
 #include "syncer/scan_pass.h"
 
 #include "syncer/exceptions.h"
+#include "syncer/folder_identity.h"
 #include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
+#include "syncer/messages.h"
 #include "syncer/paths.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
@@ -22,9 +24,62 @@ bool knows_items_below_root(const items_manager& table, const binding& owner,
         const bool root = stored.filename.empty() &&
                           paths_equal(stored.dir_remote, owner.dir_remote) &&
                           paths_equal(stored.dir_local, owner.dir_local);
-        if (!root && stored.*side_time != -1) return true;
+        if (!root && stored.*side_time != missing_time) return true;
     }
     return false;
+}
+
+// An empty root facing a side that holds something may be a drive not
+// mounted or a listing come back empty; or the user removed the last files.
+struct emptied_roots {
+    // The user emptied the root: its removals go as the rules allow.
+    bool local = false;
+    bool remote = false;
+    // The local root is empty and is not the folder its files were in: the
+    // user is to be told (once).
+    bool tell_local_replaced = false;
+};
+
+// Until the same root is seen empty by a second pass, nothing known there is
+// taken as removed; a local root must also still be the folder its files
+// were in. Records the local root's identity while it holds something.
+emptied_roots judge_empty_roots(removal_guard& guard, const binding& owner, collected_items& found,
+                                items_manager& table) {
+    using side = removal_guard::side;
+    emptied_roots result;
+    bool replaced = false;
+    if (found.local_root_empty && !found.remote_root_empty &&
+        knows_items_below_root(table, owner, &sync_item::last_time_local)) {
+        const auto now = folder_identity::of(owner.dir_local);
+        replaced = !now || table.local_root() != now;
+        result.local = !replaced && guard.empty_root_confirmed(owner, side::local, true);
+        if (replaced) guard.empty_root_confirmed(owner, side::local, false);
+        if (!result.local) found.local_complete = false;
+    } else {
+        guard.empty_root_confirmed(owner, side::local, false);
+        if (found.local_complete && !found.local_root_empty) {
+            if (const auto now = folder_identity::of(owner.dir_local)) table.set_local_root(*now);
+        }
+    }
+    result.tell_local_replaced = guard.notice_due(owner, replaced);
+    if (found.remote_root_empty && !found.local_root_empty &&
+        knows_items_below_root(table, owner, &sync_item::last_time_remote)) {
+        result.remote = guard.empty_root_confirmed(owner, side::remote, true);
+        if (!result.remote) found.remote_complete = false;
+    } else {
+        guard.empty_root_confirmed(owner, side::remote, false);
+    }
+    return result;
+}
+
+std::wstring replaced_root_text(const binding& owner) {
+    return L"The folder \"" + owner.dir_local +
+           L"\" is empty, and it is not the folder whose "
+           L"files were synced with \"" +
+           owner.dir_remote + L"\" on " + product_name +
+           L" (a drive that is not mounted, or a folder made anew). Nothing is removed on " +
+           product_name + L" because of it. If you removed the files yourself, remove them on " +
+           product_name + L" too.";
 }
 
 // One binding's turn; adds the tasks it queued to changed.
@@ -38,17 +93,10 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
         remove_unchanged_saved_copies(found.candidates);
 
     std::optional<sync_permission> recursion;
+    emptied_roots roots;
     {
         items_manager table(owner, shared.user_name);
-        // An empty root facing a side that holds something may be a drive
-        // not mounted or a listing come back empty: nothing known there is
-        // taken as removed. With both roots empty nothing is left to remove.
-        if (found.local_root_empty && !found.remote_root_empty &&
-            knows_items_below_root(table, owner, &sync_item::last_time_local))
-            found.local_complete = false;
-        if (found.remote_root_empty && !found.local_root_empty &&
-            knows_items_below_root(table, owner, &sync_item::last_time_remote))
-            found.remote_complete = false;
+        roots = judge_empty_roots(shared.guard, owner, found, table);
         if (found.local_complete && found.remote_complete)
             forget_vanished_items(table, found.candidates);
         std::unique_lock<std::mutex> stopped_guard(shared.stopped_lock);
@@ -58,9 +106,14 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
         permission_questions questions(shared.ui, owner, table, answers);
         binding_turn turn{owner, table,        shared.tasks,       stopped, questions,
                           found, shared.guard, shared.environment, stop};
+        turn.emptied_local_root = roots.local;
+        turn.emptied_remote_root = roots.remote;
         changed += check_candidates(turn);
         recursion = questions.recursion_to_store();
     }
+    if (roots.tell_local_replaced)
+        shared.ui.report_error(message_kind::none, replaced_root_text(owner), owner,
+                               owner.dir_remote, owner.dir_local, L"", false);
 
     // The binding table only once the item table is closed: its mutex comes
     // first everywhere.
@@ -83,7 +136,7 @@ scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& st
     {
         std::lock_guard<std::mutex> guard(shared.tasks_lock);
         result.changed = purge_tasks_of_removed_bindings(shared.tasks, bindings) +
-                         purge_done_tasks(shared.tasks);
+                         purge_done_tasks(shared.tasks, bindings);
     }
     const vfs::client_ptr client = shared.environment->get_client();
     remembered_answers answers{};

@@ -24,4 +24,21 @@ bool removal_guard::must_wait(const binding& owner, side removed, const item_key
     return true;
 }
 
+bool removal_guard::empty_root_confirmed(const binding& owner, side emptied, bool empty) {
+    binding_set& seen = emptied == side::local ? empty_local_ : empty_remote_;
+    if (!empty) {
+        seen.erase(owner);
+        return false;
+    }
+    return !seen.insert(owner).second;
+}
+
+bool removal_guard::notice_due(const binding& owner, bool notice) {
+    if (!notice) {
+        noticed_.erase(owner);
+        return false;
+    }
+    return noticed_.insert(owner).second;
+}
+
 }  // namespace syncer

@@ -30,10 +30,26 @@ public:
     bool must_wait(const binding& owner, side removed, const item_keys& planned,
                    std::size_t known_files);
 
+    // A binding's root on one side found empty while the other side's root
+    // holds something and the item table knows files in it. The first pass
+    // that sees it so removes nothing (a listing come back empty, a drive not
+    // there); a later pass that sees it so again, with nothing else in
+    // between, lets the removals go: true then. A pass that finds the root
+    // otherwise calls it with empty false, and the count starts again.
+    bool empty_root_confirmed(const binding& owner, side emptied, bool empty);
+
+    // Whether the user is to be told now that the binding's local root is
+    // empty and is not the folder its files were in: once, until a pass finds
+    // the root otherwise (then called with the notice false).
+    bool notice_due(const binding& owner, bool notice);
+
 private:
     // Used by the scan thread only.
     std::map<binding, item_keys, binding::less> held_local_;
     std::map<binding, item_keys, binding::less> held_remote_;
+    binding_set empty_local_;
+    binding_set empty_remote_;
+    binding_set noticed_;
 };
 
 }  // namespace syncer

@@ -18,10 +18,12 @@ task_list::iterator find_task_for(task_list& tasks, const std::wstring& dir_remo
     return tasks.end();
 }
 
-bool has_running_task_for(const task_list& tasks, const std::wstring& dir_remote,
-                          const std::wstring& dir_local, const std::wstring& filename) {
+bool has_unsettled_task_for(const task_list& tasks, const std::wstring& dir_remote,
+                            const std::wstring& dir_local, const std::wstring& filename) {
     for (const task& job : tasks) {
-        if (job.is_running() && is_task_for(job, dir_remote, dir_local, filename)) return true;
+        if ((job.is_running() || job.get_synced_time()) &&
+            is_task_for(job, dir_remote, dir_local, filename))
+            return true;
     }
     return false;
 }
@@ -52,10 +54,12 @@ int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& binding
     return erased;
 }
 
-int purge_done_tasks(task_list& tasks) {
+int purge_done_tasks(task_list& tasks, const binding_set& bindings) {
     int erased = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
-        if (entry->is_done()) {
+        const bool result_pending =
+            entry->get_synced_time() && bindings.contains(entry->get_binding());
+        if (entry->is_done() && !result_pending) {
             entry = tasks.erase(entry);
             ++erased;
         } else {

@@ -25,9 +25,10 @@ bool is_task_for(const task& job, const std::wstring& dir_remote, const std::wst
 task_list::iterator find_task_for(task_list& tasks, const std::wstring& dir_remote,
                                   const std::wstring& dir_local, const std::wstring& filename);
 
-// Whether a task for the item is running (state 1).
-bool has_running_task_for(const task_list& tasks, const std::wstring& dir_remote,
-                          const std::wstring& dir_local, const std::wstring& filename);
+// Whether a task for the item is running (state 1), or is a transfer that
+// ended done and whose result the item table has not taken yet.
+bool has_unsettled_task_for(const task_list& tasks, const std::wstring& dir_remote,
+                            const std::wstring& dir_local, const std::wstring& filename);
 
 // Adds a new task after the last task of its binding (at the end when there
 // is none); a task of a stopped binding is stopped at once.
@@ -39,7 +40,34 @@ task& queue_task(task_list& tasks, const binding& owner, int kind, const std::ws
 // how many.
 int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& bindings);
 
-// Erases the done tasks; returns how many.
-int purge_done_tasks(task_list& tasks);
+// Erases the done tasks, except transfers of the given bindings that left
+// both sides holding the same file: their binding's next turn records that
+// in its item table (take_synced_times). Returns how many were erased.
+int purge_done_tasks(task_list& tasks, const binding_set& bindings);
+
+// The done transfers of the binding that left both sides holding the same
+// file: each one's time becomes its item's synced time and both last times,
+// and the task leaves the list. Returns how many left.
+template <typename Table>
+int take_synced_times(task_list& tasks, const binding& owner, Table& table) {
+    int taken = 0;
+    for (auto entry = tasks.begin(); entry != tasks.end();) {
+        const auto time =
+            entry->get_binding().is_same_as(owner) ? entry->get_synced_time() : std::nullopt;
+        if (!time) {
+            ++entry;
+            continue;
+        }
+        const auto record =
+            table.insert({entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename()})
+                .first;
+        record->last_time_remote = *time;
+        record->last_time_local = *time;
+        record->synced_time = *time;
+        entry = tasks.erase(entry);
+        ++taken;
+    }
+    return taken;
+}
 
 }  // namespace syncer

@@ -44,7 +44,7 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                  const std::wstring& dir_remote, const std::wstring& dir_local, bool top);
 
 // A candidate from a remote item: a file with its date and size (an existing
-// file without a date gets the time 0, never "missing"), a folder with 0,
+// file without a date gets -1, a real time, never "missing"), a folder with 0,
 // anything else as missing.
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,

@@ -31,11 +31,22 @@ bool parse_int64(const std::wstring& text, std::int64_t& result) {
     return true;
 }
 
-std::int64_t time_from(const serializer::node& source, const wchar_t* name) {
-    std::int64_t time = -1;
+// The stored text of a missing side.
+constexpr std::int64_t stored_missing = -1;
+
+const wchar_t* const dated_minus_one = L"dated_minus_one";
+
+std::int64_t time_from(const serializer::node& source, const wchar_t* name,
+                       bool minus_one_is_real) {
+    std::int64_t time = missing_time;
     const auto child = source.find(name);
-    if (child == source.end() || !parse_int64(child->second.value, time)) return -1;
+    if (child == source.end() || !parse_int64(child->second.value, time)) return missing_time;
+    if (time == stored_missing && !minus_one_is_real) return missing_time;
     return time;
+}
+
+std::wstring stored_text(std::int64_t time) {
+    return std::to_wstring(time == missing_time ? stored_missing : time);
 }
 
 }  // namespace
@@ -63,9 +74,15 @@ void sync_item::to_node(serializer::node& target) const {
     target.set(L"dir_local", dir_local);
     target.set(L"filename", filename);
     rule_to_node(rule, target.add(L"rule", L"")->second);
-    target.set(L"last_time_remote", std::to_wstring(last_time_remote));
-    target.set(L"last_time_local", std::to_wstring(last_time_local));
-    if (synced_time != -1) target.set(L"synced_time", std::to_wstring(synced_time));
+    target.set(L"last_time_remote", stored_text(last_time_remote));
+    target.set(L"last_time_local", stored_text(last_time_local));
+    if (synced_time != missing_time) target.set(L"synced_time", std::to_wstring(synced_time));
+    const bool local_minus_one = last_time_local == stored_missing;
+    const bool remote_minus_one = last_time_remote == stored_missing;
+    if (local_minus_one || remote_minus_one)
+        target.set(dated_minus_one, local_minus_one && remote_minus_one ? L"both"
+                                    : local_minus_one                   ? L"local"
+                                                                        : L"remote");
 }
 
 sync_item sync_item::from_node(const serializer::node& source) {
@@ -73,9 +90,12 @@ sync_item sync_item::from_node(const serializer::node& source) {
                      source.get(L"filename", L""));
     const auto stored_rule = source.find(L"rule");
     if (stored_rule != source.end()) result.rule = rule_from_node(stored_rule->second);
-    result.last_time_remote = time_from(source, L"last_time_remote");
-    result.last_time_local = time_from(source, L"last_time_local");
-    result.synced_time = time_from(source, L"synced_time");
+    const std::wstring minus_one = source.get(dated_minus_one, L"");
+    result.last_time_remote =
+        time_from(source, L"last_time_remote", minus_one == L"remote" || minus_one == L"both");
+    result.last_time_local =
+        time_from(source, L"last_time_local", minus_one == L"local" || minus_one == L"both");
+    result.synced_time = time_from(source, L"synced_time", true);
     return result;
 }
 

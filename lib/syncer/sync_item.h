@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "serializer/node.h"
@@ -12,6 +13,10 @@
 
 namespace syncer {
 
+// The time of a side that is missing or not yet seen: apart from every time
+// a file can carry, 1969-12-31 23:59:59 (-1) and dates before 1970 included.
+inline constexpr std::int64_t missing_time = std::numeric_limits<std::int64_t>::min();
+
 struct sync_item {
     // The key. For a file, the folders that hold it; for a folder's record,
     // the folders themselves and an empty filename.
@@ -20,13 +25,15 @@ struct sync_item {
     std::wstring filename;
     // The rest is not part of the key, so stored records are changed in place
     // inside the table's set.
-    // Seconds since 1970; -1 for unknown or absent on that side.
-    mutable std::int64_t last_time_remote = -1;
-    mutable std::int64_t last_time_local = -1;
+    // Seconds since 1970; missing_time for unknown or absent on that side.
+    mutable std::int64_t last_time_remote = missing_time;
+    mutable std::int64_t last_time_local = missing_time;
     // The time both sides last held the same file (equal times and sizes
-    // seen by a pass); -1 when no pass saw that. A removal on one side goes
-    // across only while the other side still holds the file of that time.
-    mutable std::int64_t synced_time = -1;
+    // seen by a pass, or left so by a transfer); missing_time when that never
+    // happened. A removal on one side goes across only while the other side
+    // still holds the file of that time, and a side still at that time has
+    // not changed since both agreed.
+    mutable std::int64_t synced_time = missing_time;
     // Filled by the scan, never stored.
     mutable std::int64_t remote_size = 0;
     mutable std::int64_t local_size = 0;
@@ -47,11 +54,14 @@ struct sync_item {
         bool operator()(const sync_item& first, const sync_item& second) const;
     };
 
-    // Fills an "item" node. Times are written as full signed decimals.
+    // Fills an "item" node. Times are written as full signed decimals, a
+    // missing side as -1, as tables always stored it; a side whose real time
+    // is -1 is named in the child "dated_minus_one" ("local", "remote" or
+    // "both"), which only tables with such a file hold.
     void to_node(serializer::node& target) const;
-    // Missing texts read as empty, missing or unreadable times as -1 (so a
-    // table written before the synced time was kept reads as never synced),
-    // a missing rule as all not set; sizes are 0.
+    // Missing texts read as empty, a missing, unreadable or -1 time as
+    // missing (unless "dated_minus_one" names that side), a missing synced
+    // time as never synced, a missing rule as all not set; sizes are 0.
     static sync_item from_node(const serializer::node& source);
 };
 

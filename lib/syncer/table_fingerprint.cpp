@@ -33,7 +33,8 @@ private:
 table_fingerprint fingerprint_of(const std::set<sync_item, sync_item::less>& records) {
     fingerprint_builder builder;
     for (const sync_item& record : records) {
-        if (record.last_time_remote == -1 && record.last_time_local == -1) continue;
+        if (record.last_time_remote == missing_time && record.last_time_local == missing_time)
+            continue;
         builder.add(record.dir_remote);
         builder.add(record.dir_local);
         builder.add(record.filename);

@@ -47,7 +47,7 @@ task::task(const task& other)
       filename_(other.filename_),
       temp_directory_(get_temp_directory()),
       environment_(other.environment_),
-      removal_basis_(other.removal_basis_),
+      basis_(other.basis_),
       refusal_(other.refusal_) {
     std::lock_guard<std::mutex> guard(other.lock_);
     state_ = other.state_;
@@ -57,6 +57,7 @@ task::task(const task& other)
     error_kind_ = other.error_kind_;
     message_ = other.message_;
     outdated_ = other.outdated_;
+    synced_time_ = other.synced_time_;
 }
 
 task::~task() {
@@ -215,8 +216,19 @@ bool task::is_outdated() const {
     return outdated_ && state_ == state_failed;
 }
 
-void task::set_removal_basis(std::shared_ptr<const removal_basis> basis) {
-    removal_basis_ = std::move(basis);
+void task::set_basis(std::shared_ptr<const item_basis> basis) {
+    basis_ = std::move(basis);
+}
+
+std::optional<std::int64_t> task::get_synced_time() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (state_ != state_done) return std::nullopt;
+    return synced_time_;
+}
+
+void task::record_synced_time(std::int64_t time) {
+    std::lock_guard<std::mutex> guard(lock_);
+    synced_time_ = time;
 }
 
 void task::refuse(const std::wstring& reason) {
@@ -227,6 +239,10 @@ void task::refuse(const std::wstring& reason) {
 
 void task::run() {
     set_state(state_running, 0);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        synced_time_.reset();
+    }
     runner::outcome outcome = runner::failed;
     try {
         outcome = runner(*this).perform();

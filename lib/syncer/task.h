@@ -39,17 +39,24 @@ public:
     static constexpr int state_stopped = 4;
     static constexpr int state_failed = 5;
 
-    // What the scan saw of an item when it decided to remove it. The removal
-    // goes ahead only while the item is still that; anything changed or added
-    // since is the user's newer work, and the task fails, keeping it.
-    struct removal_basis {
-        // The local file (remove local file).
+    // What the scan saw of an item when it decided the task. A removal goes
+    // ahead only while the item is still that; anything changed or added
+    // since is the user's newer work, and the task fails, keeping it. A
+    // transfer may replace the other side's file whatever its time says
+    // while that file is still what the scan saw unchanged since both sides
+    // agreed (a clock ahead makes the unchanged side look newer).
+    struct item_basis {
+        // The local file (remove local file; download over it).
         std::optional<local_file_state> local_file;
-        // The remote file (remove remote file).
+        // The remote file (remove remote file; upload over it).
         std::optional<remote_item_state> remote_file;
         // Everything listed below the remote folder (remove remote folder),
         // by path relative to it, names joined with "/".
         std::map<std::wstring, remote_item_state> remote_tree;
+        // Upload: the remote folders on the way (below the binding's folder)
+        // or the file were seen under names that differ from the local ones
+        // in case only; the upload gives them the local names.
+        bool remote_case_differs = false;
     };
 
     // Read together under the task's lock.
@@ -101,7 +108,12 @@ public:
     const std::wstring& get_filename() const { return filename_; }
 
     // Set by the scan before the task is first started.
-    void set_removal_basis(std::shared_ptr<const removal_basis> basis);
+    void set_basis(std::shared_ptr<const item_basis> basis);
+    // After a transfer that ended done with both sides holding the same
+    // file: that file's time, as both sides now carry it. The scan records
+    // it, so that a removal on either side right after the transfer is seen
+    // as a removal. Nothing otherwise.
+    std::optional<std::int64_t> get_synced_time() const;
     // The last run found the item changed since the removal was decided and
     // kept it: the scan decides about it afresh.
     bool is_outdated() const;
@@ -150,6 +162,7 @@ private:
     void set_size(std::int64_t size);
     void record_failure(int error_kind, const std::wstring& message, bool outdated = false);
     void record_final_state(int outcome);
+    void record_synced_time(std::int64_t time);
 
     binding binding_;
     int kind_;
@@ -158,7 +171,7 @@ private:
     std::wstring filename_;
     boost::filesystem::path temp_directory_;
     std::shared_ptr<task_environment> environment_;
-    std::shared_ptr<const removal_basis> removal_basis_;
+    std::shared_ptr<const item_basis> basis_;
     std::wstring refusal_;
 
     // Guards the fields below, which other threads read.
@@ -170,6 +183,7 @@ private:
     int error_kind_ = 0;
     std::wstring message_;
     bool outdated_ = false;
+    std::optional<std::int64_t> synced_time_;
     bool thread_running_ = false;
     std::condition_variable thread_ended_;
 

@@ -116,7 +116,7 @@ void task::runner::report_progress(std::int64_t transferred, std::int64_t total)
 task::runner::outcome task::runner::remove_local_file() {
     check_local_names();
     const auto path = local_path(owner_.dir_local_, owner_.filename_);
-    const auto* basis = owner_.removal_basis_.get();
+    const auto* basis = owner_.basis_.get();
     step(message_kind::remove_local, [&] {
         if (!path_exists(path)) return;
         if (basis && basis->local_file && file_state(path) != basis->local_file)
@@ -137,11 +137,14 @@ task::runner::outcome task::runner::remove_local_folder() {
 
 task::runner::outcome task::runner::remove_remote_file() {
     if (!is_plain_name(owner_.filename_)) fail(message_kind::none, L"Invalid remote name");
-    const auto* basis = owner_.removal_basis_.get();
+    const auto* basis = owner_.basis_.get();
     step(message_kind::remove_remote, [&] {
         try {
             const auto folder = remote_folder(owner_.dir_remote_, false);
             const auto item = folder->get_item(owner_.filename_, true);
+            // The service finds names whatever their case: a file of another
+            // case is not this one (it may be what a rename by case made).
+            if (item->get_name() != owner_.filename_) return;
             if (basis && basis->remote_file && remote_state_of(item) != basis->remote_file)
                 fail_outdated(message_kind::remove_remote, remote_file_changed);
             folder->delete_item(owner_.filename_, true);
@@ -155,11 +158,12 @@ task::runner::outcome task::runner::remove_remote_file() {
 task::runner::outcome task::runner::remove_remote_folder() {
     const std::wstring name = leaf_name(owner_.dir_remote_);
     if (!is_plain_name(name)) fail(message_kind::none, L"Invalid remote name");
-    const auto* basis = owner_.removal_basis_.get();
+    const auto* basis = owner_.basis_.get();
     step(message_kind::remove_remote, [&] {
         try {
             const auto parent = remote_folder(parent_path(owner_.dir_remote_), false);
             const auto item = parent->get_item(name, true);
+            if (item->get_name() != name) return;
             if (basis && !holds_only(item, basis->remote_tree))
                 fail_outdated(message_kind::remove_remote, remote_folder_changed);
             parent->delete_item(name, true);

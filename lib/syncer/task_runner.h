@@ -70,6 +70,9 @@ private:
     // The item of that name in the folder; null when there is none.
     vfs::item_ptr remote_item(const vfs::directory_ptr& folder, const std::wstring& name);
     void check_local_names();
+    // Renames the remote folders on the way from the binding's folder to the
+    // task's folder whose names differ from the task's in case only.
+    void give_remote_folders_local_case();
     void set_size(std::int64_t size);
     void report_progress(std::int64_t transferred, std::int64_t total);
 

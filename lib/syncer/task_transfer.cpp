@@ -4,6 +4,10 @@
 #include <boost/pointer_cast.hpp>
 #include <optional>
 
+#include "syncer/paths.h"
+#include "syncer/remote_item_state.h"
+#include "syncer/scan_candidates.h"
+#include "syncer/sync_item.h"
 #include "syncer/task_runner.h"
 #include "syncer/user_interface.h"
 #include "utils/exceptions.h"
@@ -18,9 +22,10 @@ const wchar_t* const local_is_newer = L"Local file is newer or remote file has z
 const wchar_t* const size_mismatch =
     L"The downloaded file does not have the size of the remote file";
 
+// A missing file has the time missing_time, before every real time.
 struct remote_state {
     vfs::file_ptr file;
-    std::int64_t time = -1;
+    std::int64_t time = missing_time;
     std::int64_t size = 0;
 };
 
@@ -51,22 +56,37 @@ task::runner::outcome task::runner::upload() {
     std::int64_t local_size = local_state->size;
     set_size(local_size);
 
+    const item_basis* basis = owner_.basis_.get();
+    if (basis && basis->remote_case_differs)
+        step(message_kind::open_remote_folder, [&] { give_remote_folders_local_case(); });
     const auto folder = step(message_kind::open_remote_folder,
                              [&] { return remote_folder(owner_.dir_remote_, true); });
     const remote_state existing = step(message_kind::open_remote_folder, [&] {
         remote_state found;
         found.file = boost::dynamic_pointer_cast<vfs::file>(remote_item(folder, owner_.filename_));
         if (found.file) {
+            // The service finds a name whatever its case: a file found under
+            // another case takes the local name, else it would stay as it was
+            // (and a removal of the old name would take it).
+            if (found.file->get_name() != owner_.filename_)
+                folder->rename_item(found.file, owner_.filename_);
             found.time = found.file->get_modification_date();
             found.size = found.file->get_size();
         }
         return found;
     });
     // An empty remote file is never the newer version of content: it is what
-    // an upload cut off after creating the file leaves.
+    // an upload cut off after creating the file leaves. Nor is a file that
+    // is still what the scan saw unchanged while the local one changed.
     const bool remote_is_remnant = existing.file && existing.size == 0 && local_size > 0;
-    if (existing.time > local_time && !remote_is_remnant) fail(message_kind::none, remote_is_newer);
-    if (existing.time == local_time && existing.size == local_size) return done;
+    const bool remote_unchanged = existing.file && basis && basis->remote_file &&
+                                  remote_state_of(existing.file) == *basis->remote_file;
+    if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
+        fail(message_kind::none, remote_is_newer);
+    if (existing.file && existing.time == local_time && existing.size == local_size) {
+        owner_.record_synced_time(local_time);
+        return done;
+    }
     if (in_place && !existing.file) return done;
 
     vfs::file_ptr remote = existing.file;
@@ -131,6 +151,11 @@ task::runner::outcome task::runner::upload() {
         }
         source.reset();
         step(message_kind::close_remote_file, [&] { remote->close(local_time); });
+        // The service dates a file closed without a positive time with the
+        // time of the upload: a file dated at or before 1970 gets its own
+        // date afterwards.
+        if (local_time <= 0)
+            step(message_kind::set_remote_date, [&] { remote->set_modification_date(local_time); });
     } catch (...) {
         source.reset();
         if (!in_place) remove_quietly(temp);
@@ -146,6 +171,7 @@ task::runner::outcome task::runner::upload() {
     }
     // The upload is complete: a copy that cannot be removed is no failure.
     if (!in_place) remove_quietly(temp);
+    owner_.record_synced_time(local_time);
     return done;
 }
 
@@ -153,8 +179,13 @@ task::runner::outcome task::runner::download() {
     check_local_names();
     const auto local = local_path(owner_.dir_local_, owner_.filename_);
     const auto local_before = file_state(local);
-    const std::int64_t local_time = local_before ? local_before->last_write_time : -1;
+    const std::int64_t local_time = local_before ? local_before->last_write_time : missing_time;
     const std::int64_t local_size = local_before ? local_before->size : 0;
+    // A local file still as the scan saw it, unchanged since both sides
+    // agreed, is older than the remote one whatever its time says.
+    const item_basis* basis = owner_.basis_.get();
+    const bool local_unchanged =
+        local_before && basis && basis->local_file && *local_before == *basis->local_file;
 
     const remote_state remote = step(message_kind::remote_file_info, [&] {
         remote_state found;
@@ -171,10 +202,14 @@ task::runner::outcome task::runner::download() {
         found.size = found.file->get_size();
         return found;
     });
-    if (remote.time == -1) return done;
+    if (!remote.file) return done;
     set_size(remote.size);
-    if (local_time > remote.time || remote.size == 0) fail(message_kind::none, local_is_newer);
-    if (local_time == remote.time && local_size == remote.size) return done;
+    if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
+        fail(message_kind::none, local_is_newer);
+    if (local_before && local_time == remote.time && local_size == remote.size) {
+        owner_.record_synced_time(remote.time);
+        return done;
+    }
 
     const vfs::file_ptr& file = remote.file;
     boost::filesystem::path temp;
@@ -243,7 +278,26 @@ task::runner::outcome task::runner::download() {
         throw;
     }
     remove_quietly(temp);
+    owner_.record_synced_time(remote.time);
     return done;
+}
+
+void task::runner::give_remote_folders_local_case() {
+    const std::wstring& root = owner_.binding_.dir_remote;
+    if (!path_is_within(owner_.dir_remote_, root)) return;
+    const std::wstring relative = relative_path(owner_.dir_remote_, root);
+    vfs::directory_ptr folder = remote_folder(root, false);
+    std::size_t start = 0;
+    while (folder && start < relative.size()) {
+        const std::size_t end = relative.find(L'/', start);
+        const std::wstring name =
+            relative.substr(start, end == std::wstring::npos ? end : end - start);
+        start = end == std::wstring::npos ? relative.size() : end + 1;
+        const vfs::item_ptr item = remote_item(folder, name);
+        if (!item) return;
+        if (item->get_name() != name) folder->rename_item(item, name);
+        folder = boost::dynamic_pointer_cast<vfs::directory>(item);
+    }
 }
 
 }  // namespace syncer

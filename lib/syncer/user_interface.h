@@ -12,8 +12,14 @@
 //   that constructs the manager, when the binding table came from its backup.
 // - tasks_changed comes from the scan and runner threads after tasks were
 //   queued, purged or started; it must return at once.
-// - report_error and show_result are never called by the engine: a task
-//   records its failure as a message kind and text instead.
+// - report_error comes with message kind 0 and offer_retry false, as a
+//   notice that stands alone (the answer is not used): from the thread that
+//   constructs the manager when the binding table was damaged and had no
+//   usable backup (the text names the kept file), and from the scan thread,
+//   once, when a binding's local folder is empty and is not the folder its
+//   files were in. A task records its failures as a message kind and text
+//   instead.
+// - show_result is never called by the engine.
 #pragma once
 
 #include <string>

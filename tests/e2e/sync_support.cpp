@@ -169,6 +169,14 @@ void sync_world::put_remote(const std::wstring& path, const std::string& content
     file->open(vfs::modeWrite | vfs::modeOverwrite, static_cast<std::int64_t>(content.size()));
     if (!content.empty()) file->write(content.data(), static_cast<int>(content.size()));
     file->close(time);
+    // The service dates a file closed without a positive time with the time
+    // of the upload.
+    if (time <= 0) file->set_modification_date(time);
+}
+
+void sync_world::rename_remote(const std::wstring& path, const std::wstring& new_name) {
+    const auto [folder_path, name] = split(path);
+    editor_->get_item_by_path(folder_path, false)->rename_item(name, new_name);
 }
 
 void sync_world::remove_remote(const std::wstring& path) {
@@ -230,7 +238,7 @@ std::string text_of(const side_files& files) {
             return ::testing::AssertionFailure() << narrow(name) << " has no record";
         const auto remote_file = remote.find(name);
         const std::int64_t remote_time =
-            remote_file == remote.end() ? -1 : remote_file->second.time;
+            remote_file == remote.end() ? syncer::missing_time : remote_file->second.time;
         if (stored->last_time_local != file.time || stored->last_time_remote != remote_time)
             return ::testing::AssertionFailure()
                    << narrow(name) << " is recorded with " << stored->last_time_remote << "/"

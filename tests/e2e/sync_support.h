@@ -75,6 +75,9 @@ public:
     // Remote edits by another session of the same user.
     void put_remote(const std::wstring& path, const std::string& content, std::int64_t time);
     void remove_remote(const std::wstring& path);
+    // Renames the file or folder at the path (the service's names ignore
+    // case, so a rename by case only is one).
+    void rename_remote(const std::wstring& path, const std::wstring& new_name);
     // Every live file of the user below the remote folder.
     side_files remote_files(const std::wstring& folder);
 

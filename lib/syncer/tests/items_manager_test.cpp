@@ -35,8 +35,8 @@ TEST_F(SyncerItemTable, TimesSurviveInFullAndRecordsWithoutTimesAreForgotten) {
     {
         items_manager table(owner, user);
         table.insert(record(L"remote", L"C:\\root", L"big", beyond_32_bits, -7));
-        table.insert(record(L"remote", L"C:\\root", L"small", 1234, -1));
-        table.insert(record(L"remote", L"C:\\root", L"gone", -1, -1));
+        table.insert(record(L"remote", L"C:\\root", L"small", 1234, missing_time));
+        table.insert(record(L"remote", L"C:\\root", L"gone", missing_time, missing_time));
     }
     EXPECT_NE(read_bytes(table_file()).find("<last_time_remote>1234</last_time_remote>"),
               std::string::npos);
@@ -47,7 +47,8 @@ TEST_F(SyncerItemTable, TimesSurviveInFullAndRecordsWithoutTimesAreForgotten) {
     ASSERT_NE(big, table.end());
     EXPECT_EQ(big->last_time_remote, beyond_32_bits);
     EXPECT_EQ(big->last_time_local, -7);
-    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"small"))->last_time_local, -1);
+    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"small"))->last_time_local,
+              missing_time);
 }
 
 // A table is kept between openings of it; the file is the truth: an
@@ -85,8 +86,8 @@ TEST_F(SyncerItemTable, UnreadableStoredTimesMeanUnknown) {
                 "<last_time_remote>99999999999999999999</last_time_remote></item></sync_items>");
     items_manager table(owner, user);
     ASSERT_EQ(table.size(), 1u);
-    EXPECT_EQ(table.begin()->last_time_local, -1);
-    EXPECT_EQ(table.begin()->last_time_remote, -1);
+    EXPECT_EQ(table.begin()->last_time_local, missing_time);
+    EXPECT_EQ(table.begin()->last_time_remote, missing_time);
     EXPECT_EQ(table.begin()->rule, sync_rule());
 }
 
@@ -181,7 +182,7 @@ TEST_F(SyncerItemTable, SweepDeletesOrphansAndForgetsTimesButNotAbsence) {
     {
         items_manager table(owner, user);
         table.insert(record(L"remote", L"C:\\root", L"both", 50, 60));
-        table.insert(record(L"remote", L"C:\\root", L"local_only", -1, 70));
+        table.insert(record(L"remote", L"C:\\root", L"local_only", missing_time, 70));
     }
     write_bytes(settings_file(L"sync_rules_7.xml"), "<sync_items></sync_items>");
     write_bytes(settings_file(L"sync_rules_7.xml.bak"), "<sync_items></sync_items>");
@@ -205,7 +206,7 @@ TEST_F(SyncerItemTable, SweepDeletesOrphansAndForgetsTimesButNotAbsence) {
     // can still be told from changes.
     EXPECT_EQ(both->synced_time, 50);
     const auto local_only = table.find(sync_item(L"remote", L"C:\\root", L"local_only"));
-    EXPECT_EQ(local_only->last_time_remote, -1);
+    EXPECT_EQ(local_only->last_time_remote, missing_time);
     EXPECT_EQ(local_only->last_time_local, 0);
 }
 
@@ -243,7 +244,54 @@ TEST_F(SyncerItemTable, TheSyncedTimeIsKeptOnlyWhereKnown) {
     EXPECT_EQ(stored.find("<synced_time>", first + 1), std::string::npos);
     items_manager table(owner, user);
     EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"agreed"))->synced_time, 5);
-    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"never"))->synced_time, -1);
+    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"never"))->synced_time, missing_time);
+}
+
+// A real time of -1 (a second before 1970) and earlier dates are times like
+// any other; "missing" stays apart from all of them, and tables written
+// before such times were kept read as they always did.
+TEST_F(SyncerItemTable, TimesAtAndBefore1970StayApartFromMissing) {
+    const std::int64_t year_1965 = -157766400;
+    {
+        items_manager table(owner, user);
+        table.insert(record(L"remote", L"C:\\root", L"minus_one", -1, -1)).first->synced_time = -1;
+        table.insert(record(L"remote", L"C:\\root", L"local_minus_one", missing_time, -1));
+        table.insert(record(L"remote", L"C:\\root", L"sixties", year_1965, year_1965));
+    }
+    items_manager table(owner, user);
+    ASSERT_EQ(table.size(), 3u);
+    const auto minus_one = table.find(sync_item(L"remote", L"C:\\root", L"minus_one"));
+    EXPECT_EQ(minus_one->last_time_remote, -1);
+    EXPECT_EQ(minus_one->last_time_local, -1);
+    EXPECT_EQ(minus_one->synced_time, -1);
+    const auto local_minus_one = table.find(sync_item(L"remote", L"C:\\root", L"local_minus_one"));
+    EXPECT_EQ(local_minus_one->last_time_remote, missing_time);
+    EXPECT_EQ(local_minus_one->last_time_local, -1);
+    EXPECT_EQ(table.find(sync_item(L"remote", L"C:\\root", L"sixties"))->last_time_local,
+              year_1965);
+
+    // As tables were always written: -1 is a missing side.
+    write_bytes(table_file(),
+                "<sync_items><item><dir_local>C:\\\\root</dir_local><dir_remote>remote</dir_remote>"
+                "<filename>f</filename><last_time_local>-1</last_time_local>"
+                "<last_time_remote>7</last_time_remote></item></sync_items>");
+    items_manager old(owner, user);
+    ASSERT_EQ(old.size(), 1u);
+    EXPECT_EQ(old.begin()->last_time_local, missing_time);
+    EXPECT_EQ(old.begin()->last_time_remote, 7);
+}
+
+TEST_F(SyncerItemTable, TheLocalFolderIdentityIsKeptBesideTheRecords) {
+    const folder_identity identity{12, 34, 56};
+    {
+        items_manager table(owner, user);
+        table.insert(record(L"remote", L"C:\\root", L"f", 5, 5));
+        table.set_local_root(identity);
+    }
+    items_manager table(owner, user);
+    ASSERT_TRUE(table.local_root());
+    EXPECT_EQ(*table.local_root(), identity);
+    EXPECT_EQ(table.size(), 1u);
 }
 
 }  // namespace

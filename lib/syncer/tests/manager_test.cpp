@@ -100,6 +100,20 @@ TEST_F(SyncManager, ATableRestoredFromItsBackupIsReportedOnce) {
     EXPECT_EQ(locked_get_bindings(user).size(), 2u);
 }
 
+// The pairs are gone with the table: the user is told where the damaged
+// table is kept, so they can be set up again.
+TEST_F(SyncManager, ABindingTableLostWithItsBackupIsToldWithTheKeptFile) {
+    bind_allowing(L"sync", local);
+    const fs::path table = binding_manager::get_bindings_path(user);
+    std::ofstream(table.native(), std::ios::trunc) << "<sync_bindings><binding>";
+    std::ofstream(table.native() + ".bak", std::ios::trunc) << "<sync_bind";
+    start();
+    ASSERT_EQ(ui.notices().size(), 1u);
+    EXPECT_NE(ui.notices()[0].find(table.wstring() + L".bad"), std::wstring::npos);
+    EXPECT_TRUE(ui.messages().empty());
+    EXPECT_TRUE(fs::exists(table.native() + ".bad"));
+}
+
 // The task list of a binding table that cannot be read is unknown, not
 // empty: the tray would end syncing without asking.
 TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {

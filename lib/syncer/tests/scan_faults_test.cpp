@@ -350,6 +350,80 @@ TEST_F(ScanSafety, AMassRemovalWaitsForAPassThatConfirmsIt) {
     EXPECT_TRUE(local_exists(L"keep.txt"));
 }
 
+// A transfer leaves both sides holding the same file; a removal on either
+// side before any pass saw that is a removal, not a new file.
+TEST_F(ScanSafety, ARemovalRightAfterATransferIsTakenAsARemoval) {
+    write_local(L"up.txt", "up", t0);
+    remote->put_file(L"sync/down.txt", "down", t0);
+    for (const int kind : {message_kind::upload_new, message_kind::download_new,
+                           message_kind::remove_remote_file, message_kind::remove_local_file})
+        ui.answer(kind, yes);
+    pass();
+    run_tasks();
+    ASSERT_TRUE(remote->file(L"sync/up.txt"));
+    ASSERT_TRUE(local_exists(L"down.txt"));
+
+    fs::remove(local_path(L"up.txt"));
+    remote->remove(L"sync/down.txt");
+    pass();
+    EXPECT_EQ(task_kinds(),
+              (std::vector<int>{task::kind_remove_local_file, task::kind_remove_remote_file}));
+    run_tasks();
+    EXPECT_FALSE(remote->file(L"sync/up.txt"));
+    EXPECT_FALSE(local_exists(L"down.txt"));
+}
+
+// Copies stamped by a clock that ran ahead: the side edited since both
+// agreed wins, though its time is the earlier one.
+TEST_F(ScanSafety, AnEditOnOneSideWinsOverAnUnchangedCopyDatedAhead) {
+    const std::int64_t ahead = 4102444800;
+    for (const wchar_t* name : {L"mine.txt", L"theirs.txt"}) {
+        write_local(name, "base", ahead);
+        remote->put_file(std::wstring(L"sync/") + name, "base", ahead);
+    }
+    pass();
+    ui.answer(message_kind::upload_newer, yes);
+    ui.answer(message_kind::download_newer, yes);
+    write_local(L"mine.txt", "edited here", t0);
+    remote->put_file(L"sync/theirs.txt", "edited there", t0);
+    pass();
+    run_tasks();
+    EXPECT_EQ(remote->file(L"sync/mine.txt")->content, "edited here");
+    EXPECT_EQ(read_local(L"theirs.txt"), "edited there");
+    EXPECT_EQ(ui.kinds(),
+              (std::vector<int>{message_kind::upload_newer, message_kind::download_newer}));
+}
+
+// The user removed the last files of the folder: the first pass that sees
+// the root empty waits, the next one removes.
+TEST_F(ScanSafety, TheLastFilesRemovedFromTheSameFolderGoOnTheSecondPass) {
+    known({L"a.txt", L"b.txt"});
+    ui.answer(message_kind::remove_remote_file, yes);
+    fs::remove(local_path(L"a.txt"));
+    fs::remove(local_path(L"b.txt"));
+    pass();
+    EXPECT_FALSE(has_removal_task());
+    pass();
+    EXPECT_EQ(task_kinds(),
+              (std::vector<int>{task::kind_remove_remote_file, task::kind_remove_remote_file}));
+    run_tasks();
+    EXPECT_FALSE(remote->file(L"sync/a.txt"));
+    EXPECT_TRUE(ui.notices().empty());
+}
+
+TEST_F(ScanSafety, AFolderMadeAnewInPlaceOfTheRootRemovesNothingAndIsToldOnce) {
+    known({L"a.txt"});
+    ui.answer(message_kind::remove_remote_file, yes);
+    fs::rename(local_root, local_root.string() + "-away");
+    fs::create_directories(local_root);
+    for (int count = 0; count < 3; ++count) {
+        pass();
+        EXPECT_FALSE(has_removal_task());
+    }
+    EXPECT_EQ(ui.notices().size(), 1u);
+    EXPECT_TRUE(remote->file(L"sync/a.txt"));
+}
+
 // The scan keeps the binding table's mutex before any item table's mutex,
 // as the start-up sweep does; taking them the other way round deadlocks
 // with a sweep running meanwhile.

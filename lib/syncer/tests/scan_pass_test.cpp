@@ -35,7 +35,7 @@ TEST_F(ScanPass, NewFilesOnEachSideAreOfferedAndConverge) {
     EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_download}));
     const sync_item mine = stored(owner, L"sync", local, L"mine.txt");
     EXPECT_EQ(mine.last_time_local, t0);
-    EXPECT_EQ(mine.last_time_remote, -1);
+    EXPECT_EQ(mine.last_time_remote, missing_time);
 
     run_tasks();
     ui.forget_questions();
@@ -166,7 +166,7 @@ TEST_F(ScanPass, AnEmptyNewerRemoteFileIsNeverFetched) {
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(pass().changed, 0);
         EXPECT_TRUE(ui.questions().empty());
-        EXPECT_EQ(stored(owner, L"sync", local, L"empty.txt").last_time_remote, -1);
+        EXPECT_EQ(stored(owner, L"sync", local, L"empty.txt").last_time_remote, missing_time);
     }
 }
 
@@ -244,7 +244,7 @@ TEST_F(ScanPass, AnItemGoneFromBothSidesComesBackAsNew) {
     fs::remove(local_path(L"x.txt"));
     remote->remove(L"sync/x.txt");
     pass();
-    EXPECT_EQ(stored(owner, L"sync", local, L"x.txt").last_time_remote, -1);
+    EXPECT_EQ(stored(owner, L"sync", local, L"x.txt").last_time_remote, missing_time);
 
     remote->put_file(L"sync/x.txt", "back", t0 + 9);
     pass();

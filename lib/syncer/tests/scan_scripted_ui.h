@@ -87,9 +87,16 @@ public:
         const auto scripted = by_kind_.find(kind);
         return scripted == by_kind_.end() ? no : scripted->second;
     }
-    int report_error(int, const std::wstring&, const binding&, const std::wstring&,
+    int report_error(int, const std::wstring& message, const binding&, const std::wstring&,
                      const std::wstring&, const std::wstring&, bool) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        notices_.push_back(message);
         return 0;
+    }
+    // The texts report_error was called with.
+    std::vector<std::wstring> notices() const {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return notices_;
     }
     int show_message(int kind) override {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -112,6 +119,7 @@ private:
     std::function<void(const asked_question&)> hook_;
     std::vector<asked_question> asked_;
     std::vector<int> messages_;
+    std::vector<std::wstring> notices_;
     int tasks_changed_ = 0;
 };
 
