@@ -71,6 +71,7 @@ public:
 
 // The objects of the session, released in reverse order of declaration.
 struct session_objects {
+    kernel_handle login_dialog_event;
     kernel_handle sync_thread_event;
     kernel_handle log_off_event;
     kernel_handle sfd_access_mutex;
@@ -96,9 +97,9 @@ void create_mutex(kernel_handle& handle, const wchar_t* name) {
     if (!handle.get()) throw startup_error{L"Error creating mutex"};
 }
 
-void create_event(kernel_handle& handle, const wchar_t* name) {
+void create_event(kernel_handle& handle, const wchar_t* name, BOOL manual_reset = FALSE) {
     SetLastError(ERROR_SUCCESS);
-    handle.reset(CreateEventW(nullptr, FALSE, FALSE, name));
+    handle.reset(CreateEventW(nullptr, manual_reset, FALSE, name));
     if (!handle.get()) throw startup_error{L"Error creating event"};
 }
 
@@ -127,6 +128,8 @@ bool create_objects(session_objects& objects) {
     create_mutex(objects.download_upload_mutex, download_upload_mutex_name);
     create_mutex(objects.sfd_access_mutex, sfd_access_mutex_name);
     create_event(objects.sync_thread_event, sync_thread_event_name);
+    // Opened as it is when a tray program made it: a mark set stays set.
+    create_event(objects.login_dialog_event, login_dialog_event_name, TRUE);
 
     create_mapping(objects.save_as_mapping, save_as_mapping_name, save_as_mapping_size,
                    L"Error creating file mapping for save as functionality");

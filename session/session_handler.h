@@ -15,6 +15,11 @@ inline constexpr const wchar_t* sfd_access_mutex_name = L"Local\\Calvimora_Mutex
 inline constexpr const wchar_t* log_off_event_name = L"Local\\Calvimora_Event_LogOff";
 inline constexpr const wchar_t* sync_thread_event_name = L"Local\\Calvimora_Event_SyncThread";
 inline constexpr const wchar_t* save_as_mapping_name = L"Local\\Calvimora_FileMapping_SaveAs";
+// Set by a login dialog of the session; while it is set the tray program's
+// automatic log-in stays away. The tray program makes it too, but a tray
+// program may end and start again within the log-on session: held here, the
+// mark outlives it (the dialog makes sure this program runs when it sets it).
+inline constexpr const wchar_t* login_dialog_event_name = L"Local\\CMV_LOGIN_DLG_EVENT";
 
 inline constexpr std::size_t user_record_mapping_size = 1024;
 inline constexpr std::size_t save_as_mapping_size = 0x80000;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "error_text.h"
 #include "sync_strings.h"
 #include "sync_task_view.h"
 #include "syncer/exceptions.h"
@@ -226,10 +227,12 @@ void CCMSyncWindow::OnRowMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 void CCMSyncWindow::AskCancel(const syncer::binding& target) {
     const std::wstring text = LoadSyncString(IDS_SYNC_ASK_CANCEL);
     const std::wstring caption = LoadSyncString(IDS_SYNC_CAPTION);
+    const unsigned asked_about = m_engineGeneration;
     if (MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONINFORMATION) != IDYES)
         return;
-    // The box ran other messages: syncing may have ended meanwhile.
-    if (!m_engine) return;
+    // The box ran other messages: syncing may have ended meanwhile, or
+    // another user's engine taken over.
+    if (!m_engine || m_engineGeneration != asked_about) return;
     try {
         // Removing stops the scan; a question it asks meanwhile is moot.
         const CRefusedQuestions refused(m_question);
@@ -248,41 +251,56 @@ void CCMSyncWindow::SetEngineFactory(SyncEngineFactory factory) {
     m_factory = std::move(factory);
 }
 
-bool CCMSyncWindow::StartSyncing(const std::wstring& user_name) {
+bool CCMSyncWindow::StartSyncing(const std::wstring& user_name, std::wstring* failure) {
     // Without a name the engine would share one settings folder among
     // everyone it could not name.
     if (m_engine || user_name.empty() || !m_factory) return false;
     try {
         m_engine = m_factory(user_name, this);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         m_engine.reset();
+        if (failure) *failure = ErrorTextOf(error);
     }
-    return m_engine != nullptr;
+    if (!m_engine) return false;
+    ++m_engineGeneration;
+    return true;
 }
 
 bool CCMSyncWindow::StopSyncing() {
-    if (!m_engine) return true;
-    std::list<syncer::task> tasks;
     for (;;) {
-        try {
-            tasks = m_engine->GetTasks();
-            break;
-        } catch (const syncer::busy_exception&) {
-            // The scan holds the list while it waits for an answer.
-            utils::sleep_scaled(busy_retry);
-        } catch (const std::exception&) {
-            AfxMessageBox(L"Error requesting tasks", MB_ICONERROR);
-            return false;
+        if (!m_engine) return true;
+        const unsigned asked_about = m_engineGeneration;
+        std::list<syncer::task> tasks;
+        for (;;) {
+            try {
+                tasks = m_engine->GetTasks();
+                break;
+            } catch (const syncer::busy_exception&) {
+                // The scan holds the list while it waits for an answer.
+                utils::sleep_scaled(busy_retry);
+            } catch (const std::exception&) {
+                AfxMessageBox(L"Error requesting tasks", MB_ICONERROR);
+                return false;
+            }
         }
+        if (!tasks.empty()) {
+            const std::wstring text = LoadSyncString(IDS_SYNC_LOGOFF_ANYWAY);
+            const int answer = AfxMessageBox(text.c_str(), MB_YESNO | MB_ICONEXCLAMATION);
+            // The box ran this thread's messages: the answer was about
+            // tasks of an engine that another user's may have replaced.
+            if (m_engine && m_engineGeneration != asked_about) continue;
+            if (answer != IDYES) return false;
+        }
+        EndSyncing();
+        return true;
     }
-    if (!tasks.empty()) {
-        const std::wstring text = LoadSyncString(IDS_SYNC_LOGOFF_ANYWAY);
-        if (AfxMessageBox(text.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return false;
-    }
+}
+
+void CCMSyncWindow::EndSyncing() {
+    if (!m_engine) return;
     ShowWindow(SW_HIDE);
     EndEngine();
     PostRefresh();
-    return true;
 }
 
 void CCMSyncWindow::EndEngine() {

@@ -48,13 +48,19 @@ public:
     // its task list and its refresh timer.
     bool Create(const RECT& rect);
     // Creates the manager for the user; false when one exists already, or
-    // when the manager cannot be made (then none exists).
-    bool StartSyncing(const std::wstring& user_name);
+    // when the manager cannot be made (then none exists, and the failure's
+    // text goes to failure when one is given).
+    bool StartSyncing(const std::wstring& user_name, std::wstring* failure = nullptr);
     // True when syncing has ended: there was no manager, or the user agreed
     // to end the tasks still listed and the manager is deleted. While the
     // engine holds its task list the call waits for it; any other failure
     // to read the tasks shows "Error requesting tasks" and gives false.
     bool StopSyncing();
+    // Ends syncing without asking (the session it served is over): the
+    // manager goes, the window hides and its rows go with the next
+    // refresh. The window itself stays, so that a box of its own that is
+    // open meanwhile returns to a live window.
+    void EndSyncing();
     // Shows the window in front when the list has rows.
     void BringToFront();
     // Whether a refresh that adds rows shows the window.
@@ -121,6 +127,9 @@ private:
 
     SyncEngineFactory m_factory;
     std::unique_ptr<CSyncEngine> m_engine;
+    // Counts the engines made: a box's caller compares it to tell whether
+    // the engine it asked about is still the one running.
+    unsigned m_engineGeneration = 0;
     CSyncQuestion m_question;
     bool m_autoShow = true;
     bool m_refreshing = false;

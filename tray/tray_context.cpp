@@ -11,6 +11,7 @@
 #include "tray_error.h"
 #include "tray_resource_ids.h"
 #include "tray_settings.h"
+#include "utils/time_scale.h"
 #include "win/afx.h"
 #include "win/shell_execute.h"
 #include "win/shell_notify_icon.h"
@@ -109,8 +110,12 @@ RECT GetMonitorWorkArea(HWND window) {
     return info.rcWork;
 }
 
-CTrayContext::CTrayContext(HINSTANCE instance, CSessionFacade& session, SyncEngineFactory engines)
-    : session_(session), instance_(instance), engines_(std::move(engines)) {
+CTrayContext::CTrayContext(HINSTANCE instance, CSessionFacade& session, SyncEngineFactory engines,
+                           SteadyClock now)
+    : session_(session),
+      instance_(instance),
+      engines_(std::move(engines)),
+      now_(now ? std::move(now) : [] { return std::chrono::steady_clock::now(); }) {
     icon_logged_in_ = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY_LOGGED_IN));
     icon_logged_out_ = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TRAY_LOGGED_OUT));
     menu_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAY_MENU));
@@ -121,7 +126,8 @@ CTrayContext::CTrayContext(HINSTANCE instance, CSessionFacade& session, SyncEngi
         throw CTrayError(L"Error loading icons");
     }
     try {
-        MakeSyncWindow();
+        sync_window_ = std::make_unique<CCMSyncWindow>();
+        if (engines_) sync_window_->SetEngineFactory(engines_);
         auto_login_ = std::make_unique<CAutoLogin>(session_);
     } catch (...) {
         DestroyIcon(icon_logged_in_);
@@ -172,7 +178,8 @@ void CTrayContext::Open() {
         const RECT work = GetMonitorWorkArea(window_);
         const RECT corner{work.right - sync_window_width, work.bottom - sync_window_height,
                           work.right, work.bottom};
-        CreateSyncWindow(corner, IsAutoShowEnabled());
+        if (!sync_window_->Create(corner)) throw CTrayError(L"Error creating sync window");
+        sync_window_->SetAutoShow(IsAutoShowEnabled());
         AddTrayIcon(icon_logged_out_);
         if (!SetTimer(window_, tick_timer, tick_ms, nullptr))
             throw CTrayError(L"Error running tray menu - can't create timer");
@@ -189,25 +196,6 @@ void CTrayContext::CloseWindow() {
     erase_context(window_);
     UnregisterClassW(window_name, instance_);
     window_ = nullptr;
-}
-
-void CTrayContext::MakeSyncWindow() {
-    sync_window_ = std::make_unique<CCMSyncWindow>();
-    if (engines_) sync_window_->SetEngineFactory(engines_);
-}
-
-void CTrayContext::CreateSyncWindow(const RECT& rect, bool auto_show) {
-    if (!sync_window_->Create(rect)) throw CTrayError(L"Error creating sync window");
-    sync_window_->SetAutoShow(auto_show);
-}
-
-void CTrayContext::ReplaceSyncWindow() {
-    RECT rect{};
-    GetWindowRect(sync_window_->GetSafeHwnd(), &rect);
-    const bool auto_show = sync_window_->IsAutoShow();
-    sync_window_.reset();
-    MakeSyncWindow();
-    CreateSyncWindow(rect, auto_show);
 }
 
 void CTrayContext::AddTrayIcon(HICON icon) {
@@ -271,7 +259,9 @@ void CTrayContext::OnTrayTick() {
     SetTrayIcon(logged_in || logging_in ? icon_logged_in_ : icon_logged_out_);
     if (logged_in && !was_logged_in_) {
         was_logged_in_ = StartSession();
-    } else if (!logged_in && was_logged_in_) {
+    } else if (logged_in) {
+        RetryStartSyncing();
+    } else if (was_logged_in_) {
         was_logged_in_ = false;
         EndSession();
     }
@@ -281,9 +271,9 @@ bool CTrayContext::StartSession() {
     const std::wstring user_name = session_.GetUserInfo();
     // Without a name there is nobody to sync for; the next tick asks again.
     if (user_name.empty()) return false;
-    if (sync_window_->HasManager() && synced_user_ != user_name) ReplaceSyncWindow();
-    sync_window_->StartSyncing(user_name);
+    if (synced_user_ != user_name) sync_window_->EndSyncing();
     synced_user_ = user_name;
+    StartSyncing(true);
     notifications_ = session_.GetNotifications();
     current_notification_.reset();
     if (!notifications_.empty()) ShowBalloon(0);
@@ -291,8 +281,29 @@ bool CTrayContext::StartSession() {
 }
 
 void CTrayContext::EndSession() {
-    if (sync_window_->HasManager()) ReplaceSyncWindow();
+    sync_window_->EndSyncing();
     synced_user_.clear();
+    start_failed_at_.reset();
+}
+
+void CTrayContext::StartSyncing(bool tell_failure) {
+    std::wstring failure;
+    if (sync_window_->StartSyncing(synced_user_, &failure) || sync_window_->HasManager()) {
+        start_failed_at_.reset();
+        return;
+    }
+    start_failed_at_ = now_();
+    if (!tell_failure) return;
+    // Told as the window tells the manager's other failures.
+    std::wstring text = L"Error starting syncing";
+    if (!failure.empty()) text += L"\r\n" + failure;
+    AfxMessageBox(text.c_str(), MB_ICONERROR);
+}
+
+void CTrayContext::RetryStartSyncing() {
+    if (!start_failed_at_ || now_() - *start_failed_at_ < utils::scaled(start_retry_interval))
+        return;
+    StartSyncing(false);
 }
 
 void CTrayContext::ShowTrayMenu() {

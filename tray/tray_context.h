@@ -8,12 +8,19 @@
 // log-in runs; on the change to logged in the manager is made for the user
 // and the notifications are shown one balloon after another; on the change
 // to logged out the manager goes at once, without a question, because the
-// session it worked for is already gone.
+// session it worked for is already gone. A manager that cannot be made is
+// told once and tried again on a later tick, at most once a minute.
+//
+// Boxes run this thread's messages while they are up, the tick included:
+// the progress window is never deleted while the program runs, so a box of
+// its own always returns to it; log-in edges only end and start engines.
 //
 // Everything here runs on the thread that runs the context.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,12 +38,20 @@ class CTrayContext {
 public:
     // The callback message of the tray icon.
     static constexpr UINT tray_message = WM_USER + 1;
+    // How long a manager that could not be made waits before the next try
+    // (on the programs' time scale).
+    static constexpr std::chrono::seconds start_retry_interval{60};
+
+    using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 
     // Loads the icons and the menu (CTrayError "Error loading icons" when
     // one is missing), makes the progress window object and starts the
     // automatic log-in. The progress window makes its engines with the
-    // factory when one is given (tests), else the user's syncer::manager.
-    CTrayContext(HINSTANCE instance, CSessionFacade& session, SyncEngineFactory engines = nullptr);
+    // factory when one is given (tests), else the user's syncer::manager;
+    // the retry of a manager follows the clock when one is given (tests),
+    // else the steady clock.
+    CTrayContext(HINSTANCE instance, CSessionFacade& session, SyncEngineFactory engines = nullptr,
+                 SteadyClock now = nullptr);
     // Removes the icon, destroys the windows, ends the automatic log-in and
     // deletes a running manager without asking.
     ~CTrayContext();
@@ -74,9 +89,10 @@ private:
     void TickUnlessInTick();
     bool StartSession();
     void EndSession();
-    void MakeSyncWindow();
-    void CreateSyncWindow(const RECT& rect, bool auto_show);
-    void ReplaceSyncWindow();
+    // Makes the manager of the synced user; a failure is told when asked
+    // to, and a later tick tries again.
+    void StartSyncing(bool tell_failure);
+    void RetryStartSyncing();
     void ShowNextBalloon();
     void LogOut();
     void CloseWindow();
@@ -94,10 +110,12 @@ private:
     std::vector<vfs::notification> notifications_;
     std::optional<std::size_t> current_notification_;
     bool in_tick_ = false;
-    // Held through a pointer so that a manager left from another session
-    // can go without a question: the window's destructor deletes it.
+    // Made once GDI+ runs, and kept for the whole run.
     std::unique_ptr<CCMSyncWindow> sync_window_;
-    std::wstring synced_user_;  // the user the manager was made for
+    std::wstring synced_user_;  // the user the manager is (to be) made for
+    SteadyClock now_;
+    // When making the synced user's manager last failed; empty otherwise.
+    std::optional<std::chrono::steady_clock::time_point> start_failed_at_;
     std::unique_ptr<CAutoLogin> auto_login_;
 };
 

@@ -3,9 +3,10 @@
 // system-modal error box captioned "Calvimora".
 #pragma once
 
-#include <exception>
 #include <string>
 #include <utility>
+
+#include "error_text.h"
 
 class CTrayError {
 public:
@@ -18,6 +19,3 @@ private:
 
 // The error box of the entry points, owned by the desktop.
 void ShowTrayErrorBox(const std::wstring& text);
-
-// The text of a failure that is no CTrayError, for the same box.
-std::wstring ErrorTextOf(const std::exception& failure);

@@ -1,9 +1,6 @@
 #include "vfs/saved_login.h"
 
-#include <utf8.h>
-
 #include <cstdint>
-#include <iterator>
 
 #include "vfs/pc_id.h"
 #include "win/registry.h"
@@ -42,21 +39,30 @@ void append_field(const std::wstring& text, std::vector<char16_t>& units) {
     units.push_back(0);
 }
 
+bool is_high_surrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool is_low_surrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// The characters of the field's units. Only a unit that pairs into no
+// character, or that reads as U+0000 (a hostile value's), is replaced.
 std::wstring decode_field(const std::u16string& units) {
-    std::string bytes;
-    try {
-        utf8::utf16to8(units.begin(), units.end(), std::back_inserter(bytes));
-    } catch (const utf8::exception&) {
-        // An unpaired surrogate: replaced, one unit at a time.
-        bytes.clear();
-        for (const char16_t unit : units) {
-            const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
-            utf8::append(surrogate ? 0xFFFDu : static_cast<std::uint32_t>(unit),
-                         std::back_inserter(bytes));
+    std::wstring text;
+    for (std::size_t at = 0; at < units.size(); ++at) {
+        const char16_t unit = units[at];
+        if (is_high_surrogate(unit) && at + 1 < units.size() && is_low_surrogate(units[at + 1])) {
+            const char32_t high = unit - 0xD800u, low = units[at + 1] - 0xDC00u;
+            text += static_cast<wchar_t>(0x10000u + (high << 10) + low);
+            ++at;
+        } else if (unit == 0 || is_high_surrogate(unit) || is_low_surrogate(unit)) {
+            text += L'\uFFFD';
+        } else {
+            text += static_cast<wchar_t>(unit);
         }
     }
-    std::wstring text;
-    utf8::utf8to32(bytes.begin(), bytes.end(), std::back_inserter(text));
     return text;
 }
 
@@ -82,7 +88,13 @@ saved_login unscramble_login(const std::vector<char16_t>& units) {
     return {decode_field(fields[0]), decode_field(fields[1])};
 }
 
+bool reads_back_identically(const saved_login& login) {
+    const saved_login back = unscramble_login(scramble_login(login));
+    return back.user_name == login.user_name && back.password == login.password;
+}
+
 bool store_saved_login(const saved_login& login) {
+    if (!reads_back_identically(login)) return false;
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, saved_login_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)

@@ -23,6 +23,25 @@ BOOL CGdiObject::DeleteObject() {
     return TRUE;
 }
 
+namespace {
+
+// The blit with the bitmap selected into a memory DC compatible with dc.
+template <typename Blit>
+BOOL blit_from(HBITMAP bitmap, HDC dc, Blit blit) {
+    if (!bitmap) return FALSE;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BOOL done = FALSE;
+    if (previous) {
+        done = blit(memory);
+        SelectObject(memory, previous);
+    }
+    DeleteDC(memory);
+    return done;
+}
+
+}  // namespace
+
 int CBitmap::GetBitmap(BITMAP* description) const {
     if (!m_hObject) return 0;
     return GetObjectW(m_hObject, sizeof(BITMAP), description);
@@ -45,6 +64,7 @@ HBITMAP CImage::Detach() {
     HBITMAP bitmap = bitmap_;
     bitmap_ = nullptr;
     width_ = height_ = 0;
+    has_alpha_ = false;
     return bitmap;
 }
 
@@ -67,7 +87,12 @@ BOOL CImage::Draw(HDC dc, const RECT& destination) const {
 
 BOOL CImage::Draw(HDC dc, int x, int y, int width, int height, int source_x, int source_y,
                   int source_width, int source_height) const {
-    return AlphaBlend(dc, x, y, width, height, source_x, source_y, source_width, source_height);
+    if (has_alpha_)
+        return AlphaBlend(dc, x, y, width, height, source_x, source_y, source_width, source_height);
+    return blit_from(bitmap_, dc, [&](HDC memory) {
+        return StretchBlt(dc, x, y, width, height, memory, source_x, source_y, source_width,
+                          source_height, SRCCOPY);
+    });
 }
 
 BOOL CImage::AlphaBlend(HDC dc, int x, int y, BYTE source_alpha, BYTE blend_op) const {
@@ -77,16 +102,10 @@ BOOL CImage::AlphaBlend(HDC dc, int x, int y, BYTE source_alpha, BYTE blend_op) 
 BOOL CImage::AlphaBlend(HDC dc, int x, int y, int width, int height, int source_x, int source_y,
                         int source_width, int source_height, BYTE source_alpha,
                         BYTE blend_op) const {
-    if (!bitmap_) return FALSE;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, bitmap_);
-    BOOL done = FALSE;
-    if (previous) {
-        const BLENDFUNCTION blend{blend_op, 0, source_alpha, AC_SRC_ALPHA};
-        done = ::AlphaBlend(dc, x, y, width, height, memory, source_x, source_y, source_width,
+    const BLENDFUNCTION blend{blend_op, 0, source_alpha,
+                              static_cast<BYTE>(has_alpha_ ? AC_SRC_ALPHA : 0)};
+    return blit_from(bitmap_, dc, [&](HDC memory) {
+        return ::AlphaBlend(dc, x, y, width, height, memory, source_x, source_y, source_width,
                             source_height, blend);
-        SelectObject(memory, previous);
-    }
-    DeleteDC(memory);
-    return done;
+    });
 }

@@ -44,6 +44,23 @@ responder_state& responder() {
     return *s;
 }
 
+// The box's modal loop: while it is up, the thread's messages run as they
+// would under a shown box (sent, posted, timers and painting), until none
+// waits. False when WM_QUIT came: it is posted again for the loop outside,
+// and the box ends unanswered.
+bool serve_messages_under_box() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            return false;
+        }
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    return true;
+}
+
 }  // namespace
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
@@ -63,15 +80,20 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     const HWND focus_before = GetFocus();
     if (disable_owner) EnableWindow(top_owner, FALSE);
 
+    int answer = 0;
+    const char* answered_by = "default";
     win_test::message_box_responder scripted;
-    {
+    std::optional<int> from_file;
+    const bool quit = !serve_messages_under_box();
+    if (!quit) {
         std::lock_guard<std::mutex> guard(responder().lock);
         scripted = responder().responder;
     }
-    int answer = 0;
-    const char* answered_by = "default";
-    std::optional<int> from_file;
-    if (scripted) {
+    if (quit) {
+        // Nobody agreed to anything: the answer that refuses.
+        answer = win_user::no_button(*buttons, win_test::default_button(type));
+        answered_by = "quit";
+    } else if (scripted) {
         answer = scripted(box_text, box_caption, type);
         answered_by = "script";
     } else if ((from_file = win_user::file_answer_for_box(box_text, box_caption, *buttons))) {

@@ -184,14 +184,6 @@ std::wstring label_of(int button) {
     }
 }
 
-// What Ctrl+C answers a box: No, else Cancel, else its default.
-int no_button(const std::vector<int>& buttons, int default_answer) {
-    for (const int wanted : {IDNO, IDCANCEL})
-        for (const int button : buttons)
-            if (button == wanted) return button;
-    return default_answer;
-}
-
 // What Ctrl+C answers a dialog: its No button, else its Cancel button, else
 // it ends as cancelled.
 void press_no(HWND dialog) {
@@ -208,6 +200,13 @@ void press_no(HWND dialog) {
 }
 
 }  // namespace
+
+int no_button(const std::vector<int>& buttons, int default_answer) {
+    for (const int wanted : {IDNO, IDCANCEL})
+        for (const int button : buttons)
+            if (button == wanted) return button;
+    return default_answer;
+}
 
 dialog_script dialog_responder() {
     std::lock_guard<std::mutex> guard(responder().lock);

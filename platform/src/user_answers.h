@@ -28,6 +28,10 @@ bool answers_on_terminal();
 // button.
 void answer_dialog_on_terminal(HWND dialog);
 
+// The answer of a box that nobody agreed to (Ctrl+C, or a WM_QUIT that
+// ended it): No, else Cancel, else its default.
+int no_button(const std::vector<int>& buttons, int default_answer);
+
 // The button a person types for a message box; the default button at the
 // end of input.
 int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT type,

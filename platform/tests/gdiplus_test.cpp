@@ -263,6 +263,52 @@ TEST_F(GdiPlus, MeasureStringGrowsWithTheText) {
     EXPECT_EQ(g.MeasureString(nullptr, -1, &font, PointF(0, 0), &short_box), InvalidParameter);
 }
 
+// Only an image marked as having an alpha channel is drawn with its
+// per-pixel alpha; attaching a bitmap, even one whose fourth byte is alpha,
+// does not mark it.
+TEST_F(GdiPlus, AnImageBlendsPerPixelOnlyWithItsAlphaChannel) {
+    win_gdi::canvas art(2, 1);
+    art.set(0, 0, 0);  // transparent
+    art.set(1, 0, 0xFF00FF00);
+    IStream* stream = stream_of(png_of(art));
+    Bitmap decoded(stream);
+    stream->Release();
+    auto attached = [&](CImage& image) {
+        HBITMAP handle = nullptr;
+        ASSERT_EQ(decoded.GetHBITMAP(Color(0, 0, 0, 0), &handle), Ok);
+        image.Attach(handle);
+    };
+    CImage image;
+    attached(image);
+    surface s(2, 1);
+    const uint32_t white = 0xFFFFFFFF;
+
+    s.fill(white);
+    ASSERT_TRUE(image.Draw(s.dc(), 0, 0));
+    EXPECT_EQ(s.at(0, 0), 0u);  // copied as it is, not blended
+    EXPECT_EQ(s.at(1, 0), 0xFF00FF00u);
+    s.fill(white);
+    ASSERT_TRUE(image.AlphaBlend(s.dc(), 0, 0));
+    EXPECT_EQ(s.at(0, 0), 0u);
+    s.fill(white);
+    ASSERT_TRUE(image.AlphaBlend(s.dc(), 0, 0, 128));
+    EXPECT_EQ(s.at(0, 0), win_gdi::make_pixel(127, 127, 127, 127));  // the constant alone
+
+    image.SetHasAlphaChannel(true);
+    s.fill(white);
+    ASSERT_TRUE(image.Draw(s.dc(), 0, 0));
+    EXPECT_EQ(s.at(0, 0), white);
+    EXPECT_EQ(s.at(1, 0), 0xFF00FF00u);
+    ASSERT_TRUE(image.AlphaBlend(s.dc(), 0, 0, 128));
+    EXPECT_EQ(s.at(0, 0), white);
+
+    // A bitmap attached anew is unmarked again.
+    attached(image);
+    s.fill(white);
+    ASSERT_TRUE(image.AlphaBlend(s.dc(), 0, 0));
+    EXPECT_EQ(s.at(0, 0), 0u);
+}
+
 TEST_F(GdiPlus, ImageCachePathFromResourceBytesToACImage) {
     // Decoded once, turned into a bitmap over opaque black, attached to an
     // image and drawn with its alpha, as the image cache does.

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -339,6 +340,67 @@ TEST_F(Dialogs, AMessageBoxDisablesItsOwnerWhileItsResponderPumps) {
     EXPECT_TRUE(disabled);
     EXPECT_EQ(owner.count(WM_APP), 1u);
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
+}
+
+// Under a box the thread's messages run before anyone answers, as they do
+// under the system's boxes: what was posted, a timer that fell due and a
+// message another thread sends, while the owner is disabled.
+TEST_F(Dialogs, AMessageBoxRunsItsThreadsMessagesBeforeItIsAnswered) {
+    test_window owner(test_window::with().styled(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    bool owner_enabled_while_served = true;
+    owner.set_reaction([&](HWND window, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message == WM_APP + 1) owner_enabled_while_served = IsWindowEnabled(window);
+        return std::nullopt;
+    });
+    PostMessageW(owner.hwnd(), WM_APP, 0, 0);
+    ASSERT_NE(SetTimer(owner.hwnd(), 7, 60000, nullptr), 0u);
+    ASSERT_TRUE(win_test::fire_timer(owner.hwnd(), 7));
+    std::atomic<bool> delivered{false};
+    std::thread sender([&] {
+        SendMessageW(owner.hwnd(), WM_APP + 1, 0, 0);
+        delivered = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!(GetQueueStatus(QS_SENDMESSAGE) & QS_SENDMESSAGE) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+
+    size_t posted = 0, timers = 0, sent = 0;
+    win_test::scoped_message_box_responder script(
+        [&](const std::wstring&, const std::wstring&, UINT) {
+            posted = owner.count(WM_APP);
+            timers = owner.count(WM_TIMER);
+            sent = owner.count(WM_APP + 1);
+            return IDYES;
+        });
+    EXPECT_EQ(MessageBoxW(owner.hwnd(), L"Logoff anyway?", L"Calvimora", MB_YESNO), IDYES);
+    EXPECT_TRUE(win_test::pump_until([&] { return delivered.load(); }));
+    sender.join();
+    EXPECT_EQ(posted, 1u);
+    EXPECT_EQ(timers, 1u);
+    EXPECT_EQ(sent, 1u);
+    EXPECT_FALSE(owner_enabled_while_served);
+    KillTimer(owner.hwnd(), 7);
+}
+
+// A WM_QUIT that reaches the box's loop ends the box as refused and is left
+// for the program's own loop; nobody is asked.
+TEST_F(Dialogs, AQuitUnderAMessageBoxEndsItRefused) {
+    bool asked = false;
+    win_test::scoped_message_box_responder script(
+        [&](const std::wstring&, const std::wstring&, UINT) {
+            asked = true;
+            return IDYES;
+        });
+    PostQuitMessage(3);
+    EXPECT_EQ(MessageBoxW(nullptr, L"Logoff anyway?", L"Calvimora", MB_YESNO), IDNO);
+    EXPECT_FALSE(asked);
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(m.wParam, 3u);
+    ASSERT_FALSE(win_test::message_boxes().empty());
+    EXPECT_EQ(win_test::message_boxes().back().answered_by, "quit");
 }
 
 TEST_F(Dialogs, TheFocusComesBackToTheOwnersControlAfterAMessageBox) {

@@ -27,7 +27,9 @@ bool save_login_data(const std::wstring& user_name, const std::wstring& password
 // The saved login; false, with both left as they were, when there is none.
 bool load_login_data(std::wstring& user_name, std::wstring& password);
 
-// Sets "Local\CMV_LOGIN_DLG_EVENT" when the tray program made it.
+// Sets "Local\CMV_LOGIN_DLG_EVENT" when the tray program made it, having
+// started the session handler when it does not run: the handler holds the
+// event until log-off, so the mark outlives the tray program.
 void signal_login_dialog_event();
 
 }  // namespace login_settings

@@ -8,6 +8,8 @@
 
 #include "shell_host.h"
 #include "tray_process_support.h"
+#include "utils/named_mutex.h"
+#include "win/kernel.h"
 #include "win/test_journal.h"
 #include "win/user.h"
 #include "win/win_test.h"
@@ -63,6 +65,60 @@ TEST_F(TrayFolderLogin, LogInFromTheMenuShowsTheExtensionsDialogAndTheTrayFollow
                 return true;
         return false;
     }));
+}
+
+bool login_was_requested(calvimora::testing::service& service) {
+    for (const auto& request : service.requests())
+        if (request.action == "login") return true;
+    return false;
+}
+
+// A login dialog opened in the session keeps the automatic log-in away for
+// the rest of it, also from a tray program started after the one whose
+// "Log In" showed the dialog has ended.
+TEST_F(TrayFolderLogin, ALoginDialogOfTheSessionKeepsLaterTrayStartsFromLoggingIn) {
+    ASSERT_EQ(shell_host::register_server(extension), S_OK);
+    set_setting(L"AutoLogin", 0);
+    // The dialog has no Cancel button: a login that fails, and the dialog
+    // ends unanswered.
+    answer(
+        "menu Log In => 32771\n"
+        "dialog 300 => text 301 alice; text 302 wrong; press 1\n");
+    {
+        tray_process first;
+        ASSERT_TRUE(eventually([] { return last_tray_icon() == 129; }));
+        PostMessageW(tray_window(), WM_USER + 1, 0, WM_RBUTTONUP);
+        ASSERT_TRUE(eventually([] {
+            for (const win_test::dialog_record& dialog : win_test::dialogs())
+                if (dialog.template_name == "300" && dialog.result == IDCANCEL) return true;
+            return false;
+        })) << "the login dialog, opened without automatic log-in, failed and left";
+    }
+    ASSERT_FALSE(tray_mutex_exists());
+    // The mark of the dialog is still there once its tray program is gone.
+    const HANDLE mark = OpenEventW(SYNCHRONIZE, FALSE, L"Local\\CMV_LOGIN_DLG_EVENT");
+    EXPECT_NE(mark, nullptr);
+    if (mark) {
+        EXPECT_EQ(WaitForSingleObject(mark, 0), WAIT_OBJECT_0);
+        CloseHandle(mark);
+    }
+
+    // Automatic log-in asked for again, with a saved login that works: only
+    // the mark of the dialog keeps the next tray program from using it. The
+    // login mutex held here keeps its attempt waiting until the program
+    // shows that it tries.
+    set_setting(L"AutoLogin", 1);
+    service_.requests(true);
+    utils::named_mutex login_mutex(L"Local\\CMV_LOGIN_MUTEX");
+    login_mutex.lock();
+    tray_process second;
+    const bool waiting = eventually([] { return last_tray_icon() == 130; });
+    login_mutex.unlock();
+    ASSERT_TRUE(waiting) << "the automatic log-in never began";
+    EXPECT_TRUE(
+        eventually([&] { return last_tray_icon() == 129 || login_was_requested(service_); }));
+    EXPECT_EQ(last_tray_icon(), 129);
+    EXPECT_FALSE(login_was_requested(service_)) << "the second tray program logged in by itself";
 }
 
 }  // namespace

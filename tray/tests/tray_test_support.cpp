@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <iterator>
+#include <stdexcept>
 #include <thread>
 
 #include "win/com.h"
@@ -119,8 +120,8 @@ public:
     }
 
     std::list<syncer::task> GetTasks() override { return log_->tasks(); }
-    void StopAll() override {}
-    void ResumeAll() override {}
+    void StopAll() override { check(); }
+    void ResumeAll() override { check(); }
     void StopBinding(const syncer::binding&) override {}
     void ResumeBinding(const syncer::binding&) override {}
     void StopTask(const syncer::task&) override {}
@@ -128,6 +129,11 @@ public:
     void RemoveBinding(const syncer::binding&) override {}
 
 private:
+    void check() const {
+        std::lock_guard<std::mutex> guard(log_->lock_);
+        if (log_->failing_) throw std::runtime_error("the engine failed");
+    }
+
     std::shared_ptr<engine_log> log_;
 };
 
@@ -154,8 +160,29 @@ int engine_log::alive() const {
     return alive_;
 }
 
+void engine_log::set_refusing(bool refusing) {
+    std::lock_guard<std::mutex> guard(lock_);
+    refusing_ = refusing;
+}
+
+void engine_log::set_failing(bool failing) {
+    std::lock_guard<std::mutex> guard(lock_);
+    failing_ = failing;
+}
+
+int engine_log::attempts() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return attempts_;
+}
+
 SyncEngineFactory engine_log::factory(const std::shared_ptr<engine_log>& log) {
-    return [log](const std::wstring& user_name, syncer::user_interface*) {
+    return [log](const std::wstring& user_name,
+                 syncer::user_interface*) -> std::unique_ptr<CSyncEngine> {
+        {
+            std::lock_guard<std::mutex> guard(log->lock_);
+            ++log->attempts_;
+            if (log->refusing_) throw std::runtime_error("the settings folder cannot be made");
+        }
         return std::make_unique<scripted_engine>(log, user_name);
     };
 }
@@ -206,8 +233,9 @@ TrayContextTest::~TrayContextTest() {
 void TrayContextTest::open() {
     // An earlier context's end left WM_QUIT behind, which would end every pump.
     drain_queue();
-    context_ = std::make_unique<CTrayContext>(GetModuleHandleW(nullptr), session_,
-                                              engine_log::factory(engines_));
+    context_ =
+        std::make_unique<CTrayContext>(GetModuleHandleW(nullptr), session_,
+                                       engine_log::factory(engines_), [this] { return now_; });
     context_->Open();
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <list>
 #include <memory>
@@ -74,6 +75,12 @@ public:
     std::list<syncer::task> tasks() const;
     std::vector<std::wstring> made_for() const;
     int alive() const;
+    // While set, no engine can be made (the factory throws), and every
+    // operation of the engines but the task list fails.
+    void set_refusing(bool refusing);
+    void set_failing(bool failing);
+    // How often an engine was asked for, made or not.
+    int attempts() const;
 
     // The factory to give the tray context.
     static SyncEngineFactory factory(const std::shared_ptr<engine_log>& log);
@@ -84,6 +91,9 @@ private:
     std::list<syncer::task> tasks_;
     std::vector<std::wstring> made_for_;
     int alive_ = 0;
+    bool refusing_ = false;
+    bool failing_ = false;
+    int attempts_ = 0;
 };
 
 // A task of a folder pair in the state given.
@@ -124,6 +134,8 @@ protected:
 
     // Makes and opens the context.
     void open();
+    // Moves the context's clock on.
+    void advance(std::chrono::steady_clock::duration by) { now_ += by; }
     // The timer fires once and the thread's queue is delivered.
     void tick();
     // Ticks until the condition holds (the automatic log-in's thread ends on
@@ -140,6 +152,7 @@ protected:
     held_tray_mutex tray_mutex_;
     scripted_session session_;
     std::shared_ptr<engine_log> engines_ = std::make_shared<engine_log>();
+    std::chrono::steady_clock::time_point now_ = std::chrono::steady_clock::now();
     std::unique_ptr<CTrayContext> context_;
     std::vector<win_test::menu_entry> shown_items_;
 };

@@ -70,6 +70,9 @@ BOOL CImageEx::LoadSlot(CImageSlot& slot, int id, HINSTANCE instance) {
         auto entry = std::make_unique<img_struct>();
         entry->bitmap = std::move(bitmap);
         entry->image.Attach(handle, CImage::DIBOR_TOPDOWN);
+        // Made over transparent black, the bitmap carries the image's
+        // alpha: drawn without the mark, every image would be opaque.
+        entry->image.SetHasAlphaChannel(true);
         images.emplace(id, std::move(entry));
     }
     slot.m_id = id;

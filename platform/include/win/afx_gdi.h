@@ -31,8 +31,11 @@ public:
     int GetBitmap(BITMAP* description) const;
 };
 
-// A 32-bit image over a bitmap it owns. Drawing composites its premultiplied
-// pixels with their alpha onto the DC.
+// A 32-bit image over a bitmap it owns. Only an image marked as having an
+// alpha channel is drawn with its premultiplied per-pixel alpha: attaching a
+// bitmap does not mark it (the class library cannot tell whether its fourth
+// byte is alpha), so an unmarked image is copied opaque by Draw and blended
+// with the constant alpha alone by AlphaBlend, as the system's class does.
 class CImage {
 public:
     enum DIBOrientation { DIBOR_DEFAULT, DIBOR_TOPDOWN, DIBOR_BOTTOMUP };
@@ -42,8 +45,11 @@ public:
     CImage(const CImage&) = delete;
     CImage& operator=(const CImage&) = delete;
 
-    // Takes the bitmap over (an attached one is destroyed first).
+    // Takes the bitmap over (an attached one is destroyed first); the image
+    // has no alpha channel until it is marked.
     void Attach(HBITMAP bitmap, DIBOrientation orientation = DIBOR_DEFAULT);
+    // Marks the pixels' fourth byte as premultiplied alpha (or not).
+    void SetHasAlphaChannel(bool has_alpha) { has_alpha_ = has_alpha; }
     HBITMAP Detach();
     void Destroy();
     bool IsNull() const { return bitmap_ == nullptr; }
@@ -57,7 +63,8 @@ public:
     BOOL Draw(HDC dc, const RECT& destination) const;
     BOOL Draw(HDC dc, int x, int y, int width, int height, int source_x, int source_y,
               int source_width, int source_height) const;
-    // The whole image at its size, its alpha scaled by source_alpha.
+    // The whole image at its size, with its per-pixel alpha when it has an
+    // alpha channel, scaled by source_alpha.
     BOOL AlphaBlend(HDC dc, int x, int y, BYTE source_alpha = 0xFF,
                     BYTE blend_op = AC_SRC_OVER) const;
     BOOL AlphaBlend(HDC dc, int x, int y, int width, int height, int source_x, int source_y,
@@ -68,4 +75,5 @@ private:
     HBITMAP bitmap_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    bool has_alpha_ = false;
 };

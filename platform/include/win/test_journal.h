@@ -30,7 +30,7 @@ void clear_shell_notifications();
 
 // One MessageBoxW call with the button it was answered with, and who
 // answered: "script", "file" (the answers file, win/win_test.h),
-// "terminal" or "default".
+// "terminal", "default", or "quit" when a WM_QUIT ended it first.
 struct message_box {
     std::string text;  // UTF-8
     std::string caption;
@@ -47,7 +47,9 @@ void clear_message_boxes();
 int default_button(UINT type);
 
 // Answers every message box of this process, on the calling thread of
-// MessageBoxW. An empty function restores the default answer.
+// MessageBoxW inside the box's modal loop, once the thread has no message
+// waiting; it may pump to let more run under the box. An empty function
+// restores the default answer.
 using message_box_responder =
     std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
 void set_message_box_responder(message_box_responder responder);

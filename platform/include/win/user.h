@@ -5,7 +5,11 @@
 // thread. Tests script it in-process (win/test_journal.h); a person on a
 // terminal is asked there (see win_test::answers_on_terminal); otherwise the
 // box is written to stderr and answered with its default button at once.
-// While the box is up its owner is disabled. Every box is recorded in a
+// While the box is up its owner is disabled, and its modal loop runs the
+// thread's messages (sent and posted ones, timers, painting) as the
+// system's does: the responder is asked once none waits. A WM_QUIT ends the
+// box unanswered (No, else Cancel, else its default button) and is posted
+// again. Every box is recorded in a
 // journal under the stand-in machine's root, with its answer.
 #pragma once
 
