@@ -103,6 +103,13 @@ bool directory::names_match(const std::wstring& left, const std::wstring& right)
     });
 }
 
+std::wstring directory::folded_name(const std::wstring& name) {
+    const locale_t locale = folding_locale();
+    std::wstring folded = name;
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), locale));
+    return folded;
+}
+
 bool directory::is_valid_email(const std::wstring& text) {
     if (text.size() < 5 || text.find_first_of(L" #!?&\\|/<>\n\r") != std::wstring::npos) {
         return false;

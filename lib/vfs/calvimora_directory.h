@@ -87,6 +87,9 @@ public:
     // point by code point, by the simple lower-case mapping of Unicode,
     // whatever locale the host program set.
     static bool names_match(const std::wstring& left, const std::wstring& right);
+    // The name as the service compares it: two names match exactly when
+    // their folded forms are equal.
+    static std::wstring folded_name(const std::wstring& name);
 
 protected:
     const client& session() const { return session_; }

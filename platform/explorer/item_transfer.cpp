@@ -1,11 +1,18 @@
 #include "item_transfer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "wide_text.h"
 #include "win/file.h"
+#include "win/user.h"
 
 namespace shell_host {
 
@@ -65,21 +72,86 @@ std::optional<std::filesystem::path> relative_path(const std::wstring& name) {
     }
 }
 
+// A file being downloaded beside its target, removed unless it took the
+// target's place.
+class partial_file {
+public:
+    explicit partial_file(const std::filesystem::path& target) : target_(target) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
+            path_ = target.parent_path() / (".download-" + std::to_string(getpid()) + "-" +
+                                            std::to_string(++counter) + ".part");
+            descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (descriptor_ < 0 && errno != EEXIST) break;
+        }
+        created_ = descriptor_ >= 0;
+    }
+    ~partial_file() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+        if (created_ && !placed_) ::unlink(path_.c_str());
+    }
+    partial_file(const partial_file&) = delete;
+    partial_file& operator=(const partial_file&) = delete;
+
+    bool opened() const { return descriptor_ >= 0; }
+
+    bool write(const char* bytes, size_t count) {
+        while (count > 0) {
+            const ssize_t done = ::write(descriptor_, bytes, count);
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) return false;
+            bytes += done;
+            count -= static_cast<size_t>(done);
+        }
+        return true;
+    }
+
+    // Flushes the file and renames it over the target; a replaced file's
+    // permissions carry over.
+    bool place() {
+        struct stat old {};
+        if (::stat(target_.c_str(), &old) == 0 && ::fchmod(descriptor_, old.st_mode & 07777) != 0)
+            return false;
+        if (::fsync(descriptor_) != 0) return false;
+        const int closing = descriptor_;
+        descriptor_ = -1;
+        if (::close(closing) != 0) return false;
+        if (::rename(path_.c_str(), target_.c_str()) != 0) return false;
+        placed_ = true;
+        return true;
+    }
+
+private:
+    std::filesystem::path target_;
+    std::filesystem::path path_;
+    int descriptor_ = -1;
+    bool created_ = false;
+    bool placed_ = false;
+};
+
+// The stream's bytes into the target, which is replaced only once they
+// are all there: a stream that fails, or ends short of the size it
+// announced, leaves the target as it was.
 HRESULT write_stream(IStream* stream, const std::filesystem::path& target) {
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out) return E_FAIL;
+    partial_file partial(target);
+    if (!partial.opened()) return E_FAIL;
     std::vector<char> buffer(1 << 16);
+    ULONGLONG written = 0;
     for (;;) {
         ULONG read = 0;
         const HRESULT result =
             stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &read);
         if (FAILED(result)) return result;
         if (read == 0) break;
-        out.write(buffer.data(), read);
-        if (!out) return E_FAIL;
+        read = std::min<ULONG>(read, static_cast<ULONG>(buffer.size()));
+        if (!partial.write(buffer.data(), read)) return E_FAIL;
+        written += read;
     }
-    out.close();
-    return out ? S_OK : E_FAIL;
+    STATSTG statistics{};
+    if (SUCCEEDED(stream->Stat(&statistics, STATFLAG_NONAME)) &&
+        statistics.cbSize.QuadPart != written)
+        return E_FAIL;
+    return partial.place() ? S_OK : E_FAIL;
 }
 
 HRESULT copy_file_contents(IDataObject* object, LONG index, const std::filesystem::path& target) {
@@ -91,6 +163,15 @@ HRESULT copy_file_contents(IDataObject* object, LONG index, const std::filesyste
                                                           : DV_E_TYMED;
     ReleaseStgMedium(&medium);
     return result;
+}
+
+// Asks before a local file is replaced, as the shell does: IDYES, IDNO or
+// IDCANCEL.
+int ask_replace(const std::wstring& name) {
+    const std::wstring text = L"This folder already contains a file named '" + name +
+                              L"'.\n\nWould you like to replace the existing file?";
+    return MessageBoxW(nullptr, text.c_str(), L"Confirm File Replace",
+                       MB_YESNOCANCEL | MB_ICONWARNING);
 }
 
 // Queries the item menu into a new menu with ids from 1.
@@ -189,11 +270,21 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
         }
         std::filesystem::create_directories(target.parent_path(), failure);
         if (failure) return E_FAIL;
+        const std::filesystem::file_status existing = std::filesystem::symlink_status(target);
+        if (std::filesystem::exists(existing)) {
+            if (!std::filesystem::is_regular_file(existing)) return E_FAIL;
+            const int answer = ask_replace(*name);
+            if (answer == IDCANCEL) return E_ABORT;
+            if (answer != IDYES) {
+                result.kept.push_back(*name);
+                continue;
+            }
+        }
         const HRESULT copied = copy_file_contents(object, static_cast<LONG>(i), target);
         if (FAILED(copied)) return copied;
         result.files.push_back(*name);
     }
-    return S_OK;
+    return result.kept.empty() ? S_OK : S_FALSE;
 }
 
 HRESULT copy_to_clipboard(shell_browser& browser, const std::vector<size_t>& indices, bool cut) {
@@ -211,7 +302,10 @@ HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
             DWORD preferred = DROPEFFECT_COPY;
             if (FAILED(read_dword(object, CFSTR_PREFERREDDROPEFFECT, preferred)))
                 preferred = DROPEFFECT_COPY;
-            const DWORD effect = preferred & DROPEFFECT_MOVE ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+            // A file the user kept is no moved file: a paste that kept any
+            // reports a copy, so the source deletes nothing.
+            const DWORD effect = (preferred & DROPEFFECT_MOVE) && outcome == S_OK ? DROPEFFECT_MOVE
+                                                                                  : DROPEFFECT_COPY;
             report = paste_report{effect, effect, effect};
         }
         // As the shell reports a paste: the effects first, "Paste Succeeded"
@@ -219,7 +313,8 @@ HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
         write_dword(object, CFSTR_PERFORMEDDROPEFFECT, report->performed);
         if (report->logical_performed)
             write_dword(object, CFSTR_LOGICALPERFORMEDDROPEFFECT, *report->logical_performed);
-        outcome = write_dword(object, CFSTR_PASTESUCCEEDED, report->paste_succeeded);
+        const HRESULT reported = write_dword(object, CFSTR_PASTESUCCEEDED, report->paste_succeeded);
+        if (FAILED(reported)) outcome = reported;
     }
     object->Release();
     return outcome;

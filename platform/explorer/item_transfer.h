@@ -21,16 +21,22 @@ HRESULT data_object_of(shell_browser& browser, const std::vector<size_t>& indice
                        IDataObject** object);
 
 // What a copy out made: the relative paths of the folders and files
-// written, in descriptor order, and the selection's item count.
+// written, in descriptor order, those of the local files the user chose to
+// keep, and the selection's item count.
 struct copy_out_result {
     std::vector<std::wstring> folders;
     std::vector<std::wstring> files;
+    std::vector<std::wstring> kept;
     UINT selected = 0;
 };
 
 // Writes the data object's virtual files below the local folder (a native
 // path). Descriptor names are untrusted: an empty, absolute or ".." part
 // fails the copy with E_INVALIDARG before anything is written for it.
+// Before a local file is replaced the user is asked (Yes, No, Cancel); each
+// file is downloaded beside its target and takes the target's place only
+// when whole, so a failed copy leaves the local file as it was. S_FALSE
+// when the user kept some files, E_ABORT when the user cancelled.
 // Failures: the data object's, or E_FAIL for a local write.
 HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_result& result);
 
@@ -46,8 +52,9 @@ struct paste_report {
 };
 
 // Pastes the clipboard into the local folder, then reports the effects:
-// by default the preferred effect (a cut reports a move in all three),
-// else the ones given.
+// by default the preferred effect (a cut reports a move in all three,
+// unless the user kept a local file, when it reports a copy), else the
+// ones given.
 HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
                        std::optional<paste_report> report = std::nullopt);
 

@@ -137,7 +137,7 @@ public:
             shell_host::copy_out_result pasted;
             if (!folder.empty() && report("paste", paste_to_local(folder, pasted)))
                 out_ << pasted.files.size() << " files, " << pasted.folders.size()
-                     << " folders pasted\n";
+                     << " folders pasted" << kept_note(pasted) << "\n";
         } else {
             out_ << "unknown command; try help\n";
         }
@@ -145,6 +145,11 @@ public:
     }
 
 private:
+    static std::string kept_note(const copy_out_result& result) {
+        if (result.kept.empty()) return std::string();
+        return ", " + std::to_string(result.kept.size()) + " existing files kept";
+    }
+
     // "N" or "N,M,...".
     std::optional<std::vector<size_t>> items_of(const std::string& words) {
         std::vector<size_t> indices;
@@ -171,7 +176,7 @@ private:
             copy_out_result copied;
             if (report("copy out", copy_out(object, rest, copied)))
                 out_ << copied.files.size() << " files, " << copied.folders.size()
-                     << " folders copied\n";
+                     << " folders copied" << kept_note(copied) << "\n";
             object->Release();
         } else if (command == "copy" || command == "cut") {
             if (report(command.c_str(), copy_to_clipboard(browser_, indices, command == "cut")))

@@ -61,7 +61,14 @@ bool serve_messages_under_box() {
     return true;
 }
 
+// The calling thread's last box took its default for want of anyone.
+thread_local bool last_unattended = false;
+
 }  // namespace
+
+bool win_user::last_box_unattended() {
+    return last_unattended;
+}
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     const std::vector<int>* buttons = buttons_of(type);
@@ -81,6 +88,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     if (disable_owner) EnableWindow(top_owner, FALSE);
 
     int answer = 0;
+    bool unattended = false;
     const char* answered_by = "default";
     win_test::message_box_responder scripted;
     std::optional<int> from_file;
@@ -100,15 +108,17 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         answer = *from_file;
         answered_by = "file";
     } else if (win_user::answers_on_terminal()) {
-        answer = win_user::answer_message_box_on_terminal(box_text, box_caption, type, *buttons,
-                                                          win_test::default_button(type));
+        answer = win_user::answer_message_box_on_terminal(
+            box_text, box_caption, type, *buttons, win_test::default_button(type), unattended);
         answered_by = "terminal";
     } else {
+        unattended = true;
         answer = win_test::default_button(type);
         std::fprintf(stderr, "[message box] %s: %s (type %#x, answered %d)\n",
                      win_detail::to_utf8(box_caption).c_str(),
                      win_detail::to_utf8(box_text).c_str(), type, answer);
     }
+    last_unattended = unattended;
     if (disable_owner && IsWindow(top_owner)) {
         EnableWindow(top_owner, TRUE);
         if (!GetFocus() && focus_before && IsWindow(focus_before) && IsWindowEnabled(focus_before))

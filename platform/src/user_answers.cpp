@@ -277,7 +277,9 @@ void answer_dialog_on_terminal(HWND dialog) {
 }
 
 int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT,
-                                   const std::vector<int>& buttons, int default_answer) {
+                                   const std::vector<int>& buttons, int default_answer,
+                                   bool& input_ended) {
+    input_ended = false;
     std::fprintf(stderr, "\n[message box] %s\n  %s\n", win_detail::to_utf8(caption).c_str(),
                  win_detail::to_utf8(text).c_str());
     for (size_t i = 0; i < buttons.size(); ++i)
@@ -294,7 +296,11 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
             std::fprintf(stderr, "%s\n", win_detail::to_utf8(label_of(no)).c_str());
             return no;
         }
-        if (line.status != typed::line || line.text.empty()) return default_answer;
+        if (line.status != typed::line) {
+            input_ended = true;
+            return default_answer;
+        }
+        if (line.text.empty()) return default_answer;
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= buttons.size())
             return buttons[static_cast<size_t>(choice) - 1];

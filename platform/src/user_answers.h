@@ -33,9 +33,10 @@ void answer_dialog_on_terminal(HWND dialog);
 int no_button(const std::vector<int>& buttons, int default_answer);
 
 // The button a person types for a message box; the default button at the
-// end of input.
+// end of input, which sets input_ended.
 int answer_message_box_on_terminal(const std::wstring& text, const std::wstring& caption, UINT type,
-                                   const std::vector<int>& buttons, int default_answer);
+                                   const std::vector<int>& buttons, int default_answer,
+                                   bool& input_ended);
 
 // One line of a menu as a person sees it: its text (indented, with its
 // check mark) and the id it stands for, 0 when it cannot be chosen.

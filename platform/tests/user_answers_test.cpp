@@ -38,6 +38,32 @@ TEST_F(Answers, TheEndOfInputGivesTheDefaultAnswers) {
     EXPECT_EQ(MessageBoxW(nullptr, L"Stop?", L"", MB_YESNO | MB_DEFBUTTON2), IDNO);
 }
 
+// A program that repeats a failing step on Retry must tell a person's
+// Retry from the default that nobody chose.
+TEST_F(Answers, ADefaultThatNobodyChoseIsToldFromAPersonsAnswer) {
+    {
+        typed_input person("\n1\n");
+        EXPECT_EQ(MessageBoxW(nullptr, L"Failed", L"", MB_RETRYCANCEL), IDRETRY);
+        EXPECT_FALSE(win_user::last_box_unattended()) << "Enter for the default is a person's";
+        EXPECT_EQ(MessageBoxW(nullptr, L"Failed", L"", MB_RETRYCANCEL), IDRETRY);
+        EXPECT_FALSE(win_user::last_box_unattended());
+        EXPECT_EQ(MessageBoxW(nullptr, L"Failed", L"", MB_RETRYCANCEL), IDRETRY);
+        EXPECT_TRUE(win_user::last_box_unattended()) << "the input had ended";
+        bool other_thread = true;
+        std::thread([&] { other_thread = win_user::last_box_unattended(); }).join();
+        EXPECT_FALSE(other_thread) << "each thread's own last box";
+    }
+    {
+        win_test::scoped_message_box_responder script(
+            [](const std::wstring&, const std::wstring&, UINT) { return IDRETRY; });
+        MessageBoxW(nullptr, L"Failed", L"", MB_RETRYCANCEL);
+        EXPECT_FALSE(win_user::last_box_unattended());
+    }
+    ASSERT_FALSE(win_test::answers_on_terminal());
+    EXPECT_EQ(MessageBoxW(nullptr, L"Failed", L"", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_TRUE(win_user::last_box_unattended()) << "no terminal, no script";
+}
+
 TEST_F(Answers, QuestionsOnSeveralThreadsEachGetAWholeLine) {
     typed_input person("1\n2\n");
     std::atomic<int> first{0}, second{0};

@@ -8,17 +8,20 @@
 #include <boost/shared_ptr.hpp>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "vfs/directory.h"
 
-// The local paths (or names) left out of a dropped tree, with the reason.
+// The local paths (or names) left out of a dropped tree, with the reason,
+// each once however often its folder is listed.
 class skipped_items {
 public:
     void add(const std::wstring& path, const std::wstring& reason) {
         std::lock_guard<std::mutex> guard(lock_);
-        entries_.push_back(path + L": " + reason);
+        std::wstring entry = path + L": " + reason;
+        if (seen_.insert(entry).second) entries_.push_back(std::move(entry));
     }
     std::vector<std::wstring> entries() const {
         std::lock_guard<std::mutex> guard(lock_);
@@ -28,6 +31,7 @@ public:
 private:
     mutable std::mutex lock_;
     std::vector<std::wstring> entries_;
+    std::set<std::wstring> seen_;
 };
 
 class CClipboardWrapper : public vfs::directory {

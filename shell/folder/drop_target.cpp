@@ -89,6 +89,14 @@ public:
     std::wstring text;
 };
 
+// The summary of what the dropped tree left out, so that the user sees
+// why a move kept its sources.
+void tell_left_out(HWND owner, const CClipboardWrapper& tree, DWORD effect, bool own) {
+    const std::wstring summary = drop_rules::left_out_summary(tree.skipped(), effect, own);
+    if (!summary.empty())
+        MessageBoxW(owner, summary.c_str(), L"Items left out", MB_OK | MB_ICONWARNING);
+}
+
 DWORD WINAPI DoDropThread(LPVOID parameter) {
     std::unique_ptr<DropJob> job(static_cast<DropJob*>(parameter));
     const CCalvimoraModule::worker_reference keep_loaded;
@@ -204,6 +212,10 @@ HRESULT read_drop_medium(HWND owner, IDataObject* data, const vfs::directory_ptr
         try {
             const auto tree = boost::make_shared<CFILEDESCRIPTORWrapper>(data, medium.hGlobal);
             result = shell_upload::run_upload_with_progress(owner, tree, target, path, effect, own);
+            // The service moved the files; the folders they left are this
+            // drop's to remove.
+            if (own && effect == DROPEFFECT_MOVE && result == S_OK) tree->remove_emptied_sources();
+            tell_left_out(owner, *tree, effect, own);
         } catch (const vfs::exception& failure) {
             MessageBoxW(owner, failure.get_text().c_str(), failure.get_title().c_str(), MB_OK);
         }
@@ -218,6 +230,7 @@ HRESULT read_drop_medium(HWND owner, IDataObject* data, const vfs::directory_ptr
             const auto tree = boost::make_shared<CHDROPWrapper>(medium.hGlobal);
             result =
                 shell_upload::run_upload_with_progress(owner, tree, target, path, effect, false);
+            tell_left_out(owner, *tree, effect, false);
         } catch (const vfs::exception& failure) {
             MessageBoxW(owner, failure.get_text().c_str(), failure.get_title().c_str(), MB_OK);
         }
@@ -225,6 +238,21 @@ HRESULT read_drop_medium(HWND owner, IDataObject* data, const vfs::directory_ptr
         return result;
     }
     return E_INVALIDARG;
+}
+
+std::wstring left_out_summary(const std::vector<std::wstring>& entries, DWORD effect, bool own) {
+    if (entries.empty()) return std::wstring();
+    constexpr std::size_t shown = 20;
+    std::wstring text =
+        own ? L"These items could not be copied or moved and were left where they are:"
+        : effect == DROPEFFECT_MOVE
+            ? L"These items could not be uploaded and were left out, so nothing was moved and "
+              L"every dropped original is kept:"
+            : L"These items could not be uploaded and were left out:";
+    for (std::size_t i = 0; i < entries.size() && i < shown; ++i) text += L"\n" + entries[i];
+    if (entries.size() > shown)
+        text += L"\n... and " + std::to_wstring(entries.size() - shown) + L" more";
+    return text;
 }
 
 void report_effect(IDataObject* data, DWORD effect) {

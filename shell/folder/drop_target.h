@@ -10,6 +10,9 @@
 // is always reported as NONE.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "folder/item_id_list.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"
@@ -81,6 +84,10 @@ bool is_drop_on_own_items(IDataObject* data, const CItemIdList& target);
 // whether it was the extension's own data object.
 HRESULT read_drop_medium(HWND owner, IDataObject* data, const vfs::directory_ptr& target,
                          const CItemIdList& location, DWORD effect, bool& own);
+// The text that tells which items of a drop were left out and why
+// ("name: reason" each, the first twenty), empty when none was; own tells
+// that the service copies or moves the items itself.
+std::wstring left_out_summary(const std::vector<std::wstring>& entries, DWORD effect, bool own);
 // Writes the effect as "Performed DropEffect" and "Paste Succeeded".
 void report_effect(IDataObject* data, DWORD effect);
 

@@ -4,8 +4,10 @@
 #include <functional>
 
 #include "folder/clipboard_wrapper.h"
+#include "folder/set_aside.h"
 #include "folder/site_message_box.h"
 #include "folder/tree_size.h"
+#include "vfs/calvimora_directory.h"
 #include "win/process.h"
 #include "win/user.h"
 #include "win/user_dialog.h"
@@ -89,15 +91,16 @@ public:
     // E_FAIL (Ignore, or Cancel of a single file) or E_ABORT (Abort).
     HRESULT guarded(UINT caption, UINT text, const std::wstring& name,
                     const std::function<void()>& step) const {
+        shell_utils::retry_answers retries;
         for (;;) {
             try {
                 step();
                 return S_OK;
             } catch (const vfs::exception& failure) {
                 const UINT buttons = context_.single ? MB_RETRYCANCEL : MB_ABORTRETRYIGNORE;
-                const int answer = shell_utils::MessageBoxFormat2(
+                const int answer = retries(shell_utils::MessageBoxFormat2(
                     context_.owner, context_.dialog, caption, text, name.c_str(),
-                    failure.get_text().c_str(), buttons | MB_ICONERROR);
+                    failure.get_text().c_str(), buttons | MB_ICONERROR));
                 if (answer == IDRETRY) continue;
                 return answer == IDABORT ? E_ABORT : E_FAIL;
             }
@@ -132,161 +135,252 @@ public:
     // The item of that name in the folder, null when there is none. Only a
     // lookup that says "not found" means absent; any other failure (the
     // network's too) is a step error, so no existing item goes unasked.
+    // fresh lists the folder again first.
     HRESULT find(vfs::directory& folder, const std::wstring& name, UINT caption, UINT text,
-                 vfs::item_ptr& found) const {
+                 vfs::item_ptr& found, bool fresh = false) const {
         return guarded(caption, text, name, [&] {
             try {
-                found = folder.get_item(name, false);
+                found = folder.get_item(name, fresh);
             } catch (const vfs::item_not_found_exception&) {
                 found.reset();
             }
         });
     }
 
+    // The item of that name in the folder as listed once for the files
+    // dropped into it, null when there is none. Files placed since are
+    // met by the rename that gives a file its name.
+    HRESULT find_listed(const vfs::directory_ptr& folder, const std::wstring& name,
+                        vfs::item_ptr& found) const {
+        if (context_.listed != folder) {
+            const HRESULT listed = guarded(IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, name,
+                                           [&] { context_.listing = folder->list_items(); });
+            if (listed != S_OK) return listed;
+            context_.listed = folder;
+        }
+        found.reset();
+        for (const vfs::item_ptr& item : context_.listing) {
+            if (vfs_calvimora::directory::names_match(item->get_name(), name)) {
+                found = item;
+                break;
+            }
+        }
+        return S_OK;
+    }
+
+    // S_OK for a file; for anything else the fatal box and E_ABORT.
+    HRESULT replaceable(const vfs::item_ptr& existing, const std::wstring& name) const {
+        if (boost::dynamic_pointer_cast<vfs::file>(existing) &&
+            existing->get_type() != vfs::item_type_directory)
+            return S_OK;
+        fatal(IDS_ERROR_CREATING_FILE, IDS_FILE_NOT_CREATED, name);
+        return E_ABORT;
+    }
+
+    // Whether an existing item of the name may be replaced: S_OK on Yes;
+    // E_FAIL on No; E_ABORT on Cancel or when the item is no file.
+    HRESULT may_replace(const vfs::item_ptr& existing, const std::wstring& name) const {
+        const HRESULT kind = replaceable(existing, name);
+        if (kind != S_OK) return kind;
+        const int answer = question(IDS_CONFIRM_REPLACE, IDS_CONFIRM_REPLACE_TEXT, name);
+        if (answer == IDCANCEL) return E_ABORT;
+        return answer == IDYES ? S_OK : E_FAIL;
+    }
+
 private:
     upload_context& context_;
 };
 
-void close_quietly(vfs::file* file) {
-    if (!file) return;
+// A file's source closed, failures ignored: the file ends anyway.
+void close_quietly(vfs::file& file) {
     try {
-        if (file->get_mode() != 0) file->close(vfs::no_date);
+        if (file.get_mode() != 0) file.close(vfs::no_date);
     } catch (const vfs::exception&) {
     }
 }
 
+// The replace of an existing file by another one already in the folder:
+// the existing file is set aside, the new one takes its name, and only then
+// the set-aside file is removed. A failure puts the existing file back.
+// place is the step that gives the new file its name.
+HRESULT replace_in_place(const upload_steps& steps, vfs::directory& target,
+                         const vfs::item_ptr& existing, const std::wstring& name,
+                         const std::function<void()>& place) {
+    const std::wstring set_aside = set_aside_name(name);
+    const set_aside_in_progress busy(target, set_aside);
+    const std::wstring original = existing->get_name();
+    HRESULT result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_OVERWRITE, name,
+                                   [&] { target.rename_item(existing, set_aside); });
+    if (result != S_OK) return result;
+    result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_COPY, name, place);
+    if (result != S_OK) {
+        try {
+            target.rename_item(existing, original);
+        } catch (const vfs::exception&) {
+            // Put back by the next listing of the folder.
+        }
+        return result;
+    }
+    // The replace is done; a set-aside file that stays is removed by the
+    // next listing of the folder.
+    return steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_OVERWRITE, name,
+                         [&] { target.delete_item(existing, false); });
+}
+
 // The copy (or move) of a file of the extension's own data object by the
-// service. An existing file of that name is set aside first and removed
-// only once the copy succeeded; a failed copy puts it back.
+// service.
 HRESULT copy_by_service(upload_context& context, const upload_steps& steps, vfs::file& source,
                         const vfs::directory_ptr& target, const std::wstring& name) {
     vfs::item_ptr existing;
     HRESULT result = steps.find(*target, name, IDS_UPLOAD_ERROR, IDS_CANT_COPY, existing);
     if (result != S_OK) return result;
-    std::wstring set_aside;
+    const auto copy = [&] { source.copy(target, context.effect == DROPEFFECT_MOVE); };
     if (existing) {
-        if (!boost::dynamic_pointer_cast<vfs::file>(existing)) {
-            steps.fatal(IDS_ERROR_CREATING_FILE, IDS_FILE_NOT_CREATED, name);
-            return E_ABORT;
-        }
-        const int answer = steps.question(IDS_CONFIRM_REPLACE, IDS_CONFIRM_REPLACE_TEXT, name);
-        if (answer == IDCANCEL) return E_ABORT;
-        if (answer != IDYES) return E_FAIL;
-        set_aside = L"~" + name + L".replaced";
-        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_OVERWRITE, name,
-                               [&] { target->rename_item(name, set_aside); });
-        if (result != S_OK) return result;
+        result = steps.may_replace(existing, name);
+        if (result == S_OK) result = replace_in_place(steps, *target, existing, name, copy);
+    } else {
+        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_COPY, name, copy);
     }
-    result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_COPY, name,
-                           [&] { source.copy(target, context.effect == DROPEFFECT_MOVE); });
-    if (result != S_OK) {
-        if (!set_aside.empty()) {
-            try {
-                target->rename_item(set_aside, name);
-            } catch (const vfs::exception&) {
-            }
-        }
-        return result;
-    }
-    if (!set_aside.empty()) {
-        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_OVERWRITE, name,
-                               [&] { target->delete_item(set_aside, false); });
-    }
+    if (result != S_OK) return result;
     std::int64_t size = 0;
     try {
         size = source.get_size();
     } catch (const vfs::exception&) {
     }
     steps.advance(size > 0 ? static_cast<std::uint64_t>(size) : 0);
-    close_quietly(&source);
+    close_quietly(source);
     // The file is done; a cancel now only stops the files after it.
-    if (result == S_OK && steps.cancelled()) return E_ABORT;
-    return result;
+    return steps.cancelled() ? E_ABORT : S_OK;
 }
 
-// The transfer of a file's bytes.
-HRESULT copy_bytes(const upload_steps& steps, vfs::file& source, vfs::directory& target,
-                   const std::wstring& name) {
-    vfs::file_ptr remote;
-    bool created = false;
-    bool aborted = false;
-    const auto end = [&](HRESULT result) {
-        close_quietly(&source);
-        close_quietly(remote.get());
-        if (created) {
-            try {
-                target.delete_item(name, false);
-            } catch (const vfs::exception&) {
-            }
-        }
-        return aborted || result == E_ABORT ? E_ABORT : E_FAIL;
-    };
+// The transfer of a file's bytes. They go to a new remote file of a name of
+// its own, which takes the real name only once the service committed it
+// whole: a cancel, a failure or a killed host never leaves part of a file
+// under the real name, nor touches a file the user had there.
+class byte_upload {
+public:
+    byte_upload(const upload_steps& steps, vfs::file& source, const vfs::directory_ptr& target,
+                const std::wstring& name)
+        : steps_(steps), source_(source), folder_(target), target_(*target), name_(name) {}
 
-    bool exists = false;
-    HRESULT result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name, [&] {
-        try {
-            const vfs::item_ptr made =
-                target.create_and_open_file(name, replace_mode, source.get_size());
-            remote = boost::dynamic_pointer_cast<vfs::file>(made);
-            created = remote != nullptr;
-            if (!remote) throw short_write(0, 0);
-        } catch (const vfs::item_already_exists_exception&) {
-            exists = true;
-        }
-    });
-    if (result != S_OK) return end(result);
-    if (exists) {
-        const int answer = steps.question(IDS_CONFIRM_REPLACE, IDS_CONFIRM_REPLACE_TEXT, name);
-        if (answer == IDCANCEL) return end(E_ABORT);
-        if (answer != IDYES) return end(E_FAIL);
-        vfs::item_ptr found;
-        result = steps.find(target, name, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, found);
-        if (result != S_OK) return end(result);
-        remote = boost::dynamic_pointer_cast<vfs::file>(found);
-        if (!remote) {
-            steps.fatal(IDS_ERROR_CREATING_FILE, IDS_FILE_NOT_CREATED, name);
-            return end(E_ABORT);
-        }
-        // The service keeps the old contents until the new upload is
-        // complete and closed; nothing of the old file is ever deleted.
-        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name,
-                               [&] { remote->open(replace_mode, source.get_size()); });
-        if (result != S_OK) return end(result);
+    HRESULT run() {
+        vfs::item_ptr existing;
+        HRESULT result = steps_.find_listed(folder_, name_, existing);
+        if (result != S_OK) return result;
+        const bool agreed = existing != nullptr;
+        if (agreed && (result = steps_.may_replace(existing, name_)) != S_OK) return result;
+        result = transfer();
+        if (result == S_OK) result = take_name(agreed);
+        if (result == S_OK) return S_OK;
+        close_quietly(source_);
+        discard();
+        return result == E_ABORT ? E_ABORT : E_FAIL;
     }
-    result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name,
-                           [&] { source.open(vfs::modeRead, 0); });
-    if (result != S_OK) return end(result);
 
-    char buffer[block_size];
-    for (;;) {
-        int got = 0;
-        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name,
-                               [&] { got = source.read(buffer, block_size); });
-        if (result != S_OK) return end(result);
-        if (got <= 0) break;
-        int written = 0;
-        result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name, [&] {
-            while (written < got) {
-                const int count = remote->write(buffer + written, got - written);
-                if (count <= 0) throw short_write(written, got);
-                written += count;
-            }
+private:
+    // The bytes into a new remote file, committed by its close.
+    HRESULT transfer() {
+        HRESULT result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, [&] {
+            // A name drawn anew for each try: a file an earlier try made
+            // without an answer is never written into.
+            own_name_ = upload_name(name_);
+            remote_ = boost::dynamic_pointer_cast<vfs::file>(
+                target_.create_and_open_file(own_name_, replace_mode, source_.get_size()));
+            if (!remote_) throw short_write(0, 0);
+            made_id_ = remote_->get_id();
         });
-        if (result != S_OK) return end(result);
-        steps.advance(static_cast<std::uint64_t>(got));
-        if (steps.cancelled()) {
-            aborted = true;
-            return end(E_ABORT);
+        if (result != S_OK) return result;
+        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_,
+                                [&] { source_.open(vfs::modeRead, 0); });
+        if (result != S_OK) return result;
+
+        char buffer[block_size];
+        for (;;) {
+            int got = 0;
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_,
+                                    [&] { got = source_.read(buffer, block_size); });
+            if (result != S_OK) return result;
+            if (got <= 0) break;
+            int written = 0;
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name_, [&] {
+                while (written < got) {
+                    const int count = remote_->write(buffer + written, got - written);
+                    if (count <= 0) throw short_write(written, got);
+                    written += count;
+                }
+            });
+            if (result != S_OK) return result;
+            steps_.advance(static_cast<std::uint64_t>(got));
+            if (steps_.cancelled()) return E_ABORT;
+        }
+        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_,
+                                [&] { source_.close(vfs::no_date); });
+        if (result != S_OK) return result;
+        return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_,
+                              [&] { remote_->close(source_.get_modification_date()); });
+    }
+
+    // The committed file takes the real name. A file that holds the name by
+    // now (another drop's, or the one the user agreed to replace) is asked
+    // about unless agreed, and replaced in place.
+    HRESULT take_name(bool agreed) {
+        const auto rename = [&] { target_.rename_item(remote_, name_); };
+        HRESULT result = S_OK;
+        if (!agreed) {
+            bool taken = false;
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, [&] {
+                try {
+                    rename();
+                } catch (const vfs::item_already_exists_exception&) {
+                    taken = true;
+                }
+            });
+            if (result != S_OK || !taken) return result;
+        }
+        vfs::item_ptr holder;
+        result = steps_.find(target_, name_, IDS_UPLOAD_ERROR, IDS_FILE_NOT_CREATED, holder, true);
+        if (result != S_OK) return result;
+        if (!holder) return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, rename);
+        // Only a file is ever replaced, whatever was agreed to before.
+        result = agreed ? steps_.replaceable(holder, name_) : steps_.may_replace(holder, name_);
+        if (result != S_OK) return result;
+        result = replace_in_place(steps_, target_, holder, name_, rename);
+        // Once renamed, the file is the user's: never discarded.
+        if (result != S_OK && renamed()) made_id_.clear();
+        return result;
+    }
+
+    bool renamed() {
+        try {
+            return target_.get_item_by_id(made_id_, true)->get_name() == name_;
+        } catch (const vfs::exception&) {
+            return false;
         }
     }
-    result =
-        steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name, [&] { source.close(vfs::no_date); });
-    if (result != S_OK) return end(result);
-    result = steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name,
-                           [&] { remote->close(source.get_modification_date()); });
-    if (result != S_OK) return end(result);
-    return S_OK;
-}
+
+    // Drops the unfinished transfer without committing it, then moves the
+    // file this upload made to the trash: found by its id and still under
+    // this upload's own name, so nothing another drop put there meanwhile
+    // is touched.
+    void discard() {
+        remote_.reset();
+        if (made_id_.empty()) return;
+        try {
+            const vfs::item_ptr made = target_.get_item_by_id(made_id_, true);
+            if (made->get_name() == own_name_) target_.delete_item(made, true);
+        } catch (const vfs::exception&) {
+        }
+    }
+
+    const upload_steps& steps_;
+    vfs::file& source_;
+    const vfs::directory_ptr folder_;
+    vfs::directory& target_;
+    const std::wstring name_;
+    std::wstring own_name_;
+    std::wstring made_id_;
+    vfs::file_ptr remote_;
+};
 
 std::wstring loaded(UINT id, const std::wstring& argument) {
     return shell_utils::FormatWithArguments(shell_utils::LoadShellString(id), {argument});
@@ -295,9 +389,10 @@ std::wstring loaded(UINT id, const std::wstring& argument) {
 // Lists the target again so that its view shows what arrived; false when
 // the user cancelled the retries.
 bool refresh(HWND owner, IProgressDialog* dialog, vfs::directory& target) {
+    shell_utils::retry_answers retries;
     for (;;) {
         try {
-            target.list_items();
+            if (repair_set_asides(target, target.list_items())) target.list_items();
             return true;
         } catch (const vfs::exception& failure) {
             std::wstring name;
@@ -305,9 +400,9 @@ bool refresh(HWND owner, IProgressDialog* dialog, vfs::directory& target) {
                 name = target.get_name();
             } catch (const vfs::exception&) {
             }
-            if (shell_utils::MessageBoxFormat2(owner, dialog, IDS_UPLOAD_ERROR, IDS_CANT_REFRESH,
-                                               name.c_str(), failure.get_text().c_str(),
-                                               MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY)
+            if (retries(shell_utils::MessageBoxFormat2(
+                    owner, dialog, IDS_UPLOAD_ERROR, IDS_CANT_REFRESH, name.c_str(),
+                    failure.get_text().c_str(), MB_RETRYCANCEL | MB_ICONERROR)) != IDRETRY)
                 return false;
         }
     }
@@ -316,14 +411,15 @@ bool refresh(HWND owner, IProgressDialog* dialog, vfs::directory& target) {
 HRESULT run_with_dialog(upload_context& context, const vfs::directory_ptr& source,
                         const vfs::directory_ptr& target) {
     IProgressDialog* dialog = context.dialog;
+    shell_utils::retry_answers retries;
     for (;;) {
         try {
             context.total = shell_utils::GetTreeSize(source, context.single);
             break;
         } catch (const vfs::exception& failure) {
-            if (shell_utils::MessageBoxFormat2(context.owner, dialog, IDS_UPLOAD_ERROR,
-                                               IDS_CANT_SIZE, L"", failure.get_text().c_str(),
-                                               MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY)
+            if (retries(shell_utils::MessageBoxFormat2(
+                    context.owner, dialog, IDS_UPLOAD_ERROR, IDS_CANT_SIZE, L"",
+                    failure.get_text().c_str(), MB_RETRYCANCEL | MB_ICONERROR)) != IDRETRY)
                 return E_ABORT;
         }
     }
@@ -355,7 +451,7 @@ HRESULT upload_file(upload_context& context, vfs::file& source, const vfs::direc
     if (!is_acceptable_name(name))
         return steps.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name,
                              [&] { throw refused_name(name); });
-    if (!context.own) return copy_bytes(steps, source, *target, name);
+    if (!context.own) return byte_upload(steps, source, target, name).run();
     return copy_by_service(context, steps, source, target, name);
 }
 

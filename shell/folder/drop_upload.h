@@ -9,9 +9,13 @@
 // E_ABORT the user aborted or the upload could not go on. Only S_OK may
 // let a move delete its sources.
 //
-// A user's remote file is never lost: a replaced file is written as a new
-// upload that takes the old one's place only when complete, and the
-// clean-up of a failed file deletes only a file this upload created.
+// A user's remote file is never lost: every file is uploaded under a name
+// of its own and takes its real name (and the place of a file it replaces)
+// only once the service committed all of it; an unfinished upload is never
+// closed, so never committed; the clean-up of a failed file moves to the
+// trash only the file this upload made, found by its id under its own
+// name. A step that keeps failing with nobody to answer its box is retried
+// a few times only.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +67,10 @@ struct upload_context {
     bool single = false;
     DWORD effect = DROPEFFECT_COPY;
     bool own = false;
+    // The listing of the remote folder files were last looked up in, made
+    // once for all the files dropped into it.
+    vfs::directory_ptr listed;
+    vfs::item_list listing;
 };
 
 // The whole upload with its dialog; target_path is the remote folder's

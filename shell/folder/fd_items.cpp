@@ -4,7 +4,9 @@
 #include <boost/make_shared.hpp>
 #include <cstring>
 #include <cwctype>
+#include <map>
 #include <optional>
+#include <set>
 
 #include "folder/data_object_impl.h"
 #include "folder/folder_session.h"
@@ -17,6 +19,8 @@
 namespace descriptor_reading {
 
 namespace {
+
+const wchar_t* const no_folder_record = L"its folder is not itself among the dropped items";
 
 std::vector<std::wstring> split_path(const std::wstring& path) {
     std::vector<std::wstring> parts(1);
@@ -37,6 +41,64 @@ std::int64_t seconds_since_1970(const FILETIME& time) {
     return static_cast<std::int64_t>(static_cast<double>(units) / 10000000.0 - 11644473600.0);
 }
 
+std::wstring joined(const std::vector<std::wstring>& parts, std::size_t count) {
+    std::wstring path;
+    for (std::size_t i = 0; i < count && i < parts.size(); ++i)
+        path += (i ? L"\\" : L"") + parts[i];
+    return path;
+}
+
+bool has_bad_part(const std::vector<std::wstring>& parts) {
+    return std::any_of(parts.begin(), parts.end(), [](const std::wstring& part) {
+        return part.empty() || part == L"." || part == L"..";
+    });
+}
+
+// Marks the records that cannot cross one to one or that no listing would
+// reach, and records them with their reasons.
+void leave_out_unlisted(descriptor_records& block) {
+    auto& records = block.records;
+    std::vector<const wchar_t*> reasons(records.size(), nullptr);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].path.empty() || has_bad_part(records[i].parts))
+            reasons[i] = dropped_names::dot_name;
+
+    std::map<std::wstring, std::vector<std::size_t>> siblings;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (!reasons[i])
+            siblings[joined(records[i].parts, records[i].parts.size() - 1)].push_back(i);
+    for (const auto& [folder, members] : siblings) {
+        std::vector<std::wstring> names;
+        for (const std::size_t i : members) names.push_back(records[i].parts.back());
+        const std::vector<bool> twins = dropped_names::case_twins(names);
+        for (std::size_t k = 0; k < members.size(); ++k)
+            if (twins[k]) reasons[members[k]] = dropped_names::case_twin;
+    }
+
+    // A level is listed only below a listed folder record of exactly its
+    // parent's path, so the shallow records are settled first.
+    std::vector<std::size_t> order(records.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return records[a].parts.size() < records[b].parts.size();
+    });
+    std::set<std::wstring> listed_folders;
+    for (const std::size_t i : order) {
+        if (reasons[i]) continue;
+        const auto& parts = records[i].parts;
+        if (parts.size() > 1 && !listed_folders.count(joined(parts, parts.size() - 1)))
+            reasons[i] = no_folder_record;
+        else if (records[i].directory)
+            listed_folders.insert(joined(parts, parts.size()));
+    }
+
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!reasons[i]) continue;
+        records[i].listed = false;
+        block.left_out.emplace_back(records[i].path, reasons[i]);
+    }
+}
+
 }  // namespace
 
 descriptor_records_ptr read_records(const void* block, std::size_t size) {
@@ -55,6 +117,7 @@ descriptor_records_ptr read_records(const void* block, std::size_t size) {
             record.modified = seconds_since_1970(descriptor.ftLastWriteTime);
         result->records.push_back(std::move(record));
     }
+    leave_out_unlisted(*result);
     return result;
 }
 
@@ -123,6 +186,7 @@ vfs::item_list CFILEDESCRIPTORDirectory::list_items() {
     vfs::item_list items;
     const auto& records = records_->records;
     for (std::uint32_t i = 0; i < records.size(); ++i) {
+        if (!records[i].listed) continue;
         const auto& parts = records[i].parts;
         if (parts.size() != parts_.size() + 1) continue;
         if (!std::equal(parts_.begin(), parts_.end(), parts.begin())) continue;
@@ -174,6 +238,8 @@ IStream* CFILEDESCRIPTORFile::fetch_stream(STGMEDIUM& medium) {
 }
 
 void CFILEDESCRIPTORFile::release() {
+    announced_ = -1;
+    delivered_ = 0;
     if (stream_impl_) stream_impl_->Release();
     stream_impl_ = nullptr;
     if (stream_) ReleaseStgMedium(&medium_);
@@ -206,6 +272,10 @@ void CFILEDESCRIPTORFile::open(int mode, std::int64_t) {
                                           reinterpret_cast<void**>(&stream_impl_))) &&
         stream_impl_)
         stream_impl_->SetSilent();
+    STATSTG statistics{};
+    if (SUCCEEDED(stream_->Stat(&statistics, STATFLAG_NONAME)) &&
+        statistics.cbSize.QuadPart <= static_cast<ULONGLONG>(INT64_MAX))
+        announced_ = static_cast<std::int64_t>(statistics.cbSize.QuadPart);
     mode_ = mode;
 }
 
@@ -226,6 +296,8 @@ void CFILEDESCRIPTORFile::seek(std::int64_t offset, int origin) {
     move.QuadPart = offset;
     if (FAILED(stream_->Seek(move, static_cast<DWORD>(origin), nullptr)))
         throw_stream_error(L"Seek failed", what + L"stream operation call failed");
+    // A reader that moves about no longer reads the stream once through.
+    announced_ = -1;
 }
 
 int CFILEDESCRIPTORFile::read(void* buffer, int length) {
@@ -238,7 +310,19 @@ int CFILEDESCRIPTORFile::read(void* buffer, int length) {
         throw_stream_error(L"Read failed", L"Read of " + std::to_wstring(length) +
                                                L" bytes from '" + entry().path +
                                                L"' failed: Stream operation call failed");
-    return static_cast<int>(std::min<ULONG>(got, static_cast<ULONG>(length)));
+    got = std::min<ULONG>(got, static_cast<ULONG>(length));
+    // Another program's stream that ends early (or runs over) would pass
+    // for a whole file of another size: the read fails instead.
+    if (announced_ >= 0) {
+        const std::int64_t delivered = delivered_ + got;
+        if ((got == 0 && delivered < announced_) || delivered > announced_)
+            throw CWrapperException(L"Read failed",
+                                    L"The contents of '" + entry().path + L"' came to " +
+                                        std::to_wstring(delivered) + L" bytes, not the " +
+                                        std::to_wstring(announced_) + L" bytes announced");
+        delivered_ = delivered;
+    }
+    return static_cast<int>(got);
 }
 
 std::int64_t CFILEDESCRIPTORFile::get_size() {
@@ -324,7 +408,7 @@ void CFILEDESCRIPTORFile::copy(const vfs::item_ptr& destination, bool move) {
 }
 
 CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL descriptors)
-    : CDroppedDirectoryBase(L"CFILEDESCRIPTORWrapper") {
+    : CDroppedDirectoryBase(L"CFILEDESCRIPTORWrapper"), data_object_(data_object) {
     const std::wstring context =
         L"CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper( pDataObj, hGlobal ): ";
     if (!data_object) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");
@@ -343,6 +427,39 @@ CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL
     }
     GlobalUnlock(descriptors);
     root_ = boost::make_shared<CFILEDESCRIPTORDirectory>(data_object, records, 0xFFFFFFFFu);
+    for (const auto& [name, reason] : records->left_out) skip_log()->add(name, reason);
+    records_ = std::move(records);
+}
+
+void CFILEDESCRIPTORWrapper::remove_emptied_sources() {
+    std::vector<const descriptor_records::record*> folders;
+    for (const auto& record : records_->records)
+        if (record.listed && record.directory) folders.push_back(&record);
+    std::stable_sort(folders.begin(), folders.end(), [](const auto* a, const auto* b) {
+        return a->parts.size() > b->parts.size();
+    });
+    vfs::directory_ptr base;
+    try {
+        base = CFILEDESCRIPTORFile::GetVfsDirectoryOfDataObject(data_object_);
+    } catch (const vfs::exception&) {
+        return;
+    }
+    for (const auto* record : folders) {
+        try {
+            vfs::directory_ptr parent = base;
+            for (std::size_t i = 0; parent && i + 1 < record->parts.size(); ++i)
+                parent = boost::dynamic_pointer_cast<vfs::directory>(
+                    parent->get_item(record->parts[i], true));
+            if (!parent) continue;
+            const vfs::item_ptr found = parent->get_item(record->parts.back(), true);
+            const auto folder = boost::dynamic_pointer_cast<vfs::directory>(found);
+            if (!folder || found->get_type() != vfs::item_type_directory) continue;
+            if (!folder->list_items().empty()) continue;
+            parent->delete_item(found, true);
+        } catch (const vfs::exception&) {
+        } catch (const std::exception&) {
+        }
+    }
 }
 
 bool CFILEDESCRIPTORWrapper::same_name(const std::wstring& a, const std::wstring& b) {

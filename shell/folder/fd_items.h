@@ -5,13 +5,16 @@
 // object's "FileContents" stream of the item's index.
 //
 // The block comes from another program: it is read only within its size,
-// every name only within its 260 units. A record whose name does not end
-// there lists under the root with an empty name, which the upload refuses
-// as it refuses every name the service must never see.
+// every name only within its 260 units. Records whose names cannot cross
+// to the service one to one, or that no listing would reach, are left out
+// and recorded in the root's skip log, so that the drop is never taken for
+// a complete move. A file's stream must deliver exactly the bytes its
+// Stat announced: a stream that ends early or runs over fails the read.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "folder/hdrop_items.h"
@@ -26,8 +29,15 @@ struct descriptor_records {
         std::vector<std::wstring> parts;  // split at "\", runs counted as one
         bool directory = false;
         std::int64_t modified = vfs::no_date;
+        // False for a record no listing shows (see left_out).
+        bool listed = true;
     };
     std::vector<record> records;
+    // The records no listing shows (name, reason) in block order: a name
+    // with an empty, "." or ".." part (one that starts with "\" included),
+    // one whose folder has no folder record of its own, and names of one
+    // folder equal but for case (the service's names ignore case).
+    std::vector<std::pair<std::wstring, std::wstring>> left_out;
 };
 typedef std::shared_ptr<const descriptor_records> descriptor_records_ptr;
 
@@ -131,6 +141,10 @@ private:
     IStream* stream_ = nullptr;
     IStreamImpl* stream_impl_ = nullptr;
     int mode_ = 0;
+    // The size the open stream announced (-1 when it told none, or once a
+    // seek moved the reader) and the bytes it has delivered so far.
+    std::int64_t announced_ = -1;
+    std::int64_t delivered_ = 0;
 };
 
 // The root over a "FileGroupDescriptorW" medium of a data object; both
@@ -145,11 +159,20 @@ public:
         WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORWrapper", L"get_access", L"()");
     vfs::item_list list_items() override { return root_->list_items(); }
 
+    // After the service completed a move of the virtual folder's own items:
+    // the source folders of the folder records, emptied by the move, go to
+    // the trash, deepest first. A folder that still holds anything (an item
+    // the move did not take, or one added meanwhile) stays, and so does
+    // one that cannot be reached or removed.
+    void remove_emptied_sources();
+
 protected:
     std::wstring where() override { return L"-=Root=-"; }
     bool same_name(const std::wstring& a, const std::wstring& b) override;
 
 private:
+    IDataObject* data_object_;
+    descriptor_records_ptr records_;
     boost::shared_ptr<CFILEDESCRIPTORDirectory> root_;
 };
 

@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <map>
 
 #include "folder/wrapper_exception.h"
+#include "vfs/calvimora_directory.h"
 #include "win/file.h"
 #include "win/kernel.h"
 #include "win/shell_dragdrop.h"
@@ -86,6 +88,26 @@ const char* stream_mode(int mode) {
 
 }  // namespace
 
+namespace dropped_names {
+
+const wchar_t* const case_twin =
+    L"another item beside it has the same name but for letter case, and remote names ignore case";
+const wchar_t* const holds_separator = L"the name holds \"\\\", which remote names cannot hold";
+const wchar_t* const dot_name = L"the name is empty, \".\" or \"..\"";
+const wchar_t* const not_text = L"the name is not valid UTF-8 text";
+
+std::vector<bool> case_twins(const std::vector<std::wstring>& names) {
+    std::map<std::wstring, std::size_t> seen;
+    for (const std::wstring& name : names) ++seen[vfs_calvimora::directory::folded_name(name)];
+    std::vector<bool> twins;
+    twins.reserve(names.size());
+    for (const std::wstring& name : names)
+        twins.push_back(seen[vfs_calvimora::directory::folded_name(name)] > 1);
+    return twins;
+}
+
+}  // namespace dropped_names
+
 std::wstring CHDROPItem::leaf() const {
     const std::size_t separator = path_.find_last_of(L"\\/");
     return separator == std::wstring::npos ? path_ : path_.substr(separator + 1);
@@ -136,6 +158,9 @@ vfs::item_list CHDROPDirectory::list_items() {
         throw failed(errno);
     }
     std::unique_ptr<DIR, int (*)(DIR*)> closer(listing, closedir);
+    // The names first: whether a name may cross depends on its siblings.
+    std::vector<std::string> raw_names;
+    std::vector<std::wstring> names;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(listing);
@@ -143,18 +168,38 @@ vfs::item_list CHDROPDirectory::list_items() {
             if (errno != 0 && !refused(errno)) throw failed(errno);
             break;
         }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        const std::wstring child = local_path() + L"\\" + from_utf8(name);
+        const std::string raw = entry->d_name;
+        if (raw == "." || raw == "..") continue;
+        const std::wstring name = from_utf8(raw);
+        // The wide name is joined with "\" and turned back into bytes at
+        // every file call: only a name that survives both unchanged names
+        // this entry and no other file.
+        if (!utf8::is_valid(raw.begin(), raw.end())) {
+            log()->add(local_path() + L"\\" + name, dropped_names::not_text);
+        } else if (name.find(L'\\') != std::wstring::npos) {
+            log()->add(local_path() + L"\\" + name, dropped_names::holds_separator);
+        } else {
+            raw_names.push_back(raw);
+            names.push_back(name);
+        }
+    }
+    const std::vector<bool> twins = dropped_names::case_twins(names);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::wstring child = local_path() + L"\\" + names[i];
+        if (twins[i]) {
+            log()->add(child, dropped_names::case_twin);
+            continue;
+        }
+        const std::string child_native = folder + "/" + raw_names[i];
         struct stat status {};
-        if (lstat((folder + "/" + name).c_str(), &status) != 0) {
+        if (lstat(child_native.c_str(), &status) != 0) {
             if (errno == ENOENT) continue;  // gone since the listing
             if (refused(errno)) continue;
             throw failed(errno);
         }
         if (S_ISLNK(status.st_mode)) {
             struct stat target {};
-            if (stat((folder + "/" + name).c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
+            if (stat(child_native.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
                 log()->add(child, L"a link to a folder or to nothing readable is not followed");
                 continue;
             }
@@ -275,7 +320,7 @@ std::int64_t CHDROPFile::get_modification_date() {
 
 CHDROPWrapper::CHDROPWrapper(const std::vector<std::wstring>& paths)
     : CDroppedDirectoryBase(L"CHDROPWrapper") {
-    for (const std::wstring& path : paths) add(path);
+    add_all(paths);
 }
 
 CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapper") {
@@ -284,6 +329,7 @@ CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapp
     if (!GlobalLock(drop)) throw CWrapperException(L"Internal error", context + L"Out of memory");
     const std::unique_ptr<void, BOOL (*)(HGLOBAL)> unlock(drop, GlobalUnlock);
     const UINT count = DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFFu, nullptr, 0);
+    std::vector<std::wstring> paths;
     for (UINT index = 0; index < count; ++index) {
         // The length first, so that a path of any length is read whole and
         // never cut to the name of another file.
@@ -295,7 +341,24 @@ CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapp
             throw CWrapperException(L"Internal error",
                                     context + L"IO error " + std::to_wstring(GetLastError()));
         path.resize(copied);
-        add(path);
+        paths.push_back(std::move(path));
+    }
+    add_all(paths);
+}
+
+void CHDROPWrapper::add_all(const std::vector<std::wstring>& paths) {
+    // The dropped items all land in one remote folder, so their last
+    // elements are names of one folder, as a listing's are.
+    std::vector<std::wstring> leaves;
+    for (const std::wstring& path : paths) leaves.push_back(CHDROPItem(path).leaf());
+    const std::vector<bool> twins = dropped_names::case_twins(leaves);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (leaves[i].empty() || leaves[i] == L"." || leaves[i] == L"..")
+            skip_log()->add(paths[i], dropped_names::dot_name);
+        else if (twins[i])
+            skip_log()->add(paths[i], dropped_names::case_twin);
+        else
+            add(paths[i]);
     }
 }
 

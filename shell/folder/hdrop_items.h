@@ -7,7 +7,10 @@
 // not-implemented CWrapperException. Folder links are never followed (a
 // link cycle would be walked without end), and pipes, devices, sockets and
 // folders that refuse their listing are left out and recorded in the
-// root's skip log, never read.
+// root's skip log, never read. So are names that cannot cross to the
+// service one to one: a local name is never joined into a path that could
+// read another file ("\" in a name, "." or "..", bytes that are not UTF-8
+// text), and names equal but for case would land on one remote name.
 #pragma once
 
 #include <cstdio>
@@ -19,6 +22,20 @@
 #include "folder/wrapper_exception.h"
 #include "vfs/file.h"
 #include "win/global_memory.h"
+
+namespace dropped_names {
+
+// The reasons the skip log gives for names left out.
+extern const wchar_t* const case_twin;
+extern const wchar_t* const holds_separator;
+extern const wchar_t* const dot_name;
+extern const wchar_t* const not_text;
+
+// For each name, whether another name of the list equals it but for case
+// (as the service compares names), exact repeats included.
+std::vector<bool> case_twins(const std::vector<std::wstring>& names);
+
+}  // namespace dropped_names
 
 #define WRAPPER_NOT_IMPLEMENTED(class_name, operation, parameters) \
     { throw CWrapperException::not_implemented(class_name, operation, parameters); }
@@ -210,6 +227,8 @@ protected:
     std::wstring where() override { return L"-=Root=-"; }
 
 private:
+    // The dropped paths, those whose names cannot cross left out.
+    void add_all(const std::vector<std::wstring>& paths);
     void add(const std::wstring& path);
 
     vfs::item_list items_;

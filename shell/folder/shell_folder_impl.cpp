@@ -7,6 +7,7 @@
 #include "folder/com_guard.h"
 #include "folder/enum_id_list.h"
 #include "folder/folder_session.h"
+#include "folder/set_aside.h"
 #include "folder/shell_registry.h"
 #include "folder/stream_binding.h"
 #include "folder/view_callback.h"
@@ -202,7 +203,13 @@ HRESULT CShellFolderImpl::EnumObjects(HWND, DWORD flags, IEnumIDList** enumerato
         if (!folder) return S_FALSE;
         std::vector<PIDLDATA> records;
         try {
-            const vfs::item_list children = folder->list_items();
+            vfs::item_list children = folder->list_items();
+            // A replace that a killed host left half done is mended when
+            // its folder is next shown (never in the trash, which holds
+            // what was deleted).
+            if (!(folder->get_folder_type() & vfs::folder_type_trash) &&
+                shell_upload::repair_set_asides(*folder, children))
+                children = folder->list_items();
             if (children.empty()) return S_FALSE;
             for (const vfs::item_ptr& child : children) {
                 if (child->get_type() == vfs::item_type_directory) {

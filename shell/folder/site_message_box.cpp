@@ -33,6 +33,12 @@ std::string to_ansi(const std::wstring& text) {
 
 }  // namespace
 
+int retry_answers::operator()(int answer) {
+    if (answer != IDRETRY && answer != IDTRYAGAIN) return answer;
+    if (!win_user::last_box_unattended()) return answer;
+    return ++unattended_ > unattended_limit ? IDCANCEL : answer;
+}
+
 std::wstring LoadShellString(UINT id) {
     LPWSTR text = nullptr;
     const int length =

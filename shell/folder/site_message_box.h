@@ -25,6 +25,22 @@ int MessageBoxFormat2(HWND window, IUnknown* site, UINT caption_id, UINT format_
 // converted to it.
 int MessageBoxAnsiCaptionId(HWND window, IUnknown* site, UINT caption_id, LPCSTR text, UINT type);
 
+// The Retry answers to one failing step. A person may retry as often as
+// they like; a Retry that nobody chose (the box's default, with nobody at
+// the machine) is taken a few times only, then as the box's Cancel, so a
+// step that keeps failing the same way ends instead of looping for ever.
+class retry_answers {
+public:
+    static constexpr int unattended_limit = 3;
+
+    // The answer to act on: the box's, or IDCANCEL in place of a Retry
+    // that nobody chose once the limit is reached.
+    int operator()(int answer);
+
+private:
+    int unattended_ = 0;
+};
+
 // A string of the extension's string table; empty when it is missing.
 std::wstring LoadShellString(UINT id);
 // The format with its placeholders filled as MessageBoxFormat does.

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "folder/hdrop_items.h"
+#include "folder/set_aside.h"
+#include "folder/site_message_box.h"
 #include "memory_remote.h"
 #include "win/com.h"
 #include "win/machine.h"
@@ -130,6 +132,14 @@ TEST_F(DropUpload, ATreeArrivesWholeWithItsDatesAndTheDialogFollowsIt) {
     EXPECT_EQ(dialogs[0].completed, dialogs[0].total);
 }
 
+TEST_F(DropUpload, AFolderOfManyFilesIsListedOnceForThemAll) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 20; ++i) paths.push_back(file("f" + std::to_string(i), "x"));
+    EXPECT_EQ(drop(paths), S_OK);
+    EXPECT_EQ(target->items.size(), 20u);
+    EXPECT_LE(target->listings, 3) << "before, for the files, and after the walk";
+}
+
 TEST_F(DropUpload, AnExistingFileIsAskedAboutAndNoKeepsIt) {
     auto existing = boost::make_shared<memory_file>(L"a.txt");
     existing->contents = "original";
@@ -151,8 +161,8 @@ TEST_F(DropUpload, AnExistingFileIsAskedAboutAndNoKeepsIt) {
 TEST_F(DropUpload, AFailedReplaceLeavesTheOriginal) {
     auto existing = boost::make_shared<memory_file>(L"a.txt");
     existing->contents = "original";
-    existing->failing_writes = 1;
     target->items[L"a.txt"] = existing;
+    target->on_create = [](memory_file& made) { made.failing_writes = 1; };
     // Yes to replace, then Cancel of the write's Retry/Cancel box.
     EXPECT_EQ(drop({file("a.txt", pattern(20000, 3))}, {IDYES, IDCANCEL}), E_FAIL);
     EXPECT_EQ(captions(), (std::vector<std::string>{"Confirm file replace", "Error"}));
@@ -160,6 +170,88 @@ TEST_F(DropUpload, AFailedReplaceLeavesTheOriginal) {
     ASSERT_TRUE(target->file(L"a.txt")) << "the user's file was deleted";
     EXPECT_EQ(target->file(L"a.txt")->contents, "original");
     EXPECT_TRUE(target->deleted.empty());
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"a.txt"});
+}
+
+// The client commits what a close is given, so a cancelled replace must
+// never close anything over the user's file.
+TEST_F(DropUpload, ACancelMidReplaceKeepsTheOriginalWhole) {
+    auto existing = boost::make_shared<memory_file>(L"big.bin");
+    existing->contents = pattern(300000, 8);
+    target->items[L"big.bin"] = existing;
+    win_test::set_progress_cancel_script(
+        [](const win_test::progress_record& state) { return state.completed >= 3 * 16384; });
+    EXPECT_EQ(drop({file("big.bin", pattern(200000, 9))}, {IDYES}), E_ABORT);
+    EXPECT_EQ(target->file(L"big.bin")->contents, pattern(300000, 8));
+    EXPECT_EQ(target->file(L"big.bin"), existing) << "the same file, never set aside";
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"big.bin"});
+    EXPECT_TRUE(target->deleted.empty());
+    ASSERT_EQ(target->trashed.size(), 1u) << "the partial upload goes to the trash";
+    EXPECT_EQ(target->trashed[0].rfind(L"~big.bin.", 0), 0u);
+}
+
+TEST_F(DropUpload, AFileThatTookTheNameMeanwhileIsAskedAboutAndKeptOnNo) {
+    // Another drop puts "a.txt" there while this one uploads.
+    auto other = boost::make_shared<memory_file>(L"a.txt");
+    other->contents = "theirs";
+    target->on_create = [&](memory_file&) { target->items[L"a.txt"] = other; };
+    EXPECT_EQ(drop({file("a.txt", "mine")}, {IDNO}), E_FAIL);
+    EXPECT_EQ(captions(), std::vector<std::string>{"Confirm file replace"});
+    EXPECT_EQ(target->file(L"a.txt"), other);
+    EXPECT_EQ(other->contents, "theirs");
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"a.txt"});
+
+    win_test::clear_message_boxes();
+    EXPECT_EQ(drop({file("a.txt", "mine")}, {IDYES}), S_OK);
+    EXPECT_EQ(target->file(L"a.txt")->contents, "mine");
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"a.txt"});
+    EXPECT_EQ(target->deleted, std::vector<std::wstring>{L"~a.txt.replaced"});
+}
+
+TEST_F(DropUpload, AFolderThatTookTheNameAfterAYesIsNeverReplaced) {
+    target->items[L"a.txt"] = boost::make_shared<memory_file>(L"a.txt");
+    auto folder = boost::make_shared<memory_folder>(L"a.txt");
+    target->on_create = [&](memory_file&) { target->items[L"a.txt"] = folder; };
+    EXPECT_EQ(drop({file("a.txt", "new")}, {IDYES}), E_ABORT);
+    EXPECT_EQ(captions(),
+              (std::vector<std::string>{"Confirm file replace", "Error creating file"}));
+    EXPECT_EQ(target->folder(L"a.txt"), folder);
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"a.txt"});
+    EXPECT_TRUE(target->deleted.empty());
+}
+
+TEST_F(DropUpload, ARenameIntoPlaceThatFailsPutsTheOriginalBack) {
+    auto existing = boost::make_shared<memory_file>(L"a.txt");
+    existing->contents = "original";
+    target->items[L"A.TXT"] = existing;
+    existing->name = L"A.TXT";
+    int renames_to_name = 0;
+    target->before_rename = [&](const std::wstring& name) {
+        if (name == L"a.txt" && renames_to_name++ == 0) throw memory_failure(L"refused");
+    };
+    EXPECT_EQ(drop({file("a.txt", "new")}, {IDYES, IDCANCEL}), E_FAIL);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Confirm file replace", "Error"}));
+    EXPECT_EQ(target->names(), std::vector<std::wstring>{L"A.TXT"}) << "back under its name";
+    EXPECT_EQ(target->file(L"A.TXT")->contents, "original");
+    EXPECT_EQ(target->trashed.size(), 1u);
+}
+
+TEST_F(DropUpload, RetriesThatNobodyChoseEndAFailingStep) {
+    // No responder: every box takes its default, which is Retry.
+    struct refusing_folder : memory_folder {
+        using memory_folder::memory_folder;
+        vfs::item_ptr create_and_open_file(const std::wstring&, int, std::int64_t) override {
+            throw memory_failure(L"no room");
+        }
+    };
+    target = boost::make_shared<refusing_folder>(L"Docs");
+    const HRESULT result = run_upload_with_progress(
+        nullptr, boost::make_shared<CHDROPWrapper>(std::vector<std::wstring>{file("a.txt", "a")}),
+        target, L"Docs", DROPEFFECT_COPY, false);
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_EQ(win_test::message_boxes().size(),
+              static_cast<std::size_t>(shell_utils::retry_answers::unattended_limit + 1));
+    EXPECT_TRUE(target->items.empty());
 }
 
 TEST_F(DropUpload, AFolderOverAFileOfThatNameEndsTheUpload) {
@@ -206,8 +298,10 @@ TEST_F(DropUpload, CancelMidFileDeletesOnlyThePartialNewFile) {
     const HRESULT result = drop({local("1-first.txt"), local("2-second.bin")});
     EXPECT_EQ(result, E_ABORT);
     EXPECT_EQ(target->file(L"1-first.txt")->contents, pattern(100, 4)) << "earlier files stay";
-    EXPECT_FALSE(target->file(L"2-second.bin"));
-    EXPECT_EQ(target->deleted, std::vector<std::wstring>{L"2-second.bin"});
+    EXPECT_EQ(target->names(), (std::vector<std::wstring>{L"1-first.txt", L"kept.txt"}));
+    EXPECT_TRUE(target->deleted.empty()) << "nothing is removed for good";
+    ASSERT_EQ(target->trashed.size(), 1u);
+    EXPECT_EQ(target->trashed[0].rfind(L"~2-second.bin.", 0), 0u);
     EXPECT_EQ(target->file(L"kept.txt")->contents, "keep me");
 }
 
@@ -222,7 +316,7 @@ TEST_F(DropUpload, RetryRepeatsTheSameBlockAndShortWritesAreFinished) {
                                            std::int64_t size) override {
             auto file = boost::dynamic_pointer_cast<memory_file>(
                 memory_folder::create_and_open_file(name, mode, size));
-            if (name != L"r.bin") return file;
+            if (name.rfind(L"~r.bin.", 0) != 0) return file;
             file->failing_writes = 1;
             file->short_writes = 2;
             return file;
@@ -250,7 +344,7 @@ TEST_F(DropUpload, AWriteThatTakesNothingFailsTheFileInsteadOfDroppingBytes) {
     EXPECT_EQ(drop({file("z.bin", pattern(1000, 7))}, {IDCANCEL}), E_FAIL);
     ASSERT_EQ(win_test::message_boxes().size(), 1u);
     EXPECT_EQ(win_test::message_boxes()[0].text.rfind("Can't write to 'z.bin'", 0), 0u);
-    EXPECT_FALSE(target->file(L"z.bin")) << "the partial new file is removed";
+    EXPECT_TRUE(target->items.empty()) << "the partial new file is removed";
 }
 
 TEST_F(DropUpload, ALookupThatFailsIsNoAbsentFolder) {
@@ -319,6 +413,52 @@ TEST_F(ServiceCopy, ACancelAfterASuccessfulCopyDeletesNothing) {
     EXPECT_EQ(copy(source, {}, DROPEFFECT_MOVE), E_ABORT);
     ASSERT_TRUE(target->file(L"a.txt")) << "the moved file was deleted after its move";
     EXPECT_TRUE(target->deleted.empty());
+}
+
+class SetAsides : public ::testing::Test {
+protected:
+    boost::shared_ptr<memory_file> add(const std::wstring& name, const std::string& contents) {
+        auto file = boost::make_shared<memory_file>(name);
+        file->contents = contents;
+        folder->items[name] = file;
+        return file;
+    }
+    bool repair() { return shell_upload::repair_set_asides(*folder, folder->list_items()); }
+
+    boost::shared_ptr<memory_folder> folder = boost::make_shared<memory_folder>(L"Docs");
+};
+
+TEST_F(SetAsides, AloneItIsPutBackBesideItsReplacementItGoesToTheTrash) {
+    add(L"~kept.txt.replaced", "original");
+    add(L"~new.txt.replaced", "old");
+    add(L"NEW.TXT", "replacement");
+    add(L"~.replaced", "not a set-aside");
+    add(L"~dir.replaced", "beside a folder");
+    folder->items[L"dir"] = boost::make_shared<memory_folder>(L"dir");
+    EXPECT_TRUE(repair());
+    EXPECT_EQ(folder->names(), (std::vector<std::wstring>{L"NEW.TXT", L"dir", L"kept.txt",
+                                                          L"~.replaced", L"~dir.replaced"}));
+    EXPECT_EQ(folder->file(L"kept.txt")->contents, "original");
+    EXPECT_EQ(folder->trashed, std::vector<std::wstring>{L"~new.txt.replaced"});
+    EXPECT_TRUE(folder->deleted.empty());
+    EXPECT_FALSE(repair()) << "nothing left to mend";
+}
+
+TEST_F(SetAsides, OneOfAReplaceStillRunningIsLeftAlone) {
+    add(L"~a.txt.replaced", "original");
+    {
+        const shell_upload::set_aside_in_progress busy(*folder, L"~a.txt.replaced");
+        EXPECT_FALSE(repair());
+    }
+    EXPECT_TRUE(repair());
+    EXPECT_TRUE(folder->file(L"a.txt"));
+}
+
+TEST(UploadNames, EachUploadHasANameOfItsOwnWithinTheLimit) {
+    const std::wstring first = shell_upload::upload_name(L"a.txt");
+    EXPECT_EQ(first.rfind(L"~a.txt.", 0), 0u);
+    EXPECT_NE(first, shell_upload::upload_name(L"a.txt"));
+    EXPECT_EQ(shell_upload::upload_name(std::wstring(255, L'n')).size(), 255u);
 }
 
 }  // namespace

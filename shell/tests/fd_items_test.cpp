@@ -17,6 +17,7 @@
 #include "win/global_memory.h"
 #include "win/machine.h"
 #include "win/test_journal.h"
+#include "win/test_stream.h"
 #include "win/user_dialog.h"
 
 namespace {
@@ -87,6 +88,15 @@ public:
         if (!(format->tymed & TYMED_ISTREAM)) return DV_E_TYMED;
         if (format->lindex < 0 || static_cast<std::size_t>(format->lindex) >= entries_.size())
             return DV_E_LINDEX;
+        if (const auto own = streams.find(format->lindex); own != streams.end()) {
+            own->second->position = 0;
+            own->second->bytes_read = 0;
+            own->second->AddRef();
+            medium->tymed = TYMED_ISTREAM;
+            medium->pstm = own->second;
+            medium->pUnkForRelease = nullptr;
+            return S_OK;
+        }
         const std::string& bytes = entries_[format->lindex].contents;
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
         if (!bytes.empty()) {
@@ -116,6 +126,8 @@ public:
 
     std::atomic<ULONG> references{1};
     int streams_handed_out = 0;
+    // Streams of the test's own for some indexes, rewound at each hand-out.
+    std::map<LONG, win_test::test_stream*> streams;
 
 private:
     std::vector<virtual_entry> entries_;
@@ -187,10 +199,70 @@ TEST_F(VirtualFiles, NamesTheServiceMustNotSeeFailTheirItemOnly) {
         nullptr, boost::make_shared<CFILEDESCRIPTORWrapper>(&data, data.block()), target, L"Docs",
         DROPEFFECT_COPY, false);
     EXPECT_EQ(result, E_FAIL);
-    EXPECT_EQ(win_test::message_boxes().size(), 3u);
+    EXPECT_EQ(win_test::message_boxes().size(), 1u)
+        << "the control character's step; \"..\" and the unended name are left out";
     ASSERT_EQ(target->items.size(), 1u) << "only the good name reaches the service";
     EXPECT_EQ(target->file(L"good.txt")->contents, "fine");
     EXPECT_EQ(target->file(L"good.txt")->modified, 5000);
+}
+
+TEST_F(VirtualFiles, RecordsThatCannotCrossOrNoListingReachesAreLeftOutWithTheirReasons) {
+    foreign_data_object data({{L"Mail", true},
+                              {L"mail", false, "twin of a folder"},
+                              {L"Mail\\below.txt", false, "below a left-out folder"},
+                              {L"dup.txt", false, "1"},
+                              {L"dup.txt", false, "2"},
+                              {L"\\lead.txt", false, "leading separator"},
+                              {L"a\\.\\b", false, "dot part"},
+                              {L"ok", true},
+                              {L"ok\\fine.txt", false, "fine"}});
+    CFILEDESCRIPTORWrapper tree(&data, data.block());
+    const vfs::item_list top = tree.list_items();
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0]->get_name(), L"ok");
+    EXPECT_EQ(boost::dynamic_pointer_cast<vfs::directory>(top[0])->list_items().size(), 1u);
+    const std::vector<std::wstring> skipped = tree.skipped();
+    const std::vector<std::wstring> expected{L"Mail: another item",
+                                             L"mail: another item",
+                                             L"Mail\\below.txt: its folder",
+                                             L"dup.txt: another",
+                                             L"\\lead.txt: the name is empty",
+                                             L"a\\.\\b: the name is empty"};
+    ASSERT_EQ(skipped.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(skipped[i].rfind(expected[i], 0), 0u) << i;
+}
+
+TEST_F(VirtualFiles, AStreamThatEndsShortOfItsSizeFailsTheRead) {
+    win_test::test_stream short_stream(std::vector<BYTE>(40000, 'v'));
+    short_stream.short_read_after = 20000;
+    win_test::test_stream long_stream(std::vector<BYTE>(100, 'w'));
+    foreign_data_object data({{L"short.bin", false}, {L"long.bin", false}});
+    data.streams[0] = &short_stream;
+    data.streams[1] = &long_stream;
+    CFILEDESCRIPTORWrapper tree(&data, data.block());
+    const auto read_all = [](const vfs::item_ptr& item) {
+        const auto file = boost::dynamic_pointer_cast<vfs::file>(item);
+        file->open(vfs::modeRead, 0);
+        std::vector<char> buffer(16384);
+        std::int64_t total = 0;
+        for (int got; (got = file->read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
+            total += got;
+        file->close(vfs::no_date);
+        return total;
+    };
+    EXPECT_THROW(read_all(tree.get_item(L"short.bin", false)), vfs::exception);
+    EXPECT_EQ(read_all(tree.get_item(L"long.bin", false)), 100) << "a whole stream reads as before";
+    // A stream that gives more than its Stat said fails as well.
+    long_stream.bytes.resize(50);
+    long_stream.position = 0;
+    long_stream.bytes_read = 0;
+    auto grown = boost::dynamic_pointer_cast<vfs::file>(tree.get_item(L"long.bin", false));
+    grown->open(vfs::modeRead, 0);
+    long_stream.bytes.resize(200, 'w');
+    char buffer[300];
+    EXPECT_THROW(grown->read(buffer, sizeof buffer), vfs::exception);
+    grown->close(vfs::no_date);
 }
 
 }  // namespace

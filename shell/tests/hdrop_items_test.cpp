@@ -165,7 +165,8 @@ TEST_F(DroppedFiles, LinksToFoldersPipesAndSocketsAreLeftOutAndRecorded) {
     const auto folder = boost::dynamic_pointer_cast<vfs::directory>(tree.list_items()[0]);
     EXPECT_EQ(names(folder->list_items()), (std::set<std::wstring>{L"kept.txt", L"link.txt"}))
         << "a link to a file is that file's contents";
-    EXPECT_EQ(tree.skipped().size(), 4u) << "the dropped pipe, the loop, the pipe, the socket";
+    EXPECT_EQ(tree.skipped().size(), 3u)
+        << "the pipe (dropped and met in its folder, recorded once), the loop, the socket";
     close(socket_handle);
 }
 
@@ -204,6 +205,41 @@ TEST_F(DroppedFiles, ADropListGivesEveryPathWholeHoweverLong) {
 
     EXPECT_THROW(CHDROPWrapper(static_cast<HGLOBAL>(nullptr)), vfs::exception);
     EXPECT_THROW(CHDROPDirectory(dropped("never")), vfs::exception);
+}
+
+TEST_F(DroppedFiles, NamesThatCannotCrossOneToOneAreLeftOutAndRecorded) {
+    make_folder("F");
+    make_folder("F/x");
+    make_file("F/x/y", "nested");
+    make_file("F/x\\y", "literal");
+    make_file("F/Same.txt", "upper");
+    make_file("F/same.txt", "lower");
+    make_file("F/\xC3\x84rger", "upper umlaut");
+    make_file("F/\xC3\xA4rger", "lower umlaut");
+    make_file("F/\xff", "not text");
+    make_file("F/\xEF\xBF\xBD", "spelled");
+    make_file("F/kept.txt", "k");
+    make_folder("G");
+    make_file("G/kept.TXT", "beside F's file at the top");
+
+    CHDROPWrapper tree({dropped("F"), dropped("G\\kept.TXT"), dropped("F\\kept.txt")});
+    EXPECT_EQ(names(tree.list_items()), (std::set<std::wstring>{L"F"}))
+        << "dropped items meet in one remote folder: twins there are left out";
+    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(tree.list_items()[0]);
+    EXPECT_EQ(names(folder->list_items()), (std::set<std::wstring>{L"x", L"kept.txt", L"\uFFFD"}));
+    const auto spelled = boost::dynamic_pointer_cast<vfs::file>(folder->get_item(L"\uFFFD", false));
+    spelled->open(vfs::modeRead, 0);
+    char buffer[16] = {};
+    EXPECT_EQ(std::string(buffer, spelled->read(buffer, sizeof buffer)), "spelled");
+    spelled->close(vfs::no_date);
+    const auto skipped = tree.skipped();
+    EXPECT_EQ(skipped.size(), 8u) << "two at the top, six in F";
+    for (const char* reason : {"letter case", "holds", "not valid UTF-8"}) {
+        bool found = false;
+        for (const auto& entry : skipped)
+            found = found || entry.find(wide(reason)) != std::wstring::npos;
+        EXPECT_TRUE(found) << reason;
+    }
 }
 
 }  // namespace

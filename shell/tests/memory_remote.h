@@ -1,11 +1,16 @@
-// A remote tree in memory for the upload's tests: files keep their
-// committed contents until an upload of the whole announced size is
-// closed, as the service does, and a test arms failures per file or
-// folder.
+// A remote tree in memory for the upload's tests, as sharp as the client
+// over the service: a close commits whatever the upload was given (the
+// client reports the bytes it wrote as the size), an upload left open
+// commits nothing, names meet without regard to case, and a test arms
+// failures per file or folder.
 #pragma once
 
+#include <algorithm>
+#include <cwctype>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "fake_items.h"
 
@@ -31,9 +36,25 @@ public:
     memory_exists() : memory_failure(L"already exists") {}
 };
 
+// Ids as the service gives them: one per file made, whatever its name.
+inline std::wstring next_memory_id() {
+    static int made = 0;
+    return L"file-" + std::to_wstring(++made);
+}
+
+inline bool same_memory_name(const std::wstring& left, const std::wstring& right) {
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(),
+                      [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
+}
+
 class memory_file : public fake_file {
 public:
-    explicit memory_file(const std::wstring& name) : fake_file(item_values{name, L"id-" + name}) {}
+    explicit memory_file(const std::wstring& name)
+        : fake_file(item_values{name, next_memory_id()}), name(name) {}
+
+    std::wstring name;
+    std::wstring get_name() override { return name; }
 
     std::string contents;   // committed
     std::string uploading;  // the running upload
@@ -52,8 +73,6 @@ public:
     void close(std::int64_t date) override {
         if (!mode) throw memory_failure(L"not open");
         mode = 0;
-        if (static_cast<std::int64_t>(uploading.size()) != announced)
-            throw memory_failure(L"incomplete upload");
         contents = uploading;
         modified = date;
         this->size = static_cast<std::int64_t>(contents.size());
@@ -77,7 +96,11 @@ public:
     int failing_lookups = 0;  // the next lookups that fail with a network error
     int failing_creates = 0;  // the next folder creations that fail
     int failing_copies = 0;   // the next service copies into this folder that fail
-    std::vector<std::wstring> deleted;
+    std::function<void(memory_file&)> on_create;             // arms each new file
+    std::function<void(const std::wstring&)> before_rename;  // may throw to refuse
+    std::vector<std::wstring> deleted;                       // removed for good, by name
+    std::vector<std::wstring> trashed;                       // moved to the trash, by name
+    int listings = 0;
 
     vfs::item_list list_items() override {
         vfs::item_list list;
@@ -86,35 +109,57 @@ public:
     }
     vfs::item_ptr get_item(const std::wstring& name, bool) override {
         if (failing_lookups > 0 && failing_lookups--) throw memory_failure(L"network down");
-        const auto found = items.find(name);
+        const auto found = find(name);
         if (found == items.end()) throw memory_not_found();
         return found->second;
     }
+    vfs::item_ptr get_item_by_id(const std::wstring& id, bool) override {
+        for (const auto& [name, item] : items)
+            if (item->get_id() == id) return item;
+        throw memory_not_found();
+    }
     vfs::item_ptr create_and_open_file(const std::wstring& name, int mode,
                                        std::int64_t size) override {
-        if (items.count(name)) throw memory_exists();
+        if (find(name) != items.end()) throw memory_exists();
         auto made = boost::make_shared<memory_file>(name);
         made->open(mode, size);
         items[name] = made;
+        if (on_create) on_create(*made);
         return made;
     }
     vfs::item_ptr create_directory(const std::wstring& name) override {
         if (failing_creates > 0 && failing_creates--) throw memory_failure(L"refused");
-        if (items.count(name)) throw memory_exists();
+        if (find(name) != items.end()) throw memory_exists();
         auto made = boost::make_shared<memory_folder>(name);
         items[name] = made;
         return made;
     }
-    void delete_item(const std::wstring& name, bool) override {
-        deleted.push_back(name);
-        items.erase(name);
+    void delete_item(const std::wstring& name, bool to_trash) override {
+        delete_item(get_item(name, false), to_trash);
+    }
+    void delete_item(const vfs::item_ptr& item, bool to_trash) override {
+        const auto found = held(item);
+        (to_trash ? trashed : deleted).push_back(found->first);
+        items.erase(found);
     }
     void rename_item(const std::wstring& name, const std::wstring& new_name) override {
-        auto found = items.find(name);
-        if (found == items.end()) throw memory_not_found();
-        auto item = found->second;
+        rename_item(get_item(name, false), new_name);
+    }
+    void rename_item(const vfs::item_ptr& item, const std::wstring& new_name) override {
+        if (before_rename) before_rename(new_name);
+        const auto found = held(item);
+        const auto taken = find(new_name);
+        if (taken != items.end() && taken != found) throw memory_exists();
         items.erase(found);
         items[new_name] = item;
+        if (auto file = boost::dynamic_pointer_cast<memory_file>(item)) file->name = new_name;
+    }
+
+    // The names of the folder, in order.
+    std::vector<std::wstring> names() const {
+        std::vector<std::wstring> out;
+        for (const auto& entry : items) out.push_back(entry.first);
+        return out;
     }
 
     boost::shared_ptr<memory_file> file(const std::wstring& name) {
@@ -126,6 +171,20 @@ public:
         const auto found = items.find(name);
         return found == items.end() ? nullptr
                                     : boost::dynamic_pointer_cast<memory_folder>(found->second);
+    }
+
+private:
+    std::map<std::wstring, vfs::item_ptr>::iterator find(const std::wstring& name) {
+        for (auto entry = items.begin(); entry != items.end(); ++entry)
+            if (same_memory_name(entry->first, name)) return entry;
+        return items.end();
+    }
+    // The entry of an item this folder holds (by id, as the service acts).
+    std::map<std::wstring, vfs::item_ptr>::iterator held(const vfs::item_ptr& item) {
+        const std::wstring id = item->get_id();
+        for (auto entry = items.begin(); entry != items.end(); ++entry)
+            if (entry->second->get_id() == id) return entry;
+        throw memory_not_found();
     }
 };
 

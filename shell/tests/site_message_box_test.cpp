@@ -111,6 +111,21 @@ TEST_F(SiteMessageBoxes, CaptionsAndFormatsComeFromTheStringTable) {
     EXPECT_EQ(boxes[3].caption, "Upload failed");
 }
 
+TEST_F(SiteMessageBoxes, RetryThatNobodyChoseEndsAfterAFewAndAPersonsNever) {
+    retry_answers unattended;
+    int retries = 0;
+    while (unattended(MessageBoxW(nullptr, L"failed", L"Error", MB_RETRYCANCEL)) == IDRETRY)
+        ASSERT_LT(++retries, 100) << "the default Retry never ended";
+    EXPECT_EQ(retries, retry_answers::unattended_limit);
+
+    retry_answers person;
+    win_test::scoped_message_box_responder script(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDRETRY; });
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(person(MessageBoxW(nullptr, L"failed", L"Error", MB_RETRYCANCEL)), IDRETRY);
+    EXPECT_EQ(person(IDABORT), IDABORT) << "other answers pass as they are";
+}
+
 TEST(FormatArguments, PlaceholdersBeyondTheArgumentsStayAsWritten) {
     EXPECT_EQ(FormatWithArguments(L"%s and %s and %d", {L"one"}), L"one and %s and %d");
     EXPECT_EQ(FormatWithArguments(L"50%", {L"x"}), L"50%");

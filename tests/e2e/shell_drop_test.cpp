@@ -11,6 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "shell_browser.h"
@@ -29,6 +34,8 @@
 #include "win/progress_dialog.h"
 #include "win/shell_thread.h"
 #include "win/test_journal.h"
+#include "win/test_stream.h"
+#include "win/user.h"
 #include "win/user_dialog.h"
 
 namespace {
@@ -66,6 +73,9 @@ public:
         std::wstring name;
         bool folder;
         std::string contents;
+        // A stream that ends after this many bytes, though its Stat gives
+        // the whole size.
+        std::optional<size_t> ends_after = std::nullopt;
     };
     explicit foreign_files(std::vector<entry> entries) : entries_(std::move(entries)) {}
 
@@ -108,6 +118,16 @@ public:
             static_cast<size_t>(format->lindex) >= entries_.size())
             return DV_E_FORMATETC;
         const std::string& bytes = entries_[format->lindex].contents;
+        if (const auto ends_after = entries_[format->lindex].ends_after) {
+            std::lock_guard<std::mutex> guard(streams_lock_);
+            auto& stream = streams_.emplace_back(std::make_unique<win_test::test_stream>(
+                std::vector<BYTE>(bytes.begin(), bytes.end())));
+            stream->short_read_after = *ends_after;
+            stream->AddRef();
+            medium->tymed = TYMED_ISTREAM;
+            medium->pstm = stream.get();
+            return S_OK;
+        }
         HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
         if (!bytes.empty()) {
             std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
@@ -138,7 +158,37 @@ private:
         return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
     }
     std::vector<entry> entries_;
+    std::mutex streams_lock_;
+    std::vector<std::unique_ptr<win_test::test_stream>> streams_;
 };
+
+// Yes to every question, so that only the rule under test can keep a
+// source; a failing step is given up (Ignore, or Cancel of a single file).
+int yes_and_give_up(const std::wstring&, const std::wstring&, UINT type) {
+    switch (type & 0xF) {
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            return IDYES;
+        case MB_ABORTRETRYIGNORE:
+            return IDIGNORE;
+        case MB_RETRYCANCEL:
+            return IDCANCEL;
+        default:
+            return IDOK;
+    }
+}
+
+// The drop's summary of the items it left out; empty when none was shown.
+std::string left_out_summary() {
+    for (const auto& box : win_test::message_boxes())
+        if (box.caption == "Items left out") return box.text;
+    return std::string();
+}
+
+std::string local_contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // alice's storage holds the folder "Docs" with "kept.txt" and the file
 // "beta" at the top.
@@ -150,6 +200,8 @@ protected:
         auto& service = env_.service();
         const std::string user = service.add_user("alice", "s3cret");
         const std::string docs = service.add_folder(user, "0", "Docs");
+        user_ = user;
+        docs_ = docs;
         service.add_file(user, docs, "kept.txt", "original");
         service.add_file(user, "0", "beta", "b");
         service.add_folder(user, "0", "Alpha");
@@ -225,12 +277,34 @@ protected:
         return nullptr;
     }
 
+    // Shift-moves the local folder "N" holding the files (paths below the
+    // local folder, names as raw bytes), all questions answered Yes: the
+    // move must keep every one of them as it was and name in its summary
+    // what it left out.
+    void expect_move_keeps(const std::map<std::string, std::string>& files,
+                           const std::vector<std::string>& left_out) {
+        for (const auto& [path, contents] : files) local_file(path, contents);
+        IDropTarget* target = target_of();
+        ASSERT_TRUE(target);
+        win_test::scoped_message_box_responder yes(yes_and_give_up);
+        const auto moved =
+            shell_host::drop_local_files(target, {wide((local_ / "N").string())}, false, true);
+        target->Release();
+        EXPECT_EQ(moved.effect, DROPEFFECT_NONE);
+        for (const auto& [path, contents] : files)
+            EXPECT_EQ(local_contents(local_ / path), contents) << path;
+        const std::string summary = left_out_summary();
+        for (const std::string& entry : left_out)
+            EXPECT_NE(summary.find(entry), std::string::npos) << entry << " in: " << summary;
+    }
+
     environment env_;
     tray_stand_in tray_;
     shell_host::com_apartment apartment_;
     shell_host::shell_browser browser;
     win_test::process_reference process_;
     fs::path local_;
+    std::string user_, docs_;
 };
 
 TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
@@ -391,6 +465,116 @@ TEST_F(ShellDrop, VirtualFilesOfAnotherProgramArriveWhole) {
     EXPECT_EQ(remote(L"Mail\\photo.bin"), attachment);
     target->Release();
     EXPECT_EQ(mail.references, 1u) << "the target let the data object go";
+}
+
+// Names that cannot cross to the service one to one are left out of a
+// Shift-move, which then keeps every local source and says why.
+TEST_F(ShellDrop, AShiftMoveLeavesOutNamesEqualButForCase) {
+    expect_move_keeps({{"N/Report.txt", "upper"}, {"N/report.txt", "lower"}, {"N/other.txt", "o"}},
+                      {"Report.txt: another item beside it", "report.txt: another item beside it"});
+    EXPECT_EQ(remote(L"N\\other.txt"), "o") << "the rest is copied";
+    EXPECT_FALSE(remote_exists(L"N", L"Report.txt"));
+    EXPECT_FALSE(remote_exists(L"N", L"report.txt"));
+}
+
+TEST_F(ShellDrop, AShiftMoveNeverReadsTheFileABackslashInANameSpells) {
+    expect_move_keeps({{"N/x\\y", "literal"}, {"N/x/y", "nested"}}, {"x\\y: the name holds"});
+    EXPECT_EQ(remote(L"N\\x\\y"), "nested");
+    EXPECT_FALSE(remote_exists(L"N", L"y"));
+}
+
+TEST_F(ShellDrop, AShiftMoveNeverReadsAFileOutsideTheDroppedTree) {
+    local_file("outside.txt", "secret");
+    expect_move_keeps({{"N/..\\outside.txt", "inner"}, {"N/in.txt", "in"}},
+                      {"..\\outside.txt: the name holds"});
+    EXPECT_EQ(remote(L"N\\in.txt"), "in");
+    EXPECT_FALSE(remote_exists(L"N", L"outside.txt"));
+    EXPECT_EQ(local_contents(local_ / "outside.txt"), "secret");
+}
+
+TEST_F(ShellDrop, AShiftMoveLeavesOutNamesThatAreNotTextAndStillSizesTheRest) {
+    // "\xEF\xBF\xBD" is the replacement character that "\xff" and "\xfe"
+    // would be read as.
+    expect_move_keeps({{"N/\xff.txt", "raw"},
+                       {"N/\xEF\xBF\xBD.txt", "spelled"},
+                       {"N/\xfe/inner.txt", "below a folder whose name is not text"}},
+                      {"not valid UTF-8"});
+    EXPECT_EQ(remote(L"N\\\uFFFD.txt"), "spelled");
+}
+
+TEST_F(ShellDrop, AShortForeignStreamFailsItsFileAndTheDropIsNoMove) {
+    foreign_files mail({{L"Mail", true, ""},
+                        {L"Mail\\short.bin", false, pattern(40000, 6), 20000},
+                        {L"Mail\\whole.txt", false, "whole"}});
+    win_test::scoped_message_box_responder yes(yes_and_give_up);
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, true);
+    target->Release();
+    EXPECT_EQ(dropped.effect, DROPEFFECT_NONE);
+    EXPECT_EQ(remote(L"Mail\\whole.txt"), "whole");
+    EXPECT_FALSE(remote_exists(L"Mail", L"short.bin")) << "nothing under its name";
+}
+
+TEST_F(ShellDrop, ForeignRecordsNoListingReachesAreNamedAndMakeNoMove) {
+    foreign_files mail({{L"Orphan\\a.txt", false, "orphan"},
+                        {L"\\lead.txt", false, "lead"},
+                        {L"Mail", true, ""},
+                        {L"Mail\\Case.txt", false, "upper"},
+                        {L"Mail\\case.txt", false, "lower"},
+                        {L"ok.txt", false, "ok"}});
+    win_test::scoped_message_box_responder yes(yes_and_give_up);
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, true);
+    target->Release();
+    EXPECT_EQ(dropped.effect, DROPEFFECT_NONE);
+    EXPECT_EQ(remote(L"ok.txt"), "ok");
+    EXPECT_FALSE(remote_exists(L"Mail", L"case.txt"));
+    const std::string summary = left_out_summary();
+    for (const char* entry : {"Orphan\\a.txt: its folder", "\\lead.txt: the name is empty",
+                              "Mail\\Case.txt: another item", "Mail\\case.txt: another item"})
+        EXPECT_NE(summary.find(entry), std::string::npos) << entry << " in: " << summary;
+}
+
+TEST_F(ShellDrop, AFolderMovedBetweenRemoteFoldersLeavesNoEmptiedSourceBehind) {
+    const std::string inner = env_.service().add_folder(user_, docs_, "Inner");
+    env_.service().add_file(user_, inner, "deep.txt", "deep");
+    IDataObject* docs = data_object_of({L"Docs"});
+    ASSERT_TRUE(docs);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    win_test::scoped_message_box_responder yes(yes_and_give_up);
+    const auto moved = shell_host::drop_data_object(alpha, docs, true);
+    alpha->Release();
+    docs->Release();
+    EXPECT_EQ(moved.result, S_OK);
+    EXPECT_EQ(remote(L"Alpha\\Docs\\kept.txt"), "original");
+    EXPECT_EQ(remote(L"Alpha\\Docs\\Inner\\deep.txt"), "deep");
+    const auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+    for (const auto& item : root->list_items())
+        EXPECT_NE(item->get_name(), L"Docs") << "the emptied source tree is gone";
+    EXPECT_TRUE(remote_exists(L"Trash", L"Docs")) << "to the trash, as the service's move";
+}
+
+TEST_F(ShellDrop, AFolderTheMoveDidNotEmptyStays) {
+    const std::string gamma_id = env_.service().add_folder(user_, "0", "Gamma");
+    const std::string held = env_.service().add_folder(user_, gamma_id, "Docs");
+    env_.service().add_file(user_, held, "kept.txt", "theirs");
+    ASSERT_EQ(browser.list(), S_OK);
+    IDataObject* docs = data_object_of({L"Docs"});
+    ASSERT_TRUE(docs);
+    IDropTarget* gamma = target_of(L"Gamma");
+    ASSERT_TRUE(gamma);
+    // Merge, but keep the file already there.
+    win_test::scoped_message_box_responder merge_only([](const std::wstring& text,
+                                                         const std::wstring& caption, UINT type) {
+        return text.find(L"Replace?") != std::wstring::npos ? IDNO
+                                                            : yes_and_give_up(text, caption, type);
+    });
+    shell_host::drop_data_object(gamma, docs, true);
+    gamma->Release();
+    docs->Release();
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original") << "the source folder and its file stay";
+    EXPECT_EQ(remote(L"Gamma\\Docs\\kept.txt"), "theirs");
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include "vfs/session.h"
 #include "vfs_session_support.h"
 #include "win/file.h"
+#include "win/test_journal.h"
+#include "win/user_dialog.h"
 
 namespace {
 
@@ -219,6 +221,54 @@ TEST_F(ShellTransfer, APersonCopiesOutCutsAndPastesOnTheTerminal) {
     EXPECT_EQ(contents_of(pasted / "beta"), "b");
     ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
     EXPECT_FALSE(listed(L"beta")) << "the cut file went to the trash after the paste";
+}
+
+// A local file of the same name is asked about, and replaced only by a
+// whole download: a failed or cancelled copy leaves it byte for byte.
+TEST_F(ShellTransfer, ACopyOutOverALocalFileReplacesItOnlyWhenWhole) {
+    ASSERT_EQ(browser.enter(index_of(L"Docs")), S_OK);
+    const std::filesystem::path mine = target_ / "b.bin";
+    const std::string own(150000, 'm');
+    std::ofstream(mine, std::ios::binary) << own;
+    const auto copy_b = [&](int replace_answer) {
+        IDataObject* object = nullptr;
+        EXPECT_EQ(shell_host::data_object_of(browser, {index_of(L"b.bin")}, &object), S_OK);
+        win_test::scoped_message_box_responder answer(
+            [&](const std::wstring&, const std::wstring& caption, UINT) {
+                return caption == L"Confirm File Replace" ? replace_answer : IDCANCEL;
+            });
+        shell_host::copy_out_result copied;
+        const HRESULT result = shell_host::copy_out(object, target_.string(), copied);
+        object->Release();
+        return result;
+    };
+    const auto only_mine_left = [&] {
+        EXPECT_EQ(contents_of(mine), own);
+        size_t entries = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(target_))
+            ++entries;
+        EXPECT_EQ(entries, 1u) << "no partial download left beside it";
+    };
+
+    calvimora::testing::transfer_fault cut;
+    cut.direction = "download";
+    cut.kind = "cut";
+    cut.after = 100000;
+    env_.service().arm(cut);
+    win_test::clear_message_boxes();
+    EXPECT_TRUE(FAILED(copy_b(IDYES)));
+    only_mine_left();
+    bool asked = false;
+    for (const auto& box : win_test::message_boxes())
+        asked = asked || box.caption == "Confirm File Replace";
+    EXPECT_TRUE(asked);
+
+    EXPECT_EQ(copy_b(IDCANCEL), E_ABORT);
+    only_mine_left();
+    EXPECT_EQ(copy_b(IDNO), S_FALSE);
+    only_mine_left();
+    EXPECT_EQ(copy_b(IDYES), S_OK);
+    EXPECT_EQ(contents_of(mine), env_.service().file_content(b_id_));
 }
 
 }  // namespace

@@ -69,3 +69,14 @@
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 // The same with texts in the system's ANSI code page (win/code_page.h).
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+namespace win_user {
+
+// Whether the calling thread's last message box took its default button
+// because nobody was there to choose one: no script, no line of the
+// answers file, and no terminal, or a terminal whose input had ended. Code
+// that repeats a failing step on a box's answer asks this, so that an
+// unattended program does not repeat it for ever.
+bool last_box_unattended();
+
+}  // namespace win_user

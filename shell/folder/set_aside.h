@@ -1,0 +1,47 @@
+// The names a file travels under while it is uploaded or replaced, and the
+// repair of a replace that a host killed half-way left behind.
+//
+// A new file is uploaded under a name of its own and renamed to its real
+// name only once the service committed all of it; a file it replaces is set
+// aside as "~NAME.replaced" for that rename and removed after it. A host
+// killed between those steps leaves the set-aside file alone in the folder
+// (the original name free: it is put back) or beside the new file (the
+// replace had completed: it goes to the trash).
+#pragma once
+
+#include <string>
+
+#include "vfs/directory.h"
+
+namespace shell_upload {
+
+// "~NAME.replaced".
+std::wstring set_aside_name(const std::wstring& name);
+
+// "~NAME.XXXXXXXX.uploading" with eight hexadecimal digits drawn anew for
+// each call, so that two uploads of one name never meet; a long name is
+// cut so that the result stays within the service's 255 characters.
+std::wstring upload_name(const std::wstring& name);
+
+// Marks a set-aside file of this process's own replace as busy for the
+// life of the object, so that a repair on another thread leaves it alone
+// while the replace runs.
+class set_aside_in_progress {
+public:
+    set_aside_in_progress(vfs::directory& folder, const std::wstring& set_aside);
+    ~set_aside_in_progress();
+    set_aside_in_progress(const set_aside_in_progress&) = delete;
+    set_aside_in_progress& operator=(const set_aside_in_progress&) = delete;
+
+private:
+    std::wstring folder_id_;
+    std::wstring name_;
+};
+
+// Repairs the set-aside files among the folder's listed children: one whose
+// original name is free is renamed back to it, one beside a file of its
+// original name is moved to the trash. Failures leave the file for the next
+// time. True when something was changed (the caller lists again).
+bool repair_set_asides(vfs::directory& folder, const vfs::item_list& children);
+
+}  // namespace shell_upload
