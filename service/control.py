@@ -89,6 +89,7 @@ def add_folder(app, args):
         owner_id,
         parent_id,
         _text(args, "name"),
+        checked=not args.get("unchecked_name", False),
         description=replies.check_text("description", _text(args, "description", "")),
         access=int(args.get("access", 0)),
         is_home=bool(args.get("is_home_folder", False)),
@@ -126,7 +127,8 @@ def add_file(app, args):
     }
     if "date_modified" in args:
         details["date_modified"] = int(args["date_modified"])
-    item = store.add_file(owner_id, dir_id, _text(args, "name"), content, **details)
+    checked = not args.get("unchecked_name", False)
+    item = store.add_file(owner_id, dir_id, _text(args, "name"), content, checked, **details)
     return {
         "file_id": item.id,
         "location": content_location(item.id),

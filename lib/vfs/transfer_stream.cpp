@@ -45,13 +45,11 @@ bool is_hex_digit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-// The server's address followed by the path. The path is a URL path as the
-// service hands it out: a "%" with two hex digits after it is an escape and
-// stays as it is, so that libcurl turns it into the byte it stands for, as
-// the service meant. Every other byte but letters, digits and "/-._~" is
-// escaped here: libcurl would take "?" or "#" for the end of the path and
-// ask the server for another file, and it refuses a URL with a blank or a
-// control byte. A "%" that starts no escape stands for itself.
+// What libcurl asks an upload for at a time.
+constexpr long upload_buffer_size = 256 * 1024;
+
+}  // namespace
+
 std::string transfer_url(const std::string& server, const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string url = server;
@@ -71,11 +69,6 @@ std::string transfer_url(const std::string& server, const std::string& path) {
     }
     return url;
 }
-
-// What libcurl asks an upload for at a time.
-constexpr long upload_buffer_size = 256 * 1024;
-
-}  // namespace
 
 // --- upload_retention
 

@@ -25,6 +25,15 @@
 
 namespace vfs_calvimora {
 
+// The server's address followed by the path. The path is a URL path as the
+// service hands it out: a "%" with two hex digits after it is an escape and
+// stays as it is, so that libcurl turns it into the byte it stands for, as
+// the service meant. Every other byte but letters, digits and "/-._~" is
+// escaped here: libcurl would take "?" or "#" for the end of the path and
+// ask the server for another file, and it refuses a URL with a blank or a
+// control byte. A "%" that starts no escape stands for itself.
+std::string transfer_url(const std::string& server, const std::string& path);
+
 // The written bytes of an upload that a resumed transfer may have to send
 // again: one contiguous range [begin, end) of the stream, kept in chunks.
 class upload_retention {

@@ -154,14 +154,40 @@ HRESULT write_stream(IStream* stream, const std::filesystem::path& target) {
     return partial.place() ? S_OK : E_FAIL;
 }
 
-HRESULT copy_file_contents(IDataObject* object, LONG index, const std::filesystem::path& target) {
-    FORMATETC format = format_etc(CFSTR_FILECONTENTS, TYMED_ISTREAM, index);
+// A file's contents as the data object gives them, released with the
+// holder.
+struct held_contents {
     STGMEDIUM medium{};
-    HRESULT result = object->GetData(&format, &medium);
-    if (FAILED(result)) return result;
-    result = medium.tymed == TYMED_ISTREAM && medium.pstm ? write_stream(medium.pstm, target)
-                                                          : DV_E_TYMED;
-    ReleaseStgMedium(&medium);
+    bool held = false;
+    held_contents() = default;
+    held_contents(const held_contents&) = delete;
+    held_contents& operator=(const held_contents&) = delete;
+    ~held_contents() { release(); }
+    HRESULT get(IDataObject* object, LONG index) {
+        release();
+        FORMATETC format = format_etc(CFSTR_FILECONTENTS, TYMED_ISTREAM, index);
+        const HRESULT result = object->GetData(&format, &medium);
+        held = SUCCEEDED(result);
+        return result;
+    }
+    void release() {
+        if (held) ReleaseStgMedium(&medium);
+        held = false;
+    }
+};
+
+// Writes the contents already held, or else asks the object for them.
+HRESULT copy_file_contents(IDataObject* object, LONG index, const std::filesystem::path& target,
+                           held_contents& contents) {
+    if (!contents.held) {
+        const HRESULT got = contents.get(object, index);
+        if (FAILED(got)) return got;
+    }
+    const STGMEDIUM& medium = contents.medium;
+    const HRESULT result = medium.tymed == TYMED_ISTREAM && medium.pstm
+                               ? write_stream(medium.pstm, target)
+                               : DV_E_TYMED;
+    contents.release();
     return result;
 }
 
@@ -252,6 +278,22 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
     GlobalUnlock(medium.hGlobal);
     ReleaseStgMedium(&medium);
     if (!descriptors) return E_INVALIDARG;
+    // Descriptors without contents (the copies a flush leaves of virtual
+    // files) are refused before anything is written: no empty files. The
+    // first file's contents are kept for its copy, so that they are asked
+    // for once.
+    held_contents first_contents;
+    size_t first_file = descriptors->size();
+    for (size_t i = 0; i < descriptors->size(); ++i) {
+        const FILEDESCRIPTORW& descriptor = (*descriptors)[i];
+        if ((descriptor.dwFlags & FD_ATTRIBUTES) &&
+            (descriptor.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const HRESULT offered = first_contents.get(object, static_cast<LONG>(i));
+        if (FAILED(offered)) return offered;
+        first_file = i;
+        break;
+    }
     const std::filesystem::path base(local_folder);
     for (size_t i = 0; i < descriptors->size(); ++i) {
         const FILEDESCRIPTORW& descriptor = (*descriptors)[i];
@@ -276,11 +318,14 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
             const int answer = ask_replace(*name);
             if (answer == IDCANCEL) return E_ABORT;
             if (answer != IDYES) {
+                if (i == first_file) first_contents.release();
                 result.kept.push_back(*name);
                 continue;
             }
         }
-        const HRESULT copied = copy_file_contents(object, static_cast<LONG>(i), target);
+        held_contents asked;
+        const HRESULT copied = copy_file_contents(object, static_cast<LONG>(i), target,
+                                                  i == first_file ? first_contents : asked);
         if (FAILED(copied)) return copied;
         result.files.push_back(*name);
     }

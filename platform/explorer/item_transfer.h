@@ -32,7 +32,9 @@ struct copy_out_result {
 
 // Writes the data object's virtual files below the local folder (a native
 // path). Descriptor names are untrusted: an empty, absolute or ".." part
-// fails the copy with E_INVALIDARG before anything is written for it.
+// fails the copy with E_INVALIDARG before anything is written for it. An
+// object that lists files but gives no contents for the first fails with
+// its answer before anything is written.
 // Before a local file is replaced the user is asked (Yes, No, Cancel); each
 // file is downloaded beside its target and takes the target's place only
 // when whole, so a failed copy leaves the local file as it was. S_FALSE

@@ -6,12 +6,15 @@
 #include "win/clipboard.h"
 #include "win/file.h"
 #include "win/global_memory.h"
+#include "win/kernel.h"
+#include "win/user.h"
 
 namespace shell_host {
 
 namespace {
 
 constexpr auto async_drop_limit = std::chrono::minutes(5);
+constexpr UINT recheck_period_ms = 10;
 
 CLIPFORMAT registered(LPCWSTR name) {
     return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(name));
@@ -20,9 +23,14 @@ CLIPFORMAT registered(LPCWSTR name) {
 }  // namespace
 
 local_files_data_object::local_files_data_object(std::vector<std::wstring> paths, bool asynchronous)
-    : paths_(std::move(paths)), asynchronous_(asynchronous) {}
+    : thread_(GetCurrentThreadId()), paths_(std::move(paths)), asynchronous_(asynchronous) {}
+
+void local_files_data_object::note_call() {
+    if (GetCurrentThreadId() != thread_) ++calls_elsewhere_;
+}
 
 HRESULT local_files_data_object::QueryInterface(REFIID iid, void** object) {
+    note_call();
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDataObject)
         *object = static_cast<IDataObject*>(this);
@@ -35,13 +43,20 @@ HRESULT local_files_data_object::QueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
+ULONG local_files_data_object::AddRef() {
+    note_call();
+    return ++references_;
+}
+
 ULONG local_files_data_object::Release() {
+    note_call();
     const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
 }
 
 HRESULT local_files_data_object::QueryGetData(FORMATETC* format) {
+    note_call();
     if (!format) return E_POINTER;
     if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
     if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
@@ -64,6 +79,7 @@ HRESULT local_files_data_object::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* ou
 }
 
 HRESULT local_files_data_object::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) {
+    note_call();
     if (!format || !medium) return E_POINTER;
     if (format->cfFormat != registered(CFSTR_PERFORMEDDROPEFFECT) &&
         format->cfFormat != registered(CFSTR_PASTESUCCEEDED))
@@ -84,12 +100,14 @@ HRESULT local_files_data_object::SetAsyncMode(BOOL asynchronous) {
 }
 
 HRESULT local_files_data_object::GetAsyncMode(BOOL* asynchronous) {
+    note_call();
     if (!asynchronous) return E_POINTER;
     *asynchronous = asynchronous_ ? TRUE : FALSE;
     return S_OK;
 }
 
 HRESULT local_files_data_object::StartOperation(IBindCtx*) {
+    note_call();
     in_operation_ = true;
     return S_OK;
 }
@@ -101,19 +119,47 @@ HRESULT local_files_data_object::InOperation(BOOL* in_operation) {
 }
 
 HRESULT local_files_data_object::EndOperation(HRESULT, IBindCtx*, DWORD effects) {
-    std::lock_guard<std::mutex> guard(lock_);
-    in_operation_ = false;
-    has_ended_ = true;
-    end_effect_ = effects;
-    ended_.notify_all();
+    note_call();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        in_operation_ = false;
+        has_ended_ = true;
+        end_effect_ = effects;
+    }
     return S_OK;
 }
 
 bool local_files_data_object::wait_for_end(std::chrono::milliseconds timeout, DWORD& effect) {
-    std::unique_lock<std::mutex> guard(lock_);
-    const bool ended = ended_.wait_for(guard, timeout, [&] { return has_ended_; });
-    effect = ended ? end_effect_ : DROPEFFECT_NONE;
-    return ended;
+    pump_messages_until(
+        [&] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return has_ended_ && references_ == 1;
+        },
+        timeout);
+    std::lock_guard<std::mutex> guard(lock_);
+    effect = has_ended_ ? end_effect_ : DROPEFFECT_NONE;
+    return has_ended_;
+}
+
+bool pump_messages_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // Retrieval does not return for the messages it delivers from other
+    // threads, so a timer makes the loop look again.
+    const UINT_PTR timer = SetTimer(nullptr, 0, recheck_period_ms, nullptr);
+    MSG message;
+    bool quit = false;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+            quit = true;
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    KillTimer(nullptr, timer);
+    // The loop that ends the host sees the quit message too.
+    if (quit) PostQuitMessage(static_cast<int>(message.wParam));
+    return done();
 }
 
 IDropTarget* drop_target_of(IShellFolder* folder, PCUITEMID_CHILD item) {
@@ -158,6 +204,7 @@ drop_outcome drop_local_files(IDropTarget* target, const std::vector<std::wstrin
         data->wait_for_end(async_drop_limit, ended);
         outcome.effect = ended;
     }
+    outcome.calls_on_own_thread = data->called_only_on_its_thread();
     data->Release();
     if (outcome.effect == DROPEFFECT_MOVE) {
         for (const std::wstring& path : paths) {

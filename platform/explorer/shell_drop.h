@@ -7,7 +7,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,7 +28,7 @@ public:
     local_files_data_object& operator=(const local_files_data_object&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
@@ -53,20 +53,27 @@ public:
 
     // The last "Performed DropEffect" written back, DROPEFFECT_NONE before.
     DWORD performed_effect() const { return performed_; }
-    // Waits for EndOperation; false when the time ran out. The effect
-    // given there, or DROPEFFECT_NONE.
+    // Waits for EndOperation and for the target to let the object go,
+    // retrieving and dispatching the thread's messages meanwhile, as
+    // Explorer's thread does: the target's calls come through them. False
+    // when the time ran out. The effect given to EndOperation, or
+    // DROPEFFECT_NONE.
     bool wait_for_end(std::chrono::milliseconds timeout, DWORD& effect);
+    // Whether every call came on the thread that made the object.
+    bool called_only_on_its_thread() const { return calls_elsewhere_ == 0; }
 
 private:
     ~local_files_data_object() = default;
+    void note_call();
 
+    const DWORD thread_;
+    std::atomic<int> calls_elsewhere_{0};
     std::atomic<ULONG> references_{1};
     std::vector<std::wstring> paths_;
     std::atomic<bool> asynchronous_;
     std::atomic<bool> in_operation_{false};
     std::atomic<DWORD> performed_{DROPEFFECT_NONE};
     std::mutex lock_;
-    std::condition_variable ended_;
     bool has_ended_ = false;
     DWORD end_effect_ = DROPEFFECT_NONE;
 };
@@ -76,6 +83,7 @@ private:
 struct drop_outcome {
     HRESULT result = E_FAIL;
     DWORD effect = DROPEFFECT_NONE;
+    bool calls_on_own_thread = true;  // the target called the data object only there
 };
 
 // The drop target of a folder (CreateViewObject) or of one of its items
@@ -86,8 +94,16 @@ IDropTarget* drop_target_of(IShellFolder* folder, PCUITEMID_CHILD item = nullptr
 drop_outcome drop_data_object(IDropTarget* target, IDataObject* data, bool move,
                               DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE);
 
-// Drops local files; an asynchronous drop is waited for. After a MOVE the
-// sources are deleted, folders with their contents.
+// Retrieves and dispatches the calling thread's messages until the
+// condition holds (looked at after every message and every few
+// milliseconds) or the time runs out (false then), as Explorer's thread
+// does while work it started goes on elsewhere: calls from other threads
+// into its objects arrive through its messages.
+bool pump_messages_until(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+// Drops local files; an asynchronous drop is waited for, the thread's
+// messages pumped meanwhile. After a MOVE the sources are deleted, folders
+// with their contents.
 drop_outcome drop_local_files(IDropTarget* target, const std::vector<std::wstring>& paths,
                               bool asynchronous, bool move);
 

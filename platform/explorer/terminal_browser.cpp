@@ -39,6 +39,7 @@ std::string hresult_text(HRESULT result) {
     std::ostringstream out;
     out << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0')
         << static_cast<unsigned>(result);
+    if (result == CLIPBRD_E_CANT_OPEN) out << " (the clipboard is empty)";
     return out.str();
 }
 
@@ -135,7 +136,12 @@ public:
             std::string folder;
             std::getline(words >> std::ws, folder);
             shell_host::copy_out_result pasted;
-            if (!folder.empty() && report("paste", paste_to_local(folder, pasted)))
+            if (folder.empty()) return true;
+            const HRESULT result = paste_to_local(folder, pasted);
+            if (result == DV_E_FORMATETC)
+                out_ << "paste failed: the clipboard names files but holds none of their "
+                        "contents; nothing was pasted\n";
+            else if (report("paste", result))
                 out_ << pasted.files.size() << " files, " << pasted.folders.size()
                      << " folders pasted" << kept_note(pasted) << "\n";
         } else {
@@ -268,6 +274,9 @@ int run_terminal_browser(REFCLSID junction, std::istream& in, std::ostream& out)
     std::string line;
     while (out << "> " << std::flush, std::getline(in, line))
         if (!person.run(line)) break;
+    // What this host put on the clipboard outlives it, as a program that
+    // ends leaves it.
+    OleFlushClipboard();
     return 0;
 }
 

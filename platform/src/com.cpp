@@ -1,6 +1,7 @@
 // COM library initialisation, counted per thread.
-#include "com_internal.h"
 #include "win/com.h"
+#include "com_apartment.h"
+#include "com_internal.h"
 
 #include "win/test_journal.h"
 
@@ -37,13 +38,18 @@ HRESULT CoInitialize(LPVOID reserved) {
 }
 
 void CoUninitialize() {
-    if (com_state.count > 0) --com_state.count;
+    if (com_state.count == 0) return;
+    if (--com_state.count == 0 && apartment_threaded(com_state.model)) win_com::end_apartment();
 }
 
 namespace win_com {
 
 bool thread_initialized() {
     return com_state.count > 0;
+}
+
+bool thread_apartment_threaded() {
+    return apartment_threaded(com_state.model);
 }
 
 }  // namespace win_com

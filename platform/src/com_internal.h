@@ -9,6 +9,8 @@ namespace win_com {
 
 // Whether the calling thread has an initialisation not yet undone.
 bool thread_initialized();
+// Whether that initialisation is apartment-threaded.
+bool thread_apartment_threaded();
 
 // The text form of an identifier, without the terminator.
 std::wstring guid_text(REFGUID guid);

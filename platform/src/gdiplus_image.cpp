@@ -69,7 +69,10 @@ PixelFormat Image::GetPixelFormat() {
     return format_;
 }
 
-Bitmap::Bitmap(IStream* stream, BOOL) {
+Bitmap::Bitmap(IStream* stream, BOOL use_embedded_color_management)
+    : Bitmap(stream, use_embedded_color_management, win_gdi::largest_picture_pixels) {}
+
+Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels) {
     if (!gdiplus_detail::running()) {
         last_status_ = GdiplusNotInitialized;
         return;
@@ -79,7 +82,8 @@ Bitmap::Bitmap(IStream* stream, BOOL) {
         last_status_ = InvalidParameter;
         return;
     }
-    win_gdi::decoded_image decoded = win_gdi::decode_picture(bytes.data(), bytes.size());
+    win_gdi::decoded_image decoded =
+        win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels);
     last_status_ = status_of(decoded.status);
     pixels_ = std::move(decoded.pixels);
 }

@@ -18,15 +18,24 @@ struct decoded_image {
     decode_status status = decode_status::corrupt;
 };
 
-// Largest picture accepted: sides and pixel count.
+// Largest picture accepted: sides and pixel count; callers may ask for a
+// smaller count (pictures from the network).
 constexpr int largest_picture_side = 16384;
 constexpr int64_t largest_picture_pixels = int64_t{1} << 25;
 
-decoded_image decode_png(const uint8_t* data, size_t size);
-decoded_image decode_jpeg(const uint8_t* data, size_t size);
+// Besides the limit, a picture never costs more memory than its bytes can
+// carry: a header that claims more pixels than the compressed data could
+// hold is damage, refused before anything is allocated, and rows are
+// decoded as their data is read.
+decoded_image decode_png(const uint8_t* data, size_t size,
+                         int64_t max_pixels = largest_picture_pixels);
+decoded_image decode_jpeg(const uint8_t* data, size_t size,
+                          int64_t max_pixels = largest_picture_pixels);
 // Picks the decoder by the file's signature.
-decoded_image decode_picture(const uint8_t* data, size_t size);
+decoded_image decode_picture(const uint8_t* data, size_t size,
+                             int64_t max_pixels = largest_picture_pixels);
 
-bool picture_size_acceptable(int64_t width, int64_t height);
+bool picture_size_acceptable(int64_t width, int64_t height,
+                             int64_t max_pixels = largest_picture_pixels);
 
 }  // namespace win_gdi

@@ -1,9 +1,11 @@
 // JPEG files through libjpeg. The library reports faults through an error
 // handler that must not return; ours jumps back to the decoder, which then
-// fails cleanly.
+// fails cleanly. Its warnings mean damage too (a cut file, corrupt data it
+// would paper over with gray), so they fail the picture as well.
 #include <csetjmp>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "image_codecs.h"
@@ -21,13 +23,29 @@ void on_error(j_common_ptr info) {
     std::longjmp(reinterpret_cast<error_handler*>(info->err)->escape, 1);
 }
 
-void on_message(j_common_ptr) {}  // warnings are not shown
+void on_message(j_common_ptr) {}  // nothing is shown
+
+// Level -1 is a warning: damage the library would decode past.
+void on_emit(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code != JWRN_JFIF_MAJOR)
+        std::longjmp(reinterpret_cast<error_handler*>(info->err)->escape, 1);
+}
+
+// Every 8 x 8 block of every scan that codes DC values takes at least one
+// bit of Huffman code, so a file holds at most 512 pixels per byte.
+// Arithmetic coding has no such floor; Windows does not decode it either.
+bool carried_by(const jpeg_decompress_struct& info, size_t size) {
+    if (info.arith_code) return false;
+    const int64_t pixels = int64_t{info.image_width} * info.image_height;
+    return pixels <= 512 * static_cast<int64_t>(size) + 4096;
+}
 
 // Runs the decoder; a fault jumps back here. Every value that outlives the
 // jump is written through the pointers into the caller's frame, never into
 // this frame's own variables.
 bool run_decoder(jpeg_decompress_struct* info, error_handler* errors, const uint8_t* data,
-                 size_t size, std::shared_ptr<canvas>* pixels, decode_status* status) {
+                 size_t size, int64_t max_pixels, std::shared_ptr<canvas>* pixels,
+                 decode_status* status) {
     if (setjmp(errors->escape)) {
         pixels->reset();
         *status = decode_status::corrupt;
@@ -35,8 +53,12 @@ bool run_decoder(jpeg_decompress_struct* info, error_handler* errors, const uint
     }
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_read_header(info, TRUE);
-    if (!picture_size_acceptable(info->image_width, info->image_height)) {
+    if (!picture_size_acceptable(info->image_width, info->image_height, max_pixels)) {
         *status = decode_status::too_large;
+        return false;
+    }
+    if (!carried_by(*info, size)) {
+        *status = decode_status::corrupt;
         return false;
     }
     info->out_color_space = JCS_EXT_BGRA;  // opaque pixels in our layout
@@ -53,7 +75,7 @@ bool run_decoder(jpeg_decompress_struct* info, error_handler* errors, const uint
 
 }  // namespace
 
-decoded_image decode_jpeg(const uint8_t* data, size_t size) {
+decoded_image decode_jpeg(const uint8_t* data, size_t size, int64_t max_pixels) {
     decoded_image result;
     if (!data || size < 3 || data[0] != 0xFF || data[1] != 0xD8) {
         result.status = decode_status::unknown_format;
@@ -64,8 +86,9 @@ decoded_image decode_jpeg(const uint8_t* data, size_t size) {
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = on_error;
     errors.base.output_message = on_message;
+    errors.base.emit_message = on_emit;
     jpeg_create_decompress(&info);
-    run_decoder(&info, &errors, data, size, &result.pixels, &result.status);
+    run_decoder(&info, &errors, data, size, max_pixels, &result.pixels, &result.status);
     jpeg_destroy_decompress(&info);
     return result;
 }

@@ -11,12 +11,23 @@
 
 namespace win_gdi {
 
-bool picture_size_acceptable(int64_t width, int64_t height) {
+bool picture_size_acceptable(int64_t width, int64_t height, int64_t max_pixels) {
     return width > 0 && height > 0 && width <= largest_picture_side &&
-           height <= largest_picture_side && width * height <= largest_picture_pixels;
+           height <= largest_picture_side && width * height <= max_pixels;
 }
 
-decoded_image decode_png(const uint8_t* data, size_t size) {
+namespace {
+
+// Deflate never expands data more than about 1032 times, and every row of
+// a PNG holds its filter byte and at least one bit per pixel.
+bool carried_by(int64_t width, int64_t height, size_t size) {
+    const int64_t least_raw = height * (1 + (width + 7) / 8);
+    return least_raw <= 1032 * static_cast<int64_t>(size) + 1024;
+}
+
+}  // namespace
+
+decoded_image decode_png(const uint8_t* data, size_t size, int64_t max_pixels) {
     decoded_image result;
     if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
         result.status = decode_status::unknown_format;
@@ -28,9 +39,13 @@ decoded_image decode_png(const uint8_t* data, size_t size) {
         png_image_free(&image);
         return result;
     }
-    if (!picture_size_acceptable(image.width, image.height)) {
+    if (!picture_size_acceptable(image.width, image.height, max_pixels)) {
         png_image_free(&image);
         result.status = decode_status::too_large;
+        return result;
+    }
+    if (!carried_by(image.width, image.height, size)) {
+        png_image_free(&image);
         return result;
     }
     // Blue, green, red, alpha bytes: one of our pixels each, not yet
@@ -52,9 +67,10 @@ decoded_image decode_png(const uint8_t* data, size_t size) {
     return result;
 }
 
-decoded_image decode_picture(const uint8_t* data, size_t size) {
-    if (data && size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return decode_jpeg(data, size);
-    return decode_png(data, size);
+decoded_image decode_picture(const uint8_t* data, size_t size, int64_t max_pixels) {
+    if (data && size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
+        return decode_jpeg(data, size, max_pixels);
+    return decode_png(data, size, max_pixels);
 }
 
 std::vector<uint8_t> encode_png(const canvas& pixels) {

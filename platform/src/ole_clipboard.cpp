@@ -1,11 +1,16 @@
-// The process's OLE clipboard: the object set on it, or what remains of it
-// after a flush (its saved form, or copies of its global-memory formats).
+// The OLE clipboard of the log-on session: a process's object while it is
+// set, or what remains of it after a flush (its saved form, or copies of its
+// global-memory formats), which every process of the session can paste.
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
+#include <unistd.h>
+
 #include "counted_object.h"
+#include "ole_clipboard_store.h"
+#include "win/clipboard.h"
 #include "win/data_object.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"
@@ -113,20 +118,16 @@ private:
     std::vector<rendered_format> formats_;
 };
 
+// This process's part of the session's clipboard: the object it set, for
+// as long as the session's record names that setting.
 struct clipboard_state {
     std::mutex lock;
-    IDataObject* current = nullptr;   // set and not flushed
-    IDataObject* rendered = nullptr;  // flushed as copies
-    bool persisted = false;           // flushed as a saved object
-    CLSID persisted_class{};
-    std::vector<BYTE> persisted_bytes;
+    IDataObject* current = nullptr;
+    uint64_t setting = 0;
 
-    void clear() {
-        if (current) current->Release();
-        if (rendered) rendered->Release();
-        current = rendered = nullptr;
-        persisted = false;
-        persisted_bytes.clear();
+    bool names_ours(const win_ole::clipboard_record& record) const {
+        return record.kind == win_ole::clipboard_record::state::held &&
+               record.holder == static_cast<int32_t>(getpid()) && record.setting == setting;
     }
 };
 
@@ -142,7 +143,7 @@ bool offers_persistence(IDataObject* object) {
 }
 
 // The object's saved form: its class and the bytes of its Save.
-bool save_object(IDataObject* object, CLSID& clsid, std::vector<BYTE>& bytes) {
+bool save_object(IDataObject* object, CLSID& clsid, std::vector<uint8_t>& bytes) {
     IPersistStream* persist = nullptr;
     if (FAILED(object->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist))))
         return false;
@@ -167,29 +168,61 @@ bool save_object(IDataObject* object, CLSID& clsid, std::vector<BYTE>& bytes) {
     return saved;
 }
 
-IDataObject* render_object(IDataObject* object) {
-    std::vector<rendered_format> formats;
+// Copies of the object's global-memory formats (for no target device),
+// registered formats by name.
+std::vector<win_ole::stored_format> render_formats(IDataObject* object) {
+    std::vector<win_ole::stored_format> formats;
     IEnumFORMATETC* enumerator = nullptr;
-    if (SUCCEEDED(object->EnumFormatEtc(DATADIR_GET, &enumerator)) && enumerator) {
-        FORMATETC format{};
-        while (enumerator->Next(1, &format, nullptr) == S_OK) {
-            if (!(format.tymed & TYMED_HGLOBAL) || format.ptd) continue;
-            FORMATETC wanted = format;
-            wanted.tymed = TYMED_HGLOBAL;
-            STGMEDIUM medium{};
-            if (FAILED(object->GetData(&wanted, &medium))) continue;
-            if (medium.tymed == TYMED_HGLOBAL) {
-                HGLOBAL copy = OleDuplicateData(medium.hGlobal, wanted.cfFormat, 0);
-                if (copy) formats.push_back({wanted, copy});
+    if (FAILED(object->EnumFormatEtc(DATADIR_GET, &enumerator)) || !enumerator) return formats;
+    FORMATETC format{};
+    while (enumerator->Next(1, &format, nullptr) == S_OK) {
+        if (!(format.tymed & TYMED_HGLOBAL) || format.ptd) continue;
+        FORMATETC wanted = format;
+        wanted.tymed = TYMED_HGLOBAL;
+        STGMEDIUM medium{};
+        if (FAILED(object->GetData(&wanted, &medium))) continue;
+        if (medium.tymed == TYMED_HGLOBAL) {
+            win_ole::stored_format stored;
+            if (wanted.cfFormat >= 0xC000) {
+                wchar_t name[256] = {};
+                if (GetClipboardFormatNameW(wanted.cfFormat, name, 256) > 0) stored.name = name;
+            } else {
+                stored.number = wanted.cfFormat;
             }
-            ReleaseStgMedium(&medium);
+            stored.aspect = wanted.dwAspect;
+            stored.lindex = wanted.lindex;
+            const auto* data = static_cast<const uint8_t*>(GlobalLock(medium.hGlobal));
+            if (data) stored.bytes.assign(data, data + GlobalSize(medium.hGlobal));
+            GlobalUnlock(medium.hGlobal);
+            if (data && (stored.number || !stored.name.empty()))
+                formats.push_back(std::move(stored));
         }
-        enumerator->Release();
+        ReleaseStgMedium(&medium);
+    }
+    enumerator->Release();
+    return formats;
+}
+
+// What a flush left, as an object of this process.
+IDataObject* rendered_from(const win_ole::clipboard_record& record) {
+    std::vector<rendered_format> formats;
+    for (const win_ole::stored_format& stored : record.formats) {
+        const auto number = static_cast<CLIPFORMAT>(
+            stored.number ? stored.number : RegisterClipboardFormatW(stored.name.c_str()));
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, stored.bytes.size());
+        if (!number || !memory) {
+            if (memory) GlobalFree(memory);
+            continue;
+        }
+        if (!stored.bytes.empty())
+            std::memcpy(GlobalLock(memory), stored.bytes.data(), stored.bytes.size());
+        GlobalUnlock(memory);
+        formats.push_back({{number, nullptr, stored.aspect, stored.lindex, TYMED_HGLOBAL}, memory});
     }
     return new rendered_data_object(std::move(formats));
 }
 
-HRESULT rebuild_object(const CLSID& clsid, const std::vector<BYTE>& bytes, IDataObject** out) {
+HRESULT rebuild_object(const CLSID& clsid, const std::vector<uint8_t>& bytes, IDataObject** out) {
     IPersistStream* persist = nullptr;
     HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStream,
                                       reinterpret_cast<void**>(&persist));
@@ -217,17 +250,20 @@ HRESULT rebuild_object(const CLSID& clsid, const std::vector<BYTE>& bytes, IData
 HRESULT OleSetClipboard(IDataObject* object) {
     clipboard_state& clipboard = the_clipboard();
     if (object) object->AddRef();
+    win_ole::clipboard_record record;
     std::unique_lock<std::mutex> guard(clipboard.lock);
-    IDataObject* before_current = clipboard.current;
-    IDataObject* before_rendered = clipboard.rendered;
+    IDataObject* before = clipboard.current;
     clipboard.current = object;
-    clipboard.rendered = nullptr;
-    clipboard.persisted = false;
-    clipboard.persisted_bytes.clear();
+    ++clipboard.setting;
+    if (object) {
+        record.kind = win_ole::clipboard_record::state::held;
+        record.holder = static_cast<int32_t>(getpid());
+        record.setting = clipboard.setting;
+    }
+    win_ole::write_session_clipboard(record);
     guard.unlock();
     // Released outside the lock: an object's destructor may use the clipboard.
-    if (before_current) before_current->Release();
-    if (before_rendered) before_rendered->Release();
+    if (before) before->Release();
     return S_OK;
 }
 
@@ -235,44 +271,50 @@ HRESULT OleGetClipboard(IDataObject** object) {
     if (!object) return E_INVALIDARG;
     *object = nullptr;
     clipboard_state& clipboard = the_clipboard();
+    const win_ole::clipboard_record record = win_ole::read_session_clipboard();
     std::unique_lock<std::mutex> guard(clipboard.lock);
-    if (clipboard.persisted) {
-        const CLSID clsid = clipboard.persisted_class;
-        const std::vector<BYTE> bytes = clipboard.persisted_bytes;
-        guard.unlock();
-        if (SUCCEEDED(rebuild_object(clsid, bytes, object))) return S_OK;
-        guard.lock();
+    IDataObject* replaced = nullptr;
+    if (clipboard.current && !clipboard.names_ours(record)) std::swap(replaced, clipboard.current);
+    if (clipboard.current) {
+        clipboard.current->AddRef();
+        *object = clipboard.current;
+        return S_OK;
     }
-    IDataObject* held = clipboard.current ? clipboard.current : clipboard.rendered;
-    if (!held) return CLIPBRD_E_CANT_OPEN;
-    held->AddRef();
-    *object = held;
+    guard.unlock();
+    if (replaced) replaced->Release();
+    // Another process's live object cannot be reached from here: what it set
+    // is available only once flushed (the stricter reading).
+    if (record.kind != win_ole::clipboard_record::state::flushed) return CLIPBRD_E_CANT_OPEN;
+    if (record.persisted && SUCCEEDED(rebuild_object(record.saved_class, record.saved, object)))
+        return S_OK;
+    *object = rendered_from(record);
     return S_OK;
 }
 
 HRESULT OleFlushClipboard() {
     clipboard_state& clipboard = the_clipboard();
+    const win_ole::clipboard_record before = win_ole::read_session_clipboard();
     std::unique_lock<std::mutex> guard(clipboard.lock);
     IDataObject* object = clipboard.current;
     clipboard.current = nullptr;
+    const bool ours = clipboard.names_ours(before);
     guard.unlock();
     if (!object) return S_OK;
-    CLSID clsid{};
-    std::vector<BYTE> bytes;
-    const bool persisted = offers_persistence(object) && save_object(object, clsid, bytes);
-    IDataObject* rendered = render_object(object);
+    if (ours) {
+        win_ole::clipboard_record record;
+        record.kind = win_ole::clipboard_record::state::flushed;
+        record.persisted =
+            offers_persistence(object) && save_object(object, record.saved_class, record.saved);
+        record.formats = render_formats(object);
+        win_ole::write_session_clipboard(record);
+    }
     object->Release();
-    guard.lock();
-    clipboard.clear();
-    clipboard.rendered = rendered;
-    clipboard.persisted = persisted;
-    clipboard.persisted_class = clsid;
-    clipboard.persisted_bytes = std::move(bytes);
     return S_OK;
 }
 
 HRESULT OleIsCurrentClipboard(IDataObject* object) {
     clipboard_state& clipboard = the_clipboard();
+    const win_ole::clipboard_record record = win_ole::read_session_clipboard();
     std::lock_guard<std::mutex> guard(clipboard.lock);
-    return object && object == clipboard.current ? S_OK : S_FALSE;
+    return object && object == clipboard.current && clipboard.names_ours(record) ? S_OK : S_FALSE;
 }

@@ -78,6 +78,7 @@ public:
         return true;
     }
     bool at_end() const { return left_ == 0; }
+    size_t left() const { return left_; }
 
 private:
     const uint8_t* p_;

@@ -1,7 +1,9 @@
 // The shell's default menu for a folder's items, driving the folder's
 // callback as the shell does.
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,19 +14,49 @@
 namespace {
 
 // The shell's own commands, in menu order; an empty verb is a separator.
+// A command is offered only when every selected item has the attribute it
+// needs (none for a separator and Properties).
 struct own_command {
     const char* verb;
     const wchar_t* text;
+    SFGAOF needs;
 };
 constexpr own_command own_commands[] = {
-    {"", L""},
-    {"cut", L"Cut"},
-    {"copy", L"Copy"},
-    {"", L""},
-    {"delete", L"Delete"},
-    {"", L""},
-    {"properties", L"Properties"},
+    {"", L"", 0},
+    {"cut", L"Cut", SFGAO_CANMOVE},
+    {"copy", L"Copy", SFGAO_CANCOPY},
+    {"", L"", 0},
+    {"delete", L"Delete", SFGAO_CANDELETE},
+    {"", L"", 0},
+    {"properties", L"Properties", 0},
 };
+constexpr SFGAOF asked_attributes = SFGAO_CANMOVE | SFGAO_CANCOPY | SFGAO_CANDELETE;
+
+bool is_separator(HMENU menu, UINT position) {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE;
+    return GetMenuItemInfoW(menu, position, TRUE, &item) && (item.fType & MFT_SEPARATOR);
+}
+
+// No separator first, last or next to another, however the folder's items
+// and the shell's own fell together.
+void tidy_separators(HMENU menu) {
+    UINT position = 0;
+    bool after_command = false;
+    while (position < static_cast<UINT>(std::max(GetMenuItemCount(menu), 0))) {
+        const bool separator = is_separator(menu, position);
+        if (separator && !after_command) {
+            DeleteMenu(menu, position, MF_BYPOSITION);
+            continue;
+        }
+        after_command = !separator;
+        ++position;
+    }
+    const int count = GetMenuItemCount(menu);
+    if (count > 0 && is_separator(menu, static_cast<UINT>(count - 1)))
+        DeleteMenu(menu, static_cast<UINT>(count - 1), MF_BYPOSITION);
+}
 constexpr UINT own_count = sizeof own_commands / sizeof own_commands[0];
 
 class default_folder_menu final
@@ -56,8 +88,10 @@ public:
         own_first_ = 0;
         if (!(flags & CMF_DEFAULTONLY) && next + own_count - 1 <= last) {
             own_first_ = next;
+            const SFGAOF allowed = allowed_attributes();
             for (UINT i = 0; i < own_count; ++i) {
                 const own_command& command = own_commands[i];
+                if ((command.needs & allowed) != command.needs) continue;
                 MENUITEMINFOW item{};
                 item.cbSize = sizeof item;
                 if (!*command.verb) {
@@ -73,6 +107,7 @@ public:
             }
             next += own_count;
         }
+        tidy_separators(menu);
         return MAKE_HRESULT(0, 0, next - first);
     }
 
@@ -103,7 +138,23 @@ private:
         for (LPITEMIDLIST item : items_) ILFree(item);
     }
 
+    // The capabilities that every selected item has, asked once.
+    SFGAOF allowed_attributes() {
+        if (!allowed_) {
+            SFGAOF attributes = asked_attributes;
+            std::vector<PCUITEMID_CHILD> items(items_.begin(), items_.end());
+            if (items.empty() || FAILED(folder_->GetAttributesOf(static_cast<UINT>(items.size()),
+                                                                 items.data(), &attributes)))
+                attributes = 0;
+            allowed_ = attributes & asked_attributes;
+        }
+        return *allowed_;
+    }
+
     HRESULT invoke_verb(const std::string& verb, HWND owner) {
+        for (const own_command& command : own_commands)
+            if (verb == command.verb && (command.needs & allowed_attributes()) != command.needs)
+                return E_INVALIDARG;  // not offered for these items
         if (verb == "delete" || verb == "properties") {
             if (!callback_) return S_OK;
             const WPARAM command = verb == "delete" ? DFM_CMD_DELETE : DFM_CMD_PROPERTIES;
@@ -144,6 +195,7 @@ private:
     UINT first_ = 0;
     UINT callback_end_ = 0;
     UINT own_first_ = 0;
+    std::optional<SFGAOF> allowed_;
 };
 
 }  // namespace

@@ -5,19 +5,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "wide_text.h"
 #include "win/code_page.h"
 
 namespace {
 
-// The names of a DROPFILES block, read within its bytes.
-std::vector<std::wstring> dropped_names(const BYTE* data, size_t size) {
-    std::vector<std::wstring> names;
+// Walks the names of a DROPFILES block within its bytes, handing each
+// name's place (start, bytes, whether wide) to visit until it answers
+// false. One pass over the block, nothing decoded.
+template <class Visit>
+void walk_dropped_names(const BYTE* data, size_t size, Visit visit) {
     DROPFILES header;
-    if (size < sizeof header) return names;
+    if (size < sizeof header) return;
     std::memcpy(&header, data, sizeof header);
-    if (header.pFiles < sizeof header || header.pFiles >= size) return names;
+    if (header.pFiles < sizeof header || header.pFiles >= size) return;
     const size_t unit = header.fWide ? 2 : 1;
     size_t at = header.pFiles;
     while (at + unit <= size) {
@@ -31,21 +34,20 @@ std::vector<std::wstring> dropped_names(const BYTE* data, size_t size) {
             }
             end += unit;
         }
-        if (!terminated || end == at) break;  // cut name, or the list's final NUL
-        if (unit == 2) {
-            names.push_back(win_detail::from_utf16le(data + at, end - at));
-        } else {
-            const std::string narrow(reinterpret_cast<const char*>(data + at), end - at);
-            std::wstring wide(narrow.size(), L'\0');
-            const int made =
-                MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
-                                    wide.data(), static_cast<int>(wide.size()));
-            wide.resize(made > 0 ? static_cast<size_t>(made) : 0);
-            names.push_back(wide);
-        }
+        if (!terminated || end == at) return;  // cut name, or the list's final NUL
+        if (!visit(data + at, end - at, unit == 2)) return;
         at = end + unit;
     }
-    return names;
+}
+
+std::wstring decode_name(const BYTE* name, size_t bytes, bool wide) {
+    if (wide) return win_detail::from_utf16le(name, bytes);
+    const std::string narrow(reinterpret_cast<const char*>(name), bytes);
+    std::wstring result(narrow.size(), L'\0');
+    const int made = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
+                                         result.data(), static_cast<int>(result.size()));
+    result.resize(made > 0 ? static_cast<size_t>(made) : 0);
+    return result;
 }
 
 }  // namespace
@@ -56,11 +58,18 @@ UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR buffer, UINT size) {
     if (bytes == 0) return 0;
     const auto* data = static_cast<const BYTE*>(GlobalLock(drop));
     if (!data) return 0;
-    const std::vector<std::wstring> names = dropped_names(data, bytes);
+    // Only the asked name is decoded; the count decodes none.
+    UINT seen = 0;
+    std::optional<std::wstring> found;
+    walk_dropped_names(data, bytes, [&](const BYTE* name, size_t length, bool wide) {
+        if (seen++ != index) return true;
+        found = decode_name(name, length, wide);
+        return false;
+    });
     GlobalUnlock(drop);
-    if (index == 0xFFFFFFFFu) return static_cast<UINT>(names.size());
-    if (index >= names.size()) return 0;
-    const std::wstring& name = names[index];
+    if (index == 0xFFFFFFFFu) return seen;
+    if (!found) return 0;
+    const std::wstring& name = *found;
     if (!buffer) return static_cast<UINT>(name.size());
     if (size == 0) return 0;
     const size_t count = std::min<size_t>(name.size(), size - 1);
@@ -74,6 +83,17 @@ void DragFinish(HDROP drop) {
 }
 
 namespace win_shell {
+
+std::vector<std::wstring> read_drop_files(const void* data, size_t size) {
+    std::vector<std::wstring> names;
+    if (!data) return names;
+    walk_dropped_names(static_cast<const BYTE*>(data), size,
+                       [&](const BYTE* name, size_t length, bool wide) {
+                           names.push_back(decode_name(name, length, wide));
+                           return true;
+                       });
+    return names;
+}
 
 HDROP make_drop_files(const std::vector<std::wstring>& paths) {
     std::string list;
@@ -135,26 +155,55 @@ bool set_file_descriptor_name(FILEDESCRIPTORW& descriptor, const std::wstring& n
     return whole;
 }
 
-std::optional<id_array> read_id_array(const void* data, size_t size) {
+namespace {
+
+// Walks the lists of a CIDA block, handing each (folder first) to keep.
+// The lists of a well-formed block never overlap, so together they fit in
+// the bytes after the offsets: a block whose offsets point at one list
+// many times is refused as soon as the lists outgrow it, and the walk
+// never reads more than the block holds.
+template <class Keep>
+bool walk_id_array(const void* data, size_t size, Keep keep) {
     const auto* bytes = static_cast<const BYTE*>(data);
     UINT count = 0;
-    if (!data || size < sizeof count) return std::nullopt;
+    if (!data || size < sizeof count) return false;
     std::memcpy(&count, bytes, sizeof count);
-    if (count >= (size - sizeof count) / sizeof(UINT)) return std::nullopt;
-    id_array result;
+    if (count >= (size - sizeof count) / sizeof(UINT)) return false;
+    size_t budget = size - sizeof count - (size_t{count} + 1) * sizeof(UINT);
     for (UINT i = 0; i <= count; ++i) {
         UINT offset = 0;
         std::memcpy(&offset, bytes + sizeof count + i * sizeof offset, sizeof offset);
-        if (offset >= size) return std::nullopt;
-        const size_t list_size = checked_id_list_size(bytes + offset, size - offset);
-        if (list_size == 0) return std::nullopt;
-        std::vector<BYTE> list(bytes + offset, bytes + offset + list_size);
-        if (i == 0)
-            result.folder = std::move(list);
-        else
-            result.items.push_back(std::move(list));
+        if (offset >= size) return false;
+        const size_t list_size =
+            checked_id_list_size(bytes + offset, std::min<size_t>(size - offset, budget));
+        if (list_size == 0) return false;
+        budget -= list_size;
+        keep(i, bytes + offset, list_size);
     }
+    return true;
+}
+
+}  // namespace
+
+std::optional<id_array> read_id_array(const void* data, size_t size) {
+    id_array result;
+    const bool read = walk_id_array(data, size, [&](UINT index, const BYTE* list, size_t bytes) {
+        if (index == 0)
+            result.folder.assign(list, list + bytes);
+        else
+            result.items.emplace_back(list, list + bytes);
+    });
+    if (!read) return std::nullopt;
     return result;
+}
+
+std::optional<std::vector<BYTE>> read_id_array_folder(const void* data, size_t size) {
+    std::vector<BYTE> folder;
+    const bool read = walk_id_array(data, size, [&](UINT index, const BYTE* list, size_t bytes) {
+        if (index == 0) folder.assign(list, list + bytes);
+    });
+    if (!read) return std::nullopt;
+    return folder;
 }
 
 }  // namespace win_shell

@@ -1,7 +1,12 @@
 #include "win/shell_thread.h"
+#include "com_apartment.h"
+#include "com_internal.h"
 #include "counted_object.h"
 
+#include <dlfcn.h>
+
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "win/progress_dialog.h"
@@ -24,8 +29,26 @@ struct thread_start {
     void* data;
     DWORD flags;
     IUnknown* reference;  // held for the thread, or null
+    void* library;        // the procedure's module held loaded, or null
     HANDLE callback_done;
 };
+
+std::mutex& hook_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::function<void()>& start_hook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// Another reference to the loaded module that holds the code at address.
+void* hold_module_of(const void* address) {
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname) return nullptr;
+    return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
 
 DWORD WINAPI run_thread(LPVOID parameter) {
     std::unique_ptr<thread_start> start(static_cast<thread_start*>(parameter));
@@ -33,19 +56,30 @@ DWORD WINAPI run_thread(LPVOID parameter) {
     if (com) CoInitialize(nullptr);
     if (start->callback) start->callback(start->data);
     SetEvent(start->callback_done);
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(hook_lock());
+        hook = start_hook();
+    }
+    if (hook) hook();
     const DWORD result = start->procedure(start->data);
     if (com) CoUninitialize();
+    if (start->library) dlclose(start->library);
     if (start->reference) start->reference->Release();
     return result;
 }
 
-// The hand-over: a stream that only carries one reference.
+// The hand-over: a stream that carries one reference and, for an object of
+// a single-threaded apartment, that apartment.
 class handover_stream final
     : public win_platform::counted_object<IStream, IID_IStream, IID_ISequentialStream> {
 public:
-    handover_stream(IUnknown* object) : object_(object) { object_->AddRef(); }
+    handover_stream(IUnknown* object, REFIID iid, win_com::apartment_ptr owner)
+        : object_(object), iid_(iid), owner_(std::move(owner)) {
+        object_->AddRef();
+    }
     ~handover_stream() {
-        if (object_) object_->Release();
+        if (object_) release_in_apartment(object_);
     }
 
     // The object, its reference passed to the caller.
@@ -53,6 +87,19 @@ public:
         IUnknown* object = object_;
         object_ = nullptr;
         return object;
+    }
+    const IID& iid() const { return iid_; }
+    const win_com::apartment_ptr& owner() const { return owner_; }
+
+    void release_in_apartment(IUnknown* object) const {
+        if (!owner_) {
+            object->Release();
+            return;
+        }
+        win_com::call_in(owner_, [object] {
+            object->Release();
+            return S_OK;
+        });
     }
 
     HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
@@ -78,6 +125,8 @@ public:
 
 private:
     IUnknown* object_;
+    const IID iid_;
+    const win_com::apartment_ptr owner_;
 };
 
 class drop_target_helper final
@@ -118,11 +167,16 @@ BOOL SHCreateThread(LPTHREAD_START_ROUTINE procedure, void* data, DWORD flags,
     start->flags = flags;
     start->reference = nullptr;
     if (flags & CTF_PROCESS_REF) SHGetInstanceExplorer(&start->reference);
+    start->library = (flags & CTF_FREELIBANDEXIT)
+                         ? hold_module_of(reinterpret_cast<const void*>(procedure))
+                         : nullptr;
+    void* library = start->library;
     start->callback_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE done = start->callback_done;
     IUnknown* reference = start->reference;
     const HANDLE thread = CreateThread(nullptr, 0, run_thread, start.get(), 0, nullptr);
     if (!thread) {
+        if (library) dlclose(library);
         if (reference) reference->Release();
         CloseHandle(done);
         if (flags & CTF_INSIST) {
@@ -142,10 +196,13 @@ HRESULT CoMarshalInterThreadInterfaceInStream(REFIID iid, IUnknown* object, IStr
     if (!stream) return E_INVALIDARG;
     *stream = nullptr;
     if (!object) return E_INVALIDARG;
+    if (!win_com::thread_initialized()) return CO_E_NOTINITIALIZED;
     IUnknown* answered = nullptr;
     const HRESULT result = object->QueryInterface(iid, reinterpret_cast<void**>(&answered));
     if (FAILED(result)) return result;
-    *stream = new handover_stream(answered);
+    // An object of a multithreaded thread is free-threaded: its pointer
+    // serves every thread as it is.
+    *stream = new handover_stream(answered, iid, win_com::current_apartment());
     answered->Release();
     return S_OK;
 }
@@ -159,11 +216,28 @@ HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID iid, void** objec
         stream->Release();
         return E_INVALIDARG;
     }
+    if (!win_com::thread_initialized()) {
+        stream->Release();
+        return CO_E_NOTINITIALIZED;
+    }
+    const win_com::apartment_ptr owner = handover->owner();
+    const IID carried = handover->iid();
     IUnknown* held = handover->take();
     stream->Release();
     if (!held) return E_UNEXPECTED;
-    const HRESULT result = held->QueryInterface(iid, object);
-    held->Release();
+    if (!owner || win_com::runs_here(owner)) {
+        const HRESULT result = held->QueryInterface(iid, object);
+        held->Release();
+        return result;
+    }
+    // Another apartment's object: a proxy for the interface carried, then
+    // asked for the one wanted.
+    IUnknown* forwarding = nullptr;
+    HRESULT result =
+        win_com::make_proxy(owner, held, carried, reinterpret_cast<void**>(&forwarding));
+    if (FAILED(result)) return result;
+    result = forwarding->QueryInterface(iid, object);
+    forwarding->Release();
     return result;
 }
 
@@ -180,6 +254,11 @@ HRESULT create_helper_object(REFCLSID clsid, REFIID iid, void** object) {
 }  // namespace win_com
 
 namespace win_test {
+
+void set_worker_start_hook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(hook_lock());
+    start_hook() = std::move(hook);
+}
 
 HRESULT STDMETHODCALLTYPE process_reference::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;

@@ -96,6 +96,25 @@ bool insert_locked(HMENU menu, UINT item, bool by_position, menu_item added) {
     return true;
 }
 
+// Removes the item by position, or by command through the sub-menus too,
+// and destroys its sub-menu.
+bool erase_locked(HMENU menu, UINT item, bool by_position, int depth) {
+    menu_object* m = find_locked(menu);
+    if (!m || depth > deepest_menu) return false;
+    for (size_t at = 0; at < m->items.size(); ++at) {
+        const menu_item& i = m->items[at];
+        if (by_position ? at == item : (!i.submenu && i.id == item)) {
+            const HMENU submenu = i.submenu;
+            m->items.erase(m->items.begin() + static_cast<std::ptrdiff_t>(at));
+            if (submenu) destroy_locked(submenu, depth + 1);
+            return true;
+        }
+        if (!by_position && i.submenu && erase_locked(i.submenu, item, false, depth + 1))
+            return true;
+    }
+    return false;
+}
+
 bool chooseable_locked(HMENU menu, UINT id, int depth) {
     menu_object* m = find_locked(menu);
     if (!m || depth > deepest_menu) return false;
@@ -198,6 +217,19 @@ BOOL InsertMenuItemW(HMENU menu, UINT item, BOOL by_position, LPCMENUITEMINFOW i
         added.bitmap = reinterpret_cast<HBITMAP>(info->dwTypeData);
     std::lock_guard<std::mutex> guard(table().lock);
     return insert_locked(menu, item, by_position != FALSE, std::move(added)) ? TRUE : FALSE;
+}
+
+BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) {
+    std::lock_guard<std::mutex> guard(table().lock);
+    if (!find_locked(menu)) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    if (!erase_locked(menu, item, (flags & MF_BYPOSITION) != 0, 0)) {
+        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL by_position, LPMENUITEMINFOW info) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -113,6 +114,10 @@ TEST(DroppedFiles, NarrowListsAreReadInTheAnsiCodePage) {
     HGLOBAL drop = block_of(bytes);
     EXPECT_EQ(DragQueryFileW(drop, 0xFFFFFFFFu, nullptr, 0), 2u);
     EXPECT_EQ(query(drop, 0), L"caf\u00E9");
+    EXPECT_EQ(win_shell::read_drop_files(GlobalLock(drop), GlobalSize(drop)),
+              (std::vector<std::wstring>{L"caf\u00E9", L"x"}))
+        << "all names at once read as one by one";
+    GlobalUnlock(drop);
     GlobalFree(drop);
 }
 
@@ -222,6 +227,30 @@ TEST(IdArrays, ListsAreCopiedOnlyWhenTheyLieWithinTheBlock) {
     std::memcpy(bad.data(), &many, 4);
     EXPECT_FALSE(win_shell::read_id_array(bad.data(), bad.size()));
     EXPECT_FALSE(win_shell::read_id_array(bytes.data(), 2));
+
+    const auto folder = win_shell::read_id_array_folder(bytes.data(), bytes.size());
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(*folder, read->folder);
+    EXPECT_FALSE(win_shell::read_id_array_folder(bytes.data(), bytes.size() - 1));
+}
+
+// 128 KiB whose 16,384 offsets all point at one list of 64 KiB: read list
+// by list it asks for a gigabyte of copies. The lists of a block never
+// share bytes, so it is refused as soon as they outgrow it.
+TEST(IdArrays, OffsetsThatPointAtOneListManyTimesAreRefusedAtOnce) {
+    const UINT count = 16383;
+    const size_t header = 4 + (count + 1) * 4;
+    std::vector<BYTE> bomb(128 * 1024, 0);
+    std::memcpy(bomb.data(), &count, 4);
+    for (UINT i = 0; i <= count; ++i) {
+        const UINT offset = static_cast<UINT>(header);
+        std::memcpy(bomb.data() + 4 + i * 4, &offset, 4);
+    }
+    for (size_t at = header; at + 4 + 2 <= bomb.size(); at += 4) bomb[at] = 4;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(win_shell::read_id_array(bomb.data(), bomb.size()));
+    EXPECT_FALSE(win_shell::read_id_array_folder(bomb.data(), bomb.size()));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <jpeglib.h>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -27,7 +29,8 @@ canvas sample_picture() {
     return c;
 }
 
-std::vector<uint8_t> jpeg_of(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
+std::vector<uint8_t> jpeg_of(int width, int height, uint8_t red, uint8_t green, uint8_t blue,
+                             bool progressive = false) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -41,6 +44,7 @@ std::vector<uint8_t> jpeg_of(int width, int height, uint8_t red, uint8_t green, 
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(width * 3);
     for (int x = 0; x < width; ++x) {
@@ -57,6 +61,28 @@ std::vector<uint8_t> jpeg_of(int width, int height, uint8_t red, uint8_t green, 
     jpeg_destroy_compress(&info);
     std::free(memory);
     return file;
+}
+
+// A PNG file whose header (checksum made anew) claims another size.
+void declare_png_size(std::vector<uint8_t>& file, uint32_t width, uint32_t height) {
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    put32(16, width);
+    put32(20, height);
+    uint32_t crc = 0xFFFFFFFF;  // over the chunk type and data, bytes 12..28
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= file[i];
+        for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    put32(29, crc ^ 0xFFFFFFFF);
+}
+
+// The most memory the process has held so far, in MiB.
+long peak_mib() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 }  // namespace
@@ -113,18 +139,26 @@ TEST(Png, BrokenFilesFailCleanly) {
 TEST(Png, AHugeDeclaredSizeIsRefusedBeforeAnythingIsAllocated) {
     // A valid header (with its checksum) that claims 30000 by 30000 pixels.
     std::vector<uint8_t> file = win_gdi::encode_png(sample_picture());
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    };
-    put32(16, 30000);
-    put32(20, 30000);
-    uint32_t crc = 0xFFFFFFFF;  // over the chunk type and data, bytes 12..28
-    for (size_t i = 12; i < 29; ++i) {
-        crc ^= file[i];
-        for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    }
-    put32(29, crc ^ 0xFFFFFFFF);
+    declare_png_size(file, 30000, 30000);
     EXPECT_EQ(win_gdi::decode_png(file.data(), file.size()).status, decode_status::too_large);
+}
+
+// A file of a hundred bytes whose header claims 5792 x 5792 pixels (within
+// the limit) cannot hold them: refused before 134 MB are made.
+TEST(Png, ASizeTheDataCannotCarryIsDamageAndCostsNoMemory) {
+    std::vector<uint8_t> file = win_gdi::encode_png(sample_picture());
+    declare_png_size(file, 5792, 5792);
+    ASSERT_LT(file.size(), 200u);
+    const long before = peak_mib();
+    const auto result = win_gdi::decode_png(file.data(), file.size());
+    EXPECT_EQ(result.status, decode_status::corrupt);
+    EXPECT_FALSE(result.pixels);
+    EXPECT_LT(peak_mib() - before, 32) << "MiB taken by a damaged file";
+
+    file = win_gdi::encode_png(sample_picture());
+    declare_png_size(file, 16, 9);
+    EXPECT_EQ(win_gdi::decode_png(file.data(), file.size()).status, decode_status::corrupt)
+        << "one row short";
 }
 
 TEST(Jpeg, DecodesOpaquePixelsAndFailsCleanlyOnGarbage) {
@@ -147,3 +181,34 @@ TEST(Jpeg, DecodesOpaquePixelsAndFailsCleanlyOnGarbage) {
         EXPECT_EQ(result.status == decode_status::ok, result.pixels != nullptr);
     }
 }
+
+namespace {
+
+// A cut file used to decode as a success, its missing rows gray.
+TEST(Jpeg, ACutFileFails) {
+    const std::vector<uint8_t> file = jpeg_of(64, 64, 10, 200, 30);
+    for (const size_t kept : {file.size() * 3 / 4, file.size() - 2}) {
+        const auto result = win_gdi::decode_jpeg(file.data(), kept);
+        EXPECT_EQ(result.status, decode_status::corrupt) << kept << " of " << file.size();
+        EXPECT_FALSE(result.pixels);
+    }
+    EXPECT_EQ(win_gdi::decode_jpeg(file.data(), file.size()).status, decode_status::ok);
+}
+
+// The start of a progressive file of 4096 x 4096 pixels: the decoder
+// would hold every coefficient and the canvas, and fill them gray.
+TEST(Jpeg, ASizeTheDataCannotCarryIsRefusedBeforeDecoding) {
+    const std::vector<uint8_t> file = jpeg_of(4096, 4096, 128, 128, 128, true);
+    ASSERT_GT(file.size(), 4096u);
+    const long before = peak_mib();
+    const auto result = win_gdi::decode_jpeg(file.data(), 700);
+    EXPECT_EQ(result.status, decode_status::corrupt);
+    EXPECT_LT(peak_mib() - before, 32) << "MiB taken by a damaged file";
+
+    const auto whole = win_gdi::decode_jpeg(file.data(), file.size());
+    EXPECT_EQ(whole.status, decode_status::ok) << "the whole file carries its pixels";
+    const auto limited = win_gdi::decode_jpeg(file.data(), file.size(), int64_t{1} << 22);
+    EXPECT_EQ(limited.status, decode_status::too_large) << "over a smaller limit";
+}
+
+}  // namespace

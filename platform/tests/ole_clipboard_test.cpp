@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "helper_process.h"
+#include "ole_clipboard_store.h"
+#include "one_format_enumerator.h"
 #include "win/machine.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"
@@ -86,32 +89,8 @@ private:
     bool persists_;
 };
 
-// Enumerates the one value format.
-class one_format_enumerator final : public IEnumFORMATETC {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        delete this;
-        return 0;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG, FORMATETC* formats, ULONG* fetched) override {
-        if (given_) return S_FALSE;
-        given_ = true;
-        *formats = {test_data_object::value_format(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        if (fetched) *fetched = 1;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumFORMATETC**) override { return E_NOTIMPL; }
-
-private:
-    bool given_ = false;
-};
-
 HRESULT test_data_object::EnumFormatEtc(DWORD, IEnumFORMATETC** formats) {
-    *formats = new one_format_enumerator;
+    *formats = new clipboard_testing::one_format_enumerator(test_data_object::value_format());
     return S_OK;
 }
 
@@ -190,6 +169,73 @@ TEST_F(OleClipboard, APersistingObjectIsSavedAtTheFlushAndItsCopiesServeWhenItCa
     EXPECT_NE(out, static_cast<IDataObject*>(&object));
     EXPECT_EQ(value_of(out), 42u);
     out->Release();
+}
+
+// The helper's answers: the DWORD of "Test Value" on the clipboard, or 100
+// when it finds the clipboard empty.
+int value_in_other_process() {
+    return helper_process::run({"clipboard-value", "Test Value"});
+}
+
+TEST_F(OleClipboard, AFlushedCopyIsPastedInAnotherProcessOfTheSession) {
+    test_data_object object(false);
+    ASSERT_EQ(OleSetClipboard(&object), S_OK);
+    // A live object of this process is not reached from another one.
+    EXPECT_EQ(value_in_other_process(), 100);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(value_in_other_process(), 42);
+    EXPECT_EQ(value_in_other_process(), 42) << "a paste leaves the copy there";
+    ASSERT_EQ(OleSetClipboard(nullptr), S_OK);
+    EXPECT_EQ(value_in_other_process(), 100) << "emptied for the whole session";
+}
+
+TEST_F(OleClipboard, AnotherProcessSettingTheClipboardLetsOursGo) {
+    test_data_object object(false);
+    ASSERT_EQ(OleSetClipboard(&object), S_OK);
+    ASSERT_EQ(helper_process::run({"clipboard-set", "Test Value", "7", "flush"}), 0);
+    EXPECT_EQ(OleIsCurrentClipboard(&object), S_FALSE);
+    IDataObject* out = nullptr;
+    ASSERT_EQ(OleGetClipboard(&out), S_OK);
+    EXPECT_EQ(value_of(out), 7u);
+    out->Release();
+    EXPECT_EQ(object.references, 1u);
+    EXPECT_EQ(OleFlushClipboard(), S_OK) << "nothing of ours to flush";
+    EXPECT_EQ(value_in_other_process(), 7);
+
+    // A process that ends without flushing takes its data along.
+    ASSERT_EQ(helper_process::run({"clipboard-set", "Test Value", "9"}), 0);
+    EXPECT_EQ(OleGetClipboard(&out), CLIPBRD_E_CANT_OPEN);
+}
+
+TEST(OleClipboardRecord, EveryCutOrDamagedRecordIsRefused) {
+    win_ole::clipboard_record record;
+    record.kind = win_ole::clipboard_record::state::flushed;
+    record.persisted = true;
+    record.saved = {1, 2, 3};
+    record.formats.push_back({0, L"Shell IDList Array", DVASPECT_CONTENT, -1, {9, 8, 7, 6}});
+    record.formats.push_back({15, L"", DVASPECT_CONTENT, 2, {}});
+    const std::vector<uint8_t> bytes = win_ole::encode_clipboard(record);
+    const auto decoded = win_ole::decode_clipboard(bytes.data(), bytes.size());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->saved, record.saved);
+    ASSERT_EQ(decoded->formats.size(), 2u);
+    EXPECT_EQ(decoded->formats[0].name, L"Shell IDList Array");
+    EXPECT_EQ(decoded->formats[0].bytes, record.formats[0].bytes);
+    EXPECT_EQ(decoded->formats[1].number, 15u);
+    EXPECT_EQ(decoded->formats[1].lindex, 2);
+    for (size_t cut = 0; cut < bytes.size(); ++cut)
+        EXPECT_FALSE(win_ole::decode_clipboard(bytes.data(), cut)) << cut;
+    std::vector<uint8_t> longer = bytes;
+    longer.push_back(0);
+    EXPECT_FALSE(win_ole::decode_clipboard(longer.data(), longer.size()));
+    // A block that claims more than the record holds.
+    std::vector<uint8_t> claiming = bytes;
+    claiming[40] = 0xFF;
+    claiming[41] = 0xFF;
+    claiming[42] = 0xFF;
+    claiming[43] = 0x3F;
+    EXPECT_FALSE(win_ole::decode_clipboard(claiming.data(), claiming.size()));
 }
 
 }  // namespace

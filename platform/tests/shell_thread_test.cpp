@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "win/machine.h"
 #include "win/ole.h"
@@ -70,7 +71,19 @@ TEST(ShellThreads, AWorkerHoldsTheProcessReferenceUntilItEnds) {
     EXPECT_EQ(SHGetInstanceExplorer(&none), E_FAIL);
 }
 
+void hand_over_references();
+
 TEST(ShellThreads, AHandOverCarriesOneReferenceToItsReceiver) {
+    // A free-threaded hand-over (the apartment-threaded ones have their own
+    // tests).
+    std::thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        hand_over_references();
+        CoUninitialize();
+    }).join();
+}
+
+void hand_over_references() {
     counted object;
     IStream* stream = nullptr;
     ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IUnknown, &object, &stream), S_OK);

@@ -61,6 +61,20 @@ TEST_F(TrayMenu, ATemplateLoadsAsABarWithItsPopup) {
     bar = LoadMenuW(nullptr, MAKEINTRESOURCEW(tray_menu));  // for TearDown
 }
 
+TEST_F(TrayMenu, DeletingAnItemTakesItsSubMenuAlongAndByCommandReachesIntoPopups) {
+    EXPECT_TRUE(DeleteMenu(bar, log_out, MF_BYCOMMAND));  // found in the pop-up
+    EXPECT_EQ(GetMenuItemCount(menu), 3);
+    EXPECT_EQ(GetMenuItemID(menu, 1), 0u);  // the separator moved up
+    EXPECT_TRUE(DeleteMenu(menu, 1, MF_BYPOSITION));
+    EXPECT_EQ(GetMenuItemID(menu, 1), task_manager);
+    EXPECT_FALSE(DeleteMenu(menu, 5, MF_BYPOSITION));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MENU_ITEM_NOT_FOUND));
+    EXPECT_FALSE(DeleteMenu(menu, 4711, MF_BYCOMMAND));
+    EXPECT_TRUE(DeleteMenu(bar, 0, MF_BYPOSITION));
+    EXPECT_FALSE(IsMenu(menu));
+    EXPECT_EQ(GetMenuItemCount(bar), 0);
+}
+
 TEST_F(TrayMenu, DamagedTemplatesAreRefused) {
     const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(tray_menu), RT_MENU);
     const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));

@@ -96,6 +96,16 @@ HRESULT copy_stgmedium(const STGMEDIUM& source, CLIPFORMAT format, STGMEDIUM* co
 
 }  // namespace
 
+CDataObjectImpl* own_data_object(IUnknown* object) {
+    IOwnDataObject* own = nullptr;
+    if (!object ||
+        FAILED(object->QueryInterface(iid_own_data_object, reinterpret_cast<void**>(&own))) || !own)
+        return nullptr;
+    CDataObjectImpl* found = own->Object();
+    own->Release();
+    return found;
+}
+
 CDataObjectImpl::~CDataObjectImpl() {
     for (auto& entry : m_formats) ReleaseStgMedium(&entry.second);
 }

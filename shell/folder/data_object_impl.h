@@ -27,13 +27,34 @@ struct IDataObjectImpl : IUnknown {
 };
 WIN_COM_INTERFACE_TRAITS(IDataObjectImpl, IUnknown, utils::iid_data_object_impl);
 
+class CDataObjectImpl;
+
+// The mark of the extension's own data object that no other program can
+// copy: formats and the type library's interface can be offered by any
+// object, or reached through a proxy of one, but this interface is known
+// to no type library and no proxy, so only the object itself, in its own
+// process, answers it.
+struct IOwnDataObject : IUnknown {
+    virtual CDataObjectImpl* STDMETHODCALLTYPE Object() = 0;
+};
+// {AE93E8FF-5D53-4349-84AE-1AF8E6528C56}
+inline constexpr IID iid_own_data_object{
+    0xAE93E8FF, 0x5D53, 0x4349, {0x84, 0xAE, 0x1A, 0xF8, 0xE6, 0x52, 0x8C, 0x56}};
+WIN_COM_INTERFACE_TRAITS(IOwnDataObject, IUnknown, iid_own_data_object);
+
+// The extension's own data object behind object, or null for any other
+// (another program's, whatever formats it offers). The caller's reference
+// keeps it alive.
+CDataObjectImpl* own_data_object(IUnknown* object);
+
 class CDataObjectImpl : public CComObjectRootEx<CComSingleThreadModel>,
                         public CComCoClass<CDataObjectImpl, &utils::clsid_data_object>,
                         public IPersistStream,
                         public IDataObjectImpl,
-                        public IDataObject {
+                        public IDataObject,
+                        public IOwnDataObject {
 public:
-    using com_map = win_atl::com_map<IPersistStream, IDataObjectImpl, IDataObject>;
+    using com_map = win_atl::com_map<IPersistStream, IDataObjectImpl, IDataObject, IOwnDataObject>;
 
     CDataObjectImpl() = default;
     ~CDataObjectImpl();
@@ -57,6 +78,9 @@ public:
     // E_NOTIMPL until it exists. E_INVALIDARG without items or when the first
     // is not in the folder; E_FAIL when the service refused one.
     HRESULT start_delete_items(HWND owner, bool no_confirm);
+
+    // IOwnDataObject.
+    CDataObjectImpl* STDMETHODCALLTYPE Object() override { return this; }
 
     // IDataObjectImpl.
     HRESULT STDMETHODCALLTYPE GetPath(LPITEMIDLIST* root, LPITEMIDLIST* location) override;

@@ -31,28 +31,6 @@ bool starts_with(const CItemIdList& list, const CItemIdList& prefix) {
     return leading_levels(list, prefix.GetItems().size()) == prefix;
 }
 
-// The data object's folder list, when it is the extension's own.
-bool own_folder_list(IDataObject* data, CItemIdList& folder) {
-    IDataObjectImpl* own = nullptr;
-    if (FAILED(data->QueryInterface(utils::iid_data_object_impl, reinterpret_cast<void**>(&own))) ||
-        !own)
-        return false;
-    LPITEMIDLIST root = nullptr;
-    LPITEMIDLIST location = nullptr;
-    const HRESULT result = own->GetPath(&root, &location);
-    own->Release();
-    if (FAILED(result)) return false;
-    bool made = true;
-    try {
-        folder = CItemIdList(root, true) + CItemIdList(location, false);
-    } catch (const std::exception&) {
-        made = false;
-    }
-    CoTaskMemFree(root);
-    CoTaskMemFree(location);
-    return made;
-}
-
 FORMATETC hglobal_format(CLIPFORMAT format) {
     return FORMATETC{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
@@ -68,8 +46,11 @@ void notify_updated(const CItemIdList& list) {
     CoTaskMemFree(absolute);
 }
 
-// What a drop hands its worker.
+// What a drop hands its worker. The job holds the module loaded from
+// before the worker starts; as its first member the hold goes last, after
+// everything else of the job, whose destructors are the module's code.
 struct DropJob {
+    CCalvimoraModule::worker_reference keep_loaded;
     HWND owner = nullptr;
     DWORD effect = DROPEFFECT_NONE;
     IStream* stream = nullptr;
@@ -99,7 +80,6 @@ void tell_left_out(HWND owner, const CClipboardWrapper& tree, DWORD effect, bool
 
 DWORD WINAPI DoDropThread(LPVOID parameter) {
     std::unique_ptr<DropJob> job(static_cast<DropJob*>(parameter));
-    const CCalvimoraModule::worker_reference keep_loaded;
     const bool com = SUCCEEDED(CoInitialize(nullptr));
     IDataObject* data = nullptr;
     IAsyncOperation* async = nullptr;
@@ -173,11 +153,10 @@ bool can_accept(IDataObject* data) {
 }
 
 bool is_drop_on_own_items(IDataObject* data, const CItemIdList& target) {
-    CItemIdList source;
-    if (!data || !own_folder_list(data, source)) return false;
-    if (source == target) return true;
-    auto* own = dynamic_cast<CDataObjectImpl*>(data);
+    const CDataObjectImpl* own = own_data_object(data);
     if (!own) return false;
+    const CItemIdList source = own->GetFolderList();
+    if (source == target) return true;
     const CPidlArray& items = own->GetItems();
     for (UINT i = 0; i < items.GetSize(); ++i) {
         try {
@@ -196,18 +175,10 @@ HRESULT read_drop_medium(HWND owner, IDataObject* data, const vfs::directory_ptr
         hglobal_format(module_format(CCalvimoraModule::format_file_group_descriptor));
     STGMEDIUM medium{};
     if (SUCCEEDED(data->GetData(&descriptors, &medium))) {
-        FORMATETC marker =
-            hglobal_format(module_format(CCalvimoraModule::format_calvimora_data_object));
-        STGMEDIUM marked{};
-        if (SUCCEEDED(data->GetData(&marker, &marked))) {
-            if (marked.tymed == TYMED_HGLOBAL && GlobalSize(marked.hGlobal) >= sizeof(DWORD)) {
-                if (const auto* flag = static_cast<const DWORD*>(GlobalLock(marked.hGlobal))) {
-                    own = *flag != 0;
-                    GlobalUnlock(marked.hGlobal);
-                }
-            }
-            ReleaseStgMedium(&marked);
-        }
+        // Only the extension's own object has its items copied or moved by
+        // the service; any other program's, whatever formats it offers, is
+        // virtual files whose bytes are read.
+        own = own_data_object(data) != nullptr;
         HRESULT result = E_FAIL;
         try {
             const auto tree = boost::make_shared<CFILEDESCRIPTORWrapper>(data, medium.hGlobal);
@@ -400,7 +371,10 @@ HRESULT CDropTargetImpl::Drop(IDataObject* data, DWORD key_state, POINTL point, 
         job->location = m_location;
         job->target = m_target;
         DropJob* handed = job.release();
-        if (SHCreateThread(DoDropThread, handed, CTF_PROCESS_REF, nullptr)) return S_OK;
+        // The thread also holds the module's code mapped until the procedure
+        // has returned: the job lets its hold go in the procedure's last steps.
+        if (SHCreateThread(DoDropThread, handed, CTF_PROCESS_REF | CTF_FREELIBANDEXIT, nullptr))
+            return S_OK;
         handed->stream->Release();
         delete handed;
         return E_FAIL;

@@ -345,26 +345,26 @@ std::int64_t CFILEDESCRIPTORFile::get_size() {
 
 vfs::directory_ptr CFILEDESCRIPTORFile::GetVfsDirectoryOfDataObject(IDataObject* data_object) {
     if (!data_object) return invalid_data_object();
-    if (const auto* own = dynamic_cast<CDataObjectImpl*>(data_object))
+    if (const auto* own = own_data_object(data_object))
         if (own->GetFolder()) return own->GetFolder();
     FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST)), nullptr,
                      DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     if (FAILED(data_object->GetData(&format, &medium))) return invalid_data_object();
-    std::optional<win_shell::id_array> array;
+    std::optional<std::vector<BYTE>> parents;
     if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
         if (const void* block = GlobalLock(medium.hGlobal)) {
-            array = win_shell::read_id_array(block, GlobalSize(medium.hGlobal));
+            parents = win_shell::read_id_array_folder(block, GlobalSize(medium.hGlobal));
             GlobalUnlock(medium.hGlobal);
         }
     }
     ReleaseStgMedium(&medium);
-    if (!array) return invalid_data_object();
+    if (!parents) return invalid_data_object();
     try {
         vfs::directory_ptr current = current_folder_session().get_client()->get_root_directory();
         // The parent list: the junction's own element first, then one
         // record per remote level. Elements of any other size are no level.
-        const std::vector<BYTE>& list = array->folder;
+        const std::vector<BYTE>& list = *parents;
         std::size_t offset = 0;
         while (offset + 2 <= list.size()) {
             const std::size_t size = list[offset] | (list[offset + 1] << 8);

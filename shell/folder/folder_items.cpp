@@ -3,11 +3,13 @@
 #include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <iterator>
+#include <optional>
 
 #include "folder/com_guard.h"
 #include "folder/folder_session.h"
 #include "folder/host_process.h"
 #include "folder/item_rules.h"
+#include "folder/local_names.h"
 #include "folder/shell_folder_impl.h"
 #include "folder/utf16_text.h"
 #include "syncer/manager.h"
@@ -115,17 +117,22 @@ HRESULT CShellFolderImpl::GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags, S
             return hand_out(text + path, name);
         }
         // Another program gets a local path: the folder's copy in the
-        // saved-files folder, made when missing.
-        text += L"\\";
-        if (!location.empty()) text += location + L"\\";
-        const bool folder = !relative.GetItems().empty() && relative.GetLastItem().type == 1;
-        if (folder) text += path;
-        std::wstring native = text;
+        // saved-files folder, made when missing. The remote names become
+        // local ones only when each can be one and the path stays inside.
+        std::vector<std::wstring> names;
+        for (const PIDLDATA& level : m_location.GetItems()) names.push_back(pidl_name(level));
+        for (const PIDLDATA& level : relative.GetItems()) names.push_back(pidl_name(level));
+        const std::optional<std::wstring> local = local_names::join_inside(text, names);
+        if (!local) return E_FAIL;
+        const bool none = relative.GetItems().empty();
+        const bool file = !none && relative.GetLastItem().type != 1;
+        std::wstring native = *local;
         boost::replace_all(native, L"\\", L"/");
+        boost::filesystem::path made(native);
+        if (file) made = made.parent_path();
         boost::system::error_code ignored;
-        boost::filesystem::create_directories(boost::filesystem::path(native), ignored);
-        if (!folder) text += path;
-        return hand_out(text, name);
+        boost::filesystem::create_directories(made, ignored);
+        return hand_out(none ? *local + L"\\" : *local, name);
     });
 }
 

@@ -326,24 +326,12 @@ CHDROPWrapper::CHDROPWrapper(const std::vector<std::wstring>& paths)
 CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapper") {
     const std::wstring context = L"CHDROPWrapper::CHDROPWrapper( hGlobal ): ";
     if (!drop) throw CWrapperException(L"Internal error", context + L"hGlobal is NULL");
-    if (!GlobalLock(drop)) throw CWrapperException(L"Internal error", context + L"Out of memory");
+    const void* block = GlobalLock(drop);
+    if (!block) throw CWrapperException(L"Internal error", context + L"Out of memory");
     const std::unique_ptr<void, BOOL (*)(HGLOBAL)> unlock(drop, GlobalUnlock);
-    const UINT count = DragQueryFileW(static_cast<HDROP>(drop), 0xFFFFFFFFu, nullptr, 0);
-    std::vector<std::wstring> paths;
-    for (UINT index = 0; index < count; ++index) {
-        // The length first, so that a path of any length is read whole and
-        // never cut to the name of another file.
-        const UINT length = DragQueryFileW(static_cast<HDROP>(drop), index, nullptr, 0);
-        std::wstring path(length + 1, L'\0');
-        const UINT copied =
-            length ? DragQueryFileW(static_cast<HDROP>(drop), index, path.data(), length + 1) : 0;
-        if (copied == 0 || copied != length)
-            throw CWrapperException(L"Internal error",
-                                    context + L"IO error " + std::to_wstring(GetLastError()));
-        path.resize(copied);
-        paths.push_back(std::move(path));
-    }
-    add_all(paths);
+    // One pass over the block: asking DragQueryFileW name by name walks
+    // the list again for every name, and a long drop would take minutes.
+    add_all(win_shell::read_drop_files(block, GlobalSize(drop)));
 }
 
 void CHDROPWrapper::add_all(const std::vector<std::wstring>& paths) {

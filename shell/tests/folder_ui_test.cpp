@@ -90,12 +90,12 @@ TEST_F(ItemMenu, OnePlainFolderOffersOpenFirstAsDefaultThenSynchronizeAndShare) 
     IContextMenu* context = query({docs}, CMF_NORMAL, &menu);
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(texts_of(menu),
-              with_shell_own({L"Open", L"-", L"-", L"Synchronize with Computer", L"Share..."}));
+              with_shell_own({L"Open", L"-", L"Synchronize with Computer", L"Share..."}));
     const std::vector<menu_entry> entries = entries_of(menu);
     EXPECT_EQ(entries[0].id, 100u);
     EXPECT_EQ(entries[0].state, MFS_DEFAULT | MFS_HILITE);
-    EXPECT_EQ(entries[3].id, 102u);
-    EXPECT_EQ(entries[4].id, 101u);
+    EXPECT_EQ(entries[2].id, 102u);
+    EXPECT_EQ(entries[3].id, 101u);
     // The folder's ids 100 to 102, then the shell's own seven.
     EXPECT_EQ(used, MAKE_HRESULT(0, 0, 3 + 7));
     context->Release();
@@ -105,16 +105,16 @@ TEST_F(ItemMenu, OnePlainFolderOffersOpenFirstAsDefaultThenSynchronizeAndShare) 
 TEST_F(ItemMenu, ShareOnlyForASinglePlainFolder) {
     HMENU menu = nullptr;
     IContextMenu* files = query({music}, CMF_NORMAL, &menu);
-    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"-", L"Synchronize with Computer"}));
+    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"Synchronize with Computer"}));
     files->Release();
     DestroyMenu(menu);
     IContextMenu* two = query({docs, music}, CMF_NORMAL, &menu);
-    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"-", L"Synchronize with Computer"}));
+    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"Synchronize with Computer"}));
     two->Release();
     DestroyMenu(menu);
     docs->plain = false;
     IContextMenu* special = query({docs}, CMF_NORMAL, &menu);
-    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"-", L"Synchronize with Computer"}));
+    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-", L"Synchronize with Computer"}));
     special->Release();
     DestroyMenu(menu);
 }
@@ -123,17 +123,22 @@ TEST_F(ItemMenu, FixedItemsAndDefaultOnlyMenusGetOnlyOpen) {
     docs->fixed = true;
     HMENU menu = nullptr;
     IContextMenu* fixed = query({music, docs}, CMF_NORMAL, &menu);
-    EXPECT_EQ(texts_of(menu), with_shell_own({L"Open", L"-"}));
+    // A fixed item can be neither moved, copied nor deleted, so the shell
+    // offers none of that for the selection.
+    EXPECT_EQ(texts_of(menu), (std::vector<std::wstring>{L"Open", L"-", L"Properties"}));
+    EXPECT_EQ(invoke(fixed, "copy"), E_INVALIDARG);
+    EXPECT_EQ(invoke(fixed, "delete"), E_INVALIDARG);
     fixed->Release();
     DestroyMenu(menu);
     IContextMenu* default_only = query({music}, CMF_DEFAULTONLY, &menu);
-    EXPECT_EQ(texts_of(menu), (std::vector<std::wstring>{L"Open", L"-"}));
+    EXPECT_EQ(texts_of(menu), (std::vector<std::wstring>{L"Open"}));
     EXPECT_EQ(used, MAKE_HRESULT(0, 0, 1));
     default_only->Release();
     DestroyMenu(menu);
     // Menus built for verbs by other hosts get nothing of the folder's.
     IContextMenu* restricted = query({music}, CMF_EXPLORE, &menu);
-    EXPECT_EQ(texts_of(menu), shell_own);
+    EXPECT_EQ(texts_of(menu), std::vector<std::wstring>(shell_own.begin() + 1, shell_own.end()))
+        << "no separator first";
     restricted->Release();
     DestroyMenu(menu);
 }
@@ -144,6 +149,22 @@ TEST_F(ItemMenu, InTheTrashOnlyRestoreIsOffered) {
     IContextMenu* context = query({music}, CMF_NORMAL, &menu);
     EXPECT_EQ(texts_of(menu), with_shell_own({L"Restore"}));
     EXPECT_EQ(entries_of(menu)[0].id, 103u);
+    context->Release();
+    DestroyMenu(menu);
+}
+
+TEST_F(ItemMenu, ADeletedItemCanBeDeletedForGoodButNeitherCutNorCopied) {
+    remote_root->folder_type = vfs::folder_type_trash;
+    auto old = boost::make_shared<fake_file>(item_values{L"old.txt", L"f-old", -1, 1700000000});
+    remote_root->children.push_back(old);
+    HMENU menu = nullptr;
+    IContextMenu* context = query({old}, CMF_NORMAL, &menu);
+    EXPECT_EQ(texts_of(menu),
+              (std::vector<std::wstring>{L"Restore", L"-", L"Delete", L"-", L"Properties"}));
+    EXPECT_EQ(invoke(context, "cut"), E_INVALIDARG);
+    EXPECT_EQ(invoke(context, "copy"), E_INVALIDARG);
+    IDataObject* held = nullptr;
+    EXPECT_EQ(OleGetClipboard(&held), CLIPBRD_E_CANT_OPEN) << "nothing went on the clipboard";
     context->Release();
     DestroyMenu(menu);
 }

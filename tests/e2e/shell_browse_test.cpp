@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iomanip>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -69,6 +70,7 @@ protected:
         ASSERT_EQ(apartment_.status(), S_OK);
         auto& service = env_.service();
         const std::string user = service.add_user("alice", "s3cret");
+        user_id_ = user;
         const std::string docs = service.add_folder(user, "0", "Docs");
         text_id_ = service.add_generated_file(user, docs, "a.txt", 1500, 7);
         service.add_file(user, docs, "song.mp3", "ID3");
@@ -98,6 +100,7 @@ protected:
     shell_host::com_apartment apartment_;
     shell_host::shell_browser browser;
     std::string text_id_;
+    std::string user_id_;
 };
 
 TEST_F(ShellBrowse, TheFolderStandsUnderComputerAndFlagsZeroAskNothing) {
@@ -372,6 +375,91 @@ TEST_F(ShellBrowse, InExplorerAParsingNameIsTheNamespacePath) {
     const std::string junction = "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::" + folder_class;
     EXPECT_NE(shown.find("  for parsing: " + junction + "\\Docs\\a.txt\n"), std::string::npos)
         << shown;
+}
+
+}  // namespace
+
+namespace {
+
+// Every folder under the machine's root.
+std::set<std::filesystem::path> folders_of_the_machine() {
+    std::set<std::filesystem::path> folders;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(std::getenv("CALVIMORA_MACHINE_ROOT")))
+        if (entry.is_directory()) folders.insert(entry.path());
+    return folders;
+}
+
+// A name the service itself refuses, stored as another service, or a user
+// who shares a folder through one, could have left it.
+std::string add_unchecked(calvimora::testing::service& service, const std::string& verb,
+                          const std::string& owner, const std::string& parent,
+                          const std::string& name) {
+    auto args = calvimora::testing::json_object()
+                    .set("owner_id", owner)
+                    .set(verb == "add_folder" ? "parent_id" : "dir_id", parent)
+                    .set("name", name)
+                    .set("unchecked_name", true);
+    const auto answer = service.control(verb, args);
+    return answer.get<std::string>(verb == "add_folder" ? "dir_id" : "file_id");
+}
+
+// Remote names that would climb out of the saved-files folder get no
+// local path in another program, and no folder is made for them.
+TEST_F(ShellBrowse, RemoteNamesThatLeaveTheSavedFilesFolderGetNoLocalPath) {
+    auto& service = env_.service();
+    const std::string made =
+        add_unchecked(service, "add_folder", user_id_, "0", "..\\..\\made_outside");
+    add_unchecked(service, "add_folder", user_id_, made, "inner");
+    add_unchecked(service, "add_folder", user_id_, "0", "x/../../../slash_outside");
+    const std::string docs = service.add_folder(user_id_, "0", "Plain");
+    add_unchecked(service, "add_file", user_id_, docs, "..\\..\\..\\escaped.txt");
+    add_unchecked(service, "add_file", user_id_, docs, "..");
+    service.add_file(user_id_, docs, "fine.txt", "fine");
+    log_in();
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+
+    const auto refused = [&](size_t index) {
+        STRRET name{};
+        const HRESULT result =
+            browser.folder()->GetDisplayNameOf(browser.items()[index].id, SHGDN_FORPARSING, &name);
+        if (SUCCEEDED(result)) {
+            LPWSTR text = nullptr;
+            StrRetToStrW(&name, browser.items()[index].id, &text);
+            ADD_FAILURE() << "a local path was handed out: "
+                          << std::string(text, text + std::wcslen(text));
+            CoTaskMemFree(text);
+        }
+        return result == E_FAIL;
+    };
+    // A plain name first: the saved-files folder itself is made on demand.
+    EXPECT_NE(browser.display_name(index_of(browser, L"Plain"), SHGDN_FORPARSING)
+                  .find(L"\\alice\\files_saved\\Plain"),
+              std::wstring::npos);
+    const auto before = folders_of_the_machine();
+    EXPECT_TRUE(refused(index_of(browser, L"..\\..\\made_outside")));
+    EXPECT_TRUE(refused(index_of(browser, L"x/../../../slash_outside")));
+    EXPECT_EQ(browser.display_name(index_of(browser, L"..\\..\\made_outside"), SHGDN_INFOLDER),
+              L"..\\..\\made_outside")
+        << "the name itself is shown as it stands";
+
+    // A refused level above the folder refuses its items too.
+    ASSERT_EQ(browser.enter(index_of(browser, L"..\\..\\made_outside")), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    EXPECT_TRUE(refused(index_of(browser, L"inner")));
+    ASSERT_EQ(browser.up(), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+
+    ASSERT_EQ(browser.enter(index_of(browser, L"Plain")), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    EXPECT_TRUE(refused(index_of(browser, L"..\\..\\..\\escaped.txt")));
+    EXPECT_TRUE(refused(index_of(browser, L"..")));
+    EXPECT_EQ(folders_of_the_machine(), before) << "no folder was made for a refused name";
+
+    const std::wstring fine =
+        browser.display_name(index_of(browser, L"fine.txt"), SHGDN_FORPARSING);
+    EXPECT_NE(fine.find(L"\\alice\\files_saved\\Plain\\fine.txt"), std::wstring::npos);
 }
 
 }  // namespace

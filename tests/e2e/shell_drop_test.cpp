@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,7 @@
 #include "win/clipboard.h"
 #include "win/file.h"
 #include "win/global_memory.h"
+#include "win/kernel.h"
 #include "win/machine.h"
 #include "win/progress_dialog.h"
 #include "win/shell_thread.h"
@@ -66,8 +68,9 @@ HRESULT extension_can_unload() {
 }
 
 // Another program's virtual files: a descriptor block and one contents
-// stream per index.
-class foreign_files final : public IDataObject {
+// stream per index; asynchronous when asked, noting the calls that come
+// from another thread than its own.
+class foreign_files final : public IDataObject, public IAsyncOperation {
 public:
     struct entry {
         std::wstring name;
@@ -77,23 +80,66 @@ public:
         // the whole size.
         std::optional<size_t> ends_after = std::nullopt;
     };
-    explicit foreign_files(std::vector<entry> entries) : entries_(std::move(entries)) {}
+    explicit foreign_files(std::vector<entry> entries, bool asynchronous = false)
+        : entries_(std::move(entries)), asynchronous_(asynchronous) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = (iid == IID_IUnknown || iid == IID_IDataObject) ? this : nullptr;
+        note_call();
+        if (iid == IID_IUnknown || iid == IID_IDataObject)
+            *object = static_cast<IDataObject*>(this);
+        else if (iid == IID_IAsyncOperation && asynchronous_)
+            *object = static_cast<IAsyncOperation*>(this);
+        else
+            *object = nullptr;
         if (!*object) return E_NOINTERFACE;
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        note_call();
+        return ++references;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        note_call();
+        return --references;
+    }
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* asynchronous) override {
+        note_call();
+        *asynchronous = asynchronous_ ? TRUE : FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT, IBindCtx*, DWORD effects) override {
+        note_call();
+        end_effect = effects;
+        ended = true;
+        return S_OK;
+    }
+
+    std::atomic<bool> ended{false};
+    std::atomic<DWORD> end_effect{DROPEFFECT_NONE};
+    std::atomic<int> calls_elsewhere{0};
+
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-        return format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)
+        return (format->cfFormat == descriptors() || offered_.count(format->cfFormat)) &&
+                       (format->tymed & TYMED_HGLOBAL)
                    ? S_OK
                    : DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        note_call();
         *medium = STGMEDIUM{};
+        const auto offered = offered_.find(format->cfFormat);
+        if (offered != offered_.end() && (format->tymed & TYMED_HGLOBAL)) {
+            HGLOBAL block = GlobalAlloc(GHND, offered->second.size());
+            std::memcpy(GlobalLock(block), offered->second.data(), offered->second.size());
+            GlobalUnlock(block);
+            medium->tymed = TYMED_HGLOBAL;
+            medium->hGlobal = block;
+            return S_OK;
+        }
         if (format->cfFormat == descriptors() && (format->tymed & TYMED_HGLOBAL)) {
             const UINT count = static_cast<UINT>(entries_.size());
             HGLOBAL block = GlobalAlloc(GHND, 4 + sizeof(FILEDESCRIPTORW) * count);
@@ -151,15 +197,26 @@ public:
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
+    // Offers these bytes as a block of the named format too.
+    void offer(const wchar_t* format, std::string bytes) {
+        offered_[static_cast<CLIPFORMAT>(RegisterClipboardFormatW(format))] = std::move(bytes);
+    }
+
     std::atomic<ULONG> references{1};
 
 private:
     static CLIPFORMAT descriptors() {
         return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILEDESCRIPTORW));
     }
+    void note_call() {
+        if (GetCurrentThreadId() != thread_) ++calls_elsewhere;
+    }
     std::vector<entry> entries_;
     std::mutex streams_lock_;
     std::vector<std::unique_ptr<win_test::test_stream>> streams_;
+    std::map<CLIPFORMAT, std::string> offered_;
+    const bool asynchronous_;
+    const DWORD thread_ = GetCurrentThreadId();
 };
 
 // Yes to every question, so that only the rule under test can keep a
@@ -331,10 +388,55 @@ TEST_F(ShellDrop, ATreeArrivesWholeOnTheCallersThreadAndOnTheDropWorker) {
     win_test::set_progress_cancel_script(nullptr);
     EXPECT_EQ(async.result, S_OK);
     EXPECT_EQ(async.effect, DROPEFFECT_COPY) << "the effect arrives with the end of the operation";
+    EXPECT_TRUE(async.calls_on_own_thread)
+        << "the worker's calls reach the host's object through the host's messages";
     EXPECT_EQ(during_upload, S_FALSE) << "the extension stays loaded while its drop worker runs";
     EXPECT_EQ(remote(L"G\\c.bin"), pattern(50000, 2));
     EXPECT_TRUE(fs::exists(local_ / "G" / "c.bin")) << "a copy keeps its sources";
     target->Release();
+}
+
+// The host lets go of everything of the extension and unloads what it
+// can while the drop worker has not started yet: the worker's hold keeps
+// the extension loaded, and the upload ends normally.
+TEST_F(ShellDrop, AnUnloadWhileTheDropWorkerStartsLeavesTheExtensionInPlace) {
+    const std::wstring folder = local_folder("H");
+    local_file("H/d.txt", "delta");
+    std::mutex lock;
+    std::condition_variable changed;
+    bool paused = false, resume = false;
+    win_test::set_worker_start_hook([&] {
+        std::unique_lock<std::mutex> hold(lock);
+        paused = true;
+        changed.notify_all();
+        changed.wait(hold, [&] { return resume; });
+    });
+    IDropTarget* target = target_of();
+    ASSERT_TRUE(target);
+    auto* data = new shell_host::local_files_data_object({folder}, true);
+    EXPECT_EQ(shell_host::drop_data_object(target, data, false).result, S_OK);
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return paused; }));
+    }
+    target->Release();
+    browser.close();
+    shell_host::unload_unused_servers();
+    EXPECT_EQ(extension_can_unload(), S_FALSE) << "the waiting worker keeps it loaded";
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        resume = true;
+    }
+    changed.notify_all();
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_TRUE(data->wait_for_end(std::chrono::seconds(60), effect));
+    EXPECT_EQ(effect, DROPEFFECT_COPY);
+    data->Release();
+    win_test::set_worker_start_hook(nullptr);
+    EXPECT_TRUE(process_.wait_until_released(std::chrono::seconds(30)));
+    EXPECT_EQ(remote(L"H\\d.txt"), "delta");
+    shell_host::unload_unused_servers();
+    EXPECT_EQ(extension_can_unload(), E_UNEXPECTED) << "unloaded once the worker has ended";
 }
 
 TEST_F(ShellDrop, ShiftMovesAndTheHostDeletesTheSourcesOnlyAfterAMove) {
@@ -575,6 +677,72 @@ TEST_F(ShellDrop, AFolderTheMoveDidNotEmptyStays) {
     docs->Release();
     EXPECT_EQ(remote(L"Docs\\kept.txt"), "original") << "the source folder and its file stay";
     EXPECT_EQ(remote(L"Gamma\\Docs\\kept.txt"), "theirs");
+}
+
+// Another program's object that offers the extension's mark and a
+// selection of alice's "Docs\\kept.txt": its files are virtual files like
+// any other program's, and the service never moves her file by the ids
+// and names it supplies.
+TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) {
+    const auto docs_at = std::find_if(browser.items().begin(), browser.items().end(),
+                                      [](const auto& item) { return item.name == L"Docs"; });
+    ASSERT_EQ(browser.enter(std::distance(browser.items().begin(), docs_at)), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.items().size(), 1u);
+    IPersistFolder2* persist = nullptr;
+    ASSERT_EQ(
+        browser.folder()->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist)),
+        S_OK);
+    PIDLIST_ABSOLUTE docs = nullptr;
+    ASSERT_EQ(persist->GetCurFolder(&docs), S_OK);
+    persist->Release();
+    // The selection as the extension itself writes it: the folder's list,
+    // then the item's, after the count and two offsets.
+    const UINT folder_size = ILGetSize(docs);
+    const UINT item_size = ILGetSize(browser.items()[0].id);
+    std::string selection(12 + folder_size + item_size, '\0');
+    const UINT header[3] = {1, 12, 12 + folder_size};
+    std::memcpy(selection.data(), header, sizeof header);
+    std::memcpy(selection.data() + 12, docs, folder_size);
+    std::memcpy(selection.data() + 12 + folder_size, browser.items()[0].id, item_size);
+    CoTaskMemFree(docs);
+    ASSERT_EQ(browser.up(), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+
+    foreign_files posing({{L"kept.txt", false, "forged"}});
+    const DWORD mark = 1;
+    posing.offer(L"Calvimora_DataObject", std::string(reinterpret_cast<const char*>(&mark), 4));
+    posing.offer(CFSTR_SHELLIDLIST, selection);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    const auto moved = shell_host::drop_data_object(alpha, &posing, true);
+    EXPECT_EQ(moved.result, S_OK);
+    EXPECT_EQ(remote(L"Alpha\\kept.txt"), "forged") << "the bytes the program offered";
+    EXPECT_TRUE(remote_exists(L"Docs", L"kept.txt")) << "alice's file stays where it was";
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original");
+    alpha->Release();
+    EXPECT_EQ(posing.references, 1u);
+}
+
+// The drop worker reads the files through the source's thread: the host
+// must retrieve its messages for the drop to end.
+TEST_F(ShellDrop, VirtualFilesOfAnAsynchronousSourceArriveWhileTheHostPumps) {
+    const std::string attachment = pattern(90000, 6);
+    foreign_files mail({{L"Later", true, ""},
+                        {L"Later\\letter.txt", false, "dear alice"},
+                        {L"Later\\photo.bin", false, attachment}},
+                       true);
+    IDropTarget* target = target_of();
+    const auto dropped = shell_host::drop_data_object(target, &mail, false);
+    EXPECT_EQ(dropped.result, S_OK);
+    EXPECT_EQ(dropped.effect, DROPEFFECT_NONE) << "the effect comes with the end";
+    ASSERT_TRUE(shell_host::pump_messages_until([&] { return mail.ended && mail.references == 1; },
+                                                std::chrono::minutes(2)));
+    EXPECT_EQ(mail.end_effect, DROPEFFECT_COPY);
+    EXPECT_EQ(remote(L"Later\\letter.txt"), "dear alice");
+    EXPECT_EQ(remote(L"Later\\photo.bin"), attachment);
+    EXPECT_EQ(mail.calls_elsewhere, 0) << "every call came through the host's own thread";
+    target->Release();
 }
 
 }  // namespace

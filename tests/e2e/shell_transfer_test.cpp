@@ -16,6 +16,7 @@
 #include "utils/class_ids.h"
 #include "vfs/session.h"
 #include "vfs_session_support.h"
+#include "win/com.h"
 #include "win/file.h"
 #include "win/test_journal.h"
 #include "win/user_dialog.h"
@@ -188,22 +189,21 @@ TEST_F(ShellTransfer, TheItemMenuOffersTheFoldersCommandsAndRestoreOnlyInTheTras
     std::vector<shell_host::menu_item> items;
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"Docs")}, CMF_NORMAL, items), S_OK);
     EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{
-                                   L"Open", L"-", L"-", L"Synchronize with Computer", L"Share...",
-                                   L"-", L"Cut", L"Copy", L"-", L"Delete", L"-", L"Properties"}));
+                                   L"Open", L"-", L"Synchronize with Computer", L"Share...", L"-",
+                                   L"Cut", L"Copy", L"-", L"Delete", L"-", L"Properties"}));
     EXPECT_EQ(items[0].state, static_cast<UINT>(MFS_DEFAULT | MFS_HILITE));
+    // The trash is fixed: it can be neither cut, copied nor deleted.
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"Trash")}, CMF_NORMAL, items), S_OK);
-    EXPECT_EQ(texts_of(items)[0], L"Open") << "a fixed folder";
-    EXPECT_EQ(texts_of(items)[1], L"-");
-    EXPECT_EQ(texts_of(items)[2], L"-");
-    EXPECT_EQ(texts_of(items)[3], L"Cut");
+    EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open", L"-", L"Properties"}));
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"beta")}, CMF_DEFAULTONLY, items), S_OK);
-    EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open", L"-"}));
+    EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open"}));
     EXPECT_EQ(shell_host::invoke_item_command(browser, {index_of(L"beta")}, L"Open"), E_NOTIMPL);
 
     ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"old.txt")}, CMF_NORMAL, items), S_OK);
-    EXPECT_EQ(texts_of(items)[0], L"Restore");
-    EXPECT_EQ(texts_of(items)[1], L"-") << "the shell's own follow";
+    // A deleted item can only be restored or deleted for good.
+    EXPECT_EQ(texts_of(items),
+              (std::vector<std::wstring>{L"Restore", L"-", L"Delete", L"-", L"Properties"}));
 }
 
 TEST_F(ShellTransfer, APersonCopiesOutCutsAndPastesOnTheTerminal) {
@@ -269,6 +269,38 @@ TEST_F(ShellTransfer, ACopyOutOverALocalFileReplacesItOnlyWhenWhole) {
     only_mine_left();
     EXPECT_EQ(copy_b(IDYES), S_OK);
     EXPECT_EQ(contents_of(mine), env_.service().file_content(b_id_));
+}
+
+// The host program run on the terminal with the lines typed, as a process
+// of its own in the test's session; what it showed.
+std::string run_host_program(const std::filesystem::path& folder, const std::string& typed) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "typed") << typed;
+    wchar_t junction[40];
+    StringFromGUID2(utils::clsid_calvimora_folder, junction, 40);
+    const std::string command = "'" + (program_folder() / "calvimora_explorer").string() +
+                                "' browse '" + win_file::native_path(junction) + "' <'" +
+                                (folder / "typed").string() + "' >'" + (folder / "shown").string() +
+                                "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return contents_of(folder / "shown");
+}
+
+TEST_F(ShellTransfer, ACopyOfAHostThatEndedPastesInAnotherWholeOrNotAtAll) {
+    browser.close();
+    const std::string copied = run_host_program(target_ / "first", "copy 0\nquit\n");
+    EXPECT_EQ(copied.find("failed"), std::string::npos) << copied;
+    // The copy ended with its host: what it left on the clipboard names the
+    // files but carries no contents, so the paste refuses before it writes.
+    const std::filesystem::path pasted = target_ / "pasted";
+    std::filesystem::create_directories(pasted);
+    const std::string shown =
+        run_host_program(target_ / "second", "paste " + pasted.string() + "\nquit\n");
+    EXPECT_NE(shown.find("paste failed: the clipboard names files but holds none of their "
+                         "contents; nothing was pasted"),
+              std::string::npos)
+        << shown;
+    EXPECT_TRUE(std::filesystem::is_empty(pasted)) << "no empty or half paste";
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ HRESULT CoInitializeEx(LPVOID reserved, DWORD model);
 void CoUninitialize();
 
 #define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
+// A call into an apartment that has ended, and one whose callee failed
+// outright.
+#define RPC_E_DISCONNECTED ((HRESULT)0x80010108L)
+#define RPC_E_SERVERFAULT ((HRESULT)0x80010105L)
 #define CO_E_CLASSSTRING ((HRESULT)0x800401F3L)
 #define CO_E_DLLNOTFOUND ((HRESULT)0x800401F8L)
 #define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)

@@ -107,14 +107,18 @@ void ReleaseStgMedium(STGMEDIUM* medium);
 HANDLE OleDuplicateData(HANDLE source, CLIPFORMAT format, UINT flags);
 
 // ---- The OLE clipboard ----------------------------------------------------------
-// One per process. OleSetClipboard holds a reference to the object (null
-// empties the clipboard, releasing the one before). OleGetClipboard gives a
-// reference to what it holds: the object itself while it is set, or after
-// OleFlushClipboard the flushed data: copies of the object's global-memory
-// formats, and for an object that offers "OleClipboardPersistOnFlush" also
-// its saved form (IPersistStream), from which each OleGetClipboard rebuilds
-// it (CoCreateInstance of its class, then Load); when that fails, the
-// copies are given instead.
+// One per log-on session. OleSetClipboard holds a reference to the object
+// (null empties the clipboard, releasing the one before); setting the
+// clipboard in another process lets it go. OleGetClipboard gives a
+// reference to what it holds: in the process that set it, the object
+// itself while it is set; in every process after OleFlushClipboard, the
+// flushed data: copies of the object's global-memory formats, and for an
+// object that offers "OleClipboardPersistOnFlush" also its saved form
+// (IPersistStream), from which each OleGetClipboard rebuilds it
+// (CoCreateInstance of its class, then Load); when that fails, the copies
+// are given instead. A live object of another process is not reached
+// across processes here: until it is flushed, other processes find the
+// clipboard empty.
 HRESULT OleSetClipboard(IDataObject* object);
 // CLIPBRD_E_CANT_OPEN when the clipboard is empty (the pointer cleared),
 // E_INVALIDARG for a null pointer.

@@ -10,6 +10,8 @@
 // padding around the layout rectangle.
 #pragma once
 
+#include <cstdint>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -191,10 +193,16 @@ public:
     // other data, InvalidParameter for a damaged file or a null stream,
     // OutOfMemory for a picture too large to hold.
     explicit Bitmap(IStream* stream, BOOL use_embedded_color_management = FALSE);
+    // The same with a smaller limit on the pixel count (the stand-in's own
+    // addition): for pictures that come from the network, which get
+    // NetworkPictureMaxPixels; a larger picture is OutOfMemory.
+    Bitmap(IStream* stream, BOOL use_embedded_color_management, std::int64_t max_pixels);
     // Transparent pixels.
     Bitmap(INT width, INT height, PixelFormat format = PixelFormat32bppARGB);
 
     static Bitmap* FromStream(IStream* stream, BOOL use_embedded_color_management = FALSE);
+
+    static constexpr std::int64_t NetworkPictureMaxPixels = std::int64_t{1} << 22;
 
     // A new 32-bit DIB section holding the image composited over background
     // (source over, premultiplied): an opaque background gives an opaque

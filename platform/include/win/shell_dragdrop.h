@@ -61,6 +61,10 @@ void DragFinish(HDROP drop);
 
 namespace win_shell {
 
+// Every name of a DROPFILES block, read as DragQueryFileW reads them, in
+// one pass: for callers that need all names, which would walk the block
+// once per name through DragQueryFileW.
+std::vector<std::wstring> read_drop_files(const void* data, size_t size);
 // A new movable block in the DROPFILES form (wide) holding the paths.
 HDROP make_drop_files(const std::vector<std::wstring>& paths);
 
@@ -134,12 +138,17 @@ static_assert(sizeof(CIDA) == 8);
 namespace win_shell {
 
 // The folder's list and the items' lists of a CIDA block, each a copy;
-// none when the count, an offset or a list does not lie within the block.
+// none when the count, an offset or a list does not lie within the block,
+// or when the lists together need more bytes than the block holds (lists
+// of a well-formed block never share bytes). Time and memory are linear
+// in the block's size.
 struct id_array {
     std::vector<BYTE> folder;
     std::vector<std::vector<BYTE>> items;
 };
 std::optional<id_array> read_id_array(const void* data, size_t size);
+// The same checks, keeping a copy of the folder's list only.
+std::optional<std::vector<BYTE>> read_id_array_folder(const void* data, size_t size);
 
 }  // namespace win_shell
 

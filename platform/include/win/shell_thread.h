@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include "win/com.h"
@@ -17,6 +18,7 @@
 #define CTF_THREAD_REF 0x00000002u
 #define CTF_PROCESS_REF 0x00000004u
 #define CTF_COINIT 0x00000008u
+#define CTF_FREELIBANDEXIT 0x00000010u
 
 // The host's process reference: an object that a host keeps alive while
 // any work it started may still need the process. Set to null to clear.
@@ -27,7 +29,10 @@ HRESULT SHGetInstanceExplorer(IUnknown** reference);
 // Runs procedure(data) on a new thread. With CTF_PROCESS_REF the thread
 // holds the process reference (when one is set) until the procedure has
 // returned; with CTF_COINIT it runs between CoInitialize and
-// CoUninitialize. callback, when given, runs on the new thread first,
+// CoUninitialize. With CTF_FREELIBANDEXIT the thread holds the module
+// that holds the procedure loaded until the procedure has returned, so a
+// module unloaded meanwhile leaves the thread's code in place until then.
+// callback, when given, runs on the new thread first,
 // while the caller still waits. FALSE when the thread could not start
 // (then, with CTF_INSIST, the procedure runs on the caller's thread).
 BOOL SHCreateThread(LPTHREAD_START_ROUTINE procedure, void* data, DWORD flags,
@@ -35,7 +40,14 @@ BOOL SHCreateThread(LPTHREAD_START_ROUTINE procedure, void* data, DWORD flags,
 
 // An interface pointer wrapped for another thread of the process: the
 // stream holds a reference until the receiver unwraps it (and the stream
-// is released with that call) or the stream is released unused.
+// is released with that call) or the stream is released unused. Both
+// threads must have entered COM (else CO_E_NOTINITIALIZED). An object
+// wrapped on an apartment-threaded thread belongs to that thread: another
+// thread receives a proxy whose calls run on the owner, delivered through
+// its message queue, so they wait until the owner retrieves messages (the
+// proxies forward IDataObject, IAsyncOperation, IStream and
+// IEnumFORMATETC; other interfaces answer E_NOINTERFACE). An object
+// wrapped on a multithreaded thread is received as it is.
 HRESULT CoMarshalInterThreadInterfaceInStream(REFIID iid, IUnknown* object, IStream** stream);
 HRESULT CoGetInterfaceAndReleaseStream(IStream* stream, REFIID iid, void** object);
 
@@ -61,6 +73,10 @@ struct IDropTargetHelper : IUnknown {
 WIN_COM_INTERFACE_TRAITS(IDropTargetHelper, IUnknown, IID_IDropTargetHelper);
 
 namespace win_test {
+
+// Runs on every thread SHCreateThread starts, before its procedure (null:
+// none): a test pauses a worker there to do what a host may do meanwhile.
+void set_worker_start_hook(std::function<void()> hook);
 
 // A process reference for tests and hosts: counts its references and lets
 // a test wait until every worker has let it go.

@@ -95,6 +95,9 @@ BOOL IsMenu(HMENU menu);
 // for a position past the last); the record's size must be its own.
 BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR item);
 BOOL InsertMenuItemW(HMENU menu, UINT item, BOOL by_position, LPCMENUITEMINFOW info);
+// Removes the item (flags: MF_BYCOMMAND or MF_BYPOSITION) and destroys its
+// sub-menu, if it has one.
+BOOL DeleteMenu(HMENU menu, UINT item, UINT flags);
 // Fills what fMask asks for; with MIIM_STRING the text is copied into
 // dwTypeData (at most cch - 1 characters and a zero) and cch becomes the
 // text's length (the length alone when dwTypeData is null).
