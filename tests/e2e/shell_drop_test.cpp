@@ -679,25 +679,22 @@ TEST_F(ShellDrop, AFolderTheMoveDidNotEmptyStays) {
     EXPECT_EQ(remote(L"Gamma\\Docs\\kept.txt"), "theirs");
 }
 
-// Another program's object that offers the extension's mark and a
-// selection of alice's "Docs\\kept.txt": its files are virtual files like
-// any other program's, and the service never moves her file by the ids
-// and names it supplies.
-TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) {
+// A selection of alice's "Docs\\kept.txt" as the extension itself writes
+// it: the folder's item id list, then the item's, after the count and two
+// offsets. The browser is left at the top.
+std::string selection_of_docs_kept(shell_host::shell_browser& browser) {
     const auto docs_at = std::find_if(browser.items().begin(), browser.items().end(),
                                       [](const auto& item) { return item.name == L"Docs"; });
-    ASSERT_EQ(browser.enter(std::distance(browser.items().begin(), docs_at)), S_OK);
-    ASSERT_EQ(browser.list(), S_OK);
-    ASSERT_EQ(browser.items().size(), 1u);
+    EXPECT_EQ(browser.enter(std::distance(browser.items().begin(), docs_at)), S_OK);
+    EXPECT_EQ(browser.list(), S_OK);
+    EXPECT_EQ(browser.items().size(), 1u);
     IPersistFolder2* persist = nullptr;
-    ASSERT_EQ(
+    EXPECT_EQ(
         browser.folder()->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&persist)),
         S_OK);
     PIDLIST_ABSOLUTE docs = nullptr;
-    ASSERT_EQ(persist->GetCurFolder(&docs), S_OK);
+    EXPECT_EQ(persist->GetCurFolder(&docs), S_OK);
     persist->Release();
-    // The selection as the extension itself writes it: the folder's list,
-    // then the item's, after the count and two offsets.
     const UINT folder_size = ILGetSize(docs);
     const UINT item_size = ILGetSize(browser.items()[0].id);
     std::string selection(12 + folder_size + item_size, '\0');
@@ -706,9 +703,17 @@ TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) 
     std::memcpy(selection.data() + 12, docs, folder_size);
     std::memcpy(selection.data() + 12 + folder_size, browser.items()[0].id, item_size);
     CoTaskMemFree(docs);
-    ASSERT_EQ(browser.up(), S_OK);
-    ASSERT_EQ(browser.list(), S_OK);
+    EXPECT_EQ(browser.up(), S_OK);
+    EXPECT_EQ(browser.list(), S_OK);
+    return selection;
+}
 
+// Another program's object that offers the extension's mark and a
+// selection of alice's file: its files are virtual files like any other
+// program's, and the service never moves her file by the ids and names it
+// supplies.
+TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) {
+    const std::string selection = selection_of_docs_kept(browser);
     foreign_files posing({{L"kept.txt", false, "forged"}});
     const DWORD mark = 1;
     posing.offer(L"Calvimora_DataObject", std::string(reinterpret_cast<const char*>(&mark), 4));
@@ -722,6 +727,27 @@ TEST_F(ShellDrop, AnotherProgramsObjectWithTheExtensionsMarkIsOnlyVirtualFiles) 
     EXPECT_EQ(remote(L"Docs\\kept.txt"), "original");
     alpha->Release();
     EXPECT_EQ(posing.references, 1u);
+}
+
+// The same object made by a second process and left on the clipboard:
+// pasted with a move, it moves nothing of alice's.
+TEST_F(ShellDrop, AnotherProcesssObjectWithTheExtensionsMarkMovesNothing) {
+    const std::filesystem::path selection_file = local_ / "selection";
+    std::ofstream(selection_file, std::ios::binary) << selection_of_docs_kept(browser);
+    const std::string command = "'" + (program_folder() / "shell_drop_helper").string() +
+                                "' pose '" + selection_file.string() + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    IDataObject* pasted = nullptr;
+    ASSERT_EQ(OleGetClipboard(&pasted), S_OK);
+    IDropTarget* alpha = target_of(L"Alpha");
+    ASSERT_TRUE(alpha);
+    win_test::scoped_message_box_responder yes(yes_and_give_up);
+    const auto moved = shell_host::drop_data_object(alpha, pasted, true);
+    alpha->Release();
+    pasted->Release();
+    EXPECT_NE(moved.effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_EQ(remote(L"Docs\\kept.txt"), "original") << "alice's file stays where it was";
+    EXPECT_FALSE(remote_exists(L"Alpha", L"kept.txt"));
 }
 
 // The drop worker reads the files through the source's thread: the host
