@@ -4,22 +4,28 @@
 // 1. A scan pass with nothing to do over N local files in a few hundred
 //    folders, bound to a remote tree that matches (seeded through the
 //    service's control endpoint): wall time and the CPU of the engine and of
-//    the service per pass, the local walk against `find` over the same tree,
-//    peak memory per tracked file and what stays between passes, and the
-//    bytes the pass wrote to the item tables.
-// 2. Small files uploaded by the engine (a sync manager on a scaled clock)
-//    against the curl tool uploading the same files to the same FTPS server,
-//    and how much of the engine's time its runner's cycle accounts for.
+//    the service per pass and their medians, the local walk against `find`
+//    over the same tree, peak memory per tracked file and what stays between
+//    passes, and the bytes the pass wrote to the item tables. With --peer,
+//    and unison on the PATH, unison's local-to-local pass over the same tree
+//    against a copy of it, with the ratios of CPU and wall time.
+// 2. Small files uploaded and downloaded by the engine (a sync manager at the
+//    real clock) against the curl tool moving the same files to and from the
+//    same FTPS server, plus the service's requests around curl's transfers;
+//    medians of several rounds.
 //
-//   bench_sync [--files N[,N...]] [--passes N] [--uploads N] [--scale S]
+//   bench_sync [--files N[,N...]] [--passes N] [--peer] [--transfers N]
+//              [--rounds N] [--transfers-only]
 //              (default: 10000,100000 files, 3 passes with nothing to do;
-//              1000 uploads of 1 KiB; scale 0.02; 1000000 files on request)
+//              3 rounds of 1000 transfers of 1 KiB each way; 1000000 files on
+//              request)
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/filesystem/operations.hpp>
 #include <chrono>
@@ -34,6 +40,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "run_program.h"
@@ -69,14 +76,22 @@ double seconds_of(const std::function<void()>& run) {
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+double seconds_of(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// CPU seconds (user and system) of the ended children waited for so far.
+double children_cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
+}
+
 // CPU seconds (user and system) of this process so far.
 double own_cpu_seconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
 }
 
 // CPU seconds (user and system) of another process so far.
@@ -93,6 +108,8 @@ double process_cpu_seconds(pid_t pid) {
     }
     return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
+
+double median(std::vector<double> values);
 
 // Wall time and CPU of the engine (this process) and of the service.
 struct pass_cost {
@@ -189,7 +206,7 @@ syncer::sync_rule allow_all() {
     return syncer::sync_rule({yes, yes, yes, yes, yes, yes, yes, yes});
 }
 
-syncer::binding bind(const std::wstring& dir_remote, const fs::path& local) {
+syncer::binding bind_folder(const std::wstring& dir_remote, const fs::path& local) {
     syncer::binding made(dir_remote, local.wstring(), L"", L"");
     made._type = syncer::binding::type_user_choice;
     made.rule = allow_all();
@@ -236,7 +253,40 @@ double best_of(int runs, const std::function<void()>& run) {
     return best;
 }
 
-void bench_pass(std::size_t files, int passes) {
+// The peer's pass with nothing to do: a local-to-local pass of the same tree
+// against a copy of it, its archives in a folder of their own; wall time
+// and CPU of each of the given rounds after one that builds the archives.
+std::vector<pass_cost> peer_passes(const fs::path& tree, const fs::path& work, int rounds) {
+    const fs::path copy = work / "peer-copy";
+    const fs::path archives = work / "peer-archives";
+    bench_support::run_program({"cp", "-a", tree.string(), copy.string()});
+    fs::create_directories(archives);
+    setenv("UNISON", archives.c_str(), 1);
+    const std::vector<std::string> command{"unison", "-batch", "-silent",     "-times",
+                                           "-ui",    "text",   tree.string(), copy.string()};
+    bench_support::run_program(command);
+    std::vector<pass_cost> costs;
+    for (int round = 0; round < rounds; ++round) {
+        pass_cost cost;
+        const double cpu_before = children_cpu_seconds();
+        cost.wall = seconds_of([&] { bench_support::run_program(command); });
+        cost.engine_cpu = children_cpu_seconds() - cpu_before;
+        costs.push_back(cost);
+    }
+    unsetenv("UNISON");
+    return costs;
+}
+
+bool on_path(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (::access((fs::path(folder) / program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+void bench_pass(std::size_t files, int passes, bool peer) {
     bench_world world;
     const fs::path local = fs::path(world.root.path()) / "tree";
     constexpr int top_folders = 20;
@@ -278,7 +328,7 @@ void bench_pass(std::size_t files, int passes) {
     });
     const std::size_t tracked = folder_ids.size() * per_folder;
 
-    const syncer::binding pair = bind(L"tree", local);
+    const syncer::binding pair = bind_folder(L"tree", local);
     silent_ui ui;
     std::mutex tasks_lock;
     syncer::task_list tasks;
@@ -286,8 +336,9 @@ void bench_pass(std::size_t files, int passes) {
     syncer::binding_set stopped;
     syncer::removal_guard guard;
     syncer::stop_signal stop;
-    syncer::scan_shared shared{user,  ui,           world.environment, tasks_lock,
-                               tasks, stopped_lock, stopped,           guard};
+    syncer::scan_memory memory;
+    syncer::scan_shared shared{
+        user, ui, world.environment, tasks_lock, tasks, stopped_lock, stopped, guard, {}, &memory};
     int first_changes = 0;
     const std::int64_t handshakes_at_start = world.service.connections().tls_handshakes;
     const long resident_before = status_kib("VmRSS:");
@@ -350,6 +401,33 @@ void bench_pass(std::size_t files, int passes) {
         "  first pass (records every file)  %8.3f s wall, engine CPU %.3f s, service CPU %.3f s "
         "(%d tasks, %d questions)\n",
         first.wall, first.engine_cpu, first.service_cpu, first_changes, ui.questions.load());
+    std::vector<double> walls, engine_cpus, service_cpus;
+    for (const pass_cost& cost : quiet) {
+        walls.push_back(cost.wall);
+        engine_cpus.push_back(cost.engine_cpu);
+        service_cpus.push_back(cost.service_cpu);
+    }
+    std::printf(
+        "  median of %d passes with nothing to do %6.3f s wall, engine CPU %.3f s, service CPU "
+        "%.3f s\n",
+        passes, median(walls), median(engine_cpus), median(service_cpus));
+    if (peer && !on_path("unison")) {
+        std::printf("  (no unison on the PATH: the peer's pass is left out)\n");
+    } else if (peer) {
+        const auto peer_costs = peer_passes(local, fs::path(world.root.path()), passes);
+        std::vector<double> peer_walls, peer_cpus;
+        for (const pass_cost& cost : peer_costs) {
+            peer_walls.push_back(cost.wall);
+            peer_cpus.push_back(cost.engine_cpu);
+        }
+        std::printf(
+            "  unison local-to-local, median of %d %6.3f s wall, %.3f s CPU\n"
+            "    engine CPU / unison CPU        %8.2f   (engine + service CPU / unison CPU %.2f)\n"
+            "    engine wall (service included) / unison wall %.2f\n",
+            passes, median(peer_walls), median(peer_cpus), median(engine_cpus) / median(peer_cpus),
+            (median(engine_cpus) + median(service_cpus)) / median(peer_cpus),
+            median(walls) / median(peer_walls));
+    }
     for (const pass_cost& cost : quiet) {
         std::printf(
             "  pass with nothing to do          %8.3f s wall, engine CPU %.3f s (%.1f us per "
@@ -380,113 +458,235 @@ void bench_pass(std::size_t files, int passes) {
 }
 
 // Live files of the user below "/<folder>/" with the given size.
-std::size_t stored_files(calvimora::testing::service& service, const std::string& owner,
-                         const std::string& folder, std::int64_t size) {
-    const auto state = service.control("state");
+// Live files of the benchmark's user in "/<folder>" with the given size; the
+// service lists that folder alone, so polling it costs the service little.
+std::size_t stored_files(calvimora::testing::service& service, const std::string& folder,
+                         std::int64_t size) {
+    const auto listed = service.control(
+        "list_folder", json_object().set("user", narrow(user)).set("path", "/" + folder));
     std::size_t count = 0;
-    for (const auto& [key, item] : state.get_child("items")) {
-        if (item.get<std::string>("owner_id") != owner) continue;
-        if (item.get<std::string>("is_folder") == "true" || item.get<std::string>("live") != "true")
-            continue;
-        if (item.get<std::string>("path").rfind("/" + folder + "/", 0) != 0) continue;
+    for (const auto& [key, item] : listed.get_child("items")) {
+        if (item.get<std::string>("is_folder") == "true") continue;
         count += std::stoll(item.get<std::string>("size")) == size;
     }
     return count;
 }
 
-void bench_upload(std::size_t count) {
-    constexpr std::int64_t size = 1024;
-    bench_world world;
-    const fs::path local = fs::path(world.root.path()) / "up";
+// The median of some values (the mean of the middle two for an even count).
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// One round of small files moved by the engine and by curl.
+struct transfer_round {
+    double engine = 0;
+    double engine_cpu = 0;
+    double curl = 0;
+    double curl_cpu = 0;
+    double requests = 0;  // the service's open and close requests around curl's transfers
+};
+
+constexpr std::int64_t small_size = 1024;
+
+// curl in one process that keeps its connection, on a config file of
+// transfers; its wall time and CPU.
+std::pair<double, double> run_curl(const fs::path& config) {
+    const double cpu_before = children_cpu_seconds();
+    const double wall = seconds_of([&] {
+        bench_support::run_program({"curl", "--config", config.string()});
+    });
+    return {wall, children_cpu_seconds() - cpu_before};
+}
+
+std::string curl_config_head(bench_world& world) {
+    return "ssl-reqd\ncacert = \"" + world.service.ca_file() + "\"\nsilent\nshow-error\nuser = \"" +
+           world.session->get_transfer_user() + ":" + world.session->get_transfer_password() +
+           "\"\n";
+}
+
+// Runs a sync manager until the condition holds; wall time and this
+// process's CPU.
+std::pair<double, double> run_engine(bench_world& world, const std::function<bool()>& finished) {
+    silent_ui ui;
+    const double cpu_before = own_cpu_seconds();
+    const auto start = clock_type::now();
+    {
+        syncer::manager manager(user, &ui, world.environment);
+        while (!finished()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return {std::chrono::duration<double>(clock_type::now() - start).count(),
+            own_cpu_seconds() - cpu_before};
+}
+
+transfer_round upload_round(bench_world& world, std::size_t count, int round) {
+    const std::string folder = "up" + std::to_string(round);
+    const fs::path local = fs::path(world.root.path()) / folder;
     fs::create_directories(local);
     for (std::size_t index = 0; index < count; ++index) {
         const fs::path path = local / ("u" + std::to_string(index) + ".bin");
-        std::ofstream(path.native(), std::ios::binary) << std::string(size, 'u');
+        std::ofstream(path.native(), std::ios::binary) << std::string(small_size, 'u');
         fs::last_write_time(path, file_time);
     }
-    world.service.add_folder(world.user_id, "0", "up");
-    bind(L"up", local);
+    world.service.add_folder(world.user_id, "0", folder);
+    const syncer::binding pair = bind_folder(fs::path(folder).wstring(), local);
 
-    silent_ui ui;
-    double engine = 0;
-    {
-        const auto start = clock_type::now();
-        syncer::manager manager(user, &ui, world.environment);
-        while (stored_files(world.service, world.user_id, "up", size) < count)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        engine = std::chrono::duration<double>(clock_type::now() - start).count();
-    }
+    transfer_round result;
+    std::tie(result.engine, result.engine_cpu) =
+        run_engine(world, [&] { return stored_files(world.service, folder, small_size) >= count; });
+    syncer::locked_remove_binding(user, pair);
 
-    // curl: the same files to upload locations the service handed out, in
-    // one process that keeps its connection; the service's requests around
-    // them through the client's session.
-    const std::string folder_id = world.service.add_folder(world.user_id, "0", "curl");
+    // curl: the same files to upload locations the service handed out; the
+    // service's requests around them through the client's session.
+    const std::string curl_folder = "curl" + std::to_string(round);
+    const std::string folder_id = world.service.add_folder(world.user_id, "0", curl_folder);
     std::vector<std::string> ids(count);
     world.in_parallel(count, [&](std::size_t index) {
         ids[index] = world.service.add_file(world.user_id, folder_id,
                                             "c" + std::to_string(index) + ".bin", "");
     });
     std::vector<std::wstring> locations(count);
-    const double opening = seconds_of([&] {
+    result.requests += seconds_of([&] {
         for (std::size_t index = 0; index < count; ++index) {
             const auto reply =
                 world.session->call_cm_operations({{L"action", L"open_file_upload"},
                                                    {L"file_id", fs::path(ids[index]).wstring()},
-                                                   {L"size", std::to_wstring(size)},
+                                                   {L"size", std::to_wstring(small_size)},
                                                    {L"is_pro", L"0"}});
             locations[index] = vfs_calvimora::find_child_text(reply, L"TempLocation");
         }
     });
-    const fs::path config = fs::path(world.root.path()) / "curl.config";
+    const fs::path config = fs::path(world.root.path()) / ("curl-up" + std::to_string(round));
     {
         std::ofstream out(config.native());
-        out << "ssl-reqd\ncacert = \"" << world.service.ca_file()
-            << "\"\nsilent\nshow-error\nuser = \"" << world.session->get_transfer_user() << ":"
-            << world.session->get_transfer_password() << "\"\n";
+        out << curl_config_head(world);
         for (std::size_t index = 0; index < count; ++index) {
             out << "upload-file = \"" << (local / ("u" + std::to_string(index) + ".bin")).string()
                 << "\"\nurl = \"" << world.session->get_transfer_host() << narrow(locations[index])
                 << "\"\n";
         }
     }
-    const double transfers = seconds_of([&] {
-        bench_support::run_program({"curl", "--config", config.string()});
-    });
-    const double closing = seconds_of([&] {
+    std::tie(result.curl, result.curl_cpu) = run_curl(config);
+    result.requests += seconds_of([&] {
         for (std::size_t index = 0; index < count; ++index) {
             world.session->call_cm_operations({{L"action", L"close_file_upload"},
                                                {L"file_id", fs::path(ids[index]).wstring()},
                                                {L"temp_location", locations[index]},
                                                {L"file_time", std::to_wstring(file_time)},
-                                               {L"file_size", std::to_wstring(size)},
+                                               {L"file_size", std::to_wstring(small_size)},
                                                {L"is_pro", L"0"}});
         }
     });
-    if (stored_files(world.service, world.user_id, "curl", size) != count)
+    if (stored_files(world.service, curl_folder, small_size) != count)
         throw std::runtime_error("curl's uploads did not all arrive");
+    return result;
+}
 
-    const double scale = utils::time_scale();
-    const double cycles = std::ceil(static_cast<double>(count) /
-                                    static_cast<double>(syncer::manager::most_running_tasks));
-    const double runner_floor = cycles * 5.0 * scale;
-    const double peer = opening + transfers + closing;
-    std::printf("%zu uploads of %lld bytes (engine on a clock scaled by %g)\n", count,
-                static_cast<long long>(size), scale);
-    std::printf("  engine (scan, runner, tasks)     %8.2f s\n", engine);
+std::size_t local_files_of_size(const fs::path& folder, std::int64_t size) {
+    std::size_t count = 0;
+    boost::system::error_code ignored;
+    for (fs::directory_iterator entry(folder, ignored), end; entry != end;
+         entry.increment(ignored)) {
+        struct stat info {};
+        if (::stat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_size == size)
+            ++count;
+    }
+    return count;
+}
+
+transfer_round download_round(bench_world& world, std::size_t count, int round) {
+    const std::string folder = "down" + std::to_string(round);
+    const std::string folder_id = world.service.add_folder(world.user_id, "0", folder);
+    std::vector<std::string> names(count);
+    for (std::size_t index = 0; index < count; ++index)
+        names[index] = "d" + std::to_string(index) + ".bin";
+    const auto added =
+        world.service.control("add_files", json_object()
+                                               .set("owner_id", world.user_id)
+                                               .set("dir_id", folder_id)
+                                               .set("names", names)
+                                               .set("content", std::string(small_size, 'd'))
+                                               .set("date_modified", file_time));
+    std::vector<std::string> ids;
+    for (const auto& [key, id] : added.get_child("file_ids")) ids.push_back(id.data());
+    const fs::path local = fs::path(world.root.path()) / folder;
+    fs::create_directories(local);
+    const syncer::binding pair = bind_folder(fs::path(folder).wstring(), local);
+
+    transfer_round result;
+    std::tie(result.engine, result.engine_cpu) =
+        run_engine(world, [&] { return local_files_of_size(local, small_size) >= count; });
+    syncer::locked_remove_binding(user, pair);
+
+    // curl: the same files fetched from where the service says they lie.
+    const fs::path target = fs::path(world.root.path()) / ("curl-down" + std::to_string(round));
+    fs::create_directories(target);
+    std::vector<std::wstring> locations(count);
+    result.requests += seconds_of([&] {
+        for (std::size_t index = 0; index < count; ++index) {
+            const auto reply = world.session->call_cm_operations(
+                {{L"action", L"open_file_download"}, {L"file_id", fs::path(ids[index]).wstring()}});
+            locations[index] = vfs_calvimora::find_child_text(reply, L"Location");
+        }
+    });
+    const fs::path config = fs::path(world.root.path()) / ("curl-down" + std::to_string(round));
+    {
+        std::ofstream out((config.string() + ".config").c_str());
+        out << curl_config_head(world);
+        for (std::size_t index = 0; index < count; ++index) {
+            out << "output = \"" << (target / names[index]).string() << "\"\nurl = \""
+                << world.session->get_transfer_host() << narrow(locations[index]) << "\"\n";
+        }
+    }
+    std::tie(result.curl, result.curl_cpu) = run_curl(config.string() + ".config");
+    result.requests += seconds_of([&] {
+        for (std::size_t index = 0; index < count; ++index) {
+            world.session->call_cm_operations({{L"action", L"close_file_download"},
+                                               {L"file_id", fs::path(ids[index]).wstring()}});
+        }
+    });
+    if (local_files_of_size(target, small_size) != count)
+        throw std::runtime_error("curl's downloads did not all arrive");
+    return result;
+}
+
+void report_transfers(const char* what, std::size_t count,
+                      const std::vector<transfer_round>& rounds) {
+    std::vector<double> engine, engine_cpu, curl, curl_cpu, requests, ratio;
+    for (const transfer_round& round : rounds) {
+        engine.push_back(round.engine);
+        engine_cpu.push_back(round.engine_cpu);
+        curl.push_back(round.curl);
+        curl_cpu.push_back(round.curl_cpu);
+        requests.push_back(round.requests);
+        ratio.push_back(round.engine / (round.curl + round.requests));
+    }
+    std::printf("%zu %s of %lld bytes at the real clock, medians of %zu rounds\n", count, what,
+                static_cast<long long>(small_size), rounds.size());
+    std::printf("  engine (scan, runner, tasks)     %8.2f s wall, %.2f s CPU (%.1f ms a file)\n",
+                median(engine), median(engine_cpu), 1000.0 * median(engine) / count);
     std::printf(
-        "  curl, one process                %8.2f s  (+ service requests: open %.2f s, "
-        "close %.2f s)\n",
-        transfers, opening, closing);
-    std::printf("  engine / (curl + requests)       %8.1f   engine / curl alone %.1f\n",
-                engine / peer, engine / transfers);
-    std::printf(
-        "  runner floor: %.0f cycles of 5 s  %8.2f s here, %.0f%% of the engine's time; "
-        "%.0f s at the real clock\n",
-        cycles, runner_floor, 100.0 * runner_floor / engine, cycles * 5.0);
-    std::printf("  engine without the runner floor  %8.2f s  (%.1f ms per file)\n",
-                engine - runner_floor,
-                1000.0 * (engine - runner_floor) / static_cast<double>(count));
+        "  curl, one process                %8.2f s wall, %.2f s CPU, + service requests %.2f s\n",
+        median(curl), median(curl_cpu), median(requests));
+    std::printf("  engine / (curl + requests)       %8.2f   (rounds:", median(ratio));
+    for (const double value : ratio) std::printf(" %.2f", value);
+    std::printf(")\n");
     std::fflush(stdout);
+}
+
+void bench_transfers(std::size_t count, int rounds) {
+    bench_world world;
+    std::vector<transfer_round> uploads;
+    std::vector<transfer_round> downloads;
+    for (int round = 0; round < rounds; ++round) {
+        uploads.push_back(upload_round(world, count, round));
+        downloads.push_back(download_round(world, count, round));
+    }
+    report_transfers("uploads", count, uploads);
+    report_transfers("downloads", count, downloads);
 }
 
 std::vector<std::size_t> counts_of(const std::string& text) {
@@ -500,52 +700,43 @@ std::vector<std::size_t> counts_of(const std::string& text) {
 
 int main(int argc, char** argv) {
     std::vector<std::size_t> files{10000, 100000};
-    std::size_t uploads = 1000;
-    std::string scale = "0.02";
-    bool upload_only = false;
+    std::size_t transfers = 1000;
     int passes = 3;
+    int rounds = 3;
+    bool peer = false;
+    bool transfers_only = false;
     for (int index = 1; index < argc; ++index) {
         const std::string option = argv[index];
         const std::string value = index + 1 < argc ? argv[index + 1] : "";
         if (option == "--files") {
             files = counts_of(value);
             ++index;
-        } else if (option == "--uploads") {
-            uploads = std::stoul(value);
-            ++index;
-        } else if (option == "--scale") {
-            scale = value;
+        } else if (option == "--transfers") {
+            transfers = std::stoul(value);
             ++index;
         } else if (option == "--passes") {
             passes = std::stoi(value);
             ++index;
-        } else if (option == "--upload-only") {
-            upload_only = true;
+        } else if (option == "--rounds") {
+            rounds = std::stoi(value);
+            ++index;
+        } else if (option == "--peer") {
+            peer = true;
+        } else if (option == "--transfers-only") {
+            transfers_only = true;
         } else {
             std::fprintf(stderr,
-                         "usage: bench_sync [--files N[,N...]] [--passes N] [--uploads N] "
-                         "[--scale S]\n");
+                         "usage: bench_sync [--files N[,N...]] [--passes N] [--peer] "
+                         "[--transfers N] [--rounds N] [--transfers-only]\n");
             return 2;
         }
     }
     try {
-        if (upload_only) {
-            bench_upload(uploads);
-            return 0;
+        if (!transfers_only) {
+            for (const std::size_t count : files) bench_pass(count, passes, peer);
         }
-        for (const std::size_t count : files) bench_pass(count, passes);
-        // The upload runs in a process of its own, whose clock is scaled.
-        setenv(utils::time_scale_variable, scale.c_str(), 1);
-        std::string self = fs::read_symlink("/proc/self/exe").string();
-        std::string count_text = std::to_string(uploads);
-        char* child_argv[] = {self.data(), const_cast<char*>("--upload-only"),
-                              const_cast<char*>("--uploads"), count_text.data(), nullptr};
-        pid_t child = -1;
-        if (posix_spawn(&child, self.c_str(), nullptr, nullptr, child_argv, environ) != 0)
-            throw std::runtime_error("cannot start the upload benchmark");
-        int status = 0;
-        waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+        if (transfers > 0) bench_transfers(transfers, rounds);
+        return 0;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_sync: %s\n", failure.what());
         return 1;

@@ -58,6 +58,8 @@ def check_text(parameter, text):
 def escape(text):
     if text.endswith("\\"):
         raise ValueError("a reply text can not end with a backslash")
+    if "<" not in text and ">" not in text:
+        return text
     return text.replace("<", "\\<").replace(">", "\\>")
 
 

@@ -34,6 +34,13 @@ BEFORE_HANDSHAKE = b"before SSL initialization"
 # How long a transfer command waits for its passive data connection before it
 # is answered anyway.
 DATA_CONNECTION_WAIT = 1.0
+# How long the reply to PASV or EPSV is held back. libcurl (7.88) that finds
+# the reply already there in the same step in which it sent the command sets
+# up its data connection without starting it, then sleeps in its idle wait of
+# a second before it connects: every transfer answered that fast took a
+# second longer. A reply that comes once the client waits for it is taken up
+# at once.
+PASSIVE_REPLY_DELAY = 0.002
 
 
 def _bytes_waiting(fd):
@@ -264,6 +271,19 @@ class _ControlChannel(TLS_FTPHandler):
             }
         )
         super().pre_process_command(line, cmd, arg)
+
+    def ftp_PASV(self, line):
+        self._after_pause(super().ftp_PASV, line)
+
+    def ftp_EPSV(self, line):
+        self._after_pause(super().ftp_EPSV, line)
+
+    def _after_pause(self, command, line):
+        def answer():
+            if not self._closed:
+                command(line)
+
+        self.ioloop.call_later(PASSIVE_REPLY_DELAY, answer)
 
     def ftp_RETR(self, file):
         if self._after_handshake(self.ftp_RETR, file):

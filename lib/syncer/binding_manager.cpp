@@ -29,8 +29,12 @@ bool is_item_table_name(const std::wstring& name) {
 }  // namespace
 
 binding_manager::binding_manager(const std::wstring& user_name, bool load)
-    : user_name_(user_name), mutex_(L"Local\\" + user_name + L"_bindings_mutex"), lock_(mutex_) {
+    : user_name_(user_name), mutex_(mutex_name(user_name)), lock_(mutex_) {
     if (load) table_file::load(get_bindings_path(user_name_), reader());
+}
+
+std::wstring binding_manager::mutex_name(const std::wstring& user_name) {
+    return L"Local\\" + user_name + L"_bindings_mutex";
 }
 
 table_file::reader binding_manager::reader() {

@@ -60,6 +60,8 @@ public:
     // user name that is not a plain folder name raises syncer_exception.
     static boost::filesystem::path get_settings_directory(const std::wstring& user_name);
     static boost::filesystem::path get_bindings_path(const std::wstring& user_name);
+    // The name of the named mutex that guards the table.
+    static std::wstring mutex_name(const std::wstring& user_name);
 
     // Loads the table once at the start of syncing, repairing it: a file that
     // does not parse is kept aside as "bindings.xml.bad" and replaced by its

@@ -72,7 +72,7 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
       items_filename_(owner.items_filename),
       path_(get_items_path(items_filename_, user_name_)),
       owner_(owner),
-      mutex_(L"Local\\" + user_name + L"_" + owner.items_filename + L"_items_mutex"),
+      mutex_(mutex_name(owner.items_filename, user_name)),
       lock_(mutex_) {
     if (auto cached = take_cached(path_)) {
         std::set<sync_item, sync_item::less>::operator=(std::move(cached->records));
@@ -90,6 +90,11 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
     }
     stored_fingerprint_ = fingerprint_of(*this);
     stored_local_root_ = local_root_;
+}
+
+std::wstring items_manager::mutex_name(const std::wstring& items_filename,
+                                       const std::wstring& user_name) {
+    return L"Local\\" + user_name + L"_" + items_filename + L"_items_mutex";
 }
 
 items_manager::~items_manager() {

@@ -62,6 +62,9 @@ public:
     // cannot direct writes elsewhere.
     static boost::filesystem::path get_items_path(const std::wstring& items_filename,
                                                   const std::wstring& user_name);
+    // The name of the named mutex that guards the table.
+    static std::wstring mutex_name(const std::wstring& items_filename,
+                                   const std::wstring& user_name);
 
 private:
     void merge_stored_rule(const sync_item& key, sync_rule& rule) const;

@@ -243,8 +243,10 @@ void manager::scan_thread(const stop_signal& stop) {
     forced_failures failures;
     for (;;) {
         try {
-            scan_shared shared{user_name_, *ui_,          environment_, tasks_lock_,
-                               tasks_,     stopped_lock_, stopped_,     guard_};
+            scan_shared shared{user_name_,  *ui_,   environment_,
+                               tasks_lock_, tasks_, stopped_lock_,
+                               stopped_,    guard_, [this] { runner_.poke(); },
+                               &memory_};
             const scan_result result = scan_bindings(shared, first, stop);
             first = false;
             if (result.changed != 0) ui_->tasks_changed();
@@ -298,7 +300,8 @@ int manager::start_due_tasks() {
     for (int free = most_running_tasks - count_running_tasks(); free > 0; --free) {
         task* const next = next_task_to_start(now);
         if (next == nullptr) break;
-        next->start();
+        // A task that ends makes room: the runner looks again at once.
+        next->start([this] { runner_.poke(); });
         ++started;
     }
     return started;

@@ -15,6 +15,7 @@
 
 #include "syncer/binding.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/scan_memory.h"
 #include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
 #include "syncer/task.h"
@@ -116,6 +117,7 @@ private:
     std::mutex stopped_lock_;
     binding_set stopped_;
     removal_guard guard_;
+    scan_memory memory_;
 
     worker_thread scan_;
     worker_thread runner_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <boost/filesystem/operations.hpp>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "syncer/paths.h"
@@ -42,7 +43,8 @@ std::wstring widen_name(const std::string& native_name, name_problem& problem) {
 // The state of a path whose own status (not following a link) is known;
 // follow fills the status of what a link leads to.
 template <class Follow>
-local_state state_of(const std::string& native, const struct stat& link, Follow&& follow) {
+local_state state_of(const std::string& native, const struct stat& link, Follow&& follow,
+                     hidden_marks* marks = nullptr, std::int64_t now_ns = 0) {
     local_state state;
     state.exists = true;
     struct stat target = link;
@@ -55,7 +57,9 @@ local_state state_of(const std::string& native, const struct stat& link, Follow&
         }
     }
     state.is_directory = S_ISDIR(target.st_mode);
-    state.hidden = win_file::is_hidden(native);
+    state.hidden =
+        marks ? marks->is_hidden(target, now_ns, [&] { return win_file::is_hidden(native); })
+              : win_file::is_hidden(native);
     state.file = local_file_state::from_stat(target);
     if (state.is_directory) state.file.size = 0;
     return state;
@@ -79,7 +83,7 @@ local_state probe_local(const std::wstring& path) {
                     [&](struct stat& target) { return ::stat(native.c_str(), &target) == 0; });
 }
 
-std::vector<local_entry> list_local(const std::wstring& folder) {
+std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* marks) {
     const std::string native_folder = win_file::native_path(folder);
     const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native_folder.c_str()), ::closedir);
     if (!listing) {
@@ -92,6 +96,9 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
     const int folder_descriptor = ::dirfd(listing.get());
     std::string native_path = native_folder + "/";
     const std::size_t folder_length = native_path.size();
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     std::vector<local_entry> entries;
     while (const dirent* item = ::readdir(listing.get())) {
         const char* native_name = item->d_name;
@@ -104,9 +111,12 @@ std::vector<local_entry> list_local(const std::wstring& folder) {
         if (entry.problem == name_problem::none) {
             native_path.resize(folder_length);
             native_path += native_name;
-            entry.state = state_of(native_path, link, [&](struct stat& target) {
-                return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
-            });
+            entry.state = state_of(
+                native_path, link,
+                [&](struct stat& target) {
+                    return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
+                },
+                marks, now_ns);
         } else {
             entry.state.exists = true;
             entry.state.is_directory = S_ISDIR(link.st_mode);

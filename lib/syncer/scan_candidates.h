@@ -11,6 +11,7 @@
 
 #include "syncer/binding.h"
 #include "syncer/local_file_state.h"
+#include "syncer/scan_memory.h"
 #include "syncer/sync_item.h"
 #include "syncer/task_environment.h"
 
@@ -91,8 +92,9 @@ struct local_entry {
     local_state state;
 };
 // The entries of a local folder, hidden ones included; file-system errors
-// pass on.
-std::vector<local_entry> list_local(const std::wstring& folder);
+// pass on. With marks, a file's hidden mark is read only when its change
+// time moved since it was last read.
+std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* marks = nullptr);
 
 // Whether the folder holds a visible file, at any depth below visible
 // folders.

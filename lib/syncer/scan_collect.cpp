@@ -1,4 +1,6 @@
 #include <boost/filesystem/operations.hpp>
+#include <exception>
+#include <optional>
 
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
@@ -37,7 +39,7 @@ void collect_single_file(walk_context& context, vfs::client& client) {
                               remote_file);
 }
 
-void collect_folder(walk_context& context, vfs::client& client) {
+void walk_local_root(walk_context& context) {
     const binding& owner = context.owner;
     const local_state root = probe_local(owner.dir_local);
     if (root.exists && root.is_directory) {
@@ -45,11 +47,52 @@ void collect_folder(walk_context& context, vfs::client& client) {
     } else {
         context.found.local_complete = false;
     }
+}
+
+// Whether the remote walk will enter every sub-folder it lists, asking
+// nothing and looking at nothing the local walk found: then its listings can
+// be fetched ahead, while the local folder is walked.
+bool lists_ahead(const binding& owner) {
+    return owner.can_recourse_subdirs == sync_permission::yes &&
+           !never_acts_on_local_absence(owner);
+}
+
+void collect_folder(walk_context& context, vfs::client& client) {
+    const binding& owner = context.owner;
+    if (!lists_ahead(owner)) {
+        walk_local_root(context);
+        try {
+            const vfs::directory_ptr remote_root = client.get_item_by_path(owner.dir_remote, false);
+            walk_remote(context, remote_root, owner.dir_remote, owner.dir_local, true);
+        } catch (const vfs::item_not_found_exception&) {
+            context.found.remote_complete = false;
+        }
+        return;
+    }
+    // The remote root is looked up before the local walk, so that its
+    // listings come in meanwhile; a failure of the look-up counts only once
+    // the local walk is done, where it would have come otherwise.
+    vfs::directory_ptr remote_root;
+    std::exception_ptr lookup_failure;
     try {
-        const vfs::directory_ptr remote_root = client.get_item_by_path(owner.dir_remote, false);
+        remote_root = client.get_item_by_path(owner.dir_remote, false);
+    } catch (...) {
+        lookup_failure = std::current_exception();
+    }
+    std::optional<remote_listings> listings;
+    if (remote_root) listings.emplace(remote_root, owner.dir_remote, context.stop);
+    walk_local_root(context);
+    try {
+        if (lookup_failure) std::rethrow_exception(lookup_failure);
+        context.listings = &*listings;
         walk_remote(context, remote_root, owner.dir_remote, owner.dir_local, true);
+        context.listings = nullptr;
     } catch (const vfs::item_not_found_exception&) {
+        context.listings = nullptr;
         context.found.remote_complete = false;
+    } catch (...) {
+        context.listings = nullptr;
+        throw;
     }
 }
 

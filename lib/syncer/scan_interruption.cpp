@@ -19,8 +19,13 @@ worker_thread::~worker_thread() {
 
 void worker_thread::start(body run) {
     stop();
-    stop_ = std::make_unique<stop_signal>();
-    thread_ = std::thread([signal = stop_.get(), run = std::move(run)] {
+    auto signal = std::make_unique<stop_signal>();
+    stop_signal* const raw_signal = signal.get();
+    {
+        std::lock_guard<std::mutex> guard(signal_lock_);
+        stop_ = std::move(signal);
+    }
+    thread_ = std::thread([signal = raw_signal, run = std::move(run)] {
         try {
             run(*signal);
         } catch (const thread_interrupted&) {
@@ -33,7 +38,13 @@ void worker_thread::stop() {
     if (!thread_.joinable()) return;
     stop_->raise();
     thread_.join();
+    std::lock_guard<std::mutex> guard(signal_lock_);
     stop_.reset();
+}
+
+void worker_thread::poke() {
+    std::lock_guard<std::mutex> guard(signal_lock_);
+    if (stop_) stop_->poke();
 }
 
 }  // namespace syncer

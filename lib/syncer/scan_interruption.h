@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "syncer/task_environment.h"
@@ -44,8 +45,14 @@ public:
     // no thread runs.
     void stop();
     bool exists() const { return thread_.joinable(); }
+    // Ends the thread's current wait early, or its next one (see
+    // stop_signal::poke); nothing when no thread runs. Any thread may call
+    // it at any time.
+    void poke();
 
 private:
+    // Guards stop_ for poke, which comes from other threads.
+    std::mutex signal_lock_;
     std::unique_ptr<stop_signal> stop_;
     std::thread thread_;
 };

@@ -27,7 +27,7 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
     if (!top || context.owner.filename.empty())
         add_candidate(candidates, dir_remote, dir_local, L"", missing_time, 0, context.stop);
 
-    std::vector<local_entry> entries = list_local(dir_local);
+    std::vector<local_entry> entries = list_local(dir_local, context.marks);
     if (top && entries.empty()) context.found.local_root_empty = true;
     // In name order the files of the folder come one after the other in the
     // candidates, just after the folder's own: each goes in at once.

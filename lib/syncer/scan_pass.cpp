@@ -1,5 +1,6 @@
 #include "syncer/scan_pass.h"
 
+#include "syncer/binding_manager.h"
 #include "syncer/exceptions.h"
 #include "syncer/folder_identity.h"
 #include "syncer/items_manager.h"
@@ -87,13 +88,19 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
                   remembered_answers& answers, int& changed, const stop_signal& stop) {
     binding owner = listed;
     collected_items found;
-    walk_context walk{owner, found, shared.ui, shared.user_name, stop};
+    walk_context walk{owner,     found,
+                      shared.ui, shared.user_name,
+                      stop,      shared.memory ? &shared.memory->marks : nullptr};
     collect_candidates(walk, client);
     if (first && owner._type == binding::type_saved_files)
         remove_unchanged_saved_copies(found.candidates);
 
     std::optional<sync_permission> recursion;
     emptied_roots roots;
+    int queued = 0;
+    if (shared.memory)
+        shared.memory->mutexes.keep(
+            items_manager::mutex_name(owner.items_filename, shared.user_name));
     {
         items_manager table(owner, shared.user_name);
         roots = judge_empty_roots(shared.guard, owner, found, table);
@@ -108,9 +115,11 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
                           found, shared.guard, shared.environment, stop};
         turn.emptied_local_root = roots.local;
         turn.emptied_remote_root = roots.remote;
-        changed += check_candidates(turn);
+        queued = check_candidates(turn);
         recursion = questions.recursion_to_store();
     }
+    changed += queued;
+    if (queued != 0 && shared.work_queued) shared.work_queued();
     if (roots.tell_local_replaced)
         shared.ui.report_error(message_kind::none, replaced_root_text(owner), owner,
                                owner.dir_remote, owner.dir_local, L"", false);
@@ -131,6 +140,10 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
 
 scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& stop) {
     interruption_point(stop);
+    if (shared.memory) {
+        shared.memory->mutexes.keep(binding_manager::mutex_name(shared.user_name));
+        shared.memory->marks.begin_pass();
+    }
     const binding_set bindings = locked_get_bindings(shared.user_name);
     scan_result result;
     {
@@ -151,6 +164,7 @@ scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& st
             if (listed.force_sync_once) result.failed_forced.insert(listed);
         }
     }
+    if (shared.memory) shared.memory->marks.end_pass();
     return result;
 }
 

@@ -2,11 +2,13 @@
 // item table, questions asked, tasks queued.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "syncer/binding.h"
+#include "syncer/scan_memory.h"
 #include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
 #include "syncer/task_environment.h"
@@ -27,6 +29,12 @@ struct scan_shared {
     binding_set& stopped;
     // Lives as long as the manager: what earlier passes held back.
     removal_guard& guard;
+    // Called, with no lock held, after a binding's turn queued tasks, so
+    // that they start without waiting for the runner's next cycle.
+    std::function<void()> work_queued = {};
+    // Lives as long as the manager, when there is one: what a pass keeps for
+    // the next.
+    scan_memory* memory = nullptr;
 };
 
 struct scan_result {

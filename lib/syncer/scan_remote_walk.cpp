@@ -19,7 +19,8 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
     if (!top || context.owner.filename.empty())
         add_candidate(candidates, dir_remote, dir_local, L"", 0, 0, context.stop);
     bool unknown_children = false;
-    const vfs::item_list children = folder->list_items();
+    const vfs::item_list children =
+        context.listings ? context.listings->take(dir_remote, folder) : folder->list_items();
     if (top && children.empty()) context.found.remote_root_empty = true;
     for (const vfs::item_ptr& child : children) {
         const std::wstring name = child->get_name();

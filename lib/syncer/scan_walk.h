@@ -8,6 +8,8 @@
 
 #include "syncer/binding.h"
 #include "syncer/scan_candidates.h"
+#include "syncer/scan_listings.h"
+#include "syncer/scan_memory.h"
 #include "syncer/task_environment.h"
 #include "syncer/user_interface.h"
 #include "vfs/client.h"
@@ -21,6 +23,11 @@ struct walk_context {
     user_interface& ui;
     const std::wstring& user_name;
     const stop_signal& stop;
+    // Hidden marks kept from earlier passes; none: read for every file.
+    hidden_marks* marks = nullptr;
+    // Listings fetched ahead of the remote walk; none: each folder is listed
+    // when the walk reaches it.
+    remote_listings* listings = nullptr;
 };
 
 // Both sides of the binding: a single-file binding looks up its one file; a

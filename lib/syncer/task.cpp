@@ -134,7 +134,7 @@ bool task::less::operator()(const task& first, const task& second) const {
     return first.filename_ < second.filename_;
 }
 
-void task::start() {
+void task::start(std::function<void()> ended) {
     std::lock_guard<std::mutex> control(control_);
     if (thread_.joinable()) {
         std::unique_lock<std::mutex> guard(lock_);
@@ -150,11 +150,14 @@ void task::start() {
         thread_running_ = true;
     }
     try {
-        thread_ = std::thread([this] {
+        thread_ = std::thread([this, ended = std::move(ended)] {
             run();
-            std::lock_guard<std::mutex> guard(lock_);
-            thread_running_ = false;
-            thread_ended_.notify_all();
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                thread_running_ = false;
+                thread_ended_.notify_all();
+            }
+            if (ended) ended();
         });
     } catch (...) {
         std::lock_guard<std::mutex> guard(lock_);

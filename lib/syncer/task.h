@@ -7,6 +7,7 @@
 #include <boost/filesystem/path.hpp>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -131,8 +132,10 @@ public:
     };
 
     // Runs the job on a new thread, unless the previous run's thread is still
-    // busy; the state changes when the thread begins.
-    void start();
+    // busy; the state changes when the thread begins. ended, when given, is
+    // called on that thread once the run is over and the thread no longer
+    // counts as busy.
+    void start(std::function<void()> ended = {});
     // Stops a queued, running or failed task: a running thread is asked to
     // stop and waited for. Ends in state stopped.
     void stop();

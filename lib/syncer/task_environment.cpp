@@ -26,9 +26,19 @@ bool stop_signal::is_raised() const {
     return is_raised_;
 }
 
+void stop_signal::poke() {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        poked_ = true;
+    }
+    raised_.notify_all();
+}
+
 bool stop_signal::wait_for(std::chrono::microseconds duration) const {
     std::unique_lock<std::mutex> guard(mutex_);
-    return raised_.wait_for(guard, duration, [this] { return is_raised_; });
+    raised_.wait_for(guard, duration, [this] { return is_raised_ || poked_; });
+    poked_ = false;
+    return is_raised_;
 }
 
 namespace {

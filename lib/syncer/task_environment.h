@@ -14,19 +14,24 @@
 namespace syncer {
 
 // A stop request for one run of a task: raised by another thread, seen by
-// the task at its interruption points and ending its waits at once.
+// the task at its interruption points and ending its waits at once. A poke
+// ends one wait early without asking to stop: the wait in progress, or the
+// next one when nobody waits.
 class stop_signal {
 public:
     void raise();
     void clear();
     bool is_raised() const;
-    // Waits up to the given real duration; true when the signal is raised.
+    void poke();
+    // Waits up to the given real duration, less when raised or poked (the
+    // poke is used up); true when the signal is raised.
     bool wait_for(std::chrono::microseconds duration) const;
 
 private:
     mutable std::mutex mutex_;
     mutable std::condition_variable raised_;
     bool is_raised_ = false;
+    mutable bool poked_ = false;
 };
 
 class task_environment {

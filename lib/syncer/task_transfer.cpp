@@ -61,35 +61,54 @@ task::runner::outcome task::runner::upload() {
         step(message_kind::open_remote_folder, [&] { give_remote_folders_local_case(); });
     const auto folder = step(message_kind::open_remote_folder,
                              [&] { return remote_folder(owner_.dir_remote_, true); });
-    const remote_state existing = step(message_kind::open_remote_folder, [&] {
-        remote_state found;
-        found.file = boost::dynamic_pointer_cast<vfs::file>(remote_item(folder, owner_.filename_));
-        if (found.file) {
-            // The service finds a name whatever its case: a file found under
-            // another case takes the local name, else it would stay as it was
-            // (and a removal of the old name would take it).
-            if (found.file->get_name() != owner_.filename_)
-                folder->rename_item(found.file, owner_.filename_);
-            found.time = found.file->get_modification_date();
-            found.size = found.file->get_size();
+    const std::int64_t seen_size = local_size;
+    const auto look_up = [&] {
+        return step(message_kind::open_remote_folder, [&] {
+            remote_state found;
+            found.file =
+                boost::dynamic_pointer_cast<vfs::file>(remote_item(folder, owner_.filename_));
+            if (found.file) {
+                // The service finds a name whatever its case: a file found
+                // under another case takes the local name, else it would stay
+                // as it was (and a removal of the old name would take it).
+                if (found.file->get_name() != owner_.filename_)
+                    folder->rename_item(found.file, owner_.filename_);
+                found.time = found.file->get_modification_date();
+                found.size = found.file->get_size();
+            }
+            return found;
+        });
+    };
+    // Whether the upload is needed over what the remote side holds; fails
+    // the task when the remote file is the newer one.
+    const auto needed_over = [&](const remote_state& existing) {
+        // An empty remote file is never the newer version of content: it is
+        // what an upload cut off after creating the file leaves. Nor is a
+        // file that is still what the scan saw unchanged while the local one
+        // changed.
+        const bool remote_is_remnant = existing.file && existing.size == 0 && seen_size > 0;
+        const bool remote_unchanged = existing.file && basis && basis->remote_file &&
+                                      remote_state_of(existing.file) == *basis->remote_file;
+        if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
+            fail(message_kind::none, remote_is_newer);
+        if (existing.file && existing.time == local_time && existing.size == seen_size) {
+            owner_.record_synced_time(local_time);
+            return false;
         }
-        return found;
-    });
-    // An empty remote file is never the newer version of content: it is what
-    // an upload cut off after creating the file leaves. Nor is a file that
-    // is still what the scan saw unchanged while the local one changed.
-    const bool remote_is_remnant = existing.file && existing.size == 0 && local_size > 0;
-    const bool remote_unchanged = existing.file && basis && basis->remote_file &&
-                                  remote_state_of(existing.file) == *basis->remote_file;
-    if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
-        fail(message_kind::none, remote_is_newer);
-    if (existing.file && existing.time == local_time && existing.size == local_size) {
-        owner_.record_synced_time(local_time);
-        return done;
+        return !(in_place && !existing.file);
+    };
+    // An upload in place sends only over an existing file, so it looks
+    // first. Any other upload creates its file at once and looks only when
+    // the service answers that the name is taken: finding one file costs a
+    // listing of the whole folder, which grows with the folder, while most
+    // uploads are of files the remote side does not have.
+    std::optional<remote_state> existing;
+    if (in_place) {
+        existing = look_up();
+        if (!needed_over(*existing)) return done;
     }
-    if (in_place && !existing.file) return done;
 
-    vfs::file_ptr remote = existing.file;
+    vfs::file_ptr remote = existing ? existing->file : nullptr;
     boost::filesystem::path temp;
     std::optional<local_file> source;
     bool created = false;
@@ -109,14 +128,34 @@ task::runner::outcome task::runner::upload() {
         step(
             message_kind::open_local_stream,
             [&] { source.emplace(source_path, local_file::mode::read); }, text::dropped);
-        if (!remote) {
+        if (!existing) {
+            step(message_kind::create_remote_file, [&] {
+                try {
+                    remote = boost::dynamic_pointer_cast<vfs::file>(
+                        folder->create_file_alloc(owner_.filename_, local_size));
+                    created = true;
+                } catch (const vfs::item_already_exists_exception&) {
+                    remote = nullptr;
+                }
+            });
+            if (!created) {
+                existing = look_up();
+                if (!needed_over(*existing)) {
+                    source.reset();
+                    remove_quietly(temp);
+                    return done;
+                }
+                remote = existing->file;
+            }
+        }
+        if (!remote && !created) {
             step(message_kind::create_remote_file, [&] {
                 remote = boost::dynamic_pointer_cast<vfs::file>(
                     folder->create_file_alloc(owner_.filename_, local_size));
                 created = true;
             });
-            if (!remote) fail(message_kind::create_remote_file, L"");
         }
+        if (!remote) fail(message_kind::create_remote_file, L"");
         step(message_kind::open_remote_file,
              [&] { remote->open(vfs::modeWrite | vfs::modeOverwrite, local_size); });
 

@@ -1,8 +1,16 @@
 """Folders and files: listings, names, properties, the trash, copies and moves."""
 
+import os
+import sys
 import unittest
+from urllib.parse import quote
 
 from harness import ServiceTest, login
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from context import Context, Site, number_text  # noqa: E402
+from replies import record  # noqa: E402
+from store import File, content_location  # noqa: E402
 
 
 class ListingTest(ServiceTest):
@@ -89,6 +97,51 @@ class ListingTest(ServiceTest):
         theirs = self.add_folder(self.bob_id, "Private")
         for dir_id in ("777777", theirs, file_id):
             self.assertEqual(2, self.alice.fails("list_dir", dir_id=dir_id).type)
+
+
+class FileRecordTextTest(unittest.TestCase):
+    """A listing writes its file records in one piece; the text must be the
+    one the generic record writer gives, escapes included."""
+
+    def test_the_record_matches_the_generic_writer(self):
+        site = Site(base_url="https://host:1", ftp_url="ftp://host:2", prefix="/api")
+        context = Context(None, site, {})
+        for name, description, price in (
+            ("plain.txt", "", 0.0),
+            ("a<b>c d.txt", "x<y>", 2.5),
+            ("été 😀 #?%.bin", "café", 10.0),
+        ):
+            item = File(
+                id="f12",
+                owner_id="u1",
+                parent_id="d3",
+                name=name,
+                description=description,
+                access=2,
+                price=price,
+                size=12345,
+                date_accessed=7,
+                date_modified=1650000000,
+                date_deleted=0,
+            )
+            expected = record(
+                "File",
+                [
+                    ("ID", item.id),
+                    ("Name", item.name),
+                    ("Link", f"{site.base_url}/f/{item.id}"),
+                    ("DirectLink", f"{site.base_url}/direct/{item.id}/{quote(item.name)}"),
+                    ("Location", content_location(item.id)),
+                    ("Description", item.description),
+                    ("Access", item.access),
+                    ("Price", number_text(item.price)),
+                    ("Size", item.size),
+                    ("DateAccessed", item.date_accessed),
+                    ("DateModified", item.date_modified),
+                    ("DateDeleted", item.date_deleted),
+                ],
+            )
+            self.assertEqual(context.file_record(item), expected, name)
 
 
 class NamesTest(ServiceTest):

@@ -147,6 +147,29 @@ TEST_F(SyncManager, AtMostFiveTasksRunAndEachIsStartedOnce) {
     EXPECT_GE(ui.tasks_changed_calls(), 2);
 }
 
+// The runner's cycle is only its longest wait: work the scan queued starts
+// at once, and a task that ends makes room for the next queued one at once.
+// Here a cycle would last a minute, longer than the test's deadline.
+TEST_F(SyncManager, QueuedWorkAndEndingTasksWakeTheRunner) {
+    bind_allowing(L"sync", local);
+    remote->add_folder(L"sync");
+    for (int index = 0; index < 7; ++index)
+        remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
+    remote->hold_transfers();
+    environment->stretch(runner_period);
+    start();
+    ASSERT_TRUE(eventually([&] { return remote->waiting_transfers() == 5; }));
+    EXPECT_EQ(count_in_state(task::state_queued), 2);
+
+    remote->release_transfers();
+    EXPECT_TRUE(eventually([&] {
+        for (int index = 0; index < 7; ++index) {
+            if (!local_exists(L"file" + std::to_wstring(index))) return false;
+        }
+        return true;
+    }));
+}
+
 TEST_F(SyncManager, AFailedTaskStartsAgainOnlyOnceItsFailureIsOlderThanAMinute) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");

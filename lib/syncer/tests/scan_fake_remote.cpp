@@ -2,6 +2,7 @@
 
 #include <boost/make_shared.hpp>
 #include <cstring>
+#include <cwctype>
 
 #include "vfs/calvimora_exception.h"
 #include "vfs/file.h"
@@ -40,6 +41,11 @@ std::wstring child_path(const std::wstring& folder, const std::wstring& name) {
 
 [[noreturn]] void not_found(const std::wstring& what) {
     throw vfs_calvimora::item_not_found_exception(L"Not found", what + L" not found");
+}
+
+std::wstring fold_case(std::wstring text) {
+    for (wchar_t& character : text) character = static_cast<wchar_t>(std::towlower(character));
+    return text;
 }
 
 [[noreturn]] void unsupported() {
@@ -178,7 +184,13 @@ public:
     int get_folder_type() override { return vfs::folder_type_own; }
     void set_folder_type(int) override {}
 
+    // The service has no look-up by name: the folder's client lists it.
     vfs::item_ptr get_item(const std::wstring& name, bool) override {
+        remote_->count_listing(path_);
+        return child(name);
+    }
+
+    vfs::item_ptr child(const std::wstring& name) {
         std::lock_guard<std::mutex> guard(remote_->mutex());
         const auto folder = remote_->find_locked(path_);
         if (!folder) not_found(path_);
@@ -202,9 +214,19 @@ public:
     vfs::item_ptr create_file(const std::wstring& name) override {
         return create_file_alloc(name, 0);
     }
+    // As the service: a name taken in the folder, whatever its case, is
+    // refused, never replaced.
     vfs::item_ptr create_file_alloc(const std::wstring& name, std::int64_t) override {
+        if (const auto folder = remote_->find(path_)) {
+            std::lock_guard<std::mutex> guard(remote_->mutex());
+            for (const auto& [taken, child] : folder->children) {
+                if (fold_case(taken) == fold_case(name))
+                    throw vfs_calvimora::item_already_exists_exception(L"Item already exists",
+                                                                       name + L" exists");
+            }
+        }
         remote_->put_file(child_path(path_, name), "", vfs::no_date);
-        return get_item(name, true);
+        return child(name);
     }
     vfs::item_ptr create_and_open_file(const std::wstring&, int, std::int64_t) override {
         unsupported();
@@ -395,9 +417,21 @@ std::shared_ptr<fake_remote::node> fake_remote::find_locked(const std::wstring& 
 void fake_remote::check_listing(const std::wstring& path) const {
     std::lock_guard<std::mutex> guard(mutex_);
     const std::wstring key = normal(path);
+    ++listings_[key];
     if (not_found_listings_.contains(key)) not_found(key);
     if (failing_listings_.contains(key))
         throw vfs_calvimora::exception(L"Request failed", L"Listing refused");
+}
+
+void fake_remote::count_listing(const std::wstring& path) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++listings_[normal(path)];
+}
+
+int fake_remote::listings(const std::wstring& path) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const auto found = listings_.find(normal(path));
+    return found == listings_.end() ? 0 : found->second;
 }
 
 void fake_remote::count_lookup(const std::wstring& path) {

@@ -51,6 +51,8 @@ public:
     int waiting_transfers() const;
     // How often a folder was looked up by path.
     int lookups(const std::wstring& path) const;
+    // How often a folder was listed.
+    int listings(const std::wstring& path) const;
 
     vfs::client_ptr client();
 
@@ -58,7 +60,9 @@ public:
     struct node;
     std::shared_ptr<node> find(const std::wstring& path) const;
     std::shared_ptr<node> find_locked(const std::wstring& path) const;
+    // Counts a listing; throws when the folder's listing was made to fail.
     void check_listing(const std::wstring& path) const;
+    void count_listing(const std::wstring& path) const;
     // Counts a lookup by path; throws when the path was made to fail.
     void count_lookup(const std::wstring& path);
     void wait_for_transfer();
@@ -77,6 +81,7 @@ private:
     std::chrono::milliseconds longest_hold_{0};
     int waiting_ = 0;
     std::map<std::wstring, int> lookups_;
+    mutable std::map<std::wstring, int> listings_;
 };
 
 struct fake_remote::node {

@@ -1,6 +1,10 @@
 // A scan pass over a folder binding: what it asks, what it queues, what it
 // records, and that running the tasks brings both sides together.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include "scan_test_support.h"
+#include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 
 namespace syncer::scan_testing {
@@ -158,6 +162,56 @@ TEST_F(ScanPass, HiddenLocalFilesAreNeverUploadedAndCountAsMissing) {
     remote->put_file(L"sync/secret.txt", "remote", t0);
     pass();
     EXPECT_EQ(ui.kinds(), std::vector<int>{message_kind::download_new});
+}
+
+// An upload creates its remote file at once: finding a file by name costs a
+// listing of its whole folder. Only when the name is taken meanwhile does it
+// look, and a remote copy that became the newer one is kept.
+TEST_F(ScanPass, UploadsListTheirFolderOnlyWhenTheNameIsTaken) {
+    write_local(L"a.txt", "local a", t0);
+    write_local(L"b.txt", "local b", t0);
+    ui.answer(message_kind::upload_new, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_upload}));
+    remote->put_file(L"sync/b.txt", "newer remote b", t0 + 100);
+
+    const int listed_before = remote->listings(L"sync");
+    run_tasks();
+    EXPECT_EQ(remote->listings(L"sync"), listed_before + 1);
+    ASSERT_TRUE(remote->file(L"sync/a.txt"));
+    EXPECT_EQ(remote->file(L"sync/a.txt")->content, "local a");
+    EXPECT_EQ(remote->file(L"sync/b.txt")->content, "newer remote b");
+    std::lock_guard<std::mutex> guard(tasks_lock);
+    EXPECT_TRUE(tasks.front().is_done());
+    EXPECT_TRUE(tasks.back().is_failed());
+    EXPECT_EQ(tasks.back().get_message(), L"Remote file is newer than local");
+}
+
+// A pass with nothing to do leaves the disk alone: no table written, and no
+// object of the log-on session (a table's named mutex) created and removed.
+TEST_F(ScanPass, APassWithNothingToDoChangesNoFile) {
+    write_local(L"same.txt", "same", t0);
+    remote->put_file(L"sync/same.txt", "same", t0);
+    pass();
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    const auto changes = IN_CREATE | IN_DELETE | IN_MODIFY | IN_MOVED_FROM | IN_MOVED_TO;
+    ASSERT_GE(inotify_add_watch(watch, win_machine::session_dir().c_str(), changes), 0);
+    ASSERT_GE(
+        inotify_add_watch(watch, binding_manager::get_settings_directory(user).c_str(), changes),
+        0);
+    EXPECT_EQ(pass().changed, 0);
+    std::vector<std::string> changed;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t length; (length = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            changed.push_back(event->len ? event->name : "");
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watch);
+    EXPECT_TRUE(changed.empty()) << changed.front();
 }
 
 TEST_F(ScanPass, AnEmptyNewerRemoteFileIsNeverFetched) {

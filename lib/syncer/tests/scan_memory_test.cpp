@@ -1,0 +1,85 @@
+// What the manager keeps between scan passes: hidden marks, read again only
+// when a file's change time moved.
+#include <gtest/gtest.h>
+
+#include "syncer/scan_memory.h"
+
+namespace syncer {
+namespace {
+
+constexpr std::int64_t second = 1'000'000'000;
+constexpr std::int64_t now = 1'700'000'000 * second;
+
+struct stat status_of(std::uint64_t device, std::uint64_t inode, std::int64_t changed_ns) {
+    struct stat status {};
+    status.st_dev = static_cast<dev_t>(device);
+    status.st_ino = static_cast<ino_t>(inode);
+    status.st_ctim.tv_sec = static_cast<time_t>(changed_ns / second);
+    status.st_ctim.tv_nsec = static_cast<long>(changed_ns % second);
+    return status;
+}
+
+class HiddenMarks : public testing::Test {
+protected:
+    // The mark as the cache gives it, counting the reads it made.
+    bool look(const struct stat& status, bool on_disk, std::int64_t at = now) {
+        return marks.is_hidden(status, at, [&] {
+            ++reads;
+            return on_disk;
+        });
+    }
+
+    hidden_marks marks;
+    int reads = 0;
+};
+
+TEST_F(HiddenMarks, AMarkIsReadAgainOnlyWhenTheChangeTimeMoves) {
+    const auto old_file = status_of(1, 10, now - 60 * second);
+    EXPECT_FALSE(look(old_file, false));
+    // The disk is not asked again while the change time stays, whatever it
+    // would say now.
+    EXPECT_FALSE(look(old_file, true));
+    EXPECT_EQ(reads, 1);
+
+    // Hiding the file moved its change time.
+    const auto hidden_since = status_of(1, 10, now - 30 * second);
+    EXPECT_TRUE(look(hidden_since, true));
+    EXPECT_TRUE(look(hidden_since, false));
+    EXPECT_EQ(reads, 2);
+
+    // The same inode number on another device is another file.
+    EXPECT_FALSE(look(status_of(2, 10, now - 30 * second), false));
+    EXPECT_EQ(reads, 3);
+}
+
+// Change times come in coarse ticks: a mark set within the tick of an
+// earlier read would leave the time as it was, so a mark read within a
+// second of the change time is not trusted later.
+TEST_F(HiddenMarks, AMarkReadSoonAfterAChangeIsReadAgain) {
+    const auto fresh = status_of(1, 11, now - second / 2);
+    EXPECT_FALSE(look(fresh, false));
+    EXPECT_TRUE(look(fresh, true, now + 10 * second));
+    EXPECT_EQ(reads, 2);
+    // That second read came long after the change: it is kept.
+    EXPECT_TRUE(look(fresh, false, now + 20 * second));
+    EXPECT_EQ(reads, 2);
+}
+
+TEST_F(HiddenMarks, APassForgetsTheFilesItDidNotSee) {
+    marks.begin_pass();
+    look(status_of(1, 1, now - 60 * second), false);
+    look(status_of(1, 2, now - 60 * second), false);
+    marks.end_pass();
+    EXPECT_EQ(marks.size(), 2u);
+
+    marks.begin_pass();
+    look(status_of(1, 2, now - 60 * second), false);
+    marks.end_pass();
+    EXPECT_EQ(marks.size(), 1u);
+    EXPECT_EQ(reads, 2);
+    look(status_of(1, 1, now - 60 * second), false);
+    EXPECT_EQ(reads, 3);
+}
+
+}  // namespace
+}  // namespace syncer
