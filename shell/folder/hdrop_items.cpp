@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
-#include <map>
+#include <unordered_map>
 
 #include "folder/wrapper_exception.h"
 #include "vfs/calvimora_directory.h"
@@ -97,12 +97,14 @@ const wchar_t* const dot_name = L"the name is empty, \".\" or \"..\"";
 const wchar_t* const not_text = L"the name is not valid UTF-8 text";
 
 std::vector<bool> case_twins(const std::vector<std::wstring>& names) {
-    std::map<std::wstring, std::size_t> seen;
-    for (const std::wstring& name : names) ++seen[vfs_calvimora::directory::folded_name(name)];
+    std::vector<std::wstring> folded;
+    folded.reserve(names.size());
+    std::unordered_map<std::wstring, std::size_t> seen(names.size());
+    for (const std::wstring& name : names)
+        ++seen[folded.emplace_back(vfs_calvimora::directory::folded_name(name))];
     std::vector<bool> twins;
     twins.reserve(names.size());
-    for (const std::wstring& name : names)
-        twins.push_back(seen[vfs_calvimora::directory::folded_name(name)] > 1);
+    for (const std::wstring& key : folded) twins.push_back(seen[key] > 1);
     return twins;
 }
 
