@@ -40,25 +40,6 @@ std::wstring widen(const std::string& text) {
     return fs::path(text).wstring();
 }
 
-void store_pc_id() {
-    HKEY key = nullptr;
-    if (RegCreateKeyW(HKEY_LOCAL_MACHINE, L"Software\\Calvimora", &key) != ERROR_SUCCESS)
-        throw std::runtime_error("cannot create the key of the PC identifier");
-    const std::wstring id = L"0b7d2c52-6a41-4d0e-9a57-1f0c3c7e5a10";
-    const LONG result =
-        RegSetValueExW(key, L"PCID", 0, REG_SZ, reinterpret_cast<const BYTE*>(id.c_str()),
-                       static_cast<DWORD>((id.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) throw std::runtime_error("cannot store the PC identifier");
-}
-
-bool logoff_event_exists() {
-    const HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"Local\\Calvimora_Event_LogOff");
-    if (event == nullptr) return false;
-    CloseHandle(event);
-    return true;
-}
-
 std::pair<std::wstring, std::wstring> split(const std::wstring& path) {
     const std::size_t last = path.find_last_of(L"/\\");
     if (last == std::wstring::npos) return {L"", path};
@@ -81,23 +62,17 @@ sync_world::sync_world() {
         throw std::runtime_error("the time scale was read before it was set");
     utils::imbue_utf8_locale();
     service_.export_url();
-    store_pc_id();
+    vfs_session_testing::store_pc_id(L"0b7d2c52-6a41-4d0e-9a57-1f0c3c7e5a10");
     tray_mutex_ = CreateMutexW(nullptr, FALSE, L"Local\\CMV_MUTEX_TRAY_ICON");
     if (tray_mutex_ == nullptr) throw std::runtime_error("cannot create the tray mutex");
     user_id_ = service_.add_user(narrow(user), narrow(password));
-    vfs_calvimora::login(win_module::this_module(), user, password);
+    vfs_session_testing::login_once_session_is_up(win_module::this_module(), user, password);
     editor_ = vfs_calvimora::client::log_in(user, password, L"editor-pc");
     fs::create_directories(local_path(L""));
 }
 
 sync_world::~sync_world() {
     editor_.reset();
-    const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\Calvimora_Event_LogOff");
-    if (event != nullptr) {
-        SetEvent(event);
-        CloseHandle(event);
-        eventually([] { return !logoff_event_exists(); }, std::chrono::seconds(20));
-    }
     if (tray_mutex_ != nullptr) CloseHandle(tray_mutex_);
 }
 

@@ -20,6 +20,7 @@
 #include "syncer/manager.h"
 #include "vfs/client.h"
 #include "win/base.h"
+#include "vfs_session_support.h"
 #include "win/machine.h"
 
 namespace sync_testing {
@@ -84,6 +85,7 @@ public:
 private:
     win_machine::scoped_root root_;
     calvimora::testing::service service_;
+    vfs_session_testing::session_ender session_ender_;
     HANDLE tray_mutex_ = nullptr;
     std::string user_id_;
     vfs::client_ptr editor_;

@@ -41,7 +41,8 @@ sync_task_test::sync_task_test() {
     utils::imbue_utf8_locale();
     alice_ = service().add_user("alice", "secret");
     vfs_session_testing::store_pc_id(pc_id);
-    vfs_calvimora::login(vfs_session_testing::test_module(), L"alice", L"secret");
+    vfs_session_testing::login_once_session_is_up(vfs_session_testing::test_module(), L"alice",
+                                                  L"secret");
     docs_id_ = service().add_folder(alice_, "0", "Docs");
     local_ = utils::filesystem::get_app_data_directory() / "Sync";
     fs::create_directories(local_);

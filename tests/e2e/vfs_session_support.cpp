@@ -3,12 +3,16 @@
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
+#include "vfs/calvimora_exception.h"
+#include "vfs/session.h"
 #include "win/kernel.h"
 #include "win/process.h"
 #include "win/registry.h"
@@ -52,6 +56,21 @@ bool logoff_event_exists() {
     return true;
 }
 
+void login_once_session_is_up(HMODULE module, const std::wstring& user,
+                              const std::wstring& password) {
+    try {
+        vfs_calvimora::login(module, user, password);
+    } catch (const vfs::exception& failure) {
+        // On a loaded machine with a scaled clock the session handler can
+        // come up after the client stopped waiting for it: once it is up,
+        // the log-in is tried again.
+        if (failure.get_text().find(L"Error waiting for session start") == std::wstring::npos ||
+            !wait_until(logoff_event_exists))
+            throw;
+        vfs_calvimora::login(module, user, password);
+    }
+}
+
 void store_pc_id(const std::wstring& id) {
     HKEY key = nullptr;
     if (RegCreateKeyW(HKEY_LOCAL_MACHINE, L"Software\\Calvimora", &key) != ERROR_SUCCESS) {
@@ -70,12 +89,64 @@ environment::environment() {
     service_.export_url();
 }
 
-environment::~environment() {
+namespace {
+
+// The session handlers running on this machine root: started by this
+// process or by a program it started, found by the root in their
+// environment.
+std::vector<pid_t> session_handlers_of_this_machine() {
+    const char* root = getenv(win_machine::root_variable);
+    const std::string wanted = std::string(win_machine::root_variable) + "=" + (root ? root : "");
+    std::vector<pid_t> found;
+    std::error_code failure;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", failure)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream command(entry.path() / "comm");
+        std::string program;
+        std::getline(command, program);
+        if (program != "Calvimora_Sessi" && program != "Calvimora_Session") continue;
+        std::ifstream environ_file(entry.path() / "environ", std::ios::binary);
+        std::string variable;
+        while (std::getline(environ_file, variable, '\0')) {
+            if (variable == wanted) {
+                found.push_back(static_cast<pid_t>(std::stol(name)));
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+// Whether the process is there and not a zombie.
+bool running(pid_t process) {
+    std::ifstream status("/proc/" + std::to_string(process) + "/stat");
+    std::string line;
+    if (!std::getline(status, line)) return false;
+    const std::size_t after_name = line.rfind(')');
+    return after_name != std::string::npos && after_name + 2 < line.size() &&
+           line[after_name + 2] != 'Z';
+}
+
+bool tell_session_to_end() {
     const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\Calvimora_Event_LogOff");
-    if (event != nullptr) {
-        SetEvent(event);
-        CloseHandle(event);
-        wait_until([] { return !logoff_event_exists(); });
+    if (event == nullptr) return false;
+    SetEvent(event);
+    CloseHandle(event);
+    return true;
+}
+
+}  // namespace
+
+session_ender::~session_ender() {
+    if (tell_session_to_end()) wait_until([] { return !logoff_event_exists(); });
+    // A handler whose start the client gave up waiting for comes up late:
+    // it is told to end once it is up, and ended if it never comes up.
+    for (const pid_t handler : session_handlers_of_this_machine()) {
+        if (wait_until(logoff_event_exists) && tell_session_to_end())
+            wait_until([] { return !logoff_event_exists(); });
+        if (!wait_until([handler] { return !running(handler); }, std::chrono::seconds(5)))
+            kill(handler, SIGKILL);
     }
 }
 

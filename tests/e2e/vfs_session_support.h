@@ -27,17 +27,31 @@ HMODULE test_module();
 bool tray_mutex_exists();
 bool logoff_event_exists();
 
+// Logs in; when the session handler came up only after the client gave up
+// waiting for it (a loaded machine, a scaled clock), logs in again.
+void login_once_session_is_up(HMODULE module, const std::wstring& user,
+                              const std::wstring& password);
+
 // Writes the computer's identifier where the shell extension would.
 void store_pc_id(const std::wstring& id);
 
+// Ends, when it goes, the session handlers started on the machine root, so
+// that nothing outlives it: one that is up is told to end and awaited; one
+// whose start the client gave up waiting for is awaited and told, or ended
+// if it never comes up. Declared after the machine root it serves.
+class session_ender {
+public:
+    session_ender() = default;
+    ~session_ender();
+    session_ender(const session_ender&) = delete;
+    session_ender& operator=(const session_ender&) = delete;
+};
+
 // A test's own machine and service: the client of this process and of the
-// programs it starts addresses this service. On destruction, a session
-// handler that was started is told to end and awaited, so nothing outlives
-// the machine root.
+// programs it starts addresses this service. Nothing it starts outlives it.
 class environment {
 public:
     environment();
-    ~environment();
     environment(const environment&) = delete;
     environment& operator=(const environment&) = delete;
 
@@ -46,6 +60,7 @@ public:
 private:
     win_machine::scoped_root root_;
     calvimora::testing::service service_;
+    session_ender session_ender_;
 };
 
 // Holds the tray program's single-instance mutex, as a running tray would.
