@@ -184,6 +184,13 @@ std::wstring label_of(int button) {
     }
 }
 
+// A line that is no answer: the person may think the program waits for
+// something else, so say what it waits for.
+void say_what_is_awaited(const char* asking, size_t choices, const char* otherwise) {
+    std::fprintf(stderr, "  (%s is open and waits for its answer: a number from 1 to %zu, or %s)\n",
+                 asking, choices, otherwise);
+}
+
 // What Ctrl+C answers a dialog: its No button, else its Cancel button, else
 // it ends as cancelled.
 void press_no(HWND dialog) {
@@ -262,7 +269,9 @@ void answer_dialog_on_terminal(HWND dialog) {
             continue;
         }
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
-        if (choice >= 1 && static_cast<size_t>(choice) <= actions.size()) {
+        if (choice < 1 || static_cast<size_t>(choice) > actions.size()) {
+            say_what_is_awaited("a dialog", actions.size(), "Enter for the default");
+        } else {
             const dialog_action& action = actions[static_cast<size_t>(choice) - 1];
             if (action.kind == action_kind::press) {
                 SendMessageW(action.control, BM_CLICK, 0, 0);
@@ -304,6 +313,7 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= buttons.size())
             return buttons[static_cast<size_t>(choice) - 1];
+        say_what_is_awaited("a message box", buttons.size(), "Enter for the default");
     }
 }
 
@@ -327,6 +337,7 @@ UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines) {
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= numbered.size())
             return numbered[static_cast<size_t>(choice) - 1];
+        say_what_is_awaited("a menu", numbered.size(), "Enter to close it");
     }
 }
 
