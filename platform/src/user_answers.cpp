@@ -125,7 +125,8 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
             actions.push_back({c, action_kind::edit, label_of_edit(c)});
             const bool password = SendMessageW(c, EM_GETPASSWORDCHAR, 0, 0) != 0;
             const std::string shown =
-                password ? std::string(text_of(c).empty() ? 0 : 6, '*') : text_of(c);
+                password ? std::string(static_cast<size_t>(GetWindowTextLengthW(c)), '*')
+                         : text_of(c);
             std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
                          actions.back().label.c_str(), shown.c_str(), disabled);
         } else if (GetWindow(c, GW_CHILD)) {
@@ -236,7 +237,9 @@ bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool(
     if (!label.empty() && label.back() == ':') label.pop_back();
     std::fprintf(stderr, "  %s: ", label.c_str());
     std::fflush(stderr);
-    const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
+    const bool password = SendMessageW(action.control, EM_GETPASSWORDCHAR, 0, 0) != 0;
+    const terminal_line line =
+        read_terminal_line([dialog] { pump_available(dialog); }, ended, password);
     if (line.status != typed::line || ended()) return false;
     const std::wstring text = win_detail::from_utf8(line.text);
     SendMessageW(action.control, EM_SETSEL, 0, -1);
