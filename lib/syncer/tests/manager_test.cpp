@@ -345,15 +345,20 @@ TEST_F(SyncManager, AForcedBindingCutsTheWaitBetweenPassesShort) {
         binding_manager table(user, true);
         table.set_force_sync_once(forced);
     }
-    // The pass the binding asked for has ended when the scanner waits
-    // between passes again: the test waits for that, not for the table or
-    // the task list to change, which polling would contend for with the
-    // scanner.
-    const int begun = environment->held_waits_begun(scan_step);
-    environment->let_one_pass(scan_step);
-    ASSERT_TRUE(environment->wait_until_held(scan_step, begun));
+    // A pass has ended when the scanner waits between passes again: the test
+    // waits for that, not for the table or the task list to change, which
+    // polling would contend for with the scanner. A forced pass that fails
+    // (seen on a loaded machine) is tried again after a step or two, so
+    // steps are let through one by one; without the binding's request the
+    // scanner would wait thirty of them.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (current_tasks().empty() && std::chrono::steady_clock::now() < deadline) {
+        const int begun = environment->held_waits_begun(scan_step);
+        environment->let_one_pass(scan_step);
+        ASSERT_TRUE(environment->wait_until_held(scan_step, begun));
+    }
     EXPECT_EQ(current_tasks().size(), 1u);
-    EXPECT_EQ(environment->waits(scan_step), 2) << "one step waited before the forced pass";
+    EXPECT_LT(environment->waits(scan_step), 10);
     EXPECT_FALSE(locked_get_bindings(user).find(forced)->force_sync_once);
     EXPECT_GE(ui.tasks_changed_calls(), 1);
 }
