@@ -304,4 +304,16 @@ TEST_F(Answers, ADialogOpenedByATrayCommandGetsTheLinesTypedForIt) {
     Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+// A command typed while a box asks is no answer: the person is told what
+// the terminal waits for, and the box keeps asking.
+TEST_F(Answers, ALineThatIsNoAnswerIsToldWhatTheBoxWaitsFor) {
+    pseudo_terminal terminal(root_.path());
+    terminal.type("ls\n2\n");
+    EXPECT_EQ(MessageBoxW(nullptr, L"Replace?", L"Calvimora", MB_YESNO), IDNO);
+    EXPECT_NE(terminal.printed().find("a message box is open and waits for its answer: a number "
+                                      "from 1 to 2, or Enter for the default"),
+              std::string::npos)
+        << terminal.printed();
+}
+
 }  // namespace
