@@ -1,6 +1,7 @@
 #include "terminal_browser.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iomanip>
 #include <istream>
 #include <optional>
@@ -16,30 +17,81 @@ namespace shell_host {
 
 namespace {
 
-const char* const help_text =
-    "commands:\n"
-    "  ls               list the folder with its columns\n"
-    "  cd N | cd ..     open item N / go back up\n"
-    "  cat N            print file N, read through its stream\n"
-    "  names N          every name the folder gives item N\n"
-    "  mv N NEW NAME    rename item N\n"
-    "  get N[,M..] DIR  copy items out into the local folder DIR\n"
-    "  copy N[,M..]     put items on the clipboard (cut N[,M..] to move them)\n"
-    "  paste DIR        paste the clipboard into the local folder DIR\n"
-    "  put PATH         copy the local file or folder PATH in (move PATH to move it)\n"
-    "  menu N[,M..]     show the items' context menu\n"
-    "  do N[,M..] TEXT  run the menu command of that text (or verb)\n"
-    "  help, quit\n";
+// Each command with what it takes, as help shows it and as a command typed
+// without what it needs is answered.
+const struct {
+    const char* name;
+    const char* usage;
+} commands[] = {
+    {"ls", "ls               list the folder with its columns"},
+    {"cd", "cd N | cd ..     open folder N / go back up"},
+    {"cat", "cat N            print file N, read through its stream"},
+    {"names", "names N          every name the folder gives item N"},
+    {"mv", "mv N NEW NAME    rename item N"},
+    {"get", "get N[,M..] DIR  copy items out into the local folder DIR"},
+    {"copy", "copy N[,M..]     put items on the clipboard (cut N[,M..] to move them)"},
+    {"paste", "paste DIR        paste the clipboard into the local folder DIR"},
+    {"put", "put PATH         copy the local file or folder PATH in (move PATH to move it)"},
+    {"menu", "menu N[,M..]     show the items' context menu"},
+    {"do", "do N[,M..] TEXT  run the menu command of that text (or verb)"},
+};
+
+std::string help_text() {
+    std::string text = "commands:\n";
+    for (const auto& command : commands) text += std::string("  ") + command.usage + "\n";
+    return text + "  help, quit\n";
+}
+
+std::string usage_of(const std::string& name) {
+    const std::string& wanted = name == "cut" ? "copy" : name == "move" ? "put" : name;
+    for (const auto& command : commands)
+        if (wanted == command.name) return std::string("usage: ") + command.usage + "\n";
+    return "unknown command; try help\n";
+}
 
 std::string utf8(const std::wstring& text) {
     return win_detail::to_utf8(text);
 }
 
+// What a failure means, in words a person reads: the system's own message
+// for a code it has one for, else a plain sentence; the code itself only
+// when nothing better is known.
+constexpr unsigned win32_facility = 7;
+
 std::string hresult_text(HRESULT result) {
+    switch (result) {
+        case E_NOTIMPL:
+            return "this command is not available for this item";
+        case E_NOINTERFACE:
+            return "this item does not offer that";
+        case E_INVALIDARG:
+            return "the item does not take that";
+        case E_ABORT:
+            return "cancelled";
+        case E_UNEXPECTED:
+            return "this item cannot do that";
+        case E_FAIL:
+            return "it did not work (any message above says why)";
+        case CLIPBRD_E_CANT_OPEN:
+            return "the clipboard is empty";
+        case DV_E_FORMATETC:
+            return "the data holds nothing this can use";
+        default:
+            break;
+    }
+    const unsigned code = static_cast<unsigned>(result);
+    if (((code >> 16) & 0x1FFF) == win32_facility) {
+        char text[512];
+        if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code & 0xFFFF, 0, text, sizeof text,
+                           nullptr) != 0) {
+            std::string message(text);
+            while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+                message.pop_back();
+            return message;
+        }
+    }
     std::ostringstream out;
-    out << "0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0')
-        << static_cast<unsigned>(result);
-    if (result == CLIPBRD_E_CANT_OPEN) out << " (the clipboard is empty)";
+    out << "error 0x" << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << code;
     return out.str();
 }
 
@@ -87,23 +139,34 @@ public:
         if (command.empty()) return true;
         if (command == "quit" || command == "exit") return false;
         if (command == "help") {
-            out_ << help_text;
+            out_ << help_text();
         } else if (command == "ls") {
             report("list", browser_.list());
             show();
         } else if (command == "cd") {
             std::string target;
             words >> target;
-            if (target == "..") {
+            if (target.empty()) {
+                out_ << usage_of(command);
+            } else if (target == "..") {
                 if (report("up", browser_.up())) show();
             } else if (const auto index = item_of(target)) {
-                if (report("open", browser_.enter(*index))) show();
+                if (!browser_.items()[*index].is_folder())
+                    out_ << "item " << *index << " is not a folder\n";
+                else if (report("open", browser_.enter(*index)))
+                    show();
             }
         } else if (command == "cat") {
             std::string target;
             words >> target;
-            if (const auto index = item_of(target)) {
+            if (target.empty()) {
+                out_ << usage_of(command);
+            } else if (const auto index = item_of(target)) {
                 std::vector<unsigned char> bytes;
+                if (browser_.items()[*index].is_folder()) {
+                    out_ << "item " << *index << " is a folder, not a file\n";
+                    return true;
+                }
                 if (report("read", browser_.read_file(*index, bytes))) {
                     out_.write(reinterpret_cast<const char*>(bytes.data()),
                                static_cast<std::streamsize>(bytes.size()));
@@ -113,30 +176,49 @@ public:
         } else if (command == "names") {
             std::string target;
             words >> target;
-            if (const auto index = item_of(target)) names(*index);
+            if (target.empty())
+                out_ << usage_of(command);
+            else if (const auto index = item_of(target))
+                names(*index);
         } else if (command == "mv") {
             std::string target, name;
             words >> target;
             std::getline(words >> std::ws, name);
+            if (target.empty() || name.empty()) {
+                out_ << usage_of(command);
+                return true;
+            }
             const auto index = item_of(target);
-            if (index && !name.empty() &&
-                report("rename", browser_.rename(*index, win_detail::from_utf8(name))))
+            if (index && report("rename", browser_.rename(*index, win_detail::from_utf8(name))))
                 show();
         } else if (command == "get" || command == "copy" || command == "cut" || command == "menu" ||
                    command == "do") {
             std::string targets, rest;
             words >> targets;
             std::getline(words >> std::ws, rest);
-            if (const auto indices = items_of(targets)) transfer(command, *indices, rest);
+            const bool needs_rest = command == "get" || command == "do";
+            if (targets.empty() || (needs_rest && rest.empty()))
+                out_ << usage_of(command);
+            else if (const auto indices = items_of(targets))
+                transfer(command, *indices, rest);
         } else if (command == "put" || command == "move") {
             std::string path;
             std::getline(words >> std::ws, path);
-            if (!path.empty()) put(path, command == "move");
+            std::error_code unreadable;
+            if (path.empty())
+                out_ << usage_of(command);
+            else if (!std::filesystem::exists(std::filesystem::path(path), unreadable))
+                out_ << "no such file or folder: " << path << "\n";
+            else
+                put(path, command == "move");
         } else if (command == "paste") {
             std::string folder;
             std::getline(words >> std::ws, folder);
             shell_host::copy_out_result pasted;
-            if (folder.empty()) return true;
+            if (folder.empty()) {
+                out_ << usage_of(command);
+                return true;
+            }
             const HRESULT result = paste_to_local(folder, pasted);
             if (result == DV_E_FORMATETC)
                 out_ << "paste failed: the clipboard names files but holds none of their "
@@ -145,7 +227,7 @@ public:
                 out_ << pasted.files.size() << " files, " << pasted.folders.size()
                      << " folders pasted" << kept_note(pasted) << "\n";
         } else {
-            out_ << "unknown command; try help\n";
+            out_ << usage_of(command);
         }
         return true;
     }
@@ -177,8 +259,7 @@ private:
                   const std::string& rest) {
         if (command == "get") {
             IDataObject* object = nullptr;
-            if (rest.empty() || !report("copy out", data_object_of(browser_, indices, &object)))
-                return;
+            if (!report("copy out", data_object_of(browser_, indices, &object))) return;
             copy_out_result copied;
             if (report("copy out", copy_out(object, rest, copied)))
                 out_ << copied.files.size() << " files, " << copied.folders.size()
@@ -195,12 +276,25 @@ private:
                                         : "  " + utf8(item.text) +
                                               (item.state & MFS_DEFAULT ? " (default)" : ""))
                      << "\n";
-        } else if (!rest.empty() &&
-                   report(rest.c_str(),
-                          invoke_item_command(browser_, indices, win_detail::from_utf8(rest)))) {
+        } else {
+            const HRESULT done =
+                invoke_item_command(browser_, indices, win_detail::from_utf8(rest));
+            if (done == E_INVALIDARG) {
+                out_ << "the item has no command \"" << rest << "\"; menu " << targets_text(indices)
+                     << " lists its commands\n";
+                return;
+            }
+            if (!report(rest.c_str(), done)) return;
             out_ << "done\n";
             report("list", browser_.list());
         }
+    }
+
+    static std::string targets_text(const std::vector<size_t>& indices) {
+        std::string text;
+        for (const size_t index : indices)
+            text += (text.empty() ? "" : ",") + std::to_string(index);
+        return text;
     }
 
     // Drops the local path on the current folder, as Explorer drops a file
@@ -267,7 +361,7 @@ int run_terminal_browser(REFCLSID junction, std::istream& in, std::ostream& out)
         return 1;
     }
     session person(browser, out);
-    out << help_text;
+    out << help_text();
     result = browser.list();
     if (FAILED(result)) out << "list failed: " << hresult_text(result) << "\n";
     person.show();

@@ -125,7 +125,8 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
             actions.push_back({c, action_kind::edit, label_of_edit(c)});
             const bool password = SendMessageW(c, EM_GETPASSWORDCHAR, 0, 0) != 0;
             const std::string shown =
-                password ? std::string(text_of(c).empty() ? 0 : 6, '*') : text_of(c);
+                password ? std::string(static_cast<size_t>(GetWindowTextLengthW(c)), '*')
+                         : text_of(c);
             std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
                          actions.back().label.c_str(), shown.c_str(), disabled);
         } else if (GetWindow(c, GW_CHILD)) {
@@ -184,6 +185,13 @@ std::wstring label_of(int button) {
     }
 }
 
+// A line that is no answer: the person may think the program waits for
+// something else, so say what it waits for.
+void say_what_is_awaited(const char* asking, size_t choices, const char* otherwise) {
+    std::fprintf(stderr, "  (%s is open and waits for its answer: a number from 1 to %zu, or %s)\n",
+                 asking, choices, otherwise);
+}
+
 // What Ctrl+C answers a dialog: its No button, else its Cancel button, else
 // it ends as cancelled.
 void press_no(HWND dialog) {
@@ -229,7 +237,9 @@ bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool(
     if (!label.empty() && label.back() == ':') label.pop_back();
     std::fprintf(stderr, "  %s: ", label.c_str());
     std::fflush(stderr);
-    const terminal_line line = read_terminal_line([dialog] { pump_available(dialog); }, ended);
+    const bool password = SendMessageW(action.control, EM_GETPASSWORDCHAR, 0, 0) != 0;
+    const terminal_line line =
+        read_terminal_line([dialog] { pump_available(dialog); }, ended, password);
     if (line.status != typed::line || ended()) return false;
     const std::wstring text = win_detail::from_utf8(line.text);
     SendMessageW(action.control, EM_SETSEL, 0, -1);
@@ -262,7 +272,9 @@ void answer_dialog_on_terminal(HWND dialog) {
             continue;
         }
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
-        if (choice >= 1 && static_cast<size_t>(choice) <= actions.size()) {
+        if (choice < 1 || static_cast<size_t>(choice) > actions.size()) {
+            say_what_is_awaited("a dialog", actions.size(), "Enter for the default");
+        } else {
             const dialog_action& action = actions[static_cast<size_t>(choice) - 1];
             if (action.kind == action_kind::press) {
                 SendMessageW(action.control, BM_CLICK, 0, 0);
@@ -304,6 +316,7 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= buttons.size())
             return buttons[static_cast<size_t>(choice) - 1];
+        say_what_is_awaited("a message box", buttons.size(), "Enter for the default");
     }
 }
 
@@ -327,6 +340,7 @@ UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines) {
         const long choice = std::strtol(line.text.c_str(), nullptr, 10);
         if (choice >= 1 && static_cast<size_t>(choice) <= numbered.size())
             return numbered[static_cast<size_t>(choice) - 1];
+        say_what_is_awaited("a menu", numbered.size(), "Enter to close it");
     }
 }
 

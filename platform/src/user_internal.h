@@ -101,6 +101,9 @@ bool has_work_locked(thread_queue& queue, HWND filter, UINT first, UINT last);
 // deadline.
 void wait_for_work(const queue_ptr& queue, HWND filter, UINT first, UINT last,
                    clock::time_point deadline);
+// Whether the thread of the window blocks for want of messages now, with
+// the number of times it began to; false when there is no such window.
+bool window_thread_idle(HWND window, std::uint64_t& spells);
 
 }  // namespace win_user
 

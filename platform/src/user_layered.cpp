@@ -50,14 +50,27 @@ void apply_blend(win_gdi::canvas& pixels, COLORREF key, const BLENDFUNCTION* ble
     }
 }
 
-std::string snapshot_name(HWND handle, const std::wstring& caption, const std::wstring& cls) {
-    std::string name = win_detail::to_utf8(caption.empty() ? cls : caption);
+// What a captionless window shows first: the text of its first child that
+// has one (under the lock).
+std::wstring first_child_text_locked(const window& top) {
+    for (HWND child : top.children) {
+        const window_ptr c = find_locked(child);
+        if (c && !c->text.empty()) return c->text;
+    }
+    return L"untitled";
+}
+
+// The picture's file name: "Calvimora-", the window's title made safe for a
+// file name, and the process and window, so that windows of one title do
+// not overwrite each other.
+std::string snapshot_name(HWND handle, const std::wstring& title) {
+    std::string name = win_detail::to_utf8(title);
     for (char& c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "%d-%06lx-", static_cast<int>(getpid()),
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, "-%d-%06lx.png", static_cast<int>(getpid()),
                   static_cast<unsigned long>(reinterpret_cast<uintptr_t>(handle)));
-    return prefix + name.substr(0, 60) + ".png";
+    return "Calvimora-" + name.substr(0, 60) + suffix;
 }
 
 }  // namespace
@@ -124,7 +137,7 @@ void write_snapshots(const queue_ptr& queue) {
             if (!source) continue;
             pictures.push_back(
                 {win_gdi::copy_rect(*source, {0, 0, source->width(), source->height()}),
-                 snapshot_name(h, w->text, w->cls->name)});
+                 snapshot_name(h, w->text.empty() ? first_child_text_locked(*w) : w->text)});
         }
     }
     if (pictures.empty()) return;

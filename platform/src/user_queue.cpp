@@ -114,10 +114,22 @@ void wait_for_work(const queue_ptr& queue, HWND filter, UINT first, UINT last,
     std::unique_lock<std::mutex> lock(state().lock);
     if (has_work_locked(*queue, filter, first, last)) return;
     const clock::time_point next = std::min(deadline, next_timer_due_locked(*queue, filter));
+    queue->idle = true;
+    ++queue->idle_spells;
     if (next == clock::time_point::max())
         queue->wake.wait(lock);
     else
         queue->wake.wait_until(lock, next);
+    queue->idle = false;
+}
+
+bool window_thread_idle(HWND window, std::uint64_t& spells) {
+    std::lock_guard<std::mutex> guard(state().lock);
+    const window_ptr w = find_locked(window);
+    if (!w || !w->queue) return false;
+    spells = w->queue->idle_spells;
+    // A message posted to a thread that has not woken yet is work.
+    return w->queue->idle && !has_work_locked(*w->queue, nullptr, 0, 0);
 }
 
 }  // namespace win_user

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -122,6 +123,11 @@ struct thread_queue {
     std::vector<timer> timers;
     bool quit = false;
     int quit_code = 0;
+    // The thread blocks for want of messages: whatever it was given has
+    // been handled. Counted, so another thread can wait until it gets
+    // there.
+    bool idle = false;
+    std::uint64_t idle_spells = 0;
     HWND active = nullptr;
     HWND focus = nullptr;
     // The last button press, for double clicks.

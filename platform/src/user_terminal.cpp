@@ -4,6 +4,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "user_internal.h"
 #include "win/shell_notify_icon.h"
 #include "win/shell_test.h"
 #include "win/user.h"
@@ -66,14 +68,53 @@ private:
     bool counts_;
 };
 
+// The window of the process's first tray icon, or none.
+HWND first_icon_window() {
+    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
+    return icons.empty() ? nullptr : icons.front().window;
+}
+
+// Whether the icons' thread waits for messages with nothing left to do: a
+// menu, box or dialog it is about to show would otherwise find its line
+// taken by the tray's commands.
+bool icon_thread_idle() {
+    const HWND window = first_icon_window();
+    std::uint64_t spells = 0;
+    return !window || window_thread_idle(window, spells);
+}
+
 // Claims the next line for the caller: nobody else is in a line, and the
-// tray's commands stay back while someone waits with a question.
+// tray's commands stay back while someone waits with a question or the
+// icons' thread is at work.
 bool claim_line(bool for_question) {
+    const bool idle = for_question || icon_thread_idle();
     std::lock_guard<std::mutex> guard(terminal().lock);
-    if (terminal().line_taken || (!for_question && terminal().askers > 0)) return false;
+    if (terminal().line_taken || (!for_question && (terminal().askers > 0 || !idle))) return false;
     terminal().line_taken = true;
     return true;
 }
+
+// The terminal's echo off for the life of the object (only the line's end
+// is echoed), when standard input is a terminal.
+class echo_off {
+public:
+    explicit echo_off(bool wanted) {
+        if (!wanted || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+        termios quiet = saved_;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ECHONL;
+        changed_ = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+    }
+    ~echo_off() {
+        if (changed_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    }
+    echo_off(const echo_off&) = delete;
+    echo_off& operator=(const echo_off&) = delete;
+
+private:
+    termios saved_{};
+    bool changed_ = false;
+};
 
 void release_line() {
     std::lock_guard<std::mutex> guard(terminal().lock);
@@ -81,8 +122,9 @@ void release_line() {
 }
 
 terminal_line read_line(const std::function<void()>& serve, const std::function<bool()>& stop,
-                        bool for_question) {
+                        bool for_question, bool hidden = false) {
     const asker counted(for_question);
+    const echo_off quiet(hidden);
     bool mine = false;
     std::string text;
     for (;;) {
@@ -134,8 +176,8 @@ void tray_command_loop() {
 }  // namespace
 
 terminal_line read_terminal_line(const std::function<void()>& serve,
-                                 const std::function<bool()>& stop) {
-    return read_line(serve, stop, true);
+                                 const std::function<bool()>& stop, bool hidden) {
+    return read_line(serve, stop, true, hidden);
 }
 
 bool terminal_interrupted() {
@@ -181,7 +223,20 @@ bool run_tray_command(const std::string& line) {
         return false;
     const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
     if (icons.empty()) return false;
-    if (win_test::tray_icon_event(icons.front().window, icons.front().id, event)) return true;
+    const HWND window = icons.front().window;
+    std::uint64_t spells_before = 0;
+    window_thread_idle(window, spells_before);
+    if (win_test::tray_icon_event(window, icons.front().id, event)) {
+        // The command has run to its end when the icon's thread next waits
+        // for messages: everything it asked meanwhile had its lines.
+        for (;;) {
+            std::uint64_t spells = 0;
+            const bool idle = window_thread_idle(window, spells);
+            if ((idle && spells > spells_before) || !IsWindow(window) || interrupted.load()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(look_interval_ms / 5));
+        }
+        return true;
+    }
     std::fprintf(
         stderr, "[tray] %s\n",
         event == NIN_BALLOONUSERCLICK ? "no balloon is shown" : "the icon takes no events");

@@ -21,9 +21,10 @@ struct terminal_line {
 
 // One line from standard input. serve() runs about every 50 ms meanwhile
 // (the caller's messages); stop() ends the wait with typed::stopped unless
-// the line has begun.
+// the line has begun. A hidden line (a password) is not echoed by the
+// terminal.
 terminal_line read_terminal_line(const std::function<void()>& serve,
-                                 const std::function<bool()>& stop);
+                                 const std::function<bool()>& stop, bool hidden = false);
 
 // Whether Ctrl+C has been pressed in a program that asked for it.
 bool terminal_interrupted();
@@ -34,7 +35,10 @@ void quit_on_terminal_interrupt(DWORD thread_id);
 
 // Starts, once per process, reading commands for the process's tray icons
 // between questions: the person opens the icon's menu, clicks or
-// double-clicks it, or clicks its balloon.
+// double-clicks it, or clicks its balloon. A command runs to its end (its
+// menus, dialogs and boxes answered) before the next line is read for the
+// icons, and no line is read for them while the icon's thread is busy: a
+// line typed ahead for a question that is about to open is the question's.
 void read_tray_commands();
 
 // What a tray command typed on the terminal does to the process's first

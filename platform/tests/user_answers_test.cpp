@@ -1,6 +1,11 @@
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -8,6 +13,7 @@
 
 #include "user_dialog_test_support.h"
 #include "win/shell_notify_icon.h"
+#include "win/user_dialog.h"
 
 namespace {
 
@@ -139,6 +145,175 @@ TEST_F(Answers, TheAnswersFileAnswersEachBoxMenuAndDialogOnce) {
     EXPECT_EQ(win_test::menus().front().answered_by, "file");
     EXPECT_EQ(win_test::menus().back().answered_by, "nobody");
     DestroyMenu(menu);
+}
+
+// Standard input is a pseudo-terminal whose other side the test types on
+// and reads the echo from; what the program prints to standard error goes
+// to a file. For the life of the object.
+class pseudo_terminal {
+public:
+    explicit pseudo_terminal(const std::string& folder) : printed_(folder + "/printed.txt") {
+        EXPECT_EQ(openpty(&person_, &program_, nullptr, nullptr, nullptr), 0);
+        fcntl(person_, F_SETFL, fcntl(person_, F_GETFL) | O_NONBLOCK);
+        saved_input_ = dup(STDIN_FILENO);
+        dup2(program_, STDIN_FILENO);
+        saved_errors_ = dup(STDERR_FILENO);
+        const int printed = open(printed_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(printed, STDERR_FILENO);
+        close(printed);
+        setenv("CALVIMORA_ANSWERS", "terminal", 1);
+    }
+    ~pseudo_terminal() {
+        dup2(saved_input_, STDIN_FILENO);
+        dup2(saved_errors_, STDERR_FILENO);
+        close(saved_input_);
+        close(saved_errors_);
+        close(program_);
+        close(person_);
+        setenv("CALVIMORA_ANSWERS", "default", 1);
+    }
+    pseudo_terminal(const pseudo_terminal&) = delete;
+    pseudo_terminal& operator=(const pseudo_terminal&) = delete;
+
+    void type(const std::string& text) {
+        EXPECT_EQ(write(person_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // What the terminal showed of the typing: its echo.
+    std::string echoed() {
+        char buffer[4096];
+        for (ssize_t got; (got = read(person_, buffer, sizeof buffer)) > 0;)
+            echo_.append(buffer, static_cast<size_t>(got));
+        return echo_;
+    }
+    bool echo_on() {
+        termios now{};
+        tcgetattr(program_, &now);
+        return (now.c_lflag & ECHO) != 0;
+    }
+    // Typed bytes nobody has read yet.
+    int unread() {
+        int count = 0;
+        ioctl(program_, FIONREAD, &count);
+        return count;
+    }
+    std::string printed() const {
+        std::ifstream in(printed_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string printed_;
+    std::string echo_;
+    int person_ = -1;
+    int program_ = -1;
+    int saved_input_ = -1;
+    int saved_errors_ = -1;
+};
+
+bool within_seconds(int seconds, const std::function<bool()>& condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+constexpr WORD password_dialog = 112;
+constexpr int password_edit = 1060;
+
+INT_PTR CALLBACK password_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    if (message != WM_COMMAND || LOWORD(wparam) != IDOK) return message == WM_INITDIALOG;
+    wchar_t text[64];
+    GetDlgItemTextW(dialog, password_edit, text, 64);
+    *reinterpret_cast<std::wstring*>(GetWindowLongPtrW(dialog, DWLP_USER)) = text;
+    EndDialog(dialog, IDOK);
+    return TRUE;
+}
+
+// A password is typed with the terminal's echo off, and the dialog shows
+// as many stars as it holds.
+TEST_F(Answers, APasswordIsNotEchoedAndItsMaskHasItsLength) {
+    using namespace win_dialogs;
+    dialog_template t;
+    t.caption = L"Log In";
+    t.cx = 200;
+    t.cy = 60;
+    t.controls = {left_text(-1, L"Password:", 10, 10, 50, 10),
+                  edit_text(password_edit, 65, 8, 120, 14, ES_PASSWORD),
+                  default_push_button(IDOK, L"OK", 10, 40, 50, 14)};
+    register_dialog(GetModuleHandleW(nullptr), password_dialog, t);
+
+    pseudo_terminal terminal(root_.path());
+    std::wstring entered;
+    std::atomic<INT_PTR> result{0};
+    std::thread asking([&] {
+        result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(password_dialog),
+                                 nullptr, password_procedure, reinterpret_cast<LPARAM>(&entered));
+    });
+    terminal.type("1\n");
+    const bool echo_went_off = within_seconds(20, [&] { return !terminal.echo_on(); });
+    terminal.type("correct horse\n\n");
+    asking.join();
+    EXPECT_TRUE(echo_went_off);
+    EXPECT_TRUE(terminal.echo_on()) << "the echo comes back after the password";
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(entered, L"correct horse");
+    EXPECT_EQ(terminal.echoed().find("correct"), std::string::npos) << terminal.echoed();
+    EXPECT_NE(terminal.printed().find("Password: [*************]"), std::string::npos)
+        << terminal.printed();
+}
+
+// Lines typed ahead while a tray command opens a dialog are the dialog's:
+// the tray's command reader waits until the command has run to its end.
+TEST_F(Answers, ADialogOpenedByATrayCommandGetsTheLinesTypedForIt) {
+    pseudo_terminal terminal(root_.path());
+    probe p;
+    INT_PTR answer = 0;
+    bool handled = false;
+    bool stolen = false;
+    user_test::test_window owner(user_test::test_window::with().reacting(
+        [&](HWND, UINT message, WPARAM, LPARAM lparam) -> std::optional<LRESULT> {
+            if (message != WM_APP + 7 || lparam != WM_RBUTTONUP) return std::nullopt;
+            // The person types the dialog's lines while the program is
+            // still on its way to the dialog.
+            terminal.type("3\n\n");
+            EXPECT_TRUE(within_seconds(20, [&] { return terminal.unread() > 0; }));
+            stolen = within_seconds(1, [&] { return terminal.unread() < 3; });
+            // A dialog without its lines would wait for ever.
+            if (!stolen) answer = run(question, p);
+            handled = true;
+            return 0;
+        }));
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner.hwnd();
+    data.uFlags = NIF_MESSAGE;
+    data.uCallbackMessage = WM_APP + 7;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+    terminal.type("m\n");
+    EXPECT_TRUE(win_test::pump_until([&] { return handled; }, std::chrono::seconds(20)));
+    EXPECT_FALSE(stolen) << "the tray's reader took the dialog's line";
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(p.remembered, BST_CHECKED);
+    const std::string printed = terminal.printed();
+    const std::string help = "type a command and Enter";
+    EXPECT_EQ(printed.find(help, printed.find(help) + 1), std::string::npos)
+        << "the tray's help again, for a line that was no command: " << printed;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+// A command typed while a box asks is no answer: the person is told what
+// the terminal waits for, and the box keeps asking.
+TEST_F(Answers, ALineThatIsNoAnswerIsToldWhatTheBoxWaitsFor) {
+    pseudo_terminal terminal(root_.path());
+    terminal.type("ls\n2\n");
+    EXPECT_EQ(MessageBoxW(nullptr, L"Replace?", L"Calvimora", MB_YESNO), IDNO);
+    EXPECT_NE(terminal.printed().find("a message box is open and waits for its answer: a number "
+                                      "from 1 to 2, or Enter for the default"),
+              std::string::npos)
+        << terminal.printed();
 }
 
 }  // namespace

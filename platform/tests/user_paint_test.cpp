@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -252,17 +253,26 @@ TEST_F(Painting, TheSnapshotFolderGetsEveryChangedTopLevelWindow) {
     setenv("CALVIMORA_SNAPSHOT_DIR", folder.c_str(), 1);
     test_window w(test_window::with().styled(WS_POPUP | WS_VISIBLE).named(L"Sync progress"));
     test_window hidden(test_window::with().styled(WS_POPUP).named(L"Hidden"));
+    // A window without a title, as the layered ones are, is named after
+    // what it shows first, never after its class.
+    test_window untitled(test_window::with().styled(WS_POPUP | WS_VISIBLE).named(L""));
+    test_window text(test_window::with()
+                         .styled(WS_CHILD | WS_VISIBLE)
+                         .child_of(untitled.hwnd(), 1)
+                         .named(L"Replace a/b?"));
     win_test::pump();
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         files.push_back(entry.path().filename());
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_NE(files[0].find("Sync_progress.png"), std::string::npos);
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].rfind("Calvimora-Replace_a_b_-", 0), 0u) << files[0];
+    EXPECT_EQ(files[1].rfind("Calvimora-Sync_progress-", 0), 0u) << files[1];
     // A change writes the picture again.
-    std::filesystem::remove(folder + "/" + files[0]);
+    std::filesystem::remove(folder + "/" + files[1]);
     InvalidateRect(w.hwnd(), nullptr, TRUE);
     win_test::pump();
-    EXPECT_TRUE(std::filesystem::exists(folder + "/" + files[0]));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/" + files[1]));
     unsetenv("CALVIMORA_SNAPSHOT_DIR");
 }
 

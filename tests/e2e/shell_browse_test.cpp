@@ -463,3 +463,31 @@ TEST_F(ShellBrowse, RemoteNamesThatLeaveTheSavedFilesFolderGetNoLocalPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the terminal host answers a person, in words: the item that is no
+// folder or no file, a command without what it needs, a local file that is
+// not there, a menu command the item does not have.
+TEST_F(ShellBrowse, TheTerminalHostSaysWhatWentWrongInWords) {
+    log_in();
+    const std::string missing =
+        (std::filesystem::temp_directory_path() / ("no-such-" + std::to_string(getpid()) + ".txt"))
+            .string();
+    std::istringstream typed("cd 1\ncd 1\ncat 0\nmv 1\ncd\nget 1\nput " + missing +
+                             "\ndo 1 frobnicate\ndo 1 Open\nquit\n");
+    std::ostringstream shown;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    const std::string screen = shown.str();
+    EXPECT_NE(screen.find("item 1 is not a folder"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("item 0 is a folder, not a file"), std::string::npos);
+    EXPECT_NE(screen.find("usage: mv N NEW NAME"), std::string::npos);
+    EXPECT_NE(screen.find("usage: cd N | cd .."), std::string::npos);
+    EXPECT_NE(screen.find("usage: get N[,M..] DIR"), std::string::npos);
+    EXPECT_NE(screen.find("no such file or folder: " + missing), std::string::npos);
+    EXPECT_NE(screen.find("the item has no command \"frobnicate\"; menu 1 lists"),
+              std::string::npos);
+    EXPECT_EQ(screen.find("0x"), std::string::npos) << "no codes: " << screen;
+}
+
+}  // namespace

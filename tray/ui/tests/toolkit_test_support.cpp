@@ -1,5 +1,7 @@
 #include "toolkit_test_support.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -116,11 +118,16 @@ void release(const CWnd& window, int x, int y) {
 
 picture::picture(HWND window, const std::string& name) {
     std::filesystem::create_directories(TRAY_UI_PICTURE_DIR);
+    // Written under a name of this process and read back before it takes
+    // the shared name: runs of the suite side by side read their own.
     const std::string path = std::string(TRAY_UI_PICTURE_DIR) + "/" + name + ".png";
-    if (!win_test::save_png(window, path)) return;
-    std::ifstream file(path, std::ios::binary);
+    const std::string own = path + "." + std::to_string(getpid());
+    if (!win_test::save_png(window, own)) return;
+    std::ifstream file(own, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)),
                             std::istreambuf_iterator<char>());
+    std::error_code ignored;
+    std::filesystem::rename(own, path, ignored);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
     std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
     GlobalUnlock(memory);
