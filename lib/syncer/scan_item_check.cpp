@@ -228,6 +228,11 @@ private:
         if (kind == task::kind_remove_remote_file || (kind == task::kind_upload && remote_seen))
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+        if (kind == task::kind_download && remote_seen && !candidate.remote_id.empty()) {
+            basis->remote_file =
+                remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+            basis->remote_id = candidate.remote_id;
+        }
         if (kind == task::kind_upload)
             basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);
         if (kind == task::kind_remove_remote_folder) {

@@ -57,8 +57,10 @@ void add_remote_file_candidate(walk_context& context, const std::wstring& dir_re
                                const std::wstring& dir_local, const std::wstring& name,
                                const vfs::item_ptr& remote) {
     const auto state = remote_state_of(remote);
-    add_candidate(context.found.candidates, dir_remote, dir_local, name,
-                  state ? state->time : missing_time, state ? state->size : 0, context.stop);
+    const auto added =
+        add_candidate(context.found.candidates, dir_remote, dir_local, name,
+                      state ? state->time : missing_time, state ? state->size : 0, context.stop);
+    if (state && !state->is_folder) added->remote_id = remote->get_id();
 }
 
 }  // namespace syncer

@@ -121,6 +121,27 @@ TEST_F(ScanPass, DontAskAgainKeepsTheAnswerForTheWholeBinding) {
     EXPECT_EQ(task_kinds(), std::vector<int>{task::kind_download});
 }
 
+// A download goes by the id the scan's listing gave the file: its folder is
+// neither looked up nor listed again for it.
+TEST_F(ScanPass, ADownloadOpensTheFileTheScanListedWithoutListingItsFolderAgain) {
+    remote->put_file(L"sync/deep/theirs.txt", "remote bytes", t0 + 5);
+    ui.answer(message_kind::download_new, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+    const int listed = remote->listings(L"sync/deep");
+    const int looked_up = remote->lookups(L"sync/deep");
+    run_tasks();
+    EXPECT_EQ(read_local(L"deep/theirs.txt"), "remote bytes");
+    EXPECT_EQ(remote->listings(L"sync/deep"), listed);
+    EXPECT_EQ(remote->lookups(L"sync/deep"), looked_up);
+
+    ui.forget_questions();
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_EQ(stored(owner, L"sync/deep", sub(L"deep"), L"theirs.txt").synced_time, t0 + 5);
+    EXPECT_EQ(pass().changed, 0);
+}
+
 TEST_F(ScanPass, BothBoxesStoreOnePermissionAtTheRoot) {
     write_local(L"a.txt", "a", t0);
     write_local(L"b.txt", "b", t0);
