@@ -11,6 +11,7 @@
 #include "syncer/scan_case_names.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/task_local_files.h"
 #include "win/file.h"
 #include "win/handle.h"
 
@@ -231,7 +232,7 @@ private:
         if (kind == task::kind_download && remote_seen && !candidate.remote_id.empty()) {
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
-            basis->remote_id = candidate.remote_id;
+            basis->remote_id = decode_utf8(candidate.remote_id);
         }
         if (kind == task::kind_upload)
             basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);

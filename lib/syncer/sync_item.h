@@ -40,8 +40,9 @@ struct sync_item {
     // What the file system told of the local file when the scan saw it.
     mutable local_file_state local_file;
     // The id the remote listing gave the file (empty when not listed), so
-    // that a download opens it without listing its folder again.
-    mutable std::wstring remote_id;
+    // that a download opens it without listing its folder again. Kept as
+    // UTF-8: a short id then needs no memory of its own.
+    mutable std::string remote_id;
     // The user's answers; entries not set inherit.
     mutable sync_rule rule;
 
