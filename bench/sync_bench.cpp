@@ -47,6 +47,7 @@
 #include "service_fixture.h"
 #include "syncer/answer.h"
 #include "syncer/binding_manager.h"
+#include "syncer/exceptions.h"
 #include "syncer/locked_operations.h"
 #include "syncer/manager.h"
 #include "syncer/scan_pass.h"
@@ -54,6 +55,7 @@
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/calvimora_client.h"
+#include "vfs/calvimora_exception.h"
 #include "vfs/curl_descriptor.h"
 #include "vfs/response_node.h"
 #include "win/machine.h"
@@ -743,6 +745,10 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_sync: %s\n", failure.what());
+        return 1;
+    } catch (const vfs_calvimora::exception& failure) {
+        std::fprintf(stderr, "bench_sync: %s: %s\n", syncer::to_utf8(failure.get_title()).c_str(),
+                     syncer::to_utf8(failure.get_text()).c_str());
         return 1;
     }
 }
