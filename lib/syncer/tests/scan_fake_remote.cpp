@@ -424,6 +424,16 @@ std::shared_ptr<fake_remote::node> fake_remote::find_locked(const std::wstring& 
 }
 
 void fake_remote::check_listing(const std::wstring& path) const {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const auto found = listing_hooks_.find(normal(path));
+        if (found != listing_hooks_.end()) {
+            hook = std::move(found->second);
+            listing_hooks_.erase(found);
+        }
+    }
+    if (hook) hook();
     std::lock_guard<std::mutex> guard(mutex_);
     const std::wstring key = normal(path);
     ++listings_[key];
@@ -441,6 +451,11 @@ int fake_remote::listings(const std::wstring& path) const {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = listings_.find(normal(path));
     return found == listings_.end() ? 0 : found->second;
+}
+
+void fake_remote::on_next_listing(const std::wstring& path, std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    listing_hooks_[normal(path)] = std::move(hook);
 }
 
 void fake_remote::count_lookup(const std::wstring& path) {
