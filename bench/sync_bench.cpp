@@ -622,6 +622,8 @@ transfer_round download_round(bench_world& world, std::size_t count, int round) 
     std::tie(result.engine, result.engine_cpu) =
         run_engine(world, [&] { return local_files_of_size(local, small_size) >= count; });
     syncer::locked_remove_binding(user, pair);
+    std::fprintf(stderr, "downloads round %d: engine %.2f s wall, %.2f s CPU\n", round,
+                 result.engine, result.engine_cpu);
 
     // curl: the same files fetched from where the service says they lie.
     const fs::path target = fs::path(world.root.path()) / ("curl-down" + std::to_string(round));
