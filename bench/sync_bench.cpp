@@ -15,7 +15,7 @@
 //    medians of several rounds.
 //
 //   bench_sync [--files N[,N...]] [--passes N] [--peer] [--transfers N]
-//              [--rounds N] [--transfers-only]
+//              [--rounds N] [--transfers-only] [--downloads-only]
 //              (default: 10000,100000 files, 3 passes with nothing to do;
 //              3 rounds of 1000 transfers of 1 KiB each way; 1000000 files on
 //              request)
@@ -47,6 +47,7 @@
 #include "service_fixture.h"
 #include "syncer/answer.h"
 #include "syncer/binding_manager.h"
+#include "syncer/exceptions.h"
 #include "syncer/locked_operations.h"
 #include "syncer/manager.h"
 #include "syncer/scan_pass.h"
@@ -54,6 +55,7 @@
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/calvimora_client.h"
+#include "vfs/calvimora_exception.h"
 #include "vfs/curl_descriptor.h"
 #include "vfs/response_node.h"
 #include "win/machine.h"
@@ -620,6 +622,8 @@ transfer_round download_round(bench_world& world, std::size_t count, int round) 
     std::tie(result.engine, result.engine_cpu) =
         run_engine(world, [&] { return local_files_of_size(local, small_size) >= count; });
     syncer::locked_remove_binding(user, pair);
+    std::fprintf(stderr, "downloads round %d: engine %.2f s wall, %.2f s CPU\n", round,
+                 result.engine, result.engine_cpu);
 
     // curl: the same files fetched from where the service says they lie.
     const fs::path target = fs::path(world.root.path()) / ("curl-down" + std::to_string(round));
@@ -677,15 +681,15 @@ void report_transfers(const char* what, std::size_t count,
     std::fflush(stdout);
 }
 
-void bench_transfers(std::size_t count, int rounds) {
+void bench_transfers(std::size_t count, int rounds, bool downloads_only) {
     bench_world world;
     std::vector<transfer_round> uploads;
     std::vector<transfer_round> downloads;
     for (int round = 0; round < rounds; ++round) {
-        uploads.push_back(upload_round(world, count, round));
+        if (!downloads_only) uploads.push_back(upload_round(world, count, round));
         downloads.push_back(download_round(world, count, round));
     }
-    report_transfers("uploads", count, uploads);
+    if (!downloads_only) report_transfers("uploads", count, uploads);
     report_transfers("downloads", count, downloads);
 }
 
@@ -705,6 +709,7 @@ int main(int argc, char** argv) {
     int rounds = 3;
     bool peer = false;
     bool transfers_only = false;
+    bool downloads_only = false;
     for (int index = 1; index < argc; ++index) {
         const std::string option = argv[index];
         const std::string value = index + 1 < argc ? argv[index + 1] : "";
@@ -724,10 +729,13 @@ int main(int argc, char** argv) {
             peer = true;
         } else if (option == "--transfers-only") {
             transfers_only = true;
+        } else if (option == "--downloads-only") {
+            transfers_only = true;
+            downloads_only = true;
         } else {
             std::fprintf(stderr,
                          "usage: bench_sync [--files N[,N...]] [--passes N] [--peer] "
-                         "[--transfers N] [--rounds N] [--transfers-only]\n");
+                         "[--transfers N] [--rounds N] [--transfers-only] [--downloads-only]\n");
             return 2;
         }
     }
@@ -735,10 +743,14 @@ int main(int argc, char** argv) {
         if (!transfers_only) {
             for (const std::size_t count : files) bench_pass(count, passes, peer);
         }
-        if (transfers > 0) bench_transfers(transfers, rounds);
+        if (transfers > 0) bench_transfers(transfers, rounds, downloads_only);
         return 0;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_sync: %s\n", failure.what());
+        return 1;
+    } catch (const vfs_calvimora::exception& failure) {
+        std::fprintf(stderr, "bench_sync: %s: %s\n", syncer::to_utf8(failure.get_title()).c_str(),
+                     syncer::to_utf8(failure.get_text()).c_str());
         return 1;
     }
 }

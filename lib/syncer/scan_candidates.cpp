@@ -135,9 +135,10 @@ bool has_visible_files(const std::wstring& folder) {
     return false;
 }
 
-void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                   const std::wstring& dir_local, const std::wstring& filename,
-                   std::int64_t remote_time, std::int64_t remote_size, const stop_signal& stop) {
+candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
+                                      const std::wstring& dir_local, const std::wstring& filename,
+                                      std::int64_t remote_time, std::int64_t remote_size,
+                                      const stop_signal& stop) {
     // What the local walk read of the same item a moment ago stands; the disk
     // is asked only about items it did not find.
     const auto found = candidates.find(sync_item(dir_remote, dir_local, filename));
@@ -145,11 +146,11 @@ void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
         interruption_point(stop);
         found->last_time_remote = remote_time;
         found->remote_size = remote_size;
-        return;
+        return found;
     }
-    add_candidate(candidates, dir_remote, dir_local, filename, remote_time, remote_size,
-                  probe_local(filename.empty() ? dir_local : join_path(dir_local, filename)), stop,
-                  candidates.end());
+    return add_candidate(candidates, dir_remote, dir_local, filename, remote_time, remote_size,
+                         probe_local(filename.empty() ? dir_local : join_path(dir_local, filename)),
+                         stop, candidates.end());
 }
 
 candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,

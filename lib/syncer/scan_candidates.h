@@ -104,10 +104,11 @@ bool has_visible_files(const std::wstring& folder);
 // with the given remote values and the local values read from disk: a
 // visible file gives its write time and size, the folder itself (empty name)
 // 0 and 0, anything else missing and 0. A candidate that the local walk found on
-// disk keeps the local values it read.
-void add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                   const std::wstring& dir_local, const std::wstring& filename,
-                   std::int64_t remote_time, std::int64_t remote_size, const stop_signal& stop);
+// disk keeps the local values it read. Returns the candidate's place.
+candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
+                                      const std::wstring& dir_local, const std::wstring& filename,
+                                      std::int64_t remote_time, std::int64_t remote_size,
+                                      const stop_signal& stop);
 // The same with the local state already read; hint is where the candidate
 // is expected to go (before it), as when candidates come in order. Returns
 // the candidate's place.

@@ -11,6 +11,7 @@
 #include "syncer/scan_case_names.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/task_local_files.h"
 #include "win/file.h"
 #include "win/handle.h"
 
@@ -73,6 +74,7 @@ public:
     explicit candidate_checker(binding_turn& turn) : turn_(turn) {}
 
     int run() {
+        note_results_taken_now();
         queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table);
         forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
@@ -112,6 +114,16 @@ public:
     }
 
 private:
+    // The items whose transfer ended while this pass walked: what the walk
+    // saw of them may be from before the transfer (a file not yet fetched
+    // looks removed locally), so they are decided afresh by the next pass.
+    void note_results_taken_now() {
+        if (!turn_.results_before_walk) return;
+        for (const sync_item& ended : ended_transfers(turn_.tasks, turn_.owner)) {
+            if (!turn_.results_before_walk->contains(ended)) results_taken_now_.insert(ended);
+        }
+    }
+
     // The stored record of each candidate, in the candidates' order (end()
     // when there is none): both sets are in the same order, so one walk
     // through both finds them all.
@@ -161,7 +173,8 @@ private:
             return;
         }
         if (has_unsettled_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
-                                   candidate.filename))
+                                   candidate.filename) ||
+            results_taken_now_.contains(candidate))
             return;
         if (is_in_use(candidate)) return;
         if (record == turn_.table.end())
@@ -228,6 +241,11 @@ private:
         if (kind == task::kind_remove_remote_file || (kind == task::kind_upload && remote_seen))
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+        if (kind == task::kind_download && remote_seen && !candidate.remote_id.empty()) {
+            basis->remote_file =
+                remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
+            basis->remote_id = decode_utf8(candidate.remote_id);
+        }
         if (kind == task::kind_upload)
             basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);
         if (kind == task::kind_remove_remote_folder) {
@@ -411,10 +429,20 @@ private:
     std::vector<deferred_removal> deferred_;
     file_keys local_file_removals_;
     file_keys remote_file_removals_;
+    std::set<sync_item, sync_item::less> results_taken_now_;
     int queued_ = 0;
 };
 
 }  // namespace
+
+std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, const binding& owner) {
+    std::set<sync_item, sync_item::less> ended;
+    for (const task& job : tasks) {
+        if (job.get_binding().is_same_as(owner) && job.get_synced_time())
+            ended.insert(sync_item(job.get_dir_remote(), job.get_dir_local(), job.get_filename()));
+    }
+    return ended;
+}
 
 int check_candidates(binding_turn& turn) {
     return candidate_checker(turn).run();

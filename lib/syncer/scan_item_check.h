@@ -29,7 +29,16 @@ struct binding_turn {
     // again, the same folder): its removals need no further wait.
     bool emptied_local_root = false;
     bool emptied_remote_root = false;
+    // The items whose transfer had ended before the walks of this pass
+    // began. A transfer that ended since may have ended after the walk saw
+    // its item, so that item waits for the next pass. Null: every ended
+    // transfer counts as ended before.
+    const std::set<sync_item, sync_item::less>* results_before_walk = nullptr;
 };
+
+// The items of the binding's tasks whose transfer has ended with a result
+// not yet recorded; the caller holds the task list's lock.
+std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, const binding& owner);
 
 // Checks every candidate; returns how many tasks were queued or dropped.
 //

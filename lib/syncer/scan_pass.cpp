@@ -91,6 +91,11 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
     walk_context walk{owner,     found,
                       shared.ui, shared.user_name,
                       stop,      shared.memory ? &shared.memory->marks : nullptr};
+    std::set<sync_item, sync_item::less> results_before_walk;
+    {
+        std::lock_guard<std::mutex> tasks_guard(shared.tasks_lock);
+        results_before_walk = ended_transfers(shared.tasks, owner);
+    }
     collect_candidates(walk, client);
     if (first && owner._type == binding::type_saved_files)
         remove_unchanged_saved_copies(found.candidates);
@@ -115,6 +120,7 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
                           found, shared.guard, shared.environment, stop};
         turn.emptied_local_root = roots.local;
         turn.emptied_remote_root = roots.remote;
+        turn.results_before_walk = &results_before_walk;
         queued = check_candidates(turn);
         recursion = questions.recursion_to_store();
     }

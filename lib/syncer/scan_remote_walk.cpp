@@ -1,5 +1,6 @@
 #include <boost/pointer_cast.hpp>
 
+#include "syncer/exceptions.h"
 #include "syncer/paths.h"
 #include "syncer/remote_item_state.h"
 #include "syncer/scan_interruption.h"
@@ -57,8 +58,10 @@ void add_remote_file_candidate(walk_context& context, const std::wstring& dir_re
                                const std::wstring& dir_local, const std::wstring& name,
                                const vfs::item_ptr& remote) {
     const auto state = remote_state_of(remote);
-    add_candidate(context.found.candidates, dir_remote, dir_local, name,
-                  state ? state->time : missing_time, state ? state->size : 0, context.stop);
+    const auto added =
+        add_candidate(context.found.candidates, dir_remote, dir_local, name,
+                      state ? state->time : missing_time, state ? state->size : 0, context.stop);
+    if (state && !state->is_folder) added->remote_id = to_utf8(remote->get_id());
 }
 
 }  // namespace syncer

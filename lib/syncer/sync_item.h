@@ -39,6 +39,10 @@ struct sync_item {
     mutable std::int64_t local_size = 0;
     // What the file system told of the local file when the scan saw it.
     mutable local_file_state local_file;
+    // The id the remote listing gave the file (empty when not listed), so
+    // that a download opens it without listing its folder again. Kept as
+    // UTF-8: a short id then needs no memory of its own.
+    mutable std::string remote_id;
     // The user's answers; entries not set inherit.
     mutable sync_rule rule;
 

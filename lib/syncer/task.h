@@ -49,8 +49,11 @@ public:
     struct item_basis {
         // The local file (remove local file; download over it).
         std::optional<local_file_state> local_file;
-        // The remote file (remove remote file; upload over it).
+        // The remote file (remove remote file; upload over it; download it).
         std::optional<remote_item_state> remote_file;
+        // Download: the id the remote listing gave the file, by which it is
+        // opened without listing its folder (empty: looked up by name).
+        std::wstring remote_id;
         // Everything listed below the remote folder (remove remote folder),
         // by path relative to it, names joined with "/".
         std::map<std::wstring, remote_item_state> remote_tree;

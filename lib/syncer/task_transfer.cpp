@@ -226,28 +226,69 @@ task::runner::outcome task::runner::download() {
     const bool local_unchanged =
         local_before && basis && basis->local_file && *local_before == *basis->local_file;
 
-    const remote_state remote = step(message_kind::remote_file_info, [&] {
-        remote_state found;
-        vfs::item_ptr item;
-        try {
-            item = remote_item(remote_folder(owner_.dir_remote_, false), owner_.filename_);
-        } catch (const vfs::item_not_found_exception&) {
+    const auto look_up = [&] {
+        return step(message_kind::remote_file_info, [&] {
+            remote_state found;
+            vfs::item_ptr item;
+            try {
+                item = remote_item(remote_folder(owner_.dir_remote_, false), owner_.filename_);
+            } catch (const vfs::item_not_found_exception&) {
+                return found;
+            }
+            if (!item) return found;
+            found.file = boost::dynamic_pointer_cast<vfs::file>(item);
+            if (!found.file) throw local_error(L"");
+            found.time = found.file->get_modification_date();
+            found.size = found.file->get_size();
             return found;
+        });
+    };
+    // Whether the remote file is to be fetched over what the local side
+    // holds; fails the task when the local file is the newer one.
+    const auto needed = [&](const remote_state& remote) {
+        if (!remote.file) return false;
+        set_size(remote.size);
+        if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
+            fail(message_kind::none, local_is_newer);
+        if (local_before && local_time == remote.time && local_size == remote.size) {
+            owner_.record_synced_time(remote.time);
+            return false;
         }
-        if (!item) return found;
-        found.file = boost::dynamic_pointer_cast<vfs::file>(item);
-        if (!found.file) throw local_error(L"");
-        found.time = found.file->get_modification_date();
-        found.size = found.file->get_size();
-        return found;
-    });
-    if (!remote.file) return done;
-    set_size(remote.size);
-    if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
-        fail(message_kind::none, local_is_newer);
-    if (local_before && local_time == remote.time && local_size == remote.size) {
-        owner_.record_synced_time(remote.time);
-        return done;
+        return true;
+    };
+    // The file as the scan listed it, opened by its id: finding it by name
+    // costs a listing of its whole folder, which grows with the folder. Only
+    // when the service refuses to open it (gone, moved, or not addressable
+    // so) or states another size than the listing did is it looked up.
+    remote_state remote;
+    bool opened = false;
+    if (basis && basis->remote_file && !basis->remote_id.empty()) {
+        remote.file = owner_.environment_->get_client()->get_file_by_id(
+            basis->remote_id, owner_.filename_, basis->remote_file->size, basis->remote_file->time);
+        remote.time = basis->remote_file->time;
+        remote.size = basis->remote_file->size;
+    }
+    if (remote.file) {
+        if (!needed(remote)) return done;
+        interruption_point();
+        try {
+            remote.file->open(vfs::modeRead, 0);
+            opened = true;
+        } catch (const vfs::exception&) {
+        }
+        interruption_point();
+        if (opened && remote.file->get_size() != remote.size) {
+            try {
+                remote.file->close(-1);
+            } catch (const vfs::exception&) {
+                // The handle is dropped; the lookup below finds the file anew.
+            }
+            opened = false;
+        }
+    }
+    if (!opened) {
+        remote = look_up();
+        if (!needed(remote)) return done;
     }
 
     const vfs::file_ptr& file = remote.file;
@@ -255,7 +296,7 @@ task::runner::outcome task::runner::download() {
     std::optional<local_file> sink;
     try {
         temp = step(message_kind::make_temporary, [&] { return owner_.make_temp_path(); });
-        step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
+        if (!opened) step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
         step(
             message_kind::open_local_stream, [&] { sink.emplace(temp, local_file::mode::write); },
             text::dropped);

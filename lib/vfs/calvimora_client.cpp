@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "vfs/calvimora_exception.h"
+#include "vfs/calvimora_file.h"
+#include "vfs/listing_records.h"
 #include "vfs/login_data.h"
 #include "vfs/number_text.h"
 #include "vfs/path_walk.h"
@@ -152,6 +154,17 @@ vfs::directory_ptr client::get_item_by_path(const std::wstring& path, bool creat
     vfs::directory_ptr root = make_root_directory(*this);
     std::lock_guard<std::mutex> hold(client_lock());
     return walk_directory_path(std::move(root), path, create);
+}
+
+vfs::file_ptr client::get_file_by_id(const std::wstring& id, const std::wstring& name,
+                                     std::int64_t size, std::int64_t date) {
+    if (id.empty() || !get_user_info().access_id.empty()) return nullptr;
+    file_record record;
+    record.id = id;
+    record.name = name;
+    record.size = size;
+    record.date_modified = date == vfs::no_date ? 0 : date;
+    return boost::make_shared<file>(*this, record, 0, L"");
 }
 
 std::vector<vfs::notification> client::get_user_notifications() {

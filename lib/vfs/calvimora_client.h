@@ -38,6 +38,11 @@ public:
     user_info get_user_info() override;
     vfs::directory_ptr get_root_directory() override;
     vfs::directory_ptr get_item_by_path(const std::wstring& path, bool create) override;
+    // An own file of the user (a file of someone else's share or of an
+    // access account refuses the own requests, and its caller falls back to
+    // a lookup); null for a session of an access account.
+    vfs::file_ptr get_file_by_id(const std::wstring& id, const std::wstring& name,
+                                 std::int64_t size, std::int64_t date) override;
     std::vector<vfs::notification> get_user_notifications() override;
     vfs::storage_info get_storage_info() override;
     std::vector<vfs::pro_setting> get_pro_settings() override;

@@ -220,10 +220,14 @@ void file::open(int mode, std::int64_t size) {
         location = find_child_text(reply, L"TempLocation");
     } else {
         const response_node reply = file_request(L"open_file_download", {{L"is_pro", L"0"}});
-        location = location_;
-        // The size the service states now, when it does; else the record's.
+        // Where the contents lie and their size as the service states them
+        // now, when it does; else the record's. A file built from its id
+        // alone has no record location.
+        const std::wstring stated_location = find_child_text(reply, L"Location");
+        location = stated_location.empty() ? location_ : stated_location;
         const std::wstring announced = find_child_text(reply, L"Size");
         expected_size = announced.empty() ? size_ : parse_int64(announced);
+        size_ = expected_size;
     }
     stream().transfer_open(utf8_text(location), kind, expected_size);
     temp_location_ = location;

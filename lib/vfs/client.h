@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "vfs/directory.h"
+#include "vfs/file.h"
 #include "vfs/user_info.h"
 
 namespace vfs {
@@ -39,6 +40,19 @@ public:
     // The folder at a "\" or "/" separated path below the root; missing
     // folders are created on the way when create is set.
     virtual directory_ptr get_item_by_path(const std::wstring& path, bool create) = 0;
+    // A handle on a file seen in an earlier listing, addressed by the id the
+    // listing gave, built without a request: its name, size and date are
+    // those of the listing, not checked. Opening it is the first request and
+    // fails when the file is gone. Null when the session cannot address
+    // files by id alone; the caller then looks the file up in its folder.
+    virtual file_ptr get_file_by_id(const std::wstring& id, const std::wstring& name,
+                                    std::int64_t size, std::int64_t date) {
+        (void)id;
+        (void)name;
+        (void)size;
+        (void)date;
+        return nullptr;
+    }
     virtual std::vector<notification> get_user_notifications() = 0;
     virtual storage_info get_storage_info() = 0;
     virtual std::vector<pro_setting> get_pro_settings() = 0;

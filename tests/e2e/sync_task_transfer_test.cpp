@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sync_task_support.h"
+#include "syncer/task_local_files.h"
 #include "syncer/user_interface.h"
 
 namespace sync_task_testing {
@@ -116,6 +117,69 @@ TEST_F(sync_task_test, DownloadPutsTheRemoteFileInPlaceWithItsTime) {
     ASSERT_TRUE(over->is_done()) << syncer::to_utf8(over->get_message());
     EXPECT_EQ(read_file(local_file("x.txt")), "newer remote");
     EXPECT_EQ(file_time(local_file("x.txt")), base_time);
+}
+
+// A download queued with the file as the scan listed it opens the file by
+// its id: no listing of its folder, which grows with the folder. An id the
+// service no longer knows, or a size other than the listed one, costs a
+// lookup by name, and what is found then is what is fetched and dated.
+TEST_F(sync_task_test, ADownloadOpensTheListedFileByItsIdAndLooksUpOnlyWhenItChanged) {
+    const auto listed_as = [](const std::string& id, std::int64_t time, std::int64_t size) {
+        auto basis = std::make_shared<task::item_basis>();
+        basis->remote_file = syncer::remote_item_state{false, time, size};
+        basis->remote_id = syncer::decode_utf8(id);
+        return basis;
+    };
+    const auto listings = [&] {
+        const auto requests = service().requests(true);
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const auto& request) { return request.action == "list_dir"; });
+    };
+    const std::string bytes = pattern(70000, 3);
+    const std::string id = add_remote_file(docs_id_, "listed.bin", bytes, base_time);
+    const std::string other = add_remote_file(docs_id_, "moved.txt", "found by name", base_time);
+    const std::string grown =
+        add_remote_file(docs_id_, "grown.txt", "longer than listed", base_time);
+
+    auto job = make(task::kind_download, L"\\Docs", local_folder(), L"listed.bin");
+    job->set_basis(listed_as(id, base_time, 70000));
+    listings();
+    ASSERT_TRUE(run(*job));
+    ASSERT_TRUE(job->is_done()) << syncer::to_utf8(job->get_message());
+    EXPECT_EQ(listings(), 0);
+    EXPECT_TRUE(same_bytes(bytes, read_file(local_file("listed.bin"))));
+    EXPECT_EQ(file_time(local_file("listed.bin")), base_time);
+    EXPECT_EQ(job->get_synced_time(), base_time);
+    EXPECT_TRUE(temp_names().empty());
+
+    auto gone = make(task::kind_download, L"\\Docs", local_folder(), L"moved.txt");
+    gone->set_basis(listed_as(other + "999", base_time - 7, 13));
+    ASSERT_TRUE(run(*gone));
+    ASSERT_TRUE(gone->is_done()) << syncer::to_utf8(gone->get_message());
+    EXPECT_GT(listings(), 0);
+    EXPECT_EQ(read_file(local_file("moved.txt")), "found by name");
+    EXPECT_EQ(file_time(local_file("moved.txt")), base_time);
+
+    auto changed = make(task::kind_download, L"\\Docs", local_folder(), L"grown.txt");
+    changed->set_basis(listed_as(grown, base_time - 7, 5));
+    ASSERT_TRUE(run(*changed));
+    ASSERT_TRUE(changed->is_done()) << syncer::to_utf8(changed->get_message());
+    EXPECT_GT(listings(), 0);
+    EXPECT_EQ(read_file(local_file("grown.txt")), "longer than listed");
+    EXPECT_EQ(file_time(local_file("grown.txt")), base_time);
+    EXPECT_EQ(changed->get_synced_time(), base_time);
+
+    // The refusals hold on what the scan listed: a local file newer than
+    // the listed one is kept, and nothing is asked of the service.
+    write_file(local_file("listed.bin"), "edited since", base_time + 60);
+    auto refused = make(task::kind_download, L"\\Docs", local_folder(), L"listed.bin");
+    refused->set_basis(listed_as(id, base_time, 70000));
+    service().requests(true);
+    ASSERT_TRUE(run(*refused));
+    EXPECT_TRUE(refused->is_failed());
+    EXPECT_EQ(refused->get_message(), L"Local file is newer or remote file has zero length");
+    EXPECT_TRUE(service().requests(true).empty());
+    EXPECT_EQ(read_file(local_file("listed.bin")), "edited since");
 }
 
 TEST_F(sync_task_test, DownloadRefusalsAndMissingRemoteItems) {

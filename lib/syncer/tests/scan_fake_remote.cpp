@@ -86,6 +86,7 @@ public:
             const auto stored = remote_->file(path_);
             if (!stored) not_found(path_);
             data_ = stored->content;
+            size_ = static_cast<std::int64_t>(data_.size());
         } else {
             data_.clear();
         }
@@ -283,6 +284,14 @@ public:
         return boost::make_shared<fake_directory>(
             remote_, wanted, elements(wanted).empty() ? L"" : elements(wanted).back());
     }
+    // A handle on the file named by a listed id, without a listing; opening
+    // it finds whatever lies at that path then.
+    vfs::file_ptr get_file_by_id(const std::wstring& id, const std::wstring& name,
+                                 std::int64_t size, std::int64_t date) override {
+        const std::wstring prefix = L"file_";
+        if (id.rfind(prefix, 0) != 0) return nullptr;
+        return boost::make_shared<fake_file>(remote_, id.substr(prefix.size()), name, date, size);
+    }
     std::vector<vfs::notification> get_user_notifications() override { return {}; }
     vfs::storage_info get_storage_info() override { return {}; }
     std::vector<vfs::pro_setting> get_pro_settings() override { return {}; }
@@ -415,6 +424,16 @@ std::shared_ptr<fake_remote::node> fake_remote::find_locked(const std::wstring& 
 }
 
 void fake_remote::check_listing(const std::wstring& path) const {
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        const auto found = listing_hooks_.find(normal(path));
+        if (found != listing_hooks_.end()) {
+            hook = std::move(found->second);
+            listing_hooks_.erase(found);
+        }
+    }
+    if (hook) hook();
     std::lock_guard<std::mutex> guard(mutex_);
     const std::wstring key = normal(path);
     ++listings_[key];
@@ -432,6 +451,11 @@ int fake_remote::listings(const std::wstring& path) const {
     std::lock_guard<std::mutex> guard(mutex_);
     const auto found = listings_.find(normal(path));
     return found == listings_.end() ? 0 : found->second;
+}
+
+void fake_remote::on_next_listing(const std::wstring& path, std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    listing_hooks_[normal(path)] = std::move(hook);
 }
 
 void fake_remote::count_lookup(const std::wstring& path) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,8 @@ public:
     int waiting_transfers() const;
     // How often a folder was looked up by path.
     int lookups(const std::wstring& path) const;
+    // Runs once, at the next listing of the folder, before it is answered.
+    void on_next_listing(const std::wstring& path, std::function<void()> hook);
     // How often a folder was listed.
     int listings(const std::wstring& path) const;
 
@@ -81,6 +84,7 @@ private:
     std::chrono::milliseconds longest_hold_{0};
     int waiting_ = 0;
     std::map<std::wstring, int> lookups_;
+    mutable std::map<std::wstring, std::function<void()>> listing_hooks_;
     mutable std::map<std::wstring, int> listings_;
 };
 

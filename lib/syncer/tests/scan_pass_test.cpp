@@ -121,6 +121,60 @@ TEST_F(ScanPass, DontAskAgainKeepsTheAnswerForTheWholeBinding) {
     EXPECT_EQ(task_kinds(), std::vector<int>{task::kind_download});
 }
 
+// A download goes by the id the scan's listing gave the file: its folder is
+// neither looked up nor listed again for it.
+TEST_F(ScanPass, ADownloadOpensTheFileTheScanListedWithoutListingItsFolderAgain) {
+    remote->put_file(L"sync/deep/theirs.txt", "remote bytes", t0 + 5);
+    ui.answer(message_kind::download_new, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+    const int listed = remote->listings(L"sync/deep");
+    const int looked_up = remote->lookups(L"sync/deep");
+    run_tasks();
+    EXPECT_EQ(read_local(L"deep/theirs.txt"), "remote bytes");
+    EXPECT_EQ(remote->listings(L"sync/deep"), listed);
+    EXPECT_EQ(remote->lookups(L"sync/deep"), looked_up);
+
+    ui.forget_questions();
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_EQ(stored(owner, L"sync/deep", sub(L"deep"), L"theirs.txt").synced_time, t0 + 5);
+    EXPECT_EQ(pass().changed, 0);
+}
+
+// A transfer that ends while a pass walks may end after the walk saw its
+// item: a download not yet there looks removed locally. The pass that takes
+// the transfer's result leaves that item to the next pass, which sees it as
+// it is; nothing is removed on either side.
+TEST_F(ScanPass, ADownloadEndingAfterTheLocalWalkIsNotTakenForALocalRemoval) {
+    for (int index = 0; index < 10; ++index) {
+        const std::wstring name = L"kept" + std::to_wstring(index) + L".txt";
+        write_local(name, "kept", t0);
+        remote->put_file(L"sync/" + name, "kept", t0);
+    }
+    write_local(L"zz/last.txt", "last", t0);
+    remote->put_file(L"sync/zz/last.txt", "last", t0);
+    remote->put_file(L"sync/deep/theirs.txt", "remote bytes", t0 + 5);
+    ui.answer(message_kind::download_new, yes);
+    ui.answer(message_kind::remove_remote_file, yes);
+    ui.answer(message_kind::remove_local_file, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+
+    // Both walks are done with "deep" when "zz" is listed: the download
+    // ends right then.
+    remote->on_next_listing(L"sync/zz", [&] { run_tasks(); });
+    pass();
+    EXPECT_EQ(read_local(L"deep/theirs.txt"), "remote bytes");
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_EQ(stored(owner, L"sync/deep", sub(L"deep"), L"theirs.txt").synced_time, t0 + 5);
+
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    ASSERT_TRUE(remote->file(L"sync/deep/theirs.txt"));
+    EXPECT_EQ(read_local(L"deep/theirs.txt"), "remote bytes");
+}
+
 TEST_F(ScanPass, BothBoxesStoreOnePermissionAtTheRoot) {
     write_local(L"a.txt", "a", t0);
     write_local(L"b.txt", "b", t0);
