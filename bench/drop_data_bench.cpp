@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "folder/hdrop_items.h"
+#include "folder/adapters/hdrop_items.h"
 #include "win/global_memory.h"
 #include "win/shell_dragdrop.h"
 

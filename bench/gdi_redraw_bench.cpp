@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "gdi_canvas.h"
+#include "drawing/gdi_canvas.h"
 #include "win/gdi.h"
 #include "win/gdiplus.h"
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "user_answer_file.h"
 #include "win/user.h"
 #include "win/win_test.h"
+#include "windowing/user_answer_file.h"
 
 using calvimora_fuzz::require;
 

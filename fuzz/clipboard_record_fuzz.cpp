@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "ole_clipboard_store.h"
+#include "transfer/ole_clipboard_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto record = win_ole::decode_clipboard(data, size);

@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "fake_items.h"
-#include "folder/data_object_impl.h"
-#include "folder/folder_session.h"
-#include "folder/module.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
 #include "fuzz_support.h"
 #include "win/machine.h"
 #include "win/test_journal.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <map>
 
-#include "folder/fd_items.h"
+#include "folder/adapters/fd_items.h"
 #include "fuzz_support.h"
 #include "vfs/calvimora_directory.h"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "fuzz_support.h"
 #include "win/shell_idlist.h"
 #include "win/test_journal.h"

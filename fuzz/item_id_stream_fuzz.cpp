@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "folder/item_id_list.h"
-#include "folder/pidl_array.h"
+#include "folder/item_ids/item_id_list.h"
+#include "folder/item_ids/pidl_array.h"
 #include "fuzz_support.h"
 #include "win/test_journal.h"
 #include "win/test_stream.h"

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "drawing/gdi_canvas.h"
+#include "drawing/image_codecs.h"
 #include "fuzz_support.h"
-#include "gdi_canvas.h"
-#include "image_codecs.h"
 #include "win/com.h"
 #include "win/gdiplus.h"
 #include "win/global_memory.h"

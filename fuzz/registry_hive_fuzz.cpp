@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "registry_hive.h"
+#include "registry/registry_hive.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "registry_script.h"
+#include "registry/registry_script.h"
 
 using calvimora_fuzz::require;
 using namespace win_detail;

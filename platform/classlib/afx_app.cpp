@@ -3,11 +3,11 @@
 
 #include <atomic>
 
-#include "user_answers.h"
-#include "user_terminal.h"
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/kernel.h"
 #include "win/process.h"
+#include "windowing/user_answers.h"
+#include "windowing/user_terminal.h"
 
 namespace {
 

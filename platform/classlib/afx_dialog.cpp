@@ -1,8 +1,8 @@
 // CDialog, data exchange, the tooltip control's wrapper and the message box
 // helpers.
 
-#include "user_internal.h"
 #include "win/afx.h"
+#include "windowing/user_internal.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "user_internal.h"
 #include "win/afx.h"
 #include "win/kernel.h"
+#include "windowing/user_internal.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cwctype>
 
-#include "registry_script.h"
-#include "wide_text.h"
+#include "kernel/wide_text.h"
+#include "registry/registry_script.h"
 #include "win/resources.h"
 
 using win_detail::script_key;

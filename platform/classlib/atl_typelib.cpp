@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "com_internal.h"
+#include "com/com_internal.h"
 #include "win/registry.h"
 
 namespace win_atl {

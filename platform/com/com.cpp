@@ -1,7 +1,7 @@
 // COM library initialisation, counted per thread.
 #include "win/com.h"
-#include "com_apartment.h"
 #include "com_internal.h"
+#include "shell/com_apartment.h"
 
 #include "win/test_journal.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "com_internal.h"
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/progress_dialog.h"
 #include "win/registry.h"
 #include "win/test_journal.h"

@@ -17,7 +17,7 @@
 #include <optional>
 #include <tuple>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 
 namespace win_gdi {
 

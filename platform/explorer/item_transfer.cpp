@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/file.h"
 #include "win/user.h"
 

@@ -13,9 +13,9 @@
 
 #include <iostream>
 
+#include "kernel/wide_text.h"
 #include "shell_host.h"
 #include "terminal_browser.h"
-#include "wide_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/library.h"
 
 namespace shell_host {

@@ -9,9 +9,9 @@
 #include <sstream>
 
 #include "item_transfer.h"
+#include "kernel/wide_text.h"
 #include "shell_browser.h"
 #include "shell_drop.h"
-#include "wide_text.h"
 
 namespace shell_host {
 

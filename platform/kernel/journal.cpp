@@ -1,4 +1,4 @@
-#include "shell_journal.h"
+#include "journal.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

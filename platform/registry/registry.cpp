@@ -17,7 +17,7 @@
 #include "registry_store.h"
 
 #include <sys/stat.h>
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/machine.h"
 
 using win_detail::registry_key;

@@ -9,7 +9,7 @@
 
 #include <utf8.h>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 
 namespace win_detail {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "com_internal.h"
+#include "com/com_internal.h"
 #include "win/async_operation.h"
 #include "win/data_object.h"
 #include "win/kernel.h"

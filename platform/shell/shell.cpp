@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "shell_journal.h"
-#include "wide_text.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "win/machine.h"
 #include "win/test_journal.h"
 

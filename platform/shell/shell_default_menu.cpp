@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "counted_object.h"
+#include "com/counted_object.h"
 #include "win/shell_dragdrop.h"
 #include "win/shell_menu.h"
 

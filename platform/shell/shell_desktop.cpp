@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "com_internal.h"
+#include "com/com_internal.h"
 #include "win/registry.h"
 #include "win/shell_folder.h"
 #include "win/shell_folder2.h"

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell_journal.h"
-#include "user_answers.h"
-#include "wide_text.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "win/shell_test.h"
+#include "windowing/user_answers.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "shell_journal.h"
-#include "user_answers.h"
-#include "user_terminal.h"
-#include "wide_text.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "win/shell_test.h"
 #include "win/user.h"
+#include "windowing/user_answers.h"
+#include "windowing/user_terminal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "win/shell_thread.h"
+#include "com/com_internal.h"
+#include "com/counted_object.h"
 #include "com_apartment.h"
-#include "com_internal.h"
-#include "counted_object.h"
 
 #include <dlfcn.h>
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <new>
 
-#include "counted_object.h"
+#include "com/counted_object.h"
 #include "win/shell_folder2.h"
 #include "win/shell_view.h"
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/data_object.h"
 #include "win/file.h"
 

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "counted_object.h"
+#include "com/counted_object.h"
 #include "ole_clipboard_store.h"
 #include "win/clipboard.h"
 #include "win/data_object.h"

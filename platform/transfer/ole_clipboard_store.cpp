@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "resource_bytes.h"
+#include "kernel/resource_bytes.h"
 #include "win/machine.h"
 
 namespace win_ole {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <optional>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/code_page.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "shell_journal.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "user_answer_file.h"
 #include "user_answers.h"
-#include "wide_text.h"
 #include "win/code_page.h"
 #include "win/test_journal.h"
 

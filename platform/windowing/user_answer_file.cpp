@@ -9,7 +9,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/user.h"
 #include "win/win_test.h"
 

@@ -8,10 +8,10 @@
 #include <functional>
 #include <mutex>
 
-#include "shell_journal.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "user_dialog_state.h"
 #include "user_terminal.h"
-#include "wide_text.h"
 #include "win/user.h"
 #include "win/win_test.h"
 

@@ -13,9 +13,9 @@
 #include <deque>
 #include <mutex>
 
-#include "resource_bytes.h"
+#include "kernel/resource_bytes.h"
+#include "kernel/wide_text.h"
 #include "user_resources.h"
-#include "wide_text.h"
 #include "win/user_dialog.h"
 
 namespace win_user {

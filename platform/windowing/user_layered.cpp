@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "kernel/wide_text.h"
 #include "user_internal.h"
 #include "user_state.h"
 #include "user_surface.h"
-#include "wide_text.h"
 #include "win/user_paint.h"
 #include "win/user_window.h"
 

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "resource_bytes.h"
+#include "kernel/resource_bytes.h"
 #include "user_resources.h"
 #include "win/user_menu.h"
 

@@ -5,11 +5,11 @@
 #include <mutex>
 #include <string>
 
-#include "shell_journal.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "user_answer_file.h"
 #include "user_answers.h"
 #include "user_menu_state.h"
-#include "wide_text.h"
 #include "win/kernel.h"
 #include "win/user.h"
 #include "win/win_test.h"

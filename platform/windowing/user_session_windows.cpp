@@ -23,8 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "shell_journal.h"
-#include "wide_text.h"
+#include "kernel/journal.h"
+#include "kernel/wide_text.h"
 #include "win/kernel.h"
 #include "win/machine.h"
 #include "win/user_queue.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "gdi_canvas.h"
+#include "drawing/gdi_canvas.h"
 #include "user_state.h"
 
 namespace win_user {

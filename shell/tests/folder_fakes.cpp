@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 
 namespace shell_testing {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "folder/site_message_box.h"
+#include "folder/module/site_message_box.h"
 #include "ui/failure_text.h"
 #include "ui/login_settings.h"
 #include "vfs/session.h"

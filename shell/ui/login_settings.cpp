@@ -1,6 +1,6 @@
 #include "ui/login_settings.h"
 
-#include "folder/shell_registry.h"
+#include "folder/module/shell_registry.h"
 #include "vfs/saved_login.h"
 #include "vfs/sibling_processes.h"
 #include "win/kernel.h"

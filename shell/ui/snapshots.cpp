@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "folder/module.h"
+#include "folder/module/module.h"
 #include "ui/edit_currency.h"
 #include "ui/url_static.h"
 #include "win/machine.h"

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "process_command_line.h"
-#include "user_test_support.h"
-#include "wide_text.h"
+#include "kernel/process_command_line.h"
+#include "kernel/wide_text.h"
+#include "windowing/tests/user_test_support.h"
 
 namespace {
 

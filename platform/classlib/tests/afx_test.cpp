@@ -1,5 +1,5 @@
 #include "win/afx.h"
-#include "user_dialog_test_support.h"
+#include "windowing/tests/user_dialog_test_support.h"
 
 namespace {
 

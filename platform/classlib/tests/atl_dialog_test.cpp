@@ -3,7 +3,7 @@
 // its own object, and the responders (script, answers file, terminal)
 // reaching edits and buttons of the child.
 #include "win/atl_dialog.h"
-#include "user_dialog_test_support.h"
+#include "windowing/tests/user_dialog_test_support.h"
 
 namespace {
 

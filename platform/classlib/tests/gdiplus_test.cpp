@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "gdi_test_support.h"
+#include "drawing/tests/gdi_test_support.h"
 #include "win/afx_gdi.h"
 #include "win/gdi_test.h"
 #include "win/gdiplus.h"

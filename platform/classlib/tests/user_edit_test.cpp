@@ -2,8 +2,8 @@
 #include <cwctype>
 #include <string>
 
-#include "user_test_support.h"
 #include "win/atl_window.h"
+#include "windowing/tests/user_test_support.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "gdi_canvas.h"
+#include "drawing/gdi_canvas.h"
 #include "win/gdi.h"
 
 namespace gdi_testing {

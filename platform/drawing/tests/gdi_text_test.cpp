@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "drawing/text_fonts.h"
 #include "gdi_test_support.h"
-#include "text_fonts.h"
 #include "win/gdi.h"
 #include "win/gdi_test.h"
 

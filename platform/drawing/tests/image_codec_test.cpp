@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "drawing/image_codecs.h"
 #include "gdi_test_support.h"
-#include "image_codecs.h"
 
 using win_gdi::canvas;
 using win_gdi::decode_status;

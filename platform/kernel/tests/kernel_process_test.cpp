@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "kernel/process_command_line.h"
+#include "kernel/wide_text.h"
 #include "kernel_test_support.h"
-#include "process_command_line.h"
-#include "wide_text.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "wide_text.h"
+#include "kernel/wide_text.h"
 #include "win/kernel.h"
 
 namespace {

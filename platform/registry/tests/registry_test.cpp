@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "helper_process.h"
+#include "kernel/tests/helper_process.h"
 #include "win/machine.h"
 #include "win/registry.h"
 

@@ -17,7 +17,7 @@
 
 #include <utf8.h>
 
-#include "one_format_enumerator.h"
+#include "transfer/tests/one_format_enumerator.h"
 #include "win/clipboard.h"
 #include "win/data_object.h"
 #include "win/global_memory.h"

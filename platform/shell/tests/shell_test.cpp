@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "helper_process.h"
+#include "kernel/tests/helper_process.h"
 #include "win/machine.h"
 #include "win/shell.h"
 #include "win/test_journal.h"

@@ -1,11 +1,11 @@
 #include <cstring>
 #include <string>
 
-#include "user_test_support.h"
 #include "win/com.h"
 #include "win/commctrl.h"
 #include "win/gdiplus.h"
 #include "win/shell_test.h"
+#include "windowing/tests/user_test_support.h"
 
 namespace {
 

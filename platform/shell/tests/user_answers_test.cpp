@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "user_dialog_test_support.h"
 #include "win/shell_notify_icon.h"
 #include "win/user_dialog.h"
+#include "windowing/tests/user_dialog_test_support.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "helper_process.h"
-#include "user_test_support.h"
+#include "kernel/tests/helper_process.h"
 #include "win/shell_test.h"
+#include "windowing/tests/user_test_support.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "helper_process.h"
-#include "ole_clipboard_store.h"
+#include "kernel/tests/helper_process.h"
 #include "one_format_enumerator.h"
+#include "transfer/ole_clipboard_store.h"
 #include "win/machine.h"
 #include "win/persist.h"
 #include "win/shell_dragdrop.h"

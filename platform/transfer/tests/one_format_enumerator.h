@@ -2,7 +2,7 @@
 // global memory, for no target device, listed once.
 #pragma once
 
-#include "counted_object.h"
+#include "com/counted_object.h"
 #include "win/data_object.h"
 
 namespace clipboard_testing {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "image_codecs.h"
+#include "drawing/image_codecs.h"
 #include "user_dialog_test_support.h"
-#include "user_surface.h"
+#include "windowing/user_surface.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "helper_process.h"
+#include "kernel/tests/helper_process.h"
 #include "win/machine.h"
 #include "win/test_journal.h"
 #include "win/user.h"

@@ -1,4 +1,4 @@
-#include "folder/fd_items.h"
+#include "folder/adapters/fd_items.h"
 
 #include <algorithm>
 #include <boost/make_shared.hpp>
@@ -8,10 +8,10 @@
 #include <optional>
 #include <set>
 
-#include "folder/data_object_impl.h"
-#include "folder/folder_session.h"
-#include "folder/pidl_data.h"
-#include "folder/wrapper_exception.h"
+#include "folder/adapters/wrapper_exception.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/item_ids/pidl_data.h"
+#include "folder/transfer/data_object_impl.h"
 #include "win/clipboard.h"
 #include "win/file.h"
 #include "win/global_memory.h"

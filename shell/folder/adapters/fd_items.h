@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "folder/hdrop_items.h"
-#include "folder/stream_impl.h"
+#include "folder/adapters/hdrop_items.h"
+#include "folder/folder_object/stream_impl.h"
 #include "win/data_object.h"
 #include "win/shell_dragdrop.h"
 

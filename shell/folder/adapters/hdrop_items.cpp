@@ -1,4 +1,4 @@
-#include "folder/hdrop_items.h"
+#include "folder/adapters/hdrop_items.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <iterator>
 #include <unordered_map>
 
-#include "folder/wrapper_exception.h"
+#include "folder/adapters/wrapper_exception.h"
 #include "vfs/calvimora_directory.h"
 #include "win/file.h"
 #include "win/kernel.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "folder/clipboard_wrapper.h"
-#include "folder/wrapper_exception.h"
+#include "folder/adapters/clipboard_wrapper.h"
+#include "folder/adapters/wrapper_exception.h"
 #include "vfs/file.h"
 #include "win/global_memory.h"
 

@@ -1,6 +1,6 @@
-#include "folder/enum_id_list.h"
+#include "folder/folder_object/enum_id_list.h"
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "win/atl_enum.h"
 
 namespace {

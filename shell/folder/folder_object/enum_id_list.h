@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "folder/pidl_data.h"
+#include "folder/item_ids/pidl_data.h"
 #include "win/shell_folder.h"
 
 // The copy policy of the enumerator: one record becomes one list.

@@ -2,11 +2,11 @@
 // the typed values Explorer asks for by property key.
 #include <iterator>
 
-#include "folder/com_guard.h"
-#include "folder/display_format.h"
-#include "folder/folder_strings.h"
-#include "folder/shell_folder_impl.h"
-#include "folder/site_message_box.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/display_format.h"
+#include "folder/module/folder_strings.h"
+#include "folder/module/site_message_box.h"
 #include "vfs/directory.h"
 #include "vfs/file.h"
 

@@ -5,13 +5,13 @@
 #include <iterator>
 #include <optional>
 
-#include "folder/com_guard.h"
-#include "folder/folder_session.h"
-#include "folder/host_process.h"
-#include "folder/item_rules.h"
-#include "folder/local_names.h"
-#include "folder/shell_folder_impl.h"
-#include "folder/utf16_text.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/item_rules.h"
+#include "folder/folder_object/local_names.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/item_ids/utf16_text.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/host_process.h"
 #include "syncer/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"

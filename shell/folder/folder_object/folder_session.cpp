@@ -1,4 +1,4 @@
-#include "folder/folder_session.h"
+#include "folder/folder_object/folder_session.h"
 
 #include "ui/login_dlg.h"
 #include "vfs/session.h"

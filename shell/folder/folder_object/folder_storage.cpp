@@ -1,10 +1,10 @@
 // The folder as storage (a new file made as a stream) and its interfaces
 // that only answer that they are not served.
-#include "folder/shell_folder_impl.h"
+#include "folder/folder_object/shell_folder_impl.h"
 
 #include <boost/pointer_cast.hpp>
 
-#include "folder/com_guard.h"
+#include "folder/module/com_guard.h"
 #include "vfs/exceptions.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <boost/pointer_cast.hpp>
 #include <string>
 
-#include "folder/com_guard.h"
-#include "folder/data_object_impl.h"
-#include "folder/drop_target.h"
-#include "folder/folder_strings.h"
-#include "folder/shell_folder_impl.h"
-#include "folder/site_message_box.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/folder_strings.h"
+#include "folder/module/site_message_box.h"
+#include "folder/transfer/data_object_impl.h"
+#include "folder/transfer/drop_target.h"
 
 namespace {
 

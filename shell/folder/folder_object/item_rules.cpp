@@ -1,4 +1,4 @@
-#include "folder/item_rules.h"
+#include "folder/folder_object/item_rules.h"
 
 #include <cwctype>
 #include <string>

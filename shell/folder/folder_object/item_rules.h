@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "folder/pidl_data.h"
+#include "folder/item_ids/pidl_data.h"
 #include "win/shell_folder2.h"
 
 namespace folder_rules {

@@ -1,4 +1,4 @@
-#include "folder/local_names.h"
+#include "folder/folder_object/local_names.h"
 
 #include <boost/filesystem/path.hpp>
 

@@ -1,16 +1,16 @@
 // The folder object: persistence, site, the connection to the service,
 // binding to sub-folders and streams, the enumeration and the view.
-#include "folder/shell_folder_impl.h"
+#include "folder/folder_object/shell_folder_impl.h"
 
 #include <new>
 
-#include "folder/com_guard.h"
-#include "folder/enum_id_list.h"
-#include "folder/folder_session.h"
-#include "folder/set_aside.h"
-#include "folder/shell_registry.h"
-#include "folder/stream_binding.h"
-#include "folder/view_callback.h"
+#include "folder/folder_object/enum_id_list.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/stream_binding.h"
+#include "folder/folder_object/view_callback.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/shell_registry.h"
+#include "folder/transfer/set_aside.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"

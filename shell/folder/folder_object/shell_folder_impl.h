@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "utils/class_ids.h"
 #include "utils/named_mutex.h"
 #include "vfs/client.h"

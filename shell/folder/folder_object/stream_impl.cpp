@@ -1,11 +1,11 @@
-#include "folder/stream_impl.h"
+#include "folder/folder_object/stream_impl.h"
 
 #include <algorithm>
 #include <climits>
 #include <mutex>
 #include <new>
 
-#include "folder/site_message_box.h"
+#include "folder/module/site_message_box.h"
 #include "vfs/exceptions.h"
 #include "win/process.h"
 #include "win/user.h"

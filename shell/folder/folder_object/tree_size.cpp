@@ -1,4 +1,4 @@
-#include "folder/tree_size.h"
+#include "folder/folder_object/tree_size.h"
 
 #include "vfs/file.h"
 

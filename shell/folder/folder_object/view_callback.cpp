@@ -1,6 +1,6 @@
-#include "folder/view_callback.h"
+#include "folder/folder_object/view_callback.h"
 
-#include "folder/com_guard.h"
+#include "folder/module/com_guard.h"
 #include "win/shell.h"
 
 CShellFolderViewCBImpl::~CShellFolderViewCBImpl() {

@@ -4,7 +4,7 @@
 // tool-bar buttons.
 #pragma once
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "win/atl_base.h"
 #include "win/shell_view.h"
 

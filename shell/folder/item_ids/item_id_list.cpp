@@ -1,4 +1,4 @@
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 
 #include <cstring>
 #include <memory>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "folder/pidl_data.h"
+#include "folder/item_ids/pidl_data.h"
 #include "win/com.h"
 #include "win/shell_idlist.h"
 

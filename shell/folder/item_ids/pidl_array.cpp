@@ -1,4 +1,4 @@
-#include "folder/pidl_array.h"
+#include "folder/item_ids/pidl_array.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // data object carries.
 #pragma once
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 
 class CPidlArray {
 public:

@@ -1,9 +1,9 @@
-#include "folder/pidl_data.h"
+#include "folder/item_ids/pidl_data.h"
 
 #include <cstring>
 #include <iterator>
 
-#include "folder/utf16_text.h"
+#include "folder/item_ids/utf16_text.h"
 #include "vfs/directory.h"
 #include "vfs/file.h"
 #include "win/file.h"

@@ -1,4 +1,4 @@
-#include "folder/utf16_text.h"
+#include "folder/item_ids/utf16_text.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "folder/display_format.h"
+#include "folder/module/display_format.h"
 
 #include <algorithm>
 #include <charconv>

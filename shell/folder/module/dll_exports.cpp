@@ -3,7 +3,7 @@
 // may cross into the host.
 #include <new>
 
-#include "folder/module.h"
+#include "folder/module/module.h"
 #include "win/resources.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Adds the folder's texts to the string table of the module it is built
 // into, when that module is loaded.
-#include "folder/folder_strings.h"
+#include "folder/module/folder_strings.h"
 
 #include "win/process.h"
 #include "win/user_dialog.h"

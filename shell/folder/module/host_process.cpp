@@ -1,4 +1,4 @@
-#include "folder/host_process.h"
+#include "folder/module/host_process.h"
 
 #include <cwctype>
 

@@ -1,4 +1,4 @@
-#include "folder/local_folders.h"
+#include "folder/module/local_folders.h"
 
 #include "utils/class_ids.h"
 #include "win/file.h"

@@ -1,7 +1,7 @@
-#include "folder/module.h"
+#include "folder/module/module.h"
 
-#include "folder/registered_classes.h"
-#include "folder/type_library.h"
+#include "folder/module/registered_classes.h"
+#include "folder/module/type_library.h"
 #include "win/locale.h"
 
 namespace {

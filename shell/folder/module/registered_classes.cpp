@@ -1,8 +1,8 @@
-#include "folder/registered_classes.h"
+#include "folder/module/registered_classes.h"
 
 #include <string>
 
-#include "folder/module.h"
+#include "folder/module/module.h"
 #include "vfs/exceptions.h"
 #include "vfs/pc_id.h"
 

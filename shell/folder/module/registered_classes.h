@@ -4,7 +4,7 @@
 // CLASS_E_CLASSNOTAVAILABLE until their classes exist.
 #pragma once
 
-#include "folder/shell_folder_impl.h"
+#include "folder/folder_object/shell_folder_impl.h"
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
 

@@ -1,4 +1,4 @@
-#include "folder/shell_registry.h"
+#include "folder/module/shell_registry.h"
 
 #include <cwctype>
 

@@ -1,4 +1,4 @@
-#include "folder/site_message_box.h"
+#include "folder/module/site_message_box.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "folder/type_library.h"
+#include "folder/module/type_library.h"
 
 #include "utils/class_ids.h"
 

@@ -1,8 +1,8 @@
 // Deleting the items a data object carries, as a completed move out of the
 // folder needs: nothing is asked, each item goes to the trash (or, in the
 // trash itself, is removed for good).
-#include "folder/com_guard.h"
-#include "folder/data_object_impl.h"
+#include "folder/module/com_guard.h"
+#include "folder/transfer/data_object_impl.h"
 #include "vfs/exceptions.h"
 
 HRESULT CDataObjectImpl::start_delete_items(HWND, bool no_confirm) {

@@ -1,14 +1,14 @@
 // The data object's formats: what it offers, what it serves and what the
 // shell writes back into it.
-#include "folder/data_object_impl.h"
+#include "folder/transfer/data_object_impl.h"
 
 #include <cstring>
 #include <cwchar>
 #include <new>
 
-#include "folder/com_guard.h"
-#include "folder/enum_formatetc.h"
-#include "folder/module.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/module.h"
+#include "folder/transfer/enum_formatetc.h"
 #include "win/shell.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "folder/item_id_list.h"
-#include "folder/pidl_array.h"
+#include "folder/item_ids/item_id_list.h"
+#include "folder/item_ids/pidl_array.h"
 #include "utils/class_ids.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"

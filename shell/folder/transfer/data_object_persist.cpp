@@ -3,10 +3,10 @@
 #include <boost/pointer_cast.hpp>
 #include <cstring>
 
-#include "folder/com_guard.h"
-#include "folder/data_object_impl.h"
-#include "folder/module.h"
-#include "folder/shell_folder_impl.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
 #include "win/user_window.h"
 
 namespace {

@@ -1,16 +1,16 @@
-#include "folder/drop_target.h"
+#include "folder/transfer/drop_target.h"
 
 #include <boost/make_shared.hpp>
 #include <exception>
 #include <memory>
 
-#include "folder/data_object_impl.h"
-#include "folder/drop_upload.h"
-#include "folder/fd_items.h"
-#include "folder/folder_session.h"
-#include "folder/hdrop_items.h"
-#include "folder/module.h"
-#include "folder/shell_folder_impl.h"
+#include "folder/adapters/fd_items.h"
+#include "folder/adapters/hdrop_items.h"
+#include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
+#include "folder/transfer/drop_upload.h"
 #include "win/async_operation.h"
 #include "win/global_memory.h"
 #include "win/shell.h"

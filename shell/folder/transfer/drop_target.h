@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"
 #include "win/shell_dragdrop.h"

@@ -1,12 +1,12 @@
-#include "folder/drop_upload.h"
+#include "folder/transfer/drop_upload.h"
 
 #include <boost/pointer_cast.hpp>
 #include <functional>
 
-#include "folder/clipboard_wrapper.h"
-#include "folder/set_aside.h"
-#include "folder/site_message_box.h"
-#include "folder/tree_size.h"
+#include "folder/adapters/clipboard_wrapper.h"
+#include "folder/folder_object/tree_size.h"
+#include "folder/module/site_message_box.h"
+#include "folder/transfer/set_aside.h"
 #include "vfs/calvimora_directory.h"
 #include "win/process.h"
 #include "win/user.h"

@@ -1,4 +1,4 @@
-#include "folder/enum_formatetc.h"
+#include "folder/transfer/enum_formatetc.h"
 
 #include <algorithm>
 

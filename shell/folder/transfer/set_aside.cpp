@@ -1,4 +1,4 @@
-#include "folder/set_aside.h"
+#include "folder/transfer/set_aside.h"
 
 #include <algorithm>
 #include <cwchar>

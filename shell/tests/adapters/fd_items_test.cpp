@@ -1,7 +1,7 @@
 // Virtual files of a foreign data object as a read-only tree: the levels
 // of the descriptor block, the contents streams, and blocks and names that
 // lie about themselves.
-#include "folder/fd_items.h"
+#include "folder/adapters/fd_items.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <map>
 
-#include "folder/drop_upload.h"
+#include "folder/transfer/drop_upload.h"
 #include "memory_remote.h"
 #include "win/clipboard.h"
 #include "win/com.h"

@@ -1,6 +1,6 @@
 // Dropped local files and folders as a read-only tree: listing, reading,
 // the items a tree leaves out, and the failures of a closed file.
-#include "folder/hdrop_items.h"
+#include "folder/adapters/hdrop_items.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -14,7 +14,7 @@
 #include <fstream>
 #include <set>
 
-#include "folder/wrapper_exception.h"
+#include "folder/adapters/wrapper_exception.h"
 #include "win/global_memory.h"
 #include "win/machine.h"
 #include "win/shell_dragdrop.h"

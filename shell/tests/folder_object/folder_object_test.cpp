@@ -5,7 +5,7 @@
 
 #include <boost/filesystem/operations.hpp>
 
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
 #include "utils/named_mutex.h"
 #include "win/registry.h"

@@ -1,6 +1,6 @@
 // The attribute words of the folder's kinds of items, in Explorer and in
 // other programs.
-#include "folder/item_rules.h"
+#include "folder/folder_object/item_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "folder/data_object_impl.h"
-#include "folder/module.h"
+#include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
 #include "win/shell_menu.h"
 

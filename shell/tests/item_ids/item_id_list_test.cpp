@@ -1,6 +1,6 @@
 // Item id lists of the folder: building, copying, joining, and the stream
 // form, with the hostile input that streams and other processes bring.
-#include "folder/item_id_list.h"
+#include "folder/item_ids/item_id_list.h"
 
 #include <gtest/gtest.h>
 

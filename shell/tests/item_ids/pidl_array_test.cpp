@@ -1,6 +1,6 @@
 // The array of whole lists a selection is carried in: copies, bounds and
 // the stream form.
-#include "folder/pidl_array.h"
+#include "folder/item_ids/pidl_array.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The record of a remote item: what the builder fills in, texts cut to
 // their fields, dates, and what equality looks at.
-#include "folder/pidl_data.h"
+#include "folder/item_ids/pidl_data.h"
 
 #include <gtest/gtest.h>
 

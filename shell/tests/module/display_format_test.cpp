@@ -1,5 +1,5 @@
 // Numbers, sizes and dates as the extension shows them.
-#include "folder/display_format.h"
+#include "folder/module/display_format.h"
 
 #include <gtest/gtest.h>
 

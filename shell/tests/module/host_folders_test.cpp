@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "folder/host_process.h"
-#include "folder/local_folders.h"
+#include "folder/module/host_process.h"
+#include "folder/module/local_folders.h"
 #include "win/file.h"
 #include "win/kernel.h"
 #include "win/library.h"

@@ -1,6 +1,6 @@
 // The extension's module: its clipboard formats and the lock its workers
 // hold.
-#include "folder/module.h"
+#include "folder/module/module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The registry helpers and perceived types.
-#include "folder/shell_registry.h"
+#include "folder/module/shell_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Boxes owned by the site's window, with captions and texts from the
 // string table.
-#include "folder/site_message_box.h"
+#include "folder/module/site_message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "folder/data_object_impl.h"
-#include "folder/module.h"
+#include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
 #include "win/file.h"
 #include "win/test_journal.h"

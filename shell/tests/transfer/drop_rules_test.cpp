@@ -1,10 +1,10 @@
 // The drag loop's answers: the effect a drag offers, which data objects are
 // taken, and when a drag out ends.
-#include "folder/drop_target.h"
+#include "folder/transfer/drop_target.h"
 
 #include <gtest/gtest.h>
 
-#include "folder/module.h"
+#include "folder/module/module.h"
 #include "win/com.h"
 #include "win/machine.h"
 
