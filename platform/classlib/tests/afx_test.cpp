@@ -214,7 +214,7 @@ TEST_F(Framework, MessageBoxesCarryTheProgramsTitle) {
         });
     EXPECT_EQ(AfxGetInstanceHandle(), GetModuleHandleW(nullptr));
     EXPECT_EQ(AfxMessageBox(L"Error updating task info", MB_ICONERROR), IDNO);
-    EXPECT_EQ(caption, L"platform_windowing_tests");
+    EXPECT_EQ(caption, L"platform_classlib_tests");
     EXPECT_EQ(type, MB_ICONERROR);
     win_dialogs::register_strings(AfxGetInstanceHandle(),
                                   {{AFX_IDS_APP_TITLE, L"Calvimora"}, {2000, L"Logoff anyway?"}});

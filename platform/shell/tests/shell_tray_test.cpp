@@ -249,7 +249,7 @@ TEST_F(Tray, TheCallsOfTheStartUpAnswerAsTheProgramExpects) {
     const DWORD length = GetModuleFileNameW(nullptr, path, 260);
     ASSERT_GT(length, 0u);
     const std::wstring module(path, length);
-    EXPECT_EQ(module.substr(module.rfind(L'\\') + 1), L"platform_shell_ui_tests");
+    EXPECT_EQ(module.substr(module.rfind(L'\\') + 1), L"platform_shell_tests");
 
     WNDCLASSW wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
