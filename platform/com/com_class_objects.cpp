@@ -3,6 +3,7 @@
 // servers that say they can go unloaded again.
 #include <dlfcn.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -14,7 +15,6 @@
 
 #include "com_internal.h"
 #include "kernel/wide_text.h"
-#include "win/progress_dialog.h"
 #include "win/registry.h"
 #include "win/test_journal.h"
 
@@ -98,7 +98,17 @@ std::shared_ptr<server_module> load_locked(const std::string& path) {
     return module;
 }
 
+// Set once, while the library loads; read by every CoCreateInstance.
+std::atomic<win_com::system_object_creator>& system_objects() {
+    static std::atomic<win_com::system_object_creator> creator{nullptr};
+    return creator;
+}
+
 }  // namespace
+
+void win_com::set_system_object_creator(system_object_creator creator) {
+    system_objects().store(creator);
+}
 
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID, REFIID iid, LPVOID* object) {
     if (!object) return E_INVALIDARG;
@@ -129,7 +139,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
     if (!object) return E_INVALIDARG;
     *object = nullptr;
     if (!win_com::thread_initialized()) return CO_E_NOTINITIALIZED;
-    if (win_com::create_system_object(clsid, iid, object) != REGDB_E_CLASSNOTREG)
+    const win_com::system_object_creator create_system_object = system_objects().load();
+    if (create_system_object && create_system_object(clsid, iid, object) != REGDB_E_CLASSNOTREG)
         return *object ? S_OK : E_NOINTERFACE;
     IClassFactory* factory = nullptr;
     HRESULT result = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory,

@@ -15,4 +15,12 @@ bool thread_apartment_threaded();
 // The text form of an identifier, without the terminator.
 std::wstring guid_text(REFGUID guid);
 
+// The classes built into the platform (the shell's progress dialog and the
+// drag images' helper) live in areas above COM. The area that holds them
+// gives CoCreateInstance their creator when the library loads; it answers
+// REGDB_E_CLASSNOTREG for any other class, which then comes from the
+// registry. Without a creator every class comes from the registry.
+using system_object_creator = HRESULT (*)(REFCLSID clsid, REFIID iid, void** object);
+void set_system_object_creator(system_object_creator creator);
+
 }  // namespace win_com

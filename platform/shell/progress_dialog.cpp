@@ -4,6 +4,8 @@
 #include <memory>
 #include <mutex>
 
+#include "com/com_internal.h"
+#include "system_objects.h"
 #include "win/ole.h"
 #include "win/user.h"
 #include "win/user_dialog.h"
@@ -144,9 +146,6 @@ private:
 
 namespace win_com {
 
-// The drag images' helper (shell_thread.cpp).
-HRESULT create_helper_object(REFCLSID clsid, REFIID iid, void** object);
-
 HRESULT create_system_object(REFCLSID clsid, REFIID iid, void** object) {
     if (clsid != CLSID_ProgressDialog) return create_helper_object(clsid, iid, object);
     auto* dialog = new progress_dialog;
@@ -156,6 +155,17 @@ HRESULT create_system_object(REFCLSID clsid, REFIID iid, void** object) {
 }
 
 }  // namespace win_com
+
+namespace {
+
+// CoCreateInstance makes the shell's own classes through this from the
+// moment the library is loaded.
+const bool system_objects_given = [] {
+    win_com::set_system_object_creator(&win_com::create_system_object);
+    return true;
+}();
+
+}  // namespace
 
 namespace win_test {
 

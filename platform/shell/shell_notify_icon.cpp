@@ -12,6 +12,7 @@
 
 #include "kernel/journal.h"
 #include "kernel/wide_text.h"
+#include "shell_tray_commands.h"
 #include "win/shell_test.h"
 #include "win/user.h"
 #include "windowing/user_answers.h"
@@ -163,7 +164,7 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
             apply(*icon, *data);
             succeeded = true;
             // A person uses the icon through commands typed on the terminal.
-            if (win_user::answers_on_terminal()) win_user::read_tray_commands();
+            if (win_user::answers_on_terminal()) win_shell::read_tray_commands();
             break;
         case NIM_MODIFY:
             if (!icon || tray().modify_refused) break;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "win/progress_dialog.h"
+#include "system_objects.h"
 
 namespace {
 

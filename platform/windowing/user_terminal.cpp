@@ -1,5 +1,5 @@
 // Lines typed on the terminal, shared by everyone in the process who asks
-// the person, the tray icons' commands between questions, and Ctrl+C.
+// the person, the commands typed between questions, and Ctrl+C.
 #include "user_terminal.h"
 
 #include <poll.h>
@@ -13,9 +13,6 @@
 #include <mutex>
 #include <thread>
 
-#include "user_internal.h"
-#include "win/shell_notify_icon.h"
-#include "win/shell_test.h"
 #include "win/user.h"
 
 namespace win_user {
@@ -28,7 +25,6 @@ struct terminal_state {
     std::mutex lock;
     bool line_taken = false;  // a reader is in the middle of a line
     int askers = 0;           // readers for questions, waiting now
-    bool tray_reader_running = false;
 };
 
 terminal_state& terminal() {
@@ -47,7 +43,7 @@ bool input_waiting(int timeout_ms) {
     return poll(&input, 1, timeout_ms) > 0;
 }
 
-// Counts a reader for a question for the life of the object, so the tray's
+// Counts a reader for a question for the life of the object, so that
 // commands wait for it.
 class asker {
 public:
@@ -68,26 +64,11 @@ private:
     bool counts_;
 };
 
-// The window of the process's first tray icon, or none.
-HWND first_icon_window() {
-    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    return icons.empty() ? nullptr : icons.front().window;
-}
-
-// Whether the icons' thread waits for messages with nothing left to do: a
-// menu, box or dialog it is about to show would otherwise find its line
-// taken by the tray's commands.
-bool icon_thread_idle() {
-    const HWND window = first_icon_window();
-    std::uint64_t spells = 0;
-    return !window || window_thread_idle(window, spells);
-}
-
-// Claims the next line for the caller: nobody else is in a line, and the
-// tray's commands stay back while someone waits with a question or the
-// icons' thread is at work.
-bool claim_line(bool for_question) {
-    const bool idle = for_question || icon_thread_idle();
+// Claims the next line for the caller: nobody else is in a line, and
+// commands stay back while someone waits with a question or their thread
+// is at work.
+bool claim_line(bool for_question, const std::function<bool()>& ready) {
+    const bool idle = for_question || ready();
     std::lock_guard<std::mutex> guard(terminal().lock);
     if (terminal().line_taken || (!for_question && (terminal().askers > 0 || !idle))) return false;
     terminal().line_taken = true;
@@ -122,7 +103,7 @@ void release_line() {
 }
 
 terminal_line read_line(const std::function<void()>& serve, const std::function<bool()>& stop,
-                        bool for_question, bool hidden = false) {
+                        bool for_question, bool hidden, const std::function<bool()>& ready) {
     const asker counted(for_question);
     const echo_off quiet(hidden);
     bool mine = false;
@@ -136,7 +117,7 @@ terminal_line read_line(const std::function<void()>& serve, const std::function<
         if (!mine && stop()) return {typed::stopped, {}};
         if (!input_waiting(look_interval_ms)) continue;
         if (!mine) {
-            if (!claim_line(for_question)) {
+            if (!claim_line(for_question, ready)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(look_interval_ms / 5));
                 continue;
             }
@@ -156,28 +137,17 @@ terminal_line read_line(const std::function<void()>& serve, const std::function<
     }
 }
 
-void print_tray_help() {
-    std::fprintf(stderr,
-                 "[tray] type a command and Enter: m opens the tray icon's menu, c clicks the "
-                 "icon, o double-clicks it, b clicks its balloon; Ctrl+C ends the program\n");
-}
-
-void tray_command_loop() {
-    print_tray_help();
-    for (;;) {
-        const terminal_line got = read_line([] {}, [] { return false; }, false);
-        if (got.status != typed::line) break;
-        if (!got.text.empty() && !run_tray_command(got.text)) print_tray_help();
-    }
-    std::lock_guard<std::mutex> guard(terminal().lock);
-    terminal().tray_reader_running = false;
-}
-
 }  // namespace
 
 terminal_line read_terminal_line(const std::function<void()>& serve,
                                  const std::function<bool()>& stop, bool hidden) {
-    return read_line(serve, stop, true, hidden);
+    return read_line(serve, stop, true, hidden, [] { return true; });
+}
+
+terminal_line read_terminal_command(const std::function<void()>& serve,
+                                    const std::function<bool()>& stop,
+                                    const std::function<bool()>& ready) {
+    return read_line(serve, stop, false, false, ready);
 }
 
 bool terminal_interrupted() {
@@ -198,49 +168,6 @@ void quit_on_terminal_interrupt(DWORD thread_id) {
                      "(Ctrl+C again kills it)\n");
         PostThreadMessageW(thread_id, WM_QUIT, 0, 0);
     }).detach();
-}
-
-void read_tray_commands() {
-    {
-        std::lock_guard<std::mutex> guard(terminal().lock);
-        if (terminal().tray_reader_running) return;
-        terminal().tray_reader_running = true;
-    }
-    std::thread(tray_command_loop).detach();
-}
-
-bool run_tray_command(const std::string& line) {
-    UINT event = 0;
-    if (line == "m")
-        event = WM_RBUTTONUP;
-    else if (line == "c")
-        event = WM_LBUTTONDOWN;
-    else if (line == "o")
-        event = WM_LBUTTONDBLCLK;
-    else if (line == "b")
-        event = NIN_BALLOONUSERCLICK;
-    else
-        return false;
-    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    if (icons.empty()) return false;
-    const HWND window = icons.front().window;
-    std::uint64_t spells_before = 0;
-    window_thread_idle(window, spells_before);
-    if (win_test::tray_icon_event(window, icons.front().id, event)) {
-        // The command has run to its end when the icon's thread next waits
-        // for messages: everything it asked meanwhile had its lines.
-        for (;;) {
-            std::uint64_t spells = 0;
-            const bool idle = window_thread_idle(window, spells);
-            if ((idle && spells > spells_before) || !IsWindow(window) || interrupted.load()) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(look_interval_ms / 5));
-        }
-        return true;
-    }
-    std::fprintf(
-        stderr, "[tray] %s\n",
-        event == NIN_BALLOONUSERCLICK ? "no balloon is shown" : "the icon takes no events");
-    return true;
 }
 
 }  // namespace win_user

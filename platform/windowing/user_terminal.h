@@ -1,6 +1,6 @@
 // The terminal of a person who runs a program: the lines they type and
 // Ctrl+C. Boxes, dialogs and menus may ask on several threads at once, and
-// between their questions the tray icons take commands, so every line goes
+// between their questions commands are typed (the tray icons'), so every line goes
 // whole to one reader. Ctrl+C, in a program that asked for it, answers
 // every question open or asked later as No and ends the program's loop.
 #pragma once
@@ -33,16 +33,13 @@ bool terminal_interrupted();
 // are answered No and the thread gets WM_QUIT. A second Ctrl+C kills it.
 void quit_on_terminal_interrupt(DWORD thread_id);
 
-// Starts, once per process, reading commands for the process's tray icons
-// between questions: the person opens the icon's menu, clicks or
-// double-clicks it, or clicks its balloon. A command runs to its end (its
-// menus, dialogs and boxes answered) before the next line is read for the
-// icons, and no line is read for them while the icon's thread is busy: a
-// line typed ahead for a question that is about to open is the question's.
-void read_tray_commands();
-
-// What a tray command typed on the terminal does to the process's first
-// icon; false for a line that is no command or when there is no icon.
-bool run_tray_command(const std::string& line);
+// One line typed as a command between questions (the tray icons' commands):
+// as read_terminal_line, but a question asked meanwhile reads first, and
+// the line is taken only while ready() holds (the commands' thread has
+// nothing left to do, so a line typed ahead for a question it is about to
+// ask is the question's).
+terminal_line read_terminal_command(const std::function<void()>& serve,
+                                    const std::function<bool()>& stop,
+                                    const std::function<bool()>& ready);
 
 }  // namespace win_user

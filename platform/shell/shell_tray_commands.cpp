@@ -1,0 +1,117 @@
+#include "shell_tray_commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "win/shell_notify_icon.h"
+#include "win/shell_test.h"
+#include "windowing/user_internal.h"
+#include "windowing/user_terminal.h"
+
+namespace win_shell {
+
+namespace {
+
+constexpr std::chrono::milliseconds look_interval(10);
+
+struct reader_state {
+    std::mutex lock;
+    bool running = false;
+};
+
+reader_state& reader() {
+    static auto* s = new reader_state;  // used until the process ends
+    return *s;
+}
+
+// The window of the process's first tray icon, or none.
+HWND first_icon_window() {
+    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
+    return icons.empty() ? nullptr : icons.front().window;
+}
+
+// Whether the icons' thread waits for messages with nothing left to do: a
+// menu, box or dialog it is about to show would otherwise find its line
+// taken by the commands.
+bool icon_thread_idle() {
+    const HWND window = first_icon_window();
+    std::uint64_t spells = 0;
+    return !window || win_user::window_thread_idle(window, spells);
+}
+
+void print_tray_help() {
+    std::fprintf(stderr,
+                 "[tray] type a command and Enter: m opens the tray icon's menu, c clicks the "
+                 "icon, o double-clicks it, b clicks its balloon; Ctrl+C ends the program\n");
+}
+
+void tray_command_loop() {
+    print_tray_help();
+    for (;;) {
+        const win_user::terminal_line got =
+            win_user::read_terminal_command([] {}, [] { return false; }, icon_thread_idle);
+        if (got.status != win_user::typed::line) break;
+        if (!got.text.empty() && !run_tray_command(got.text)) print_tray_help();
+    }
+    std::lock_guard<std::mutex> guard(reader().lock);
+    reader().running = false;
+}
+
+}  // namespace
+
+void read_tray_commands() {
+    {
+        std::lock_guard<std::mutex> guard(reader().lock);
+        if (reader().running) return;
+        reader().running = true;
+    }
+    std::thread(tray_command_loop).detach();
+}
+
+bool run_tray_command(const std::string& line) {
+    UINT event = 0;
+    if (line == "m")
+        event = WM_RBUTTONUP;
+    else if (line == "c")
+        event = WM_LBUTTONDOWN;
+    else if (line == "o")
+        event = WM_LBUTTONDBLCLK;
+    else if (line == "b")
+        event = NIN_BALLOONUSERCLICK;
+    else
+        return false;
+    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
+    // The icon of a window that is gone stays in the tray until the shell
+    // notices, but nobody can use it: the person means the first live one.
+    const auto live = std::find_if(icons.begin(), icons.end(), [](const win_test::tray_icon& icon) {
+        return IsWindow(icon.window) != FALSE;
+    });
+    if (live == icons.end()) return false;
+    const HWND window = live->window;
+    std::uint64_t spells_before = 0;
+    win_user::window_thread_idle(window, spells_before);
+    if (win_test::tray_icon_event(window, live->id, event)) {
+        // The command has run to its end when the icon's thread next waits
+        // for messages: everything it asked meanwhile had its lines.
+        for (;;) {
+            std::uint64_t spells = 0;
+            const bool idle = win_user::window_thread_idle(window, spells);
+            if ((idle && spells > spells_before) || !IsWindow(window) ||
+                win_user::terminal_interrupted())
+                break;
+            std::this_thread::sleep_for(look_interval);
+        }
+        return true;
+    }
+    std::fprintf(
+        stderr, "[tray] %s\n",
+        event == NIN_BALLOONUSERCLICK ? "no balloon is shown" : "the icon takes no events");
+    return true;
+}
+
+}  // namespace win_shell
