@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""The include check of the platform's areas, on small trees made here and on
+a copy of the real tree with a deliberately wrong include."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import textwrap
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CHECK = os.path.join(HERE, "area_check.py")
+
+
+def run_check(platform):
+    done = subprocess.run([sys.executable, CHECK, platform], text=True,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return done.returncode, done.stdout
+
+
+class SmallTree(unittest.TestCase):
+    """Two areas: low (public win/low.h, shared low/low_shared.h, private
+    low/low_private.h) and high, which uses low."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp()
+        self.write("CMakeLists.txt", "set(PLATFORM_AREAS low high)\n")
+        self.write("low/CMakeLists.txt", """\
+            # The lower area.
+            platform_area(low
+              HEADERS low.h
+              SHARED low_shared.h)
+            """)
+        self.write("high/CMakeLists.txt", "platform_area(high USES low HEADERS high.h)\n")
+        self.write("include/win/low.h", "#pragma once\n")
+        self.write("include/win/high.h", '#pragma once\n#include "win/low.h"\n')
+        self.write("low/low_shared.h", "#pragma once\n")
+        self.write("low/low_private.h", "#pragma once\n")
+        self.write("low/low.cpp", '#include "win/low.h"\n#include "low_private.h"\n#include <vector>\n')
+        self.write("high/high.cpp", '#include "win/high.h"\n#include "low/low_shared.h"\n')
+        self.write("high/tests/high_test.cpp", '#include "win/high.h"\n#include "win/low.h"\n')
+
+    def tearDown(self):
+        shutil.rmtree(self.root)
+
+    def write(self, path, text):
+        full = os.path.join(self.root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "w", encoding="utf-8") as f:
+            f.write(textwrap.dedent(text))
+
+    def assert_fails_with(self, *expected):
+        code, output = run_check(self.root)
+        self.assertEqual(code, 1, output)
+        for text in expected:
+            self.assertIn(text, output)
+        return output
+
+    def test_a_tree_that_keeps_the_order_passes(self):
+        code, output = run_check(self.root)
+        self.assertEqual(code, 0, output)
+        self.assertIn("0 upward includes, 0 cycles, 0 problems", output)
+
+    def test_a_lower_area_including_a_higher_header_is_named_with_file_and_line(self):
+        self.write("low/low.cpp", '#include "win/low.h"\n\n#include "win/high.h"\n')
+        output = self.assert_fails_with(
+            'low/low.cpp:3: #include "win/high.h": low may not use high, which lies above it',
+            "1 upward includes", "areas that include each other: high low")
+        self.assertIn("1 cycles", output)
+
+    def test_an_upward_include_in_a_test_or_a_public_header_counts_too(self):
+        self.write("low/tests/low_test.cpp", '#include "high/high_private.h"\n')
+        self.write("high/high_private.h", "#pragma once\n")
+        self.write("include/win/low.h", '#pragma once\n#include "win/high.h"\n')
+        self.assert_fails_with('low/tests/low_test.cpp:1: #include "high/high_private.h": low may not use high',
+                               'include/win/low.h:2: #include "win/high.h": low may not use high')
+
+    def test_a_header_private_to_another_area_is_refused(self):
+        self.write("high/high.cpp", '#include "low/low_private.h"\n')
+        self.assert_fails_with('high/high.cpp:1: #include "low/low_private.h": a header private to low')
+
+    def test_an_area_must_name_the_areas_it_uses(self):
+        self.write("high/CMakeLists.txt", "platform_area(high HEADERS high.h)\n")
+        self.assert_fails_with('high/high.cpp:2: #include "low/low_shared.h": high does not name low in USES')
+
+    def test_sources_outside_the_area_folders_are_refused(self):
+        self.write("loose.cpp", "int loose;\n")
+        self.write("src/old.cpp", "int old;\n")
+        self.assert_fails_with("loose.cpp: a source outside the area folders",
+                               "src/old.cpp: a source outside the area folders")
+
+    def test_the_table_itself_is_held_to_the_order(self):
+        self.write("low/CMakeLists.txt", "platform_area(low USES high HEADERS low.h SHARED low_shared.h)\n")
+        self.write("include/win/stray.h", "#pragma once\n")
+        self.assert_fails_with("low/CMakeLists.txt: uses high, which is not below it",
+                               "include/win/stray.h: a public header that no area claims")
+
+    def test_an_area_without_its_table_is_refused(self):
+        os.remove(os.path.join(self.root, "high", "CMakeLists.txt"))
+        self.assert_fails_with("high/CMakeLists.txt: missing for area high")
+
+
+class RealTree(unittest.TestCase):
+    def test_the_platform_passes_and_fails_on_a_wrong_include(self):
+        code, output = run_check(HERE)
+        self.assertEqual(code, 0, output)
+        with tempfile.TemporaryDirectory() as root:
+            copy = os.path.join(root, "platform")
+            shutil.copytree(HERE, copy, ignore=shutil.ignore_patterns("*.png", "*.jpg", "__pycache__"))
+            with open(os.path.join(copy, "kernel", "base.cpp"), "a", encoding="utf-8") as f:
+                f.write('#include "win/shell_notify_icon.h"\n')
+            code, output = run_check(copy)
+            self.assertEqual(code, 1, output)
+            self.assertIn('kernel/base.cpp:', output)
+            self.assertIn('#include "win/shell_notify_icon.h": kernel may not use shell, which lies above it',
+                          output)
+
+
+if __name__ == "__main__":
+    unittest.main()
