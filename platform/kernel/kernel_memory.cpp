@@ -111,7 +111,7 @@ public:
     namespace_lock(const namespace_lock&) = delete;
     namespace_lock& operator=(const namespace_lock&) = delete;
 
-    bool held() const { return fd_ >= 0; }
+    bool acquired() const { return fd_ >= 0; }
 
 private:
     std::lock_guard<std::mutex> local_;
@@ -136,7 +136,7 @@ public:
         namespace_lock guard(dir_);
         munmap(base(), length());
         close(fd_);
-        if (guard.held()) remove_if_unheld(path_);
+        if (guard.acquired()) remove_if_unheld(path_);
         auto& mapped = registry().mapped;
         if (auto it = mapped.find(path_); it != mapped.end() && it->second.expired())
             mapped.erase(it);
@@ -288,7 +288,7 @@ created_object create_object(LPCWSTR name, object_kind kind, uint64_t data_size,
     created_object result;
     {
         namespace_lock guard(where->dir);
-        if (!guard.held()) return {};
+        if (!guard.acquired()) return {};
         switch (find_live(*where, kind, found)) {
             case lookup::found:
                 result.memory = found;
@@ -314,7 +314,7 @@ std::shared_ptr<object_memory> open_object(LPCWSTR name, object_kind kind) {
     std::shared_ptr<named_memory> found;  // released after the lock
     {
         namespace_lock guard(where->dir);
-        if (!guard.held()) return nullptr;
+        if (!guard.acquired()) return nullptr;
         switch (find_live(*where, kind, found)) {
             case lookup::found:
                 return found;
