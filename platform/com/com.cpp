@@ -1,8 +1,9 @@
 // COM library initialisation, counted per thread.
 #include "win/com.h"
-#include "com_internal.h"
-#include "shell/com_apartment.h"
 
+#include <atomic>
+
+#include "com_internal.h"
 #include "win/test_journal.h"
 
 namespace {
@@ -16,6 +17,12 @@ thread_local thread_com_state com_state;
 
 bool apartment_threaded(DWORD model) {
     return (model & COINIT_APARTMENTTHREADED) != 0;
+}
+
+// Set once, while the library loads; read by every last CoUninitialize.
+std::atomic<win_com::apartment_end>& apartment_end_hook() {
+    static std::atomic<win_com::apartment_end> end{nullptr};
+    return end;
 }
 
 }  // namespace
@@ -39,10 +46,15 @@ HRESULT CoInitialize(LPVOID reserved) {
 
 void CoUninitialize() {
     if (com_state.count == 0) return;
-    if (--com_state.count == 0 && apartment_threaded(com_state.model)) win_com::end_apartment();
+    if (--com_state.count != 0 || !apartment_threaded(com_state.model)) return;
+    if (const win_com::apartment_end end = apartment_end_hook().load()) end();
 }
 
 namespace win_com {
+
+void set_apartment_end(apartment_end end) {
+    apartment_end_hook().store(end);
+}
 
 bool thread_initialized() {
     return com_state.count > 0;

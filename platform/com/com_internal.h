@@ -12,6 +12,13 @@ bool thread_initialized();
 // Whether that initialisation is apartment-threaded.
 bool thread_apartment_threaded();
 
+// A thread's single-threaded apartment ends with its last CoUninitialize.
+// The apartments deliver calls through window messages, so they live in an
+// area above COM, which gives their end here when the library loads; until
+// then no thread has an apartment to end.
+using apartment_end = void (*)();
+void set_apartment_end(apartment_end end);
+
 // The text form of an identifier, without the terminator.
 std::wstring guid_text(REFGUID guid);
 

@@ -464,3 +464,14 @@ void end_apartment() {
 }
 
 }  // namespace win_com
+
+namespace {
+
+// COM ends the apartment of a thread through this from the moment the
+// library is loaded.
+const bool apartment_end_given = [] {
+    win_com::set_apartment_end(&win_com::end_apartment);
+    return true;
+}();
+
+}  // namespace
