@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "win/kernel.h"
 #include "win/shell_notify_icon.h"
 #include "win/shell_test.h"
 #include "windowing/user_internal.h"
@@ -97,7 +98,9 @@ bool run_tray_command(const std::string& line) {
     win_user::window_thread_idle(window, spells_before);
     if (win_test::tray_icon_event(window, live->id, event)) {
         // The command has run to its end when the icon's thread next waits
-        // for messages: everything it asked meanwhile had its lines.
+        // for messages: everything it asked meanwhile had its lines. The
+        // icon's own thread runs it only once this returns.
+        if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) return true;
         for (;;) {
             std::uint64_t spells = 0;
             const bool idle = win_user::window_thread_idle(window, spells);
