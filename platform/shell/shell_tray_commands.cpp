@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -30,19 +31,25 @@ reader_state& reader() {
     return *s;
 }
 
-// The window of the process's first tray icon, or none.
-HWND first_icon_window() {
+// The process's first tray icon whose window is still there. The icon of
+// a window that is gone stays in the tray until the shell notices, but
+// nobody can use it: the person means the first live one.
+std::optional<win_test::tray_icon> first_live_icon() {
     const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    return icons.empty() ? nullptr : icons.front().window;
+    const auto live = std::find_if(icons.begin(), icons.end(), [](const win_test::tray_icon& icon) {
+        return IsWindow(icon.window) != FALSE;
+    });
+    if (live == icons.end()) return std::nullopt;
+    return *live;
 }
 
 // Whether the icons' thread waits for messages with nothing left to do: a
 // menu, box or dialog it is about to show would otherwise find its line
 // taken by the commands.
 bool icon_thread_idle() {
-    const HWND window = first_icon_window();
+    const std::optional<win_test::tray_icon> icon = first_live_icon();
     std::uint64_t spells = 0;
-    return !window || win_user::window_thread_idle(window, spells);
+    return !icon || win_user::window_thread_idle(icon->window, spells);
 }
 
 void print_tray_help() {
@@ -86,13 +93,8 @@ bool run_tray_command(const std::string& line) {
         event = NIN_BALLOONUSERCLICK;
     else
         return false;
-    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    // The icon of a window that is gone stays in the tray until the shell
-    // notices, but nobody can use it: the person means the first live one.
-    const auto live = std::find_if(icons.begin(), icons.end(), [](const win_test::tray_icon& icon) {
-        return IsWindow(icon.window) != FALSE;
-    });
-    if (live == icons.end()) return false;
+    const std::optional<win_test::tray_icon> live = first_live_icon();
+    if (!live) return false;
     const HWND window = live->window;
     std::uint64_t spells_before = 0;
     win_user::window_thread_idle(window, spells_before);
