@@ -47,12 +47,6 @@ namespace fs = std::filesystem;
 
 const std::wstring module_path(CALVIMORA_MODULE, CALVIMORA_MODULE + sizeof CALVIMORA_MODULE - 1);
 
-std::string pattern(std::size_t size, int seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) & 0xFF);
-    return bytes;
-}
-
 std::wstring wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }

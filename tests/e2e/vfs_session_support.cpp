@@ -71,6 +71,12 @@ void login_once_session_is_up(HMODULE module, const std::wstring& user,
     }
 }
 
+std::string pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) & 0xFF);
+    return bytes;
+}
+
 void store_pc_id(const std::wstring& id) {
     HKEY key = nullptr;
     if (RegCreateKeyW(HKEY_LOCAL_MACHINE, L"Software\\Calvimora", &key) != ERROR_SUCCESS) {

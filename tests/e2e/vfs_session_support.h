@@ -32,6 +32,10 @@ bool logoff_event_exists();
 void login_once_session_is_up(HMODULE module, const std::wstring& user,
                               const std::wstring& password);
 
+// Bytes of the given size that differ from one place to the next and from
+// one seed to another, so that a misplaced or missing block shows.
+std::string pattern(std::size_t size, int seed);
+
 // Writes the computer's identifier where the shell extension would.
 void store_pc_id(const std::wstring& id);
 
