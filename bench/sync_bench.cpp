@@ -474,6 +474,28 @@ std::size_t stored_files(calvimora::testing::service& service, const std::string
     return count;
 }
 
+// The paths of the benchmark user's items in the service's trash.
+std::vector<std::string> trashed_paths(calvimora::testing::service& service) {
+    const auto listed = service.control("list_trash", json_object().set("user", narrow(user)));
+    std::vector<std::string> paths;
+    for (const auto& [key, path] : listed.get_child("paths")) paths.push_back(path.data());
+    return paths;
+}
+
+// A first sync that only brings files in never removes anything remote: the
+// round fails loudly, naming what went to the trash, when anything did.
+void check_nothing_trashed(calvimora::testing::service& service, const char* what, int round) {
+    const std::vector<std::string> trashed = trashed_paths(service);
+    std::fprintf(stderr, "%s round %d: %zu items in the service's trash\n", what, round,
+                 trashed.size());
+    if (trashed.empty()) return;
+    std::string text = std::string(what) + " round " + std::to_string(round) + ": " +
+                       std::to_string(trashed.size()) + " remote items moved to the trash:";
+    for (std::size_t index = 0; index < trashed.size() && index < 20; ++index)
+        text += " " + trashed[index];
+    throw std::runtime_error(text);
+}
+
 // The median of some values (the mean of the middle two for an even count).
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
@@ -539,6 +561,7 @@ transfer_round upload_round(bench_world& world, std::size_t count, int round) {
     std::tie(result.engine, result.engine_cpu) =
         run_engine(world, [&] { return stored_files(world.service, folder, small_size) >= count; });
     syncer::locked_remove_binding(user, pair);
+    check_nothing_trashed(world.service, "uploads", round);
 
     // curl: the same files to upload locations the service handed out; the
     // service's requests around them through the client's session.
@@ -624,6 +647,10 @@ transfer_round download_round(bench_world& world, std::size_t count, int round) 
     syncer::locked_remove_binding(user, pair);
     std::fprintf(stderr, "downloads round %d: engine %.2f s wall, %.2f s CPU\n", round,
                  result.engine, result.engine_cpu);
+    check_nothing_trashed(world.service, "downloads", round);
+    if (stored_files(world.service, folder, small_size) != count)
+        throw std::runtime_error("downloads round " + std::to_string(round) +
+                                 ": remote files went missing");
 
     // curl: the same files fetched from where the service says they lie.
     const fs::path target = fs::path(world.root.path()) / ("curl-down" + std::to_string(round));

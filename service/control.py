@@ -237,6 +237,13 @@ def list_folder(app, args):
     }
 
 
+def list_trash(app, args):
+    """The paths of a user's items in the trash, in path order."""
+    store = app.store
+    user = _user_named(store, _text(args, "user"))
+    return {"paths": sorted(store.path_of(i) for i in store.trash_of(user.id))}
+
+
 def add_share(app, args):
     share = app.store.add_share(
         _text(args, "owner_id"),
@@ -371,6 +378,7 @@ VERBS = {
         put_file,
         remove_path,
         list_folder,
+        list_trash,
         add_share,
         grant_access,
         add_notification,

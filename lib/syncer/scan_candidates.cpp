@@ -13,6 +13,7 @@
 
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/task_local_files.h"
 #include "win/file.h"
 
 namespace syncer {
@@ -129,7 +130,10 @@ std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* ma
 bool has_visible_files(const std::wstring& folder) {
     for (const local_entry& entry : list_local(folder)) {
         if (entry.problem != name_problem::none || entry.state.hidden) continue;
-        if (!entry.state.is_directory) return true;
+        if (!entry.state.is_directory) {
+            if (is_replacement_name(entry.name)) continue;
+            return true;
+        }
         if (has_visible_files(join_path(folder, entry.name))) return true;
     }
     return false;

@@ -74,8 +74,7 @@ public:
     explicit candidate_checker(binding_turn& turn) : turn_(turn) {}
 
     int run() {
-        note_results_taken_now();
-        queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table);
+        take_results();
         forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
         const std::vector<items_manager::iterator> stored = stored_records();
@@ -114,12 +113,18 @@ public:
     }
 
 private:
-    // The items whose transfer ended while this pass walked: what the walk
-    // saw of them may be from before the transfer (a file not yet fetched
-    // looks removed locally), so they are decided afresh by the next pass.
-    void note_results_taken_now() {
+    // The results of the transfers that ended, each read once and taken
+    // into the table. Those that came in while this pass walked may be of
+    // items the walk saw before the transfer (a file not yet fetched looks
+    // removed locally): they are decided afresh by the next pass. A transfer
+    // that ends after its result was looked for is left as it is, unsettled,
+    // for the next pass.
+    void take_results() {
+        std::set<sync_item, sync_item::less> taken;
+        queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table, &taken);
+        if (turn_.results_taken) turn_.results_taken();
         if (!turn_.results_before_walk) return;
-        for (const sync_item& ended : ended_transfers(turn_.tasks, turn_.owner)) {
+        for (const sync_item& ended : taken) {
             if (!turn_.results_before_walk->contains(ended)) results_taken_now_.insert(ended);
         }
     }

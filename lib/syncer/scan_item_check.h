@@ -3,7 +3,9 @@
 // permission its step needs) turned into a queued task.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <set>
 
 #include "syncer/binding.h"
 #include "syncer/items_manager.h"
@@ -34,6 +36,9 @@ struct binding_turn {
     // its item, so that item waits for the next pass. Null: every ended
     // transfer counts as ended before.
     const std::set<sync_item, sync_item::less>* results_before_walk = nullptr;
+    // Called, under the task-list lock, once the results of ended transfers
+    // were taken (tests end a transfer there).
+    std::function<void()> results_taken = {};
 };
 
 // The items of the binding's tasks whose transfer has ended with a result

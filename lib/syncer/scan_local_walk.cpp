@@ -5,6 +5,7 @@
 #include "syncer/scan_questions.h"
 #include "syncer/scan_walk.h"
 #include "syncer/task.h"
+#include "syncer/task_local_files.h"
 
 namespace syncer {
 
@@ -42,6 +43,9 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
             continue;
         }
         if (entry.state.hidden) continue;
+        // A download's replacement before it is marked hidden: the walk
+        // would take it for a new file of the user's and send it across.
+        if (!entry.state.is_directory && is_replacement_name(entry.name)) continue;
         if (entry.state.is_directory) {
             folders.push_back(&entry);
             continue;

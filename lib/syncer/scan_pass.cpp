@@ -121,6 +121,7 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
         turn.emptied_local_root = roots.local;
         turn.emptied_remote_root = roots.remote;
         turn.results_before_walk = &results_before_walk;
+        turn.results_taken = shared.results_taken;
         queued = check_candidates(turn);
         recursion = questions.recursion_to_store();
     }

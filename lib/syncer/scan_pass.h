@@ -35,6 +35,9 @@ struct scan_shared {
     // Lives as long as the manager, when there is one: what a pass keeps for
     // the next.
     scan_memory* memory = nullptr;
+    // Called in each binding's turn, with the task list locked, once the
+    // results of ended transfers were taken (tests end a transfer there).
+    std::function<void()> results_taken = {};
 };
 
 struct scan_result {

@@ -7,6 +7,7 @@
 #include "syncer/scan_questions.h"
 #include "syncer/scan_walk.h"
 #include "syncer/task.h"
+#include "syncer/task_local_files.h"
 
 namespace syncer {
 
@@ -32,6 +33,17 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                 {dir_remote, dir_local, name.empty() ? L"(no name)" : name,
                  std::wstring(is_folder ? L"This folder" : L"This file") +
                      L" is not synced: its name cannot be used for a local file",
+                 task::kind_download});
+            continue;
+        }
+        if (child->get_type() != vfs::item_type_directory && is_replacement_name(name)) {
+            // Fetched, it would be a local file the local walk passes over
+            // as a download's work in progress: taken for removed locally.
+            unknown_children = true;
+            context.found.unsyncable.push_back(
+                {dir_remote, dir_local, name,
+                 L"This file is not synced: its name is the one downloads give the files they "
+                 L"are writing",
                  task::kind_download});
             continue;
         }

@@ -57,9 +57,10 @@ int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& binding
 int purge_done_tasks(task_list& tasks, const binding_set& bindings) {
     int erased = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
-        const bool result_pending =
-            entry->get_synced_time() && bindings.contains(entry->get_binding());
-        if (entry->is_done() && !result_pending) {
+        // Done first: a transfer ending between the two reads would be
+        // erased with its result otherwise.
+        if (entry->is_done() &&
+            !(entry->get_synced_time() && bindings.contains(entry->get_binding()))) {
             entry = tasks.erase(entry);
             ++erased;
         } else {

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "syncer/binding.h"
+#include "syncer/sync_item.h"
 #include "syncer/task.h"
 
 namespace syncer {
@@ -47,10 +49,13 @@ int purge_done_tasks(task_list& tasks, const binding_set& bindings);
 
 // The done transfers of the binding that left both sides holding the same
 // file: each one's time becomes its item's synced time and both last times,
-// and the task leaves the list. Returns how many left.
+// and the task leaves the list. Each task's result is read once: a transfer
+// that ends meanwhile stays for the next call. Returns how many left; their
+// items go to taken when given.
 template <typename Table>
-int take_synced_times(task_list& tasks, const binding& owner, Table& table) {
-    int taken = 0;
+int take_synced_times(task_list& tasks, const binding& owner, Table& table,
+                      std::set<sync_item, sync_item::less>* taken = nullptr) {
+    int count = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
         const auto time =
             entry->get_binding().is_same_as(owner) ? entry->get_synced_time() : std::nullopt;
@@ -58,16 +63,16 @@ int take_synced_times(task_list& tasks, const binding& owner, Table& table) {
             ++entry;
             continue;
         }
-        const auto record =
-            table.insert({entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename()})
-                .first;
+        const sync_item key(entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename());
+        const auto record = table.insert(key).first;
         record->last_time_remote = *time;
         record->last_time_local = *time;
         record->synced_time = *time;
+        if (taken) taken->insert(key);
         entry = tasks.erase(entry);
-        ++taken;
+        ++count;
     }
-    return taken;
+    return count;
 }
 
 }  // namespace syncer

@@ -5,10 +5,12 @@
 #include <unistd.h>
 #include <utf8.h>
 
+#include <algorithm>
 #include <boost/filesystem/operations.hpp>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "syncer/paths.h"
@@ -17,6 +19,10 @@
 namespace syncer {
 
 namespace {
+
+// The files replace_file writes: prefix, a decimal number, suffix.
+const char* const replacement_prefix = ".calvimora-";
+const char* const replacement_suffix = ".tmp";
 
 // The description of the last failed system call on a path.
 local_error system_failure(const char* call, const boost::filesystem::path& path) {
@@ -112,6 +118,23 @@ bool is_safe_local_folder(const std::wstring& folder) {
     }
     const bool drive_first = !elements.empty() && elements.front().back() == L':';
     return elements.size() > (drive_first ? 1u : 0u);
+}
+
+bool is_replacement_name(const std::wstring& name) {
+    const std::string_view prefix(replacement_prefix);
+    const std::string_view suffix(replacement_suffix);
+    if (name.size() <= prefix.size() + suffix.size()) return false;
+    const auto same = [](std::wstring_view wide, std::string_view narrow) {
+        return std::equal(wide.begin(), wide.end(), narrow.begin(), narrow.end(),
+                          [](wchar_t a, char b) { return a == static_cast<wchar_t>(b); });
+    };
+    const std::wstring_view whole(name);
+    const std::wstring_view number =
+        whole.substr(prefix.size(), whole.size() - prefix.size() - suffix.size());
+    return same(whole.substr(0, prefix.size()), prefix) &&
+           same(whole.substr(whole.size() - suffix.size()), suffix) &&
+           std::all_of(number.begin(), number.end(),
+                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 std::optional<local_file_state> file_state(const boost::filesystem::path& path) {
@@ -243,7 +266,8 @@ bool replace_file(const boost::filesystem::path& source, const boost::filesystem
     boost::filesystem::path sibling;
     int to = -1;
     try {
-        to = create_unique_file(target.parent_path(), ".calvimora-", ".tmp", sibling);
+        to = create_unique_file(target.parent_path(), replacement_prefix, replacement_suffix,
+                                sibling);
         const bool hidden = set_hidden(sibling, true);
         copy_contents(from, to, source, sibling);
         const timespec times[2] = {{static_cast<time_t>(last_write_time), 0},

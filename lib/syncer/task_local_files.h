@@ -86,6 +86,11 @@ private:
     bool writable_ = false;
 };
 
+// Whether a name is that of a file replace_file writes beside its target
+// (".calvimora-<number>.tmp"): the engine's own work in progress, visible
+// for a moment before it is marked hidden, never a file of the user's.
+bool is_replacement_name(const std::wstring& name);
+
 // Puts the contents of `source` in place of `target` so that a crash leaves
 // the old file or the new one, never a part: the bytes go to a new hidden
 // file beside the target, which gets `last_write_time` and is flushed to

@@ -14,6 +14,9 @@ const wchar_t* const local_file_changed =
     L"The local file changed after its removal was decided, so it was kept";
 const wchar_t* const remote_file_changed =
     L"The remote file changed after its removal was decided, so it was kept";
+const wchar_t* const local_file_back =
+    L"A local file of this name is there again since the removal was decided, so the remote "
+    L"file was kept";
 const wchar_t* const remote_folder_changed =
     L"The remote folder holds items changed or added after its removal was decided, so it "
     L"was kept";
@@ -137,8 +140,12 @@ task::runner::outcome task::runner::remove_local_folder() {
 
 task::runner::outcome task::runner::remove_remote_file() {
     if (!is_plain_name(owner_.filename_)) fail(message_kind::none, L"Invalid remote name");
+    const auto local = local_path(owner_.dir_local_, owner_.filename_);
     const auto* basis = owner_.basis_.get();
     step(message_kind::remove_remote, [&] {
+        // Decided because the local file was gone: one there now (brought
+        // in by a transfer that ended meanwhile, or put back) keeps it.
+        if (file_state(local)) fail_outdated(message_kind::remove_remote, local_file_back);
         try {
             const auto folder = remote_folder(owner_.dir_remote_, false);
             const auto item = folder->get_item(owner_.filename_, true);

@@ -96,9 +96,15 @@ class ProcessTest(unittest.TestCase):
                 ("put_file", {"user": "solo", "path": "/", "content": "x"}),
                 ("remove_path", {"user": "solo", "path": "/missing.txt"}),
                 ("list_folder", {"user": "solo", "path": "/a.txt"}),
+                ("list_trash", {"user": "nobody"}),
             ):
                 with self.assertRaises(AssertionError, msg=f"{verb} {args}"):
                     service.control(verb, **args)
+            self.assertEqual([], service.control("list_trash", user="solo")["paths"])
+            service.control("put_file", user="solo", path="/d/b.txt", content="x")
+            service.control("remove_path", user="solo", path="/d/b.txt")
+            service.control("remove_path", user="solo", path="/a.txt")
+            self.assertEqual(["/a.txt", "/d/b.txt"], service.control("list_trash", user="solo")["paths"])
         finally:
             service.stop()
 

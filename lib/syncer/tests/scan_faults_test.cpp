@@ -411,6 +411,29 @@ TEST_F(ScanSafety, TheLastFilesRemovedFromTheSameFolderGoOnTheSecondPass) {
     EXPECT_TRUE(ui.notices().empty());
 }
 
+// A remote removal decided while the local file was gone finds it there
+// again when it runs (a download of the engine's own ended in between, or
+// the user put it back): the remote file is kept, and the next pass sees
+// both sides holding the same file.
+TEST_F(ScanSafety, ARemoteRemovalFindingTheLocalFileBackKeepsTheRemoteFile) {
+    known({L"a.txt", L"b.txt", L"c.txt", L"d.txt"});
+    ui.answer(message_kind::remove_remote_file, yes);
+    const std::string content = remote->file(L"sync/a.txt")->content;
+    fs::remove(local_path(L"a.txt"));
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_remove_remote_file}));
+
+    write_local(L"a.txt", content, t0);
+    run_tasks();
+    ASSERT_TRUE(remote->file(L"sync/a.txt"));
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_TRUE(remote->file(L"sync/a.txt"));
+    EXPECT_EQ(read_local(L"a.txt"), content);
+}
+
 TEST_F(ScanSafety, AFolderMadeAnewInPlaceOfTheRootRemovesNothingAndIsToldOnce) {
     known({L"a.txt"});
     ui.answer(message_kind::remove_remote_file, yes);

@@ -175,6 +175,90 @@ TEST_F(ScanPass, ADownloadEndingAfterTheLocalWalkIsNotTakenForALocalRemoval) {
     EXPECT_EQ(read_local(L"deep/theirs.txt"), "remote bytes");
 }
 
+// A transfer may end while a pass takes the results of those that ended:
+// read once, before it ended, it is left for the next pass. Read again
+// afterwards, it was taken with the walk having seen no file, and the file
+// it had just brought in looked removed locally.
+TEST_F(ScanPass, ADownloadEndingWhileThePassTakesResultsIsLeftToTheNextPass) {
+    remote->put_file(L"sync/theirs.txt", "remote bytes", t0 + 5);
+    ui.answer(message_kind::download_new, yes);
+    ui.answer(message_kind::remove_remote_file, yes);
+    ui.answer(message_kind::remove_local_file, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+
+    task* const download = &tasks.front();
+    on_results_taken = [&] {
+        on_results_taken = nullptr;
+        download->start();
+        ASSERT_TRUE(
+            eventually([&] { return !download->has_busy_thread() && is_finished(*download); }));
+    };
+    pass();
+    EXPECT_EQ(read_local(L"theirs.txt"), "remote bytes");
+    EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_EQ(stored(owner, L"sync", local, L"theirs.txt").synced_time, t0 + 5);
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    ASSERT_TRUE(remote->file(L"sync/theirs.txt"));
+    EXPECT_EQ(read_local(L"theirs.txt"), "remote bytes");
+}
+
+// A download writes its file beside the target under a name of its own and
+// marks it hidden a moment later. A walk that comes in between sees a new
+// visible file; taken for the user's, it went across, and once renamed away
+// it looked removed locally, so its remote copy went to the trash.
+TEST_F(ScanPass, AFileADownloadIsWritingBesideItsTargetIsNeverSent) {
+    remote->put_file(L"sync/theirs.txt", "remote bytes", t0 + 5);
+    ui.answer(message_kind::download_new, yes);
+    ui.answer(message_kind::upload_new, yes);
+    ui.answer(message_kind::remove_remote_file, yes);
+    ui.answer(message_kind::remove_local_file, yes);
+    pass();
+    ASSERT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+
+    write_local(L".calvimora-0.tmp", "remote bytes", t0 + 5);
+    write_local(L"deep/.calvimora-7.tmp", "", t0);
+    pass();
+    EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_download}));
+    EXPECT_TRUE(ui.kinds() == std::vector<int>{message_kind::download_new});
+
+    run_tasks();
+    fs::remove(local_path(L".calvimora-0.tmp"));
+    pass();
+    pass();
+    EXPECT_TRUE(task_kinds().empty());
+    EXPECT_FALSE(remote->file(L"sync/.calvimora-0.tmp"));
+    EXPECT_FALSE(remote->file(L"sync/deep/.calvimora-7.tmp"));
+    ASSERT_TRUE(remote->file(L"sync/theirs.txt"));
+    EXPECT_EQ(read_local(L"theirs.txt"), "remote bytes");
+}
+
+// A remote file under such a name is never fetched: the local walk would
+// pass over the copy, take it for removed and remove the remote file. It is
+// shown as not synced, and its folder is never removed over it.
+TEST_F(ScanPass, ARemoteFileNamedAsADownloadInProgressIsShownAsNotSynced) {
+    remote->put_file(L"sync/box/.calvimora-12.tmp", "theirs", t0);
+    remote->put_file(L"sync/box/ok.txt", "ok", t0);
+    ui.answer(message_kind::download_new, yes);
+    pass();
+    std::vector<std::wstring> downloads;
+    std::vector<std::wstring> refused;
+    {
+        std::lock_guard<std::mutex> guard(tasks_lock);
+        for (const task& job : tasks)
+            (job.is_refused() ? refused : downloads).push_back(job.get_filename());
+    }
+    EXPECT_EQ(downloads, (std::vector<std::wstring>{L"ok.txt"}));
+    EXPECT_EQ(refused, (std::vector<std::wstring>{L".calvimora-12.tmp"}));
+    run_tasks();
+    EXPECT_FALSE(local_exists(L"box/.calvimora-12.tmp"));
+    EXPECT_EQ(read_local(L"box/ok.txt"), "ok");
+}
+
 TEST_F(ScanPass, BothBoxesStoreOnePermissionAtTheRoot) {
     write_local(L"a.txt", "a", t0);
     write_local(L"b.txt", "b", t0);

@@ -198,7 +198,7 @@ protected:
     scan_result pass(bool first = false) {
         scan_shared shared{user,  ui,           task_environment_, tasks_lock,
                            tasks, stopped_lock, stopped,           guard,
-                           {},    &memory};
+                           {},    &memory,      on_results_taken};
         return scan_bindings(shared, first, stop);
     }
 
@@ -267,6 +267,9 @@ protected:
     removal_guard guard;
     scan_memory memory;
     stop_signal stop;
+    // Run in each binding's turn, the task list locked, once the pass took
+    // the results of ended transfers.
+    std::function<void()> on_results_taken;
 };
 
 }  // namespace syncer::scan_testing

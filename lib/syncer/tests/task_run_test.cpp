@@ -1,7 +1,9 @@
 // A sync task's run under scripted time: local removals, names that must not
 // reach the disk, the five attempts of a step and stopping in between.
 #include <stdexcept>
+#include <tuple>
 
+#include "syncer/task_local_files.h"
 #include "syncer/user_interface.h"
 #include "task_test_support.h"
 
@@ -26,6 +28,18 @@ protected:
         ASSERT_TRUE(wait_until([&] { return is_finished(job); }));
     }
 };
+
+// Only the names a download writes beside its target: prefix, a decimal
+// number, suffix, nothing around them.
+TEST(ReplacementNames, AreTheDownloadsOwnAndNoOtherName) {
+    for (const wchar_t* name : {L".calvimora-0.tmp", L".calvimora-4711.tmp"})
+        EXPECT_TRUE(is_replacement_name(name)) << name;
+    for (const wchar_t* name :
+         {L".calvimora-.tmp", L".calvimora-1a.tmp", L"x.calvimora-1.tmp", L".calvimora-1.tmpx",
+          L".Calvimora-1.tmp", L".calvimora-1.TMP", L".calvimora-\x0661.tmp", L".calvimora-", L"",
+          L"calvimora-1.tmp", L".calvimora--1.tmp"})
+        EXPECT_FALSE(is_replacement_name(name)) << name;
+}
 
 TEST_F(task_run_test, LocalRemovalsDeleteWhatIsThereAndCountMissingAsDone) {
     write_file(local_ / "a.txt", "a");
@@ -99,16 +113,18 @@ TEST_F(task_run_test, NamesThatLeaveTheFolderFailWithoutTouchingTheDisk) {
 
 TEST_F(task_run_test, AFailingStepIsTriedFiveTimesTenSecondsApart) {
     write_file(local_ / "up.txt", "up");
-    const std::vector<std::pair<int, int>> kinds = {
-        {task::kind_upload, message_kind::open_remote_folder},
-        {task::kind_download, message_kind::remote_file_info},
-        {task::kind_remove_remote_file, message_kind::remove_remote},
+    // The remote removal's file is gone locally: a local file there would
+    // keep the remote one without asking the service.
+    const std::vector<std::tuple<int, int, std::wstring>> kinds = {
+        {task::kind_upload, message_kind::open_remote_folder, L"up.txt"},
+        {task::kind_download, message_kind::remote_file_info, L"up.txt"},
+        {task::kind_remove_remote_file, message_kind::remove_remote, L"gone.txt"},
     };
     int calls = 0;
-    for (const auto& [kind, expected_kind] : kinds) {
+    for (const auto& [kind, expected_kind, name] : kinds) {
         SCOPED_TRACE(testing::Message() << "kind " << kind);
         const auto before = environment_->elapsed();
-        task job = make(kind, local_.wstring(), L"up.txt");
+        task job = make(kind, local_.wstring(), name);
         run_to_end(job);
         EXPECT_TRUE(job.is_failed());
         EXPECT_EQ(job.get_state().progress, 0);
