@@ -1,11 +1,13 @@
-// Folder texts shared by the records that name them, and the order of
-// records whose folders are shared.
+// The item set: folder texts shared by the records that name them, the
+// order of records whose folders are shared, and the files of one folder
+// found among themselves.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "syncer/scan_candidates.h"
 #include "syncer/shared_path.h"
 #include "syncer/sync_item.h"
 
@@ -73,6 +75,34 @@ TEST(SharedPath, ThreadsAskingForTheSameTextsGetOneCopy) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(mismatches, std::vector<int>(8, 0));
+}
+
+TEST(FolderCandidates, HoldExactlyTheFilesOfTheirFolder) {
+    candidate_set candidates;
+    const auto add = [&](const std::wstring& remote, const std::wstring& local,
+                         const std::wstring& name) {
+        return candidates.insert(sync_item(remote, local, name)).first;
+    };
+    add(L"r/a", L"C:\\l\\a", L"");
+    const auto first = add(L"r/a", L"C:\\l\\a", L"f1");
+    // Spelled with the other separator: the same folder.
+    const auto second = add(L"r\\a", L"C:/l/a", L"f2");
+    // Neighbours in the set's order, none of them in the folder.
+    add(L"r", L"C:\\l", L"a");
+    add(L"r/a/b", L"C:\\l\\a\\b", L"f1");
+    add(L"r/a0", L"C:\\l\\a0", L"f1");
+    add(L"r/a", L"C:\\l\\other", L"f3");
+
+    const folder_candidates files(candidates, L"r/a", L"C:\\l\\a");
+    EXPECT_EQ(files.find(L"f1"), first);
+    EXPECT_EQ(files.find(L"f2"), second);
+    EXPECT_EQ(files.find(L""), candidates.end());
+    EXPECT_EQ(files.find(L"f3"), candidates.end());
+    EXPECT_EQ(files.find(L"f0"), candidates.end());
+    EXPECT_EQ(files.find(L"f9"), candidates.end());
+    EXPECT_EQ(folder_candidates(candidates, L"r/none", L"C:\\none").find(L"f1"), candidates.end());
+    EXPECT_EQ(folder_candidates(candidates, L"r/a0", L"C:\\l\\a0").find(L"f1")->dir_remote,
+              L"r/a0");
 }
 
 }  // namespace
