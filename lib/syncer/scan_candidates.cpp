@@ -143,9 +143,17 @@ candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstr
                                       const std::wstring& dir_local, const std::wstring& filename,
                                       std::int64_t remote_time, std::int64_t remote_size,
                                       const stop_signal& stop) {
+    return add_candidate_at(candidates, candidates.find(sync_item(dir_remote, dir_local, filename)),
+                            dir_remote, dir_local, filename, remote_time, remote_size, stop);
+}
+
+candidate_set::iterator add_candidate_at(candidate_set& candidates, candidate_set::iterator found,
+                                         const std::wstring& dir_remote,
+                                         const std::wstring& dir_local,
+                                         const std::wstring& filename, std::int64_t remote_time,
+                                         std::int64_t remote_size, const stop_signal& stop) {
     // What the local walk read of the same item a moment ago stands; the disk
     // is asked only about items it did not find.
-    const auto found = candidates.find(sync_item(dir_remote, dir_local, filename));
     if (found != candidates.end() && found->last_time_local != missing_time) {
         interruption_point(stop);
         found->last_time_remote = remote_time;
@@ -190,6 +198,30 @@ candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstr
     position->local_file = candidate.local_file;
     position->rule = candidate.rule;
     return position;
+}
+
+folder_candidates::folder_candidates(candidate_set& candidates, const shared_path& dir_remote,
+                                     const shared_path& dir_local)
+    : candidates_(candidates) {
+    const auto same = [](const shared_path& first, const shared_path& second) {
+        return first.same_as(second) || compare_paths(first, second) == 0;
+    };
+    // The folder's own record (empty name) sorts just before its files, and
+    // the records of other folders before or after all of them.
+    for (auto file = candidates.upper_bound(sync_item(dir_remote, dir_local, L""));
+         file != candidates.end() && same(file->dir_remote, dir_remote) &&
+         same(file->dir_local, dir_local);
+         ++file)
+        files_.push_back(file);
+}
+
+candidate_set::iterator folder_candidates::find(const std::wstring& filename) const {
+    const auto place = std::lower_bound(files_.begin(), files_.end(), filename,
+                                        [](candidate_set::iterator file, const std::wstring& name) {
+                                            return file->filename < name;
+                                        });
+    if (place == files_.end() || (*place)->filename != filename) return candidates_.end();
+    return *place;
 }
 
 bool path_is_within(const std::wstring& path, const std::wstring& folder) {

@@ -109,6 +109,30 @@ candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstr
                                       const std::wstring& dir_local, const std::wstring& filename,
                                       std::int64_t remote_time, std::int64_t remote_size,
                                       const stop_signal& stop);
+// The same with the candidate's place already looked up: found is the
+// candidate of that key, or end() when there is none.
+candidate_set::iterator add_candidate_at(candidate_set& candidates, candidate_set::iterator found,
+                                         const std::wstring& dir_remote,
+                                         const std::wstring& dir_local,
+                                         const std::wstring& filename, std::int64_t remote_time,
+                                         std::int64_t remote_size, const stop_signal& stop);
+
+// The files of one folder among the candidates, in name order, so that the
+// candidate of a name listed in that folder is found among them alone rather
+// than through the whole set. Taken when the folder's candidates are all in;
+// a candidate added later is not among them.
+class folder_candidates {
+public:
+    folder_candidates(candidate_set& candidates, const shared_path& dir_remote,
+                      const shared_path& dir_local);
+    // The candidate of that file name, or the set's end().
+    candidate_set::iterator find(const std::wstring& filename) const;
+
+private:
+    candidate_set& candidates_;
+    std::vector<candidate_set::iterator> files_;
+};
+
 // The same with the local state already read; hint is where the candidate
 // is expected to go (before it), as when candidates come in order. Returns
 // the candidate's place.

@@ -37,13 +37,11 @@ void case_writes::gather(const candidate_set& candidates, const std::vector<item
         if (kind == task::kind_download)
             local_writes_.insert(fold_case(path_of(dir_local, filename)));
     };
+    candidates_ = &candidates;
+    remote_names_.reset();
     std::size_t index = 0;
     for (const sync_item& candidate : candidates) {
         const item_plan& plan = plans[index++];
-        if (candidate.last_time_remote != missing_time) {
-            const std::wstring exact = path_of(candidate.dir_remote, candidate.filename);
-            remote_names_.emplace(fold_case(exact), with_slashes(exact));
-        }
         if (plan.removal || plan.transfer.outcome != item_outcome::ask) continue;
         add_write(plan.transfer.step.task_kind, candidate.dir_remote, candidate.dir_local,
                   candidate.filename);
@@ -78,11 +76,26 @@ bool case_writes::takes_written_name(const sync_item& candidate, int removal_kin
     }
 }
 
+const std::map<std::wstring, std::wstring>& case_writes::remote_names() const {
+    if (!remote_names_) {
+        remote_names_.emplace();
+        if (candidates_) {
+            for (const sync_item& candidate : *candidates_) {
+                if (candidate.last_time_remote == missing_time) continue;
+                const std::wstring exact = path_of(candidate.dir_remote, candidate.filename);
+                remote_names_->emplace(fold_case(exact), with_slashes(exact));
+            }
+        }
+    }
+    return *remote_names_;
+}
+
 bool case_writes::remote_case_differs(const sync_item& candidate, const binding& owner) const {
+    const auto& names = remote_names();
     std::wstring path = path_of(candidate.dir_remote, candidate.filename);
     while (path_is_within(path, owner.dir_remote) && !paths_equal(path, owner.dir_remote)) {
-        const auto found = remote_names_.find(fold_case(path));
-        if (found != remote_names_.end() && found->second != with_slashes(path)) return true;
+        const auto found = names.find(fold_case(path));
+        if (found != names.end() && found->second != with_slashes(path)) return true;
         const std::wstring parent = parent_path(path);
         if (parent == path) break;
         path = parent;

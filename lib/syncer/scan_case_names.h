@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ class case_writes {
 public:
     // The uploads and downloads the plans hold (a transfer that is not a
     // refused removal's fallback) and the transfers of the binding waiting in
-    // the task list, and the remote names the walk found.
+    // the task list; the candidates' remote names are read from them when
+    // asked for, so they must outlive this object.
     void gather(const candidate_set& candidates, const std::vector<item_plan>& plans,
                 const task_list& tasks, const binding& owner);
 
@@ -40,10 +42,15 @@ private:
     static bool writes_at_or_below(const std::set<std::wstring>& writes,
                                    const std::wstring& folded);
 
+    // Folded path of every remote file and folder found -> its exact path;
+    // made on the first upload that asks, so a pass with nothing to send
+    // never builds it.
+    const std::map<std::wstring, std::wstring>& remote_names() const;
+
     std::set<std::wstring> remote_writes_;
     std::set<std::wstring> local_writes_;
-    // Folded path of every remote file and folder found -> its exact path.
-    std::map<std::wstring, std::wstring> remote_names_;
+    const candidate_set* candidates_ = nullptr;
+    mutable std::optional<std::map<std::wstring, std::wstring>> remote_names_;
 };
 
 }  // namespace syncer

@@ -24,6 +24,9 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
     const vfs::item_list children =
         context.listings ? context.listings->take(dir_remote, folder) : folder->list_items();
     if (top && children.empty()) context.found.remote_root_empty = true;
+    const shared_path folder_remote(dir_remote);
+    const shared_path folder_local(dir_local);
+    const folder_candidates local_files(candidates, folder_remote, folder_local);
     for (const vfs::item_ptr& child : children) {
         const std::wstring name = child->get_name();
         if (!is_plain_name(name)) {
@@ -48,7 +51,8 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
             continue;
         }
         if (child->get_type() != vfs::item_type_directory) {
-            add_remote_file_candidate(context, dir_remote, dir_local, name, child);
+            add_remote_file_candidate(context, folder_remote, folder_local, name, child,
+                                      local_files.find(name));
             continue;
         }
         const auto sub_folder = boost::dynamic_pointer_cast<vfs::directory>(child);
@@ -68,11 +72,18 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
 
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,
-                               const vfs::item_ptr& remote) {
+                               const vfs::item_ptr& remote, candidate_set::iterator found) {
+    candidate_set& candidates = context.found.candidates;
     const auto state = remote_state_of(remote);
+    const std::int64_t time = state ? state->time : missing_time;
+    const std::int64_t size = state ? state->size : 0;
+    // Not among the folder's files found before: looked up through the whole
+    // set, which may hold it since (a name listed twice).
     const auto added =
-        add_candidate(context.found.candidates, dir_remote, dir_local, name,
-                      state ? state->time : missing_time, state ? state->size : 0, context.stop);
+        found != candidates.end()
+            ? add_candidate_at(candidates, found, dir_remote, dir_local, name, time, size,
+                               context.stop)
+            : add_candidate(candidates, dir_remote, dir_local, name, time, size, context.stop);
     if (state && !state->is_folder) added->remote_id = to_utf8(remote->get_id());
 }
 

@@ -52,10 +52,11 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
 
 // A candidate from a remote item: a file with its date and size (an existing
 // file without a date gets -1, a real time, never "missing"), a folder with 0,
-// anything else as missing.
+// anything else as missing. found: the candidate of that name when it was
+// looked up already, else the set's end().
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,
-                               const vfs::item_ptr& remote);
+                               const vfs::item_ptr& remote, candidate_set::iterator found);
 
 }  // namespace syncer
 

@@ -2,6 +2,7 @@
 
 #include <cwctype>
 #include <limits>
+#include <utility>
 
 #include "syncer/paths.h"
 
@@ -51,9 +52,10 @@ std::wstring stored_text(std::int64_t time) {
 
 }  // namespace
 
-sync_item::sync_item(const std::wstring& dir_remote, const std::wstring& dir_local,
-                     const std::wstring& filename)
-    : dir_remote(dir_remote), dir_local(dir_local), filename(filename) {}
+sync_item::sync_item(shared_path dir_remote, shared_path dir_local, std::wstring filename)
+    : dir_remote(std::move(dir_remote)),
+      dir_local(std::move(dir_local)),
+      filename(std::move(filename)) {}
 
 sync_item::sync_item(const binding& owner)
     : dir_remote(owner.dir_remote),
@@ -62,10 +64,15 @@ sync_item::sync_item(const binding& owner)
       rule(owner.rule) {}
 
 bool sync_item::less::operator()(const sync_item& first, const sync_item& second) const {
-    if (const int order = compare_paths(first.dir_remote, second.dir_remote); order != 0)
-        return order < 0;
-    if (const int order = compare_paths(first.dir_local, second.dir_local); order != 0)
-        return order < 0;
+    // Records of the same folder hold the same texts: no need to read them.
+    if (!first.dir_remote.same_as(second.dir_remote)) {
+        if (const int order = compare_paths(first.dir_remote, second.dir_remote); order != 0)
+            return order < 0;
+    }
+    if (!first.dir_local.same_as(second.dir_local)) {
+        if (const int order = compare_paths(first.dir_local, second.dir_local); order != 0)
+            return order < 0;
+    }
     return first.filename < second.filename;
 }
 

@@ -9,6 +9,7 @@
 #include "serializer/node.h"
 #include "syncer/binding.h"
 #include "syncer/local_file_state.h"
+#include "syncer/shared_path.h"
 #include "syncer/sync_rule.h"
 
 namespace syncer {
@@ -19,9 +20,10 @@ inline constexpr std::int64_t missing_time = std::numeric_limits<std::int64_t>::
 
 struct sync_item {
     // The key. For a file, the folders that hold it; for a folder's record,
-    // the folders themselves and an empty filename.
-    std::wstring dir_remote;
-    std::wstring dir_local;
+    // the folders themselves and an empty filename. The folders' texts are
+    // shared by every record that names them.
+    shared_path dir_remote;
+    shared_path dir_local;
     std::wstring filename;
     // The rest is not part of the key, so stored records are changed in place
     // inside the table's set.
@@ -47,8 +49,7 @@ struct sync_item {
     mutable sync_rule rule;
 
     sync_item() = default;
-    sync_item(const std::wstring& dir_remote, const std::wstring& dir_local,
-              const std::wstring& filename);
+    sync_item(shared_path dir_remote, shared_path dir_local, std::wstring filename);
     // The binding's paths and rule: the record of the binding's root.
     explicit sync_item(const binding& owner);
 

@@ -9,7 +9,8 @@
 
 namespace syncer {
 
-enum class sync_permission : std::int32_t { not_set = 0, no = 1, yes = 2 };
+// A byte each: every record of an item table holds eight.
+enum class sync_permission : std::uint8_t { not_set = 0, no = 1, yes = 2 };
 
 // Values outside the three above (a damaged or hand-edited file) read as
 // not_set, so the engine asks rather than guesses.

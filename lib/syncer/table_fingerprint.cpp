@@ -35,8 +35,9 @@ table_fingerprint fingerprint_of(const std::set<sync_item, sync_item::less>& rec
     for (const sync_item& record : records) {
         if (record.last_time_remote == missing_time && record.last_time_local == missing_time)
             continue;
-        builder.add(record.dir_remote);
-        builder.add(record.dir_local);
+        // The folders' texts by the hash they entered the pool with.
+        builder.add(record.dir_remote.hash());
+        builder.add(record.dir_local.hash());
         builder.add(record.filename);
         builder.add(record.last_time_remote);
         builder.add(record.last_time_local);

@@ -1,0 +1,57 @@
+// A folder path held by many records (every file of a folder names it): one
+// copy of the text per distinct path in the process, found again through a
+// pool, so that a record costs a pointer for each of its folders and records
+// of the same folder compare their folders by that pointer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace syncer {
+
+class shared_path {
+public:
+    // The empty path.
+    shared_path();
+    // The pooled copy of the text (made when the process holds none).
+    shared_path(const std::wstring& text);
+    shared_path(const wchar_t* text);
+
+    const std::wstring& str() const { return entry_->text; }
+    operator const std::wstring&() const { return entry_->text; }
+    bool empty() const { return entry_->text.empty(); }
+    std::size_t size() const { return entry_->text.size(); }
+    // A hash of the text, computed once when it entered the pool.
+    std::uint64_t hash() const { return entry_->hash; }
+    // Whether both hold the same pooled text: equal texts always do.
+    bool same_as(const shared_path& other) const { return entry_ == other.entry_; }
+
+    friend bool operator==(const shared_path& first, const shared_path& second) {
+        return first.same_as(second);
+    }
+    friend bool operator==(const shared_path& first, const std::wstring& second) {
+        return first.str() == second;
+    }
+    friend bool operator==(const shared_path& first, const wchar_t* second) {
+        return first.str() == second;
+    }
+    friend std::wostream& operator<<(std::wostream& out, const shared_path& path) {
+        return out << path.str();
+    }
+
+    // How many texts the pool holds, those no record uses any more included
+    // until its next sweep.
+    static std::size_t pool_size();
+
+    struct entry {
+        std::wstring text;
+        std::uint64_t hash = 0;
+    };
+
+private:
+    std::shared_ptr<const entry> entry_;
+};
+
+}  // namespace syncer
