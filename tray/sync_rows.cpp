@@ -320,3 +320,59 @@ std::optional<CCMRowTarget> CCMListCtrl::FindRowTarget(WPARAM wparam, bool group
     }
     return std::nullopt;
 }
+
+// ---- Rows as text -----------------------------------------------------------
+
+namespace {
+
+std::wstring state_word(const syncer::task::status& status) {
+    switch (status.state) {
+        case syncer::task::state_queued:
+            return L"queued";
+        case syncer::task::state_running:
+            return L"running " + std::to_wstring(status.progress) + L"%";
+        case syncer::task::state_done:
+            return L"done";
+        case syncer::task::state_stop_requested:
+            return L"stopping";
+        case syncer::task::state_stopped:
+            return L"stopped";
+        case syncer::task::state_failed:
+            return L"failed";
+        default:
+            return L"state " + std::to_wstring(status.state);
+    }
+}
+
+void describe_task_row(const CCMListCtrlItem& row, const std::wstring& indent, std::wstring& out) {
+    out +=
+        indent + TaskRowText(row.GetTask()) + L": " + state_word(row.GetTask().get_state()) + L"\n";
+    // The tooltip, a line of its own for each of its lines.
+    const std::wstring& tip = row.GetToolTipText();
+    for (size_t start = 0; start < tip.size();) {
+        size_t end = tip.find(L'\n', start);
+        if (end == std::wstring::npos) end = tip.size();
+        std::wstring line = tip.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) out += indent + L"    " + line + L"\n";
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+std::wstring DescribeRows(const CCMListCtrl& list) {
+    std::wstring out;
+    for (const auto& row : list.GetRows()) {
+        if (const auto* task_row = dynamic_cast<const CCMListCtrlItem*>(row.get())) {
+            describe_task_row(*task_row, L"", out);
+        } else if (const auto* group = dynamic_cast<const CCMListCtrlItemGroup*>(row.get())) {
+            out +=
+                group->GetBinding().dir_local + L" <-> " + group->GetBinding().dir_remote + L"\n";
+            for (const auto& child : group->GetRows())
+                if (const auto* in_group = dynamic_cast<const CCMListCtrlItem*>(child.get()))
+                    describe_task_row(*in_group, L"  ", out);
+        }
+    }
+    return out.empty() ? L"no rows: nothing is being synced\n" : out;
+}

@@ -38,6 +38,13 @@ struct CCMRowStyle;
 // size in brackets when it is known.
 std::wstring TaskRowText(const syncer::task& task);
 
+class CCMListCtrl;
+// The list's rows as lines for a person on a terminal, who cannot hover a
+// row for its tooltip: a line per folder pair, a line per task with its
+// state (and progress while it runs), and a failed task's reason (its
+// tooltip) on the lines below it.
+std::wstring DescribeRows(const CCMListCtrl& list);
+
 class CCMListCtrlItem : public CAlphaListCtrlItem {
 public:
     static constexpr int height = 30;

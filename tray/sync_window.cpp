@@ -4,6 +4,7 @@
 #include "sync_window.h"
 
 #include <chrono>
+#include <cstdio>
 
 #include "error_text.h"
 #include "sync_strings.h"
@@ -12,6 +13,7 @@
 #include "ui/resource_ids.h"
 #include "utils/time_scale.h"
 #include "win/shell.h"
+#include "win/shell_notify_icon.h"
 
 namespace {
 
@@ -68,6 +70,9 @@ bool CCMSyncWindow::Create(const RECT& rect) {
     LayOut(width, height);
     Redraw();
     m_postTarget = m_hWnd;
+    win_shell::add_tray_terminal_command(
+        "r", "lists the sync window's rows with their states and why a row failed", m_hWnd,
+        print_rows_message);
     return true;
 }
 
@@ -157,6 +162,16 @@ LRESULT CCMSyncWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
         case refresh_message:
             RefreshTasks();
             return 0;
+        case print_rows_message: {
+            const std::wstring rows = DescribeRows(m_list);
+            for (size_t start = 0; start < rows.size();) {
+                const size_t end = rows.find(L'\n', start);
+                std::fprintf(stderr, "[rows] %s\n",
+                             syncer::to_utf8(rows.substr(start, end - start)).c_str());
+                start = end == std::wstring::npos ? rows.size() : end + 1;
+            }
+            return 0;
+        }
         case row_cancel_message:
         case row_stop_message:
         case row_resume_message:

@@ -38,6 +38,10 @@ public:
     static constexpr UINT_PTR refresh_timer_id = 1000000001;
     static constexpr UINT refresh_timer_ms = 10000;
     static constexpr UINT refresh_message = WM_USER + 255;
+    // The message of the tray's terminal command "r": the rows, their
+    // states and the failed rows' reasons printed for a person on the
+    // terminal (DescribeRows), answered on the window's thread.
+    static constexpr UINT print_rows_message = WM_USER + 254;
 
     CCMSyncWindow();
     // Deletes a running manager without asking (an open question of the

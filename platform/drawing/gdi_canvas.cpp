@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "gdi_objects.h"
+#include "gdi_pixels.h"
 
 namespace win_gdi {
 
@@ -30,6 +31,15 @@ std::shared_ptr<canvas> copy_rect(const canvas& source, const RECT& rect) {
         std::copy(source.row(y) + inside.left, source.row(y) + inside.right,
                   copy->row(y - rect.top) + (inside.left - rect.left));
     return copy;
+}
+
+void draw_over(canvas& target, const canvas& source, int x, int y) {
+    const int top = std::max(0, -y), bottom = std::min(source.height(), target.height() - y);
+    const int left = std::max(0, -x), right = std::min(source.width(), target.width() - x);
+    for (int row = top; row < bottom; ++row)
+        for (int column = left; column < right; ++column)
+            target.set(x + column, y + row,
+                       source_over(source.at(column, row), target.at(x + column, y + row)));
 }
 
 HDC create_dc_over(std::shared_ptr<canvas> target) {

@@ -53,6 +53,10 @@ private:
 // source come out transparent). The rectangle is given in source pixels.
 std::shared_ptr<canvas> copy_rect(const canvas& source, const RECT& rect);
 
+// Draws source over target (premultiplied source-over) with its top-left
+// corner at (x, y) of target; what falls outside target is left out.
+void draw_over(canvas& target, const canvas& source, int x, int y);
+
 // A DC that draws into the canvas, as a window's DC draws into its window
 // (no bitmap can be selected into it). The DC keeps the canvas alive. Give it
 // back with release_dc (ReleaseDC and EndPaint end up here); DeleteDC refuses

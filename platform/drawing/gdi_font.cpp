@@ -216,6 +216,9 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     layout_options options;
     options.single_line = format & DT_SINGLELINE;
     options.wrap = (format & DT_WORDBREAK) && !options.single_line;
+    // A word wider than the box breaks between characters, as it does on
+    // Windows: a long name in a static control stays inside the control.
+    options.break_long_words = options.wrap;
     options.ellipsis = format & DT_END_ELLIPSIS;
     options.prefixes = !(format & DT_NOPREFIX);
     options.underline_lines = selected_underline(*object);

@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "kernel/wide_text.h"
 #include "win/file.h"
+#include "win/oleauto.h"
+#include "win/propkey.h"
 #include "win/user.h"
 
 namespace shell_host {
@@ -200,6 +205,128 @@ int ask_replace(const std::wstring& name) {
                        MB_YESNOCANCEL | MB_ICONWARNING);
 }
 
+// The remote items' "Date modified" as their folders' details give it, for
+// the copies to keep, as the copies a file manager makes keep the
+// originals' times: the descriptors carry no dates. The selection's folder
+// is bound from the desktop through its list; the subfolders on the way to
+// a copied file are bound below it, and each folder is listed once.
+class remote_dates {
+public:
+    explicit remote_dates(const std::vector<BYTE>& folder_list) {
+        IShellFolder* desktop = nullptr;
+        if (FAILED(SHGetDesktopFolder(&desktop))) return;
+        IShellFolder2* top = nullptr;
+        if (SUCCEEDED(
+                desktop->BindToObject(reinterpret_cast<PCUIDLIST_RELATIVE>(folder_list.data()),
+                                      nullptr, IID_IShellFolder2, reinterpret_cast<void**>(&top))))
+            folders_[L""].folder = top;
+        desktop->Release();
+    }
+    ~remote_dates() {
+        for (auto& [path, listed] : folders_) {
+            for (auto& [name, id] : listed.children) CoTaskMemFree(id);
+            if (listed.folder) listed.folder->Release();
+        }
+    }
+    remote_dates(const remote_dates&) = delete;
+    remote_dates& operator=(const remote_dates&) = delete;
+
+    // Seconds since 1970 (UTC) of the item at the path below the selection's
+    // folder ("Sub\\c.txt"); none when a folder on the way or the date is
+    // not there.
+    std::optional<std::int64_t> modified(const std::wstring& relative) {
+        const size_t last = relative.rfind(L'\\');
+        const std::wstring parent = last == std::wstring::npos ? L"" : relative.substr(0, last);
+        const std::wstring name = last == std::wstring::npos ? relative : relative.substr(last + 1);
+        listed_folder* folder = folder_at(parent);
+        if (!folder) return std::nullopt;
+        const auto child = folder->children.find(name);
+        if (child == folder->children.end()) return std::nullopt;
+        VARIANT value;
+        VariantInit(&value);
+        const HRESULT got = folder->folder->GetDetailsEx(child->second, &PKEY_DateModified, &value);
+        std::optional<std::int64_t> seconds;
+        // An automation date counts days from 30 December 1899, 25569 days
+        // before 1970.
+        if (SUCCEEDED(got) && value.vt == VT_DATE && std::isfinite(value.date))
+            seconds = std::llround((value.date - 25569.0) * 86400.0);
+        VariantClear(&value);
+        return seconds;
+    }
+
+private:
+    struct listed_folder {
+        IShellFolder2* folder = nullptr;
+        std::map<std::wstring, PITEMID_CHILD> children;  // by name, owned
+        bool listed = false;
+    };
+
+    // The folder at a path of folders below the selection's (empty: the
+    // selection's own), listed; null when it cannot be bound.
+    listed_folder* folder_at(const std::wstring& path) {
+        auto known = folders_.find(path);
+        if (known == folders_.end()) {
+            const size_t last = path.rfind(L'\\');
+            listed_folder* parent =
+                folder_at(last == std::wstring::npos ? L"" : path.substr(0, last));
+            const std::wstring name = last == std::wstring::npos ? path : path.substr(last + 1);
+            listed_folder made;
+            if (parent) {
+                const auto child = parent->children.find(name);
+                if (child != parent->children.end() &&
+                    FAILED(parent->folder->BindToObject(child->second, nullptr, IID_IShellFolder2,
+                                                        reinterpret_cast<void**>(&made.folder))))
+                    made.folder = nullptr;
+            }
+            known = folders_.emplace(path, std::move(made)).first;
+        }
+        listed_folder& folder = known->second;
+        if (!folder.folder) return nullptr;
+        if (!folder.listed) {
+            folder.listed = true;
+            list(folder);
+        }
+        return &folder;
+    }
+
+    static void list(listed_folder& folder) {
+        IEnumIDList* items = nullptr;
+        if (folder.folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items) !=
+                S_OK ||
+            !items)
+            return;
+        PITEMID_CHILD id = nullptr;
+        ULONG fetched = 0;
+        while (items->Next(1, &id, &fetched) == S_OK && fetched == 1) {
+            VARIANT name;
+            VariantInit(&name);
+            if (SUCCEEDED(folder.folder->GetDetailsEx(id, &PKEY_ItemNameDisplay, &name)) &&
+                name.vt == VT_BSTR && name.bstrVal &&
+                folder.children.emplace(name.bstrVal, id).second)
+                id = nullptr;
+            VariantClear(&name);
+            CoTaskMemFree(id);
+        }
+        items->Release();
+    }
+
+    std::map<std::wstring, listed_folder> folders_;
+};
+
+// Gives the local copy the remote file's modification time; the time of
+// the copy stays when there is none.
+void keep_remote_time(remote_dates* dates, const std::wstring& name,
+                      const std::filesystem::path& target) {
+    if (!dates) return;
+    const std::optional<std::int64_t> seconds = dates->modified(name);
+    if (!seconds) return;
+    std::error_code ignored;
+    std::filesystem::last_write_time(
+        target,
+        std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(*seconds))),
+        ignored);
+}
+
 // Queries the item menu into a new menu with ids from 1.
 HRESULT query_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,
                    IContextMenu** context, HMENU* menu) {
@@ -263,12 +390,16 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
     FORMATETC selection = format_etc(CFSTR_SHELLIDLIST, TYMED_HGLOBAL);
     STGMEDIUM medium{};
     HRESULT got = object->GetData(&selection, &medium);
+    std::optional<remote_dates> dates;
     if (SUCCEEDED(got)) {
         const auto ids =
             win_shell::read_id_array(GlobalLock(medium.hGlobal), GlobalSize(medium.hGlobal));
         GlobalUnlock(medium.hGlobal);
         ReleaseStgMedium(&medium);
-        if (ids) result.selected = static_cast<UINT>(ids->items.size());
+        if (ids) {
+            result.selected = static_cast<UINT>(ids->items.size());
+            dates.emplace(ids->folder);
+        }
     }
     FORMATETC group = format_etc(CFSTR_FILEDESCRIPTORW, TYMED_HGLOBAL);
     got = object->GetData(&group, &medium);
@@ -327,6 +458,7 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
         const HRESULT copied = copy_file_contents(object, static_cast<LONG>(i), target,
                                                   i == first_file ? first_contents : asked);
         if (FAILED(copied)) return copied;
+        keep_remote_time(dates ? &*dates : nullptr, *name, target);
         result.files.push_back(*name);
     }
     return result.kept.empty() ? S_OK : S_FALSE;

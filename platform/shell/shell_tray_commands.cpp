@@ -12,6 +12,7 @@
 #include "win/kernel.h"
 #include "win/shell_notify_icon.h"
 #include "win/shell_test.h"
+#include "win/user_queue.h"
 #include "windowing/user_internal.h"
 #include "windowing/user_terminal.h"
 
@@ -21,14 +22,39 @@ namespace {
 
 constexpr std::chrono::milliseconds look_interval(10);
 
+// A command the program added for its window (add_tray_terminal_command).
+struct program_command {
+    std::string word;
+    std::string help;
+    HWND window = nullptr;
+    UINT message = 0;
+};
+
 struct reader_state {
     std::mutex lock;
     bool running = false;
+    std::vector<program_command> commands;
 };
 
 reader_state& reader() {
     static auto* s = new reader_state;  // used until the process ends
     return *s;
+}
+
+bool is_icon_command(const std::string& word) {
+    return word == "m" || word == "c" || word == "o" || word == "b";
+}
+
+// The program's command of the word while its window is there.
+std::optional<program_command> program_command_of(const std::string& word) {
+    std::optional<program_command> found;
+    {
+        std::lock_guard<std::mutex> guard(reader().lock);
+        for (const program_command& c : reader().commands)
+            if (c.word == word) found = c;
+    }
+    if (found && IsWindow(found->window) == FALSE) return std::nullopt;
+    return found;
 }
 
 // The process's first tray icon whose window is still there. The icon of
@@ -53,9 +79,16 @@ bool icon_thread_idle() {
 }
 
 void print_tray_help() {
+    std::string added;
+    {
+        std::lock_guard<std::mutex> guard(reader().lock);
+        for (const program_command& c : reader().commands)
+            if (IsWindow(c.window) != FALSE) added += ", " + c.word + " " + c.help;
+    }
     std::fprintf(stderr,
                  "[tray] type a command and Enter: m opens the tray icon's menu, c clicks the "
-                 "icon, o double-clicks it, b clicks its balloon; Ctrl+C ends the program\n");
+                 "icon, o double-clicks it, b clicks its balloon%s; Ctrl+C ends the program\n",
+                 added.c_str());
 }
 
 void tray_command_loop() {
@@ -91,7 +124,12 @@ bool run_tray_command(const std::string& line) {
         event = WM_LBUTTONDBLCLK;
     else if (line == "b")
         event = NIN_BALLOONUSERCLICK;
-    else
+    else if (const std::optional<program_command> added = program_command_of(line)) {
+        // Answered on the window's own thread; the next line is read once
+        // it has been.
+        SendMessageW(added->window, added->message, 0, 0);
+        return true;
+    } else
         return false;
     const std::optional<win_test::tray_icon> live = first_live_icon();
     if (!live) return false;
@@ -116,6 +154,20 @@ bool run_tray_command(const std::string& line) {
     std::fprintf(
         stderr, "[tray] %s\n",
         event == NIN_BALLOONUSERCLICK ? "no balloon is shown" : "the icon takes no events");
+    return true;
+}
+
+bool add_tray_terminal_command(const std::string& word, const std::string& help, HWND window,
+                               UINT message) {
+    if (word.empty() || is_icon_command(word) || IsWindow(window) == FALSE) return false;
+    std::lock_guard<std::mutex> guard(reader().lock);
+    auto& commands = reader().commands;
+    commands.erase(std::remove_if(commands.begin(), commands.end(),
+                                  [&](const program_command& c) {
+                                      return c.word == word || IsWindow(c.window) == FALSE;
+                                  }),
+                   commands.end());
+    commands.push_back({word, help, window, message});
     return true;
 }
 

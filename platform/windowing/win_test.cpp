@@ -2,6 +2,7 @@
 
 #include "win/win_test.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "user_answers.h"
@@ -242,6 +243,24 @@ bool answers_on_terminal() {
 bool save_png(HWND window, const std::string& path) {
     const auto picture = win_user::window_picture(window);
     return picture && win_gdi::save_png(*picture, path);
+}
+
+bool save_screen_png(const RECT& area, const std::string& path) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    win_gdi::canvas screen(width, height);
+    std::vector<HWND> windows = top_level_windows();  // front to back
+    std::reverse(windows.begin(), windows.end());
+    for (HWND window : windows) {
+        if (!IsWindowVisible(window)) continue;
+        const RECT place = window_rect(window);
+        RECT meet{};
+        if (!IntersectRect(&meet, &place, &area)) continue;
+        const auto picture = win_user::window_picture(window);
+        if (picture)
+            win_gdi::draw_over(screen, *picture, place.left - area.left, place.top - area.top);
+    }
+    return win_gdi::save_png(screen, path);
 }
 
 }  // namespace win_test

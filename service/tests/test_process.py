@@ -9,7 +9,7 @@ import tempfile
 import time
 import unittest
 
-from harness import PYTHON, SERVER, Service, ServiceProcess, login, wait_for
+from harness import PYTHON, SERVER, START_DEADLINE, Service, ServiceProcess, login, wait_for
 
 
 def free_ports(count):
@@ -117,9 +117,11 @@ class ProcessTest(unittest.TestCase):
                 text=True,
             )
             try:
-                wait_for(lambda: os.path.exists(port_file), 10, "the demo's port file")
+                wait_for(
+                    lambda: os.path.exists(port_file), START_DEADLINE, "the demo's port file"
+                )
                 lines = []
-                deadline = time.monotonic() + 10
+                deadline = time.monotonic() + START_DEADLINE
                 while (
                     not any(line.startswith("Stop it") for line in lines)
                     and time.monotonic() < deadline

@@ -42,6 +42,7 @@ protected:
         ASSERT_EQ(apartment_.status(), S_OK);
         auto& service = env_.service();
         const std::string user = service.add_user("alice", "s3cret");
+        alice_ = user;
         const std::string docs = service.add_folder(user, "0", "Docs");
         a_id_ = service.add_generated_file(user, docs, "a.txt", 1500, 7);
         b_id_ = service.add_generated_file(user, docs, "b.bin", 200000, 3);
@@ -96,6 +97,8 @@ protected:
     shell_host::shell_browser browser;
     std::filesystem::path target_;
     std::string a_id_, b_id_, c_id_, beta_id_;
+    std::string alice_;
+    const std::string& alice_id() const { return alice_; }
 };
 
 TEST_F(ShellTransfer, AFolderTreeAndAFileAreCopiedOutByteForByte) {
@@ -221,6 +224,47 @@ TEST_F(ShellTransfer, APersonCopiesOutCutsAndPastesOnTheTerminal) {
     EXPECT_EQ(contents_of(pasted / "beta"), "b");
     ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
     EXPECT_FALSE(listed(L"beta")) << "the cut file went to the trash after the paste";
+}
+
+// Copies keep the remote files' modification times, read from the
+// folders' details (the descriptors carry none): a file of the selection
+// and one in a subfolder, by `get` and by `copy` and `paste`.
+TEST_F(ShellTransfer, CopiesOnTheTerminalKeepTheRemoteModificationTimes) {
+    auto& service = env_.service();
+    const auto add_dated = [&](const std::string& dir, const std::string& name, std::int64_t when) {
+        return service.control("add_file", calvimora::testing::json_object()
+                                               .set("owner_id", alice_id())
+                                               .set("dir_id", dir)
+                                               .set("name", name)
+                                               .set("content_latin1", "dated")
+                                               .set("date_modified", when));
+    };
+    const std::string dated = service.add_folder(alice_id(), "0", "Dated");
+    const std::string inner = service.add_folder(alice_id(), dated, "Inner");
+    add_dated(dated, "old.doc", 1234567890);
+    add_dated(inner, "deep.txt", 1000000000);
+    ASSERT_TRUE(listed(L"Dated"));
+    const std::string index = std::to_string(index_of(L"Dated"));
+    browser.close();
+    const std::filesystem::path got = target_ / "got", pasted = target_ / "pasted";
+    std::istringstream in("get " + index + " " + got.string() + "\ncopy " + index + "\npaste " +
+                          pasted.string() + "\nquit\n");
+    std::ostringstream out;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, in, out), 0);
+    const auto seconds_of = [](const std::filesystem::path& file) -> std::int64_t {
+        std::error_code missing;
+        const auto when = std::filesystem::last_write_time(file, missing);
+        if (missing) return -1;
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::file_clock::to_sys(when).time_since_epoch())
+            .count();
+    };
+    for (const std::filesystem::path& copy : {got, pasted}) {
+        SCOPED_TRACE(copy.string() + "\n" + out.str());
+        EXPECT_EQ(contents_of(copy / "Dated" / "old.doc"), "dated");
+        EXPECT_EQ(seconds_of(copy / "Dated" / "old.doc"), 1234567890);
+        EXPECT_EQ(seconds_of(copy / "Dated" / "Inner" / "deep.txt"), 1000000000);
+    }
 }
 
 // A local file of the same name is asked about, and replaced only by a

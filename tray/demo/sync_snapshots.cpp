@@ -111,21 +111,77 @@ void show(const std::vector<task>& tasks, int height, const char* name, int whee
     win_test::pump();
 }
 
-void question() {
+void question(const std::wstring& filename, const char* name) {
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     CCMSyncWindow window;
     window.Create(CRect(area.right - 400, area.bottom - 220, area.right, area.bottom));
     win_test::scoped_dialog_responder script([&](HWND dialog) {
-        picture(dialog, "sync_question_upload.png");
+        picture(dialog, name);
         win_test::press(dialog, IDOK);
     });
     // Asked on a thread of its own, as the engine's scan asks.
     std::thread scan([&] {
-        window.ask_question(1, documents, L"/Documents", L"C:\\Users\\Ann\\Documents",
-                            L"Quarterly report 2024.docx", true, true);
+        window.ask_question(1, documents, L"/Documents", L"C:\\Users\\Ann\\Documents", filename,
+                            true, true);
     });
     scan.join();
+}
+
+// A failed row with the pointer resting on it: the window and the tooltip
+// that tells why the row failed, in one picture of the screen around them.
+void failed_row_tooltip() {
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const CRect place(area.right - 400, area.bottom - 220, area.right, area.bottom);
+    CCMSyncWindow window;
+    window.Create(place);
+    const std::vector<task> tasks = {
+        sized(documents, L"Quarterly report 2024.docx", 1048576, task::state_running, 62),
+        sized(camera, L"IMG_0413.jpg", 3900000, task::state_failed, 10)};
+    window.SetEngineFactory([&](const std::wstring&, syncer::user_interface*) {
+        return std::make_unique<sample_engine>(tasks);
+    });
+    window.StartSyncing(L"Ann");
+    window.tasks_changed();
+    win_test::pump();
+    CAlphaControl* failed = nullptr;
+    for (const auto& row : window.GetTaskList().GetRows())
+        if (!row->GetToolTipText().empty()) failed = row.get();
+    if (!failed) {
+        std::fprintf(stderr, "tray_sync_snapshots: no failed row with a tooltip\n");
+        ++failures;
+        return;
+    }
+    const CRect row = window.GetControlRect(failed);
+    const POINT over{place.left + row.left + 60, place.top + row.top + 15};
+    win_test::move_mouse(over);
+    HWND tip = window.GetToolTip().m_hWnd;
+    // The tip comes after the pointer has rested for the initial delay; the
+    // program's loop hands the mouse messages to the tooltip first.
+    const DWORD deadline = GetTickCount() + 10000;
+    while (win_test::shown_tip(tip).empty() && GetTickCount() < deadline) {
+        MSG m;
+        if (!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            Sleep(1);
+            continue;
+        }
+        if (CWnd::WalkPreTranslateTree(nullptr, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    RECT tip_place = win_test::window_rect(tip);
+    RECT around{};
+    UnionRect(&around, &place, &tip_place);
+    const std::string path = folder + "/sync_window_failed_row_tooltip.png";
+    if (win_test::save_screen_png(around, path)) {
+        std::printf("%s\n", path.c_str());
+    } else {
+        std::fprintf(stderr, "tray_sync_snapshots: cannot write %s\n", path.c_str());
+        ++failures;
+    }
+    win_test::move_mouse({1, 1});
+    win_test::pump();
 }
 
 }  // namespace
@@ -167,7 +223,13 @@ int main(int argc, char** argv) {
     show(many, 220, "sync_window_list_top.png");
     show(many, 220, "sync_window_list_scrolled.png", 2);
 
-    question();
+    failed_row_tooltip();
+    question(L"Quarterly report 2024.docx", "sync_question_upload.png");
+    // A name of 250 characters keeps within the box.
+    std::wstring long_name = L"Minutes of the annual meeting ";
+    for (int i = 1; long_name.size() < 246; ++i) long_name += L"part" + std::to_wstring(i) + L"-";
+    long_name.resize(246);
+    question(long_name + L".txt", "sync_question_long_name.png");
     Gdiplus::GdiplusShutdown(token);
     return failures == 0 ? 0 : 1;
 }

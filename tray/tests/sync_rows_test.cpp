@@ -1,9 +1,16 @@
 // The rows as they are drawn: the progress bar of each state, a failed
 // row's tooltip, and rows too narrow for their text.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 #include "sync_messages.h"
 #include "sync_test_support.h"
+#include "syncer/exceptions.h"
+#include "win/shell_notify_icon.h"
 
 namespace sync_test {
 namespace {
@@ -110,6 +117,89 @@ TEST_F(Rows, ARowTooNarrowForItsTextShowsNone) {
         return band;
     };
     EXPECT_EQ(narrow_row(L"WWWWWWWW", "sync-row-narrow"), narrow_row(L"", "sync-row-narrow-empty"));
+}
+
+// A person on the terminal: what is typed comes to standard input through a
+// pipe, and what the program prints to standard error goes to a file, for
+// the life of the object.
+class terminal_person {
+public:
+    terminal_person(const std::string& typed, std::string printed) : printed_(std::move(printed)) {
+        int ends[2];
+        EXPECT_EQ(pipe(ends), 0);
+        EXPECT_EQ(write(ends[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+        close(ends[1]);
+        saved_input_ = dup(STDIN_FILENO);
+        dup2(ends[0], STDIN_FILENO);
+        close(ends[0]);
+        saved_errors_ = dup(STDERR_FILENO);
+        const int file = open(printed_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(file, STDERR_FILENO);
+        close(file);
+        setenv("CALVIMORA_ANSWERS", "terminal", 1);
+    }
+    ~terminal_person() {
+        dup2(saved_input_, STDIN_FILENO);
+        dup2(saved_errors_, STDERR_FILENO);
+        close(saved_input_);
+        close(saved_errors_);
+        setenv("CALVIMORA_ANSWERS", "default", 1);
+    }
+    terminal_person(const terminal_person&) = delete;
+    terminal_person& operator=(const terminal_person&) = delete;
+
+    std::string printed() const {
+        std::ifstream in(printed_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string printed_;
+    int saved_input_ = -1;
+    int saved_errors_ = -1;
+};
+
+// A person on the terminal cannot hover a failed row for its reason: the
+// tray's command "r" prints every row with its state, and under a failed
+// row the reason its tooltip gives.
+TEST_F(Rows, TheTerminalCommandListsTheRowsWithAFailedRowsReason) {
+    const task failed = sync_samples::make_sized_upload(saved, L"Calvimora", scratch, L"big.iso",
+                                                        12, task::state_failed);
+    start({failed, task_in(pair, L"Quarterly report.docx", task::state_running, 62),
+           task_in(pair, L"held.txt", task::state_stopped)});
+    refresh();
+    terminal_person person("nonsense\nr\n", scratch.string() + "/printed.txt");
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window.m_hWnd;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &icon));
+    const auto printed_rows = [&] {
+        return person.printed().find("[rows] C:\\Users") != std::string::npos;
+    };
+    EXPECT_TRUE(win_test::pump_until(printed_rows, std::chrono::seconds(20)));
+    // Let the whole listing be printed: it is written on this thread.
+    win_test::pump();
+    Shell_NotifyIconW(NIM_DELETE, &icon);
+    const std::string printed = person.printed();
+    EXPECT_NE(printed.find("r lists the sync window's rows"), std::string::npos) << printed;
+    // The reason as the row's tooltip gives it, its first line under the row.
+    std::wstring reason = FormatSyncMessage(failed.get_error_kind(), L"Calvimora",
+                                            scratch.wstring(), L"big.iso", failed.get_message());
+    reason = reason.substr(0, reason.find(L'\n'));
+    ASSERT_FALSE(reason.empty());
+    EXPECT_NE(
+        printed.find("[rows] big.iso (12 bytes): failed\n[rows]     " + syncer::to_utf8(reason)),
+        std::string::npos)
+        << printed;
+    // The folder pair's rows below it, in the list's order.
+    size_t at = 0;
+    for (const std::string line :
+         {"[rows] C:\\Users\\Ann\\Documents <-> Documents\n",
+          "[rows]   Quarterly report.docx: running 62%\n", "[rows]   held.txt: stopped\n"}) {
+        at = printed.find(line, at);
+        EXPECT_NE(at, std::string::npos) << line << " in " << printed;
+        if (at == std::string::npos) break;
+    }
 }
 
 }  // namespace

@@ -200,6 +200,26 @@ TEST(Objects, AWindowDcDrawsIntoItsCanvasAndHoldsNoBitmap) {
     DeleteObject(bitmap);
 }
 
+// One surface over another, as windows are seen on a screen: the upper's
+// transparent parts let the lower show, and what lies outside is left out.
+TEST(Canvas, DrawOverBlendsAndLeavesOutWhatLiesOutside) {
+    win_gdi::canvas below(3, 3);
+    below.fill(opaque_blue);
+    win_gdi::canvas above(2, 2);
+    above.set(0, 0, opaque_red);
+    above.set(1, 0, 0x80800000u);  // half-transparent red, premultiplied
+    above.set(0, 1, 0u);
+    above.set(1, 1, opaque_red);
+    win_gdi::draw_over(below, above, 2, -1);
+    EXPECT_EQ(below.at(2, 0), 0xFF0000FFu);  // the transparent pixel
+    EXPECT_EQ(below.at(1, 0), opaque_blue);  // left of where it was drawn
+    win_gdi::draw_over(below, above, 0, 1);
+    EXPECT_EQ(below.at(0, 1), opaque_red);
+    EXPECT_EQ(below.at(1, 1), 0xFF80007Fu);
+    EXPECT_EQ(below.at(0, 2), opaque_blue);
+    EXPECT_EQ(below.at(1, 2), opaque_red);
+}
+
 TEST(Objects, DeletingABrushTooEarlyLeavesTheDcDrawingSafely) {
     surface s(2, 2);
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));

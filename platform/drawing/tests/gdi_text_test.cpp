@@ -143,6 +143,11 @@ TEST_F(Text, CalcRectMeasuresWithoutDrawing) {
     measure(L"one two three", narrow, DT_WORDBREAK);
     EXPECT_EQ(narrow.bottom, 3 * extent.cy);
     EXPECT_LE(narrow.right, extent.cx / 2);
+    // A word wider than the rectangle breaks between characters.
+    RECT long_word{0, 0, extent.cx / 2, 0};
+    measure(L"one-two-three-four-five-six", long_word, DT_WORDBREAK);
+    EXPECT_GT(long_word.bottom, extent.cy);
+    EXPECT_LE(long_word.right, extent.cx / 2);
     // Line breaks count, unless the text is one line.
     RECT lines{0, 0, 200, 0};
     measure(L"a\r\nb\nc", lines, 0);

@@ -13,6 +13,8 @@
 // NIN_BALLOONTIMEOUT.
 #pragma once
 
+#include <string>
+
 #include "win/guid.h"
 #include "win/user_icon.h"
 #include "win/user_messages.h"
@@ -82,3 +84,18 @@ typedef struct _NOTIFYICONDATAW {
 // their field's size less one. Every call fails when cbSize is not the
 // size of this record.
 BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data);
+
+namespace win_shell {
+
+// Not a Windows call: a program run on a terminal adds a command of its own
+// to those a person types for its tray icon (m, c, o, b). The line `word`
+// sends `message` (wParam and lParam 0) to `window`, so that the window's
+// own thread answers it, and the reader takes the next line once it has;
+// the tray's help names the command with `help`. A later command with the
+// same word takes the place of the earlier one, and a command whose window
+// is gone is none. False for an empty word, one of the icon's own, or a
+// window that is not there.
+bool add_tray_terminal_command(const std::string& word, const std::string& help, HWND window,
+                               UINT message);
+
+}  // namespace win_shell

@@ -193,5 +193,11 @@ void clear_menus();
 // be the caller) with its children. False when the window is not there or
 // the file cannot be written.
 bool save_png(HWND window, const std::string& path);
+// A PNG picture of an area of the screen as a person would see it: every
+// visible top-level window of the process that meets the area, each as
+// save_png draws it, the one in front over those behind it (a tooltip over
+// the window it tells about); transparent where no window is. False for an
+// empty area or a file that cannot be written.
+bool save_screen_png(const RECT& area, const std::string& path);
 
 }  // namespace win_test

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -314,6 +315,43 @@ TEST_F(Answers, ALineThatIsNoAnswerIsToldWhatTheBoxWaitsFor) {
                                       "from 1 to 2, or Enter for the default"),
               std::string::npos)
         << terminal.printed();
+}
+
+// A command the program adds for the tray runs on its window's thread, its
+// help is part of the tray's, and the reader waits for its answer before it
+// takes the next line; the icon's own letters cannot be taken.
+TEST_F(Answers, AProgramsOwnTrayCommandRunsOnItsWindowsThread) {
+    pseudo_terminal terminal(root_.path());
+    std::atomic<DWORD> answered_on{0};
+    std::atomic<int> answers{0};
+    user_test::test_window owner(user_test::test_window::with().reacting(
+        [&](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if (message != WM_APP + 9) return std::nullopt;
+            answered_on = GetCurrentThreadId();
+            std::fprintf(stderr, "rows listed %d\n", ++answers);
+            return 0;
+        }));
+    EXPECT_FALSE(win_shell::add_tray_terminal_command("m", "takes the menu", owner.hwnd(), WM_APP));
+    EXPECT_FALSE(win_shell::add_tray_terminal_command("", "nothing", owner.hwnd(), WM_APP));
+    EXPECT_FALSE(win_shell::add_tray_terminal_command("x", "no window", nullptr, WM_APP));
+    ASSERT_TRUE(win_shell::add_tray_terminal_command("r", "lists the rows", owner.hwnd(), WM_APP));
+    // The later command of the same word is the one that runs.
+    ASSERT_TRUE(
+        win_shell::add_tray_terminal_command("r", "lists the rows", owner.hwnd(), WM_APP + 9));
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner.hwnd();
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+    terminal.type("r\nnonsense\nr\n");
+    EXPECT_TRUE(win_test::pump_until([&] { return answers == 2; }, std::chrono::seconds(20)));
+    EXPECT_EQ(answered_on, GetCurrentThreadId());
+    const std::string printed = terminal.printed();
+    const size_t first = printed.find("rows listed 1");
+    const size_t help = printed.find("b clicks its balloon, r lists the rows;", first);
+    EXPECT_NE(first, std::string::npos) << printed;
+    EXPECT_NE(help, std::string::npos) << printed;
+    EXPECT_NE(printed.find("rows listed 2", help), std::string::npos) << printed;
+    Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
 }  // namespace

@@ -133,6 +133,46 @@ TEST_F(QuestionBox, EscapeIsNoWithTheBoxesRead) {
     EXPECT_EQ(a.apply_to_all, 0);
 }
 
+// A name of 250 characters without a blank cannot wrap between words: it
+// breaks between characters, and the question keeps within its box, every
+// part of it shown.
+TEST_F(QuestionBox, ALongNameKeepsWithinTheBox) {
+    std::wstring name;
+    for (int i = 1; name.size() < 246; ++i) name += L"minutes-part" + std::to_wstring(i) + L"-";
+    name.resize(246);
+    name += L".txt";
+    const auto ink = [](const Gdiplus::Color& c) { return c.GetR() + c.GetG() + c.GetB() < 300; };
+    int ink_beside = 0, ink_in_last_third = 0;
+    RECT box{};
+    win_test::scoped_dialog_responder script([&](HWND dialog) {
+        const picture p(dialog, "question-box-long-name");
+        const RECT frame = win_test::window_rect(dialog);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        POINT corner{client.right, client.bottom};
+        ClientToScreen(dialog, &corner);
+        box = win_test::window_rect(item(dialog, IDC_YESNO_MESSAGE));
+        OffsetRect(&box, -frame.left, -frame.top);
+        // Between the box and the dialog's right edge, along the box.
+        for (int x = box.right; x < corner.x - frame.left; ++x)
+            for (int y = box.top; y < box.bottom; ++y) ink_beside += ink(p.at(x, y)) ? 1 : 0;
+        for (int x = box.left; x < box.right; ++x)
+            for (int y = box.bottom - (box.bottom - box.top) / 3; y < box.bottom; ++y)
+                ink_in_last_third += ink(p.at(x, y)) ? 1 : 0;
+        win_test::press(dialog, IDOK);
+    });
+    std::thread asker([&] {
+        CYesNoMessageBox question;
+        question.Ask(L"Calvimora synchronizer",
+                     L"File '" + name + L"' exists on local drive, but not on 'Documents'.", true,
+                     true);
+    });
+    asker.join();
+    ASSERT_GT(box.right - box.left, 0);
+    EXPECT_EQ(ink_beside, 0) << "the text runs past the box's right edge";
+    EXPECT_GT(ink_in_last_third, 0) << "the name's end is not shown in the box";
+}
+
 // Where a top-level window stands in the z-order, 0 the top.
 size_t z_order_of(HWND window) {
     const std::vector<HWND> all = win_test::top_level_windows();
