@@ -73,7 +73,10 @@ void clear_tray_journal();
 
 // One ShellExecuteW or ShellExecuteExW call; texts as UTF-8, the item-id
 // list as hexadecimal bytes without its terminator (empty for none), the
-// result as the call answered it (42 for success).
+// result as the call answered it (42 for success). The class: the class
+// key's full name ("HKEY_LOCAL_MACHINE\Software\Classes\...") or the class
+// name, as fMask chose it; empty for none (and for ShellExecuteW, whose
+// mask is 0).
 struct shell_execution {
     std::string verb;
     std::string file;
@@ -82,6 +85,8 @@ struct shell_execution {
     int show = 0;
     std::string id_list;
     int result = 0;
+    unsigned mask = 0;
+    std::string class_name;
 };
 std::vector<shell_execution> shell_executions();
 void clear_shell_executions();
