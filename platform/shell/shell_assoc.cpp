@@ -37,8 +37,7 @@ bool open_key(HKEY root, const std::wstring& name, owned_key& key) {
 
 // A text value of the key (its default value for an empty name); nothing
 // when missing, of another type or empty.
-std::optional<std::wstring> read_text(HKEY key, const std::wstring& subkey,
-                                      const wchar_t* name) {
+std::optional<std::wstring> read_text(HKEY key, const std::wstring& subkey, const wchar_t* name) {
     owned_key opened;
     if (!subkey.empty()) {
         if (!open_key(key, subkey, opened)) return std::nullopt;
@@ -50,8 +49,8 @@ std::optional<std::wstring> read_text(HKEY key, const std::wstring& subkey,
         return std::nullopt;
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                         &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     text.resize(std::wcslen(text.c_str()));
     if (text.empty()) return std::nullopt;
@@ -60,7 +59,7 @@ std::optional<std::wstring> read_text(HKEY key, const std::wstring& subkey,
 
 std::wstring verb_of(HKEY class_key, LPCWSTR extra) {
     if (extra && *extra) return extra;
-    return read_text(class_key, L"shell", nullptr).value_or(L"open");
+    return win_shell::default_verb(class_key);
 }
 
 std::optional<std::wstring> command_of(HKEY class_key, LPCWSTR extra) {
@@ -138,17 +137,17 @@ HRESULT AssocQueryStringByKeyW(ASSOCF flags, ASSOCSTR what, HKEY class_key, LPCW
     if (!class_key || !out_count) return E_INVALIDARG;
     std::optional<std::wstring> text;
     switch (what) {
-    case ASSOCSTR_COMMAND:
-        text = command_of(class_key, extra);
-        break;
-    case ASSOCSTR_EXECUTABLE:
-        text = executable_of(class_key, extra);
-        break;
-    case ASSOCSTR_FRIENDLYAPPNAME:
-        text = friendly_name_of(class_key, extra);
-        break;
-    default:
-        return E_NOTIMPL;
+        case ASSOCSTR_COMMAND:
+            text = command_of(class_key, extra);
+            break;
+        case ASSOCSTR_EXECUTABLE:
+            text = executable_of(class_key, extra);
+            break;
+        case ASSOCSTR_FRIENDLYAPPNAME:
+            text = friendly_name_of(class_key, extra);
+            break;
+        default:
+            return E_NOTIMPL;
     }
     if (!text) return no_association;
     return hand_out(flags, *text, out, out_count);
@@ -186,13 +185,21 @@ HRESULT AssocQueryKeyW(ASSOCF flags, ASSOCKEY what, LPCWSTR assoc, LPCWSTR, HKEY
 
 namespace win_shell {
 
+std::wstring default_verb(HKEY class_key) {
+    if (const auto named = read_text(class_key, L"shell", nullptr)) {
+        owned_key verb;
+        if (open_key(class_key, L"shell\\" + *named, verb)) return *named;
+    }
+    return L"open";
+}
+
 std::wstring command_executable(const std::wstring& command) {
     size_t start = command.find_first_not_of(L" \t");
     if (start == std::wstring::npos) return {};
     if (command[start] == L'"') {
         const size_t close = command.find(L'"', start + 1);
-        return command.substr(start + 1, close == std::wstring::npos ? std::wstring::npos
-                                                                      : close - start - 1);
+        return command.substr(start + 1,
+                              close == std::wstring::npos ? std::wstring::npos : close - start - 1);
     }
     const size_t end = command.find_first_of(L" \t", start);
     return command.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);

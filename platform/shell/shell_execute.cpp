@@ -10,6 +10,7 @@
 #include "kernel/journal.h"
 #include "kernel/wide_text.h"
 #include "registry/registry_key_name.h"
+#include "win/shell_assoc.h"
 #include "win/shell_test.h"
 #include "windowing/user_answers.h"
 
@@ -79,19 +80,7 @@ intptr_t execute(const execution& call) {
 // default verb's when none is asked for.
 bool class_has_command(HKEY class_key, LPCWSTR verb) {
     std::wstring name = win_detail::wide_or_empty(verb);
-    if (name.empty()) {
-        WCHAR buffer[MAX_PATH] = {};
-        DWORD type = 0, size = sizeof buffer - sizeof(WCHAR);
-        HKEY shell = nullptr;
-        if (RegOpenKeyExW(class_key, L"shell", 0, KEY_QUERY_VALUE, &shell) == ERROR_SUCCESS) {
-            if (RegQueryValueExW(shell, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                                 &size) == ERROR_SUCCESS &&
-                type == REG_SZ)
-                name = buffer;
-            RegCloseKey(shell);
-        }
-        if (name.empty()) name = L"open";
-    }
+    if (name.empty()) name = win_shell::default_verb(class_key);
     HKEY command = nullptr;
     const std::wstring path = L"shell\\" + name + L"\\command";
     if (RegOpenKeyExW(class_key, path.c_str(), 0, KEY_QUERY_VALUE, &command) != ERROR_SUCCESS)

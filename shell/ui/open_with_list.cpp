@@ -61,10 +61,10 @@ void enumerate(const std::wstring& path, bool values, Visit visit) {
     for (DWORD index = 0;; ++index) {
         WCHAR name[text_units] = {};
         DWORD count = text_units;
-        const LONG status = values ? RegEnumValueW(key.get(), index, name, &count, nullptr,
-                                                   nullptr, nullptr, nullptr)
-                                   : RegEnumKeyExW(key.get(), index, name, &count, nullptr,
-                                                   nullptr, nullptr, nullptr);
+        const LONG status =
+            values
+                ? RegEnumValueW(key.get(), index, name, &count, nullptr, nullptr, nullptr, nullptr)
+                : RegEnumKeyExW(key.get(), index, name, &count, nullptr, nullptr, nullptr, nullptr);
         if (status != ERROR_SUCCESS) return;
         visit(std::wstring(name));
     }
@@ -206,7 +206,8 @@ bool COpenWithSelection::PrepareOpenWithList(IShellItemArray* items) {
             }
         }
         if (count == 1) return open_with_list(list_, first_name, false);
-        if (!shell_utils::IsPerceivedAudio(first_name) && !shell_utils::IsPerceivedVideo(first_name))
+        if (!shell_utils::IsPerceivedAudio(first_name) &&
+            !shell_utils::IsPerceivedVideo(first_name))
             return false;
         const std::wstring player = IntersectOpenWithLists(first_name, L".m3u");
         if (player.empty()) return false;

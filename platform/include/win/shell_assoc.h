@@ -40,7 +40,7 @@ typedef enum ASSOCKEY {
 } ASSOCKEY;
 
 // A text of the class key for the verb (null: the class's default verb,
-// "shell"'s default value, else "open"):
+// win_shell::default_verb):
 //   ASSOCSTR_COMMAND      the verb's command line;
 //   ASSOCSTR_EXECUTABLE   its program: the first token, up to the closing
 //                         quote when it starts with one, else up to the
@@ -72,6 +72,10 @@ HRESULT AssocQueryStringByKeyW(ASSOCF flags, ASSOCSTR what, HKEY class_key, LPCW
 HRESULT AssocQueryKeyW(ASSOCF flags, ASSOCKEY what, LPCWSTR assoc, LPCWSTR extra, HKEY* out);
 
 namespace win_shell {
+
+// The verb the shell carries out when none is asked for: the one "shell"'s
+// default value names when it has a key, else "open".
+std::wstring default_verb(HKEY class_key);
 
 // The program of a command line: its first token, without the quotes when
 // it starts with one (an unclosed quote runs to the end); empty when there

@@ -58,8 +58,9 @@ typedef struct _SHELLEXECUTEINFOW {
 // target: the key hkeyClass (SEE_MASK_CLASSKEY) or the class name lpClass
 // under HKEY_CLASSES_ROOT (SEE_MASK_CLASSNAME). A class other than "folder"
 // must have a command for the verb (the verb's key "shell\<verb>\command";
-// without a verb the class's default verb, "shell"'s default value, else
-// "open"): otherwise FALSE with ERROR_NO_ASSOCIATION and SE_ERR_NOASSOC.
+// without a verb the class's default verb, win_shell::default_verb of
+// win/shell_assoc.h): otherwise FALSE with ERROR_NO_ASSOCIATION and
+// SE_ERR_NOASSOC.
 // hInstApp receives the result; hProcess is null (nothing runs). FALSE with
 // ERROR_INVALID_PARAMETER for a record of another size or a class key that
 // is not open, with ERROR_FILE_NOT_FOUND when there is nothing to open.

@@ -108,8 +108,8 @@ TEST_F(Associations, ExecutableAndCommandOfTheDefaultOrAGivenVerb) {
     EXPECT_STREQ(text, L"Sound Player");
     // Without any friendly name: the program's file name.
     count = MAX_PATH;
-    ASSERT_EQ(
-        AssocQueryStringByKeyW(0, ASSOCSTR_FRIENDLYAPPNAME, key, L"enqueue", text, &count), S_OK);
+    ASSERT_EQ(AssocQueryStringByKeyW(0, ASSOCSTR_FRIENDLYAPPNAME, key, L"enqueue", text, &count),
+              S_OK);
     EXPECT_STREQ(text, L"queue.exe");
 }
 
@@ -130,9 +130,9 @@ TEST_F(Associations, BufferSizesAsTheSystemAnswersThem) {
     EXPECT_EQ(std::wstring(text), program.substr(0, program.size() - 1));
     std::fill(std::begin(text), std::end(text), L'#');
     count = 4;
-    EXPECT_EQ(AssocQueryStringByKeyW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, key, nullptr, text,
-                                     &count),
-              E_POINTER);
+    EXPECT_EQ(
+        AssocQueryStringByKeyW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, key, nullptr, text, &count),
+        E_POINTER);
     EXPECT_EQ(text[0], L'#');
     EXPECT_EQ(AssocQueryStringByKeyW(0, ASSOCSTR_EXECUTABLE, nullptr, nullptr, text, &count),
               E_INVALIDARG);
@@ -142,9 +142,9 @@ TEST_F(Associations, MissingCommandsAreNoAssociation) {
     const HRESULT none = HRESULT_FROM_WIN32(ERROR_NO_ASSOCIATION);
     WCHAR text[MAX_PATH] = {};
     DWORD count = MAX_PATH;
-    EXPECT_EQ(AssocQueryStringByKeyW(0, ASSOCSTR_EXECUTABLE, open(L"Bare.Class"), nullptr, text,
-                                     &count),
-              none);
+    EXPECT_EQ(
+        AssocQueryStringByKeyW(0, ASSOCSTR_EXECUTABLE, open(L"Bare.Class"), nullptr, text, &count),
+        none);
     EXPECT_EQ(AssocQueryStringByKeyW(0, ASSOCSTR_EXECUTABLE, open(L"Player.Audio"), L"edit", text,
                                      &count),
               none);

@@ -64,8 +64,7 @@ public:
         return left;
     }
 
-    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL,
-                                        DWORD* effect) override {
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         const std::vector<std::wstring> files = carried_files(data);
         win_test::note_handler_drop({"DragEnter", instance_, files});
         if (effect) *effect = files.empty() ? DROPEFFECT_NONE : DROPEFFECT_COPY;

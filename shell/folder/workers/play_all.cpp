@@ -36,8 +36,8 @@ std::wstring playlist_base_name(const vfs::directory_ptr& folder) {
     if (!folder) return fallback;
     std::wstring name;
     for (wchar_t c : folder->get_name()) {
-        const bool refused = c < 0x20 || c == 0x7F || std::wstring(L"\\/:*?\"<>|").find(c) !=
-                                                          std::wstring::npos;
+        const bool refused =
+            c < 0x20 || c == 0x7F || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos;
         name += refused ? L'_' : c;
     }
     while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
@@ -85,9 +85,9 @@ private:
 std::wstring write_new_playlist(const std::wstring& folder, const std::wstring& base,
                                 const std::string& content) {
     for (int counter = 0; counter < playlist_name_attempts; ++counter) {
-        const std::wstring path = counter == 0 ? folder + L"\\" + base + L".m3u"
-                                               : folder + L"\\" + base + L"(" +
-                                                     std::to_wstring(counter) + L").m3u";
+        const std::wstring path =
+            counter == 0 ? folder + L"\\" + base + L".m3u"
+                         : folder + L"\\" + base + L"(" + std::to_wstring(counter) + L").m3u";
         file_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
@@ -96,9 +96,8 @@ std::wstring write_new_playlist(const std::wstring& folder, const std::wstring& 
             return {};
         }
         DWORD written = 0;
-        if (!content.empty() &&
-            !WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                       nullptr))
+        if (!content.empty() && !WriteFile(file.get(), content.data(),
+                                           static_cast<DWORD>(content.size()), &written, nullptr))
             return {};
         return path;
     }
@@ -119,7 +118,8 @@ std::wstring playlist_folder() {
 // escaped as a link escapes it.
 std::wstring quoted_link(const std::wstring& link) {
     std::wstring out = L"\"";
-    for (wchar_t c : without_line_breaks(link)) out += c == L'"' ? std::wstring(L"%22") : std::wstring(1, c);
+    for (wchar_t c : without_line_breaks(link))
+        out += c == L'"' ? std::wstring(L"%22") : std::wstring(1, c);
     return out + L"\"";
 }
 
