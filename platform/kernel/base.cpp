@@ -13,6 +13,8 @@ const std::map<DWORD, const char*>& message_table() {
         {ERROR_INVALID_FUNCTION, "Incorrect function."},
         {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
         {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
+        {ERROR_NO_ASSOCIATION,
+         "No application is associated with the specified file for this operation."},
         {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file."},
         {ERROR_ACCESS_DENIED, "Access is denied."},
         {ERROR_INVALID_HANDLE, "The handle is invalid."},

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "registry_key_name.h"
 #include "registry_store.h"
 
 #include <sys/stat.h>
@@ -533,7 +534,28 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR key_class, LPDWORD class_count, LPDWORD r
     return ERROR_SUCCESS;
 }
 
+namespace win_detail {
+
+std::wstring registry_key_name(HKEY key) {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    const auto location = resolve(s, key);
+    if (!location) return {};
+    std::wstring name =
+        location->which == hive::current_user ? L"HKEY_CURRENT_USER" : L"HKEY_LOCAL_MACHINE";
+    for (const auto& element : location->path) name += L"\\" + element;
+    return name;
+}
+
+}  // namespace win_detail
+
 namespace win_test {
+
+size_t open_registry_keys() {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.open_keys.size();
+}
 
 void set_registry_read_only(HKEY root, bool read_only) {
     registry_state& s = state();

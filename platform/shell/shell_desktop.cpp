@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "com/com_internal.h"
+#include "shell_local_folder.h"
 #include "win/registry.h"
 #include "win/shell_folder.h"
 #include "win/shell_folder2.h"
@@ -155,6 +156,11 @@ public:
         if (!list || !name) return E_INVALIDARG;
         *list = nullptr;
         const std::wstring text = name;
+        if (win_shell::is_local_path(text)) {
+            const HRESULT result = win_shell::parse_local_path(text, list, attributes);
+            if (SUCCEEDED(result) && eaten) *eaten = static_cast<ULONG>(text.size());
+            return result;
+        }
         size_t at = 0;
         const std::optional<GUID> first = read_class_name(text, 0, &at);
         if (!first) return E_INVALIDARG;
@@ -183,6 +189,7 @@ public:
                                            void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
+        if (win_shell::is_local_list(list)) return win_shell::bind_local_folder(list, iid, object);
         if (!read_item(list, computer_kind)) return E_INVALIDARG;
         LPCITEMIDLIST below = ILGetNext(list);
         if (!below) return E_NOTIMPL;
@@ -321,6 +328,21 @@ HRESULT SHGetDesktopFolder(IShellFolder** folder) {
     if (!folder) return E_INVALIDARG;
     *folder = new desktop_folder;
     return S_OK;
+}
+
+HRESULT SHParseDisplayName(LPCWSTR name, IBindCtx* context, PIDLIST_ABSOLUTE* list, SFGAOF asked,
+                           SFGAOF* attributes) {
+    if (!list) return E_INVALIDARG;
+    *list = nullptr;
+    if (!name) return E_INVALIDARG;
+    desktop_folder* desktop = new desktop_folder;
+    std::wstring text = name;
+    ULONG found = asked;
+    const HRESULT result = desktop->ParseDisplayName(nullptr, context, text.data(), nullptr, list,
+                                                     attributes ? &found : nullptr);
+    desktop->Release();
+    if (attributes) *attributes = SUCCEEDED(result) ? found : 0;
+    return result;
 }
 
 HRESULT SHGetMalloc(LPMALLOC* allocator) {

@@ -30,6 +30,7 @@ HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR paramete
 #define SEE_MASK_NOASYNC 0x00000100u
 #define SEE_MASK_FLAG_NO_UI 0x00000400u
 #define SEE_MASK_UNICODE 0x00004000u
+#define SEE_MASK_WAITFORINPUTIDLE 0x02000000u
 
 typedef struct _SHELLEXECUTEINFOW {
     DWORD cbSize;
@@ -53,8 +54,14 @@ typedef struct _SHELLEXECUTEINFOW {
 } SHELLEXECUTEINFOW, *LPSHELLEXECUTEINFOW;
 
 // The same as ShellExecuteW, with the item-id list (SEE_MASK_IDLIST or
-// SEE_MASK_INVOKEIDLIST) as another target. hInstApp receives the result;
-// hProcess is null (nothing runs). FALSE with ERROR_INVALID_PARAMETER for a
-// record of another size, with ERROR_FILE_NOT_FOUND when there is nothing
-// to open.
+// SEE_MASK_INVOKEIDLIST) as another target, and the class that handles the
+// target: the key hkeyClass (SEE_MASK_CLASSKEY) or the class name lpClass
+// under HKEY_CLASSES_ROOT (SEE_MASK_CLASSNAME). A class other than "folder"
+// must have a command for the verb (the verb's key "shell\<verb>\command";
+// without a verb the class's default verb, win_shell::default_verb of
+// win/shell_assoc.h): otherwise FALSE with ERROR_NO_ASSOCIATION and
+// SE_ERR_NOASSOC.
+// hInstApp receives the result; hProcess is null (nothing runs). FALSE with
+// ERROR_INVALID_PARAMETER for a record of another size or a class key that
+// is not open, with ERROR_FILE_NOT_FOUND when there is nothing to open.
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);

@@ -160,5 +160,18 @@ WIN_COM_INTERFACE_TRAITS(IShellFolder, IUnknown, IID_IShellFolder);
 // value "Attributes" for a junction, and folder, has-subfolders and
 // file-system ancestor for the Computer folder.
 HRESULT SHGetDesktopFolder(IShellFolder** folder);
+// The desktop folder also takes local paths ("\dir\file", "/dir/file"): one
+// of an existing file or folder parses (folder and file-system attributes),
+// anything else fails with HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); a
+// folder's list binds to a folder object of which ParseDisplayName (a name
+// inside it; E_INVALIDARG for a name with a separator, the same failure for
+// a missing one) and GetUIObjectOf (IID_IDataObject only: the items as
+// dropped files, CF_HDROP in global memory) work; binding a file's list
+// gives E_INVALIDARG.
+//
+// The desktop's ParseDisplayName as a function: the absolute list of the
+// name, and of the attributes asked for those that hold (0 on failure).
+HRESULT SHParseDisplayName(LPCWSTR name, IBindCtx* context, PIDLIST_ABSOLUTE* list, SFGAOF asked,
+                           SFGAOF* attributes);
 // The task allocator (the same as CoGetMalloc's).
 HRESULT SHGetMalloc(LPMALLOC* allocator);

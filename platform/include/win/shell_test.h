@@ -73,7 +73,10 @@ void clear_tray_journal();
 
 // One ShellExecuteW or ShellExecuteExW call; texts as UTF-8, the item-id
 // list as hexadecimal bytes without its terminator (empty for none), the
-// result as the call answered it (42 for success).
+// result as the call answered it (42 for success). The class: the class
+// key's full name ("HKEY_LOCAL_MACHINE\Software\Classes\...") or the class
+// name, as fMask chose it; empty for none (and for ShellExecuteW, whose
+// mask is 0).
 struct shell_execution {
     std::string verb;
     std::string file;
@@ -82,8 +85,25 @@ struct shell_execution {
     int show = 0;
     std::string id_list;
     int result = 0;
+    unsigned mask = 0;
+    std::string class_name;
 };
 std::vector<shell_execution> shell_executions();
 void clear_shell_executions();
+
+// One call that a drop handler of the tests got (the module
+// test_drop_handler, registered by a test as a program's "DropTarget"
+// class): "DragEnter" or "Drop", the handler instance that got it (a
+// number), and the files the data object carried as dropped files.
+struct handler_drop {
+    std::string call;
+    std::string instance;
+    std::vector<std::wstring> files;
+};
+// The journal of such calls under the machine root, oldest first.
+std::vector<handler_drop> handler_drops();
+void clear_handler_drops();
+// The handler's side: appends one record.
+void note_handler_drop(const handler_drop& drop);
 
 }  // namespace win_test

@@ -1,0 +1,17 @@
+// Path text helpers of the shell's light-weight library: they look at the
+// text only, never at the file system. Both "\" and "/" end a path element
+// here, since local paths reach the shell in either form.
+#pragma once
+
+#include "win/base.h"
+
+// The extension of the last element: a pointer to its last "." (the dot
+// included), or to the terminating NUL when the element has none. A space
+// after the last dot ends it as a separator does, so "a. b" has none.
+// Null for null.
+LPWSTR PathFindExtensionW(LPCWSTR path);
+// The last element of the path: a pointer just behind the last "\", "/"
+// or ":" that is not the path's last character; the path itself when it
+// has none.
+// Null for null.
+LPWSTR PathFindFileNameW(LPCWSTR path);

@@ -1,0 +1,29 @@
+// Local files and folders in the shell's namespace, as far as programs
+// hand local files to each other through it: the desktop parses a local
+// path ("\dir\sub" or "/dir/sub") into an item-id list and binds a folder's
+// list to a folder object; that folder parses its files' names and gives a
+// data object carrying them as dropped files (CF_HDROP).
+//
+// Item ids are the stand-in's own: a 16-bit size, a kind byte (0x31 for a
+// whole absolute path, 0x32 for a name inside a folder), a zero byte and
+// the text as UTF-8 ending in a NUL.
+#pragma once
+
+#include <string>
+
+#include "win/shell_folder.h"
+
+namespace win_shell {
+
+// Whether the desktop takes the text as a local path.
+bool is_local_path(const std::wstring& text);
+// The list of an existing local file or folder (attributes: folder and
+// file system as they apply, of those asked for).
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when there is nothing there.
+HRESULT parse_local_path(const std::wstring& text, PIDLIST_RELATIVE* list, ULONG* attributes);
+// Whether the list starts with a local path element.
+bool is_local_list(LPCITEMIDLIST list);
+// Binds the list of a local folder (nothing after it) to its folder object.
+HRESULT bind_local_folder(LPCITEMIDLIST list, REFIID iid, void** object);
+
+}  // namespace win_shell
