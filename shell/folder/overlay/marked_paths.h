@@ -23,7 +23,9 @@ std::wstring normalised(const std::wstring& path);
 // The marked paths of the user's binding table. Explorer asks about every
 // path it draws, so the table is read only when its file changed (another
 // modification time or size) or when the last read is older than max_age,
-// which bounds how long a change the file's time cannot show stays unseen.
+// which bounds how long a change the file's time cannot show stays unseen
+// (and how long the table's place, which the settings folder decides, is
+// taken as known).
 class marked_paths {
 public:
     static constexpr std::chrono::milliseconds max_age{1000};
@@ -32,25 +34,52 @@ public:
     bool contains(const std::wstring& user_name, const std::wstring& path);
     // How many times the table was read, for tests and measurements.
     int reads() const;
+    // Drops what was read, so that the next question reads the table.
+    void forget();
 
 private:
     struct file_stamp {
-        std::wstring user_name;
         long long modified = 0;  // nanoseconds
         unsigned long long size = 0;
         bool operator==(const file_stamp&) const = default;
     };
 
-    std::optional<file_stamp> stamp_of(const std::wstring& user_name) const;
+    static std::optional<file_stamp> stamp_of(const std::string& file);
+    void read(const std::wstring& user_name);
 
     mutable std::mutex lock_;
+    std::wstring user_name_;
+    std::string file_;  // the table's file, native; empty before the first read
     std::optional<file_stamp> stamp_;
     std::chrono::steady_clock::time_point read_at_;
     std::unordered_set<std::wstring> paths_;
     int reads_ = 0;
 };
 
-// The marked paths every overlay object of the process shares.
+// Who is logged in, as the overlay sees it: the session is asked again only
+// when the last answer is older than max_age, since asking opens the
+// session's named objects and Explorer asks about every path it draws. A
+// log-out shows within max_age.
+class session_user {
+public:
+    static constexpr std::chrono::milliseconds max_age{1000};
+
+    // The logged-in user's name, none when nobody is logged in; the
+    // session's failures pass on (and are asked about again next time).
+    std::optional<std::wstring> current();
+    // Drops the last answer, so that the next question asks the session.
+    void forget();
+
+private:
+    std::mutex lock_;
+    bool known_ = false;
+    std::optional<std::wstring> user_;
+    std::chrono::steady_clock::time_point asked_at_;
+};
+
+// The marked paths and the session answer every overlay object of the
+// process shares.
 marked_paths& shared_marked_paths();
+session_user& shared_session_user();
 
 }  // namespace shell_overlay

@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <exception>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/overlay/marked_paths.h"
 #include "vfs/exceptions.h"
 #include "win/process.h"
@@ -11,10 +10,9 @@
 HRESULT CShellOverlayIcon::IsMemberOf(LPCWSTR path, DWORD) {
     if (!path) return S_FALSE;
     try {
-        folder_session& session = current_folder_session();
-        if (!session.is_logged_in()) return S_FALSE;
-        const std::wstring user = session.get_user_info().user_name;
-        return shell_overlay::shared_marked_paths().contains(user, path) ? S_OK : S_FALSE;
+        const std::optional<std::wstring> user = shell_overlay::shared_session_user().current();
+        if (!user) return S_FALSE;
+        return shell_overlay::shared_marked_paths().contains(*user, path) ? S_OK : S_FALSE;
     } catch (const std::exception&) {
         return S_FALSE;
     } catch (const vfs::exception&) {

@@ -25,7 +25,8 @@ public:
     static HRESULT UpdateRegistry(BOOL do_register);
 
     // S_OK for a marked path, S_FALSE otherwise (also when nobody is logged
-    // in or anything fails on the way).
+    // in or anything fails on the way). The login state and the table are
+    // those of the last second at most (marked_paths.h).
     HRESULT STDMETHODCALLTYPE IsMemberOf(LPCWSTR path, DWORD attributes) override;
     // The extension's module path, zero-terminated within size characters
     // (a buffer too short fails and holds an empty text), and the index.

@@ -16,7 +16,11 @@ namespace {
 class overlay_session : public folder_session {
 public:
     bool logged_in = true;
-    bool is_logged_in() override { return logged_in; }
+    int asked = 0;
+    bool is_logged_in() override {
+        ++asked;
+        return logged_in;
+    }
     vfs::client_ptr get_client() override { throw std::runtime_error("no client here"); }
     vfs::user_info get_user_info() override {
         vfs::user_info info;
@@ -36,6 +40,8 @@ class OverlayIcon : public ::testing::Test {
 protected:
     OverlayIcon() {
         replace_folder_session(&session);
+        shell_overlay::shared_session_user().forget();
+        shell_overlay::shared_marked_paths().forget();
         CComObject<CShellOverlayIcon>::CreateInstance(&icon);
         icon->AddRef();
     }
@@ -77,8 +83,20 @@ TEST_F(OverlayIcon, MarksOnlyTheUsersOwnBoundFoldersAndFilesExactly) {
     EXPECT_EQ(marked(L"C:\\Saved"), S_FALSE);
     EXPECT_EQ(icon->IsMemberOf(nullptr, 0), S_FALSE);
 
+    // Logged out (the session's answer is kept for a second at most).
     session.logged_in = false;
+    shell_overlay::shared_session_user().forget();
     EXPECT_EQ(marked(L"C:\\Users\\alice\\Sync"), S_FALSE);
+}
+
+TEST_F(OverlayIcon, TheSessionIsAskedOnceForManyPaths) {
+    add(bound(syncer::binding::type_user_choice, L"C:\\one"));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(marked(L"C:\\one"), S_OK);
+    EXPECT_EQ(session.asked, 1);
+    session.logged_in = false;
+    shell_overlay::shared_session_user().forget();
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(marked(L"C:\\one"), S_FALSE);
+    EXPECT_EQ(session.asked, 2);
 }
 
 TEST_F(OverlayIcon, AFileNameStartingWithASeparatorGetsNoSecondOne) {
