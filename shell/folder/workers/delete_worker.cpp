@@ -2,6 +2,7 @@
 
 #include <boost/pointer_cast.hpp>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -77,44 +78,54 @@ public:
     // selected one is looked up by its id.
     int count(const vfs::directory_ptr& directory, const vfs::item_ptr& known,
               const selected_item& selected) {
-        shell_utils::retry_answers retries;
-        for (;;) {
-            try {
-                return count_once(directory, known, selected);
-            } catch (const escaping_failure&) {
-                throw;
-            } catch (const vfs::exception& failure) {
-                if (retries(ask(failure.get_title(), failure.get_text())) != IDRETRY) return -1;
-            } catch (const std::exception&) {
-                if (retries(ask(loaded(IDS_DELETE_ERROR), current_failure().text)) != IDRETRY)
-                    return -1;
-            }
-        }
+        return retried<int>(
+            -1, [&] { return count_once(directory, known, selected); },
+            [](const vfs::exception& failure) {
+                return std::make_pair(failure.get_title(), failure.get_text());
+            });
     }
 
     // Deletes the item (in the trash: everything below it first); E_FAIL
     // when the job is to stop.
     HRESULT remove(const vfs::directory_ptr& directory, const vfs::item_ptr& known,
                    const selected_item& selected) {
-        shell_utils::retry_answers retries;
-        for (;;) {
-            try {
-                return remove_once(directory, known, selected);
-            } catch (const escaping_failure&) {
-                throw;
-            } catch (const vfs::exception& failure) {
-                const std::wstring text = shell_utils::FormatWithArguments(
-                    loaded(IDS_CANT_DELETE), {name_of(known, selected), failure.get_text()});
-                if (retries(ask(loaded(IDS_DELETE_ERROR), text)) != IDRETRY) return E_FAIL;
-            } catch (const std::exception&) {
-                if (retries(ask(L"Error", current_failure().text)) != IDRETRY) return E_FAIL;
-            }
-        }
+        return retried<HRESULT>(
+            E_FAIL, [&] { return remove_once(directory, known, selected); },
+            [&](const vfs::exception& failure) {
+                return std::make_pair(
+                    loaded(IDS_DELETE_ERROR),
+                    shell_utils::FormatWithArguments(
+                        loaded(IDS_CANT_DELETE), {name_of(known, selected), failure.get_text()}));
+            });
     }
 
     void set_total(int total) { total_ = total; }
 
 private:
+    using box_texts = std::pair<std::wstring, std::wstring>;  // caption, text
+
+    // Runs the step again from its start while the user answers Retry to a
+    // failure of the service or the library; give_up after Cancel. A
+    // service failure's box shows what box_of makes of it.
+    template <typename Result>
+    Result retried(Result give_up, const std::function<Result()>& step,
+                   const std::function<box_texts(const vfs::exception&)>& box_of) {
+        shell_utils::retry_answers retries;
+        for (;;) {
+            box_texts box;
+            try {
+                return step();
+            } catch (const escaping_failure&) {
+                throw;
+            } catch (const vfs::exception& failure) {
+                box = box_of(failure);
+            } catch (const std::exception&) {
+                box = {loaded(IDS_DELETE_ERROR), current_failure().text};
+            }
+            if (retries(ask(box.first, box.second)) != IDRETRY) return give_up;
+        }
+    }
+
     bool cancelled() const { return dialog_->HasUserCancelled() != FALSE; }
 
     int ask(const std::wstring& caption, const std::wstring& text) const {
