@@ -31,7 +31,7 @@ def _refuse_access_root(what):
 
 def list_dir(ctx):
     store, req = ctx.store, ctx.req
-    target = folder_target(store, req, ctx.text("dir_id"), ctx.params, write=False)
+    target = folder_target(store, req, ctx.text("dir_id"), ctx.params, write=False, in_trash=True)
     if target.access_root:
         opened = [store.items[g.folder_id] for g in store.grants_of(req.access.id)]
         return result(*(ctx.folder_record(f, movable=False) for f in opened))

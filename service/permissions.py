@@ -130,9 +130,11 @@ def require_live(store, item):
         raise replies.not_found()
 
 
-def folder_target(store, req, dir_id, params, write, prefix=""):
+def folder_target(store, req, dir_id, params, write, prefix="", in_trash=False):
     """The folder a request lists, creates in or copies to: "0" is the
-    requester's root, or for an access account the folders opened to it."""
+    requester's root, or for an access account the folders opened to it.
+    With in_trash, the owner may also read a folder that lies in the trash
+    (to delete its contents for good before the folder itself)."""
     if dir_id == ROOT_ID:
         if any(_keys(params, prefix)):
             raise replies.invalid(prefix + "dir_id", "can not be the root inside a share")
@@ -140,6 +142,11 @@ def folder_target(store, req, dir_id, params, write, prefix=""):
             return Target(req.access.owner_id, ROOT_ID, access_root=True)
         return Target(req.user.id, ROOT_ID)
     folder = store.item(dir_id, want_folder=True)
-    require_live(store, folder)
+    owner_reads_trash = (
+        in_trash and not write and not req.access and not any(_keys(params, prefix))
+        and req.user is not None and folder.owner_id == req.user.id
+    )
+    if not owner_reads_trash:
+        require_live(store, folder)
     require(store, req, folder, params, write=write, prefix=prefix)
     return Target(folder.owner_id, folder.id)

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 
+#include "item_workers.h"
 #include "kernel/wide_text.h"
 #include "win/file.h"
 #include "win/oleauto.h"
@@ -490,7 +491,11 @@ HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
         write_dword(object, CFSTR_PERFORMEDDROPEFFECT, report->performed);
         if (report->logical_performed)
             write_dword(object, CFSTR_LOGICALPERFORMEDDROPEFFECT, *report->logical_performed);
+        // A move's sources are deleted by the source's own workers: the paste
+        // ends when they have.
+        extension_workers workers;
         const HRESULT reported = write_dword(object, CFSTR_PASTESUCCEEDED, report->paste_succeeded);
+        workers.wait();
         if (FAILED(reported)) outcome = reported;
     }
     object->Release();

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "item_transfer.h"
+#include "item_workers.h"
 #include "kernel/wide_text.h"
 #include "shell_browser.h"
 #include "shell_drop.h"
@@ -34,6 +35,9 @@ const struct {
     {"put", "put PATH         copy the local file or folder PATH in (move PATH to move it)"},
     {"menu", "menu N[,M..]     show the items' context menu"},
     {"do", "do N[,M..] TEXT  run the menu command of that text (or verb)"},
+    {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
+    {"restore", "restore N[,M..]  put items of the trash back where they were"},
+    {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
 };
 
 std::string help_text() {
@@ -226,6 +230,20 @@ public:
             else if (report("paste", result))
                 out_ << pasted.files.size() << " files, " << pasted.folders.size()
                      << " folders pasted" << kept_note(pasted) << "\n";
+        } else if (command == "rm" || command == "restore") {
+            std::string targets;
+            words >> targets;
+            if (targets.empty())
+                out_ << usage_of(command);
+            else if (const auto indices = items_of(targets))
+                remove_or_restore(command == "rm", *indices);
+        } else if (command == "overlay") {
+            std::string path;
+            std::getline(words >> std::ws, path);
+            if (path.empty())
+                out_ << usage_of(command);
+            else
+                overlay(path);
         } else {
             out_ << usage_of(command);
         }
@@ -277,8 +295,11 @@ private:
                                               (item.state & MFS_DEFAULT ? " (default)" : ""))
                      << "\n";
         } else {
+            // A command may go on in the extension's workers (Delete does).
+            extension_workers workers;
             const HRESULT done =
                 invoke_item_command(browser_, indices, win_detail::from_utf8(rest));
+            workers.wait();
             if (done == E_INVALIDARG) {
                 out_ << "the item has no command \"" << rest << "\"; menu " << targets_text(indices)
                      << " lists its commands\n";
@@ -288,6 +309,30 @@ private:
             out_ << "done\n";
             report("list", browser_.list());
         }
+    }
+
+    // The item menu's Delete (waiting for the extension's worker) or Restore.
+    void remove_or_restore(bool remove, const std::vector<size_t>& indices) {
+        const HRESULT done =
+            remove ? delete_items(browser_, indices) : restore_items(browser_, indices);
+        if (!remove && done == E_INVALIDARG) {
+            out_ << "only items of the trash can be restored\n";
+            return;
+        }
+        if (!report(remove ? "delete" : "restore", done)) return;
+        if (report("list", browser_.list())) show();
+    }
+
+    void overlay(const std::string& path) {
+        const std::vector<overlay_answer> answers =
+            ask_overlay_identifiers(win_detail::from_utf8(path));
+        if (answers.empty()) out_ << "no overlay identifier is registered\n";
+        for (const overlay_answer& answer : answers)
+            out_ << "  " << utf8(answer.name) << ": "
+                 << (answer.result == S_OK      ? std::string("marked")
+                     : answer.result == S_FALSE ? std::string("not marked")
+                                                : "failed: " + hresult_text(answer.result))
+                 << "\n";
     }
 
     static std::string targets_text(const std::vector<size_t>& indices) {

@@ -1,14 +1,17 @@
 #include "win/progress_dialog.h"
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
 #include "com/com_internal.h"
+#include "kernel/wide_text.h"
 #include "system_objects.h"
 #include "win/ole.h"
 #include "win/user.h"
 #include "win/user_dialog.h"
+#include "windowing/user_answers.h"
 
 namespace {
 
@@ -69,7 +72,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE StopProgressDialog() override {
         close_window();
-        update([](win_test::progress_record& record) { record.stopped = true; });
+        win_test::progress_record state;
+        update([&](win_test::progress_record& record) {
+            record.stopped = true;
+            state = record;
+        });
+        if (state.total > 0)
+            print(state,
+                  std::to_string(state.completed) + " of " + std::to_string(state.total) + " done");
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetTitle(LPCWSTR title) override {
@@ -101,10 +111,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetLine(DWORD line, LPCWSTR text, BOOL, LPCVOID) override {
         if (line < 1 || line > 3) return E_INVALIDARG;
+        win_test::progress_record state;
         update([&](win_test::progress_record& record) {
             record.lines[line - 1] = text ? text : L"";
             if (line == 1) record.line1_history.push_back(record.lines[0]);
+            state = record;
         });
+        if (line == 1) print(state, win_detail::to_utf8(state.lines[0]));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetCancelMsg(LPCWSTR, LPCVOID) override { return S_OK; }
@@ -122,6 +135,14 @@ public:
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
 private:
+    // What a person at the terminal sees of the dialog: its first line as it
+    // changes, and how far it came when it stops.
+    static void print(const win_test::progress_record& state, const std::string& text) {
+        if (!win_user::answers_on_terminal()) return;
+        std::fprintf(stderr, "[progress] %s: %s\n", win_detail::to_utf8(state.title).c_str(),
+                     text.c_str());
+    }
+
     template <typename Change>
     void update(Change change) {
         std::lock_guard<std::mutex> guard(journal().lock);

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "win/progress_dialog.h"
 #include "win/shell_notify_icon.h"
 #include "win/user_dialog.h"
 #include "windowing/tests/user_dialog_test_support.h"
@@ -43,6 +44,24 @@ TEST_F(Answers, TheEndOfInputGivesTheDefaultAnswers) {
     probe p;
     EXPECT_EQ(run(later, p), later_button);
     EXPECT_EQ(MessageBoxW(nullptr, L"Stop?", L"", MB_YESNO | MB_DEFBUTTON2), IDNO);
+}
+
+TEST_F(Answers, APersonSeesTheProgressDialogsFirstLineAndHowFarItCame) {
+    typed_input person("");
+    IProgressDialog* dialog = nullptr;
+    ASSERT_EQ(win_com::create_system_object(CLSID_ProgressDialog, IID_IProgressDialog,
+                                            reinterpret_cast<void**>(&dialog)),
+              S_OK);
+    testing::internal::CaptureStderr();
+    dialog->StartProgressDialog(nullptr, nullptr, PROGDLG_AUTOTIME, nullptr);
+    dialog->SetTitle(L"Deleting...");
+    dialog->SetLine(1, L"Deleting 'a.txt'", TRUE, nullptr);
+    dialog->SetLine(2, L"not shown", FALSE, nullptr);
+    dialog->SetProgress(1, 3);
+    dialog->StopProgressDialog();
+    dialog->Release();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "[progress] Deleting...: Deleting 'a.txt'\n[progress] Deleting...: 1 of 3 done\n");
 }
 
 // A program that repeats a failing step on Retry must tell a person's

@@ -52,7 +52,7 @@ std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const 
         win_atl::registration_only_entry<CPropertiesDriveDlg>(),
         win_atl::registration_only_entry<CPropertiesSyncDlg>(),
         win_atl::registration_only_entry<CShellContextMenu>(),
-        win_atl::registration_only_entry<CShellOverlayIcon>(),
+        win_atl::object_entry<CShellOverlayIcon>(),
     };
     return entries;
 }

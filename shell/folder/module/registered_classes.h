@@ -1,10 +1,12 @@
 // The classes of the object map as far as registration needs them: their
-// class ids and registration functions. The folder is created by its own
-// class (folder/shell_folder_impl.h); the others' class factories answer
-// CLASS_E_CLASSNOTAVAILABLE until their classes exist.
+// class ids and registration functions. The folder and the overlay
+// identifier are created by their own classes (folder_object/, overlay/);
+// the others' class factories answer CLASS_E_CLASSNOTAVAILABLE until their
+// classes exist.
 #pragma once
 
 #include "folder/folder_object/shell_folder_impl.h"
+#include "folder/overlay/shell_overlay_icon.h"
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
 
@@ -24,12 +26,6 @@ public:
 
 // The context-menu handler of local files and folders.
 class CShellContextMenu : public CComCoClass<CShellContextMenu, &utils::clsid_shell_context_menu> {
-public:
-    static HRESULT UpdateRegistry(BOOL do_register);
-};
-
-// The overlay-icon identifier.
-class CShellOverlayIcon : public CComCoClass<CShellOverlayIcon, &utils::clsid_shell_overlay_icon> {
 public:
     static HRESULT UpdateRegistry(BOOL do_register);
 };

@@ -72,12 +72,18 @@ public:
     UINT GetItemCount() const { return m_items.GetSize(); }
     const CPidlArray& GetItems() const { return m_items; }
 
-    // Deletes the carried items. Without confirmation (a completed move) each
-    // is moved to the trash at once, or removed for good when the folder is
-    // the trash; asking first is the delete worker's, which answers
-    // E_NOTIMPL until it exists. E_INVALIDARG without items or when the first
-    // is not in the folder; E_FAIL when the service refused one.
+    // Deletes the carried items on a worker thread with a progress dialog,
+    // after asking unless no_confirm (a completed move): to the trash, or
+    // for good when the folder is the trash. E_INVALIDARG without items or
+    // when the first is not in the folder; S_FALSE when the user said No;
+    // E_FAIL when the worker could not start.
     HRESULT start_delete_items(HWND owner, bool no_confirm);
+    // Puts the carried items of the trash back where they were deleted from,
+    // on the calling thread, announcing each as gone from the trash. The
+    // window plays no part: boxes are owned by the data object's owner.
+    // E_INVALIDARG without items or outside the trash; E_FAIL after a
+    // failure of the service (shown in a box; earlier items stay restored).
+    HRESULT restore_items(HWND window);
 
     // Plays every audio (music) or video file directly in the folder, listed
     // afresh: the selection plays no part, nor does the window. Failures of

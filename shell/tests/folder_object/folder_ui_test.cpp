@@ -5,6 +5,8 @@
 #include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
 #include "win/shell_menu.h"
+#include "win/test_journal.h"
+#include "win/user.h"
 
 namespace {
 
@@ -175,7 +177,18 @@ TEST_F(ItemMenu, CommandsOfWorkersNotYetMadeAnswerNotImplementedAndCopyFillsTheC
     EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(0)), E_NOTIMPL);  // Open
     EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(1)), E_NOTIMPL);  // Share...
     EXPECT_EQ(invoke(context, "properties"), E_NOTIMPL);
-    EXPECT_EQ(invoke(context, "delete"), E_NOTIMPL);  // asks first: the delete worker's
+    {
+        // Delete asks first; No leaves everything as it was.
+        std::vector<std::wstring> asked;
+        win_test::scoped_message_box_responder no(
+            [&](const std::wstring& text, const std::wstring&, UINT) {
+                asked.push_back(text);
+                return IDNO;
+            });
+        EXPECT_EQ(invoke(context, "delete"), S_OK);
+        EXPECT_EQ(asked, std::vector<std::wstring>{
+                             L"Are you sure you want to move this folder to the Trash?"});
+    }
     EXPECT_TRUE(remote_root->deletions.empty());
     EXPECT_EQ(invoke(context, "rename"), E_INVALIDARG);
 

@@ -13,6 +13,7 @@
 #include "win/locale.h"
 #include "win/machine.h"
 #include "win/registry.h"
+#include "win/shell_overlay.h"
 #include "win/test_journal.h"
 
 namespace {
@@ -257,8 +258,8 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     shell_host::com_apartment apartment;
     ASSERT_EQ(apartment.status(), S_OK);
 
-    // Every class of the object map is registered; of them, only the folder
-    // is built yet.
+    // Every class of the object map is registered; of them, the folder and
+    // the overlay identifier are built.
     IUnknown* folder = nullptr;
     ASSERT_EQ(shell_host::create_instance(utils::clsid_calvimora_folder, IID_IUnknown,
                                           reinterpret_cast<void**>(&folder)),
@@ -266,8 +267,17 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     shell_host::unload_unused_servers();
     EXPECT_TRUE(module_loaded()) << "a live folder keeps its module";
     folder->Release();
+    IShellIconOverlayIdentifier* overlay = nullptr;
+    ASSERT_EQ(shell_host::create_instance(utils::clsid_shell_overlay_icon,
+                                          IID_IShellIconOverlayIdentifier,
+                                          reinterpret_cast<void**>(&overlay)),
+              S_OK);
+    int priority = -1;
+    EXPECT_EQ(overlay->GetPriority(&priority), S_OK);
+    EXPECT_EQ(priority, 0);
+    overlay->Release();
     for (REFCLSID clsid : {utils::clsid_properties_drive_dlg, utils::clsid_properties_sync_dlg,
-                           utils::clsid_shell_context_menu, utils::clsid_shell_overlay_icon}) {
+                           utils::clsid_shell_context_menu}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(shell_host::create_instance(clsid, IID_IUnknown, &object),
                   CLASS_E_CLASSNOTAVAILABLE);

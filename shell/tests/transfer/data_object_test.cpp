@@ -6,11 +6,25 @@
 #include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
 #include "win/file.h"
+#include "win/shell_thread.h"
 #include "win/test_journal.h"
+#include "win/user.h"
 
 namespace {
 
 using namespace shell_testing;
+
+// The host's process reference while it lives: the extension's workers
+// hold it until they end.
+class held_process {
+public:
+    held_process() { SHSetInstanceExplorer(&reference_); }
+    ~held_process() { SHSetInstanceExplorer(nullptr); }
+    bool wait() { return reference_.wait_until_released(std::chrono::seconds(30)); }
+
+private:
+    win_test::process_reference reference_;
+};
 
 class DataObject : public FolderTest {
 protected:
@@ -188,8 +202,15 @@ TEST_F(DataObject, OnlyAPasteThatReportsAMoveDeletesTheSourcesAndEmptiesTheClipb
     IDataObject* cut = select({docs, music});
     ASSERT_EQ(OleSetClipboard(cut), S_OK);
     win_test::clear_shell_notifications();
-    set_dword(cut, CCalvimoraModule::format_performed_drop_effect, DROPEFFECT_MOVE);
-    set_dword(cut, CCalvimoraModule::format_paste_succeeded, DROPEFFECT_MOVE);
+    win_test::clear_message_boxes();
+    {
+        // The delete worker, which asks nothing after a completed move.
+        held_process workers;
+        set_dword(cut, CCalvimoraModule::format_performed_drop_effect, DROPEFFECT_MOVE);
+        set_dword(cut, CCalvimoraModule::format_paste_succeeded, DROPEFFECT_MOVE);
+        ASSERT_TRUE(workers.wait());
+    }
+    EXPECT_TRUE(win_test::message_boxes().empty());
     ASSERT_EQ(remote_root->deletions.size(), 2u);
     EXPECT_EQ(remote_root->deletions[0], std::make_pair(std::wstring(L"Docs"), true));
     EXPECT_EQ(remote_root->deletions[1], std::make_pair(std::wstring(L"Alpha.mp3"), true));
@@ -278,12 +299,29 @@ TEST_F(DataObject, ATargetClassOtherThanTheRecycleBinIsOnlyStored) {
         medium.hGlobal = block;
         return object->SetData(&target, &medium, TRUE);
     };
+    const CLSID recycle_bin{0x645FF040, 0x5081, 0x101B, {0x9F, 0x08, 0, 0xAA, 0, 0x2F, 0x95, 0x4E}};
+    held_process workers;
     EXPECT_EQ(store_class(utils::clsid_calvimora_folder), S_OK);
-    // The Recycle Bin asks for a confirmed delete, which the delete worker
-    // will do; until then nothing is deleted.
-    EXPECT_EQ(store_class({0x645FF040, 0x5081, 0x101B, {0x9F, 0x08, 0, 0xAA, 0, 0x2F, 0x95, 0x4E}}),
-              S_OK);
+    EXPECT_TRUE(win_test::message_boxes().empty());
+    // The Recycle Bin asks for a confirmed delete: No deletes nothing, Yes
+    // moves the item to the trash.
+    std::vector<std::wstring> asked;
+    int answer = IDNO;
+    win_test::scoped_message_box_responder responder(
+        [&](const std::wstring& text, const std::wstring&, UINT) {
+            asked.push_back(text);
+            return answer;
+        });
+    EXPECT_EQ(store_class(recycle_bin), S_OK);
+    ASSERT_TRUE(workers.wait());
     EXPECT_TRUE(remote_root->deletions.empty());
+    answer = IDYES;
+    EXPECT_EQ(store_class(recycle_bin), S_OK);
+    ASSERT_TRUE(workers.wait());
+    EXPECT_EQ(asked, std::vector<std::wstring>(
+                         2, L"Are you sure you want to move this file to the Trash?"));
+    ASSERT_EQ(remote_root->deletions.size(), 1u);
+    EXPECT_EQ(remote_root->deletions[0], std::make_pair(std::wstring(L"Alpha.mp3"), true));
     object->Release();
 }
 
