@@ -149,7 +149,6 @@ TEST_F(PlayAll, FolderCollectorsPlayTheirTypeDirectlyInTheFolder) {
                   album, CItemIdList(reinterpret_cast<LPCITEMIDLIST>(junction.data()), true),
                   CItemIdList(), nullptr, const_cast<LPCITEMIDLIST*>(&selected), 1, &object),
               S_OK);
-    object->AddRef();
     const int listings = album->listings;
     object->collect_music_files(nullptr);
     EXPECT_EQ(album->listings, listings + 1);
