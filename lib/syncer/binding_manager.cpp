@@ -67,6 +67,36 @@ void binding_manager::remove_binding(const binding& removed) {
     dirty_ = true;
 }
 
+namespace {
+
+// The key of a lookup by paths: only the paths take part in the order.
+binding paths_key(const std::wstring& dir_remote, const std::wstring& dir_local,
+                  const std::wstring& filename) {
+    return binding(binding::type_user_choice, 1, dir_remote, dir_local, filename,
+                   sync_permission::not_set, sync_rule(), false, L"");
+}
+
+}  // namespace
+
+bool binding_manager::has_binding(const std::wstring& dir_remote, const std::wstring& dir_local,
+                                  const std::wstring& filename) const {
+    return bindings_.contains(paths_key(dir_remote, dir_local, filename));
+}
+
+std::optional<binding> binding_manager::find_binding_by_paths(const std::wstring& dir_remote,
+                                                              const std::wstring& dir_local,
+                                                              const std::wstring& filename) const {
+    const auto stored = bindings_.find(paths_key(dir_remote, dir_local, filename));
+    if (stored == bindings_.end()) return std::nullopt;
+    return *stored;
+}
+
+void binding_manager::remove_binding_by_paths(const std::wstring& dir_remote,
+                                              const std::wstring& dir_local,
+                                              const std::wstring& filename) {
+    remove_binding(paths_key(dir_remote, dir_local, filename));
+}
+
 void binding_manager::set_force_sync_once(const binding& target) {
     const auto stored = bindings_.find(target);
     if (stored != bindings_.end()) {

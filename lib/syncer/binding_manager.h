@@ -6,6 +6,7 @@
 #pragma once
 
 #include <boost/filesystem/path.hpp>
+#include <optional>
 #include <string>
 
 #include "serializer/node.h"
@@ -42,6 +43,18 @@ public:
     // binding_not_found_exception when the table lacks it.
     template <typename Value>
     void update_binding(const binding& target, Value binding::*member, const Value& value);
+    // Lookups by the three paths that order bindings (remote folder, local
+    // folder, file name): they find a stored binding of the same paths
+    // whatever its kind, mode or permissions.
+    bool has_binding(const std::wstring& dir_remote, const std::wstring& dir_local,
+                     const std::wstring& filename) const;
+    // The stored binding of those paths, when there is one.
+    std::optional<binding> find_binding_by_paths(const std::wstring& dir_remote,
+                                                 const std::wstring& dir_local,
+                                                 const std::wstring& filename) const;
+    // Raises binding_not_found_exception when no binding has those paths.
+    void remove_binding_by_paths(const std::wstring& dir_remote, const std::wstring& dir_local,
+                                 const std::wstring& filename);
     // Set or clear force_sync_once of the stored binding that is the same
     // binding, when there is one.
     void set_force_sync_once(const binding& target);

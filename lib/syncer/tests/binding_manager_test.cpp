@@ -82,6 +82,34 @@ TEST_F(SyncerBindingTable, UpdatesReachTheStoredBinding) {
     EXPECT_FALSE(locked_has_binding(user, folder_binding(L"remote", L"C:\\other")));
 }
 
+TEST_F(SyncerBindingTable, LookupsByPathsFindABindingOfAnyKind) {
+    binding open_copy(binding::type_open_copy, 2, L"remote/docs", L"C:\\saved\\docs", L"a.txt",
+                      sync_permission::yes, binding::default_rule(), true, L"");
+    binding_manager table(user, false);
+    table.add_binding(open_copy);
+    table.add_binding(folder_binding(L"remote/photos", L"C:\\photos"));
+
+    // Slashes either way name the same paths; a different letter case or a
+    // different file name does not.
+    EXPECT_TRUE(table.has_binding(L"remote\\docs", L"C:/saved/docs", L"a.txt"));
+    EXPECT_FALSE(table.has_binding(L"remote/docs", L"C:\\saved\\docs", L"A.txt"));
+    EXPECT_FALSE(table.has_binding(L"remote/docs", L"C:\\saved\\docs", L""));
+    EXPECT_FALSE(table.has_binding(L"remote/Photos", L"C:\\photos", L""));
+
+    const auto found = table.find_binding_by_paths(L"remote/docs", L"C:\\saved\\docs", L"a.txt");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->_type, binding::type_open_copy);
+    EXPECT_EQ(found->_mode, 2);
+    EXPECT_FALSE(table.find_binding_by_paths(L"remote/none", L"C:\\none", L"").has_value());
+
+    table.remove_binding_by_paths(L"remote/docs", L"C:/saved/docs", L"a.txt");
+    EXPECT_FALSE(table.has_binding(L"remote/docs", L"C:\\saved\\docs", L"a.txt"));
+    EXPECT_TRUE(table.has_binding(L"remote/photos", L"C:\\photos", L""));
+    EXPECT_THROW(table.remove_binding_by_paths(L"remote/never", L"C:\\never", L""),
+                 binding_not_found_exception);
+    EXPECT_EQ(table.get_bindings().size(), 1u);
+}
+
 TEST_F(SyncerBindingTable, OpenCopiesAreDroppedAtLoadAndLeaveTheFileAtTheNextSave) {
     binding open_copy(L"remote", L"C:\\tmp", L"doc.txt", L"");
     open_copy._type = binding::type_open_copy;
