@@ -551,6 +551,12 @@ std::wstring registry_key_name(HKEY key) {
 
 namespace win_test {
 
+size_t open_registry_keys() {
+    registry_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.open_keys.size();
+}
+
 void set_registry_read_only(HKEY root, bool read_only) {
     registry_state& s = state();
     std::lock_guard<std::mutex> guard(s.lock);

@@ -16,6 +16,7 @@
 namespace {
 
 const char* const execution_journal = "shell-executions";
+const char* const handler_journal = "handler-drops";
 
 constexpr intptr_t success = 42;
 
@@ -173,6 +174,29 @@ std::vector<shell_execution> shell_executions() {
 
 void clear_shell_executions() {
     win_detail::clear_journal(win_detail::journal_file(execution_journal));
+}
+
+std::vector<handler_drop> handler_drops() {
+    std::vector<handler_drop> out;
+    for (const auto& record :
+         win_detail::read_journal_records(win_detail::journal_file(handler_journal))) {
+        if (record.size() < 2) continue;
+        handler_drop drop{record[0], record[1], {}};
+        for (size_t i = 2; i < record.size(); ++i)
+            drop.files.push_back(win_detail::from_utf8(record[i]));
+        out.push_back(std::move(drop));
+    }
+    return out;
+}
+
+void clear_handler_drops() {
+    win_detail::clear_journal(win_detail::journal_file(handler_journal));
+}
+
+void note_handler_drop(const handler_drop& drop) {
+    std::vector<std::string> fields{drop.call, drop.instance};
+    for (const auto& file : drop.files) fields.push_back(win_detail::to_utf8(file));
+    win_detail::append_journal_record(win_detail::journal_file(handler_journal), fields);
 }
 
 }  // namespace win_test

@@ -126,4 +126,8 @@ void set_registry_read_only(HKEY root, bool read_only);
 // key does not exist.
 std::vector<std::wstring> registry_tree(HKEY root, const std::wstring& path);
 
+// How many key handles of this process are open (the predefined roots do
+// not count): a test of code that opens keys sees it close them.
+size_t open_registry_keys();
+
 }  // namespace win_test

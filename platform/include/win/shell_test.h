@@ -91,4 +91,19 @@ struct shell_execution {
 std::vector<shell_execution> shell_executions();
 void clear_shell_executions();
 
+// One call that a drop handler of the tests got (the module
+// test_drop_handler, registered by a test as a program's "DropTarget"
+// class): "DragEnter" or "Drop", the handler instance that got it (a
+// number), and the files the data object carried as dropped files.
+struct handler_drop {
+    std::string call;
+    std::string instance;
+    std::vector<std::wstring> files;
+};
+// The journal of such calls under the machine root, oldest first.
+std::vector<handler_drop> handler_drops();
+void clear_handler_drops();
+// The handler's side: appends one record.
+void note_handler_drop(const handler_drop& drop);
+
 }  // namespace win_test

@@ -10,17 +10,7 @@ bool is_string(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-class scoped_key {
-public:
-    ~scoped_key() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY* out() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+}  // namespace
 
 bool same_text(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;
@@ -28,8 +18,6 @@ bool same_text(const std::wstring& a, const std::wstring& b) {
         if (std::towlower(a[i]) != std::towlower(b[i])) return false;
     return true;
 }
-
-}  // namespace
 
 bool RegReadString(HKEY root, LPCWSTR subkey, LPCWSTR name, DWORD* type, void* data, DWORD* size) {
     if (!type || !data || !size || *size < sizeof(wchar_t)) return false;

@@ -8,6 +8,31 @@
 
 namespace shell_utils {
 
+// An open registry key, closed with its owner.
+class scoped_key {
+public:
+    scoped_key() = default;
+    explicit scoped_key(HKEY key) : key_(key) {}
+    ~scoped_key() { reset(); }
+    scoped_key(const scoped_key&) = delete;
+    scoped_key& operator=(const scoped_key&) = delete;
+    HKEY* out() {
+        reset();
+        return &key_;
+    }
+    HKEY get() const { return key_; }
+    void reset() {
+        if (key_) RegCloseKey(key_);
+        key_ = nullptr;
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Whether two texts are equal without regard to case.
+bool same_text(const std::wstring& a, const std::wstring& b);
+
 // Reads a value of any type into data (size: the buffer's bytes on entry,
 // the data's bytes on return), opening the subkey first when one is given.
 // String data always ends with a NUL inside the buffer: a string that

@@ -79,6 +79,12 @@ public:
     // is not in the folder; E_FAIL when the service refused one.
     HRESULT start_delete_items(HWND owner, bool no_confirm);
 
+    // Plays every audio (music) or video file directly in the folder, listed
+    // afresh: the selection plays no part, nor does the window. Failures of
+    // the service while listing go to the caller (vfs::exception).
+    void collect_music_files(HWND hwnd);
+    void collect_video_files(HWND hwnd);
+
     // IOwnDataObject.
     CDataObjectImpl* STDMETHODCALLTYPE Object() override { return this; }
 
@@ -132,6 +138,7 @@ private:
     void after_paste();
     HRESULT after_target_class(const STGMEDIUM& medium);
     void notify_folder_changed() const;
+    void collect_media_files(bool (*of_type)(const std::wstring&));
 
     HWND m_hwndOwner = nullptr;
     vfs::directory_ptr m_folder;

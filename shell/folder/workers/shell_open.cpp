@@ -1,7 +1,5 @@
 #include "folder/workers/shell_open.h"
 
-#include <cwctype>
-
 #include "folder/module/shell_registry.h"
 #include "win/shell.h"
 #include "win/shell_dragdrop.h"
@@ -14,19 +12,12 @@ namespace {
 // 127 characters and the NUL.
 constexpr DWORD short_text_units = 128;
 
-bool same_text(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
-}
-
 // Whether the files do not all have the same extension.
 bool mixed_extensions(const std::vector<std::wstring>& files) {
     if (files.empty()) return false;
     const std::wstring first = PathFindExtensionW(files.front().c_str());
     for (const auto& file : files)
-        if (!same_text(PathFindExtensionW(file.c_str()), first)) return true;
+        if (!shell_utils::same_text(PathFindExtensionW(file.c_str()), first)) return true;
     return false;
 }
 
