@@ -1,6 +1,7 @@
 #include "terminal_browser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iomanip>
 #include <istream>
@@ -12,6 +13,9 @@
 #include "kernel/wide_text.h"
 #include "shell_browser.h"
 #include "shell_drop.h"
+#include "win/shell_test.h"
+#include "win/shell_thread.h"
+#include "win/user_queue.h"
 
 namespace shell_host {
 
@@ -34,6 +38,7 @@ const struct {
     {"put", "put PATH         copy the local file or folder PATH in (move PATH to move it)"},
     {"menu", "menu N[,M..]     show the items' context menu"},
     {"do", "do N[,M..] TEXT  run the menu command of that text (or verb)"},
+    {"open", "open N[,M..]     open items: files through local copies, folders in windows"},
 };
 
 std::string help_text() {
@@ -201,6 +206,13 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 transfer(command, *indices, rest);
+        } else if (command == "open") {
+            std::string targets;
+            words >> targets;
+            if (targets.empty())
+                out_ << usage_of(command);
+            else if (const auto indices = items_of(targets))
+                open_items(*indices);
         } else if (command == "put" || command == "move") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -295,6 +307,37 @@ private:
         for (const size_t index : indices)
             text += (text.empty() ? "" : ",") + std::to_string(index);
         return text;
+    }
+
+    // The item menu's Open, waited for: its worker thread holds the host's
+    // process reference until it ends, and this thread serves the messages
+    // the worker's windows send it meanwhile. Then what the shell was asked
+    // to open, from its journal (nothing is run here).
+    void open_items(const std::vector<size_t>& indices) {
+        const size_t before = win_test::shell_executions().size();
+        win_test::process_reference reference;
+        IUnknown* previous = nullptr;
+        if (FAILED(SHGetInstanceExplorer(&previous))) previous = nullptr;
+        SHSetInstanceExplorer(&reference);
+        const HRESULT result = invoke_item_command(browser_, indices, L"Open");
+        SHSetInstanceExplorer(previous);
+        if (previous) previous->Release();
+        while (!reference.wait_until_released(std::chrono::milliseconds(20))) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        if (!report("open", result)) return;
+        const auto executions = win_test::shell_executions();
+        for (size_t i = before; i < executions.size(); ++i) {
+            const auto& run = executions[i];
+            out_ << "would " << (run.verb.empty() ? "open" : run.verb) << " "
+                 << (run.file.empty() ? "a window of the folder" : run.file)
+                 << (run.parameters.empty() ? "" : " " + run.parameters) << "\n";
+        }
+        if (executions.size() == before) out_ << "nothing to open\n";
     }
 
     // Drops the local path on the current folder, as Explorer drops a file

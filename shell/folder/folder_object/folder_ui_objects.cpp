@@ -103,9 +103,9 @@ HRESULT merge_item_menu(CDataObjectImpl& data, UINT flags, QCMINFO& info) {
 // answer E_NOTIMPL; the rest is the shell's to do.
 HRESULT invoke_item_command(CDataObjectImpl& data, HWND owner, WPARAM command) {
     if (command == DFM_CMD_DELETE) return data.start_delete_items(owner, false);
+    if (command == command_open) return data.start_open_files(owner, nullptr, false);
     switch (command) {
         case DFM_CMD_PROPERTIES:
-        case command_open:
         case command_share:
         case command_synchronize:
         case command_restore:
