@@ -289,8 +289,7 @@ private:
                                               (item.state & MFS_DEFAULT ? " (default)" : ""))
                      << "\n";
         } else {
-            const HRESULT done =
-                invoke_item_command(browser_, indices, win_detail::from_utf8(rest));
+            const HRESULT done = invoke_and_wait(indices, win_detail::from_utf8(rest));
             if (done == E_INVALIDARG) {
                 out_ << "the item has no command \"" << rest << "\"; menu " << targets_text(indices)
                      << " lists its commands\n";
@@ -309,17 +308,15 @@ private:
         return text;
     }
 
-    // The item menu's Open, waited for: its worker thread holds the host's
-    // process reference until it ends, and this thread serves the messages
-    // the worker's windows send it meanwhile. Then what the shell was asked
-    // to open, from its journal (nothing is run here).
-    void open_items(const std::vector<size_t>& indices) {
-        const size_t before = win_test::shell_executions().size();
+    // A command of the item menu, waited for: a worker thread it starts
+    // holds the host's process reference until it ends, and this thread
+    // serves the messages the worker's windows send it meanwhile.
+    HRESULT invoke_and_wait(const std::vector<size_t>& indices, const std::wstring& command) {
         win_test::process_reference reference;
         IUnknown* previous = nullptr;
         if (FAILED(SHGetInstanceExplorer(&previous))) previous = nullptr;
         SHSetInstanceExplorer(&reference);
-        const HRESULT result = invoke_item_command(browser_, indices, L"Open");
+        const HRESULT result = invoke_item_command(browser_, indices, command);
         SHSetInstanceExplorer(previous);
         if (previous) previous->Release();
         while (!reference.wait_until_released(std::chrono::milliseconds(20))) {
@@ -329,6 +326,14 @@ private:
                 DispatchMessageW(&message);
             }
         }
+        return result;
+    }
+
+    // The item menu's Open, waited for; then what the shell was asked to
+    // open, from its journal (nothing is run here).
+    void open_items(const std::vector<size_t>& indices) {
+        const size_t before = win_test::shell_executions().size();
+        const HRESULT result = invoke_and_wait(indices, L"Open");
         if (!report("open", result)) return;
         const auto executions = win_test::shell_executions();
         for (size_t i = before; i < executions.size(); ++i) {
