@@ -136,8 +136,7 @@ void binding_manager::from_node(const serializer::node& source) {
     next_rules_file_id_ = std::max(source.get(L"next_rules_file_id", 0), 0);
     const auto [first, last] = source.equal_range(L"binding");
     for (auto child = first; child != last; ++child) {
-        binding stored = binding::from_node(child->second);
-        if (stored._type != binding::type_open_copy) bindings_.insert(stored);
+        bindings_.insert(binding::from_node(child->second));
     }
 }
 
@@ -164,7 +163,14 @@ fs::path binding_manager::get_bindings_path(const std::wstring& user_name) {
 table_file::origin binding_manager::load_repairing(const std::wstring& user_name) {
     const fs::path path = get_bindings_path(user_name);
     binding_manager table(user_name, false);
-    return table_file::load_repairing(path, table.reader());
+    const table_file::origin from = table_file::load_repairing(path, table.reader());
+    // The copies opened in an earlier run are no longer open: their
+    // bindings go, and the engine of this run never sees them.
+    const auto open_copies = std::erase_if(table.bindings_, [](const binding& stored) {
+        return stored._type == binding::type_open_copy;
+    });
+    if (open_copies != 0) table.dirty_ = true;
+    return from;
 }
 
 bool binding_manager::load_with_backup(const std::wstring& user_name) {

@@ -64,8 +64,7 @@ public:
     void save();
 
     void to_node(serializer::node& target) const;
-    // Takes the bindings of a stored table; bindings of _type 1 and repeated
-    // bindings are dropped.
+    // Takes the bindings of a stored table; repeated bindings are dropped.
     void from_node(const serializer::node& source);
 
     // "<local application data>\Calvimora\<user>\settings", created with its
@@ -80,7 +79,10 @@ public:
     // does not parse is kept aside as "bindings.xml.bad" and replaced by its
     // backup (every save keeps one) when that parses, else the table starts
     // empty. Tells where the table came from: the backup, or set aside
-    // without a usable backup, are for the user to know.
+    // without a usable backup, are for the user to know. The bindings of
+    // local copies of opened files (_type 1) are dropped here, at the start
+    // of syncing, and kept by every other load, so that the running engine
+    // uploads the edits of copies opened meanwhile.
     static table_file::origin load_repairing(const std::wstring& user_name);
     // True only when the backup was used.
     static bool load_with_backup(const std::wstring& user_name);

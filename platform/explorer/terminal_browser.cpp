@@ -1,6 +1,7 @@
 #include "terminal_browser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iomanip>
 #include <istream>
@@ -13,6 +14,9 @@
 #include "kernel/wide_text.h"
 #include "shell_browser.h"
 #include "shell_drop.h"
+#include "win/shell_test.h"
+#include "win/shell_thread.h"
+#include "win/user_queue.h"
 
 namespace shell_host {
 
@@ -35,6 +39,7 @@ const struct {
     {"put", "put PATH         copy the local file or folder PATH in (move PATH to move it)"},
     {"menu", "menu N[,M..]     show the items' context menu"},
     {"do", "do N[,M..] TEXT  run the menu command of that text (or verb)"},
+    {"open", "open N[,M..]     open items: files through local copies, folders in windows"},
     {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
     {"restore", "restore N[,M..]  put items of the trash back where they were"},
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
@@ -205,6 +210,13 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 transfer(command, *indices, rest);
+        } else if (command == "open") {
+            std::string targets;
+            words >> targets;
+            if (targets.empty())
+                out_ << usage_of(command);
+            else if (const auto indices = items_of(targets))
+                open_items(*indices);
         } else if (command == "put" || command == "move") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -295,11 +307,7 @@ private:
                                               (item.state & MFS_DEFAULT ? " (default)" : ""))
                      << "\n";
         } else {
-            // A command may go on in the extension's workers (Delete does).
-            extension_workers workers;
-            const HRESULT done =
-                invoke_item_command(browser_, indices, win_detail::from_utf8(rest));
-            workers.wait();
+            const HRESULT done = invoke_and_wait(indices, win_detail::from_utf8(rest));
             if (done == E_INVALIDARG) {
                 out_ << "the item has no command \"" << rest << "\"; menu " << targets_text(indices)
                      << " lists its commands\n";
@@ -340,6 +348,32 @@ private:
         for (const size_t index : indices)
             text += (text.empty() ? "" : ",") + std::to_string(index);
         return text;
+    }
+
+    // A command of the item menu, waited for: a worker thread it starts
+    // holds the host's process reference until it ends, and this thread
+    // serves the messages the worker's windows send it meanwhile.
+    HRESULT invoke_and_wait(const std::vector<size_t>& indices, const std::wstring& command) {
+        extension_workers workers;
+        const HRESULT result = invoke_item_command(browser_, indices, command);
+        workers.wait();
+        return result;
+    }
+
+    // The item menu's Open, waited for; then what the shell was asked to
+    // open, from its journal (nothing is run here).
+    void open_items(const std::vector<size_t>& indices) {
+        const size_t before = win_test::shell_executions().size();
+        const HRESULT result = invoke_and_wait(indices, L"Open");
+        if (!report("open", result)) return;
+        const auto executions = win_test::shell_executions();
+        for (size_t i = before; i < executions.size(); ++i) {
+            const auto& run = executions[i];
+            out_ << "would " << (run.verb.empty() ? "open" : run.verb) << " "
+                 << (run.file.empty() ? "a window of the folder" : run.file)
+                 << (run.parameters.empty() ? "" : " " + run.parameters) << "\n";
+        }
+        if (executions.size() == before) out_ << "nothing to open\n";
     }
 
     // Drops the local path on the current folder, as Explorer drops a file

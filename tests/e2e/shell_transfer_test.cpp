@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +19,7 @@
 #include "vfs_session_support.h"
 #include "win/com.h"
 #include "win/file.h"
+#include "win/shell_thread.h"
 #include "win/test_journal.h"
 #include "win/user_dialog.h"
 
@@ -200,7 +202,12 @@ TEST_F(ShellTransfer, TheItemMenuOffersTheFoldersCommandsAndRestoreOnlyInTheTras
     EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open", L"-", L"Properties"}));
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"beta")}, CMF_DEFAULTONLY, items), S_OK);
     EXPECT_EQ(texts_of(items), (std::vector<std::wstring>{L"Open"}));
-    EXPECT_EQ(shell_host::invoke_item_command(browser, {index_of(L"beta")}, L"Open"), E_NOTIMPL);
+    // Open starts its worker; it is awaited before the folder goes.
+    win_test::process_reference opening;
+    SHSetInstanceExplorer(&opening);
+    EXPECT_EQ(shell_host::invoke_item_command(browser, {index_of(L"beta")}, L"Open"), S_OK);
+    EXPECT_TRUE(opening.wait_until_released(std::chrono::seconds(60)));
+    SHSetInstanceExplorer(nullptr);
 
     ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
     ASSERT_EQ(shell_host::item_menu(browser, {index_of(L"old.txt")}, CMF_NORMAL, items), S_OK);

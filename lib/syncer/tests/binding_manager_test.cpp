@@ -110,9 +110,13 @@ TEST_F(SyncerBindingTable, LookupsByPathsFindABindingOfAnyKind) {
     EXPECT_EQ(table.get_bindings().size(), 1u);
 }
 
-TEST_F(SyncerBindingTable, OpenCopiesAreDroppedAtLoadAndLeaveTheFileAtTheNextSave) {
+// The running engine reads the table afresh on every pass, so the binding
+// of a copy opened meanwhile must survive those reads to have its edits
+// uploaded; only the start of syncing drops the copies of an earlier run.
+TEST_F(SyncerBindingTable, OpenCopiesLastThroughLoadsAndSavesUntilSyncingStartsAgain) {
     binding open_copy(L"remote", L"C:\\tmp", L"doc.txt", L"");
     open_copy._type = binding::type_open_copy;
+    open_copy._mode = 2;
     {
         binding_manager table(user, false);
         table.add_binding(open_copy);
@@ -120,12 +124,17 @@ TEST_F(SyncerBindingTable, OpenCopiesAreDroppedAtLoadAndLeaveTheFileAtTheNextSav
     }
 
     const binding_set loaded = locked_get_bindings(user);
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded.begin()->dir_local, L"C:\\kept");
-    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 2u) << "a read rewrote the file";
-
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded.find(open_copy)->_type, binding::type_open_copy);
+    EXPECT_EQ(loaded.find(open_copy)->_mode, 2);
     locked_add_binding(user, folder_binding(L"remote", L"C:\\new"));
+    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 3u) << "a save kept the open copy";
+
+    EXPECT_EQ(binding_manager::load_repairing(user), table_file::origin::file);
     EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 2u);
+    const binding_set after_start = locked_get_bindings(user);
+    EXPECT_FALSE(after_start.contains(open_copy));
+    EXPECT_EQ(after_start.size(), 2u);
 }
 
 TEST_F(SyncerBindingTable, UnchangedTableIsNotRewritten) {

@@ -103,10 +103,10 @@ HRESULT merge_item_menu(CDataObjectImpl& data, UINT flags, QCMINFO& info) {
 // answer E_NOTIMPL; the rest is the shell's to do.
 HRESULT invoke_item_command(CDataObjectImpl& data, HWND owner, WPARAM command) {
     if (command == DFM_CMD_DELETE) return data.start_delete_items(owner, false);
+    if (command == command_open) return data.start_open_files(owner, nullptr, false);
     if (command == command_restore) return data.restore_items(owner);
     switch (command) {
         case DFM_CMD_PROPERTIES:
-        case command_open:
         case command_share:
         case command_synchronize:
             return E_NOTIMPL;

@@ -16,6 +16,8 @@
 #include "vfs/directory.h"
 #include "win/atl_base.h"
 #include "win/persist.h"
+#include "win/progress_dialog.h"
+#include "win/registry.h"
 #include "win/shell_dragdrop.h"
 #include "win/user_types.h"
 
@@ -90,6 +92,22 @@ public:
     // the service while listing go to the caller (vfs::exception).
     void collect_music_files(HWND hwnd);
     void collect_video_files(HWND hwnd);
+
+    // Opens the carried items on a worker thread of their own: folders in
+    // windows of the folder, audio and video from their links, every other
+    // file through its local copy, with the program of program_key (NULL:
+    // the shell's choice) or the Open With dialog. S_OK when the thread
+    // started, else E_FAIL.
+    HRESULT start_open_files(HWND hwnd, HKEY program_key, bool open_with_dialog);
+    // The open worker's thread procedure; it owns and frees the job.
+    static DWORD WINAPI _OpenFilesThread(LPVOID job);
+    // Binds a local copy to its remote folder so that its edits are
+    // uploaded, in place of an earlier binding of the copy; a binding the
+    // user made of the same paths is kept and none added. Reports its own
+    // failures in a box and never fails to its caller.
+    static void _CreateTempBinding(HWND hwnd, IProgressDialog* dialog,
+                                   const vfs::directory_ptr& folder,
+                                   const std::wstring& local_folder, const std::wstring& file_name);
 
     // IOwnDataObject.
     CDataObjectImpl* STDMETHODCALLTYPE Object() override { return this; }

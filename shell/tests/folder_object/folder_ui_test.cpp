@@ -1,3 +1,4 @@
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -5,6 +6,8 @@
 #include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
 #include "win/shell_menu.h"
+#include "win/shell_test.h"
+#include "win/shell_thread.h"
 #include "win/test_journal.h"
 #include "win/user.h"
 
@@ -174,7 +177,15 @@ TEST_F(ItemMenu, ADeletedItemCanBeDeletedForGoodButNeitherCutNorCopied) {
 TEST_F(ItemMenu, CommandsOfWorkersNotYetMadeAnswerNotImplementedAndCopyFillsTheClipboard) {
     HMENU menu = nullptr;
     IContextMenu* context = query({docs}, CMF_NORMAL, &menu);
-    EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(0)), E_NOTIMPL);  // Open
+    // Open starts its worker, which opens the folder in a window of its own.
+    win_test::process_reference process;
+    SHSetInstanceExplorer(&process);
+    win_test::clear_shell_executions();
+    EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(0)), S_OK);
+    EXPECT_TRUE(process.wait_until_released(std::chrono::seconds(30)));
+    SHSetInstanceExplorer(nullptr);
+    ASSERT_EQ(win_test::shell_executions().size(), 1u);
+    EXPECT_EQ(win_test::shell_executions()[0].verb, "open");
     EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(1)), E_NOTIMPL);  // Share...
     EXPECT_EQ(invoke(context, "properties"), E_NOTIMPL);
     {
