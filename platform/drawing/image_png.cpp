@@ -2,7 +2,10 @@
 // of the input as an error instead of ending the process.
 #include <png.h>
 
+#include <unistd.h>
 #include <cstdio>
+
+#include <atomic>
 #include <filesystem>
 #include <string>
 
@@ -102,9 +105,12 @@ std::vector<uint8_t> encode_png(const canvas& pixels) {
 bool save_png(const canvas& pixels, const std::string& path) {
     const std::vector<uint8_t> file = encode_png(pixels);
     if (file.empty()) return false;
-    // Written beside the target and renamed over it, so a reader never sees
-    // half a picture.
-    const std::string temporary = path + ".tmp";
+    // Written beside the target under a name of this writer's own and
+    // renamed over it, so a reader never sees half a picture and two writers
+    // of one path (test suites run side by side) never take each other's.
+    static std::atomic<unsigned> writes{0};
+    const std::string temporary =
+        path + "." + std::to_string(getpid()) + "-" + std::to_string(++writes) + ".tmp";
     std::FILE* out = std::fopen(temporary.c_str(), "wb");
     if (!out) return false;
     const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();

@@ -4,9 +4,12 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
+#include <vector>
 
 #include "drawing/image_codecs.h"
 #include "gdi_test_support.h"
@@ -115,6 +118,21 @@ TEST(Png, SavedFileHoldsStraightAlpha) {
     ASSERT_EQ(decoded.status, decode_status::ok);
     EXPECT_EQ(decoded.pixels->at(0, 0), make_pixel(128, 64, 0, 0));
     EXPECT_FALSE(win_gdi::save_png(c, "/nonexistent-folder/x.png"));
+}
+
+TEST(Png, WritersOfOnePathSideBySideAllSucceed) {
+    // Test suites run side by side save their pictures under the same names.
+    const canvas picture = sample_picture();
+    const std::string path = gdi_testing::snapshot_path("written_side_by_side.png");
+    std::atomic<int> failures{0};
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 4; ++writer)
+        writers.emplace_back([&] {
+            for (int round = 0; round < 50; ++round)
+                if (!win_gdi::save_png(picture, path)) ++failures;
+        });
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_EQ(failures, 0);
 }
 
 TEST(Png, BrokenFilesFailCleanly) {
