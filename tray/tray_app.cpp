@@ -6,6 +6,7 @@
 #include "session_facade.h"
 #include "tray_context.h"
 #include "tray_error.h"
+#include "utils/scoped_handle.h"
 #include "utils/time_scale.h"
 #include "win/com.h"
 #include "win/commctrl.h"
@@ -50,19 +51,6 @@ public:
     com_apartment& operator=(const com_apartment&) = delete;
 };
 
-class handle_holder {
-public:
-    explicit handle_holder(HANDLE handle) : handle_(handle) {}
-    ~handle_holder() {
-        if (handle_) CloseHandle(handle_);
-    }
-    handle_holder(const handle_holder&) = delete;
-    handle_holder& operator=(const handle_holder&) = delete;
-
-private:
-    HANDLE handle_;
-};
-
 bool tray_program_runs() {
     const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, tray_mutex_name);
     if (!mutex) return false;
@@ -88,7 +76,7 @@ int run_tray(HINSTANCE instance, CSessionFacade& session) {
     if (!mutex) throw CTrayError(L"Error creating tray program mutex");
     // Closed after the context is gone: while it exists, other processes
     // count the tray program as running and do not start another.
-    const handle_holder held(mutex);
+    const utils::scoped_handle held(mutex);
     if (another_runs) return 0;
     CTrayContext context(instance, session);
     return context.Run();

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "utils/exceptions.h"
+#include "utils/scoped_handle.h"
 #include "win/file.h"
 #include "win/handle.h"
 #include "win/shell.h"
@@ -14,23 +15,6 @@ namespace filesystem {
 namespace {
 
 constexpr DWORD copy_block_size = 102400;
-
-// Closes a file handle on every path out of a scope.
-class file_handle {
-public:
-    explicit file_handle(HANDLE handle) : handle_(handle) {}
-    ~file_handle() {
-        if (is_open()) CloseHandle(handle_);
-    }
-    file_handle(const file_handle&) = delete;
-    file_handle& operator=(const file_handle&) = delete;
-
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 }  // namespace
 
@@ -51,14 +35,14 @@ boost::filesystem::path get_temp_directory() {
 
 void copy_file_ignoring_attributes(const boost::filesystem::path& source,
                                    const boost::filesystem::path& destination) {
-    file_handle in(CreateFileW(source.wstring().c_str(), FILE_READ_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
-    if (!in.is_open())
+    utils::scoped_handle in(CreateFileW(source.wstring().c_str(), FILE_READ_DATA, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!in.valid())
         throw system_error_exception(__PRETTY_FUNCTION__, "Can not open source file GetLastError()",
                                      static_cast<int>(GetLastError()));
-    file_handle out(CreateFileW(destination.wstring().c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.is_open())
+    utils::scoped_handle out(CreateFileW(destination.wstring().c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
         throw system_error_exception(__PRETTY_FUNCTION__,
                                      "Can not open destination file GetLastError()",
                                      static_cast<int>(GetLastError()));

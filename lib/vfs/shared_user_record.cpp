@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "utils/scoped_handle.h"
 #include "vfs/calvimora_exception.h"
 #include "vfs/sibling_processes.h"
 #include "win/kernel.h"
@@ -62,23 +63,6 @@ std::wstring get_field(const char16_t (&field)[size]) {
     return text;
 }
 
-class handle_holder {
-public:
-    explicit handle_holder(HANDLE handle) : handle_(handle) {}
-    ~handle_holder() {
-        if (handle_ != nullptr) {
-            CloseHandle(handle_);
-        }
-    }
-    handle_holder(const handle_holder&) = delete;
-    handle_holder& operator=(const handle_holder&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 class mutex_hold {
 public:
     // A mutex whose previous owner died is still taken.
@@ -118,12 +102,12 @@ private:
 // under the record's mutex; write tells the direction.
 void copy_record(HMODULE module, shared_user_record& record, bool write) {
     ensure_session_running(module, true);
-    const handle_holder mapping(
+    const utils::scoped_handle mapping(
         OpenFileMappingW(write ? FILE_MAP_WRITE : FILE_MAP_READ, FALSE, record_mapping_name));
     if (mapping.get() == nullptr) {
         throw glue_failure{L"Error opening mapping"};
     }
-    const handle_holder mutex(
+    const utils::scoped_handle mutex(
         OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, record_mutex_name));
     if (mutex.get() == nullptr) {
         throw glue_failure{L"Error opening mutex"};

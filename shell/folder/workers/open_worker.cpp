@@ -18,6 +18,7 @@
 #include "folder/workers/shell_open.h"
 #include "syncer/binding_manager.h"
 #include "ui/failure_text.h"
+#include "utils/scoped_handle.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
 #include "win/kernel.h"
@@ -58,19 +59,6 @@ public:
 
 private:
     HANDLE mutex_;
-};
-
-class handle_holder {
-public:
-    explicit handle_holder(HANDLE handle) : handle_(handle) {}
-    ~handle_holder() {
-        if (handle_) CloseHandle(handle_);
-    }
-    handle_holder(const handle_holder&) = delete;
-    handle_holder& operator=(const handle_holder&) = delete;
-
-private:
-    HANDLE handle_;
 };
 
 class com_scope {
@@ -189,7 +177,7 @@ void download_and_open(const open_job& job, const sorted_items& sorted) {
         progress.emplace();
         mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, download_upload_mutex_name);
         if (!mutex) throw open_failure(L"Error opening mutex");
-        const handle_holder mutex_handle(mutex);
+        const utils::scoped_handle mutex_handle(mutex);
         progress->start(job.hwnd, sorted.total);
         std::uint64_t done = 0;
         std::vector<std::wstring> copies;

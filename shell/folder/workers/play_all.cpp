@@ -7,6 +7,7 @@
 #include "folder/transfer/data_object_impl.h"
 #include "folder/workers/shell_open.h"
 #include "ui/open_with_list.h"
+#include "utils/scoped_handle.h"
 #include "vfs/file.h"
 #include "win/code_page.h"
 #include "win/file.h"
@@ -64,21 +65,6 @@ bool ansi_bytes(const std::wstring& text, std::string& out) {
                                size, nullptr, nullptr) == size;
 }
 
-class file_handle {
-public:
-    explicit file_handle(HANDLE handle) : handle_(handle) {}
-    ~file_handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    file_handle(const file_handle&) = delete;
-    file_handle& operator=(const file_handle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // Creates the first free playlist name and writes the content into it; the
 // creation itself claims the name, so a playlist that appears meanwhile is
 // never overwritten. The path, or empty when nothing could be written.
@@ -88,8 +74,8 @@ std::wstring write_new_playlist(const std::wstring& folder, const std::wstring& 
         const std::wstring path =
             counter == 0 ? folder + L"\\" + base + L".m3u"
                          : folder + L"\\" + base + L"(" + std::to_wstring(counter) + L").m3u";
-        file_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        utils::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
+                                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
