@@ -252,6 +252,7 @@ bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool(
 void answer_dialog_on_terminal(HWND dialog) {
     const std::shared_ptr<dialog_data> data = dialog_of(dialog);
     if (!data) return;
+    const terminal_question asking;
     auto ended = [&] { return data->ended || !IsWindow(dialog); };
     while (!ended()) {
         const std::vector<dialog_action> actions = show_dialog(dialog);
@@ -292,6 +293,7 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
                                    const std::vector<int>& buttons, int default_answer,
                                    bool& input_ended) {
     input_ended = false;
+    const terminal_question asking;
     std::fprintf(stderr, "\n[message box] %s\n  %s\n", win_detail::to_utf8(caption).c_str(),
                  win_detail::to_utf8(text).c_str());
     for (size_t i = 0; i < buttons.size(); ++i)
@@ -321,6 +323,7 @@ int answer_message_box_on_terminal(const std::wstring& text, const std::wstring&
 }
 
 UINT answer_menu_on_terminal(const std::vector<menu_choice>& lines) {
+    const terminal_question asking;
     std::fprintf(stderr, "\n[menu]\n");
     std::vector<UINT> numbered;
     for (const menu_choice& line : lines) {

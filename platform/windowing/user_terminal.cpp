@@ -24,7 +24,7 @@ constexpr int look_interval_ms = 50;
 struct terminal_state {
     std::mutex lock;
     bool line_taken = false;  // a reader is in the middle of a line
-    int askers = 0;           // readers for questions, waiting now
+    int askers = 0;           // boxes, menus and dialogs asking now
 };
 
 terminal_state& terminal() {
@@ -42,27 +42,6 @@ bool input_waiting(int timeout_ms) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     return poll(&input, 1, timeout_ms) > 0;
 }
-
-// Counts a reader for a question for the life of the object, so that
-// commands wait for it.
-class asker {
-public:
-    explicit asker(bool counts) : counts_(counts) {
-        if (!counts_) return;
-        std::lock_guard<std::mutex> guard(terminal().lock);
-        ++terminal().askers;
-    }
-    ~asker() {
-        if (!counts_) return;
-        std::lock_guard<std::mutex> guard(terminal().lock);
-        --terminal().askers;
-    }
-    asker(const asker&) = delete;
-    asker& operator=(const asker&) = delete;
-
-private:
-    bool counts_;
-};
 
 // Claims the next line for the caller: nobody else is in a line, and
 // commands stay back while someone waits with a question or their thread
@@ -104,7 +83,7 @@ void release_line() {
 
 terminal_line read_line(const std::function<void()>& serve, const std::function<bool()>& stop,
                         bool for_question, bool hidden, const std::function<bool()>& ready) {
-    const asker counted(for_question);
+    const terminal_question counted(for_question);
     const echo_off quiet(hidden);
     bool mine = false;
     std::string text;
@@ -138,6 +117,18 @@ terminal_line read_line(const std::function<void()>& serve, const std::function<
 }
 
 }  // namespace
+
+terminal_question::terminal_question(bool counts) : counts_(counts) {
+    if (!counts_) return;
+    std::lock_guard<std::mutex> guard(terminal().lock);
+    ++terminal().askers;
+}
+
+terminal_question::~terminal_question() {
+    if (!counts_) return;
+    std::lock_guard<std::mutex> guard(terminal().lock);
+    --terminal().askers;
+}
 
 terminal_line read_terminal_line(const std::function<void()>& serve,
                                  const std::function<bool()>& stop, bool hidden) {

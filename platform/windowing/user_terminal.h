@@ -26,6 +26,21 @@ struct terminal_line {
 terminal_line read_terminal_line(const std::function<void()>& serve,
                                  const std::function<bool()>& stop, bool hidden = false);
 
+// A box, menu or dialog that asks the person on the terminal, for the life
+// of the object: from before its question is printed until it has its
+// answer, also while it acts on one line before it reads the next. Commands
+// take no line meanwhile, whichever thread asks.
+class terminal_question {
+public:
+    explicit terminal_question(bool counts = true);
+    ~terminal_question();
+    terminal_question(const terminal_question&) = delete;
+    terminal_question& operator=(const terminal_question&) = delete;
+
+private:
+    bool counts_;
+};
+
 // Whether Ctrl+C has been pressed in a program that asked for it.
 bool terminal_interrupted();
 

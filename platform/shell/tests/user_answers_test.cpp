@@ -324,6 +324,67 @@ TEST_F(Answers, ADialogOpenedByATrayCommandGetsTheLinesTypedForIt) {
     Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+// A dialog that another thread opens while the tray's reader waits for a
+// line keeps the terminal to itself for as long as it is open, also while
+// it acts on one line before it reads the next.
+struct between_lines {
+    pseudo_terminal* terminal = nullptr;
+    bool stolen = false;
+};
+
+INT_PTR CALLBACK typing_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    auto* seen = reinterpret_cast<between_lines*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message != WM_COMMAND || HIWORD(wparam) != BN_CLICKED || !seen)
+        return message == WM_INITDIALOG;
+    if (LOWORD(wparam) == remember) {
+        // The person answers the next question while the dialog is still
+        // at its first answer.
+        seen->terminal->type("1\n");
+        // Typed once the terminal echoes it; who reads it may take it at once.
+        EXPECT_TRUE(within_seconds(
+            20, [&] { return seen->terminal->echoed().find("1\r\n") != std::string::npos; }));
+        seen->stolen = within_seconds(1, [&] { return seen->terminal->unread() == 0; });
+        // A dialog whose line was taken would wait for ever.
+        if (seen->stolen) EndDialog(dialog, IDCANCEL);
+    } else {
+        EndDialog(dialog, LOWORD(wparam));
+    }
+    return TRUE;
+}
+
+TEST_F(Answers, ADialogOfAnotherThreadGetsTheLinesTypedWhileItIsOpen) {
+    register_templates();
+    pseudo_terminal terminal(root_.path());
+    user_test::test_window owner;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner.hwnd();
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+    const std::string help = "type a command and Enter";
+    ASSERT_TRUE(
+        within_seconds(20, [&] { return terminal.printed().find(help) != std::string::npos; }));
+    between_lines seen{&terminal};
+    std::atomic<INT_PTR> answer{0};
+    std::thread asking([&] {
+        answer = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(question), nullptr,
+                                 typing_procedure, reinterpret_cast<LPARAM>(&seen));
+    });
+    // The icon's thread waits for messages meanwhile, as the tray's does
+    // while its sync engine asks.
+    EXPECT_TRUE(win_test::pump_until(
+        [&] { return terminal.printed().find("Enter for the default: ") != std::string::npos; },
+        std::chrono::seconds(20)));
+    terminal.type("3\n");
+    EXPECT_TRUE(win_test::pump_until([&] { return answer != 0; }, std::chrono::seconds(20)));
+    asking.join();
+    EXPECT_FALSE(seen.stolen) << "the tray's reader took the dialog's line";
+    EXPECT_EQ(answer, IDOK);
+    const std::string printed = terminal.printed();
+    EXPECT_EQ(printed.find(help, printed.find(help) + 1), std::string::npos) << printed;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
 // A command typed while a box asks is no answer: the person is told what
 // the terminal waits for, and the box keeps asking.
 TEST_F(Answers, ALineThatIsNoAnswerIsToldWhatTheBoxWaitsFor) {
