@@ -8,6 +8,7 @@
 
 #include "folder/module/module.h"
 #include "folder/module/site_message_box.h"
+#include "folder/workers/worker_scopes.h"
 #include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 #include "win/process.h"
@@ -197,46 +198,7 @@ private:
     int total_ = 0;
 };
 
-// Stops and lets go of the progress dialog however the job ends.
-class running_dialog {
-public:
-    explicit running_dialog(HWND owner) {
-        if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IProgressDialog, reinterpret_cast<void**>(&dialog_))) ||
-            !dialog_)
-            throw escaping_failure{L"Progress Dialog initialize failed"};
-        dialog_->StartProgressDialog(owner, nullptr, PROGDLG_AUTOTIME, nullptr);
-    }
-    ~running_dialog() { stop(); }
-    running_dialog(const running_dialog&) = delete;
-    running_dialog& operator=(const running_dialog&) = delete;
-
-    IProgressDialog* get() const { return dialog_; }
-    void stop() {
-        if (!dialog_) return;
-        dialog_->StopProgressDialog();
-        dialog_->Release();
-        dialog_ = nullptr;
-    }
-
-private:
-    IProgressDialog* dialog_ = nullptr;
-};
-
-class com_scope {
-public:
-    com_scope() : entered_(SUCCEEDED(CoInitialize(nullptr))) {
-        if (!entered_) throw escaping_failure{L"Com initialize failed"};
-    }
-    ~com_scope() { CoUninitialize(); }
-    com_scope(const com_scope&) = delete;
-    com_scope& operator=(const com_scope&) = delete;
-
-private:
-    bool entered_;
-};
-
-void run_with_dialog(const delete_job& job, running_dialog& running) {
+void run_with_dialog(const delete_job& job, worker_progress& running) {
     IProgressDialog* dialog = running.get();
     dialog->SetProgress(0, 0);
     dialog->Timer(PDTIMER_RESET, nullptr);
@@ -319,9 +281,12 @@ bool start_delete_worker(delete_job job) {
 
 void run_delete_job(const delete_job& job) {
     try {
-        com_scope com;
+        const worker_apartment com;
+        if (!com.entered()) throw escaping_failure{L"Com initialize failed"};
         try {
-            running_dialog running(job.owner);
+            worker_progress running;
+            if (!running.create()) throw escaping_failure{L"Progress Dialog initialize failed"};
+            running.start(job.owner);
             run_with_dialog(job, running);
         } catch (const escaping_failure& failure) {
             // The dialog is stopped by now: the box is not left under it.

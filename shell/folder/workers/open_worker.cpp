@@ -16,6 +16,7 @@
 #include "folder/workers/open_files.h"
 #include "folder/workers/play_all.h"
 #include "folder/workers/shell_open.h"
+#include "folder/workers/worker_scopes.h"
 #include "syncer/binding_manager.h"
 #include "ui/failure_text.h"
 #include "utils/scoped_handle.h"
@@ -59,46 +60,6 @@ public:
 
 private:
     HANDLE mutex_;
-};
-
-class com_scope {
-public:
-    com_scope() {
-        if (FAILED(CoInitialize(nullptr))) throw open_failure(L"Com initialize failed");
-    }
-    ~com_scope() { CoUninitialize(); }
-    com_scope(const com_scope&) = delete;
-    com_scope& operator=(const com_scope&) = delete;
-};
-
-// The progress dialog, stopped and released on every way out.
-class progress_scope {
-public:
-    progress_scope() {
-        if (FAILED(CoCreateInstance(CLSID_ProgressDialog, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IProgressDialog, reinterpret_cast<void**>(&dialog_))) ||
-            !dialog_)
-            throw open_failure(L"ProgressDialog create failed");
-    }
-    ~progress_scope() {
-        if (started_) dialog_->StopProgressDialog();
-        dialog_->Release();
-    }
-    progress_scope(const progress_scope&) = delete;
-    progress_scope& operator=(const progress_scope&) = delete;
-
-    void start(HWND owner, std::uint64_t total) {
-        dialog_->StartProgressDialog(owner, nullptr, PROGDLG_AUTOTIME, nullptr);
-        started_ = true;
-        dialog_->SetProgress64(0, total);
-        dialog_->Timer(PDTIMER_RESET, nullptr);
-        dialog_->SetTitle(shell_utils::LoadShellString(1800).c_str());
-    }
-    IProgressDialog* get() const { return dialog_; }
-
-private:
-    IProgressDialog* dialog_ = nullptr;
-    bool started_ = false;
 };
 
 std::wstring loaded(UINT id, const std::wstring& argument) {
@@ -162,27 +123,30 @@ std::optional<std::wstring> bring_in(const open_job& job, HANDLE mutex, IProgres
 }
 
 // A failure that ends the job: nothing of it is opened.
-void internal_error(const open_job& job, const std::optional<progress_scope>& progress,
+void internal_error(const open_job& job, const worker_progress& progress,
                     const std::wstring& text) {
-    shell_utils::MessageBoxWithSite(job.hwnd, progress ? progress->get() : nullptr,
-                                    L"Internal error", text.c_str(), MB_OK | MB_ICONERROR);
+    shell_utils::MessageBoxWithSite(job.hwnd, progress.get(), L"Internal error", text.c_str(),
+                                    MB_OK | MB_ICONERROR);
 }
 
 void download_and_open(const open_job& job, const sorted_items& sorted) {
-    std::optional<com_scope> com;
-    std::optional<progress_scope> progress;
+    const worker_apartment com;
+    worker_progress progress;
     HANDLE mutex = nullptr;
     try {
-        com.emplace();
-        progress.emplace();
+        if (!com.entered()) throw open_failure(L"Com initialize failed");
+        if (!progress.create()) throw open_failure(L"ProgressDialog create failed");
         mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, download_upload_mutex_name);
         if (!mutex) throw open_failure(L"Error opening mutex");
         const utils::scoped_handle mutex_handle(mutex);
-        progress->start(job.hwnd, sorted.total);
+        progress.start(job.hwnd);
+        progress.get()->SetProgress64(0, sorted.total);
+        progress.get()->Timer(PDTIMER_RESET, nullptr);
+        progress.get()->SetTitle(shell_utils::LoadShellString(1800).c_str());
         std::uint64_t done = 0;
         std::vector<std::wstring> copies;
         for (const PIDLDATA& item : sorted.downloads)
-            if (auto copy = bring_in(job, mutex, progress->get(), sorted.total, done, item))
+            if (auto copy = bring_in(job, mutex, progress.get(), sorted.total, done, item))
                 copies.push_back(*copy);
         if (!copies.empty()) open_with_drop_target(copies, job.program_key, job.open_with_dialog);
     } catch (const vfs::exception& failure) {
