@@ -12,30 +12,11 @@
 
 namespace {
 
-const wchar_t* const login_mutex_name = L"Local\\CMV_LOGIN_MUTEX";
 const wchar_t* const login_dialog_event_name = L"Local\\CMV_LOGIN_DLG_EVENT";
 
 // How long one wait for the login mutex lasts before the worker looks
 // whether it should end.
 constexpr std::chrono::milliseconds mutex_wait_step(50);
-
-// Unlocks the login mutex the worker holds on every way out of an attempt.
-class held_mutex {
-public:
-    explicit held_mutex(utils::named_mutex& mutex) : mutex_(mutex) {}
-    ~held_mutex() {
-        try {
-            mutex_.unlock();
-        } catch (...) {
-            // The worker locked it itself, so it cannot fail to unlock it.
-        }
-    }
-    held_mutex(const held_mutex&) = delete;
-    held_mutex& operator=(const held_mutex&) = delete;
-
-private:
-    utils::named_mutex& mutex_;
-};
 
 // Sleeps the interval; false when the stop was requested meanwhile.
 bool sleep_unless_stopped(const std::stop_token& stop, std::chrono::milliseconds interval) {
@@ -78,7 +59,7 @@ void CAutoLogin::Run(const std::stop_token& stop) {
 
 CAutoLogin::Outcome CAutoLogin::Attempt(const std::stop_token& stop) {
     if (!LockLoginMutex(stop)) return Outcome::finished;
-    const held_mutex held(login_mutex_);
+    const utils::named_mutex_lock held(login_mutex_, std::adopt_lock);
     if (!IsAutoLoginEnabled() || session_.IsLoggedIn() || IsLoginDialogOpen())
         return Outcome::finished;
     std::wstring user_name, password;

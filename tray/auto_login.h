@@ -19,6 +19,10 @@
 
 class CSessionFacade;
 
+// The session's login mutex: held around every log-in (this worker's, the
+// shell extension's) and around the log-off of "/Uninstall".
+inline constexpr const wchar_t* login_mutex_name = L"Local\\CMV_LOGIN_MUTEX";
+
 class CAutoLogin {
 public:
     // Five seconds on the programs' time scale.

@@ -1,11 +1,14 @@
 #include "tray_app.h"
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
+#include "auto_login.h"
 #include "session_facade.h"
 #include "tray_context.h"
 #include "tray_error.h"
+#include "utils/named_mutex.h"
 #include "utils/scoped_handle.h"
 #include "utils/time_scale.h"
 #include "win/com.h"
@@ -25,6 +28,11 @@ const wchar_t* const tray_window_name = L"Calvimora tray menu";
 // How long "/Uninstall" waits for a starting tray program's window.
 constexpr std::chrono::milliseconds window_poll(100);
 constexpr int window_polls = 50;
+// How long "/Uninstall" waits for a log-in in progress to end (the tray
+// program's automatic one, or the extension's login dialog), and for the
+// tray program to end once told to.
+constexpr std::chrono::milliseconds login_wait(10000);
+constexpr int end_polls = 100;
 
 class gdiplus_session {
 public:
@@ -67,6 +75,31 @@ HWND find_tray_window() {
         utils::sleep_scaled(window_poll);
     }
     return nullptr;
+}
+
+void wait_until_tray_program_ended() {
+    for (int poll = 0; poll < end_polls && tray_program_runs(); ++poll)
+        utils::sleep_scaled(window_poll);
+}
+
+// Logs the user off and ends the running tray program. Both happen under
+// the login mutex, held until the program is gone: a log-in in progress
+// ends first and is then logged off, and the program's automatic log-in,
+// which waits for the mutex, ends with the program instead of logging the
+// user in again. A login dialog of the extension holding the mutex longer
+// than the wait is not waited for.
+void end_tray_program(CSessionFacade& session) {
+    const HWND window = find_tray_window();
+    utils::named_mutex login_mutex(login_mutex_name);
+    std::optional<utils::named_mutex_lock> held;
+    if (login_mutex.try_lock_for(
+            std::chrono::duration_cast<std::chrono::milliseconds>(utils::scaled(login_wait))))
+        held.emplace(login_mutex, std::adopt_lock);
+    if (session.IsLoggedIn()) session.LogOff();
+    if (window) {
+        PostMessageW(window, WM_DESTROY, 0, 0);
+        wait_until_tray_program_ended();
+    }
 }
 
 int run_tray(HINSTANCE instance, CSessionFacade& session) {
@@ -129,10 +162,7 @@ void RegisterAutoStart(HINSTANCE instance) {
 void UnregisterAutoStart(CSessionFacade& session) {
     // Asking the client whether somebody is logged in starts a tray
     // program when none runs: only a running one is logged off and ended.
-    if (tray_program_runs()) {
-        if (session.IsLoggedIn()) session.LogOff();
-        if (const HWND window = find_tray_window()) PostMessageW(window, WM_DESTROY, 0, 0);
-    }
+    if (tray_program_runs()) end_tray_program(session);
     HKEY key = nullptr;
     const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, run_key, 0, KEY_ALL_ACCESS, &key);
     if (opened == ERROR_FILE_NOT_FOUND) return;  // no entry to remove

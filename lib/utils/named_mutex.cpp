@@ -43,8 +43,8 @@ named_mutex_lock::~named_mutex_lock() {
     try {
         mutex_.unlock();
     } catch (...) {
-        // The lock was taken by this thread in the constructor, so releasing
-        // it does not fail; a destructor must not throw in any case.
+        // The lock was taken by this thread, so releasing it does not fail;
+        // a destructor must not throw in any case.
     }
 }
 

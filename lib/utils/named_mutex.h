@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <mutex>
 #include <string>
 
 #include "win/base.h"
@@ -38,6 +39,8 @@ private:
 class named_mutex_lock {
 public:
     explicit named_mutex_lock(named_mutex& mutex) : mutex_(mutex) { mutex_.lock(); }
+    // Takes over a lock the calling thread already holds.
+    named_mutex_lock(named_mutex& mutex, std::adopt_lock_t) : mutex_(mutex) {}
     ~named_mutex_lock();
     named_mutex_lock(const named_mutex_lock&) = delete;
     named_mutex_lock& operator=(const named_mutex_lock&) = delete;

@@ -21,16 +21,6 @@ constexpr milliseconds quick_retry(20);
 
 const wchar_t* const saved_login_key = L"CLSID\\{6D3F2A61-9C84-4E1B-B57A-2C0E8F4D9A13}";
 
-bool eventually(const std::function<bool()>& condition,
-                milliseconds patience = milliseconds(5000)) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    return true;
-}
-
 // The value of a login whose password field the value does not end.
 std::vector<BYTE> name_only_value(const std::wstring& user_name) {
     std::vector<char16_t> units = vfs_calvimora::scramble_login({user_name, L""});

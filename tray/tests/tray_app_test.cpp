@@ -3,9 +3,11 @@
 #include "tray_app.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "tray_test_support.h"
+#include "vfs/saved_login.h"
 #include "win/kernel.h"
 #include "win/process.h"
 #include "win/registry.h"
@@ -100,8 +102,9 @@ TEST_F(TrayProgram, UninstallWithNoTrayRunningStartsNoneAndRemovesTheEntry) {
 TEST_F(TrayProgram, UninstallLogsOffAndEndsARunningTrayEvenOneStillStarting) {
     ASSERT_EQ(run(L"/Install"), 0);
     session_.set_logged_in(true);
-    const held_tray_mutex running;
-    // The running tray program makes its window only after a while.
+    // The running tray program makes its window only after a while, and
+    // its mutex goes when it ends.
+    auto running = std::make_unique<held_tray_mutex>();
     std::atomic<bool> told_to_end{false};
     std::thread tray([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -120,13 +123,37 @@ TEST_F(TrayProgram, UninstallLogsOffAndEndsARunningTrayEvenOneStillStarting) {
         told_to_end = true;
         DestroyWindow(window);
         UnregisterClassW(tray_window, GetModuleHandleW(nullptr));
+        running.reset();
     });
 
     EXPECT_EQ(run(L"/Uninstall"), 0);
+    EXPECT_TRUE(told_to_end) << "/Uninstall ends after the program it ended";
+    EXPECT_FALSE(tray_mutex_exists());
     EXPECT_EQ(session_.log_offs(), 1);
     EXPECT_FALSE(run_entry());
     tray.join();
-    EXPECT_TRUE(told_to_end);
+}
+
+TEST_F(TrayProgram, UninstallWhileTheAutomaticLogInRunsLeavesNobodyLoggedIn) {
+    set_setting(L"AutoLogin", 1);
+    ASSERT_TRUE(vfs_calvimora::store_saved_login({L"alice", L"s3cret"}));
+    std::atomic<bool> logging_in{false};
+    session_.set_login([&](const std::wstring& user, const std::wstring&) {
+        logging_in = true;
+        // The service answers slowly: "/Uninstall" comes while it logs in.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        session_.set_user(user);
+        session_.set_logged_in(true);
+    });
+    std::thread tray([&] { run(L""); });
+    ASSERT_TRUE(eventually([&] { return logging_in.load(); }));
+
+    EXPECT_EQ(run(L"/Uninstall"), 0);
+    tray.join();
+    EXPECT_FALSE(session_.IsLoggedIn()) << "the log-in ended after the log-off";
+    EXPECT_EQ(session_.log_offs(), 1);
+    EXPECT_EQ(session_.logins().size(), 1u) << "logged in again after the log-off";
+    EXPECT_FALSE(tray_mutex_exists());
 }
 
 TEST_F(TrayProgram, ASecondInstanceEndsAtOnceAndSilently) {

@@ -303,4 +303,13 @@ std::vector<std::string> box_texts() {
     return texts;
 }
 
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 }  // namespace tray_testing

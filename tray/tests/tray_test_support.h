@@ -159,6 +159,10 @@ protected:
 
 // Values under HKEY_CURRENT_USER "SOFTWARE\Calvimora".
 void set_setting(const wchar_t* name, DWORD value);
+
+// Waits until the condition holds; false when the patience ran out first.
+bool eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds patience = std::chrono::milliseconds(5000));
 std::optional<DWORD> read_setting(const wchar_t* name);
 
 // The message boxes shown so far, their texts as UTF-8.
