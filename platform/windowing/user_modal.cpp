@@ -5,6 +5,7 @@
 #include "user_answers.h"
 #include "user_dialog_state.h"
 #include "user_internal.h"
+#include "user_terminal.h"
 #include "win/kernel.h"
 #include "win/user.h"
 
@@ -71,6 +72,9 @@ INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR template_name, HWND owner, D
     HWND top_owner = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
     const bool disable_owner = top_owner && IsWindowEnabled(top_owner);
     if (disable_owner) EnableWindow(top_owner, FALSE);
+    // From its making on, a dialog the person answers has the lines typed
+    // for it: its initialisation may take a while before it asks.
+    const terminal_question asking(!dialog_responder() && answers_on_terminal());
     HWND dialog = create_dialog(instance, template_name, owner, procedure, parameter, true);
     const std::shared_ptr<dialog_data> data = dialog ? dialog_of(dialog) : nullptr;
     if (!data) {

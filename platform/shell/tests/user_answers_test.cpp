@@ -385,6 +385,50 @@ TEST_F(Answers, ADialogOfAnotherThreadGetsTheLinesTypedWhileItIsOpen) {
     Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+// A line typed while a dialog of another thread is being made, before its
+// question is printed, is the dialog's too.
+INT_PTR CALLBACK typing_at_start_procedure(HWND dialog, UINT message, WPARAM wparam,
+                                           LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        auto* seen = reinterpret_cast<between_lines*>(lparam);
+        // The box ticked, then Enter for the default.
+        seen->terminal->type("3\n\n");
+        EXPECT_TRUE(within_seconds(
+            20, [&] { return seen->terminal->echoed().find("3\r\n\r\n") != std::string::npos; }));
+        seen->stolen = within_seconds(1, [&] { return seen->terminal->unread() == 0; });
+        // A dialog whose line was taken would wait for ever.
+        if (seen->stolen) EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) != remember)
+        EndDialog(dialog, LOWORD(wparam));
+    return FALSE;
+}
+
+TEST_F(Answers, ALineTypedWhileADialogIsBeingMadeIsTheDialogs) {
+    register_templates();
+    pseudo_terminal terminal(root_.path());
+    user_test::test_window owner;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner.hwnd();
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+    const std::string help = "type a command and Enter";
+    ASSERT_TRUE(
+        within_seconds(20, [&] { return terminal.printed().find(help) != std::string::npos; }));
+    between_lines seen{&terminal};
+    std::atomic<INT_PTR> answer{0};
+    std::thread asking([&] {
+        answer = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(question), nullptr,
+                                 typing_at_start_procedure, reinterpret_cast<LPARAM>(&seen));
+    });
+    EXPECT_TRUE(win_test::pump_until([&] { return answer != 0; }, std::chrono::seconds(20)));
+    asking.join();
+    EXPECT_FALSE(seen.stolen) << "the tray's reader took the dialog's line";
+    EXPECT_EQ(answer, IDOK);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
 // A command typed while a box asks is no answer: the person is told what
 // the terminal waits for, and the box keeps asking.
 TEST_F(Answers, ALineThatIsNoAnswerIsToldWhatTheBoxWaitsFor) {
