@@ -4,6 +4,7 @@
 
 #include "user_dialog_test_support.h"
 #include "user_test_support.h"
+#include "windowing/user_surface.h"
 
 namespace {
 
@@ -307,6 +308,176 @@ TEST_F(ListView, IsMadeFromADialogTemplate) {
     EXPECT_EQ(win_test::class_name(list), L"SysListView32");
     EXPECT_NE(ListView_GetHeader(list), nullptr);
     DestroyWindow(dialog);
+}
+
+// The client point of a list in the middle of a row's column.
+POINT cell_point(HWND list, int row, int subitem) {
+    RECT r{};
+    EXPECT_TRUE(ListView_GetSubItemRect(list, row, subitem, LVIR_LABEL, &r));
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+POINT on_screen(HWND window, POINT p) {
+    ClientToScreen(window, &p);
+    return p;
+}
+
+win_gdi::pixel client_pixel(HWND h, int x, int y) {
+    HWND top = GetAncestor(h, GA_ROOT);
+    const auto pixels = win_user::window_pixels(top);
+    const RECT window = win_test::window_rect(top);
+    const POINT p = on_screen(h, {x, y});
+    return pixels->at(p.x - window.left, p.y - window.top);
+}
+
+win_gdi::pixel opaque(COLORREF c) {
+    return win_gdi::make_pixel(255, GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+TEST_F(ListView, RowsAndColumnsLieWhereTheHeaderSaysAndHitTestsFindThem) {
+    list_fixture f;
+    f.add_columns();
+    for (int i = 0; i < 3; ++i) f.add_row(i, L"row", i);
+    HWND header = ListView_GetHeader(f.list);
+    ASSERT_EQ(Header_GetItemCount(header), 3);
+    RECT heading{};
+    ASSERT_TRUE(Header_GetItemRect(header, 1, &heading));
+    EXPECT_EQ(heading.left, 150);
+    EXPECT_EQ(heading.right, 350);
+    EXPECT_FALSE(Header_GetItemRect(header, 3, &heading));
+
+    RECT cell{};
+    ASSERT_TRUE(ListView_GetSubItemRect(f.list, 1, 2, LVIR_BOUNDS, &cell));
+    EXPECT_EQ(cell.left, 350);
+    EXPECT_EQ(cell.right, 450);
+    EXPECT_EQ(cell.top, LISTVIEW_HEADER_HEIGHT + LISTVIEW_ROW_HEIGHT);
+    EXPECT_EQ(cell.bottom - cell.top, LISTVIEW_ROW_HEIGHT);
+    // Sub-item 0's bounds are the whole row's.
+    ASSERT_TRUE(ListView_GetSubItemRect(f.list, 1, 0, LVIR_BOUNDS, &cell));
+    EXPECT_EQ(cell.right, 450);
+    EXPECT_FALSE(ListView_GetSubItemRect(f.list, 3, 0, LVIR_BOUNDS, &cell));
+
+    LVHITTESTINFO hit{};
+    hit.pt = cell_point(f.list, 2, 1);
+    EXPECT_EQ(ListView_SubItemHitTest(f.list, &hit), 2);
+    EXPECT_EQ(hit.iSubItem, 1);
+    EXPECT_EQ(hit.flags, static_cast<UINT>(LVHT_ONITEMLABEL));
+    // Without full-row selection, only the first column is the row.
+    EXPECT_EQ(ListView_HitTest(f.list, &hit), -1);
+    EXPECT_EQ(hit.flags, static_cast<UINT>(LVHT_NOWHERE));
+    ListView_SetExtendedListViewStyle(f.list, LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(ListView_HitTest(f.list, &hit), 2);
+    hit.pt = {460, cell_point(f.list, 2, 1).y};  // right of the last column
+    EXPECT_EQ(ListView_SubItemHitTest(f.list, &hit), -1);
+    hit.pt = {20, LISTVIEW_HEADER_HEIGHT + 3 * LISTVIEW_ROW_HEIGHT + 2};  // below the rows
+    EXPECT_EQ(ListView_SubItemHitTest(f.list, &hit), -1);
+    hit.pt = {20, -5};
+    ListView_SubItemHitTest(f.list, &hit);
+    EXPECT_EQ(hit.flags, static_cast<UINT>(LVHT_ABOVE));
+}
+
+TEST_F(ListView, AClickSelectsTheRowThenTellsWhereItLandedOnceTheButtonIsUp) {
+    list_fixture f;
+    f.add_columns();
+    for (int i = 0; i < 3; ++i) f.add_row(i, L"row", 10 + i);
+    ListView_SetExtendedListViewStyle(f.list, LVS_EX_FULLROWSELECT);
+    SetForegroundWindow(f.parent.hwnd());
+    f.notes.clear();
+
+    win_test::click(on_screen(f.list, cell_point(f.list, 1, 2)));
+    ASSERT_TRUE(win_test::pump_until([&] { return !f.of(NM_CLICK).empty(); }));
+    std::vector<UINT> codes;
+    for (const note& n : f.notes)
+        if (n.code != NM_SETFOCUS) codes.push_back(n.code);
+    EXPECT_EQ(codes, (std::vector<UINT>{LVN_ITEMCHANGING, LVN_ITEMCHANGED, NM_CLICK}));
+    const note changed = f.of(LVN_ITEMCHANGED).front();
+    EXPECT_EQ(changed.item, 1);
+    EXPECT_EQ(changed.new_state, static_cast<UINT>(LVIS_SELECTED | LVIS_FOCUSED));
+    EXPECT_EQ(changed.param, 11);
+    const note click = f.of(NM_CLICK).front();
+    EXPECT_EQ(click.item, 1);
+    EXPECT_EQ(click.subitem, 2);
+    EXPECT_EQ(ListView_GetSelectionMark(f.list), 1);
+    EXPECT_EQ(GetFocus(), f.list);
+
+    // A click below the rows clears the selection and names no row; the
+    // mark stays.
+    f.notes.clear();
+    win_test::click(on_screen(f.list, {20, 250}));
+    ASSERT_TRUE(win_test::pump_until([&] { return !f.of(NM_CLICK).empty(); }));
+    EXPECT_EQ(f.of(NM_CLICK).front().item, -1);
+    EXPECT_EQ(ListView_GetSelectedCount(f.list), 0u);
+    EXPECT_EQ(ListView_GetSelectionMark(f.list), 1);
+
+    // The arrow keys move the selection and the mark.
+    win_test::press_key(VK_DOWN);
+    win_test::pump();
+    EXPECT_EQ(ListView_GetNextItem(f.list, -1, LVNI_SELECTED), 2);
+    EXPECT_EQ(ListView_GetSelectionMark(f.list), 2);
+}
+
+TEST_F(ListView, OwnerDrawnRowsArePaintedByTheParentIntoTheWindowsPicture) {
+    list_fixture f(LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDRAWFIXED);
+    f.add_columns();
+    f.add_row(0, L"a", 100);
+    f.add_row(1, L"b", 200);
+    ListView_SetItemState(f.list, 1, LVIS_SELECTED, LVIS_SELECTED);
+    std::vector<DRAWITEMSTRUCT> drawn;
+    f.parent.set_reaction([&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+        if (m == WM_NOTIFY) return f.record(m, l);
+        if (m != WM_DRAWITEM) return std::nullopt;
+        const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+        drawn.push_back(*draw);
+        HBRUSH brush =
+            CreateSolidBrush(draw->itemState & ODS_SELECTED ? RGB(200, 0, 0) : RGB(0, 0, 200));
+        FillRect(draw->hDC, &draw->rcItem, brush);
+        DeleteObject(brush);
+        return TRUE;
+    });
+    InvalidateRect(f.list, nullptr, TRUE);
+    UpdateWindow(f.list);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].CtlType, ODT_LISTVIEW);
+    EXPECT_EQ(drawn[0].CtlID, 480u);
+    EXPECT_EQ(drawn[0].hwndItem, f.list);
+    EXPECT_EQ(drawn[1].itemID, 1u);
+    EXPECT_EQ(drawn[1].itemData, 200u);
+    EXPECT_EQ(drawn[1].itemAction, ODA_DRAWENTIRE);
+    EXPECT_TRUE(drawn[1].itemState & ODS_SELECTED);
+    EXPECT_FALSE(drawn[0].itemState & ODS_SELECTED);
+    RECT bounds{};
+    ListView_GetItemRect(f.list, 1, &bounds, LVIR_BOUNDS);
+    EXPECT_EQ(drawn[1].rcItem.top, bounds.top);
+    EXPECT_EQ(drawn[1].rcItem.right, 450);
+    EXPECT_EQ(client_pixel(f.list, 300, bounds.top + 3), opaque(RGB(200, 0, 0)));
+    EXPECT_EQ(client_pixel(f.list, 300, bounds.top - 3), opaque(RGB(0, 0, 200)));
+}
+
+TEST_F(ListView, AReportListDrawsItsHeaderAndRows) {
+    list_fixture f;
+    f.add_columns();
+    f.add_row(0, L"first", 1);
+    f.add_row(1, L"second", 2);
+    ListView_SetItemText(f.list, 1, 1, L"a place");
+    ListView_SetExtendedListViewStyle(f.list, LVS_EX_FULLROWSELECT);
+    SetForegroundWindow(f.parent.hwnd());
+    SetFocus(f.list);
+    ListView_SetItemState(f.list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    win_test::pump();
+    EXPECT_TRUE(
+        win_test::save_png(f.parent.hwnd(), std::string(WINDOW_PICTURE_DIR) + "/list_view.png"));
+    // The header in the face colour, the selected row highlighted across
+    // every column, the other row on the window colour.
+    EXPECT_EQ(client_pixel(f.list, 100, 2), opaque(GetSysColor(COLOR_BTNFACE)));
+    const POINT second = cell_point(f.list, 1, 2);
+    EXPECT_EQ(client_pixel(f.list, 440, second.y), opaque(GetSysColor(COLOR_HIGHLIGHT)));
+    const POINT first = cell_point(f.list, 0, 2);
+    EXPECT_EQ(client_pixel(f.list, 440, first.y), opaque(GetSysColor(COLOR_WINDOW)));
+    // Some text was drawn in the first row's first column.
+    int inked = 0;
+    for (int x = 4; x < 60; ++x)
+        if (client_pixel(f.list, x, first.y) != opaque(GetSysColor(COLOR_WINDOW))) ++inked;
+    EXPECT_GT(inked, 3);
 }
 
 }  // namespace
