@@ -480,4 +480,63 @@ TEST_F(ListView, AReportListDrawsItsHeaderAndRows) {
     EXPECT_GT(inked, 3);
 }
 
+// A dialog with a list of two rows and Close; it keeps the row clicked last.
+INT_PTR CALLBACK rows_dialog(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+        HWND list = GetDlgItem(dialog, 480);
+        LVCOLUMNW c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.cx = 80;
+        c.pszText = const_cast<LPWSTR>(L"Name");
+        ListView_InsertColumn(list, 0, &c);
+        c.pszText = const_cast<LPWSTR>(L"Place");
+        ListView_InsertColumn(list, 1, &c);
+        const wchar_t* names[] = {L"first", L"second"};
+        for (int i = 0; i < 2; ++i) {
+            LVITEMW item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = i;
+            item.pszText = const_cast<LPWSTR>(names[i]);
+            ListView_InsertItem(list, &item);
+            ListView_SetItemText(list, i, 1, L"here");
+        }
+        return TRUE;
+    }
+    auto* clicked = reinterpret_cast<int*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lparam)->code == NM_CLICK)
+        *clicked = reinterpret_cast<const NMITEMACTIVATE*>(lparam)->iItem;
+    if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+    return FALSE;
+}
+
+TEST_F(ListView, APersonSeesTheRowsOnTheTerminalAndChoosesOne) {
+    using namespace win_dialogs;
+    dialog_template t;
+    t.cx = 200;
+    t.cy = 100;
+    t.caption = L"Rows";
+    control_template list;
+    list.class_name = WC_LISTVIEWW;
+    list.id = 480;
+    list.style = WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL;
+    list.cx = 180;
+    list.cy = 60;
+    t.controls = {list, push_button(IDCANCEL, L"Close", 140, 80, 50, 14)};
+    register_dialog(GetModuleHandleW(nullptr), 4802, t);
+    int clicked = -7;
+    {
+        dialog_test::typed_input person("2\n3\n");  // the second row, then Close
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(4802), nullptr,
+                                  rows_dialog, reinterpret_cast<LPARAM>(&clicked)),
+                  IDCANCEL);
+        const std::string shown = testing::internal::GetCapturedStderr();
+        EXPECT_NE(shown.find("list: Name | Place"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("[1] first | here"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("[2] second | here  (chosen)"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(clicked, 1);
+}
+
 }  // namespace
