@@ -52,6 +52,8 @@ struct list_fixture {
             n.item = a->iItem;
             n.subitem = a->iSubItem;
             n.point = a->ptAction;
+        } else if (n.code == LVN_KEYDOWN) {
+            n.item = reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey;
         } else if (n.code != NM_SETFOCUS && n.code != NM_KILLFOCUS) {
             const auto* v = reinterpret_cast<const NMLISTVIEW*>(lparam);
             n.item = v->iItem;
