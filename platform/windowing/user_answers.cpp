@@ -2,6 +2,7 @@
 
 #include "user_answers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,12 +60,13 @@ bool is_check_box(UINT type) {
 }
 
 // What a person can do to a control the dialog shows.
-enum class action_kind { press, edit, click };
+enum class action_kind { press, edit, click, row };
 
 struct dialog_action {
     HWND control = nullptr;
     action_kind kind = action_kind::press;
     std::string label;  // for an edit, the text of its label
+    int row = -1;       // for a list view's row, its index
 };
 
 std::wstring class_of(HWND window) {
@@ -93,6 +95,54 @@ std::string label_of_edit(HWND edit) {
         }
     }
     return best ? text_of(best) : "Text";
+}
+
+std::string narrow(const std::wstring& text) {
+    return win_detail::to_utf8(text);
+}
+
+// A report list: its headings, then each row with its columns' texts as
+// something to choose (a click on the row).
+void show_list(HWND list, std::vector<dialog_action>& actions) {
+    int columns = 0;
+    for (LVCOLUMNW probe{}; ListView_GetColumn(list, columns, &probe);) ++columns;
+    columns = std::max(columns, 1);
+    auto joined = [&](const std::function<std::wstring(int)>& text_of_column) {
+        std::string line;
+        for (int c = 0; c < columns; ++c) line += (c ? " | " : "") + narrow(text_of_column(c));
+        return line;
+    };
+    std::fprintf(stderr, "  list: %s\n", joined([&](int c) {
+                                             wchar_t text[260] = {};
+                                             LVCOLUMNW column{};
+                                             column.mask = LVCF_TEXT;
+                                             column.pszText = text;
+                                             column.cchTextMax = 260;
+                                             ListView_GetColumn(list, c, &column);
+                                             return std::wstring(text);
+                                         }).c_str());
+    const int rows = ListView_GetItemCount(list);
+    if (rows == 0) std::fprintf(stderr, "    (no rows)\n");
+    for (int i = 0; i < rows; ++i) {
+        actions.push_back({list, action_kind::row, "", i});
+        const bool chosen = ListView_GetItemState(list, i, LVIS_SELECTED) != 0;
+        std::fprintf(stderr, "  [%zu] %s%s\n", actions.size(),
+                     joined([&](int c) {
+                         wchar_t text[260] = {};
+                         ListView_GetItemText(list, i, c, text, 260);
+                         return std::wstring(text);
+                     }).c_str(),
+                     chosen ? "  (chosen)" : "");
+    }
+}
+
+// A click on a list view's row, in its first column as the mouse gives it.
+void click_row(HWND list, int row) {
+    RECT cell{};
+    if (!ListView_GetSubItemRect(list, row, 0, LVIR_LABEL, &cell)) return;
+    const LPARAM point = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    SendMessageW(list, WM_LBUTTONUP, 0, point);
 }
 
 // Shows the visible controls of the window and of the child dialogs
@@ -129,6 +179,8 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
                          : text_of(c);
             std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
                          actions.back().label.c_str(), shown.c_str(), disabled);
+        } else if (name == WC_LISTVIEWW) {
+            show_list(c, actions);
         } else if (GetWindow(c, GW_CHILD)) {
             show_controls(c, actions);
         } else if (!text_of(c).empty()) {
@@ -281,6 +333,8 @@ void answer_dialog_on_terminal(HWND dialog) {
                 SendMessageW(action.control, BM_CLICK, 0, 0);
             } else if (action.kind == action_kind::click) {
                 click_control(action.control);
+            } else if (action.kind == action_kind::row) {
+                click_row(action.control, action.row);
             } else if (!fill_in(dialog, action, ended)) {
                 continue;
             }
