@@ -10,6 +10,7 @@
 
 #include "vfs/calvimora_exception.h"
 #include "vfs/calvimora_file.h"
+#include "vfs/listing_reply.h"
 #include "vfs/number_text.h"
 
 namespace vfs_calvimora {
@@ -204,15 +205,18 @@ vfs::item_list directory::list_items() {
 vfs::item_list directory::fetch_children() {
     request_parameters parameters{{L"action", L"list_dir"}, {L"dir_id", get_server_id()}};
     add_location_params(parameters);
-    const response_node reply = session_.call_cm_operations(std::move(parameters));
+    const vfs::byte_buffer reply = session_.call_cm_operations_bytes(std::move(parameters));
+    const listing records = parse_listing_reply(
+        std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()));
     vfs::item_list children;
-    for (const response_node& record : children_by_name(reply, L"Directory")) {
-        if (vfs::item_ptr child = make_child_directory(read_directory_record(record))) {
+    children.reserve(records.folders.size() + records.files.size());
+    for (const directory_record& record : records.folders) {
+        if (vfs::item_ptr child = make_child_directory(record)) {
             children.push_back(std::move(child));
         }
     }
-    for (const response_node& record : children_by_name(reply, L"File")) {
-        if (vfs::item_ptr child = make_child_file(read_file_record(record))) {
+    for (const file_record& record : records.files) {
+        if (vfs::item_ptr child = make_child_file(record)) {
             children.push_back(std::move(child));
         }
     }
