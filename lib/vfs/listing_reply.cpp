@@ -1,8 +1,12 @@
 #include "vfs/listing_reply.h"
 
+#include <utf8.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "vfs/http_client.h"
@@ -177,6 +181,32 @@ directory_record folder_of(const std::array<raw_field, 14>& fields) {
     return record;
 }
 
+// The reply's texts are whole code points, so UTF-8 is all they need.
+std::string utf8_of(const std::wstring& text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    utf8::utf32to8(text.begin(), text.end(), std::back_inserter(bytes));
+    return bytes;
+}
+
+std::string narrow_text(const raw_field& field) {
+    const bool plain = std::all_of(field.text.begin(), field.text.end(), [](char byte) {
+        return byte != '\\' && static_cast<unsigned char>(byte) < 0x80;
+    });
+    return plain ? std::string(field.text) : utf8_of(wide_text(field));
+}
+
+constexpr field_names<4> scanned_fields{"ID", "Name", "Size", "DateModified"};
+
+scanned_file scanned_of(const std::array<raw_field, 4>& fields) {
+    scanned_file file;
+    file.id = narrow_text(fields[0]);
+    file.name = wide_text(fields[1]);
+    file.size = int64_of(fields[2]);
+    file.date_modified = int64_of(fields[3]);
+    return file;
+}
+
 file_record file_of(const std::array<raw_field, 12>& fields) {
     file_record record;
     record.id = wide_text(fields[0]);
@@ -198,10 +228,12 @@ class listing_reader {
 public:
     explicit listing_reader(std::string_view bytes) : bytes_(bytes), scanner_(bytes) {}
 
-    std::optional<listing> read() {
+    template <typename file_entry, std::size_t count, typename make>
+    std::optional<basic_listing<file_entry>> read(const field_names<count>& file_names,
+                                                  make file_made) {
         const reply_scanner::tag root = scanner_.read_tag(0);
         if (!root.found() || root.name(bytes_) != "Result") return std::nullopt;
-        listing records;
+        basic_listing<file_entry> records;
         for (std::size_t position = root.close + 1;;) {
             const reply_scanner::tag child = scanner_.read_tag(position);
             if (!child.found()) return std::nullopt;
@@ -212,7 +244,7 @@ public:
             if (name == "Directory") {
                 position = read_record(child, folder_fields, records.folders, folder_of);
             } else if (name == "File") {
-                position = read_record(child, file_fields, records.files, file_of);
+                position = read_record(child, file_names, records.files, file_made);
             } else {
                 position = scanner_.skip_rest(child.close + 1, 1);
             }
@@ -278,13 +310,31 @@ listing read_listing(const response_node& reply) {
     return records;
 }
 
+scanned_file scanned(const file_record& record) {
+    return {record.name, utf8_of(record.id), record.size, record.date_modified};
+}
+
 std::optional<listing> read_plain_listing(std::string_view reply) {
-    return listing_reader(reply).read();
+    return listing_reader(reply).read<file_record>(file_fields, file_of);
 }
 
 listing parse_listing_reply(std::string_view reply) {
     if (std::optional<listing> records = read_plain_listing(reply)) return std::move(*records);
     return read_listing(parse_operation_reply(reply.data(), reply.size()));
+}
+
+std::optional<scan_listing> read_plain_scan_listing(std::string_view reply) {
+    return listing_reader(reply).read<scanned_file>(scanned_fields, scanned_of);
+}
+
+scan_listing parse_scan_listing_reply(std::string_view reply) {
+    if (std::optional<scan_listing> records = read_plain_scan_listing(reply))
+        return std::move(*records);
+    listing whole = parse_listing_reply(reply);
+    scan_listing records{std::move(whole.folders), {}};
+    records.files.reserve(whole.files.size());
+    for (const file_record& file : whole.files) records.files.push_back(scanned(file));
+    return records;
 }
 
 }  // namespace vfs_calvimora

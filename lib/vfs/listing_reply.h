@@ -7,7 +7,9 @@
 // either way gives the same records, or throws the same exception.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,12 +18,30 @@
 
 namespace vfs_calvimora {
 
-struct listing {
+template <typename file_entry>
+struct basic_listing {
     std::vector<directory_record> folders;
-    std::vector<file_record> files;
+    std::vector<file_entry> files;
 
-    bool operator==(const listing&) const = default;
+    bool operator==(const basic_listing&) const = default;
 };
+
+using listing = basic_listing<file_record>;
+
+// What a scan of the tree reads of a file: the id as UTF-8, the date with
+// 0 for none, as in file_record.
+struct scanned_file {
+    std::wstring name;
+    std::string id;
+    std::int64_t size = 0;
+    std::int64_t date_modified = 0;
+
+    bool operator==(const scanned_file&) const = default;
+};
+
+using scan_listing = basic_listing<scanned_file>;
+
+scanned_file scanned(const file_record& record);
 
 // The records of a checked reply tree: its "Directory" and "File" children
 // that hold fields, each kind in document order.
@@ -34,5 +54,9 @@ std::optional<listing> read_plain_listing(std::string_view reply);
 // The records of a listing reply: read_plain_listing, or else the reply
 // decoded, parsed and checked (parse_operation_reply) and read_listing.
 listing parse_listing_reply(std::string_view reply);
+
+// The same for a scan: the files' other fields are not read.
+std::optional<scan_listing> read_plain_scan_listing(std::string_view reply);
+scan_listing parse_scan_listing_reply(std::string_view reply);
 
 }  // namespace vfs_calvimora

@@ -14,18 +14,22 @@
 
 namespace vfs_calvimora {
 
-struct listing_outcome {
-    std::optional<listing> records;
+template <typename records_read>
+struct reading_outcome {
+    std::optional<records_read> records;
     std::wstring title;
     std::wstring text;
     bool already_exists = false;
 
-    bool operator==(const listing_outcome&) const = default;
+    bool operator==(const reading_outcome&) const = default;
 };
 
+using listing_outcome = reading_outcome<listing>;
+using scan_outcome = reading_outcome<scan_listing>;
+
 template <typename read>
-listing_outcome outcome_of(read reading) {
-    listing_outcome outcome;
+auto outcome_of(read reading) {
+    reading_outcome<decltype(reading())> outcome;
     try {
         outcome.records = reading();
     } catch (const item_already_exists_exception& failure) {
@@ -44,6 +48,22 @@ inline listing_outcome generic_outcome(std::string_view reply) {
 
 inline listing_outcome listing_reply_outcome(std::string_view reply) {
     return outcome_of([reply] { return parse_listing_reply(reply); });
+}
+
+inline scan_outcome scan_reply_outcome(std::string_view reply) {
+    return outcome_of([reply] { return parse_scan_listing_reply(reply); });
+}
+
+// What a scan reads of the generic way's records.
+inline scan_outcome scanned(const listing_outcome& whole) {
+    scan_outcome outcome{std::nullopt, whole.title, whole.text, whole.already_exists};
+    if (whole.records) {
+        outcome.records.emplace();
+        outcome.records->folders = whole.records->folders;
+        for (const file_record& file : whole.records->files)
+            outcome.records->files.push_back(scanned(file));
+    }
+    return outcome;
 }
 
 }  // namespace vfs_calvimora

@@ -8,10 +8,11 @@
 namespace vfs_calvimora {
 namespace {
 
-// The outcome of both ways, which must agree.
+// The outcome of both ways, which must agree, whole and as a scan reads it.
 listing_outcome agreed(const std::string& reply) {
     const listing_outcome generic = generic_outcome(reply);
     EXPECT_EQ(generic, listing_reply_outcome(reply)) << reply;
+    EXPECT_EQ(scanned(generic), scan_reply_outcome(reply)) << reply;
     return generic;
 }
 
@@ -19,6 +20,7 @@ listing_outcome agreed(const std::string& reply) {
 listing quick(const std::string& reply) {
     const std::optional<listing> records = read_plain_listing(reply);
     EXPECT_TRUE(records.has_value()) << reply;
+    EXPECT_TRUE(read_plain_scan_listing(reply).has_value()) << reply;
     const listing_outcome generic = agreed(reply);
     EXPECT_TRUE(generic.records.has_value()) << reply;
     return records.value_or(listing());
@@ -93,6 +95,17 @@ TEST(listing_reply, FieldsInAnyOrderTheFirstOfANameCounting) {
     EXPECT_EQ(L"n", read.name);
     EXPECT_EQ(L"", read.id);  // the first ID holds an element: an empty text
     EXPECT_EQ(0, read.date_modified);
+}
+
+TEST(listing_reply, AScanReadsIdsAsUtf8AndDatesAsListed) {
+    const scan_listing read = parse_scan_listing_reply(
+        file_reply("<ID>a\\<\xC3\xA9\xFF</ID><Name>n</Name><DateModified>0</DateModified>"
+                   "<Size>3</Size>"));
+    ASSERT_EQ(1u, read.files.size());
+    EXPECT_EQ("a<\xC3\xA9\xEF\xBF\xBD", read.files[0].id);
+    EXPECT_EQ(0, read.files[0].date_modified);
+    EXPECT_EQ(3, read.files[0].size);
+    agreed(file_reply("<ID>a\\<\xC3\xA9\xFF</ID>"));
 }
 
 TEST(listing_reply, NumbersAtTheirLimits) {
