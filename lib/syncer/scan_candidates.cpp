@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string_view>
 
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
@@ -25,9 +26,10 @@ bool is_separator(wchar_t character) {
 }
 
 // The wide name of a listed entry, and whether it can be used.
-std::wstring widen_name(const std::string& native_name, name_problem& problem) {
+std::wstring widen_name(std::string_view native_name, name_problem& problem) {
     problem = name_problem::none;
     std::wstring name;
+    name.reserve(native_name.size());
     if (!utf8::is_valid(native_name.begin(), native_name.end())) {
         problem = name_problem::not_utf8;
         std::string shown;
@@ -165,8 +167,8 @@ candidate_set::iterator add_candidate_at(candidate_set& candidates, candidate_se
                          stop, candidates.end());
 }
 
-candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                                      const std::wstring& dir_local, const std::wstring& filename,
+candidate_set::iterator add_candidate(candidate_set& candidates, const shared_path& dir_remote,
+                                      const shared_path& dir_local, const std::wstring& filename,
                                       std::int64_t remote_time, std::int64_t remote_size,
                                       const local_state& local, const stop_signal& stop,
                                       candidate_set::iterator hint) {

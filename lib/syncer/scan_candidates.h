@@ -12,6 +12,7 @@
 #include "syncer/binding.h"
 #include "syncer/local_file_state.h"
 #include "syncer/scan_memory.h"
+#include "syncer/shared_path.h"
 #include "syncer/sync_item.h"
 #include "syncer/task_environment.h"
 
@@ -135,9 +136,10 @@ private:
 
 // The same with the local state already read; hint is where the candidate
 // is expected to go (before it), as when candidates come in order. Returns
-// the candidate's place.
-candidate_set::iterator add_candidate(candidate_set& candidates, const std::wstring& dir_remote,
-                                      const std::wstring& dir_local, const std::wstring& filename,
+// the candidate's place. A walk passes each folder's pooled paths along, so
+// the pool is not searched for every file.
+candidate_set::iterator add_candidate(candidate_set& candidates, const shared_path& dir_remote,
+                                      const shared_path& dir_local, const std::wstring& filename,
                                       std::int64_t remote_time, std::int64_t remote_size,
                                       const local_state& local, const stop_signal& stop,
                                       candidate_set::iterator hint);

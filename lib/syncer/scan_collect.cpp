@@ -36,7 +36,7 @@ void collect_single_file(walk_context& context, vfs::client& client) {
         return;
     }
     add_remote_file_candidate(context, owner.dir_remote, owner.dir_local, owner.filename,
-                              remote_file, context.found.candidates.end());
+                              remote_child_of(remote_file), context.found.candidates.end());
 }
 
 void walk_local_root(walk_context& context) {

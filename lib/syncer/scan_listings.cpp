@@ -3,7 +3,9 @@
 #include <boost/pointer_cast.hpp>
 #include <chrono>
 
+#include "syncer/exceptions.h"
 #include "syncer/paths.h"
+#include "vfs/scan_lister.h"
 
 namespace syncer {
 
@@ -13,6 +15,39 @@ namespace {
 constexpr std::chrono::milliseconds stop_check{50};
 
 }  // namespace
+
+remote_children list_remote_children(const vfs::directory_ptr& folder) {
+    remote_children children;
+    if (auto* lister = dynamic_cast<vfs::scan_lister*>(folder.get())) {
+        if (std::optional<std::vector<vfs::scanned_child>> listed = lister->list_for_scan()) {
+            children.reserve(listed->size());
+            for (vfs::scanned_child& child : *listed) {
+                if (child.folder) {
+                    children.push_back({std::move(child.name), vfs::item_type_directory,
+                                        remote_item_state{true, 0, 0}, std::string(),
+                                        std::move(child.folder)});
+                } else {
+                    children.push_back(
+                        {std::move(child.name), vfs::item_type_file,
+                         remote_item_state{false, child.modification_date, child.size},
+                         std::move(child.id), nullptr});
+                }
+            }
+            return children;
+        }
+    }
+    const vfs::item_list items = folder->list_items();
+    children.reserve(items.size());
+    for (const vfs::item_ptr& item : items) children.push_back(remote_child_of(item));
+    return children;
+}
+
+remote_child remote_child_of(const vfs::item_ptr& item) {
+    remote_child child{item->get_name(), item->get_type(), remote_state_of(item), std::string(),
+                       boost::dynamic_pointer_cast<vfs::directory>(item)};
+    if (child.state && !child.state->is_folder) child.id = to_utf8(item->get_id());
+    return child;
+}
 
 remote_listings::remote_listings(vfs::directory_ptr root, std::wstring root_path,
                                  const stop_signal& stop, int threads)
@@ -48,7 +83,7 @@ void remote_listings::fetch_ahead() {
         guard.unlock();
         fetched result;
         try {
-            result.children = next.folder->list_items();
+            result.children = list_remote_children(next.folder);
         } catch (...) {
             result.failure = std::current_exception();
         }
@@ -60,21 +95,18 @@ void remote_listings::fetch_ahead() {
     }
 }
 
-void remote_listings::queue_sub_folders(const std::wstring& path, const vfs::item_list& children) {
+void remote_listings::queue_sub_folders(const std::wstring& path, const remote_children& children) {
     // The walk enters these: a plain name, a folder it can list.
     std::vector<pending> sub_folders;
-    for (const vfs::item_ptr& child : children) {
-        if (child->get_type() != vfs::item_type_directory) continue;
-        const std::wstring name = child->get_name();
-        if (!is_plain_name(name)) continue;
-        auto folder = boost::dynamic_pointer_cast<vfs::directory>(child);
-        if (folder) sub_folders.push_back({join_path(path, name), std::move(folder)});
+    for (const remote_child& child : children) {
+        if (child.type != vfs::item_type_directory || !is_plain_name(child.name)) continue;
+        if (child.folder) sub_folders.push_back({join_path(path, child.name), child.folder});
     }
     queue_.insert(queue_.begin(), std::make_move_iterator(sub_folders.begin()),
                   std::make_move_iterator(sub_folders.end()));
 }
 
-vfs::item_list remote_listings::take(const std::wstring& path, const vfs::directory_ptr& folder) {
+remote_children remote_listings::take(const std::wstring& path, const vfs::directory_ptr& folder) {
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
         if (const auto found = ready_.find(path); found != ready_.end()) {
@@ -91,7 +123,7 @@ vfs::item_list remote_listings::take(const std::wstring& path, const vfs::direct
     // Not begun: listed here, and no fetcher lists it again.
     std::erase_if(queue_, [&](const pending& entry) { return entry.path == path; });
     guard.unlock();
-    vfs::item_list children = folder->list_items();
+    remote_children children = list_remote_children(folder);
     guard.lock();
     queue_sub_folders(path, children);
     changed_.notify_all();

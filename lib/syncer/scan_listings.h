@@ -11,15 +11,36 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "syncer/remote_item_state.h"
 #include "syncer/task_environment.h"
 #include "vfs/directory.h"
 
 namespace syncer {
+
+// One child of a remote folder as the remote walk reads it: its name and
+// kind, a file's state and id (UTF-8), a folder's object to walk.
+struct remote_child {
+    std::wstring name;
+    int type = vfs::item_type_file;
+    // Nothing for an item that is neither a file nor a folder.
+    std::optional<remote_item_state> state;
+    std::string id;
+    // Null for anything but a folder the walk can list.
+    vfs::directory_ptr folder;
+};
+using remote_children = std::vector<remote_child>;
+
+// The folder's children, listed without an object per file where the
+// folder can (vfs::scan_lister), else read from list_items' objects.
+remote_children list_remote_children(const vfs::directory_ptr& folder);
+// The same read from an item's object.
+remote_child remote_child_of(const vfs::item_ptr& item);
 
 class remote_listings {
 public:
@@ -42,7 +63,7 @@ public:
     // (waited for while under way), or fetched now when it was not begun. A
     // failure of the listing is thrown here, as the folder's own listing
     // would throw it.
-    vfs::item_list take(const std::wstring& path, const vfs::directory_ptr& folder);
+    remote_children take(const std::wstring& path, const vfs::directory_ptr& folder);
 
 private:
     struct pending {
@@ -50,14 +71,14 @@ private:
         vfs::directory_ptr folder;
     };
     struct fetched {
-        vfs::item_list children;
+        remote_children children;
         std::exception_ptr failure;
     };
 
     void fetch_ahead();
     // Puts the sub-folders the walk will enter in front of the queue, in
     // their listing order. Under the lock.
-    void queue_sub_folders(const std::wstring& path, const vfs::item_list& children);
+    void queue_sub_folders(const std::wstring& path, const remote_children& children);
 
     const stop_signal& stop_;
     std::mutex lock_;

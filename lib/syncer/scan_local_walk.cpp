@@ -34,7 +34,9 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
     // candidates, just after the folder's own: each goes in at once.
     std::sort(entries.begin(), entries.end(),
               [](const local_entry& a, const local_entry& b) { return a.name < b.name; });
-    auto next_place = candidates.upper_bound(sync_item(dir_remote, dir_local, L""));
+    const shared_path folder_remote(dir_remote);
+    const shared_path folder_local(dir_local);
+    auto next_place = candidates.upper_bound(sync_item(folder_remote, folder_local, L""));
     std::vector<const local_entry*> folders;
     for (const local_entry& entry : entries) {
         if (entry.problem != name_problem::none) {
@@ -51,8 +53,8 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
             continue;
         }
         next_place =
-            std::next(add_candidate(candidates, dir_remote, dir_local, entry.name, missing_time, 0,
-                                    entry.state, context.stop, next_place));
+            std::next(add_candidate(candidates, folder_remote, folder_local, entry.name,
+                                    missing_time, 0, entry.state, context.stop, next_place));
     }
     for (const local_entry* folder : folders) {
         if (top && !descend_below_top(context.owner, context.ui, context.user_name)) continue;

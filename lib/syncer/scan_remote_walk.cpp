@@ -1,5 +1,3 @@
-#include <boost/pointer_cast.hpp>
-
 #include "syncer/exceptions.h"
 #include "syncer/paths.h"
 #include "syncer/remote_item_state.h"
@@ -21,17 +19,17 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
     if (!top || context.owner.filename.empty())
         add_candidate(candidates, dir_remote, dir_local, L"", 0, 0, context.stop);
     bool unknown_children = false;
-    const vfs::item_list children =
-        context.listings ? context.listings->take(dir_remote, folder) : folder->list_items();
+    const remote_children children = context.listings ? context.listings->take(dir_remote, folder)
+                                                      : list_remote_children(folder);
     if (top && children.empty()) context.found.remote_root_empty = true;
     const shared_path folder_remote(dir_remote);
     const shared_path folder_local(dir_local);
     const folder_candidates local_files(candidates, folder_remote, folder_local);
-    for (const vfs::item_ptr& child : children) {
-        const std::wstring name = child->get_name();
+    for (const remote_child& child : children) {
+        const std::wstring& name = child.name;
         if (!is_plain_name(name)) {
             unknown_children = true;
-            const bool is_folder = child->get_type() == vfs::item_type_directory;
+            const bool is_folder = child.type == vfs::item_type_directory;
             context.found.unsyncable.push_back(
                 {dir_remote, dir_local, name.empty() ? L"(no name)" : name,
                  std::wstring(is_folder ? L"This folder" : L"This file") +
@@ -39,7 +37,7 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                  task::kind_download});
             continue;
         }
-        if (child->get_type() != vfs::item_type_directory && is_replacement_name(name)) {
+        if (child.type != vfs::item_type_directory && is_replacement_name(name)) {
             // Fetched, it would be a local file the local walk passes over
             // as a download's work in progress: taken for removed locally.
             unknown_children = true;
@@ -50,12 +48,12 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                  task::kind_download});
             continue;
         }
-        if (child->get_type() != vfs::item_type_directory) {
+        if (child.type != vfs::item_type_directory) {
             add_remote_file_candidate(context, folder_remote, folder_local, name, child,
                                       local_files.find(name));
             continue;
         }
-        const auto sub_folder = boost::dynamic_pointer_cast<vfs::directory>(child);
+        const vfs::directory_ptr& sub_folder = child.folder;
         if (!sub_folder) {
             unknown_children = true;
             continue;
@@ -72,9 +70,9 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
 
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,
-                               const vfs::item_ptr& remote, candidate_set::iterator found) {
+                               const remote_child& remote, candidate_set::iterator found) {
     candidate_set& candidates = context.found.candidates;
-    const auto state = remote_state_of(remote);
+    const std::optional<remote_item_state>& state = remote.state;
     const std::int64_t time = state ? state->time : missing_time;
     const std::int64_t size = state ? state->size : 0;
     // Not among the folder's files found before: looked up through the whole
@@ -84,7 +82,7 @@ void add_remote_file_candidate(walk_context& context, const std::wstring& dir_re
             ? add_candidate_at(candidates, found, dir_remote, dir_local, name, time, size,
                                context.stop)
             : add_candidate(candidates, dir_remote, dir_local, name, time, size, context.stop);
-    if (state && !state->is_folder) added->remote_id = to_utf8(remote->get_id());
+    if (state && !state->is_folder) added->remote_id = remote.id;
 }
 
 }  // namespace syncer

@@ -56,7 +56,7 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
 // looked up already, else the set's end().
 void add_remote_file_candidate(walk_context& context, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& name,
-                               const vfs::item_ptr& remote, candidate_set::iterator found);
+                               const remote_child& remote, candidate_set::iterator found);
 
 }  // namespace syncer
 

@@ -228,6 +228,11 @@ response_node client::call_cm_operations(request_parameters parameters,
     return call_operation(get_prefix() + operations_script, parameters);
 }
 
+vfs::byte_buffer client::call_cm_operations_bytes(request_parameters parameters) const {
+    add_user_parameters(parameters, user_);
+    return raw_request(get_prefix() + operations_script, parameters);
+}
+
 vfs::byte_buffer client::get_thumbnail_data(const std::wstring& shared_user_id,
                                             const std::wstring& file_id) const {
     request_parameters parameters{{L"shared_user_id", shared_user_id}, {L"file_id", file_id}};

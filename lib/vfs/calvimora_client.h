@@ -54,6 +54,9 @@ public:
     // (user_id, user_id_access, user_lang, user_level), or those of user.
     response_node call_cm_operations(request_parameters parameters) const;
     response_node call_cm_operations(request_parameters parameters, const user_info& user) const;
+    // The same request's reply bytes, unchecked (a listing reads them
+    // itself: parse_listing_reply).
+    vfs::byte_buffer call_cm_operations_bytes(request_parameters parameters) const;
 
     // The thumbnail image of a file ("/cm_thumbnail.php"): JPEG bytes, or
     // any other reply that carries no "Error" record. A reply shorter than

@@ -10,6 +10,7 @@
 
 #include "vfs/calvimora_exception.h"
 #include "vfs/calvimora_file.h"
+#include "vfs/listing_reply.h"
 #include "vfs/number_text.h"
 
 namespace vfs_calvimora {
@@ -201,18 +202,51 @@ vfs::item_list directory::list_items() {
     return children;
 }
 
-vfs::item_list directory::fetch_children() {
+vfs::byte_buffer directory::fetch_listing_reply() {
     request_parameters parameters{{L"action", L"list_dir"}, {L"dir_id", get_server_id()}};
     add_location_params(parameters);
-    const response_node reply = session_.call_cm_operations(std::move(parameters));
+    return session_.call_cm_operations_bytes(std::move(parameters));
+}
+
+std::optional<std::vector<vfs::scanned_child>> directory::list_for_scan() {
+    if (!scans_by_records()) return std::nullopt;
+    const vfs::byte_buffer reply = fetch_listing_reply();
+    scan_listing records = parse_scan_listing_reply(
+        std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()));
+    std::vector<vfs::scanned_child> children;
+    children.reserve(records.folders.size() + records.files.size());
+    for (const directory_record& record : records.folders) {
+        const vfs::item_ptr child = make_child_directory(record);
+        if (!child) continue;
+        const auto folder = boost::dynamic_pointer_cast<vfs::directory>(child);
+        if (!folder) return std::nullopt;
+        children.push_back({folder->get_name(), folder, vfs::no_date, 0, std::string()});
+    }
+    const bool has_subfolders = !children.empty();
+    for (scanned_file& file : records.files) {
+        children.push_back({std::move(file.name), nullptr,
+                            file.date_modified == 0 ? vfs::no_date : file.date_modified, file.size,
+                            std::move(file.id)});
+    }
+    std::lock_guard<std::mutex> hold(lock_);
+    children_.clear();
+    has_subfolders_ = has_subfolders;
+    return children;
+}
+
+vfs::item_list directory::fetch_children() {
+    const vfs::byte_buffer reply = fetch_listing_reply();
+    const listing records = parse_listing_reply(
+        std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()));
     vfs::item_list children;
-    for (const response_node& record : children_by_name(reply, L"Directory")) {
-        if (vfs::item_ptr child = make_child_directory(read_directory_record(record))) {
+    children.reserve(records.folders.size() + records.files.size());
+    for (const directory_record& record : records.folders) {
+        if (vfs::item_ptr child = make_child_directory(record)) {
             children.push_back(std::move(child));
         }
     }
-    for (const response_node& record : children_by_name(reply, L"File")) {
-        if (vfs::item_ptr child = make_child_file(read_file_record(record))) {
+    for (const file_record& record : records.files) {
+        if (vfs::item_ptr child = make_child_file(record)) {
             children.push_back(std::move(child));
         }
     }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "vfs/calvimora_client.h"
@@ -16,10 +17,11 @@
 #include "vfs/directory.h"
 #include "vfs/listing_records.h"
 #include "vfs/request_parameters.h"
+#include "vfs/scan_lister.h"
 
 namespace vfs_calvimora {
 
-class directory : public vfs::directory, public vfs_calvimora::item {
+class directory : public vfs::directory, public vfs::scan_lister, public vfs_calvimora::item {
 public:
     // The session is copied; the folder starts with folder type 4 and empty
     // caches.
@@ -42,6 +44,9 @@ public:
 
     // vfs::directory
     vfs::item_list list_items() override;
+    // vfs::scan_lister: a folder listed by records alone; the files come
+    // without objects, and the cache of children is emptied.
+    std::optional<std::vector<vfs::scanned_child>> list_for_scan() override;
     bool has_subdirectories() override;
     bool is_shared() override;
     bool is_home_folder() override;
@@ -109,6 +114,11 @@ protected:
     virtual vfs::item_ptr make_child_directory(const directory_record& record);
     virtual vfs::item_ptr make_child_file(const file_record& record);
 
+    // Whether the folder's children are its "list_dir" records, each made
+    // an item as an own file's is made (list_for_scan answers); a folder
+    // that lists other items, or leaves files out, says no.
+    virtual bool scans_by_records() const { return true; }
+
     // The "list_dir" request for this folder and the children built from
     // its "Directory" records (in reply order), then from its "File"
     // records, so folders always precede files. Does not touch the cache.
@@ -132,6 +142,8 @@ private:
     static void refuse_client_only_child(vfs_calvimora::item& target, const vfs::item_ptr& item,
                                          const wchar_t* title, const wchar_t* what);
     vfs::item_ptr find_child(lookup_key kind, const std::wstring& key, bool refresh);
+    // The "list_dir" request's reply bytes.
+    vfs::byte_buffer fetch_listing_reply();
     vfs::item_ptr create_file_request(const std::wstring& action, const std::wstring& name,
                                       std::int64_t size, int mode);
     void forget_child(const vfs::item_ptr& item);

@@ -22,6 +22,10 @@ public:
     int get_folder_type() override;
     void set_folder_type(int code) override;  // no effect
 
+protected:
+    // Fixed folders list other items, or leave files out.
+    bool scans_by_records() const override { return false; }
+
 private:
     const std::wstring id_;
     const int folder_type_;

@@ -135,8 +135,12 @@ vfs::byte_buffer http_client::perform_request_retry(const std::string& path,
 
 response_node http_client::call_operation(const std::string& path,
                                           const request_parameters& parameters) const {
-    const response_node root =
-        parse_response(decode(perform_request_retry(path, parameters, request_tries)));
+    const vfs::byte_buffer reply = perform_request_retry(path, parameters, request_tries);
+    return parse_operation_reply(reinterpret_cast<const char*>(reply.data()), reply.size());
+}
+
+response_node parse_operation_reply(const char* bytes, std::size_t length) {
+    response_node root = parse_response(decode_reply_text(bytes, length));
     if (root.name != L"Result") {
         throw exception(L"Parse error", L"Server side error");
     }

@@ -4,6 +4,7 @@
 // at once before its failure is reported.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "vfs/item.h"
@@ -76,5 +77,9 @@ private:
 // for; a reply without one passes. With already_exists_kind, Type 1 throws
 // item_already_exists_exception.
 void throw_reply_error(const response_node& root, bool already_exists_kind);
+
+// The checks of call_operation on reply bytes: decoded and parsed, its root
+// "Result", an "Error" record thrown.
+response_node parse_operation_reply(const char* bytes, std::size_t length);
 
 }  // namespace vfs_calvimora

@@ -29,6 +29,8 @@ struct directory_record {
     bool shared = false;
     std::int64_t date_created = 0;
     std::int64_t date_deleted = 0;
+
+    bool operator==(const directory_record&) const = default;
 };
 
 // A "File" record, its twelve fields in the order the service defines them.
@@ -46,6 +48,8 @@ struct file_record {
     std::int64_t date_accessed = 0;
     std::int64_t date_modified = 0;
     std::int64_t date_deleted = 0;
+
+    bool operator==(const file_record&) const = default;
 };
 
 // A flag of a record is set only by the exact text "True".

@@ -21,6 +21,7 @@ public:
     void set_folder_type(int code) override;
 
 protected:
+    bool scans_by_records() const override { return false; }
     // The special folders a listing appends (root_children.h); a test
     // puts its own in their place.
     virtual vfs::item_ptr make_shared_folders_container();

@@ -1,7 +1,10 @@
 // Listings and lookups of own folders and of the root, against the stand-in
 // service; replies it would never give are scripted through it.
+#include <utf8.h>
+
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
+#include <iterator>
 #include <thread>
 
 #include "vfs/root_directory.h"
@@ -51,6 +54,41 @@ TEST_F(directory_listing_test, ListingPutsFoldersFirstAndReadsTheirRecords) {
     script("list_dir", result_xml(file_xml("31", "b.txt")));
     EXPECT_EQ(1u, work->list_items().size());
     EXPECT_FALSE(work->has_subdirectories());
+}
+
+// A scan's listing answers what the items' objects answer: names, folder
+// objects, files' dates, sizes and ids; the root lists only by items.
+TEST_F(directory_listing_test, AScanListingAnswersWhatTheItemsAnswer) {
+    auto work = make_folder("Work");
+    const std::string listing =
+        result_xml(file_xml("31", "b.txt", "<DateModified>0</DateModified><Size>7</Size>") +
+                   folder_xml("21", "One") +
+                   file_xml("\xC3\xA9", "\xF0\x9F\x98\x80", "<DateModified>5</DateModified>"));
+    script("list_dir", listing);
+    const vfs::item_list items = work->list_items();
+    script("list_dir", listing);
+    const auto scanned = work->list_for_scan();
+    ASSERT_TRUE(scanned.has_value());
+    ASSERT_EQ(items.size(), scanned->size());
+    for (std::size_t at = 0; at < items.size(); ++at) {
+        const vfs::scanned_child& child = (*scanned)[at];
+        EXPECT_EQ(items[at]->get_name(), child.name);
+        const auto file = boost::dynamic_pointer_cast<vfs::file>(items[at]);
+        if (!file) {
+            ASSERT_TRUE(child.folder);
+            EXPECT_EQ(items[at]->get_id(), child.folder->get_id());
+            continue;
+        }
+        EXPECT_FALSE(child.folder);
+        EXPECT_EQ(file->get_modification_date(), child.modification_date);
+        EXPECT_EQ(file->get_size(), child.size);
+        const std::wstring id = file->get_id();
+        std::string id_bytes;
+        utf8::utf32to8(id.begin(), id.end(), std::back_inserter(id_bytes));
+        EXPECT_EQ(id_bytes, child.id);
+    }
+    EXPECT_TRUE(work->has_subdirectories());
+    EXPECT_FALSE(boost::make_shared<marked_root>(*session_)->list_for_scan().has_value());
 }
 
 TEST_F(directory_listing_test, LookupsIgnoreCaseAndRelistOnceOnAMiss) {
