@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "system_objects.h"
 #include "win/file.h"
 #include "win/registry.h"
 #include "win/shell.h"
@@ -48,13 +49,21 @@ std::wstring type_name_of(const std::wstring& path, DWORD attributes) {
 
 DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT info_size,
                          UINT flags) {
-    if (!path || !info || info_size != sizeof(SHFILEINFOW) ||
-        flags != (SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
+    constexpr UINT known = SHGFI_TYPENAME | SHGFI_ICONLOCATION | SHGFI_ICON | SHGFI_SMALLICON |
+                           SHGFI_OPENICON | SHGFI_USEFILEATTRIBUTES;
+    if (!path || !info || info_size != sizeof(SHFILEINFOW) || (flags & ~known) ||
+        !(flags & SHGFI_USEFILEATTRIBUTES) ||
+        !(flags & (SHGFI_TYPENAME | SHGFI_ICONLOCATION | SHGFI_ICON)))
         return 0;
-    const std::wstring name = type_name_of(path, attributes);
-    const size_t length = std::min<size_t>(name.size(), std::size(info->szTypeName) - 1);
-    name.copy(info->szTypeName, length);
-    info->szTypeName[length] = L'\0';
+    if (flags & SHGFI_TYPENAME) {
+        const std::wstring name = type_name_of(path, attributes);
+        const size_t length = std::min<size_t>(name.size(), std::size(info->szTypeName) - 1);
+        name.copy(info->szTypeName, length);
+        info->szTypeName[length] = L'\0';
+    }
+    if ((flags & (SHGFI_ICONLOCATION | SHGFI_ICON)) &&
+        !win_shell::file_icon_info(path, attributes, *info, flags))
+        return 0;
     return 1;
 }
 
