@@ -108,10 +108,7 @@ Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels) {
         last_status_ = InvalidParameter;
         return;
     }
-    win_gdi::decoded_image decoded =
-        win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels);
-    last_status_ = status_of(decoded.status);
-    pixels_ = std::move(decoded.pixels);
+    decode(bytes, max_pixels);
 }
 
 Bitmap::Bitmap(const WCHAR* file, BOOL use_embedded_color_management)
@@ -127,6 +124,10 @@ Bitmap::Bitmap(const WCHAR* file, BOOL, std::int64_t max_pixels) {
         last_status_ = FileNotFound;
         return;
     }
+    decode(bytes, max_pixels);
+}
+
+void Bitmap::decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels) {
     win_gdi::decoded_image decoded =
         win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels);
     last_status_ = status_of(decoded.status);

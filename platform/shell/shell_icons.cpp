@@ -11,7 +11,6 @@
 #include "drawing/gdi_canvas.h"
 #include "system_objects.h"
 #include "win/file.h"
-#include "win/registry.h"
 #include "win/shell_info.h"
 #include "win/user_icon.h"
 
@@ -81,22 +80,6 @@ HICON make_shell_icon(int index, int side) {
     return icon;
 }
 
-// The default value of HKEY_CLASSES_ROOT\name as text; empty when missing.
-std::wstring class_value(const std::wstring& name) {
-    HKEY key = nullptr;
-    if (name.empty() ||
-        RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return {};
-    wchar_t buffer[MAX_PATH] = {};
-    DWORD size = sizeof buffer - sizeof(wchar_t);  // room kept for the terminator
-    DWORD type = 0;
-    const LONG status =
-        RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
-    return std::wstring(buffer, wcsnlen(buffer, MAX_PATH));
-}
-
 struct icon_location {
     std::wstring file;
     int index = 0;
@@ -109,8 +92,9 @@ icon_location location_of(const std::wstring& path, DWORD attributes, bool open)
     const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind(L'.');
     const std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
-    const std::wstring type = class_value(extension);
-    const std::wstring named = type.empty() ? L"" : class_value(type + L"\\DefaultIcon");
+    const std::wstring type = win_shell::class_default(extension);
+    const std::wstring named =
+        type.empty() ? L"" : win_shell::class_default(type + L"\\DefaultIcon");
     if (named.empty() || named.find(L"%1") != std::wstring::npos)
         return {shell_library, SHELL_ICON_DOCUMENT};
     const size_t comma = named.rfind(L',');

@@ -21,6 +21,10 @@ namespace win_shell {
 // "shell32.dll" or "shell32", in any case, with or without a folder.
 bool names_shell_library(const std::wstring& name);
 
+// The default value of HKEY_CLASSES_ROOT\name as text (shell_info.cpp);
+// empty when missing or not text.
+std::wstring class_default(const std::wstring& name);
+
 // The icon parts of SHGetFileInfoW (shell_icons.cpp): SHGFI_ICONLOCATION
 // and SHGFI_ICON with their modifiers, by name and attributes alone. False
 // when no icon could be made.

@@ -218,6 +218,9 @@ public:
     // Straight (not premultiplied) colour.
     Status GetPixel(INT x, INT y, Color* color);
     Status SetPixel(INT x, INT y, const Color& color);
+
+private:
+    void decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels);
 };
 
 // ---- Brushes --------------------------------------------------------------

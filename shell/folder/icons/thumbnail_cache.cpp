@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 
+#include "utils/scoped_handle.h"
 #include "win/file.h"
 #include "win/gdiplus.h"
 #include "win/handle.h"
@@ -24,28 +25,6 @@ bool is_plain_file_name(const std::wstring& id) {
     return !id.empty() && id.find_first_of(L"\\/:") == std::wstring::npos &&
            id.find(L"..") == std::wstring::npos;
 }
-
-// Closes a file handle on every way out.
-class file_handle {
-public:
-    explicit file_handle(HANDLE handle) : handle_(handle) {}
-    ~file_handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    file_handle(const file_handle&) = delete;
-    file_handle& operator=(const file_handle&) = delete;
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool close() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != FALSE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // GDI+ started on first use and kept until the process ends.
 bool gdiplus_started() {
@@ -77,8 +56,8 @@ std::wstring thumbnail_cache_folder(const std::wstring& id) {
 bool thumbnail_cache_is_current(const std::wstring& path, const vfs::file_ptr& file) {
     FILETIME written{};
     {
-        file_handle cached(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        utils::scoped_handle cached(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!cached.valid()) throw thumbnail_error("Can't open thumbnail file");
         if (!GetFileTime(cached.get(), nullptr, nullptr, &written))
             throw thumbnail_error("Can't get thumbnail file modification time");
@@ -99,14 +78,13 @@ void store_thumbnail(const std::wstring& path, const vfs::byte_buffer& bytes) {
                                    std::to_wstring(GetCurrentThreadId()) + L".tmp";
     bool written = false;
     {
-        file_handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        utils::scoped_handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) throw thumbnail_error("Can't open thumbnail file for writing");
         DWORD count = 0;
         written = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count,
                             nullptr) &&
                   count == bytes.size() && FlushFileBuffers(file.get());
-        written = file.close() && written;
     }
     if (!written || !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(temporary.c_str());
