@@ -4,6 +4,8 @@
 #include "gdi_canvas.h"
 #include "gdiplus_internal.h"
 #include "image_codecs.h"
+#include "win/file.h"
+#include "win/handle.h"
 
 namespace Gdiplus {
 
@@ -32,6 +34,30 @@ Status status_of(win_gdi::decode_status status) {
         default:
             return InvalidParameter;
     }
+}
+
+// The whole file; false when it cannot be opened or read.
+bool read_file(const WCHAR* path, std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    uint8_t chunk[64 * 1024];
+    bool read = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+            read = false;
+            break;
+        }
+        if (got == 0) break;
+        if (bytes.size() + got > size_t{1} << 28) {  // no picture file is that big
+            read = false;
+            break;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    CloseHandle(file);
+    return read;
 }
 
 }  // namespace
@@ -82,6 +108,26 @@ Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels) {
         last_status_ = InvalidParameter;
         return;
     }
+    decode(bytes, max_pixels);
+}
+
+Bitmap::Bitmap(const WCHAR* file, BOOL use_embedded_color_management)
+    : Bitmap(file, use_embedded_color_management, win_gdi::largest_picture_pixels) {}
+
+Bitmap::Bitmap(const WCHAR* file, BOOL, std::int64_t max_pixels) {
+    if (!gdiplus_detail::running()) {
+        last_status_ = GdiplusNotInitialized;
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    if (!file || !read_file(file, bytes)) {
+        last_status_ = FileNotFound;
+        return;
+    }
+    decode(bytes, max_pixels);
+}
+
+void Bitmap::decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels) {
     win_gdi::decoded_image decoded =
         win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels);
     last_status_ = status_of(decoded.status);
@@ -106,6 +152,10 @@ Bitmap::Bitmap(INT width, INT height, PixelFormat format) {
 
 Bitmap* Bitmap::FromStream(IStream* stream, BOOL use_embedded_color_management) {
     return new Bitmap(stream, use_embedded_color_management);
+}
+
+Bitmap* Bitmap::FromFile(const WCHAR* file, BOOL use_embedded_color_management) {
+    return new Bitmap(file, use_embedded_color_management);
 }
 
 Status Bitmap::GetHBITMAP(const Color& background, HBITMAP* bitmap) {

@@ -300,3 +300,75 @@ DWORD GetFileAttributesW(LPCWSTR path) {
     if (win_file::is_hidden(native)) attributes |= FILE_ATTRIBUTE_HIDDEN;
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
+
+namespace {
+
+// 100-nanosecond intervals since 1601 of a POSIX time.
+FILETIME file_time_of(const timespec& time) {
+    constexpr std::int64_t seconds_1601_to_1970 = 11644473600;
+    const std::int64_t ticks = (time.tv_sec + seconds_1601_to_1970) * 10000000 + time.tv_nsec / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+}  // namespace
+
+BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {
+    auto object = win_detail::lookup_handle_as<file_object>(file);
+    if (!object) return FALSE;
+    struct stat st {};
+    if (::fstat(object->fd(), &st) != 0) {
+        SetLastError(io_error(errno, ERROR_READ_FAULT));
+        return FALSE;
+    }
+    if (creation) *creation = file_time_of(st.st_ctim);
+    if (access) *access = file_time_of(st.st_atim);
+    if (write) *write = file_time_of(st.st_mtim);
+    return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    auto object = win_detail::lookup_handle_as<file_object>(file);
+    if (!object) return FALSE;
+    if (::fsync(object->fd()) != 0) {
+        SetLastError(io_error(errno, ERROR_WRITE_FAULT));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL DeleteFileW(LPCWSTR path) {
+    if (!path || !*path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    const std::string native = win_file::native_path(path);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (::unlink(native.c_str()) == 0) return TRUE;
+    SetLastError(error_for(errno, native));
+    return FALSE;
+}
+
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
+    if (!existing || !target) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string from = win_file::native_path(existing);
+    const std::string to = win_file::native_path(target);
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) {
+        SetLastError(error_for(errno, from));
+        return FALSE;
+    }
+    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::stat(to.c_str(), &st) == 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0) return TRUE;
+    SetLastError(errno == EISDIR ? ERROR_ACCESS_DENIED : error_for(errno, to));
+    return FALSE;
+}

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "system_objects.h"
 #include "win/process.h"
 #include "win/shell_info.h"
 
@@ -31,13 +32,6 @@ HMODULE shell_module() {
     return self;
 }
 
-bool names_shell_library(const std::wstring& name) {
-    const size_t slash = name.find_last_of(L"\\/");
-    std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
-    for (wchar_t& c : file) c = static_cast<wchar_t>(std::towlower(c));
-    return file == L"shell32.dll" || file == L"shell32";
-}
-
 FARPROC shell_export(const char* name) {
     if (std::strcmp(name, "SHGetIDListFromObject") == 0)
         return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SHGetIDListFromObject));
@@ -46,8 +40,15 @@ FARPROC shell_export(const char* name) {
 
 }  // namespace
 
+bool win_shell::names_shell_library(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L"\\/");
+    std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
+    for (wchar_t& c : file) c = static_cast<wchar_t>(std::towlower(c));
+    return file == L"shell32.dll" || file == L"shell32";
+}
+
 HMODULE LoadLibraryW(LPCWSTR name) {
-    if (!name || !names_shell_library(name)) {
+    if (!name || !win_shell::names_shell_library(name)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }

@@ -8,14 +8,30 @@
 #include <iterator>
 #include <string>
 
+#include "system_objects.h"
 #include "win/file.h"
 #include "win/registry.h"
 #include "win/shell.h"
 
 namespace {
 
-// The default value of HKEY_CLASSES_ROOT\name as text; empty when missing.
-std::wstring class_text(const std::wstring& name) {
+std::wstring type_name_of(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return L"File folder";
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || dot + 1 == name.size()) return L"File";
+    const std::wstring extension = name.substr(dot);
+    const std::wstring registered = win_shell::class_default(win_shell::class_default(extension));
+    if (!registered.empty()) return registered;
+    std::wstring upper = extension.substr(1);
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+    return upper + L" File";
+}
+
+}  // namespace
+
+std::wstring win_shell::class_default(const std::wstring& name) {
     HKEY key = nullptr;
     if (name.empty() ||
         RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
@@ -30,31 +46,23 @@ std::wstring class_text(const std::wstring& name) {
     return std::wstring(buffer, wcsnlen(buffer, MAX_PATH));
 }
 
-std::wstring type_name_of(const std::wstring& path, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return L"File folder";
-    const size_t slash = path.find_last_of(L"\\/");
-    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos || dot + 1 == name.size()) return L"File";
-    const std::wstring extension = name.substr(dot);
-    const std::wstring registered = class_text(class_text(extension));
-    if (!registered.empty()) return registered;
-    std::wstring upper = extension.substr(1);
-    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
-    return upper + L" File";
-}
-
-}  // namespace
-
 DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT info_size,
                          UINT flags) {
-    if (!path || !info || info_size != sizeof(SHFILEINFOW) ||
-        flags != (SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
+    constexpr UINT known = SHGFI_TYPENAME | SHGFI_ICONLOCATION | SHGFI_ICON | SHGFI_SMALLICON |
+                           SHGFI_OPENICON | SHGFI_USEFILEATTRIBUTES;
+    if (!path || !info || info_size != sizeof(SHFILEINFOW) || (flags & ~known) ||
+        !(flags & SHGFI_USEFILEATTRIBUTES) ||
+        !(flags & (SHGFI_TYPENAME | SHGFI_ICONLOCATION | SHGFI_ICON)))
         return 0;
-    const std::wstring name = type_name_of(path, attributes);
-    const size_t length = std::min<size_t>(name.size(), std::size(info->szTypeName) - 1);
-    name.copy(info->szTypeName, length);
-    info->szTypeName[length] = L'\0';
+    if (flags & SHGFI_TYPENAME) {
+        const std::wstring name = type_name_of(path, attributes);
+        const size_t length = std::min<size_t>(name.size(), std::size(info->szTypeName) - 1);
+        name.copy(info->szTypeName, length);
+        info->szTypeName[length] = L'\0';
+    }
+    if ((flags & (SHGFI_ICONLOCATION | SHGFI_ICON)) &&
+        !win_shell::file_icon_info(path, attributes, *info, flags))
+        return 0;
     return 1;
 }
 

@@ -1,5 +1,8 @@
-// Path text helpers: extensions and file names found in the text alone.
+// Path text helpers: extensions and file names found in the text alone, and
+// whether a path exists.
 #include "win/shell_path.h"
+
+#include "win/file.h"
 
 LPWSTR PathFindExtensionW(LPCWSTR path) {
     if (!path) return nullptr;
@@ -23,4 +26,8 @@ LPWSTR PathFindFileNameW(LPCWSTR path) {
             name = at + 1;
     }
     return const_cast<LPWSTR>(name);
+}
+
+BOOL PathFileExistsW(LPCWSTR path) {
+    return path && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }

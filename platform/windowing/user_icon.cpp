@@ -1,9 +1,13 @@
-// Icon handles: a module icon resource per handle, or a shared standard
-// icon.
+// Icon handles: a module icon resource per handle, an icon of its own
+// pixels, or a shared standard icon.
 #include "win/user_icon.h"
 
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+
+#include "drawing/gdi_canvas.h"
+#include "win/user_input.h"
 
 namespace {
 
@@ -12,7 +16,8 @@ constexpr int last_standard = 32518;
 
 struct icon_record {
     HMODULE module = nullptr;
-    int id = 0;  // 0 for a named resource
+    int id = 0;                                     // 0 for a named resource
+    std::shared_ptr<const win_gdi::canvas> pixels;  // an icon made from bitmaps
 };
 
 struct icon_table {
@@ -44,7 +49,7 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     }
     if (!FindResourceW(instance, name, RT_GROUP_ICON)) return nullptr;
     auto* icon = reinterpret_cast<HICON>(new char);
-    icon_record record{instance, 0};
+    icon_record record{instance, 0, nullptr};
     if (IS_INTRESOURCE(name)) record.id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
     std::lock_guard<std::mutex> guard(icons().lock);
     icons().live[icon] = record;
@@ -64,7 +69,65 @@ BOOL DestroyIcon(HICON icon) {
     return TRUE;
 }
 
+HICON CreateIconIndirect(PICONINFO info) {
+    const auto colour = info && info->hbmMask ? win_gdi::bitmap_canvas(info->hbmColor) : nullptr;
+    if (!colour || !win_gdi::bitmap_canvas(info->hbmMask)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const RECT all{0, 0, colour->width(), colour->height()};
+    icon_record record;
+    record.pixels = win_gdi::copy_rect(*colour, all);
+    auto* icon = reinterpret_cast<HICON>(new char);
+    std::lock_guard<std::mutex> guard(icons().lock);
+    icons().live[icon] = record;
+    return icon;
+}
+
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, HBRUSH brush,
+                UINT flags) {
+    std::shared_ptr<const win_gdi::canvas> pixels;
+    {
+        std::lock_guard<std::mutex> guard(icons().lock);
+        const auto found = icons().live.find(icon);
+        if (found == icons().live.end() && !standard_id(icon)) {
+            SetLastError(ERROR_INVALID_ICON_HANDLE);
+            return FALSE;
+        }
+        if (found != icons().live.end()) pixels = found->second.pixels;
+    }
+    if (!pixels) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
+    if (width == 0) width = flags & DI_DEFAULTSIZE ? GetSystemMetrics(SM_CXICON) : pixels->width();
+    if (height == 0)
+        height = flags & DI_DEFAULTSIZE ? GetSystemMetrics(SM_CYICON) : pixels->height();
+    if (brush) {
+        const RECT area{x, y, x + width, y + height};
+        FillRect(dc, &area, brush);
+    }
+    if (!(flags & DI_IMAGE)) return TRUE;
+    HBITMAP bitmap = win_gdi::create_bitmap(*pixels);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(source, bitmap);
+    const BOOL drawn =
+        AlphaBlend(dc, x, y, width, height, source, 0, 0, pixels->width(), pixels->height(),
+                   BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
+    SelectObject(source, previous);
+    DeleteDC(source);
+    DeleteObject(bitmap);
+    return drawn;
+}
+
 namespace win_icons {
+
+SIZE icon_size(HICON icon) {
+    std::lock_guard<std::mutex> guard(icons().lock);
+    const auto found = icons().live.find(icon);
+    if (found == icons().live.end() || !found->second.pixels) return SIZE{0, 0};
+    return SIZE{found->second.pixels->width(), found->second.pixels->height()};
+}
 
 int resource_id(HICON icon) {
     if (const int id = standard_id(icon)) return id;

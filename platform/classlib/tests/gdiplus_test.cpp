@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "drawing/tests/gdi_test_support.h"
 #include "win/afx_gdi.h"
 #include "win/gdi_test.h"
 #include "win/gdiplus.h"
 #include "win/global_memory.h"
+#include "win/machine.h"
 
 using namespace Gdiplus;
 using gdi_testing::surface;
@@ -112,6 +114,36 @@ TEST_F(GdiPlus, BrokenStreamsFailWithAStatusAndDrawNothing) {
     EXPECT_EQ(unknown.GetLastStatus(), UnknownImageFormat);
     Bitmap none(static_cast<IStream*>(nullptr));
     EXPECT_EQ(none.GetLastStatus(), InvalidParameter);
+}
+
+TEST_F(GdiPlus, BitmapFromAFileDecodesItOrSaysWhyNot) {
+    win_machine::scoped_root root;
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = root.path() + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return std::wstring(path.begin(), path.end());  // the root's path is ASCII
+    };
+    win_gdi::canvas picture(5, 3);
+    picture.fill(0xFF00FF00);
+    const std::wstring good = write("good.png", png_of(picture));
+    Bitmap bitmap(good.c_str());
+    ASSERT_EQ(bitmap.GetLastStatus(), Ok);
+    EXPECT_EQ(bitmap.GetWidth(), 5u);
+    EXPECT_EQ(bitmap.GetHeight(), 3u);
+    Bitmap small(good.c_str(), FALSE, 14);
+    EXPECT_EQ(small.GetLastStatus(), OutOfMemory);
+
+    std::vector<uint8_t> cut = png_of(picture);
+    cut.resize(cut.size() / 2);
+    const std::wstring damaged = write("damaged.png", cut);
+    EXPECT_EQ(Bitmap(damaged.c_str()).GetLastStatus(), InvalidParameter);
+    const std::wstring empty = write("empty.jpg", {});
+    EXPECT_EQ(Bitmap(empty.c_str()).GetLastStatus(), UnknownImageFormat);
+    const std::string missing_path = root.path() + "/missing.png";
+    const std::wstring missing(missing_path.begin(), missing_path.end());
+    EXPECT_EQ(Bitmap(missing.c_str()).GetLastStatus(), FileNotFound);
+    EXPECT_EQ(Bitmap(static_cast<const WCHAR*>(nullptr)).GetLastStatus(), FileNotFound);
 }
 
 TEST_F(GdiPlus, GetHBitmapCompositesOverTheBackground) {

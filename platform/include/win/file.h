@@ -90,6 +90,25 @@ DWORD GetFileAttributesW(LPCWSTR path);
 // exists, ERROR_PATH_NOT_FOUND when the parent does not.
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 
+// The times of an open file, each (when asked for) as 100-nanosecond
+// intervals since 1601-01-01 UTC. Creation is reported as the last status
+// change, the nearest the file system keeps.
+BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
+
+// Writes the file's data through to the disk.
+BOOL FlushFileBuffers(HANDLE file);
+
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when there is no such file,
+// ERROR_ACCESS_DENIED for a folder.
+BOOL DeleteFileW(LPCWSTR path);
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+// Renames a file in one step. Over an existing file only with
+// MOVEFILE_REPLACE_EXISTING (else ERROR_ALREADY_EXISTS), and then the
+// target is replaced atomically: a reader sees the old or the new file.
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
+
 namespace win_file {
 
 // The native (UTF-8, "/"-separated) form of a program's local path, as every

@@ -197,10 +197,17 @@ public:
     // addition): for pictures that come from the network, which get
     // NetworkPictureMaxPixels; a larger picture is OutOfMemory.
     Bitmap(IStream* stream, BOOL use_embedded_color_management, std::int64_t max_pixels);
+    // The picture in a file (PNG or JPEG), as from a stream over it;
+    // FileNotFound when the file cannot be opened for reading (it is opened
+    // with read sharing, so a file another handle holds without sharing
+    // cannot be read either).
+    explicit Bitmap(const WCHAR* file, BOOL use_embedded_color_management = FALSE);
+    Bitmap(const WCHAR* file, BOOL use_embedded_color_management, std::int64_t max_pixels);
     // Transparent pixels.
     Bitmap(INT width, INT height, PixelFormat format = PixelFormat32bppARGB);
 
     static Bitmap* FromStream(IStream* stream, BOOL use_embedded_color_management = FALSE);
+    static Bitmap* FromFile(const WCHAR* file, BOOL use_embedded_color_management = FALSE);
 
     static constexpr std::int64_t NetworkPictureMaxPixels = std::int64_t{1} << 22;
 
@@ -211,6 +218,9 @@ public:
     // Straight (not premultiplied) colour.
     Status GetPixel(INT x, INT y, Color* color);
     Status SetPixel(INT x, INT y, const Color& color);
+
+private:
+    void decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels);
 };
 
 // ---- Brushes --------------------------------------------------------------

@@ -1,6 +1,6 @@
-// Path text helpers of the shell's light-weight library: they look at the
-// text only, never at the file system. Both "\" and "/" end a path element
-// here, since local paths reach the shell in either form.
+// Path helpers of the shell's light-weight library: all but PathFileExistsW
+// look at the text only, never at the file system. Both "\" and "/" end a
+// path element here, since local paths reach the shell in either form.
 #pragma once
 
 #include "win/base.h"
@@ -15,3 +15,7 @@ LPWSTR PathFindExtensionW(LPCWSTR path);
 // has none.
 // Null for null.
 LPWSTR PathFindFileNameW(LPCWSTR path);
+
+// Whether something exists at the path (a file or a folder); this one does
+// look at the file system.
+BOOL PathFileExistsW(LPCWSTR path);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -188,4 +189,44 @@ TEST_F(File, AFullDiskIsReportedAsSuch) {
     CloseHandle(full);
     EXPECT_FALSE(ReadFile(full, &put, 1, &put, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(File, TimesAreCountedFrom1601AndFollowTheLastWrite) {
+    write_native(L"dated.bin", "x");
+    const auto when = std::filesystem::file_time_type::clock::from_sys(
+        std::chrono::sys_seconds(std::chrono::seconds(1700000000)));
+    std::filesystem::last_write_time(native(L"dated.bin"), when);
+    HANDLE file = open(path(L"dated.bin"), GENERIC_READ, OPEN_EXISTING);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME written{};
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &written));
+    const std::int64_t ticks =
+        static_cast<std::int64_t>(written.dwHighDateTime) << 32 | written.dwLowDateTime;
+    EXPECT_EQ(ticks, (std::int64_t{1700000000} + 11644473600) * 10000000);
+    EXPECT_TRUE(FlushFileBuffers(file));
+    CloseHandle(file);
+    EXPECT_FALSE(GetFileTime(file, nullptr, nullptr, &written));
+}
+
+TEST_F(File, MovesReplaceOnlyWhenAskedAndDeletesSayWhatWasMissing) {
+    write_native(L"new.bin", "new");
+    write_native(L"old.bin", "old");
+    EXPECT_FALSE(MoveFileExW(path(L"new.bin").c_str(), path(L"old.bin").c_str(), 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(read_native(L"old.bin"), "old");
+    EXPECT_TRUE(
+        MoveFileExW(path(L"new.bin").c_str(), path(L"old.bin").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(read_native(L"old.bin"), "new");
+    EXPECT_FALSE(std::filesystem::exists(native(L"new.bin")));
+    EXPECT_FALSE(MoveFileExW(path(L"new.bin").c_str(), path(L"other.bin").c_str(), 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    EXPECT_TRUE(DeleteFileW(path(L"old.bin").c_str()));
+    EXPECT_FALSE(DeleteFileW(path(L"old.bin").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(DeleteFileW(path(L"no folder\\old.bin").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    ASSERT_TRUE(CreateDirectoryW(path(L"folder").c_str(), nullptr));
+    EXPECT_FALSE(DeleteFileW(path(L"folder").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }

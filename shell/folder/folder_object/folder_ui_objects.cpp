@@ -6,6 +6,8 @@
 #include <string>
 
 #include "folder/folder_object/shell_folder_impl.h"
+#include "folder/icons/extract_icon.h"
+#include "folder/icons/extract_image.h"
 #include "folder/module/com_guard.h"
 #include "folder/module/folder_strings.h"
 #include "folder/module/site_message_box.h"
@@ -138,12 +140,27 @@ HRESULT CShellFolderImpl::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_
     *object = nullptr;
     return shell_com::guarded([&]() -> HRESULT {
         if (iid == IID_IExtractImage) {
-            if (count != 1) return E_INVALIDARG;
-            return E_NOTIMPL;  // thumbnails are not made yet
+            if (count != 1 || !lists) return E_INVALIDARG;
+            HRESULT result = EnsureConnected(owner, true);
+            if (FAILED(result)) return result;
+            auto folder = boost::dynamic_pointer_cast<vfs::directory>(m_directory);
+            if (!folder) return E_NOINTERFACE;
+            IExtractImage* extractor = nullptr;
+            result = create_extract_image(nullptr, folder, lists[0], &extractor);
+            if (FAILED(result)) return result;
+            result = extractor->QueryInterface(iid, object);
+            extractor->Release();
+            return result;
         }
         if (iid == IID_IExtractIconW) {
-            if (count != 1) return E_FAIL;
-            return E_NOTIMPL;  // icons are not made yet
+            if (count != 1 || !lists) return E_FAIL;
+            IExtractIconW* extractor = nullptr;
+            HRESULT result =
+                create_extract_icon(CItemIdList(lists[0], false).GetLastItem(), &extractor);
+            if (FAILED(result)) return result;
+            result = extractor->QueryInterface(iid, object);
+            extractor->Release();
+            return result;
         }
         if (iid == IID_IDropSource) {
             CComObject<CDropSourceImpl>* source = nullptr;

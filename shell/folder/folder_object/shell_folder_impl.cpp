@@ -8,6 +8,7 @@
 #include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/stream_binding.h"
 #include "folder/folder_object/view_callback.h"
+#include "folder/icons/extract_image.h"
 #include "folder/module/com_guard.h"
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/set_aside.h"
@@ -252,10 +253,21 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
         }
         if (iid == IID_ITransferDestination)
             return static_cast<IShellFolder2*>(this)->QueryInterface(iid, object);
-        if (iid == IID_IExplorerCommandProvider || iid == IID_IExtractImage ||
-            iid == IID_IContextMenu) {
-            // The command bar, the folder's thumbnail and the background
-            // menu are not made yet.
+        if (iid == IID_IExtractImage) {
+            // The folder's own item: a folder has no thumbnail, so this is
+            // the extractor's refusal unless the folder object stands for a
+            // file.
+            const HRESULT connected = EnsureConnected(nullptr, true);
+            if (FAILED(connected)) return connected;
+            IExtractImage* extractor = nullptr;
+            HRESULT result = create_extract_image(m_directory, nullptr, nullptr, &extractor);
+            if (FAILED(result)) return result;
+            result = extractor->QueryInterface(iid, object);
+            extractor->Release();
+            return result;
+        }
+        if (iid == IID_IExplorerCommandProvider || iid == IID_IContextMenu) {
+            // The command bar and the background menu are not made yet.
             const HRESULT connected = EnsureConnected(nullptr, true);
             return FAILED(connected) ? connected : E_NOTIMPL;
         }
