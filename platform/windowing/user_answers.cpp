@@ -12,6 +12,7 @@
 #include "kernel/wide_text.h"
 #include "user_dialog_state.h"
 #include "user_terminal.h"
+#include "win/commctrl.h"
 #include "win/user.h"
 #include "win/win_test.h"
 
@@ -59,12 +60,13 @@ bool is_check_box(UINT type) {
 }
 
 // What a person can do to a control the dialog shows.
-enum class action_kind { press, edit, click };
+enum class action_kind { press, edit, click, tab };
 
 struct dialog_action {
     HWND control = nullptr;
     action_kind kind = action_kind::press;
     std::string label;  // for an edit, the text of its label
+    int tab = 0;        // for a tab, its index
 };
 
 std::wstring class_of(HWND window) {
@@ -129,6 +131,23 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
                          : text_of(c);
             std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
                          actions.back().label.c_str(), shown.c_str(), disabled);
+        } else if (name == WC_TABCONTROLW) {
+            // Every tab is a choice; the page shown lies inside.
+            const int selected = static_cast<int>(SendMessageW(c, TCM_GETCURSEL, 0, 0));
+            const int count = static_cast<int>(SendMessageW(c, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                wchar_t title[128] = {};
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = title;
+                item.cchTextMax = 128;
+                SendMessageW(c, TCM_GETITEMW, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(&item));
+                actions.push_back({c, action_kind::tab, "", i});
+                std::fprintf(stderr, "  [%zu] tab %s%s\n", actions.size(),
+                             win_detail::to_utf8(title).c_str(), i == selected ? " (shown)" : "");
+            }
+            show_controls(c, actions);
         } else if (GetWindow(c, GW_CHILD)) {
             show_controls(c, actions);
         } else if (!text_of(c).empty()) {
@@ -281,6 +300,9 @@ void answer_dialog_on_terminal(HWND dialog) {
                 SendMessageW(action.control, BM_CLICK, 0, 0);
             } else if (action.kind == action_kind::click) {
                 click_control(action.control);
+            } else if (action.kind == action_kind::tab) {
+                // As a click on the tab: the dialog is asked and told.
+                SendMessageW(action.control, TCM_SETCURFOCUS, static_cast<WPARAM>(action.tab), 0);
             } else if (!fill_in(dialog, action, ended)) {
                 continue;
             }
