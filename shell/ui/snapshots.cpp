@@ -1,15 +1,24 @@
 // A picture of the extension's small controls for people to look at: a
 // dialog with the currency edit holding a price and a link beside it, the
-// link drawn over the dialog's background.
+// link drawn over the dialog's background. Then the general pages of remote
+// items (one file, one folder, two files, a folder with a file), filled from the stand-in
+// service, each as a child of a plain window of the sheet's page size.
 //
 //   shell_ui_snapshots <folder>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include <boost/pointer_cast.hpp>
+#include <chrono>
+#include <memory>
+
 #include "folder/module/module.h"
+#include "service_fixture.h"
 #include "ui/edit_currency.h"
+#include "ui/properties_general.h"
 #include "ui/url_static.h"
+#include "vfs/calvimora_client.h"
 #include "win/machine.h"
 #include "win/user_dialog.h"
 #include "win/win_test.h"
@@ -44,6 +53,91 @@ void register_dialog() {
     dialog.controls.push_back(edit);
     dialog.controls.push_back(win_dialogs::default_push_button(IDOK, L"OK", 162, 40, 50, 14));
     win_dialogs::register_dialog(win_module::this_module(), price_dialog_id, dialog);
+}
+
+LRESULT CALLBACK plain_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// One general page of the named items of the folder, filled, its workers
+// done, as a picture.
+template <typename Page>
+bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& folder_ids,
+                          std::initializer_list<std::wstring> names, const std::string& path) {
+    sheet_selection selection;
+    selection.folder_directory = folder;
+    selection.folder_ids = folder_ids;
+    for (const std::wstring& name : names) {
+        const PIDLDATA record = make_pidl_data(folder->get_item(name, false));
+        (record.type == vfs::item_type_directory ? selection.folder_count : selection.file_count)++;
+        selection.items.Add(CItemIdList(record).CreatePidl());
+    }
+    HWND host = CreateWindowExW(0, L"CalvimoraSnapshotPage", L"", WS_POPUP | WS_VISIBLE, 40, 40, 10,
+                                10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    selection.sheet = host;
+    auto page = std::make_unique<Page>(selection);
+    HWND window = page->Create(host);
+    if (!window) return false;
+    RECT size;
+    GetWindowRect(window, &size);
+    SetWindowPos(host, nullptr, 0, 0, size.right - size.left, size.bottom - size.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(window, SW_SHOW);
+    page->Fill();
+    win_test::pump_until([&] { return !page->WorkersRunning(); }, std::chrono::seconds(30));
+    win_test::pump();
+    const bool saved = win_test::save_png(host, path);
+    page.reset();
+    DestroyWindow(host);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
+// The general pages against the stand-in service: a priced public file, a
+// folder with contents, two files, and a folder with a file.
+bool general_page_snapshots(const std::string& folder) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = plain_window;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = L"CalvimoraSnapshotPage";
+    RegisterClassExW(&wc);
+
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret");
+    const std::string documents = service.add_folder(owner, "0", "Documents");
+    const std::string photos = service.add_folder(owner, documents, "Photos");
+    const std::string trip = service.add_folder(owner, photos, "Trip");
+    service.add_generated_file(owner, photos, "beach.jpg", 2400000);
+    service.add_generated_file(owner, trip, "hills.jpg", 1800000);
+    service.add_generated_file(owner, trip, "lake.jpg", 2100000);
+    service.add_generated_file(owner, documents, "Annual report 2026.pdf", 153600);
+    service.add_generated_file(owner, documents, "Budget 2027.pdf", 88000);
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+    const auto root = session->get_root_directory();
+    const vfs::item_ptr documents_item = root->get_item(L"Documents", false);
+    const auto directory = boost::dynamic_pointer_cast<vfs::directory>(documents_item);
+    const auto report = boost::dynamic_pointer_cast<vfs::file>(
+        directory->get_item(L"Annual report 2026.pdf", false));
+    report->set_access(vfs::access_public);
+    report->set_description(L"The figures of the year, with the auditors' notes.");
+    report->set_price(4.99);
+    directory->get_item(L"Photos", false)->set_description(L"Holiday pictures");
+    const CItemIdList ids(make_pidl_data(documents_item));
+
+    return general_page_picture<CPropertiesFileGeneralDlg>(
+               directory, ids, {L"Annual report 2026.pdf"},
+               folder + "/properties_general_file.png") &&
+           general_page_picture<CPropertiesFolderGeneralDlg>(
+               directory, ids, {L"Photos"}, folder + "/properties_general_folder.png") &&
+           general_page_picture<CPropertiesFileGeneralDlg>(
+               directory, ids, {L"Annual report 2026.pdf", L"Budget 2027.pdf"},
+               folder + "/properties_general_several.png") &&
+           general_page_picture<CPropertiesFolderGeneralDlg>(
+               directory, ids, {L"Photos", L"Annual report 2026.pdf"},
+               folder + "/properties_general_mixed.png");
 }
 
 }  // namespace
@@ -89,5 +183,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", path.c_str());
+    if (!general_page_snapshots(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the general pages cannot be pictured\n");
+        return 1;
+    }
     return 0;
 }
