@@ -1,8 +1,9 @@
-// A picture of the extension's small controls for people to look at: a
-// dialog with the currency edit holding a price and a link beside it, the
-// link drawn over the dialog's background. Then the general pages of remote
-// items (one file, one folder, two files, a folder with a file), filled from the stand-in
-// service, each as a child of a plain window of the sheet's page size.
+// Pictures of the extension's controls for people to look at: a dialog
+// with the currency edit holding a price and a link beside it, the link
+// drawn over the dialog's background; the general pages of remote items
+// (one file, one folder, two files, a folder with a file) and the sharing
+// page of a folder with its users listed, filled from the stand-in service,
+// each as a child of a plain window of the sheet's page size.
 //
 //   shell_ui_snapshots <folder>
 #include <cstdio>
@@ -13,10 +14,12 @@
 #include <chrono>
 #include <memory>
 
+#include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
 #include "service_fixture.h"
 #include "ui/edit_currency.h"
 #include "ui/properties_general.h"
+#include "ui/properties_share.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
 #include "win/machine.h"
@@ -89,6 +92,55 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
     const bool saved = win_test::save_png(host, path);
     page.reset();
     DestroyWindow(host);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
+// The sharing page at the size the sheet's tab gives its pages, inside a
+// plain window, with three users: one of each mode and one the service
+// keeps (no links on its row), the second selected.
+bool snapshot_sharing_page(const std::string& folder) {
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret", "alice@example.com");
+    const std::string shared = service.add_folder(owner, "0", "Holiday photos");
+    service.add_share(owner, shared, service.add_user("bob", "x"), 0);
+    service.add_share(owner, shared, service.add_user("carol.smith", "x"), 1);
+    service.control("add_share", calvimora::testing::json_object()
+                                     .set("owner_id", owner)
+                                     .set("dir_id", shared)
+                                     .set("user_id", service.add_user("team-archive", "x"))
+                                     .set("mode", 0)
+                                     .set("fixed", true));
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+
+    sheet_selection selection;
+    selection.folder_directory = session->get_root_directory();
+    const vfs::item_ptr item = selection.folder_directory->get_item(L"Holiday photos", true);
+    selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
+    selection.folder_count = 1;
+    selection.large_icon = LoadIconW(nullptr, IDI_APPLICATION);
+
+    // A plain window that takes the page's size once the page is made.
+    HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
+                                  nullptr, nullptr, nullptr);
+    CPropertiesFileShareDlg page(selection);
+    if (!page.Create(window) || FAILED(page.Fill())) {
+        DestroyWindow(window);
+        return false;
+    }
+    RECT size{};
+    page.GetWindowRect(&size);
+    SetWindowPos(window, nullptr, 0, 0, size.right - size.left, size.bottom - size.top,
+                 SWP_NOZORDER | SWP_NOMOVE);
+    page.ShowWindow(SW_SHOW);
+    ListView_SetItemState(page.UserList(), 1, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+    win_test::pump();
+    const std::string path = folder + "/sharing_page_with_users.png";
+    const bool saved = win_test::save_png(window, path);
+    page.DestroyWindow();
+    DestroyWindow(window);
     if (saved) std::printf("%s\n", path.c_str());
     return saved;
 }
@@ -185,6 +237,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     if (!general_page_snapshots(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: the general pages cannot be pictured\n");
+        return 1;
+    }
+    if (!snapshot_sharing_page(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write the sharing page\n");
         return 1;
     }
     return 0;

@@ -88,3 +88,4 @@ typedef struct tagTOOLINFOW {
 #define TTN_POP (TTN_FIRST - 2)
 
 #include "win/commctrl_tab.h"
+#include "win/commctrl_listview.h"
