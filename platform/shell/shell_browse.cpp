@@ -77,7 +77,7 @@ struct browser {
     LPBROWSEINFOW info = nullptr;
     std::optional<std::wstring> root_folder;  // a local root limits the choice
     PIDLIST_ABSOLUTE selection = nullptr;
-    std::wstring selected_text;
+    std::optional<std::wstring> selected_text;  // none before the first
     PIDLIST_ABSOLUTE chosen = nullptr;
 
     ~browser() {
@@ -108,7 +108,7 @@ struct browser {
     }
 
     void select(HWND dialog, const std::wstring& text) {
-        if (text == selected_text && (selection || text.empty())) return;
+        if (selected_text == text) return;
         selected_text = text;
         ILFree(selection);
         selection = list_of(text);
@@ -144,7 +144,7 @@ struct browser {
         chosen = ILClone(selection);
         if (!chosen) return;
         if (info->pszDisplayName) {
-            std::wstring name = selected_text;
+            std::wstring name = selected_text.value_or(L"");
             while (name.size() > 1 && is_separator(name.back())) name.pop_back();
             const size_t slash = name.find_last_of(L"\\/");
             if (slash != std::wstring::npos && slash + 1 < name.size())

@@ -247,7 +247,9 @@ HRESULT make_network_list(const std::wstring& text, PIDLIST_ABSOLUTE* list) {
     if (!list) return E_INVALIDARG;
     *list = nullptr;
     if (!is_network_share_path(text)) return E_INVALIDARG;
-    *list = make_element(network_kind, L"\\\\" + system_form(text.substr(2)));
+    std::wstring name(2, L'\\');
+    name.append(system_form(text.substr(2)));
+    *list = make_element(network_kind, name);
     return *list ? S_OK : E_OUTOFMEMORY;
 }
 
