@@ -109,6 +109,10 @@ CPropertiesItemSyncDlg::CPropertiesItemSyncDlg(const sheet_selection& selection)
     m_items.Assign(lists.data(), static_cast<UINT>(lists.size()));
 }
 
+CPropertiesItemSyncDlg::~CPropertiesItemSyncDlg() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+}
+
 BOOL CPropertiesItemSyncDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM,
                                                   LRESULT& result, DWORD) {
     result = 0;
@@ -296,25 +300,30 @@ void CPropertiesItemSyncDlg::on_browse() {
 void CPropertiesItemSyncDlg::on_manage() {}
 
 syncer::binding CPropertiesItemSyncDlg::binding_for(const item_record& record,
-                                                    const std::wstring& local_base,
+                                                    const std::wstring& local_folder,
                                                     bool backup) const {
     const std::wstring name = record.item->get_name();
-    const bool folder = record.item->get_type() == vfs::item_type_directory;
-    return syncer::binding(syncer::binding::type_user_choice, 1,
-                           folder ? record.path : syncer::parent_path(record.path),
-                           folder ? join_local(local_base, name) : local_base, folder ? L"" : name,
-                           sync_permission::not_set, backup ? backup_rule() : syncer::sync_rule(),
-                           false, L"");
+    const bool one = m_records.size() == 1;
+    const std::wstring local =
+        one ? with_backslashes(local_folder) : join_local(local_folder, name);
+    const syncer::sync_rule rule = backup ? backup_rule() : syncer::sync_rule();
+    if (record.item->get_type() == vfs::item_type_directory)
+        return syncer::binding(syncer::binding::type_user_choice, 1, record.path, local, L"",
+                               sync_permission::not_set, rule, false, L"");
+    // A file is bound in its folder: the local folder's parent holds it.
+    return syncer::binding(syncer::binding::type_user_choice, 1, syncer::parent_path(record.path),
+                           one ? syncer::parent_path(local) : with_backslashes(local_folder), name,
+                           sync_permission::not_set, rule, false, L"");
 }
 
 std::vector<std::vector<syncer::binding>> CPropertiesItemSyncDlg::write_bindings(
-    bool permanent, const std::wstring& local_base, bool backup) const {
+    bool permanent, const std::wstring& local_folder, bool backup) const {
     std::vector<std::vector<syncer::binding>> written;
     syncer::binding_manager table(session_user_name(), true);
     try {
         for (const item_record& record : m_records) {
             std::optional<syncer::binding> wanted;
-            if (permanent) wanted = binding_for(record, local_base, backup);
+            if (permanent) wanted = binding_for(record, local_folder, backup);
             std::optional<syncer::binding> kept;
             for (const syncer::binding& stored : record.bindings) {
                 if (wanted && !kept && same_choice(stored, *wanted)) {
@@ -340,8 +349,11 @@ std::vector<std::vector<syncer::binding>> CPropertiesItemSyncDlg::write_bindings
 HRESULT CPropertiesItemSyncDlg::Apply() {
     if (!m_modified) return S_OK;
     const bool permanent = is_checked(IDC_SYNC_PERMANENT);
-    std::wstring local_base = text_of(m_hWnd, IDC_SYNC_LOCAL_FOLDER);
-    if (m_records.size() == 1) local_base = syncer::parent_path(local_base);
+    // One item: the folder shown is its local folder (a file's lies in its
+    // parent); several: each gets a folder of its name inside it.
+    const std::wstring local_folder = text_of(m_hWnd, IDC_SYNC_LOCAL_FOLDER);
+    const std::wstring local_base =
+        m_records.size() == 1 ? syncer::parent_path(local_folder) : local_folder;
     if (permanent && !is_syncable_local_folder(local_base)) {
         shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
                                       product_word, MB_ICONERROR);
@@ -349,7 +361,7 @@ HRESULT CPropertiesItemSyncDlg::Apply() {
     }
     std::vector<std::vector<syncer::binding>> written;
     try {
-        written = write_bindings(permanent, local_base, is_checked(IDC_SYNC_BACKUP));
+        written = write_bindings(permanent, local_folder, is_checked(IDC_SYNC_BACKUP));
     } catch (...) {
         shell_utils::MessageBoxCaptionId(m_hWnd, nullptr, IDS_ERROR_SAVING_BINDINGS,
                                          current_failure().text.c_str(), MB_ICONERROR);

@@ -31,6 +31,8 @@ public:
     static constexpr int start_backup_too = 4;
 
     explicit CPropertiesItemSyncDlg(const sheet_selection& selection);
+    // A page still open is destroyed while its handler is still there.
+    ~CPropertiesItemSyncDlg() override;
 
     // Gathers the selected items and their bindings and shows them; the
     // start page 2 chooses "Full Sync", 3 or 4 "Backup", with the change
@@ -62,13 +64,15 @@ private:
     void on_manage();
     void set_modified();
     bool is_checked(int id) const;
-    // The binding the page writes for a record with the local base.
-    syncer::binding binding_for(const item_record& record, const std::wstring& local_base,
+    // The binding the page writes for a record: the local folder shown
+    // when one item is selected, else the local base joined with the
+    // item's name.
+    syncer::binding binding_for(const item_record& record, const std::wstring& local_folder,
                                 bool backup) const;
     // Writes the records' bindings, all or nothing; the bindings each record
     // has afterwards.
     std::vector<std::vector<syncer::binding>> write_bindings(bool permanent,
-                                                             const std::wstring& local_base,
+                                                             const std::wstring& local_folder,
                                                              bool backup) const;
 
     vfs::directory_ptr m_folder;
