@@ -9,6 +9,7 @@
 
 #include "folder/module/module.h"
 #include "ui/edit_currency.h"
+#include "ui/properties_sync.h"
 #include "ui/url_static.h"
 #include "win/machine.h"
 #include "win/user_dialog.h"
@@ -44,6 +45,43 @@ void register_dialog() {
     dialog.controls.push_back(edit);
     dialog.controls.push_back(win_dialogs::default_push_button(IDOK, L"OK", 162, 40, 50, 14));
     win_dialogs::register_dialog(win_module::this_module(), price_dialog_id, dialog);
+}
+
+// The sync page of remote items in "Full Sync" and in "Backup", each as
+// the child of a plain window of the sheet's page size, its controls set as
+// a person would see them after choosing a local folder.
+constexpr WORD sync_page_host_id = 101;
+
+bool save_sync_page_pictures(const std::string& folder) {
+    win_dialogs::dialog_template host;
+    host.style = WS_POPUP | WS_VISIBLE | DS_SETFONT;
+    host.cx = sync_page_width;
+    host.cy = sync_page_height;
+    win_dialogs::register_dialog(win_module::this_module(), sync_page_host_id, host);
+    for (const bool backup : {false, true}) {
+        HWND window =
+            CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(sync_page_host_id),
+                               nullptr, keep_default, 0);
+        sheet_selection selection;
+        CPropertiesItemSyncDlg page(selection);
+        if (!window || !page.Create(window)) return false;
+        page.ShowWindow(SW_SHOW);
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_REMOTE_LOCATION,
+                        L"Calvimora\\Documents\\Holiday photos");
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER,
+                        L"\\home\\anna\\Pictures\\Holiday photos");
+        SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_PERMANENT, BM_CLICK, 0, 0);
+        SendDlgItemMessageW(page.m_hWnd, backup ? IDC_SYNC_BACKUP : IDC_SYNC_FULL, BM_CLICK, 0, 0);
+        win_test::pump();
+        const std::string path =
+            folder + (backup ? "/sync_page_backup.png" : "/sync_page_full_sync.png");
+        const bool saved = win_test::save_png(window, path);
+        page.DestroyWindow();
+        DestroyWindow(window);
+        if (!saved) return false;
+        std::printf("%s\n", path.c_str());
+    }
+    return true;
 }
 
 }  // namespace
@@ -89,5 +127,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", path.c_str());
+    if (!save_sync_page_pictures(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write the sync page's pictures\n");
+        return 1;
+    }
     return 0;
 }
