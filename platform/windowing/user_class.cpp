@@ -1,9 +1,11 @@
 // Window classes: the program's own and the predefined ones (dialog,
-// button, static, edit, tooltip), found by name without regard to case or by atom.
+// button, static, edit, tooltip, list view and its header), found by name without regard to case or
+// by atom.
 
 #include <cwctype>
 
 #include "user_internal.h"
+#include "user_listview.h"
 #include "user_state.h"
 #include "win/commctrl.h"
 #include "win/user.h"
@@ -45,6 +47,8 @@ void ensure_system_classes_locked() {
     add_system_class_locked(WC_EDITW, 0, CS_DBLCLKS | CS_PARENTDC, edit_procedure, 0, IDC_IBEAM);
     add_system_class_locked(TOOLTIPS_CLASSW, 0, CS_DBLCLKS | CS_SAVEBITS, tooltip_procedure, 0,
                             IDC_ARROW);
+    add_system_class_locked(WC_LISTVIEWW, 0, CS_DBLCLKS, listview_procedure, 0, IDC_ARROW);
+    add_system_class_locked(WC_HEADERW, 0, CS_DBLCLKS, header_procedure, 0, IDC_ARROW);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "ui/failure_text.h"
+#include "ui/sync_manager_dlg.h"
 #include "vfs/directory.h"
 #include "win/file.h"
 #include "win/shell.h"
@@ -297,7 +298,10 @@ void CPropertiesItemSyncDlg::on_browse() {
     set_modified();
 }
 
-void CPropertiesItemSyncDlg::on_manage() {}
+void CPropertiesItemSyncDlg::on_manage() {
+    CDialogSyncManager manager;
+    manager.DoModal(::GetActiveWindow());
+}
 
 syncer::binding CPropertiesItemSyncDlg::binding_for(const item_record& record,
                                                     const std::wstring& local_folder,

@@ -1,15 +1,19 @@
 // A picture of the extension's small controls for people to look at: a
 // dialog with the currency edit holding a price and a link beside it, the
-// link drawn over the dialog's background.
+// link drawn over the dialog's background; the sync manager dialog with two
+// bindings listed, the second chosen.
 //
 //   shell_ui_snapshots <folder>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "folder/folder_object/folder_session.h"
 #include "folder/module/module.h"
+#include "syncer/binding_manager.h"
 #include "ui/edit_currency.h"
 #include "ui/properties_sync.h"
+#include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "win/machine.h"
 #include "win/user_dialog.h"
@@ -84,6 +88,45 @@ bool save_sync_page_pictures(const std::string& folder) {
     return true;
 }
 
+// The sync manager: a logged-in user with a folder's and a file's binding.
+class pictured_session final : public folder_session {
+public:
+    bool is_logged_in() override { return true; }
+    vfs::client_ptr get_client() override { return nullptr; }
+    vfs::user_info get_user_info() override { return {L"1", L"", L"alice", L"en", L"1"}; }
+    bool log_in_with_dialog(HWND) override { return false; }
+};
+
+bool save_sync_manager(const std::string& folder) {
+    {
+        syncer::binding_manager table(L"alice", true);
+        const auto rule = syncer::binding::default_rule();
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Documents/Reports",
+                           L"C:\\Users\\alice\\Documents\\Reports", L"",
+                           syncer::sync_permission::yes, rule, false, L""});
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music",
+                           L"C:\\Users\\alice\\Music", L"Evening song.mp3",
+                           syncer::sync_permission::yes, rule, false, L""});
+        table.save();
+    }
+    pictured_session session;
+    replace_folder_session(&session);
+    CDialogSyncManager manager;
+    HWND dialog = manager.Create(nullptr);
+    replace_folder_session(nullptr);
+    if (!dialog) return false;
+    ShowWindow(dialog, SW_SHOW);
+    HWND list = GetDlgItem(dialog, IDC_SYNC_MANAGER_LIST);
+    SetFocus(list);
+    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    win_test::pump();
+    const std::string path = folder + "/sync_manager.png";
+    const bool saved = win_test::save_png(dialog, path);
+    DestroyWindow(dialog);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,6 +172,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     if (!save_sync_page_pictures(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: cannot write the sync page's pictures\n");
+        return 1;
+    }
+    if (!save_sync_manager(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the sync manager cannot be pictured\n");
         return 1;
     }
     return 0;

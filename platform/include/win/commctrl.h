@@ -86,3 +86,5 @@ typedef struct tagTOOLINFOW {
 #define TTN_FIRST (0U - 520U)
 #define TTN_SHOW (TTN_FIRST - 1)
 #define TTN_POP (TTN_FIRST - 2)
+
+#include "win/commctrl_listview.h"

@@ -8,6 +8,7 @@
 #include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
 #include "syncer/binding_manager.h"
+#include "ui/sync_manager_dlg.h"
 #include "win/shell.h"
 #include "win/shell_browse.h"
 #include "win/test_journal.h"
@@ -365,6 +366,23 @@ TEST_F(SyncPage, AnItemThatCannotBeFoundDisablesThePage) {
     EXPECT_EQ(win_test::message_boxes().back().caption, "Error loading items");
     EXPECT_EQ(win_test::message_boxes().back().text, "No such item");
     EXPECT_FALSE(apply_enabled());
+}
+
+TEST_F(SyncPage, ManageSyncingTasksOpensTheSyncManagerOverTheSameTable) {
+    store({user_binding(L"/Docs/gamma", wide(root_.path()) + L"/g", L"")});
+    ASSERT_EQ(open({beta}), S_OK);
+    int rows = -1;
+    {
+        win_test::scoped_dialog_responder script([&](HWND manager) {
+            rows = ListView_GetItemCount(GetDlgItem(manager, IDC_SYNC_MANAGER_LIST));
+            EndDialog(manager, IDCANCEL);
+        });
+        click(IDC_SYNC_MANAGE);
+    }
+    EXPECT_EQ(rows, 1);
+    ASSERT_FALSE(win_test::dialogs().empty());
+    EXPECT_EQ(win_test::dialogs().back().template_name, "2206");
+    EXPECT_FALSE(page->IsModified());
 }
 
 TEST(LocalFolderRule, OnlyExistingAbsoluteLocalFolders) {
