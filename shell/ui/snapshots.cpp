@@ -3,7 +3,9 @@
 // drawn over the dialog's background; the general pages of remote items
 // (one file, one folder, two files, a folder with a file) and the sharing
 // page of a folder with its users listed, filled from the stand-in service,
-// each as a child of a plain window of the sheet's page size.
+// each as a child of a plain window of the sheet's page size; the sync page
+// in Full Sync and in Backup; the sync manager dialog with two bindings
+// listed, the second chosen.
 //
 //   shell_ui_snapshots <folder>
 #include <cstdio>
@@ -14,12 +16,16 @@
 #include <chrono>
 #include <memory>
 
+#include "folder/folder_object/folder_session.h"
 #include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
 #include "service_fixture.h"
+#include "syncer/binding_manager.h"
 #include "ui/edit_currency.h"
 #include "ui/properties_general.h"
 #include "ui/properties_share.h"
+#include "ui/properties_sync.h"
+#include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
 #include "win/machine.h"
@@ -145,6 +151,82 @@ bool snapshot_sharing_page(const std::string& folder) {
     return saved;
 }
 
+// The sync page of remote items in "Full Sync" and in "Backup", each as
+// the child of a plain window of the sheet's page size, its controls set as
+// a person would see them after choosing a local folder.
+constexpr WORD sync_page_host_id = 101;
+
+bool save_sync_page_pictures(const std::string& folder) {
+    win_dialogs::dialog_template host;
+    host.style = WS_POPUP | WS_VISIBLE | DS_SETFONT;
+    host.cx = sync_page_width;
+    host.cy = sync_page_height;
+    win_dialogs::register_dialog(win_module::this_module(), sync_page_host_id, host);
+    for (const bool backup : {false, true}) {
+        HWND window =
+            CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(sync_page_host_id),
+                               nullptr, keep_default, 0);
+        sheet_selection selection;
+        CPropertiesItemSyncDlg page(selection);
+        if (!window || !page.Create(window)) return false;
+        page.ShowWindow(SW_SHOW);
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_REMOTE_LOCATION,
+                        L"Calvimora\\Documents\\Holiday photos");
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER,
+                        L"\\home\\anna\\Pictures\\Holiday photos");
+        SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_PERMANENT, BM_CLICK, 0, 0);
+        SendDlgItemMessageW(page.m_hWnd, backup ? IDC_SYNC_BACKUP : IDC_SYNC_FULL, BM_CLICK, 0, 0);
+        win_test::pump();
+        const std::string path =
+            folder + (backup ? "/sync_page_backup.png" : "/sync_page_full_sync.png");
+        const bool saved = win_test::save_png(window, path);
+        page.DestroyWindow();
+        DestroyWindow(window);
+        if (!saved) return false;
+        std::printf("%s\n", path.c_str());
+    }
+    return true;
+}
+
+// The sync manager: a logged-in user with a folder's and a file's binding.
+class pictured_session final : public folder_session {
+public:
+    bool is_logged_in() override { return true; }
+    vfs::client_ptr get_client() override { return nullptr; }
+    vfs::user_info get_user_info() override { return {L"1", L"", L"alice", L"en", L"1"}; }
+    bool log_in_with_dialog(HWND) override { return false; }
+};
+
+bool save_sync_manager(const std::string& folder) {
+    {
+        syncer::binding_manager table(L"alice", true);
+        const auto rule = syncer::binding::default_rule();
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Documents/Reports",
+                           L"C:\\Users\\alice\\Documents\\Reports", L"",
+                           syncer::sync_permission::yes, rule, false, L""});
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music",
+                           L"C:\\Users\\alice\\Music", L"Evening song.mp3",
+                           syncer::sync_permission::yes, rule, false, L""});
+        table.save();
+    }
+    pictured_session session;
+    replace_folder_session(&session);
+    CDialogSyncManager manager;
+    HWND dialog = manager.Create(nullptr);
+    replace_folder_session(nullptr);
+    if (!dialog) return false;
+    ShowWindow(dialog, SW_SHOW);
+    HWND list = GetDlgItem(dialog, IDC_SYNC_MANAGER_LIST);
+    SetFocus(list);
+    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    win_test::pump();
+    const std::string path = folder + "/sync_manager.png";
+    const bool saved = win_test::save_png(dialog, path);
+    DestroyWindow(dialog);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
 // The general pages against the stand-in service: a priced public file, a
 // folder with contents, two files, and a folder with a file.
 bool general_page_snapshots(const std::string& folder) {
@@ -241,6 +323,14 @@ int main(int argc, char** argv) {
     }
     if (!snapshot_sharing_page(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: cannot write the sharing page\n");
+        return 1;
+    }
+    if (!save_sync_page_pictures(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write the sync page's pictures\n");
+        return 1;
+    }
+    if (!save_sync_manager(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the sync manager cannot be pictured\n");
         return 1;
     }
     return 0;

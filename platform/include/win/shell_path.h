@@ -1,6 +1,6 @@
 // Path text helpers of the shell's light-weight library: they look at the
-// text only, never at the file system. Both "\" and "/" end a path element
-// here, since local paths reach the shell in either form.
+// text only, never at the file system, except PathIsNetworkPathW. Both "\" and "/" end a path
+// element here, since local paths reach the shell in either form.
 #pragma once
 
 #include "win/base.h"
@@ -15,3 +15,10 @@ LPWSTR PathFindExtensionW(LPCWSTR path);
 // has none.
 // Null for null.
 LPWSTR PathFindFileNameW(LPCWSTR path);
+
+// Whether the path names a network location: a UNC name ("\\\\server..."),
+// or a path on a network file system (NFS, SMB/CIFS, 9P, AFS, Ceph, Coda,
+// NCP, or a FUSE mount, which may be one), as Windows counts a path on a
+// mapped network drive. A path that does not exist is judged by its
+// nearest existing parent. FALSE for null.
+BOOL PathIsNetworkPathW(LPCWSTR path);
