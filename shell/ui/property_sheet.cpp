@@ -80,7 +80,7 @@ DWORD WINAPI sheet_thread(void* data) {
 }  // namespace
 
 sheet_page_makers& property_page_makers() {
-    static sheet_page_makers makers;
+    static sheet_page_makers makers = extension_page_makers();
     return makers;
 }
 

@@ -45,7 +45,10 @@ struct sheet_page_makers {
     maker sharing;
     maker sync;
 };
-// The makers every new sheet uses; tests put their own in place.
+// The extension's general, sharing and sync pages.
+sheet_page_makers extension_page_makers();
+// The makers every new sheet uses (the extension's pages unless a test put
+// its own in place).
 sheet_page_makers& property_page_makers();
 
 class CPropertiesFileDlg : public CAxDialogImpl<CPropertiesFileDlg> {
