@@ -77,7 +77,7 @@ void register_properties_sync_resources() {
             module, {
                         {IDS_SELECT_FOLDER, L"Select Calvimora folder"},
                         {IDS_MULTIPLE_ITEMS, L"Multiple Items"},
-                        {IDS_PRODUCT_NAME, L"Calvimora"},
+                        {IDS_SYNC_PRODUCT_NAME, L"Calvimora"},
                         {IDS_ERROR_LOADING_ITEMS, L"Error loading items"},
                         {IDS_WRONG_PATH_SELECTED, L"Wrong path selected"},
                         {IDS_WRONG_PATH_TEXT,

@@ -31,6 +31,13 @@ public:
             return S_OK;
     }
 
+    bool loading() const override {
+        if constexpr (requires(const Page& page) { page.WorkersRunning(); })
+            return page_.WorkersRunning();
+        else
+            return false;
+    }
+
 private:
     Page page_;
 };

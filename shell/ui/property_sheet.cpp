@@ -85,11 +85,15 @@ sheet_page_makers& property_page_makers() {
 }
 
 CPropertiesFileDlg::CPropertiesFileDlg(IShellFolder*, const CDataObjectImpl& data, int start_page)
+    : CPropertiesFileDlg(data.GetFolder(), data.GetFolderList(), data.GetItems(), start_page) {}
+
+CPropertiesFileDlg::CPropertiesFileDlg(const vfs::directory_ptr& folder,
+                                       const CItemIdList& folder_ids, const CPidlArray& items,
+                                       int start_page)
     : makers_(property_page_makers()), start_page_(start_page) {
     register_property_sheet_resources();
-    selection_.folder_directory = data.GetFolder();
-    selection_.folder_ids = data.GetFolderList();
-    const CPidlArray& items = data.GetItems();
+    selection_.folder_directory = folder;
+    selection_.folder_ids = folder_ids;
     std::vector<LPCITEMIDLIST> lists;
     for (UINT i = 0; i < items.GetSize(); ++i) lists.push_back(items[i]);
     if (!lists.empty() &&
@@ -113,6 +117,12 @@ CPropertiesFileDlg::~CPropertiesFileDlg() {
     if (selection_.large_icon) DestroyIcon(selection_.large_icon);
     if (selection_.small_icon) DestroyIcon(selection_.small_icon);
     if (selection_.theme_brush) DeleteObject(selection_.theme_brush);
+}
+
+bool CPropertiesFileDlg::PagesLoading() const {
+    for (const sheet_page* page : {general_.get(), sharing_.get(), sync_.get()})
+        if (page && page->loading()) return true;
+    return false;
 }
 
 bool CPropertiesFileDlg::Shows(const CItemIdList& folder_ids, const CPidlArray& items) const {

@@ -34,6 +34,8 @@ public:
     virtual HRESULT fill(int start_page) = 0;
     // Pages that save through their own buttons answer S_OK.
     virtual HRESULT apply() = 0;
+    // Whether the page still loads what it shows.
+    virtual bool loading() const = 0;
 };
 
 // How each kind of page is made for a selection. The extension's own pages
@@ -59,6 +61,9 @@ public:
     // selection of several items shows the module's icon of several items.
     // Throws std::bad_alloc when the item ids cannot be copied.
     CPropertiesFileDlg(IShellFolder* folder, const CDataObjectImpl& data, int start_page);
+    // The same from the folder's directory and id list and the items' ids.
+    CPropertiesFileDlg(const vfs::directory_ptr& folder, const CItemIdList& folder_ids,
+                       const CPidlArray& items, int start_page);
     ~CPropertiesFileDlg() override;
 
     // Whether the sheet shows this selection of that folder, in any order.
@@ -67,6 +72,8 @@ public:
     // thread may ask.
     HWND Window() const { return window_.load(); }
     const sheet_selection& Selection() const { return selection_; }
+    // Whether a page still loads what it shows (on the sheet's thread).
+    bool PagesLoading() const;
 
     // Fills every page; E_FAIL when the sheet has nothing to show or a page
     // failed.

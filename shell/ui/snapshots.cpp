@@ -25,6 +25,7 @@
 #include "ui/properties_general.h"
 #include "ui/properties_share.h"
 #include "ui/properties_sync.h"
+#include "ui/property_sheet.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
@@ -274,6 +275,71 @@ bool general_page_snapshots(const std::string& folder) {
                folder + "/properties_general_mixed.png");
 }
 
+// The session of the pictured sheets: logged in to the stand-in service.
+class sheet_session final : public folder_session {
+public:
+    explicit sheet_session(vfs::client_ptr client) : client_(std::move(client)) {}
+    bool is_logged_in() override { return true; }
+    vfs::client_ptr get_client() override { return client_; }
+    vfs::user_info get_user_info() override { return client_->get_user_info(); }
+    bool log_in_with_dialog(HWND) override { return false; }
+
+private:
+    vfs::client_ptr client_;
+};
+
+// The property sheet of remote items with its pages, filled from the
+// stand-in service: one file on its general page, a folder on its sharing
+// page, two items on the general page and a folder on the sync page.
+bool property_sheet_snapshots(const std::string& folder) {
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret", "alice@example.com");
+    const std::string projects = service.add_folder(owner, "0", "Projects");
+    const std::string garden = service.add_folder(owner, projects, "Garden plans");
+    service.add_generated_file(owner, garden, "layout.png", 640000);
+    service.add_share(owner, garden, service.add_user("bob", "x"), 1);
+    service.add_generated_file(owner, projects, "Estimate.xlsx", 42000);
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+    sheet_session logged_in(session);
+    replace_folder_session(&logged_in);
+    const vfs::item_ptr projects_item = session->get_root_directory()->get_item(L"Projects", false);
+    const auto directory = boost::dynamic_pointer_cast<vfs::directory>(projects_item);
+    const CItemIdList ids(make_pidl_data(projects_item));
+
+    const struct {
+        std::initializer_list<std::wstring> names;
+        int start_page;
+        const char* file;
+    } sheets[] = {
+        {{L"Estimate.xlsx"}, start_general, "property_sheet_file.png"},
+        {{L"Garden plans"}, start_sharing, "property_sheet_sharing.png"},
+        {{L"Garden plans", L"Estimate.xlsx"}, start_general, "property_sheet_several.png"},
+        {{L"Garden plans"}, start_sync, "property_sheet_sync.png"},
+    };
+    bool saved_all = true;
+    for (const auto& picture : sheets) {
+        CPidlArray items;
+        for (const std::wstring& name : picture.names)
+            items.Add(CItemIdList(make_pidl_data(directory->get_item(name, false))).CreatePidl());
+        CPropertiesFileDlg sheet(directory, ids, items, picture.start_page);
+        const std::string path = folder + "/" + picture.file;
+        bool saved = false;
+        win_test::scoped_dialog_responder look([&](HWND window) {
+            win_test::pump_until([&] { return !sheet.PagesLoading(); }, std::chrono::seconds(30));
+            win_test::pump();
+            saved = win_test::save_png(window, path);
+            EndDialog(window, IDCANCEL);
+        });
+        sheet.DoModal(nullptr);
+        saved_all = saved_all && saved;
+        if (!saved) break;
+        std::printf("%s\n", path.c_str());
+    }
+    replace_folder_session(nullptr);
+    return saved_all;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -327,6 +393,10 @@ int main(int argc, char** argv) {
     }
     if (!save_sync_page_pictures(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: cannot write the sync page's pictures\n");
+        return 1;
+    }
+    if (!property_sheet_snapshots(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the property sheet cannot be pictured\n");
         return 1;
     }
     if (!save_sync_manager(folder)) {

@@ -70,6 +70,7 @@ public:
         log_.com_on_fill.push_back(com);
         return kind_ == "sync" ? S_OK : log_.fill_result;
     }
+    bool loading() const override { return false; }
     HRESULT apply() override {
         std::lock_guard<std::mutex> guard(log_.lock);
         ++log_.applies;
