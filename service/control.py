@@ -250,6 +250,7 @@ def add_share(app, args):
         _text(args, "dir_id"),
         _text(args, "user_id"),
         int(args.get("mode", MODE_FULL)),
+        bool(args.get("fixed", False)),
     )
     return {"share_id": share.id}
 

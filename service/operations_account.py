@@ -177,11 +177,22 @@ def _share(ctx):
     return share
 
 
+def _changeable_by(share, req):
+    """Whether the requester may change the share's mode or end it from its folder."""
+    return not req.access and share.owner_id == req.user.id and not share.fixed
+
+
+# The bits of a ShareWithUser record's Flags.
+SHARE_FLAG_CHANGEABLE = 1
+
+
 def change_folder_share_mode(ctx):
     user = _owner(ctx)
     share = _share(ctx)
     if share.owner_id != user.id:
         raise replies.access_denied("Only the owner can change how a folder is shared")
+    if share.fixed:
+        raise replies.access_denied("The service keeps this share as it is")
     share.mode = _share_mode(ctx)
     return result()
 
@@ -191,6 +202,8 @@ def delete_sharing_with_user(ctx):
     share = _share(ctx)
     if user.id not in (share.owner_id, share.user_id):
         raise replies.access_denied("The share belongs to other users")
+    if share.fixed:
+        raise replies.access_denied("The service keeps this share as it is")
     del ctx.store.shares[share.id]
     return result()
 
@@ -209,6 +222,7 @@ def list_share_whith_users(ctx):
                     ("ShareWithUserID", s.user_id),
                     ("Name", store.user(s.user_id).name),
                     ("ShareMode", s.mode),
+                    ("Flags", SHARE_FLAG_CHANGEABLE if _changeable_by(s, ctx.req) else 0),
                 ],
             )
             for s in shares

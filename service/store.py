@@ -98,13 +98,17 @@ class File:
 
 @dataclass
 class Share:
-    """A folder of `owner_id` shared with `user_id`; mode 0 view, 1 full."""
+    """A folder of `owner_id` shared with `user_id`; mode 0 view, 1 full.
+
+    A fixed share is one the service keeps (set up by its administrators):
+    the owner can neither change its mode nor end it."""
 
     id: str
     owner_id: str
     folder_id: str
     user_id: str
     mode: int
+    fixed: bool = False
 
 
 @dataclass
@@ -464,7 +468,7 @@ class Store:
 
     # --- shares and access grants
 
-    def add_share(self, owner_id, folder_id, user_id, mode):
+    def add_share(self, owner_id, folder_id, user_id, mode, fixed=False):
         folder = self.item(folder_id, want_folder=True)
         if folder.owner_id != owner_id:
             raise replies.access_denied("Only the owner can share a folder")
@@ -477,7 +481,7 @@ class Store:
                 "Already shared",
                 "The folder is already shared with this user",
             )
-        share = Share(self._new_id("share"), owner_id, folder_id, user_id, mode)
+        share = Share(self._new_id("share"), owner_id, folder_id, user_id, mode, fixed)
         self.shares[share.id] = share
         return share
 

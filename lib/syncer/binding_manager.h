@@ -62,6 +62,9 @@ public:
 
     // Writes the table when it changed.
     void save();
+    // Forgets the changes not yet saved, so that the destructor leaves the
+    // file as it is: for a caller whose changes must land all or not at all.
+    void discard_changes() { dirty_ = false; }
 
     void to_node(serializer::node& target) const;
     // Takes the bindings of a stored table; repeated bindings are dropped.

@@ -10,6 +10,7 @@
 
 #include "vfs/calvimora_exception.h"
 #include "vfs/calvimora_file.h"
+#include "vfs/http_client.h"
 #include "vfs/listing_reply.h"
 #include "vfs/number_text.h"
 
@@ -576,8 +577,11 @@ directory::sharewith_item_ptr directory::find_sharewith(bool by_user, int key) {
 }
 
 bool directory::email_for_sharing(const std::wstring& email) {
-    session_.send_email_request(
+    const std::wstring reply = session_.send_email_request(
         {{L"action", L"share_folder"}, {L"dir_id", get_server_id()}, {L"email", email}});
+    // A refused invitation comes back as an Error record: the caller must
+    // not tell the user that a mail went out.
+    throw_reply_error(parse_response(reply), false);
     return true;
 }
 

@@ -79,6 +79,8 @@ vfs::directory::sharewith_item read_sharewith_record(const response_node& record
     values.sharewith_user_id = parse_int(find_child_text(record, L"ShareWithUserID"));
     values.name = find_child_text(record, L"Name");
     values.share_mode = parse_int(find_child_text(record, L"ShareMode"));
+    // Which users the requester may change or remove is the service's word.
+    values.flags = parse_int(find_child_text(record, L"Flags"));
     return values;
 }
 

@@ -74,6 +74,7 @@ BOOL RestoreDC(HDC dc, int saved) {
     current.background_color = restored.background_color;
     current.background_mode = restored.background_mode;
     current.origin = restored.origin;
+    current.brush_origin = restored.brush_origin;
     current.clip = std::move(restored.clip);
     return TRUE;
 }
@@ -99,6 +100,21 @@ BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
     if (previous) *previous = object->state.origin;
     object->state.origin.x += dx;
     object->state.origin.y += dy;
+    return TRUE;
+}
+
+BOOL SetBrushOrgEx(HDC dc, int x, int y, LPPOINT previous) {
+    auto object = find_dc(dc);
+    if (!object) return FALSE;
+    if (previous) *previous = object->state.brush_origin;
+    object->state.brush_origin = {x, y};
+    return TRUE;
+}
+
+BOOL GetBrushOrgEx(HDC dc, LPPOINT origin) {
+    auto object = find_dc(dc);
+    if (!object || !origin) return FALSE;
+    *origin = object->state.brush_origin;
     return TRUE;
 }
 

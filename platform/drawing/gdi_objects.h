@@ -76,6 +76,7 @@ struct dc_state {
     COLORREF background_color = RGB(255, 255, 255);
     int background_mode = OPAQUE;
     POINT origin{};
+    POINT brush_origin{};  // where patterned brushes start; solid ones ignore it
     std::optional<region> clip;  // device coordinates
 };
 

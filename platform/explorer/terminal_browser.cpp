@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <istream>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -43,6 +44,9 @@ const struct {
     {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
     {"restore", "restore N[,M..]  put items of the trash back where they were"},
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
+    {"props",
+     "props N[,M..] [general|sharing|sync]\n"
+     "                   open the items' property sheet at that page (general if none)"},
 };
 
 std::string help_text() {
@@ -249,6 +253,13 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 remove_or_restore(command == "rm", *indices);
+        } else if (command == "props") {
+            std::string targets, page;
+            words >> targets >> page;
+            if (targets.empty())
+                out_ << usage_of(command);
+            else if (const auto indices = items_of(targets))
+                properties(*indices, page.empty() ? "general" : page);
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -328,6 +339,30 @@ private:
             return;
         }
         if (!report(remove ? "delete" : "restore", done)) return;
+        if (report("list", browser_.list())) show();
+    }
+
+    // The sheet opens through the item menu's command for its page and runs
+    // on the extension's thread until it is closed; its pages are answered
+    // on the terminal meanwhile.
+    void properties(const std::vector<size_t>& indices, const std::string& page) {
+        const std::map<std::string, std::wstring> commands_of_pages = {
+            {"general", L"properties"},
+            {"sharing", L"Share..."},
+            {"sync", L"Synchronize with Computer"},
+        };
+        const auto found = commands_of_pages.find(page);
+        if (found == commands_of_pages.end()) {
+            out_ << "no page \"" << page << "\": general, sharing or sync\n";
+            return;
+        }
+        const HRESULT done = invoke_and_wait(indices, found->second);
+        if (done == E_INVALIDARG) {
+            out_ << "the selection has no " << page << " page; menu " << targets_text(indices)
+                 << " lists its commands\n";
+            return;
+        }
+        if (!report("properties", done)) return;
         if (report("list", browser_.list())) show();
     }
 

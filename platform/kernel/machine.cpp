@@ -31,9 +31,17 @@ std::string area_dir(const char* area, const std::string& fallback) {
 
 }  // namespace
 
-std::string registry_dir() { return area_dir("registry", home_dir() + "/.calvimora/registry"); }
+std::string registry_dir() {
+    return area_dir("registry", home_dir() + "/.calvimora/registry");
+}
 
-std::string app_data_dir() { return area_dir("appdata", home_dir() + "/.calvimora/appdata"); }
+std::string app_data_dir() {
+    return area_dir("appdata", home_dir() + "/.calvimora/appdata");
+}
+
+std::string documents_dir() {
+    return area_dir("documents", home_dir() + "/.calvimora/documents");
+}
 
 // Without a runtime folder the default lies in the shared /tmp, where
 // another user could have made it first: it must be ours and private.
@@ -59,7 +67,8 @@ scoped_root::scoped_root() {
         had_previous_ = true;
         previous_ = old;
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "calvimora-root-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "calvimora-root-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a machine root");
     path_ = pattern;
     setenv(root_variable, path_.c_str(), 1);

@@ -63,8 +63,18 @@ std::optional<std::string> item_from_field(const std::string& field) {
 HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
     if (!path) return E_INVALIDARG;
     path[0] = L'\0';
-    if ((folder & ~CSIDL_FLAG_MASK) != CSIDL_LOCAL_APPDATA) return E_INVALIDARG;
-    const std::wstring wide = win_detail::from_utf8(win_machine::app_data_dir());
+    std::string native;
+    switch (folder & ~CSIDL_FLAG_MASK) {
+        case CSIDL_LOCAL_APPDATA:
+            native = win_machine::app_data_dir();
+            break;
+        case CSIDL_PERSONAL:
+            native = win_machine::documents_dir();
+            break;
+        default:
+            return E_INVALIDARG;
+    }
+    const std::wstring wide = win_detail::from_utf8(native);
     if (wide.size() >= MAX_PATH) return E_FAIL;
     std::memcpy(path, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     return S_OK;

@@ -2,6 +2,7 @@
 // the files out as a dropped-files data object.
 #include "shell_local_folder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr BYTE path_kind = 0x31;
 constexpr BYTE name_kind = 0x32;
+constexpr BYTE network_kind = 0x33;
 constexpr size_t header_size = 4;  // size, kind, zero
 
 bool is_separator(wchar_t c) {
@@ -217,6 +219,43 @@ HRESULT parse_local_path(const std::wstring& text, PIDLIST_RELATIVE* list, ULONG
             SFGAO_FILESYSTEM |
             ((found & FILE_ATTRIBUTE_DIRECTORY) ? SFGAO_FOLDER | SFGAO_FILESYSANCESTOR : 0u);
     return S_OK;
+}
+
+std::optional<std::wstring> local_path_of(LPCITEMIDLIST list) {
+    if (!list || !ILIsEmpty(ILGetNext(list))) return std::nullopt;
+    return read_element(list, path_kind);
+}
+
+bool is_network_share_path(const std::wstring& text) {
+    if (text.size() < 2 || !is_separator(text[0]) || !is_separator(text[1])) return false;
+    size_t names = 0;
+    size_t start = 2;
+    while (start <= text.size()) {
+        const size_t end = std::min(text.find_first_of(L"\\/", start), text.size());
+        const std::wstring name = text.substr(start, end - start);
+        const bool trailing = name.empty() && end == text.size() && names >= 2;
+        if (!trailing && (name.empty() || name == L"." || name == L".." ||
+                          name.find(L'\0') != std::wstring::npos))
+            return false;
+        if (!trailing) ++names;
+        start = end + 1;
+    }
+    return names >= 2;
+}
+
+HRESULT make_network_list(const std::wstring& text, PIDLIST_ABSOLUTE* list) {
+    if (!list) return E_INVALIDARG;
+    *list = nullptr;
+    if (!is_network_share_path(text)) return E_INVALIDARG;
+    std::wstring name(2, L'\\');
+    name.append(system_form(text.substr(2)));
+    *list = make_element(network_kind, name);
+    return *list ? S_OK : E_OUTOFMEMORY;
+}
+
+std::optional<std::wstring> network_path_of(LPCITEMIDLIST list) {
+    if (!list || !ILIsEmpty(ILGetNext(list))) return std::nullopt;
+    return read_element(list, network_kind);
 }
 
 bool is_local_list(LPCITEMIDLIST list) {

@@ -13,6 +13,7 @@
 #include "kernel/wide_text.h"
 #include "user_dialog_state.h"
 #include "user_terminal.h"
+#include "win/commctrl.h"
 #include "win/user.h"
 #include "win/win_test.h"
 
@@ -60,13 +61,14 @@ bool is_check_box(UINT type) {
 }
 
 // What a person can do to a control the dialog shows.
-enum class action_kind { press, edit, click, row };
+enum class action_kind { press, edit, click, row, tab };
 
 struct dialog_action {
     HWND control = nullptr;
     action_kind kind = action_kind::press;
     std::string label;  // for an edit, the text of its label
     int row = -1;       // for a list view's row, its index
+    int tab = 0;        // for a tab, its index
 };
 
 std::wstring class_of(HWND window) {
@@ -181,6 +183,23 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
                          actions.back().label.c_str(), shown.c_str(), disabled);
         } else if (name == WC_LISTVIEWW) {
             show_list(c, actions);
+        } else if (name == WC_TABCONTROLW) {
+            // Every tab is a choice; the page shown lies inside.
+            const int selected = static_cast<int>(SendMessageW(c, TCM_GETCURSEL, 0, 0));
+            const int count = static_cast<int>(SendMessageW(c, TCM_GETITEMCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                wchar_t title[128] = {};
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = title;
+                item.cchTextMax = 128;
+                SendMessageW(c, TCM_GETITEMW, static_cast<WPARAM>(i),
+                             reinterpret_cast<LPARAM>(&item));
+                actions.push_back({c, action_kind::tab, "", -1, i});
+                std::fprintf(stderr, "  [%zu] tab %s%s\n", actions.size(),
+                             win_detail::to_utf8(title).c_str(), i == selected ? " (shown)" : "");
+            }
+            show_controls(c, actions);
         } else if (GetWindow(c, GW_CHILD)) {
             show_controls(c, actions);
         } else if (!text_of(c).empty()) {
@@ -335,6 +354,9 @@ void answer_dialog_on_terminal(HWND dialog) {
                 click_control(action.control);
             } else if (action.kind == action_kind::row) {
                 click_row(action.control, action.row);
+            } else if (action.kind == action_kind::tab) {
+                // As a click on the tab: the dialog is asked and told.
+                SendMessageW(action.control, TCM_SETCURFOCUS, static_cast<WPARAM>(action.tab), 0);
             } else if (!fill_in(dialog, action, ended)) {
                 continue;
             }

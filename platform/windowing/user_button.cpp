@@ -1,8 +1,12 @@
-// The button class: push buttons, default push buttons, check boxes and
-// group boxes, clicked with the mouse, BM_CLICK or Space, each painting
-// itself plainly.
+// The button class: push buttons, default push buttons, check boxes, radio
+// buttons and group boxes, clicked with the mouse, BM_CLICK or Space, each
+// painting itself plainly. An automatic radio button that is clicked
+// unchecks the other radio buttons of its group (the siblings from the one
+// with WS_GROUP up to the next).
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 #include "user_internal.h"
 #include "user_state.h"
@@ -40,6 +44,29 @@ void set_pushed(HWND button, bool pushed) {
     InvalidateRect(button, nullptr, FALSE);
 }
 
+bool is_radio(HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != WC_BUTTONW) return false;
+    const UINT type = type_of(window);
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+// The other automatic radio buttons of the button's group lose their check.
+void uncheck_group(HWND button) {
+    HWND first = button;
+    while (!(GetWindowLongW(first, GWL_STYLE) & WS_GROUP)) {
+        HWND previous = GetWindow(first, GW_HWNDPREV);
+        if (!previous) break;
+        first = previous;
+    }
+    for (HWND sibling = first; sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+        if (sibling != first && (GetWindowLongW(sibling, GWL_STYLE) & WS_GROUP)) break;
+        if (sibling != button && is_radio(sibling) && type_of(sibling) == BS_AUTORADIOBUTTON)
+            SendMessageW(sibling, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+}
+
 // A click: automatic check boxes change state, then the parent hears of it.
 void clicked(HWND button) {
     const auto data = control_state<button_data>(button);
@@ -56,6 +83,7 @@ void clicked(HWND button) {
         case BS_AUTORADIOBUTTON:
             data->check = BST_CHECKED;
             InvalidateRect(button, nullptr, FALSE);
+            uncheck_group(button);
             break;
         default:
             break;
@@ -83,6 +111,18 @@ void draw_check_mark(HDC dc, LONG x, LONG y) {
     static const POINT strokes[] = {{3, 6}, {4, 7}, {5, 8}, {6, 7}, {7, 6}, {8, 5}, {9, 4}};
     for (const POINT& p : strokes)
         fill(dc, x + p.x, y + p.y, x + p.x + 1, y + p.y + 2, COLOR_WINDOWTEXT);
+}
+
+// A disc of the diameter at (x, y), row by row.
+void fill_disc(HDC dc, LONG x, LONG y, LONG diameter, int color) {
+    const double r = diameter / 2.0;
+    for (LONG row = 0; row < diameter; ++row) {
+        const double dy = row + 0.5 - r;
+        const double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+        const LONG left = x + static_cast<LONG>(std::lround(r - half));
+        const LONG right = x + static_cast<LONG>(std::lround(r + half));
+        if (right > left) fill(dc, left, y + row, right, y + row + 1, color);
+    }
 }
 
 void paint(HWND button) {
@@ -115,10 +155,17 @@ void paint(HWND button) {
         const LONG box = 13;
         const LONG top = (client.bottom - box) / 2;
         const RECT mark{0, top, box, top + box};
-        fill(dc, mark.left, mark.top, mark.right, mark.bottom,
-             data->pushed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW);
-        frame(dc, mark, COLOR_BTNSHADOW, COLOR_BTNSHADOW);
-        if (data->check == BST_CHECKED) draw_check_mark(dc, 0, top);
+        const bool round = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+        const int face = data->pushed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW;
+        if (round) {
+            fill_disc(dc, 0, top, box - 1, COLOR_BTNSHADOW);
+            fill_disc(dc, 1, top + 1, box - 3, face);
+            if (data->check == BST_CHECKED) fill_disc(dc, 4, top + 4, box - 9, COLOR_WINDOWTEXT);
+        } else {
+            fill(dc, mark.left, mark.top, mark.right, mark.bottom, face);
+            frame(dc, mark, COLOR_BTNSHADOW, COLOR_BTNSHADOW);
+            if (data->check == BST_CHECKED) draw_check_mark(dc, 0, top);
+        }
         if (data->check == BST_INDETERMINATE)
             fill(dc, 3, top + 3, box - 3, top + box - 3, COLOR_BTNSHADOW);
         RECT label{box + 4, 0, client.right, client.bottom};

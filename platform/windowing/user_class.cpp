@@ -47,6 +47,8 @@ void ensure_system_classes_locked() {
     add_system_class_locked(WC_EDITW, 0, CS_DBLCLKS | CS_PARENTDC, edit_procedure, 0, IDC_IBEAM);
     add_system_class_locked(TOOLTIPS_CLASSW, 0, CS_DBLCLKS | CS_SAVEBITS, tooltip_procedure, 0,
                             IDC_ARROW);
+    add_system_class_locked(WC_TABCONTROLW, 0, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW | CS_PARENTDC,
+                            tab_procedure, 0, IDC_ARROW);
     add_system_class_locked(WC_LISTVIEWW, 0, CS_DBLCLKS, listview_procedure, 0, IDC_ARROW);
     add_system_class_locked(WC_HEADERW, 0, CS_DBLCLKS, header_procedure, 0, IDC_ARROW);
 }

@@ -359,6 +359,15 @@ BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
     return TRUE;
 }
 
+BOOL CheckRadioButton(HWND dialog, int first, int last, int check) {
+    for (int id = first; id <= last; ++id) {
+        HWND control = GetDlgItem(dialog, id);
+        if (control)
+            SendMessageW(control, BM_SETCHECK, id == check ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    return TRUE;
+}
+
 UINT IsDlgButtonChecked(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     return control ? static_cast<UINT>(SendMessageW(control, BM_GETCHECK, 0, 0)) : 0;

@@ -1,4 +1,5 @@
-// The edit class: one line of text with a selection (the caret is its end),
+// The edit class: one line of text (or, with ES_MULTILINE, lines broken at
+// "\r\n" and wrapped) with a selection (the caret is its end),
 // typed into with WM_CHAR, replaced with EM_REPLACESEL (as a paste does),
 // and painted plainly, or as a row of password characters for ES_PASSWORD.
 // Each change tells the parent with EN_CHANGE.
@@ -90,14 +91,34 @@ void paint(HWND edit) {
     }
     RECT client;
     GetClientRect(edit, &client);
-    FillRect(dc, &client, GetSysColorBrush(IsWindowEnabled(edit) ? COLOR_WINDOW : COLOR_BTNFACE));
+    const LONG style = GetWindowLongW(edit, GWL_STYLE);
+    HBRUSH brush = nullptr;
+    if (!IsWindowEnabled(edit) || (style & ES_READONLY)) {
+        // A read-only or disabled edit is drawn as a static: in the
+        // parent's colours, the dialog face by default.
+        if (HWND parent = GetParent(edit))
+            brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, WM_CTLCOLORSTATIC,
+                                                          reinterpret_cast<WPARAM>(dc),
+                                                          reinterpret_cast<LPARAM>(edit)));
+        if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+    } else {
+        brush = GetSysColorBrush(COLOR_WINDOW);
+    }
+    FillRect(dc, &client, brush);
     SelectObject(dc, control_font(edit));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(IsWindowEnabled(edit) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     std::wstring text = text_of(edit);
     if (const wchar_t shown = password_char_of(edit)) text.assign(text.size(), shown);
     RECT box{client.left + 2, client.top, client.right - 2, client.bottom};
-    DrawTextW(dc, text.c_str(), -1, &box, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (style & ES_MULTILINE) {
+        std::wstring lines = text;
+        lines.erase(std::remove(lines.begin(), lines.end(), L'\r'), lines.end());
+        box.top += 1;
+        DrawTextW(dc, lines.c_str(), -1, &box, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    } else {
+        DrawTextW(dc, text.c_str(), -1, &box, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
     EndPaint(edit, &ps);
 }
 
@@ -111,6 +132,10 @@ LRESULT CALLBACK edit_procedure(HWND edit, UINT message, WPARAM wparam, LPARAM l
             if (GetWindowLongW(edit, GWL_STYLE) & ES_READONLY) return 0;
             if (wparam == VK_BACK)
                 backspace(edit);
+            else if (wparam == L'\r' &&
+                     (GetWindowLongW(edit, GWL_STYLE) & (ES_MULTILINE | ES_WANTRETURN)) ==
+                         (ES_MULTILINE | ES_WANTRETURN))
+                replace_selection(edit, L"\r\n");
             else if (wparam >= L' ')
                 replace_selection(edit, std::wstring(1, static_cast<wchar_t>(wparam)));
             return 0;
@@ -137,6 +162,14 @@ LRESULT CALLBACK edit_procedure(HWND edit, UINT message, WPARAM wparam, LPARAM l
         case EM_SETPASSWORDCHAR:
             set_password_char(edit, static_cast<wchar_t>(wparam));
             return 0;
+        case EM_SETREADONLY: {
+            const LONG style = GetWindowLongW(edit, GWL_STYLE);
+            SetWindowLongW(
+                edit, GWL_STYLE,
+                wparam ? (style | ES_READONLY) : (style & ~static_cast<LONG>(ES_READONLY)));
+            InvalidateRect(edit, nullptr, TRUE);
+            return TRUE;
+        }
         case EM_GETPASSWORDCHAR:
             return password_char_of(edit);
         case EM_REPLACESEL:

@@ -27,6 +27,7 @@ LRESULT CALLBACK button_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK static_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK edit_procedure(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK tooltip_procedure(HWND, UINT, WPARAM, LPARAM);
+LRESULT CALLBACK tab_procedure(HWND, UINT, WPARAM, LPARAM);
 
 // The frame's widths around the client area, caption included in top.
 RECT frame_of(DWORD style, DWORD ex_style);

@@ -69,6 +69,9 @@ int GetSystemMetrics(int index) {
         case SM_CXSMICON:
         case SM_CYSMICON:
             return 16;
+        case SM_CXMENUCHECK:
+        case SM_CYMENUCHECK:
+            return 13;
         case SM_CXMIN:
             return 136;
         case SM_CYMIN:

@@ -1,5 +1,6 @@
-// The static class: a text painted in the parent's colours; the mouse
-// passes through to the parent unless SS_NOTIFY asks for clicks.
+// The static class: a text painted in the parent's colours, an icon holder
+// (SS_ICON) or an etched line (SS_ETCHEDHORZ); the mouse passes through to
+// the parent unless SS_NOTIFY asks for clicks.
 
 #include "user_internal.h"
 #include "user_state.h"
@@ -8,6 +9,10 @@
 namespace win_user {
 
 namespace {
+
+struct static_data : control_data {
+    HICON icon = nullptr;
+};
 
 UINT format_of(LONG style) {
     UINT format = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
@@ -40,6 +45,19 @@ void paint(HWND control) {
     RECT client;
     GetClientRect(control, &client);
     if (brush) FillRect(dc, &client, brush);
+    const UINT type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
+    if (type == SS_ETCHEDHORZ) {
+        // A sunken line: shadow above, highlight below.
+        const RECT shadow{client.left, client.top, client.right, client.top + 1};
+        const RECT light{client.left, client.top + 1, client.right, client.top + 2};
+        FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
+        FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+    }
+    if (type == SS_ETCHEDHORZ || type == SS_ICON) {
+        // Icons have no pixels here: the holder keeps the handle only.
+        EndPaint(control, &ps);
+        return;
+    }
     SelectObject(dc, control_font(control));
     SetBkMode(dc, TRANSPARENT);
     if (!IsWindowEnabled(control)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
@@ -65,6 +83,18 @@ LRESULT CALLBACK static_procedure(HWND control, UINT message, WPARAM wparam, LPA
             return 0;
         case WM_GETDLGCODE:
             return DLGC_STATIC;
+        case STM_SETICON: {
+            const auto data = control_state<static_data>(control);
+            if (!data) return 0;
+            const HICON previous = data->icon;
+            data->icon = reinterpret_cast<HICON>(wparam);
+            InvalidateRect(control, nullptr, TRUE);
+            return reinterpret_cast<LRESULT>(previous);
+        }
+        case STM_GETICON: {
+            const auto data = control_state<static_data>(control);
+            return data ? reinterpret_cast<LRESULT>(data->icon) : 0;
+        }
         case WM_SETTEXT: {
             const LRESULT result = DefWindowProcW(control, message, wparam, lparam);
             InvalidateRect(control, nullptr, TRUE);

@@ -69,6 +69,33 @@ class SharingTest(ServiceTest):
         self.alice.ops("delete_sharing_with_user", sharedfolder_id=share_id)
         self.assertEqual("False", self.bob.ops("has_share_folders").text)
 
+    def test_listing_flags_the_users_the_owner_may_change(self):
+        carol_id = self.service.control("add_user", name="carol", password="x")["user_id"]
+        self.service.control(
+            "add_share", owner_id=self.alice_id, dir_id=self.shared, user_id=self.bob_id, mode=1
+        )
+        kept = self.service.control(
+            "add_share",
+            owner_id=self.alice_id,
+            dir_id=self.shared,
+            user_id=carol_id,
+            mode=0,
+            fixed=True,
+        )["share_id"]
+
+        def flags(client, **keys):
+            entries = client.ops("list_share_whith_users", dir_id=self.shared, **keys)
+            return [(e.field("Name"), e.field("Flags")) for e in entries.records("ShareWithUser")]
+
+        self.assertEqual([("bob", "1"), ("carol", "0")], flags(self.alice))
+        # A user the folder is shared with sees the list but changes nothing.
+        self.assertEqual([("bob", "0"), ("carol", "0")], flags(self.bob, **self.keys()))
+        # The service keeps a fixed share as it is.
+        for action, extra in (("change_folder_share_mode", {"sharemode": "1"}),
+                              ("delete_sharing_with_user", {})):
+            self.assertEqual(3, self.alice.fails(action, sharedfolder_id=kept, **extra).type)
+        self.assertEqual(2, len(flags(self.alice)))
+
     def test_view_share_lists_and_reads_but_refuses_changes(self):
         self.service.control(
             "add_share", owner_id=self.alice_id, dir_id=self.shared, user_id=self.bob_id, mode=0

@@ -1,19 +1,34 @@
-// A picture of the extension's small controls for people to look at: a
-// dialog with the currency edit holding a price and a link beside it, the
-// link drawn over the dialog's background; the sync manager dialog with two
-// bindings listed, the second chosen.
+// Pictures of the extension's controls for people to look at: a dialog
+// with the currency edit holding a price and a link beside it, the link
+// drawn over the dialog's background; the general pages of remote items
+// (one file, one folder, two files, a folder with a file) and the sharing
+// page of a folder with its users listed, filled from the stand-in service,
+// each as a child of a plain window of the sheet's page size; the sync page
+// in Full Sync and in Backup; the sync manager dialog with two bindings
+// listed, the second chosen.
 //
 //   shell_ui_snapshots <folder>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include <boost/pointer_cast.hpp>
+#include <chrono>
+#include <memory>
+
 #include "folder/folder_object/folder_session.h"
+#include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
+#include "service_fixture.h"
 #include "syncer/binding_manager.h"
 #include "ui/edit_currency.h"
+#include "ui/properties_general.h"
+#include "ui/properties_share.h"
+#include "ui/properties_sync.h"
+#include "ui/property_sheet.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
+#include "vfs/calvimora_client.h"
 #include "win/machine.h"
 #include "win/user_dialog.h"
 #include "win/win_test.h"
@@ -48,6 +63,130 @@ void register_dialog() {
     dialog.controls.push_back(edit);
     dialog.controls.push_back(win_dialogs::default_push_button(IDOK, L"OK", 162, 40, 50, 14));
     win_dialogs::register_dialog(win_module::this_module(), price_dialog_id, dialog);
+}
+
+LRESULT CALLBACK plain_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// One general page of the named items of the folder, filled, its workers
+// done, as a picture.
+template <typename Page>
+bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& folder_ids,
+                          std::initializer_list<std::wstring> names, const std::string& path) {
+    sheet_selection selection;
+    selection.folder_directory = folder;
+    selection.folder_ids = folder_ids;
+    for (const std::wstring& name : names) {
+        const PIDLDATA record = make_pidl_data(folder->get_item(name, false));
+        (record.type == vfs::item_type_directory ? selection.folder_count : selection.file_count)++;
+        selection.items.Add(CItemIdList(record).CreatePidl());
+    }
+    HWND host = CreateWindowExW(0, L"CalvimoraSnapshotPage", L"", WS_POPUP | WS_VISIBLE, 40, 40, 10,
+                                10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    selection.sheet = host;
+    auto page = std::make_unique<Page>(selection);
+    HWND window = page->Create(host);
+    if (!window) return false;
+    RECT size;
+    GetWindowRect(window, &size);
+    SetWindowPos(host, nullptr, 0, 0, size.right - size.left, size.bottom - size.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(window, SW_SHOW);
+    page->Fill();
+    win_test::pump_until([&] { return !page->WorkersRunning(); }, std::chrono::seconds(30));
+    win_test::pump();
+    const bool saved = win_test::save_png(host, path);
+    page.reset();
+    DestroyWindow(host);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
+// The sharing page at the size the sheet's tab gives its pages, inside a
+// plain window, with three users: one of each mode and one the service
+// keeps (no links on its row), the second selected.
+bool snapshot_sharing_page(const std::string& folder) {
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret", "alice@example.com");
+    const std::string shared = service.add_folder(owner, "0", "Holiday photos");
+    service.add_share(owner, shared, service.add_user("bob", "x"), 0);
+    service.add_share(owner, shared, service.add_user("carol.smith", "x"), 1);
+    service.control("add_share", calvimora::testing::json_object()
+                                     .set("owner_id", owner)
+                                     .set("dir_id", shared)
+                                     .set("user_id", service.add_user("team-archive", "x"))
+                                     .set("mode", 0)
+                                     .set("fixed", true));
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+
+    sheet_selection selection;
+    selection.folder_directory = session->get_root_directory();
+    const vfs::item_ptr item = selection.folder_directory->get_item(L"Holiday photos", true);
+    selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
+    selection.folder_count = 1;
+    selection.large_icon = LoadIconW(nullptr, IDI_APPLICATION);
+
+    // A plain window that takes the page's size once the page is made.
+    HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
+                                  nullptr, nullptr, nullptr);
+    CPropertiesFileShareDlg page(selection);
+    if (!page.Create(window) || FAILED(page.Fill())) {
+        DestroyWindow(window);
+        return false;
+    }
+    RECT size{};
+    page.GetWindowRect(&size);
+    SetWindowPos(window, nullptr, 0, 0, size.right - size.left, size.bottom - size.top,
+                 SWP_NOZORDER | SWP_NOMOVE);
+    page.ShowWindow(SW_SHOW);
+    ListView_SetItemState(page.UserList(), 1, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+    win_test::pump();
+    const std::string path = folder + "/sharing_page_with_users.png";
+    const bool saved = win_test::save_png(window, path);
+    page.DestroyWindow();
+    DestroyWindow(window);
+    if (saved) std::printf("%s\n", path.c_str());
+    return saved;
+}
+
+// The sync page of remote items in "Full Sync" and in "Backup", each as
+// the child of a plain window of the sheet's page size, its controls set as
+// a person would see them after choosing a local folder.
+constexpr WORD sync_page_host_id = 101;
+
+bool save_sync_page_pictures(const std::string& folder) {
+    win_dialogs::dialog_template host;
+    host.style = WS_POPUP | WS_VISIBLE | DS_SETFONT;
+    host.cx = sync_page_width;
+    host.cy = sync_page_height;
+    win_dialogs::register_dialog(win_module::this_module(), sync_page_host_id, host);
+    for (const bool backup : {false, true}) {
+        HWND window =
+            CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(sync_page_host_id),
+                               nullptr, keep_default, 0);
+        sheet_selection selection;
+        CPropertiesItemSyncDlg page(selection);
+        if (!window || !page.Create(window)) return false;
+        page.ShowWindow(SW_SHOW);
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_REMOTE_LOCATION,
+                        L"Calvimora\\Documents\\Holiday photos");
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER,
+                        L"\\home\\anna\\Pictures\\Holiday photos");
+        SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_PERMANENT, BM_CLICK, 0, 0);
+        SendDlgItemMessageW(page.m_hWnd, backup ? IDC_SYNC_BACKUP : IDC_SYNC_FULL, BM_CLICK, 0, 0);
+        win_test::pump();
+        const std::string path =
+            folder + (backup ? "/sync_page_backup.png" : "/sync_page_full_sync.png");
+        const bool saved = win_test::save_png(window, path);
+        page.DestroyWindow();
+        DestroyWindow(window);
+        if (!saved) return false;
+        std::printf("%s\n", path.c_str());
+    }
+    return true;
 }
 
 // The sync manager: a logged-in user with a folder's and a file's binding.
@@ -87,6 +226,118 @@ bool save_sync_manager(const std::string& folder) {
     DestroyWindow(dialog);
     if (saved) std::printf("%s\n", path.c_str());
     return saved;
+}
+
+// The general pages against the stand-in service: a priced public file, a
+// folder with contents, two files, and a folder with a file.
+bool general_page_snapshots(const std::string& folder) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = plain_window;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = L"CalvimoraSnapshotPage";
+    RegisterClassExW(&wc);
+
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret");
+    const std::string documents = service.add_folder(owner, "0", "Documents");
+    const std::string photos = service.add_folder(owner, documents, "Photos");
+    const std::string trip = service.add_folder(owner, photos, "Trip");
+    service.add_generated_file(owner, photos, "beach.jpg", 2400000);
+    service.add_generated_file(owner, trip, "hills.jpg", 1800000);
+    service.add_generated_file(owner, trip, "lake.jpg", 2100000);
+    service.add_generated_file(owner, documents, "Annual report 2026.pdf", 153600);
+    service.add_generated_file(owner, documents, "Budget 2027.pdf", 88000);
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+    const auto root = session->get_root_directory();
+    const vfs::item_ptr documents_item = root->get_item(L"Documents", false);
+    const auto directory = boost::dynamic_pointer_cast<vfs::directory>(documents_item);
+    const auto report = boost::dynamic_pointer_cast<vfs::file>(
+        directory->get_item(L"Annual report 2026.pdf", false));
+    report->set_access(vfs::access_public);
+    report->set_description(L"The figures of the year, with the auditors' notes.");
+    report->set_price(4.99);
+    directory->get_item(L"Photos", false)->set_description(L"Holiday pictures");
+    const CItemIdList ids(make_pidl_data(documents_item));
+
+    return general_page_picture<CPropertiesFileGeneralDlg>(
+               directory, ids, {L"Annual report 2026.pdf"},
+               folder + "/properties_general_file.png") &&
+           general_page_picture<CPropertiesFolderGeneralDlg>(
+               directory, ids, {L"Photos"}, folder + "/properties_general_folder.png") &&
+           general_page_picture<CPropertiesFileGeneralDlg>(
+               directory, ids, {L"Annual report 2026.pdf", L"Budget 2027.pdf"},
+               folder + "/properties_general_several.png") &&
+           general_page_picture<CPropertiesFolderGeneralDlg>(
+               directory, ids, {L"Photos", L"Annual report 2026.pdf"},
+               folder + "/properties_general_mixed.png");
+}
+
+// The session of the pictured sheets: logged in to the stand-in service.
+class sheet_session final : public folder_session {
+public:
+    explicit sheet_session(vfs::client_ptr client) : client_(std::move(client)) {}
+    bool is_logged_in() override { return true; }
+    vfs::client_ptr get_client() override { return client_; }
+    vfs::user_info get_user_info() override { return client_->get_user_info(); }
+    bool log_in_with_dialog(HWND) override { return false; }
+
+private:
+    vfs::client_ptr client_;
+};
+
+// The property sheet of remote items with its pages, filled from the
+// stand-in service: one file on its general page, a folder on its sharing
+// page, two items on the general page and a folder on the sync page.
+bool property_sheet_snapshots(const std::string& folder) {
+    calvimora::testing::service service;
+    service.export_url();
+    const std::string owner = service.add_user("alice", "secret", "alice@example.com");
+    const std::string projects = service.add_folder(owner, "0", "Projects");
+    const std::string garden = service.add_folder(owner, projects, "Garden plans");
+    service.add_generated_file(owner, garden, "layout.png", 640000);
+    service.add_share(owner, garden, service.add_user("bob", "x"), 1);
+    service.add_generated_file(owner, projects, "Estimate.xlsx", 42000);
+    const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
+    sheet_session logged_in(session);
+    replace_folder_session(&logged_in);
+    const vfs::item_ptr projects_item = session->get_root_directory()->get_item(L"Projects", false);
+    const auto directory = boost::dynamic_pointer_cast<vfs::directory>(projects_item);
+    const CItemIdList ids(make_pidl_data(projects_item));
+
+    const struct {
+        std::initializer_list<std::wstring> names;
+        int start_page;
+        const char* file;
+    } sheets[] = {
+        {{L"Estimate.xlsx"}, start_general, "property_sheet_file.png"},
+        {{L"Garden plans"}, start_sharing, "property_sheet_sharing.png"},
+        {{L"Garden plans", L"Estimate.xlsx"}, start_general, "property_sheet_several.png"},
+        {{L"Garden plans"}, start_sync, "property_sheet_sync.png"},
+    };
+    bool saved_all = true;
+    for (const auto& picture : sheets) {
+        CPidlArray items;
+        for (const std::wstring& name : picture.names)
+            items.Add(CItemIdList(make_pidl_data(directory->get_item(name, false))).CreatePidl());
+        CPropertiesFileDlg sheet(directory, ids, items, picture.start_page);
+        const std::string path = folder + "/" + picture.file;
+        bool saved = false;
+        win_test::scoped_dialog_responder look([&](HWND window) {
+            win_test::pump_until([&] { return !sheet.PagesLoading(); }, std::chrono::seconds(30));
+            win_test::pump();
+            saved = win_test::save_png(window, path);
+            EndDialog(window, IDCANCEL);
+        });
+        sheet.DoModal(nullptr);
+        saved_all = saved_all && saved;
+        if (!saved) break;
+        std::printf("%s\n", path.c_str());
+    }
+    replace_folder_session(nullptr);
+    return saved_all;
 }
 
 }  // namespace
@@ -132,6 +383,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s\n", path.c_str());
+    if (!general_page_snapshots(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the general pages cannot be pictured\n");
+        return 1;
+    }
+    if (!snapshot_sharing_page(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write the sharing page\n");
+        return 1;
+    }
+    if (!save_sync_page_pictures(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: cannot write the sync page's pictures\n");
+        return 1;
+    }
+    if (!property_sheet_snapshots(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the property sheet cannot be pictured\n");
+        return 1;
+    }
     if (!save_sync_manager(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: the sync manager cannot be pictured\n");
         return 1;

@@ -74,5 +74,21 @@ TEST_F(directory_sharing_test, SharingListIsCachedUntilFetchedAgain) {
               take_actions());
 }
 
+TEST_F(directory_sharing_test, ARefusedInvitationIsAFailure) {
+    auto work = make_folder("Work");
+    request_fault refused;
+    refused.target = "cm_email.php";
+    refused.kind = "error";
+    refused.error_description = "No mail goes out today";
+    service_.arm(refused);
+    try {
+        work->email_for_sharing(L"carol@example.com");
+        FAIL() << "a refused invitation passed for sent";
+    } catch (const vfs::exception& failure) {
+        EXPECT_EQ(L"No mail goes out today", failure.get_text());
+    }
+    EXPECT_TRUE(service_.control("state").get_child("emails").empty());
+}
+
 }  // namespace
 }  // namespace calvimora::testing

@@ -49,6 +49,12 @@ TEST(listing_records, FileAndShareRecords) {
     EXPECT_EQ(12, user.sharewith_user_id);
     EXPECT_EQ(L"bob", user.name);
     EXPECT_EQ(0, user.share_mode);
+    EXPECT_EQ(0, user.flags);
+
+    const auto changeable = read_sharewith_record(parse_response(
+        L"<ShareWithUser><ID>5</ID><ShareMode>1</ShareMode><Flags>1</Flags></ShareWithUser>"));
+    EXPECT_EQ(1, changeable.share_mode);
+    EXPECT_EQ(1, changeable.flags);
 }
 
 TEST(listing_records, PricesReadAsFarAsTheyGo) {

@@ -87,4 +87,5 @@ typedef struct tagTOOLINFOW {
 #define TTN_SHOW (TTN_FIRST - 1)
 #define TTN_POP (TTN_FIRST - 2)
 
+#include "win/commctrl_tab.h"
 #include "win/commctrl_listview.h"

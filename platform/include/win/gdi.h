@@ -47,6 +47,12 @@ BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous);
 BOOL GetViewportOrgEx(HDC dc, LPPOINT origin);
 BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous);
 
+// The brush origin: where a patterned brush's pattern starts, in device
+// coordinates. The brushes here are solid, so it changes no pixel, but it
+// is kept (and saved with SaveDC) as Windows keeps it.
+BOOL SetBrushOrgEx(HDC dc, int x, int y, LPPOINT previous);
+BOOL GetBrushOrgEx(HDC dc, LPPOINT origin);
+
 // Colour and background mode for text. SetTextColor and SetBkColor return the
 // previous colour (CLR_INVALID on failure), SetBkMode the previous mode (0).
 #define TRANSPARENT 1

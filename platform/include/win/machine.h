@@ -1,5 +1,6 @@
 // Where the stand-in machine keeps its state: registry hives, the local
-// application-data folder and the log-on session's named objects. The
+// application-data and documents folders and the log-on session's named
+// objects. The
 // environment variable CALVIMORA_MACHINE_ROOT names one folder for all of
 // them; child processes inherit it. Without it, people get folders under
 // their home and runtime folders.
@@ -14,6 +15,8 @@ inline constexpr const char* root_variable = "CALVIMORA_MACHINE_ROOT";
 // Each folder is created on first use; paths are native (UTF-8).
 std::string registry_dir();
 std::string app_data_dir();
+// The user's documents folder (CSIDL_PERSONAL).
+std::string documents_dir();
 std::string session_dir();
 
 // For tests: makes a fresh, empty root in the temporary folder, points

@@ -13,7 +13,9 @@
 #include "win/shell_info.h"
 #include "win/shell_notify_icon.h"
 
-// Special folders. Only the local application-data folder exists here.
+// Special folders. Only the local application-data folder and the
+// documents folder (CSIDL_PERSONAL) exist here, both under the machine's
+// root (win/machine.h).
 #define CSIDL_DESKTOP 0x0000
 #define CSIDL_PERSONAL 0x0005
 #define CSIDL_DRIVES 0x0011

@@ -148,6 +148,8 @@ UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count);
 #define BN_DOUBLECLICKED 5
 BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int id);
+// Checks the button of id check and unchecks the others from first to last.
+BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
 
 // Static texts. Without SS_NOTIFY they let the mouse through to the dialog.
 #define SS_LEFT 0x00000000u
@@ -161,6 +163,13 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 #define SS_CENTERIMAGE 0x00000200u
 #define SS_ENDELLIPSIS 0x00004000u
 #define STN_CLICKED 0
+// SS_ICON shows the icon STM_SETICON gives it (the previous one is
+// returned), drawn at its own size; SS_ETCHEDHORZ is a sunken line along
+// the top of the control.
+#define SS_ICON 0x00000003u
+#define SS_ETCHEDHORZ 0x00000010u
+#define STM_SETICON 0x0170u
+#define STM_GETICON 0x0171u
 
 // Edit controls: one line of text with a selection, the caret at its end.
 // WM_CHAR replaces the selection with a printable character (Backspace
@@ -173,14 +182,18 @@ UINT IsDlgButtonChecked(HWND dialog, int id);
 #define ES_LEFT 0x0000u
 #define ES_CENTER 0x0001u
 #define ES_RIGHT 0x0002u
+#define ES_MULTILINE 0x0004u
 #define ES_PASSWORD 0x0020u
+#define ES_AUTOVSCROLL 0x0040u
 #define ES_AUTOHSCROLL 0x0080u
 #define ES_READONLY 0x0800u
 #define ES_NUMBER 0x2000u
+#define ES_WANTRETURN 0x1000u
 #define EM_GETSEL 0x00B0u
 #define EM_SETSEL 0x00B1u  // start -1: no selection; end -1: to the end
 #define EM_REPLACESEL 0x00C2u
 #define EM_SETPASSWORDCHAR 0x00CCu
+#define EM_SETREADONLY 0x00CFu  // wparam TRUE sets ES_READONLY, FALSE clears it
 #define EM_GETPASSWORDCHAR 0x00D2u
 #define EN_CHANGE 0x0300
 

@@ -33,6 +33,9 @@
 #define WM_WINDOWPOSCHANGING 0x0046u
 #define WM_WINDOWPOSCHANGED 0x0047u
 #define WM_NOTIFY 0x004Eu
+#define WM_SETICON 0x0080u
+#define ICON_SMALL 0
+#define ICON_BIG 1
 #define WM_NCCREATE 0x0081u
 #define WM_NCDESTROY 0x0082u
 #define WM_NCCALCSIZE 0x0083u
@@ -175,3 +178,15 @@ typedef struct tagNMHDR {
     UINT_PTR idFrom;
     UINT code;
 } NMHDR, *LPNMHDR;
+
+// Messages a parent gets about owner-drawn and list controls (wParam is
+// the control's id for the first four), and a window's icons.
+#define WM_DRAWITEM 0x002Bu
+#define WM_MEASUREITEM 0x002Cu
+#define WM_DELETEITEM 0x002Du
+#define WM_VKEYTOITEM 0x002Eu
+#define WM_CHARTOITEM 0x002Fu
+#define WM_COMPAREITEM 0x0039u
+#define WM_SETICON 0x0080u
+#define ICON_SMALL 0
+#define ICON_BIG 1

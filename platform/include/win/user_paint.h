@@ -66,5 +66,20 @@ int ReleaseDC(HWND window, HDC dc);
 BOOL UpdateLayeredWindow(HWND window, HDC destination, POINT* position, SIZE* size, HDC source,
                          POINT* source_point, COLORREF key, BLENDFUNCTION* blend, DWORD flags);
 
+// The frame pictures of standard controls, drawn into a rectangle. Only the
+// menu's check mark is drawn here (DFC_MENU with DFCS_MENUCHECK): black on
+// white, scaled to the rectangle, as a mask is; DFCS_TRANSPARENT leaves the
+// white out. Any other picture draws nothing and gives FALSE.
+#define DFC_CAPTION 1u
+#define DFC_MENU 2u
+#define DFC_SCROLL 3u
+#define DFC_BUTTON 4u
+#define DFCS_MENUARROW 0x0000u
+#define DFCS_MENUCHECK 0x0001u
+#define DFCS_MENUBULLET 0x0002u
+#define DFCS_MENUARROWRIGHT 0x0004u
+#define DFCS_TRANSPARENT 0x0800u
+BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
+
 // Brushes of the system colours; owned by the system, never deleted.
 HBRUSH GetSysColorBrush(int index);

@@ -30,7 +30,7 @@ TEST_F(Shell, TheLocalApplicationDataFolderIsUnderTheRoot) {
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
                                SHGFP_TYPE_CURRENT, path),
               S_OK);
-    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path),
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path),
               E_INVALIDARG);
     EXPECT_EQ(path[0], L'\0');
 }

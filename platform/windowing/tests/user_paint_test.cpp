@@ -277,3 +277,69 @@ TEST_F(Painting, TheSnapshotFolderGetsEveryChangedTopLevelWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 20 x 20 DIB section filled with grey, selected into a memory DC.
+struct grey_canvas {
+    grey_canvas() {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = 20;
+        info.bmiHeader.biHeight = -20;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
+                                  nullptr, 0);
+        old = SelectObject(dc, bitmap);
+        std::fill(bits, bits + 400, 0xFF808080u);
+    }
+    ~grey_canvas() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    uint32_t at(int x, int y) const { return bits[y * 20 + x] & 0xFFFFFFu; }
+    int count(uint32_t color) const {
+        return static_cast<int>(
+            std::count_if(bits, bits + 400, [&](uint32_t p) { return (p & 0xFFFFFFu) == color; }));
+    }
+
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    uint32_t* bits = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Painting, MenuCheckMarkIsBlackOnWhiteUnlessTransparent) {
+    EXPECT_EQ(GetSystemMetrics(SM_CXMENUCHECK), 13);
+    EXPECT_EQ(GetSystemMetrics(SM_CYMENUCHECK), 13);
+    {
+        grey_canvas canvas;
+        RECT mark{2, 2, 15, 15};
+        ASSERT_TRUE(DrawFrameControl(canvas.dc, &mark, DFC_MENU, DFCS_MENUCHECK));
+        EXPECT_EQ(canvas.at(1, 1), 0x808080u);   // outside: untouched
+        EXPECT_EQ(canvas.at(2, 2), 0xFFFFFFu);   // the square's corner: white
+        EXPECT_EQ(canvas.at(2 + 5, 2 + 8), 0u);  // the stroke's bottom: black
+        EXPECT_GT(canvas.count(0), 10);
+    }
+    {
+        grey_canvas canvas;
+        RECT mark{2, 2, 15, 15};
+        ASSERT_TRUE(
+            DrawFrameControl(canvas.dc, &mark, DFC_MENU, DFCS_MENUCHECK | DFCS_TRANSPARENT));
+        EXPECT_EQ(canvas.at(2, 2), 0x808080u);
+        EXPECT_EQ(canvas.count(0xFFFFFFu), 0);
+        EXPECT_GT(canvas.count(0), 10);
+    }
+    {
+        grey_canvas canvas;
+        RECT mark{2, 2, 15, 15};
+        EXPECT_FALSE(DrawFrameControl(canvas.dc, &mark, DFC_BUTTON, 0));
+        EXPECT_FALSE(DrawFrameControl(canvas.dc, &mark, DFC_MENU, DFCS_MENUARROW));
+        EXPECT_EQ(canvas.count(0x808080u), 400);
+    }
+}

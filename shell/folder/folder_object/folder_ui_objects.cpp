@@ -13,6 +13,7 @@
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder/transfer/drop_target.h"
+#include "ui/property_sheet.h"
 
 namespace {
 
@@ -101,17 +102,23 @@ HRESULT merge_item_menu(CDataObjectImpl& data, UINT flags, QCMINFO& info) {
     return S_OK;
 }
 
-// The commands whose workers and sheets are not part of the extension yet
-// answer E_NOTIMPL; the rest is the shell's to do.
-HRESULT invoke_item_command(CDataObjectImpl& data, HWND owner, WPARAM command) {
+// The folder's own commands; the rest is the shell's to do. The sheet
+// opens on its own thread, each command at its page.
+HRESULT invoke_item_command(IShellFolder* folder, CDataObjectImpl& data, HWND owner,
+                            WPARAM command) {
     if (command == DFM_CMD_DELETE) return data.start_delete_items(owner, false);
     if (command == command_open) return data.start_open_files(owner, nullptr, false);
     if (command == command_restore) return data.restore_items(owner);
     switch (command) {
         case DFM_CMD_PROPERTIES:
+            ShowItemProperties(folder, &data, start_general);
+            return S_OK;
         case command_share:
+            ShowItemProperties(folder, &data, start_sharing);
+            return S_OK;
         case command_synchronize:
-            return E_NOTIMPL;
+            ShowItemProperties(folder, &data, start_sync);
+            return S_OK;
         default:
             return S_FALSE;
     }
@@ -119,8 +126,8 @@ HRESULT invoke_item_command(CDataObjectImpl& data, HWND owner, WPARAM command) {
 
 }  // namespace
 
-HRESULT CShellFolderImpl::MenuCallback(IShellFolder*, HWND owner, IDataObject* data, UINT message,
-                                       WPARAM wparam, LPARAM lparam) {
+HRESULT CShellFolderImpl::MenuCallback(IShellFolder* folder, HWND owner, IDataObject* data,
+                                       UINT message, WPARAM wparam, LPARAM lparam) {
     if (message != DFM_MERGECONTEXTMENU && message != DFM_INVOKECOMMAND) return E_NOTIMPL;
     auto* own = dynamic_cast<CDataObjectImpl*>(data);
     if (!own) return E_FAIL;
@@ -130,7 +137,7 @@ HRESULT CShellFolderImpl::MenuCallback(IShellFolder*, HWND owner, IDataObject* d
             if (!info) return E_INVALIDARG;
             return merge_item_menu(*own, static_cast<UINT>(wparam), *info);
         }
-        return invoke_item_command(*own, owner, wparam);
+        return invoke_item_command(folder, *own, owner, wparam);
     });
 }
 

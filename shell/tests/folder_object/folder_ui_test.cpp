@@ -5,15 +5,18 @@
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder_fakes.h"
+#include "ui/property_sheet.h"
 #include "win/shell_menu.h"
 #include "win/shell_test.h"
 #include "win/shell_thread.h"
 #include "win/test_journal.h"
 #include "win/user.h"
+#include "win/win_test.h"
 
 namespace {
 
 using namespace shell_testing;
+using namespace std::chrono_literals;
 
 struct menu_entry {
     bool separator;
@@ -174,7 +177,7 @@ TEST_F(ItemMenu, ADeletedItemCanBeDeletedForGoodButNeitherCutNorCopied) {
     DestroyMenu(menu);
 }
 
-TEST_F(ItemMenu, CommandsOfWorkersNotYetMadeAnswerNotImplementedAndCopyFillsTheClipboard) {
+TEST_F(ItemMenu, CommandsStartTheirWorkersAndSheetsAndCopyFillsTheClipboard) {
     HMENU menu = nullptr;
     IContextMenu* context = query({docs}, CMF_NORMAL, &menu);
     // Open starts its worker, which opens the folder in a window of its own.
@@ -186,8 +189,17 @@ TEST_F(ItemMenu, CommandsOfWorkersNotYetMadeAnswerNotImplementedAndCopyFillsTheC
     SHSetInstanceExplorer(nullptr);
     ASSERT_EQ(win_test::shell_executions().size(), 1u);
     EXPECT_EQ(win_test::shell_executions()[0].verb, "open");
-    EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(1)), E_NOTIMPL);  // Share...
-    EXPECT_EQ(invoke(context, "properties"), E_NOTIMPL);
+    // Share... and Properties open the sheet of the selection on its own
+    // thread; nobody answers it here, so its default button closes it.
+    win_test::clear_dialogs();
+    EXPECT_EQ(invoke(context, MAKEINTRESOURCEA(1)), S_OK);  // Share...
+    EXPECT_TRUE(win_test::pump_until([] { return OpenItemPropertySheets() == 0; }, 30s));
+    EXPECT_EQ(invoke(context, "properties"), S_OK);
+    EXPECT_TRUE(win_test::pump_until([] { return OpenItemPropertySheets() == 0; }, 30s));
+    const auto sheets = win_test::dialogs();
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[0].caption, "Docs Properties");
+    EXPECT_EQ(sheets[1].template_name, "350");
     {
         // Delete asks first; No leaves everything as it was.
         std::vector<std::wstring> asked;

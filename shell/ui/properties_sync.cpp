@@ -1,0 +1,378 @@
+#include "ui/properties_sync.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
+#include "folder/folder_object/folder_session.h"
+#include "folder/item_ids/item_id_list.h"
+#include "folder/module/site_message_box.h"
+#include "syncer/binding_manager.h"
+#include "syncer/paths.h"
+#include "ui/failure_text.h"
+#include "ui/sync_manager_dlg.h"
+#include "vfs/directory.h"
+#include "win/file.h"
+#include "win/shell.h"
+#include "win/shell_browse.h"
+#include "win/shell_path.h"
+#include "win/user.h"
+
+namespace {
+
+using syncer::sync_permission;
+
+constexpr wchar_t product_word[] = L"Calvimora";
+
+bool is_separator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+std::wstring with_backslashes(std::wstring path) {
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// A folder and a path in it, written with "\" and one separator between.
+std::wstring join_local(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || name.empty()) return with_backslashes(folder + name);
+    if (is_separator(folder.back()) || is_separator(name.front()))
+        return with_backslashes(folder + name);
+    return with_backslashes(folder + L"\\" + name);
+}
+
+std::wstring text_of(HWND dialog, int id) {
+    return CWindow(GetDlgItem(dialog, id)).GetWindowText();
+}
+
+// The remote path a binding covers: its folder, or the one file in it.
+std::wstring covered_path(const syncer::binding& b) {
+    return b.filename.empty() ? b.dir_remote : syncer::join_path(b.dir_remote, b.filename);
+}
+
+// Whether the binding chooses "Backup": it refuses something that only a
+// full synchronisation would do.
+bool is_backup(const syncer::binding& b) {
+    const syncer::sync_rule& r = b.rule;
+    for (const sync_permission p :
+         {r.can_download, r.can_overwrite_download, r.can_remove_remote, r.can_remove_remote_dir,
+          r.can_remove_local, r.can_remove_local_dir})
+        if (p == sync_permission::no) return true;
+    return false;
+}
+
+syncer::sync_rule backup_rule() {
+    const sync_permission no = sync_permission::no, yes = sync_permission::yes;
+    return syncer::sync_rule({yes, no, yes, no, no, no, no, no});
+}
+
+// Whether a stored binding already is what the page would write, so that
+// it is kept with its item table (the engine's memory of what was in step).
+bool same_choice(const syncer::binding& stored, const syncer::binding& wanted) {
+    return stored.is_same_as(wanted) && stored._type == wanted._type &&
+           stored._mode == wanted._mode && stored.filename == wanted.filename &&
+           stored.can_recourse_subdirs == wanted.can_recourse_subdirs && stored.rule == wanted.rule;
+}
+
+// The mutex and the table the page works on, for one fill or apply.
+std::wstring session_user_name() {
+    return current_folder_session().get_user_info().user_name;
+}
+
+}  // namespace
+
+bool is_syncable_local_folder(const std::wstring& path) {
+    // Absolute: one leading separator; two start a network (UNC) name.
+    if (path.empty() || !is_separator(path[0])) return false;
+    if (path.size() > 1 && is_separator(path[1])) return false;
+    size_t start = 1;
+    while (start < path.size()) {
+        const size_t end = std::min(path.find_first_of(L"\\/", start), path.size());
+        const std::wstring element = path.substr(start, end - start);
+        const bool last = end >= path.size() - 1;
+        if ((element.empty() && !last) || element == L"." || element == L"..") return false;
+        start = end + 1;
+    }
+    if (path.find(L'\0') != std::wstring::npos) return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    return !PathIsNetworkPathW(path.c_str());
+}
+
+CPropertiesItemSyncDlg::CPropertiesItemSyncDlg(const sheet_selection& selection)
+    : m_folder(selection.folder_directory),
+      m_themeBrush(selection.theme_brush),
+      m_sheet(selection.sheet) {
+    register_properties_sync_resources();
+    std::vector<LPCITEMIDLIST> lists;
+    for (UINT i = 0; i < selection.items.GetSize(); ++i) lists.push_back(selection.items[i]);
+    m_items.Assign(lists.data(), static_cast<UINT>(lists.size()));
+}
+
+CPropertiesItemSyncDlg::~CPropertiesItemSyncDlg() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+}
+
+BOOL CPropertiesItemSyncDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wparam, LPARAM,
+                                                  LRESULT& result, DWORD) {
+    result = 0;
+    switch (message) {
+        case WM_INITDIALOG:
+            result = TRUE;
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORDLG:
+            if (!m_themeBrush) return FALSE;
+            SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+            result = reinterpret_cast<LRESULT>(m_themeBrush);
+            return TRUE;
+        case WM_SETCURSOR:
+            if (!m_busy) return FALSE;
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            result = TRUE;
+            return TRUE;
+        case WM_COMMAND:
+            if (HIWORD(wparam) != BN_CLICKED) return FALSE;
+            switch (LOWORD(wparam)) {
+                case IDC_SYNC_BROWSE:
+                    on_browse();
+                    return TRUE;
+                case IDC_SYNC_MANAGE:
+                    on_manage();
+                    return TRUE;
+                case IDC_SYNC_FULL:
+                case IDC_SYNC_BACKUP:
+                    // One of the two, as a group of automatic radio buttons.
+                    CheckDlgButton(m_hWnd, IDC_SYNC_FULL,
+                                   LOWORD(wparam) == IDC_SYNC_FULL ? BST_CHECKED : BST_UNCHECKED);
+                    CheckDlgButton(m_hWnd, IDC_SYNC_BACKUP,
+                                   LOWORD(wparam) == IDC_SYNC_BACKUP ? BST_CHECKED : BST_UNCHECKED);
+                    on_option_clicked();
+                    return TRUE;
+                case IDC_SYNC_PERMANENT:
+                    on_option_clicked();
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
+void CPropertiesItemSyncDlg::gather_records() {
+    const syncer::binding_set stored = [] {
+        syncer::binding_manager table(session_user_name(), true);
+        return table.get_bindings();
+    }();
+    const std::wstring folder_path = m_folder->get_path();
+    std::vector<item_record> records;
+    for (UINT i = 0; i < m_items.GetSize(); ++i) {
+        const CItemIdList ids(m_items[i], false);
+        item_record record;
+        record.item = m_folder->get_item_by_id(pidl_id(ids.GetLastItem()), false);
+        if (!record.item) throw std::runtime_error("The item was not found");
+        // The remote path as the engine walks it, from the user's root.
+        record.path = syncer::join_path(folder_path, record.item->get_name());
+        for (const syncer::binding& b : stored)
+            if (b._type == syncer::binding::type_user_choice && b._mode != 2 &&
+                syncer::paths_equal(covered_path(b), record.path))
+                record.bindings.push_back(b);
+        records.push_back(std::move(record));
+    }
+    m_records = std::move(records);
+}
+
+HRESULT CPropertiesItemSyncDlg::Fill(int start_page) {
+    m_busy = true;
+    try {
+        try {
+            gather_records();
+        } catch (...) {
+            shell_utils::MessageBoxCaptionId(m_hWnd, nullptr, IDS_ERROR_LOADING_ITEMS,
+                                             current_failure().text.c_str(), MB_ICONERROR);
+            throw;
+        }
+        const bool one = m_records.size() == 1;
+        const bool one_binding = one && m_records.front().bindings.size() == 1;
+
+        SetDlgItemTextW(m_hWnd, IDC_SYNC_REMOTE_LOCATION,
+                        one ? join_local(product_word, m_records.front().path).c_str()
+                            : shell_utils::LoadShellString(IDS_MULTIPLE_ITEMS).c_str());
+
+        std::wstring local;
+        if (one_binding) {
+            const syncer::binding& b = m_records.front().bindings.front();
+            local = join_local(b.dir_local, b.filename);
+        } else {
+            wchar_t documents[MAX_PATH];
+            if (!SHGetSpecialFolderPathW(m_hWnd, documents, CSIDL_PERSONAL, FALSE))
+                throw std::runtime_error("The documents folder was not found");
+            local = one ? join_local(documents, m_records.front().item->get_name())
+                        : with_backslashes(documents);
+        }
+        SetDlgItemTextW(m_hWnd, IDC_SYNC_LOCAL_FOLDER, local.c_str());
+
+        bool permanent = false;
+        bool backup = false;
+        if (start_page == start_full_sync) {
+            permanent = true;
+        } else if (start_page == start_backup || start_page == start_backup_too) {
+            permanent = backup = true;
+        } else if (one_binding) {
+            permanent = true;
+            backup = is_backup(m_records.front().bindings.front());
+        }
+        CheckDlgButton(m_hWnd, IDC_SYNC_PERMANENT, permanent ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(m_hWnd, IDC_SYNC_FULL, backup ? BST_UNCHECKED : BST_CHECKED);
+        CheckDlgButton(m_hWnd, IDC_SYNC_BACKUP, backup ? BST_CHECKED : BST_UNCHECKED);
+
+        m_busy = false;
+        update_controls();
+        if (start_page == start_full_sync || start_page == start_backup ||
+            start_page == start_backup_too)
+            set_modified();
+        return S_OK;
+    } catch (...) {
+        EnableWindow(m_hWnd, FALSE);
+        return E_FAIL;
+    }
+}
+
+bool CPropertiesItemSyncDlg::is_checked(int id) const {
+    return IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
+}
+
+void CPropertiesItemSyncDlg::update_controls() {
+    RECT place;
+    if (::GetWindowRect(GetDlgItem(IDC_SYNC_BACKUP_NOTE), &place)) {
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        ::SetWindowPos(GetDlgItem(IDC_SYNC_FULL_NOTE), nullptr, place.left, place.top,
+                       place.right - place.left, place.bottom - place.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const bool permanent = is_checked(IDC_SYNC_PERMANENT);
+    const bool backup = is_checked(IDC_SYNC_BACKUP);
+    const bool full = is_checked(IDC_SYNC_FULL);
+    EnableWindow(GetDlgItem(IDC_SYNC_FULL), permanent);
+    EnableWindow(GetDlgItem(IDC_SYNC_BACKUP), permanent);
+    ::ShowWindow(GetDlgItem(IDC_SYNC_BACKUP_NOTE), permanent && backup ? SW_SHOW : SW_HIDE);
+    ::ShowWindow(GetDlgItem(IDC_SYNC_HIDDEN_NOTE), permanent && backup ? SW_SHOW : SW_HIDE);
+    ::ShowWindow(GetDlgItem(IDC_SYNC_FULL_NOTE), permanent && full ? SW_SHOW : SW_HIDE);
+}
+
+void CPropertiesItemSyncDlg::set_modified() {
+    m_modified = true;
+    enable_sheet_apply(m_sheet);
+}
+
+void CPropertiesItemSyncDlg::on_option_clicked() {
+    update_controls();
+    if (!m_busy) set_modified();
+}
+
+void CPropertiesItemSyncDlg::on_browse() {
+    PIDLIST_ABSOLUTE computer = nullptr;
+    if (FAILED(SHGetFolderLocation(m_hWnd, CSIDL_DRIVES, nullptr, 0, &computer))) return;
+    const std::wstring title = shell_utils::LoadShellString(IDS_SELECT_FOLDER);
+    BROWSEINFOW info{};
+    info.hwndOwner = m_hWnd;
+    info.pidlRoot = computer;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    ILFree(computer);
+    if (!chosen) return;
+    wchar_t path[MAX_PATH];
+    const bool has_path = SHGetPathFromIDListW(chosen, path);
+    ILFree(chosen);
+    if (!has_path || !is_syncable_local_folder(path)) {
+        shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
+                                      product_word, MB_ICONERROR);
+        return;
+    }
+    std::wstring local = with_backslashes(path);
+    if (m_records.size() == 1) local = join_local(local, m_records.front().item->get_name());
+    SetDlgItemTextW(m_hWnd, IDC_SYNC_LOCAL_FOLDER, local.c_str());
+    set_modified();
+}
+
+void CPropertiesItemSyncDlg::on_manage() {
+    CDialogSyncManager manager;
+    manager.DoModal(::GetActiveWindow());
+}
+
+syncer::binding CPropertiesItemSyncDlg::binding_for(const item_record& record,
+                                                    const std::wstring& local_folder,
+                                                    bool backup) const {
+    const std::wstring name = record.item->get_name();
+    const bool one = m_records.size() == 1;
+    const std::wstring local =
+        one ? with_backslashes(local_folder) : join_local(local_folder, name);
+    const syncer::sync_rule rule = backup ? backup_rule() : syncer::sync_rule();
+    if (record.item->get_type() == vfs::item_type_directory)
+        return syncer::binding(syncer::binding::type_user_choice, 1, record.path, local, L"",
+                               sync_permission::not_set, rule, false, L"");
+    // A file is bound in its folder: the local folder's parent holds it.
+    return syncer::binding(syncer::binding::type_user_choice, 1, syncer::parent_path(record.path),
+                           one ? syncer::parent_path(local) : with_backslashes(local_folder), name,
+                           sync_permission::not_set, rule, false, L"");
+}
+
+std::vector<std::vector<syncer::binding>> CPropertiesItemSyncDlg::write_bindings(
+    bool permanent, const std::wstring& local_folder, bool backup) const {
+    std::vector<std::vector<syncer::binding>> written;
+    syncer::binding_manager table(session_user_name(), true);
+    try {
+        for (const item_record& record : m_records) {
+            std::optional<syncer::binding> wanted;
+            if (permanent) wanted = binding_for(record, local_folder, backup);
+            std::optional<syncer::binding> kept;
+            for (const syncer::binding& stored : record.bindings) {
+                if (wanted && !kept && same_choice(stored, *wanted)) {
+                    kept = stored;
+                    continue;
+                }
+                table.remove_binding(stored);
+            }
+            if (wanted && !kept) table.add_binding(*wanted);
+            written.push_back(kept     ? std::vector{*kept}
+                              : wanted ? std::vector{*wanted}
+                                       : std::vector<syncer::binding>{});
+        }
+        table.save();
+    } catch (...) {
+        // Nothing of a failed apply reaches the file.
+        table.discard_changes();
+        throw;
+    }
+    return written;
+}
+
+HRESULT CPropertiesItemSyncDlg::Apply() {
+    if (!m_modified) return S_OK;
+    const bool permanent = is_checked(IDC_SYNC_PERMANENT);
+    // One item: the folder shown is its local folder (a file's lies in its
+    // parent); several: each gets a folder of its name inside it.
+    const std::wstring local_folder = text_of(m_hWnd, IDC_SYNC_LOCAL_FOLDER);
+    const std::wstring local_base =
+        m_records.size() == 1 ? syncer::parent_path(local_folder) : local_folder;
+    if (permanent && !is_syncable_local_folder(local_base)) {
+        shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
+                                      product_word, MB_ICONERROR);
+        return E_FAIL;
+    }
+    std::vector<std::vector<syncer::binding>> written;
+    try {
+        written = write_bindings(permanent, local_folder, is_checked(IDC_SYNC_BACKUP));
+    } catch (...) {
+        shell_utils::MessageBoxCaptionId(m_hWnd, nullptr, IDS_ERROR_SAVING_BINDINGS,
+                                         current_failure().text.c_str(), MB_ICONERROR);
+        return E_FAIL;
+    }
+    // The table now holds what the page shows: the next apply starts from it.
+    for (size_t i = 0; i < m_records.size(); ++i) m_records[i].bindings = std::move(written[i]);
+    m_modified = false;
+    return S_OK;
+}

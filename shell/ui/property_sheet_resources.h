@@ -1,0 +1,23 @@
+// The resources of the property sheet of remote items: its dialog, the
+// texts of its tabs, captions and errors, and the icon of a selection of
+// several items; filed in the extension's module once.
+#pragma once
+
+#include "win/base.h"
+
+enum property_sheet_resource_id : UINT {
+    IDD_PROPERTY_SHEET = 350,
+    IDC_SHEET_TABS = 351,
+    IDC_SHEET_APPLY = 352,
+
+    IDS_TAB_GENERAL = 1600,
+    IDS_SHEET_CAPTION_ONE = 1601,
+    IDS_SHEET_CAPTION_SEVERAL = 1602,
+    IDS_ERROR_LOADING_DESCRIPTION = 1608,
+    IDS_TAB_SHARING = 1610,
+    IDS_TAB_SYNC = 1630,
+
+    IDI_SEVERAL_ITEMS = 2000,
+};
+
+void register_property_sheet_resources();
