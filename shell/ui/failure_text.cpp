@@ -7,9 +7,7 @@
 
 #include "vfs/exceptions.h"
 
-namespace {
-
-std::wstring from_utf8(const std::string& bytes) {
+std::wstring text_from_utf8(const std::string& bytes) {
     std::string valid;
     utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid));
     std::wstring text;
@@ -17,15 +15,13 @@ std::wstring from_utf8(const std::string& bytes) {
     return text;
 }
 
-}  // namespace
-
 failure_text current_failure() {
     try {
         throw;
     } catch (const vfs::exception& failure) {
         return {failure.get_title(), failure.get_text()};
     } catch (const std::exception& failure) {
-        return {L"Error", from_utf8(failure.what())};
+        return {L"Error", text_from_utf8(failure.what())};
     } catch (...) {
         return {L"Error", L"Unknown error"};
     }

@@ -1,7 +1,5 @@
 #include "ui/properties_general.h"
 
-#include <utf8.h>
-
 #include <boost/algorithm/string/replace.hpp>
 #include <boost/pointer_cast.hpp>
 #include <chrono>
@@ -43,15 +41,6 @@ std::wstring control_text(HWND dialog, int id) {
     return text;
 }
 
-// The address is ASCII; anything else is kept as well as it goes.
-std::wstring widen(const std::string& bytes) {
-    std::string valid;
-    utf8::replace_invalid(bytes.begin(), bytes.end(), std::back_inserter(valid));
-    std::wstring text;
-    utf8::utf8to32(valid.begin(), valid.end(), std::back_inserter(text));
-    return text;
-}
-
 }  // namespace
 
 // The page ---------------------------------------------------------------
@@ -75,7 +64,13 @@ CPropertiesItemGeneralDlg::CPropertiesItemGeneralDlg(const sheet_selection& sele
 }
 
 CPropertiesItemGeneralDlg::~CPropertiesItemGeneralDlg() {
+    Close();
+}
+
+void CPropertiesItemGeneralDlg::Close() {
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+    // Without a window nothing is served any more: a worker's call to the
+    // page fails at once, so the workers end by themselves.
     stop_ = true;
     for (worker& w : workers_)
         if (w.thread.joinable()) w.thread.join();
@@ -521,6 +516,36 @@ bool CPropertiesItemGeneralDlg::HasFocus(int id) const {
     return ::GetFocus() == GetDlgItem(id);
 }
 
+bool CPropertiesItemGeneralDlg::ApplySharedSteps() {
+    // Each step that succeeds is done with; one that fails stays pending,
+    // so the next Apply does only what is left.
+    bool failed = false;
+    RunStep(
+        name_changed_, [this] { return ApplyName(); }, failed);
+    RunStep(
+        access_changed_, [this] { return ApplyAccess(); }, failed);
+    RunStep(
+        description_changed_, [this] { return ApplyDescription(); }, failed);
+    return failed;
+}
+
+HRESULT CPropertiesItemGeneralDlg::Applied(bool failed) {
+    if (failed) return E_FAIL;
+    DisableApply();
+    return S_OK;
+}
+
+void CPropertiesItemGeneralDlg::StartAccessAndDescription(bool offered) {
+    if (!offered || !StartAccessWorker())
+        for (const int id : {IDC_GENERAL_ACCESS_LABEL, IDC_GENERAL_PUBLIC, IDC_GENERAL_HIDDEN,
+                             IDC_GENERAL_PRIVATE})
+            ShowControl(id, false);
+    if (!offered || !StartDescriptionWorker()) {
+        ShowControl(IDC_GENERAL_DESCRIPTION_LABEL, false);
+        ShowControl(IDC_GENERAL_DESCRIPTION, false);
+    }
+}
+
 void CPropertiesItemGeneralDlg::RunStep(bool& changed, const std::function<bool()>& step,
                                         bool& failed) {
     if (!changed) return;
@@ -530,19 +555,17 @@ void CPropertiesItemGeneralDlg::RunStep(bool& changed, const std::function<bool(
         failed = true;
 }
 
-bool CPropertiesItemGeneralDlg::HandleSharedCommand(int id, int code, bool& name_changed,
-                                                    bool& access_changed,
-                                                    bool& description_changed) {
+bool CPropertiesItemGeneralDlg::HandleSharedCommand(int id, int code) {
     switch (id) {
         case IDC_GENERAL_NAME:
             if (code == EN_CHANGE && !showing_ && HasFocus(id)) {
-                name_changed = true;
+                name_changed_ = true;
                 EnableApply();
             }
             return true;
         case IDC_GENERAL_DESCRIPTION:
             if (code == EN_CHANGE && !showing_ && HasFocus(id)) {
-                description_changed = true;
+                description_changed_ = true;
                 description_touched_ = true;
                 EnableApply();
             }
@@ -554,7 +577,7 @@ bool CPropertiesItemGeneralDlg::HandleSharedCommand(int id, int code, bool& name
             // still running leaves it alone.
             if (code == BN_CLICKED) {
                 CheckRadioButton(m_hWnd, IDC_GENERAL_PUBLIC, IDC_GENERAL_PRIVATE, id);
-                access_changed = true;
+                access_changed_ = true;
                 access_touched_ = true;
                 EnableApply();
             }
@@ -570,7 +593,7 @@ CPropertiesFileGeneralDlg::CPropertiesFileGeneralDlg(const sheet_selection& sele
     : CPropertiesItemGeneralDlg(selection, IDD) {}
 
 std::wstring CPropertiesFileGeneralDlg::SellFilesAddress() {
-    return widen(vfs_calvimora::service_base_address()) + L"/sellfiles";
+    return text_from_utf8(vfs_calvimora::service_base_address()) + L"/sellfiles";
 }
 
 HRESULT CPropertiesFileGeneralDlg::Fill() {
@@ -586,14 +609,7 @@ HRESULT CPropertiesFileGeneralDlg::Fill() {
     const bool link = LoadLink();
     ShowDate(link, Record(0).date_modified);
     ShowLink(link);
-    if (!StartAccessWorker())
-        for (const int id : {IDC_GENERAL_ACCESS_LABEL, IDC_GENERAL_PUBLIC, IDC_GENERAL_HIDDEN,
-                             IDC_GENERAL_PRIVATE})
-            ShowControl(id, false);
-    if (!StartDescriptionWorker()) {
-        ShowControl(IDC_GENERAL_DESCRIPTION_LABEL, false);
-        ShowControl(IDC_GENERAL_DESCRIPTION, false);
-    }
+    StartAccessAndDescription(true);
     ShowControl(IDC_GENERAL_LINE_ACCESS, !Mixed());
     SetUpPrice();
     if (ItemCount() > 1) {
@@ -681,8 +697,7 @@ bool CPropertiesFileGeneralDlg::OnCommand(int id, int code) {
             }
             return true;
         default:
-            return HandleSharedCommand(id, code, name_changed_, access_changed_,
-                                       description_changed_);
+            return HandleSharedCommand(id, code);
     }
 }
 
@@ -707,20 +722,10 @@ bool CPropertiesFileGeneralDlg::ApplyPrice() {
 }
 
 HRESULT CPropertiesFileGeneralDlg::Apply() {
-    // Each step that succeeds is done with; one that fails stays pending,
-    // so the next Apply does only what is left.
-    bool failed = false;
-    RunStep(
-        name_changed_, [this] { return ApplyName(); }, failed);
-    RunStep(
-        access_changed_, [this] { return ApplyAccess(); }, failed);
-    RunStep(
-        description_changed_, [this] { return ApplyDescription(); }, failed);
+    bool failed = ApplySharedSteps();
     RunStep(
         price_changed_, [this] { return ApplyPrice(); }, failed);
-    if (failed) return E_FAIL;
-    DisableApply();
-    return S_OK;
+    return Applied(failed);
 }
 
 // The folder page ----------------------------------------------------------------
@@ -752,14 +757,7 @@ HRESULT CPropertiesFolderGeneralDlg::Fill() {
     // counts go into the name.
     ShowControl(IDC_GENERAL_CONTENTS_LABEL, ItemCount() < 2);
     ShowControl(IDC_GENERAL_CONTENTS, ItemCount() < 2);
-    if (!editable_ || !StartAccessWorker())
-        for (const int id : {IDC_GENERAL_ACCESS_LABEL, IDC_GENERAL_PUBLIC, IDC_GENERAL_HIDDEN,
-                             IDC_GENERAL_PRIVATE})
-            ShowControl(id, false);
-    if (!editable_ || !StartDescriptionWorker()) {
-        ShowControl(IDC_GENERAL_DESCRIPTION_LABEL, false);
-        ShowControl(IDC_GENERAL_DESCRIPTION, false);
-    }
+    StartAccessAndDescription(editable_);
     ShowControl(IDC_GENERAL_LINE_ACCESS, editable_ && folder_count_ <= 1 && !Mixed());
     if (folder_count_ > 1)
         MoveUp(Controls({IDC_GENERAL_LINE_LINK, IDC_GENERAL_ACCESS_LABEL, IDC_GENERAL_PUBLIC,
@@ -771,20 +769,11 @@ HRESULT CPropertiesFolderGeneralDlg::Fill() {
 }
 
 HRESULT CPropertiesFolderGeneralDlg::Apply() {
-    bool failed = false;
-    RunStep(
-        name_changed_, [this] { return ApplyName(); }, failed);
-    RunStep(
-        access_changed_, [this] { return ApplyAccess(); }, failed);
-    RunStep(
-        description_changed_, [this] { return ApplyDescription(); }, failed);
-    if (failed) return E_FAIL;
-    DisableApply();
-    return S_OK;
+    return Applied(ApplySharedSteps());
 }
 
 bool CPropertiesFolderGeneralDlg::OnCommand(int id, int code) {
-    return HandleSharedCommand(id, code, name_changed_, access_changed_, description_changed_);
+    return HandleSharedCommand(id, code);
 }
 
 void CPropertiesFolderGeneralDlg::ShowContents(int folders, int files) {

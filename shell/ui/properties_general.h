@@ -33,8 +33,7 @@ public:
     static constexpr int access_differs = -1;
 
     CPropertiesItemGeneralDlg(const sheet_selection& selection, UINT dialog_id);
-    // Stops the workers and waits for them; destroys the window first when
-    // it is still there.
+    // Closes the page (below).
     ~CPropertiesItemGeneralDlg() override;
 
     // The page as a modeless child of the sheet's tab control; null on
@@ -57,6 +56,11 @@ public:
                               LRESULT& result, DWORD map_id = 0) override;
 
 protected:
+    // Destroys the window when it is still there and waits for the
+    // workers. The concrete pages call it first thing in their destructors,
+    // so that no worker reaches their members while they go.
+    void Close();
+
     // One selected item: its record, and its remote item found by the id
     // in its record (throws when the folder no longer has it).
     const PIDLDATA& Record(UINT index) const;
@@ -117,12 +121,18 @@ protected:
     // Runs a step when its change is pending; a step that succeeds is no
     // longer pending, one that fails sets failed.
     static void RunStep(bool& changed, const std::function<bool()>& step, bool& failed);
+    // Name, access and description in that order; true when one failed.
+    bool ApplySharedSteps();
+    // The result of Apply; the sheet's Apply goes off once nothing failed.
+    HRESULT Applied(bool failed);
+    // The access and description loaders, or their controls hidden when
+    // they are not offered or cannot start.
+    void StartAccessAndDescription(bool offered);
     // The value of the checked access button; private when none is.
     int CheckedAccess() const;
 
     // The notifications of the name, access and description controls.
-    bool HandleSharedCommand(int id, int code, bool& name_changed, bool& access_changed,
-                             bool& description_changed);
+    bool HandleSharedCommand(int id, int code);
     // The page's own controls' notifications; true when handled.
     virtual bool OnCommand(int id, int code) = 0;
 
@@ -142,6 +152,11 @@ protected:
     // The page's window for the workers, kept when the object lets go of
     // its handle.
     HWND page_window_ = nullptr;
+
+    // Changes the user made that Apply has still to write.
+    bool name_changed_ = false;
+    bool access_changed_ = false;
+    bool description_changed_ = false;
 
     bool filling_ = false;
     // Set while the page sets a control's text itself.
@@ -170,6 +185,7 @@ public:
     enum { IDD = IDD_PROPERTIES_FILE_GENERAL };
 
     explicit CPropertiesFileGeneralDlg(const sheet_selection& selection);
+    ~CPropertiesFileGeneralDlg() override { Close(); }
 
     HRESULT Fill() override;
     HRESULT Apply() override;
@@ -186,9 +202,6 @@ private:
     bool ApplyPrice();
 
     std::atomic<bool> price_touched_{false};
-    bool name_changed_ = false;
-    bool access_changed_ = false;
-    bool description_changed_ = false;
     bool price_changed_ = false;
     CUrlStatic link_;
     CEditCurrency price_edit_;
@@ -199,6 +212,7 @@ public:
     enum { IDD = IDD_PROPERTIES_FOLDER_GENERAL };
 
     explicit CPropertiesFolderGeneralDlg(const sheet_selection& selection);
+    ~CPropertiesFolderGeneralDlg() override { Close(); }
 
     HRESULT Fill() override;
     HRESULT Apply() override;
@@ -211,7 +225,4 @@ private:
     bool Editable();
 
     bool editable_ = true;
-    bool name_changed_ = false;
-    bool access_changed_ = false;
-    bool description_changed_ = false;
 };

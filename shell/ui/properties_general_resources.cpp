@@ -50,18 +50,13 @@ control_template description(short y, short cy) {
                    7, y, 240, cy);
 }
 
-dialog_template page_template() {
+// The page with the rows both pages open with: icon, name, type, location
+// and size; the page's own rows follow.
+dialog_template page_template(std::vector<control_template> rows) {
     dialog_template t;
     t.style = WS_CHILD | DS_CONTROL | DS_SETFONT;
     t.cx = 254;
     t.cy = 252;
-    return t;
-}
-
-// Rows 14 dialog units apart; the lower part moves up for several items
-// into the place of the rows that only one item has.
-dialog_template file_template() {
-    dialog_template t = page_template();
     t.controls = {
         icon(7, 7),
         edit_text(IDC_GENERAL_NAME, 40, 10, 207, 14, ES_AUTOHSCROLL),
@@ -72,6 +67,15 @@ dialog_template file_template() {
         value(IDC_GENERAL_LOCATION, 54),
         left_text(IDC_GENERAL_SIZE_LABEL, L"Size:", 7, 68, 60, 8),
         value(IDC_GENERAL_SIZE, 68),
+    };
+    t.controls.insert(t.controls.end(), rows.begin(), rows.end());
+    return t;
+}
+
+// Rows 14 dialog units apart; the lower part moves up for several items
+// into the place of the rows that only one item has.
+dialog_template file_template() {
+    return page_template({
         separator(IDC_GENERAL_LINE_SIZE, 82),
         left_text(IDC_GENERAL_DATE_LABEL, L"Date:", 7, 89, 60, 8),
         value(IDC_GENERAL_DATE, 89),
@@ -94,22 +98,11 @@ dialog_template file_template() {
         // The link to the service's page for selling files follows "More".
         left_text(IDC_GENERAL_PRICE_NOTE, L"Enter price for download of this file. More", 7, 214,
                   140, 8),
-    };
-    return t;
+    });
 }
 
 dialog_template folder_template() {
-    dialog_template t = page_template();
-    t.controls = {
-        icon(7, 7),
-        edit_text(IDC_GENERAL_NAME, 40, 10, 207, 14, ES_AUTOHSCROLL),
-        separator(IDC_GENERAL_LINE_NAME, 33),
-        left_text(IDC_GENERAL_TYPE_LABEL, L"Type:", 7, 40, 60, 8),
-        value(IDC_GENERAL_TYPE, 40),
-        left_text(IDC_GENERAL_LOCATION_LABEL, L"Location:", 7, 54, 60, 8),
-        value(IDC_GENERAL_LOCATION, 54),
-        left_text(IDC_GENERAL_SIZE_LABEL, L"Size:", 7, 68, 60, 8),
-        value(IDC_GENERAL_SIZE, 68),
+    return page_template({
         left_text(IDC_GENERAL_CONTENTS_LABEL, L"Contains:", 7, 82, 60, 8),
         value(IDC_GENERAL_CONTENTS, 82),
         separator(IDC_GENERAL_LINE_ACCESS, 96),
@@ -127,8 +120,7 @@ dialog_template folder_template() {
         separator(IDC_GENERAL_LINE_LINK, 176),
         left_text(IDC_GENERAL_DESCRIPTION_LABEL, L"Description:", 7, 183, 240, 8),
         description(193, 40),
-    };
-    return t;
+    });
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
 #include <chrono>
+#include <thread>
 
 #include "folder/module/display_format.h"
 #include "gated_directory.h"
@@ -55,9 +57,9 @@ void type_into(HWND page, int id, const std::wstring& text) {
     for (const wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
 }
 
-class GeneralPage : public ::testing::Test {
+class PropertiesGeneralPage : public ::testing::Test {
 protected:
-    GeneralPage() {
+    PropertiesGeneralPage() {
         service_.export_url();
         owner_ = service_.add_user("alice", "secret");
         docs_id_ = service_.add_folder(owner_, "0", "docs");
@@ -82,7 +84,7 @@ protected:
         win_test::clear_shell_notifications();
     }
 
-    ~GeneralPage() override {
+    ~PropertiesGeneralPage() override {
         page_.reset();
         DestroyWindow(host_);
     }
@@ -163,7 +165,7 @@ protected:
     std::unique_ptr<CPropertiesItemGeneralDlg> page_;
 };
 
-TEST_F(GeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
+TEST_F(PropertiesGeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
     service_.add_generated_file(owner_, docs_id_, "report.pdf", 1500);
     const vfs::directory_ptr folder = docs(session_);
     auto file = boost::dynamic_pointer_cast<vfs::file>(folder->get_item(L"report.pdf", true));
@@ -194,7 +196,7 @@ TEST_F(GeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
     EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
-TEST_F(GeneralPage, AFolderIsMeasuredOnAWorkerAndSeveralItemsShowTheirCounts) {
+TEST_F(PropertiesGeneralPage, AFolderIsMeasuredOnAWorkerAndSeveralItemsShowTheirCounts) {
     const std::string inner = service_.add_folder(owner_, docs_id_, "inner");
     const std::string deeper = service_.add_folder(owner_, inner, "deeper");
     service_.add_generated_file(owner_, inner, "a.bin", 1000);
@@ -238,7 +240,7 @@ TEST_F(GeneralPage, AFolderIsMeasuredOnAWorkerAndSeveralItemsShowTheirCounts) {
     EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
-TEST_F(GeneralPage, SeveralFilesShowTheirCountAndSharedValuesOnly) {
+TEST_F(PropertiesGeneralPage, SeveralFilesShowTheirCountAndSharedValuesOnly) {
     service_.add_file(owner_, docs_id_, "a.txt", "aaaa");
     service_.add_file(owner_, docs_id_, "b.txt", "bbbbbb");
     const vfs::directory_ptr folder = docs(session_);
@@ -272,7 +274,7 @@ TEST_F(GeneralPage, SeveralFilesShowTheirCountAndSharedValuesOnly) {
     EXPECT_EQ(fresh->get_item(L"b.txt", false)->get_description(), L"shared");
 }
 
-TEST_F(GeneralPage, ApplyRenamesAndWritesAccessDescriptionAndPriceInThatOrder) {
+TEST_F(PropertiesGeneralPage, ApplyRenamesAndWritesAccessDescriptionAndPriceInThatOrder) {
     service_.add_file(owner_, docs_id_, "draft.txt", "text");
     const vfs::directory_ptr folder = docs(session_);
     select(folder, {L"draft.txt"});
@@ -310,7 +312,7 @@ TEST_F(GeneralPage, ApplyRenamesAndWritesAccessDescriptionAndPriceInThatOrder) {
     EXPECT_TRUE(changes(service_.requests()).empty());
 }
 
-TEST_F(GeneralPage, AFailedStepKeepsTheOthersAndASecondApplyDoesOnlyWhatIsLeft) {
+TEST_F(PropertiesGeneralPage, AFailedStepKeepsTheOthersAndASecondApplyDoesOnlyWhatIsLeft) {
     service_.add_file(owner_, docs_id_, "draft.txt", "text");
     const vfs::directory_ptr folder = docs(session_);
     select(folder, {L"draft.txt"});
@@ -341,7 +343,7 @@ TEST_F(GeneralPage, AFailedStepKeepsTheOthersAndASecondApplyDoesOnlyWhatIsLeft) 
     EXPECT_EQ(fresh->get_item(L"final.txt", true)->get_access(), vfs::access_hidden);
 }
 
-TEST_F(GeneralPage, APriceIsOnlyTheAmountTheCurrencyEditGives) {
+TEST_F(PropertiesGeneralPage, APriceIsOnlyTheAmountTheCurrencyEditGives) {
     service_.add_file(owner_, docs_id_, "song.mp3", "la la la");
     const vfs::directory_ptr folder = docs(session_);
     select(folder, {L"song.mp3"});
@@ -373,7 +375,7 @@ TEST_F(GeneralPage, APriceIsOnlyTheAmountTheCurrencyEditGives) {
         1.25);
 }
 
-TEST_F(GeneralPage, ALoaderStillRunningNeverOverwritesTheUsersChoice) {
+TEST_F(PropertiesGeneralPage, ALoaderStillRunningNeverOverwritesTheUsersChoice) {
     service_.add_file(owner_, docs_id_, "a.txt", "a");
     const vfs::directory_ptr folder = docs(session_);
     folder->get_item(L"a.txt", true)->set_access(vfs::access_private);
@@ -410,7 +412,7 @@ TEST_F(GeneralPage, ALoaderStillRunningNeverOverwritesTheUsersChoice) {
     EXPECT_EQ(fresh->get_item(L"a.txt", false)->get_description(), L"mine");
 }
 
-TEST_F(GeneralPage, ClosingThePageStopsTheSizeWalk) {
+TEST_F(PropertiesGeneralPage, ClosingThePageStopsTheSizeWalk) {
     // A tree of 1 + 3 + 9 folders, each listing slow.
     const std::string top_id = service_.add_folder(owner_, docs_id_, "tree");
     for (int i = 0; i < 3; ++i) {
@@ -433,6 +435,29 @@ TEST_F(GeneralPage, ClosingThePageStopsTheSizeWalk) {
     EXPECT_LT(count(service_.requests(), "list_dir"), 13u);
     // The object goes after its window without waiting again.
     page_.reset();
+}
+
+TEST_F(PropertiesGeneralPage, ThePageObjectGoesWhileItsLoadersAreStillAtWork) {
+    service_.add_file(owner_, docs_id_, "a.txt", "a");
+    const vfs::directory_ptr folder = docs(session_);
+    select(folder, {L"a.txt"});
+    auto gated = boost::make_shared<shell_testing::gated_directory>(folder);
+    selection_.folder_directory = gated;
+    HWND page = open<CPropertiesFileGeneralDlg>(false);
+    ASSERT_TRUE(win_test::pump_until([&] { return gated->waiting() == 3; }));
+
+    // The loaders go on while the object is being destroyed (window
+    // first, then the members): none of them may reach what is gone.
+    std::atomic<bool> closing{false};
+    std::thread opener([&] {
+        while (!closing) std::this_thread::yield();
+        gated->open_gate();
+    });
+    closing = true;
+    page_.reset();
+    opener.join();
+    EXPECT_FALSE(IsWindow(page));
+    EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
 }  // namespace
