@@ -363,6 +363,47 @@ TEST_F(SharingPage, AFailedLoadIsReportedAndKeepsTheRows) {
     EXPECT_EQ(boxes[0].caption, "Error loading users");
 }
 
+TEST_F(SharingPage, SavingWithNeitherModeCheckedLeavesTheModeAlone) {
+    service_.add_share(alice_, folder_, bob_, 1);
+    ASSERT_EQ(open_page(), S_OK);
+    SendMessageW(*page_, CShareUserList::edit_user_message, 0, 0);
+    CheckDlgButton(*page_, IDC_SHARE_MODE_FULL, BST_UNCHECKED);
+    service_.requests(true);
+    win_test::press(*page_, IDC_SHARE_SAVE);
+    win_test::pump();
+    EXPECT_EQ(requests_of("change_folder_share_mode"), 0);
+    EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 1}}));
+    EXPECT_TRUE(shown(IDC_SHARE_USER));  // back to adding
+}
+
+TEST_F(SharingPage, TheSheetsButtonsAndBackground) {
+    ASSERT_EQ(open_page(), S_OK);
+    // The sheet's Apply, which the page turns off: nothing waits for it here.
+    HWND apply = CreateWindowExW(0, L"Button", L"Apply", WS_CHILD, 0, 0, 10, 10, parent_,
+                                 reinterpret_cast<HMENU>(sheet_apply_button_id), nullptr, nullptr);
+    sheet_selection selection;
+    selection.folder_directory = session_->get_root_directory();
+    selection.items.Add(
+        CItemIdList(make_pidl_data(selection.folder_directory->get_item(L"Holiday", true)))
+            .CreatePidl());
+    selection.sheet = parent_;
+    selection.theme_brush = CreateSolidBrush(RGB(200, 220, 240));
+    CPropertiesFileShareDlg page(selection);
+    ASSERT_NE(page.Create(parent_), nullptr);
+    EXPECT_EQ(page.Fill(), S_OK);
+    EXPECT_EQ(SendMessageW(page, WM_CTLCOLORSTATIC, 0,
+                           reinterpret_cast<LPARAM>(win_test::control(page, IDC_SHARE_STATE))),
+              reinterpret_cast<LRESULT>(selection.theme_brush));
+
+    EXPECT_TRUE(win_test::enabled(apply));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(sheet_apply_button_id, BN_CLICKED), 0);
+    EXPECT_FALSE(win_test::enabled(apply));
+    EXPECT_TRUE(IsWindow(page));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindow(page));
+    DeleteObject(selection.theme_brush);
+}
+
 TEST_F(SharingPage, FillWithoutAFolderFails) {
     sheet_selection empty;
     CPropertiesFileShareDlg page(empty);
