@@ -394,10 +394,13 @@ LRESULT column_width(listview_data& data, int index, const int* set_to) {
 void create_header(HWND list, listview_data& data, const CREATESTRUCTW* create) {
     data.notify = create ? create->hwndParent : GetParent(list);
     const LONG style = GetWindowLongW(list, GWL_STYLE);
-    if ((style & LVS_TYPEMASK) != LVS_REPORT || (style & LVS_NOCOLUMNHEADER)) return;
+    if ((style & LVS_TYPEMASK) != LVS_REPORT) return;
     RECT client;
     GetClientRect(list, &client);
-    data.header = CreateWindowExW(0, WC_HEADERW, L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
+    // Without column headings the header is still there, hidden: it keeps
+    // answering for the columns' rectangles.
+    const DWORD shown = (style & LVS_NOCOLUMNHEADER) ? 0 : WS_VISIBLE;
+    data.header = CreateWindowExW(0, WC_HEADERW, L"", WS_CHILD | shown, 0, 0, client.right,
                                   LISTVIEW_HEADER_HEIGHT, list, nullptr,
                                   create ? create->hInstance : nullptr, nullptr);
 }

@@ -27,8 +27,12 @@ struct layout {
 
 layout layout_of(listview_data& data) {
     layout l;
+    // A hidden header (LVS_NOCOLUMNHEADER) takes no room; its own style
+    // tells, whether or not the list is shown yet. The header is made with
+    // the list and never changes, so it is read before the lock is taken.
+    const bool heading = data.header && (GetWindowLongW(data.header, GWL_STYLE) & WS_VISIBLE);
     std::lock_guard<std::mutex> guard(data.lock);
-    l.rows_top = data.header ? LISTVIEW_HEADER_HEIGHT : 0;
+    l.rows_top = heading ? LISTVIEW_HEADER_HEIGHT : 0;
     int x = 0;
     for (const listview_column& c : data.columns) {
         l.lefts.push_back(x);

@@ -177,9 +177,12 @@ void CShareUserList::draw_check(HDC dc, const RECT& cell, bool transparent) {
     DrawFrameControl(dc, &mark, DFC_MENU, DFCS_MENUCHECK | (transparent ? DFCS_TRANSPARENT : 0));
 }
 
-void CShareUserList::draw_links(HDC dc, const RECT& cell) {
+void CShareUserList::draw_links(HDC dc, const RECT& cell, bool selected) {
     const HGDIOBJ old_font = SelectObject(dc, link_font());
-    const COLORREF old_color = SetTextColor(dc, link_color);
+    // On the highlight the links take the highlight's text colour: dark
+    // blue on blue could hardly be read.
+    const COLORREF old_color =
+        SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : link_color);
     const int old_mode = SetBkMode(dc, TRANSPARENT);
     const link_places places = place_links(dc, cell);
     const std::pair<const wchar_t*, RECT> parts[] = {
@@ -228,7 +231,7 @@ void CShareUserList::draw_row(const DRAWITEMSTRUCT& item) {
                 if (user->share_mode == 1) draw_check(dc, cell, true);
                 break;
             case column_links:
-                if (user->flags & flag_changeable) draw_links(dc, cell);
+                if (user->flags & flag_changeable) draw_links(dc, cell, selected);
                 break;
         }
     }

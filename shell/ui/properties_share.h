@@ -56,7 +56,7 @@ public:
 private:
     void draw_row(const DRAWITEMSTRUCT& item);
     void draw_check(HDC dc, const RECT& cell, bool transparent);
-    void draw_links(HDC dc, const RECT& cell);
+    void draw_links(HDC dc, const RECT& cell, bool selected);
     void clicked(const NMITEMACTIVATE& click);
     bool over_link(POINT client);
     bool cell_rect(int row, column_id column, RECT& cell);

@@ -28,7 +28,8 @@ control_template control(const wchar_t* class_name, int id, std::wstring text, D
 // with a new user and the list above, the mode of the user being edited (or
 // the message about the last Share) below. The list draws its own rows and
 // has no header: the four statics above it name its columns, placed over
-// the columns' pixel widths (165, 33, 55, 70).
+// the columns' pixel widths (165, 33, 55, 70); the last one reaches into
+// the frame's margin, as its title is wider than its column.
 dialog_template share_template() {
     dialog_template t;
     t.style = WS_CHILD | DS_CONTROL | DS_SETFONT;
@@ -46,7 +47,7 @@ dialog_template share_template() {
         left_text(IDC_SHARE_COLUMN_USERS, L"Users of this folder", 14, 86, 110, 8),
         left_text(IDC_SHARE_COLUMN_VIEW, L"View", 124, 86, 22, 8),
         left_text(IDC_SHARE_COLUMN_FULL, L"Full", 146, 86, 36, 8),
-        left_text(IDC_SHARE_COLUMN_LINKS, L"Change/Remove", 183, 86, 47, 8),
+        left_text(IDC_SHARE_COLUMN_LINKS, L"Change/Remove", 180, 86, 56, 8),
         control(WC_LISTVIEWW, IDC_SHARE_USER_LIST, L"",
                 LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER |
                     LVS_OWNERDRAWFIXED | WS_BORDER | WS_TABSTOP,

@@ -105,7 +105,8 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
 
 // The sharing page at the size the sheet's tab gives its pages, inside a
 // plain window, with three users: one of each mode and one the service
-// keeps (no links on its row), the second selected.
+// keeps (no links on its row), the second selected; then the page editing
+// that user's mode.
 bool snapshot_sharing_page(const std::string& folder) {
     calvimora::testing::service service;
     service.export_url();
@@ -143,12 +144,21 @@ bool snapshot_sharing_page(const std::string& folder) {
     page.ShowWindow(SW_SHOW);
     ListView_SetItemState(page.UserList(), 1, LVIS_SELECTED | LVIS_FOCUSED,
                           LVIS_SELECTED | LVIS_FOCUSED);
-    win_test::pump();
-    const std::string path = folder + "/sharing_page_with_users.png";
-    const bool saved = win_test::save_png(window, path);
+    bool saved = true;
+    const auto picture = [&](const char* name) {
+        win_test::pump();
+        const std::string path = folder + "/" + name;
+        if (win_test::save_png(window, path))
+            std::printf("%s\n", path.c_str());
+        else
+            saved = false;
+    };
+    picture("sharing_page_with_users.png");
+    // The "CH" link of the selected user: the page edits that user's mode.
+    SendMessageW(page, CShareUserList::edit_user_message, 0, 1);
+    picture("sharing_page_editing_user.png");
     page.DestroyWindow();
     DestroyWindow(window);
-    if (saved) std::printf("%s\n", path.c_str());
     return saved;
 }
 

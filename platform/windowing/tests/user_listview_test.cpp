@@ -378,6 +378,26 @@ TEST_F(ListView, RowsAndColumnsLieWhereTheHeaderSaysAndHitTestsFindThem) {
     EXPECT_EQ(hit.flags, static_cast<UINT>(LVHT_ABOVE));
 }
 
+TEST_F(ListView, WithoutColumnHeadingsTheHiddenHeaderStillPlacesTheColumns) {
+    list_fixture f(LVS_REPORT | LVS_NOCOLUMNHEADER);
+    f.add_columns();
+    f.add_row(0, L"row", 0);
+    HWND header = ListView_GetHeader(f.list);
+    ASSERT_NE(header, nullptr);
+    EXPECT_FALSE(IsWindowVisible(header));
+    RECT heading{};
+    ASSERT_TRUE(Header_GetItemRect(header, 1, &heading));
+    EXPECT_EQ(heading.left, 150);
+    EXPECT_EQ(heading.right, 350);
+    RECT row{};
+    ASSERT_TRUE(ListView_GetItemRect(f.list, 0, &row, LVIR_BOUNDS));
+    EXPECT_EQ(row.top, 0);
+    LVHITTESTINFO hit{};
+    hit.pt = {160, 3};
+    EXPECT_EQ(ListView_SubItemHitTest(f.list, &hit), 0);
+    EXPECT_EQ(hit.iSubItem, 1);
+}
+
 TEST_F(ListView, AClickSelectsTheRowThenTellsWhereItLandedOnceTheButtonIsUp) {
     list_fixture f;
     f.add_columns();

@@ -258,6 +258,97 @@ TEST_F(SharingPage, TheChangeLinkEditsThatUsersMode) {
     EXPECT_EQ(text(IDC_SHARE_EDITED_USER), L"bob");
 }
 
+// Pixels of one colour inside a rectangle of a painted client area.
+int count_in(const std::vector<uint32_t>& pixels, int width, const RECT& area, uint32_t color) {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            count += pixels[static_cast<size_t>(y) * width + x] == color;
+    return count;
+}
+
+TEST_F(SharingPage, LinksAndTheHandOnlyOnRowsTheOwnerMayChange) {
+    service_.add_share(alice_, folder_, bob_, 1);
+    add_fixed_share(service_.add_user("carol", "x"));
+    ASSERT_EQ(open_page(), S_OK);
+    CShareUserList& list = page_->UserList();
+    ASSERT_EQ(listed_users(), (std::vector<std::wstring>{L"bob", L"carol"}));
+    EXPECT_EQ(list.GetUser(0)->flags, 1);
+    EXPECT_EQ(list.GetUser(1)->flags, 0);
+    RECT change{}, remove{};
+    EXPECT_FALSE(list.GetLinkRects(1, change, remove));
+    ASSERT_TRUE(list.GetLinkRects(0, change, remove));
+    EXPECT_LE(change.right, remove.left);
+
+    // The same place one row down: carol's row, which has no links.
+    RECT first{}, second{};
+    ListView_GetItemRect(list, 0, &first, LVIR_BOUNDS);
+    ListView_GetItemRect(list, 1, &second, LVIR_BOUNDS);
+    RECT below = remove;
+    OffsetRect(&below, 0, second.top - first.top);
+
+    win_test::move_mouse(on_list(change));
+    win_test::pump();
+    EXPECT_EQ(win_test::current_cursor_id(), hand_cursor);
+    win_test::move_mouse(on_list(below));
+    win_test::pump();
+    EXPECT_EQ(win_test::current_cursor_id(), arrow_cursor);
+    win_test::move_mouse(on_list(remove));
+    win_test::pump();
+    EXPECT_EQ(win_test::current_cursor_id(), hand_cursor);
+    RECT name_cell = first;
+    name_cell.right = name_cell.left + 40;
+    win_test::move_mouse(on_list(name_cell));
+    win_test::pump();
+    EXPECT_EQ(win_test::current_cursor_id(), arrow_cursor);
+
+    // Drawn: the links in their colour on bob's row only, the check mark
+    // under bob's mode (Full) and under carol's (View).
+    const std::vector<uint32_t> pixels = shell_testing::paint_client(list);
+    const int width = win_test::client_rect(list).right;
+    const uint32_t link = shell_testing::opaque(CShareUserList::link_color);
+    EXPECT_GT(count_in(pixels, width, change, link), 0);
+    EXPECT_GT(count_in(pixels, width, remove, link), 0);
+    EXPECT_EQ(count_in(pixels, width, below, link), 0);
+    const HWND header = ListView_GetHeader(list);
+    RECT view{}, full{};
+    Header_GetItemRect(header, 1, &view);
+    Header_GetItemRect(header, 2, &full);
+    const auto in_row = [](RECT column, const RECT& row) {
+        column.top = row.top;
+        column.bottom = row.bottom;
+        return column;
+    };
+    const uint32_t black = shell_testing::opaque(RGB(0, 0, 0));
+    EXPECT_EQ(count_in(pixels, width, in_row(view, first), black), 0);
+    EXPECT_GT(count_in(pixels, width, in_row(full, first), black), 0);
+    EXPECT_GT(count_in(pixels, width, in_row(view, second), black), 0);
+    EXPECT_EQ(count_in(pixels, width, in_row(full, second), black), 0);
+}
+
+TEST_F(SharingPage, ClickingTheLinksEditsOrRemovesThatUser) {
+    service_.add_share(alice_, folder_, bob_, 1);
+    ASSERT_EQ(open_page(), S_OK);
+    RECT change{}, remove{};
+    ASSERT_TRUE(page_->UserList().GetLinkRects(0, change, remove));
+
+    win_test::click(on_list(change));
+    win_test::pump();
+    EXPECT_TRUE(shown(IDC_SHARE_EDITED_USER));
+    EXPECT_EQ(text(IDC_SHARE_EDITED_USER), L"bob");
+    EXPECT_TRUE(win_test::checked(item(IDC_SHARE_MODE_FULL)));
+
+    win_test::scoped_message_box_responder no(
+        [](const std::wstring&, const std::wstring&, UINT) { return IDNO; });
+    // Apart from the first click, so that the two make no double click.
+    POINT point = on_list(remove);
+    point.x += 1;
+    win_test::click(point);
+    win_test::pump();
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 1}}));
+}
+
 TEST_F(SharingPage, AFailedLoadIsReportedAndKeepsTheRows) {
     service_.add_share(alice_, folder_, bob_, 0);
     ASSERT_EQ(open_page(), S_OK);
@@ -270,6 +361,47 @@ TEST_F(SharingPage, AFailedLoadIsReportedAndKeepsTheRows) {
     const auto boxes = win_test::message_boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Error loading users");
+}
+
+TEST_F(SharingPage, SavingWithNeitherModeCheckedLeavesTheModeAlone) {
+    service_.add_share(alice_, folder_, bob_, 1);
+    ASSERT_EQ(open_page(), S_OK);
+    SendMessageW(*page_, CShareUserList::edit_user_message, 0, 0);
+    CheckDlgButton(*page_, IDC_SHARE_MODE_FULL, BST_UNCHECKED);
+    service_.requests(true);
+    win_test::press(*page_, IDC_SHARE_SAVE);
+    win_test::pump();
+    EXPECT_EQ(requests_of("change_folder_share_mode"), 0);
+    EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 1}}));
+    EXPECT_TRUE(shown(IDC_SHARE_USER));  // back to adding
+}
+
+TEST_F(SharingPage, TheSheetsButtonsAndBackground) {
+    ASSERT_EQ(open_page(), S_OK);
+    // The sheet's Apply, which the page turns off: nothing waits for it here.
+    HWND apply = CreateWindowExW(0, L"Button", L"Apply", WS_CHILD, 0, 0, 10, 10, parent_,
+                                 reinterpret_cast<HMENU>(sheet_apply_button_id), nullptr, nullptr);
+    sheet_selection selection;
+    selection.folder_directory = session_->get_root_directory();
+    selection.items.Add(
+        CItemIdList(make_pidl_data(selection.folder_directory->get_item(L"Holiday", true)))
+            .CreatePidl());
+    selection.sheet = parent_;
+    selection.theme_brush = CreateSolidBrush(RGB(200, 220, 240));
+    CPropertiesFileShareDlg page(selection);
+    ASSERT_NE(page.Create(parent_), nullptr);
+    EXPECT_EQ(page.Fill(), S_OK);
+    EXPECT_EQ(SendMessageW(page, WM_CTLCOLORSTATIC, 0,
+                           reinterpret_cast<LPARAM>(win_test::control(page, IDC_SHARE_STATE))),
+              reinterpret_cast<LRESULT>(selection.theme_brush));
+
+    EXPECT_TRUE(win_test::enabled(apply));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(sheet_apply_button_id, BN_CLICKED), 0);
+    EXPECT_FALSE(win_test::enabled(apply));
+    EXPECT_TRUE(IsWindow(page));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindow(page));
+    DeleteObject(selection.theme_brush);
 }
 
 TEST_F(SharingPage, FillWithoutAFolderFails) {
