@@ -70,11 +70,11 @@ syncer::sync_rule backup_rule() {
 // it is kept with its item table (the engine's memory of what was in step).
 bool same_choice(const syncer::binding& stored, const syncer::binding& wanted) {
     return stored.is_same_as(wanted) && stored._type == wanted._type &&
-           stored._mode == wanted._mode && stored.filename == wanted.filename &&
+           stored._mode == wanted._mode &&
            stored.can_recourse_subdirs == wanted.can_recourse_subdirs && stored.rule == wanted.rule;
 }
 
-// The mutex and the table the page works on, for one fill or apply.
+// The user whose binding table the page reads and writes.
 std::wstring session_user_name() {
     return current_folder_session().get_user_info().user_name;
 }

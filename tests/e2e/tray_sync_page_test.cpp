@@ -11,6 +11,7 @@
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "tray_process_support.h"
+#include "ui/failure_text.h"
 #include "ui/properties_sync.h"
 #include "win/com.h"
 #include "win/shell_browse.h"
@@ -71,12 +72,24 @@ TEST_F(TraySyncPage, AFolderBoundOnThePageIsSyncedByTheRunningTray) {
     ASSERT_TRUE(eventually([] { return last_tray_icon() == 130; })) << "logged in";
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     {
-        const vfs::client_ptr client = current_folder_session().get_client();
-        const vfs::directory_ptr folder = client->get_item_by_path(L"Albums", false);
+        // The tray shows itself logged in a moment before this process's
+        // session answers: ask until it does.
+        vfs::directory_ptr folder;
+        vfs::item_ptr item;
+        std::wstring failure;
+        ASSERT_TRUE(eventually([&] {
+            try {
+                folder = current_folder_session().get_client()->get_item_by_path(L"Albums", false);
+                item = folder->get_item(L"Photos", false);
+                return true;
+            } catch (...) {
+                failure = current_failure().text;
+                return false;
+            }
+        })) << std::string(failure.begin(), failure.end());
         sheet_selection selection;
         selection.folder_directory = folder;
-        selection.items.Add(
-            CItemIdList(make_pidl_data(folder->get_item(L"Photos", false))).CreatePidl());
+        selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
         selection.sheet = make_sheet();
         ASSERT_TRUE(selection.sheet);
         CPropertiesItemSyncDlg page(selection);
