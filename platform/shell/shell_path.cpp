@@ -68,7 +68,10 @@ BOOL PathIsNetworkPathW(LPCWSTR path) {
     while (::statfs(native.c_str(), &info) != 0) {
         if (native == "/" || native == ".") return FALSE;
         const size_t slash = native.find_last_of('/');
-        native = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
+        if (slash == std::string::npos)
+            native = ".";
+        else
+            native.resize(slash == 0 ? 1 : slash);  // the parent, or "/" itself
     }
     return is_network_file_system(static_cast<unsigned long>(info.f_type));
 }

@@ -348,7 +348,10 @@ TEST_F(PropertySheet, TheSameSelectionInEitherOrderBringsTheOpenSheetToTheFront)
         ++sheets_seen;
         // The sheet's thread keeps serving its window while the host asks.
         win_test::pump_until([&] { return asked_again.load(); }, patience);
-        win_test::press(sheet, IDCANCEL);
+        // Not a click: the sheet lies below the others, whose buttons a
+        // click at its Cancel's place would hit.
+        SendMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(sheet, IDCANCEL)));
     });
     ShowItemProperties(folder, first, start_general);
     ASSERT_TRUE(win_test::pump_until([&] { return sheets_seen == 1; }, patience));
