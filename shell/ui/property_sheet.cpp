@@ -11,6 +11,7 @@
 #include "vfs/exceptions.h"
 #include "win/com.h"
 #include "win/commctrl.h"
+#include "win/shell_extract.h"
 #include "win/shell_thread.h"
 #include "win/user.h"
 
@@ -84,8 +85,24 @@ sheet_page_makers& property_page_makers() {
     return makers;
 }
 
-CPropertiesFileDlg::CPropertiesFileDlg(IShellFolder*, const CDataObjectImpl& data, int start_page)
-    : CPropertiesFileDlg(data.GetFolder(), data.GetFolderList(), data.GetItems(), start_page) {}
+CPropertiesFileDlg::CPropertiesFileDlg(IShellFolder* folder, const CDataObjectImpl& data,
+                                       int start_page)
+    : CPropertiesFileDlg(data.GetFolder(), data.GetFolderList(), data.GetItems(), start_page) {
+    if (selection_.items.GetSize() != 1 || !folder) return;
+    // One item shows the icons of its own type.
+    LPCITEMIDLIST item = selection_.items[0];
+    IExtractIconW* extractor = nullptr;
+    if (FAILED(folder->GetUIObjectOf(nullptr, 1, &item, IID_IExtractIconW, nullptr,
+                                     reinterpret_cast<void**>(&extractor))))
+        return;
+    HICON large = nullptr;
+    HICON small = nullptr;
+    if (extractor->Extract(nullptr, 0, &large, &small, 0) == S_OK) {
+        selection_.large_icon = large;
+        selection_.small_icon = small;
+    }
+    extractor->Release();
+}
 
 CPropertiesFileDlg::CPropertiesFileDlg(const vfs::directory_ptr& folder,
                                        const CItemIdList& folder_ids, const CPidlArray& items,
@@ -104,8 +121,8 @@ CPropertiesFileDlg::CPropertiesFileDlg(const vfs::directory_ptr& folder,
         if (kind == vfs::item_type_directory) ++selection_.folder_count;
         if (kind == vfs::item_type_file) ++selection_.file_count;
     }
-    // One item shows its own icons, which the folder's icon extractor
-    // gives; until the folder hands one out, such a sheet has none.
+    // Several items share the module's icon; one item gets its own from the
+    // folder's icon extractor.
     if (lists.size() != 1) {
         const HMODULE module = win_module::this_module();
         selection_.large_icon = LoadIconW(module, MAKEINTRESOURCEW(IDI_SEVERAL_ITEMS));

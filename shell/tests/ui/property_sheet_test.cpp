@@ -282,6 +282,19 @@ TEST_F(PropertySheet, AFailedLookupIsShownAndItsPageLeftOut) {
                                                 L"Error loading description: No such item"}));
 }
 
+TEST_F(PropertySheet, OneItemShowsTheIconsOfItsType) {
+    for (const vfs::item_ptr& item : vfs::item_list{docs, music}) {
+        CDataObjectImpl* data = selection({item});
+        {
+            CPropertiesFileDlg sheet(folder, *data, start_general);
+            EXPECT_NE(sheet.Selection().large_icon, nullptr);
+            EXPECT_NE(sheet.Selection().small_icon, nullptr);
+            EXPECT_NE(win_icons::resource_id(sheet.Selection().large_icon), 2000);
+        }
+        static_cast<IDataObject*>(data)->Release();
+    }
+}
+
 TEST_F(PropertySheet, SeveralItemsShowTheIconOfSeveralItems) {
     CDataObjectImpl* data = selection({docs, music});
     {
