@@ -177,6 +177,8 @@ class RunScriptEnds(unittest.TestCase):
         ways = {
             "ctrl_c": lambda run: run.type(b"\x03"),
             "hang_up": lambda run: run.hang_up(),
+            # A kill of the command alone, as a process manager ends it.
+            "terminated": lambda run: os.kill(run.pid, signal.SIGTERM),
             "child_killed": lambda run: os.kill(run.running(child)[0], signal.SIGKILL),
         }
         ways.update(last_way)
