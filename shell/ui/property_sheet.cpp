@@ -8,6 +8,7 @@
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "ui/property_sheet_resources.h"
+#include "ui/reflected_messages.h"
 #include "vfs/exceptions.h"
 #include "win/com.h"
 #include "win/commctrl.h"
@@ -16,10 +17,6 @@
 #include "win/user.h"
 
 namespace {
-
-// Notifications a parent hands back to the control that sent them, with
-// this added to the message number, so controls handle their own.
-constexpr UINT reflection_offset = 0x2000;
 
 std::wstring item_name(LPCITEMIDLIST list) {
     const PIDLDATA item = CItemIdList(list, false).GetLastItem();
@@ -289,45 +286,6 @@ void CPropertiesFileDlg::ShowSelectedPage() {
     if (shown) ::ShowWindow(shown, SW_SHOW);
 }
 
-bool CPropertiesFileDlg::Reflect(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    HWND child = nullptr;
-    switch (message) {
-        case WM_COMMAND:
-        case WM_VKEYTOITEM:
-        case WM_CHARTOITEM:
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            child = reinterpret_cast<HWND>(lparam);
-            break;
-        case WM_NOTIFY:
-            if (lparam) child = reinterpret_cast<const NMHDR*>(lparam)->hwndFrom;
-            break;
-        case WM_PARENTNOTIFY:
-            child = LOWORD(wparam) == WM_CREATE || LOWORD(wparam) == WM_DESTROY
-                        ? reinterpret_cast<HWND>(lparam)
-                        : GetDlgItem(HIWORD(wparam));
-            break;
-        case WM_DRAWITEM:
-        case WM_MEASUREITEM:
-        case WM_COMPAREITEM:
-        case WM_DELETEITEM:
-            child = GetDlgItem(static_cast<int>(wparam));
-            break;
-        default:
-            return false;
-    }
-    if (!child || !::IsWindow(child)) return false;
-    result = SendMessageW(child, message + reflection_offset, wparam, lparam);
-    return true;
-}
-
 void CPropertiesFileDlg::Centre() {
     RECT screen{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
@@ -383,7 +341,7 @@ BOOL CPropertiesFileDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wparam,
         default:
             break;
     }
-    return Reflect(message, wparam, lparam, result) ? TRUE : FALSE;
+    return reflect_notification(m_hWnd, message, wparam, lparam, result) ? TRUE : FALSE;
 }
 
 void ShowItemProperties(IShellFolder* folder, CDataObjectImpl* data, int start_page) {

@@ -92,7 +92,6 @@ private:
     bool AddPage(const sheet_page_makers::maker& make, std::unique_ptr<sheet_page>& page,
                  int position, UINT title_id);
     void ShowSelectedPage();
-    bool Reflect(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
     void Centre();
 
     sheet_selection selection_;
