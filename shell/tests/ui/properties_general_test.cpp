@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
@@ -22,6 +23,7 @@
 #include "win/shell.h"
 #include "win/test_journal.h"
 #include "win/win_test.h"
+#include "window_pixels.h"
 
 namespace {
 
@@ -53,6 +55,25 @@ void type_into(HWND page, int id, const std::wstring& text) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 0);
     for (const wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
+}
+
+// An icon of its own pixels, one opaque colour, size x size.
+HICON solid_icon(COLORREF color, int size) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP colour = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::fill_n(static_cast<uint32_t*>(bits), size * size, shell_testing::opaque(color));
+    // The colour's alpha decides what shows; the mask need only be given.
+    ICONINFO parts{TRUE, 0, 0, colour, colour};
+    HICON icon = CreateIconIndirect(&parts);
+    DeleteObject(colour);
+    return icon;
 }
 
 class PropertiesGeneralPage : public ::testing::Test {
@@ -142,6 +163,26 @@ protected:
     sheet_selection selection_;
     std::unique_ptr<CPropertiesItemGeneralDlg> page_;
 };
+
+// The item's icon is drawn where the page holds it, at its own size.
+TEST_F(PropertiesGeneralPage, TheIconOfTheSelectionIsDrawn) {
+    service_.add_generated_file(owner_, docs_id_, "report.pdf", 10);
+    select(docs(session_), {L"report.pdf"});
+    const COLORREF red = RGB(200, 30, 40);
+    selection_.large_icon = solid_icon(red, 16);
+    ASSERT_NE(selection_.large_icon, nullptr);
+    open<CPropertiesFileGeneralDlg>();
+    HWND holder = GetDlgItem(*page_, IDC_GENERAL_ICON);
+    const std::vector<uint32_t> pixels = shell_testing::paint_client(holder);
+    const int width = win_test::client_rect(holder).right;
+    ASSERT_GT(width, 16);
+    auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; };
+    EXPECT_EQ(at(0, 0), shell_testing::opaque(red));
+    EXPECT_EQ(at(15, 15), shell_testing::opaque(red));
+    EXPECT_NE(at(16, 0), shell_testing::opaque(red)) << "drawn at its own size";
+    page_.reset();
+    DestroyIcon(selection_.large_icon);
+}
 
 TEST_F(PropertiesGeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
     service_.add_generated_file(owner_, docs_id_, "report.pdf", 1500);
