@@ -1,5 +1,6 @@
 #include "ui/property_sheet.h"
 
+#include <algorithm>
 #include <list>
 #include <mutex>
 #include <string>
@@ -231,12 +232,27 @@ bool CPropertiesFileDlg::AddPage(const sheet_page_makers::maker& make,
     item.pszText = title.data();
     item.lParam = reinterpret_cast<LPARAM>(window);
     TabCtrl_InsertItem(tabs, position, &item);
+    PlacePage(tabs, window);
+    return true;
+}
+
+// A page stands ten pixels below the rows of tabs, inside the display area:
+// it never covers the tab frame, and it is cut to the area's size, since
+// what lies beyond it cannot be seen.
+void CPropertiesFileDlg::PlacePage(HWND tabs, HWND page) {
+    RECT area{};
+    ::GetClientRect(tabs, &area);
+    TabCtrl_AdjustRect(tabs, FALSE, &area);
     RECT first{};
     TabCtrl_GetItemRect(tabs, 0, &first);
-    const int top = (first.bottom - first.top) * TabCtrl_GetRowCount(tabs) + 10;
-    ::SetWindowPos(window, nullptr, 0, top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
-    return true;
+    const LONG top =
+        std::max<LONG>(area.top, (first.bottom - first.top) * TabCtrl_GetRowCount(tabs) + 10);
+    RECT own{};
+    ::GetWindowRect(page, &own);
+    const LONG width = std::min(own.right - own.left, area.right - area.left);
+    const LONG height = std::max<LONG>(0, std::min(own.bottom - own.top, area.bottom - top));
+    ::SetWindowPos(page, nullptr, area.left, top, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 void CPropertiesFileDlg::OnInitDialog() {

@@ -91,6 +91,7 @@ private:
     bool QualifiesForSync();
     bool AddPage(const sheet_page_makers::maker& make, std::unique_ptr<sheet_page>& page,
                  int position, UINT title_id);
+    static void PlacePage(HWND tabs, HWND page);
     void ShowSelectedPage();
     void Centre();
 
