@@ -55,6 +55,26 @@ std::string text_of(HWND window) {
     return win_detail::to_utf8(buffer);
 }
 
+// A control's text as a person sees it: "&&" is one ampersand, a single
+// "&" only underlines the next character.
+std::string as_shown(const std::string& text) {
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        shown += text[i];
+    }
+    return shown;
+}
+
+std::string label_text_of(HWND window) {
+    const std::string text = text_of(window);
+    return GetWindowLongW(window, GWL_STYLE) & SS_NOPREFIX ? text : as_shown(text);
+}
+
+bool is_radio_button(UINT type) {
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
 bool is_check_box(UINT type) {
     return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE ||
            type == BS_AUTO3STATE;
@@ -96,7 +116,7 @@ std::string label_of_edit(HWND edit) {
             best_gap = gap;
         }
     }
-    return best ? text_of(best) : "Text";
+    return best ? label_text_of(best) : "Text";
 }
 
 std::string narrow(const std::wstring& text) {
@@ -157,20 +177,24 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
         const LONG style = GetWindowLongW(c, GWL_STYLE);
         const char* disabled = IsWindowEnabled(c) ? "" : " (disabled)";
         if (name == WC_STATICW) {
-            std::fprintf(stderr, "  %s\n", text_of(c).c_str());
+            std::fprintf(stderr, "  %s\n", label_text_of(c).c_str());
         } else if (name == WC_BUTTONW && (style & BS_TYPEMASK) == BS_GROUPBOX) {
-            std::fprintf(stderr, "  -- %s --\n", text_of(c).c_str());
+            std::fprintf(stderr, "  -- %s --\n", as_shown(text_of(c)).c_str());
         } else if (name == WC_BUTTONW) {
             const UINT type = style & BS_TYPEMASK;
             actions.push_back({c, action_kind::press, ""});
             const size_t number = actions.size();
+            const std::string text = as_shown(text_of(c));
+            const bool checked = SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
             if (is_check_box(type)) {
-                const bool checked = SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
                 std::fprintf(stderr, "  [%zu] [%c] %s%s\n", number, checked ? 'x' : ' ',
-                             text_of(c).c_str(), disabled);
+                             text.c_str(), disabled);
+            } else if (is_radio_button(type)) {
+                std::fprintf(stderr, "  [%zu] (%c) %s%s\n", number, checked ? '*' : ' ',
+                             text.c_str(), disabled);
             } else {
                 const bool is_default = SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON;
-                std::fprintf(stderr, "  [%zu] <%s>%s%s\n", number, text_of(c).c_str(),
+                std::fprintf(stderr, "  [%zu] <%s>%s%s\n", number, text.c_str(),
                              is_default ? " (default)" : "", disabled);
             }
         } else if (name == WC_EDITW) {
@@ -197,7 +221,8 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
                              reinterpret_cast<LPARAM>(&item));
                 actions.push_back({c, action_kind::tab, "", -1, i});
                 std::fprintf(stderr, "  [%zu] tab %s%s\n", actions.size(),
-                             win_detail::to_utf8(title).c_str(), i == selected ? " (shown)" : "");
+                             as_shown(win_detail::to_utf8(title)).c_str(),
+                             i == selected ? " (shown)" : "");
             }
             show_controls(c, actions);
         } else if (GetWindow(c, GW_CHILD)) {
@@ -313,6 +338,9 @@ bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool(
         read_terminal_line([dialog] { pump_available(dialog); }, ended, password);
     if (line.status != typed::line || ended()) return false;
     const std::wstring text = win_detail::from_utf8(line.text);
+    // A person clicks into the edit before typing: it has the focus, as
+    // dialogs that tell typing from their own filling expect.
+    SetFocus(action.control);
     SendMessageW(action.control, EM_SETSEL, 0, -1);
     SendMessageW(action.control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
     return true;

@@ -1,4 +1,4 @@
-// The static class: a text painted in the parent's colours, an icon holder
+// The static class: a text painted in the parent's colours, an icon
 // (SS_ICON) or an etched line (SS_ETCHEDHORZ); the mouse passes through to
 // the parent unless SS_NOTIFY asks for clicks.
 
@@ -53,8 +53,13 @@ void paint(HWND control) {
         FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
         FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
     }
+    if (type == SS_ICON) {
+        // The icon at its own size in the top-left corner. Module icons
+        // hold no pixels here, so they leave the background as it is.
+        const auto data = control_state<static_data>(control);
+        if (data && data->icon) DrawIconEx(dc, 0, 0, data->icon, 0, 0, 0, nullptr, DI_NORMAL);
+    }
     if (type == SS_ETCHEDHORZ || type == SS_ICON) {
-        // Icons have no pixels here: the holder keeps the handle only.
         EndPaint(control, &ps);
         return;
     }

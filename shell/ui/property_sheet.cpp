@@ -1,5 +1,6 @@
 #include "ui/property_sheet.h"
 
+#include <algorithm>
 #include <list>
 #include <mutex>
 #include <string>
@@ -8,6 +9,7 @@
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "ui/property_sheet_resources.h"
+#include "ui/reflected_messages.h"
 #include "vfs/exceptions.h"
 #include "win/com.h"
 #include "win/commctrl.h"
@@ -16,10 +18,6 @@
 #include "win/user.h"
 
 namespace {
-
-// Notifications a parent hands back to the control that sent them, with
-// this added to the message number, so controls handle their own.
-constexpr UINT reflection_offset = 0x2000;
 
 std::wstring item_name(LPCITEMIDLIST list) {
     const PIDLDATA item = CItemIdList(list, false).GetLastItem();
@@ -234,12 +232,27 @@ bool CPropertiesFileDlg::AddPage(const sheet_page_makers::maker& make,
     item.pszText = title.data();
     item.lParam = reinterpret_cast<LPARAM>(window);
     TabCtrl_InsertItem(tabs, position, &item);
+    PlacePage(tabs, window);
+    return true;
+}
+
+// A page stands ten pixels below the rows of tabs, inside the display area:
+// it never covers the tab frame, and it is cut to the area's size, since
+// what lies beyond it cannot be seen.
+void CPropertiesFileDlg::PlacePage(HWND tabs, HWND page) {
+    RECT area{};
+    ::GetClientRect(tabs, &area);
+    TabCtrl_AdjustRect(tabs, FALSE, &area);
     RECT first{};
     TabCtrl_GetItemRect(tabs, 0, &first);
-    const int top = (first.bottom - first.top) * TabCtrl_GetRowCount(tabs) + 10;
-    ::SetWindowPos(window, nullptr, 0, top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
-    return true;
+    const LONG top =
+        std::max<LONG>(area.top, (first.bottom - first.top) * TabCtrl_GetRowCount(tabs) + 10);
+    RECT own{};
+    ::GetWindowRect(page, &own);
+    const LONG width = std::min(own.right - own.left, area.right - area.left);
+    const LONG height = std::max<LONG>(0, std::min(own.bottom - own.top, area.bottom - top));
+    ::SetWindowPos(page, nullptr, area.left, top, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 void CPropertiesFileDlg::OnInitDialog() {
@@ -287,45 +300,6 @@ void CPropertiesFileDlg::ShowSelectedPage() {
     for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (child != shown) ::ShowWindow(child, SW_HIDE);
     if (shown) ::ShowWindow(shown, SW_SHOW);
-}
-
-bool CPropertiesFileDlg::Reflect(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    HWND child = nullptr;
-    switch (message) {
-        case WM_COMMAND:
-        case WM_VKEYTOITEM:
-        case WM_CHARTOITEM:
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            child = reinterpret_cast<HWND>(lparam);
-            break;
-        case WM_NOTIFY:
-            if (lparam) child = reinterpret_cast<const NMHDR*>(lparam)->hwndFrom;
-            break;
-        case WM_PARENTNOTIFY:
-            child = LOWORD(wparam) == WM_CREATE || LOWORD(wparam) == WM_DESTROY
-                        ? reinterpret_cast<HWND>(lparam)
-                        : GetDlgItem(HIWORD(wparam));
-            break;
-        case WM_DRAWITEM:
-        case WM_MEASUREITEM:
-        case WM_COMPAREITEM:
-        case WM_DELETEITEM:
-            child = GetDlgItem(static_cast<int>(wparam));
-            break;
-        default:
-            return false;
-    }
-    if (!child || !::IsWindow(child)) return false;
-    result = SendMessageW(child, message + reflection_offset, wparam, lparam);
-    return true;
 }
 
 void CPropertiesFileDlg::Centre() {
@@ -383,7 +357,7 @@ BOOL CPropertiesFileDlg::ProcessWindowMessage(HWND, UINT message, WPARAM wparam,
         default:
             break;
     }
-    return Reflect(message, wparam, lparam, result) ? TRUE : FALSE;
+    return reflect_notification(m_hWnd, message, wparam, lparam, result) ? TRUE : FALSE;
 }
 
 void ShowItemProperties(IShellFolder* folder, CDataObjectImpl* data, int start_page) {

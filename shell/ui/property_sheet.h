@@ -91,8 +91,8 @@ private:
     bool QualifiesForSync();
     bool AddPage(const sheet_page_makers::maker& make, std::unique_ptr<sheet_page>& page,
                  int position, UINT title_id);
+    static void PlacePage(HWND tabs, HWND page);
     void ShowSelectedPage();
-    bool Reflect(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
     void Centre();
 
     sheet_selection selection_;

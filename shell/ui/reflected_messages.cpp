@@ -2,9 +2,11 @@
 
 namespace {
 
-HWND sender(UINT message, WPARAM wparam, LPARAM lparam) {
+HWND sender(HWND parent, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_COMMAND:
+        case WM_VKEYTOITEM:
+        case WM_CHARTOITEM:
         case WM_HSCROLL:
         case WM_VSCROLL:
         case WM_CTLCOLORMSGBOX:
@@ -24,6 +26,11 @@ HWND sender(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         case WM_DRAWITEM:
             return lparam ? reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)->hwndItem : nullptr;
+        // These name their control by its id; 0 is a menu's.
+        case WM_MEASUREITEM:
+        case WM_COMPAREITEM:
+        case WM_DELETEITEM:
+            return wparam ? GetDlgItem(parent, static_cast<int>(wparam)) : nullptr;
         default:
             return nullptr;
     }
@@ -33,7 +40,7 @@ HWND sender(UINT message, WPARAM wparam, LPARAM lparam) {
 
 bool reflect_notification(HWND parent, UINT message, WPARAM wparam, LPARAM lparam,
                           LRESULT& result) {
-    const HWND control = sender(message, wparam, lparam);
+    const HWND control = sender(parent, message, wparam, lparam);
     if (!control || !IsWindow(control) || GetParent(control) != parent) return false;
     result = SendMessageW(control, reflected_message_base + message, wparam, lparam);
     return true;

@@ -10,7 +10,8 @@ inline constexpr UINT reflected_message_base = 0x2000;
 
 // Sends a control's notification (WM_COMMAND from a control, WM_NOTIFY,
 // WM_PARENTNOTIFY of a child's creation or destruction, WM_DRAWITEM,
-// WM_HSCROLL and WM_VSCROLL of a scroll bar control, WM_CTLCOLOR*) back to
-// its control; false, with nothing sent, for any other message or when the
-// control is not a child of the parent.
+// WM_MEASUREITEM, WM_COMPAREITEM, WM_DELETEITEM, WM_VKEYTOITEM,
+// WM_CHARTOITEM, WM_HSCROLL and WM_VSCROLL of a scroll bar control,
+// WM_CTLCOLOR*) back to its control; false, with nothing sent, for any
+// other message or when the control is not a child of the parent.
 bool reflect_notification(HWND parent, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);

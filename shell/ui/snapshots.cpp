@@ -17,8 +17,10 @@
 #include <memory>
 
 #include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/shell_folder_impl.h"
 #include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
+#include "folder/transfer/data_object_impl.h"
 #include "service_fixture.h"
 #include "syncer/binding_manager.h"
 #include "ui/edit_currency.h"
@@ -298,6 +300,34 @@ private:
     vfs::client_ptr client_;
 };
 
+// The folder object of a folder of the remote root, made and browsed as
+// Explorer does; null when it cannot be made.
+IShellFolder* projects_folder(const vfs::item_ptr& item) {
+    // The junction as the desktop folder's id list names it: two 20-byte
+    // elements and the end.
+    std::vector<BYTE> junction(42, 0);
+    junction[0] = 20;
+    junction[2] = 0x1F;
+    junction[20] = 20;
+    junction[22] = 0x2E;
+    IShellFolder* root = nullptr;
+    if (FAILED(CShellFolderImpl::create_instance(nullptr, IID_IShellFolder,
+                                                 reinterpret_cast<void**>(&root))))
+        return nullptr;
+    IPersistFolder* persist = nullptr;
+    root->QueryInterface(IID_IPersistFolder, reinterpret_cast<void**>(&persist));
+    const bool placed =
+        persist && SUCCEEDED(persist->Initialize(reinterpret_cast<LPCITEMIDLIST>(junction.data())));
+    if (persist) persist->Release();
+    IShellFolder* folder = nullptr;
+    LPITEMIDLIST child = CItemIdList(make_pidl_data(item)).CreatePidl();
+    if (placed)
+        root->BindToObject(child, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+    CoTaskMemFree(child);
+    root->Release();
+    return folder;
+}
+
 // The property sheet of remote items with its pages, filled from the
 // stand-in service: one file on its general page, a folder on its sharing
 // page, two items on the general page and a folder on the sync page.
@@ -315,7 +345,11 @@ bool property_sheet_snapshots(const std::string& folder) {
     replace_folder_session(&logged_in);
     const vfs::item_ptr projects_item = session->get_root_directory()->get_item(L"Projects", false);
     const auto directory = boost::dynamic_pointer_cast<vfs::directory>(projects_item);
-    const CItemIdList ids(make_pidl_data(projects_item));
+    IShellFolder* shell_folder = projects_folder(projects_item);
+    if (!shell_folder) {
+        replace_folder_session(nullptr);
+        return false;
+    }
 
     const struct {
         std::initializer_list<std::wstring> names;
@@ -329,23 +363,40 @@ bool property_sheet_snapshots(const std::string& folder) {
     };
     bool saved_all = true;
     for (const auto& picture : sheets) {
-        CPidlArray items;
+        // The selection as Explorer hands it over, so that one item shows
+        // the icon the folder gives it.
+        std::vector<LPITEMIDLIST> lists;
         for (const std::wstring& name : picture.names)
-            items.Add(CItemIdList(make_pidl_data(directory->get_item(name, false))).CreatePidl());
-        CPropertiesFileDlg sheet(directory, ids, items, picture.start_page);
+            lists.push_back(
+                CItemIdList(make_pidl_data(directory->get_item(name, false))).CreatePidl());
+        std::vector<PCUITEMID_CHILD> children(lists.begin(), lists.end());
+        IDataObject* data = nullptr;
+        shell_folder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(),
+                                    IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+        for (LPITEMIDLIST list : lists) CoTaskMemFree(list);
+        auto* selection = dynamic_cast<CDataObjectImpl*>(data);
+        if (!selection) {
+            if (data) data->Release();
+            saved_all = false;
+            break;
+        }
+        auto sheet =
+            std::make_unique<CPropertiesFileDlg>(shell_folder, *selection, picture.start_page);
+        data->Release();
         const std::string path = folder + "/" + picture.file;
         bool saved = false;
         win_test::scoped_dialog_responder look([&](HWND window) {
-            win_test::pump_until([&] { return !sheet.PagesLoading(); }, std::chrono::seconds(30));
+            win_test::pump_until([&] { return !sheet->PagesLoading(); }, std::chrono::seconds(30));
             win_test::pump();
             saved = win_test::save_png(window, path);
             EndDialog(window, IDCANCEL);
         });
-        sheet.DoModal(nullptr);
+        sheet->DoModal(nullptr);
         saved_all = saved_all && saved;
         if (!saved) break;
         std::printf("%s\n", path.c_str());
     }
+    shell_folder->Release();
     replace_folder_session(nullptr);
     return saved_all;
 }

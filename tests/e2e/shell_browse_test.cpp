@@ -16,6 +16,7 @@
 #include "shell_browser.h"
 #include "shell_host.h"
 #include "terminal_browser.h"
+#include "terminal_person.h"
 #include "utils/class_ids.h"
 #include "utils/named_mutex.h"
 #include "vfs/session.h"
@@ -488,6 +489,64 @@ TEST_F(ShellBrowse, TheTerminalHostSaysWhatWentWrongInWords) {
     EXPECT_NE(screen.find("the item has no command \"frobnicate\"; menu 1 lists"),
               std::string::npos);
     EXPECT_EQ(screen.find("0x"), std::string::npos) << "no codes: " << screen;
+}
+
+}  // namespace
+
+namespace {
+
+// A person opens a file's property sheet on the terminal host, sees its
+// tabs, looks at the sync page, goes back to the general page, types a
+// description and presses OK: the service gets the description, and the
+// host lists the folder again once the sheet has closed.
+TEST_F(ShellBrowse, APersonChangesAFilesDescriptionInItsSheetOnTheTerminal) {
+    log_in();
+    env_.service().requests(true);
+    std::string first, sync_shown, general_shown, after_typing;
+    {
+        terminal_testing::terminal_person person;
+        std::thread answering([&] {
+            // In Docs: 0 Sub, 1 a.txt, 2 README, 3 song.mp3.
+            first = person.next_dialog();
+            if (person.choose(first, "tab Sync")) sync_shown = person.next_dialog();
+            if (person.choose(sync_shown, "tab General")) general_shown = person.next_dialog();
+            // The description's edit is labelled above, not beside it.
+            if (person.choose(general_shown, "Text [")) {
+                person.type("Quarterly figures");
+                after_typing = person.next_dialog();
+                person.choose(after_typing, "<OK>");
+            }
+            person.leave();
+        });
+        std::istringstream typed("cd 1\nprops 1\nquit\n");
+        std::ostringstream shown;
+        EXPECT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+        answering.join();
+        EXPECT_EQ(shown.str().find("failed"), std::string::npos) << shown.str();
+        // The folder listed on entering it and again after the sheet.
+        size_t listings = 0;
+        for (size_t at = shown.str().find("song.mp3"); at != std::string::npos;
+             at = shown.str().find("song.mp3", at + 1))
+            ++listings;
+        EXPECT_EQ(listings, 2u) << shown.str();
+    }
+    EXPECT_NE(first.find("[dialog] a.txt Properties"), std::string::npos) << first;
+    EXPECT_NE(first.find("tab General (shown)"), std::string::npos) << first;
+    EXPECT_NE(first.find("tab Sync & Backup\n"), std::string::npos) << first;
+    EXPECT_EQ(first.find("tab Sharing"), std::string::npos) << "a file is shared by its folder";
+    EXPECT_NE(first.find("[a.txt]"), std::string::npos) << "the name in its edit: " << first;
+    EXPECT_NE(first.find("(*) Private"), std::string::npos) << "the access chosen: " << first;
+    EXPECT_NE(sync_shown.find("tab Sync & Backup (shown)"), std::string::npos) << sync_shown;
+    EXPECT_EQ(sync_shown.find("[a.txt]"), std::string::npos) << "the general page is hidden";
+    EXPECT_NE(general_shown.find("tab General (shown)"), std::string::npos) << general_shown;
+    EXPECT_NE(after_typing.find("Text [Quarterly figures]"), std::string::npos) << after_typing;
+    EXPECT_NE(after_typing.find("<Apply>\n"), std::string::npos) << "typing turned Apply on";
+
+    std::vector<std::string> descriptions;
+    for (const auto& request : env_.service().requests())
+        if (request.action == "set_file_description")
+            descriptions.push_back(request.params.at("description"));
+    EXPECT_EQ(descriptions, std::vector<std::string>{"Quarterly figures"});
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "folder/folder_object/folder_session.h"
 #include "folder/item_ids/item_id_list.h"
+#include "stand_in_sheet.h"
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "tray_process_support.h"
@@ -22,33 +23,11 @@
 namespace tray_process_testing {
 namespace {
 
-constexpr WORD sheet_template_id = 120;
-
 std::string read_file(const fs::path& path) {
     std::ifstream in(path.string(), std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-INT_PTR CALLBACK plain_dialog(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-}
-
-// A window in the sheet's place, with its Apply button.
-HWND make_sheet() {
-    using namespace win_dialogs;
-    dialog_template t;
-    t.style = WS_POPUP | WS_CAPTION | DS_SETFONT | WS_VISIBLE;
-    t.cx = sync_page_width + 14;
-    t.cy = sync_page_height + 30;
-    t.caption = L"Albums Properties";
-    control_template apply = push_button(sheet_apply_button_id, L"&Apply", 200, 244, 50, 14);
-    apply.style |= WS_DISABLED;
-    t.controls = {apply};
-    register_dialog(win_module::this_module(), sheet_template_id, t);
-    return CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(sheet_template_id),
-                              nullptr, plain_dialog, 0);
 }
 
 std::vector<syncer::binding> bindings_of(const std::wstring& remote) {
@@ -90,8 +69,8 @@ TEST_F(TraySyncPage, AFolderBoundOnThePageIsSyncedByTheRunningTray) {
         sheet_selection selection;
         selection.folder_directory = folder;
         selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
-        selection.sheet = make_sheet();
-        ASSERT_TRUE(selection.sheet);
+        shell_testing::stand_in_sheet sheet(L"Albums Properties");
+        selection.sheet = sheet;
         CPropertiesItemSyncDlg page(selection);
         ASSERT_TRUE(page.Create(selection.sheet));
         ASSERT_EQ(page.Fill(CPropertiesItemSyncDlg::start_full_sync), S_OK);
@@ -104,10 +83,9 @@ TEST_F(TraySyncPage, AFolderBoundOnThePageIsSyncedByTheRunningTray) {
             SendDlgItemMessageW(browser, IDOK, BM_CLICK, 0, 0);
         });
         SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_BROWSE, BM_CLICK, 0, 0);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(selection.sheet, sheet_apply_button_id)));
+        EXPECT_TRUE(sheet.apply_enabled());
         ASSERT_EQ(page.Apply(), S_OK);
         page.DestroyWindow();
-        DestroyWindow(selection.sheet);
     }
     CoUninitialize();
     EXPECT_TRUE(win_test::message_boxes().empty());

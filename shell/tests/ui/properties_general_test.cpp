@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
@@ -16,19 +17,18 @@
 #include "folder/module/display_format.h"
 #include "gated_directory.h"
 #include "service_fixture.h"
+#include "stand_in_sheet.h"
 #include "vfs/calvimora_client.h"
 #include "win/machine.h"
 #include "win/shell.h"
 #include "win/test_journal.h"
 #include "win/win_test.h"
+#include "window_pixels.h"
 
 namespace {
 
 using calvimora::testing::request_fault;
-
-LRESULT CALLBACK host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcW(window, message, wparam, lparam);
-}
+using shell_testing::stand_in_sheet;
 
 // The actions that change items (renames and "set_" calls), in order.
 std::vector<std::string> changes(const std::vector<calvimora::testing::logged_request>& log) {
@@ -57,6 +57,25 @@ void type_into(HWND page, int id, const std::wstring& text) {
     for (const wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
 }
 
+// An icon of its own pixels, one opaque colour, size x size.
+HICON solid_icon(COLORREF color, int size) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP colour = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::fill_n(static_cast<uint32_t*>(bits), size * size, shell_testing::opaque(color));
+    // The colour's alpha decides what shows; the mask need only be given.
+    ICONINFO parts{TRUE, 0, 0, colour, colour};
+    HICON icon = CreateIconIndirect(&parts);
+    DeleteObject(colour);
+    return icon;
+}
+
 class PropertiesGeneralPage : public ::testing::Test {
 protected:
     PropertiesGeneralPage() {
@@ -64,30 +83,11 @@ protected:
         owner_ = service_.add_user("alice", "secret");
         docs_id_ = service_.add_folder(owner_, "0", "docs");
         session_ = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
-
-        static const bool registered = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = host_procedure;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-            wc.lpszClassName = L"CalvimoraTestSheet";
-            return RegisterClassExW(&wc) != 0;
-        }();
-        EXPECT_TRUE(registered);
-        host_ = CreateWindowExW(0, L"CalvimoraTestSheet", L"sheet", WS_POPUP | WS_VISIBLE, 50, 50,
-                                420, 480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        apply_ = CreateWindowExW(0, WC_BUTTONW, L"Apply", WS_CHILD | WS_VISIBLE | WS_DISABLED, 330,
-                                 440, 70, 24, host_, reinterpret_cast<HMENU>(352),
-                                 GetModuleHandleW(nullptr), nullptr);
         win_test::clear_message_boxes();
         win_test::clear_shell_notifications();
     }
 
-    ~PropertiesGeneralPage() override {
-        page_.reset();
-        DestroyWindow(host_);
-    }
+    ~PropertiesGeneralPage() override { page_.reset(); }
 
     // A folder of the root as a fresh session sees it (nothing listed yet).
     vfs::directory_ptr docs(const vfs_calvimora::client_ptr& session) {
@@ -159,11 +159,30 @@ protected:
     std::string owner_;
     std::string docs_id_;
     vfs_calvimora::client_ptr session_;
-    HWND host_ = nullptr;
-    HWND apply_ = nullptr;
+    stand_in_sheet host_;
     sheet_selection selection_;
     std::unique_ptr<CPropertiesItemGeneralDlg> page_;
 };
+
+// The item's icon is drawn where the page holds it, at its own size.
+TEST_F(PropertiesGeneralPage, TheIconOfTheSelectionIsDrawn) {
+    service_.add_generated_file(owner_, docs_id_, "report.pdf", 10);
+    select(docs(session_), {L"report.pdf"});
+    const COLORREF red = RGB(200, 30, 40);
+    selection_.large_icon = solid_icon(red, 16);
+    ASSERT_NE(selection_.large_icon, nullptr);
+    open<CPropertiesFileGeneralDlg>();
+    HWND holder = GetDlgItem(*page_, IDC_GENERAL_ICON);
+    const std::vector<uint32_t> pixels = shell_testing::paint_client(holder);
+    const int width = win_test::client_rect(holder).right;
+    ASSERT_GT(width, 16);
+    auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; };
+    EXPECT_EQ(at(0, 0), shell_testing::opaque(red));
+    EXPECT_EQ(at(15, 15), shell_testing::opaque(red));
+    EXPECT_NE(at(16, 0), shell_testing::opaque(red)) << "drawn at its own size";
+    page_.reset();
+    DestroyIcon(selection_.large_icon);
+}
 
 TEST_F(PropertiesGeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
     service_.add_generated_file(owner_, docs_id_, "report.pdf", 1500);
@@ -192,7 +211,7 @@ TEST_F(PropertiesGeneralPage, OneFileShowsWhatTheServiceKnowsOfIt) {
     EXPECT_EQ(text(IDC_GENERAL_PRICE), L"2.50");
     EXPECT_TRUE(shown(IDC_GENERAL_LINE_SIZE));
     // Filling is no change of the user's: Apply stays off.
-    EXPECT_FALSE(win_test::enabled(apply_));
+    EXPECT_FALSE(host_.apply_enabled());
     EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
@@ -265,9 +284,9 @@ TEST_F(PropertiesGeneralPage, SeveralFilesShowTheirCountAndSharedValuesOnly) {
     // The differing descriptions are replaced by what the user types, on
     // both files.
     type_into(*page_, IDC_GENERAL_DESCRIPTION, L"shared");
-    EXPECT_TRUE(win_test::enabled(apply_));
+    EXPECT_TRUE(host_.apply_enabled());
     EXPECT_EQ(page_->Apply(), S_OK);
-    EXPECT_FALSE(win_test::enabled(apply_));
+    EXPECT_FALSE(host_.apply_enabled());
     const vfs::directory_ptr fresh =
         docs(vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-2"));
     EXPECT_EQ(fresh->get_item(L"a.txt", true)->get_description(), L"shared");
@@ -285,7 +304,7 @@ TEST_F(PropertiesGeneralPage, ApplyRenamesAndWritesAccessDescriptionAndPriceInTh
     type_into(page, IDC_GENERAL_DESCRIPTION, L"done");
     win_test::press(page, IDC_GENERAL_PRICED);
     type_into(page, IDC_GENERAL_PRICE, L"3.5");
-    EXPECT_TRUE(win_test::enabled(apply_));
+    EXPECT_TRUE(host_.apply_enabled());
     service_.requests(true);
 
     EXPECT_EQ(page_->Apply(), S_OK);
@@ -296,7 +315,7 @@ TEST_F(PropertiesGeneralPage, ApplyRenamesAndWritesAccessDescriptionAndPriceInTh
     ASSERT_EQ(notifications.size(), 1u);
     EXPECT_EQ(notifications[0].event, SHCNE_RENAMEITEM);
     EXPECT_NE(notifications[0].item1, notifications[0].item2);
-    EXPECT_FALSE(win_test::enabled(apply_));
+    EXPECT_FALSE(host_.apply_enabled());
 
     const vfs::directory_ptr fresh =
         docs(vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-2"));
@@ -333,7 +352,7 @@ TEST_F(PropertiesGeneralPage, AFailedStepKeepsTheOthersAndASecondApplyDoesOnlyWh
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Error loading permissions");
     EXPECT_TRUE(boxes[0].type & MB_ICONERROR);
-    EXPECT_TRUE(win_test::enabled(apply_));
+    EXPECT_TRUE(host_.apply_enabled());
 
     EXPECT_EQ(page_->Apply(), S_OK);
     EXPECT_EQ(changes(service_.requests()), (std::vector<std::string>{"set_file_access"}));

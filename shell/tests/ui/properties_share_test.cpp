@@ -1,7 +1,7 @@
 // The sharing page against the stand-in service: sharing by name and by
 // e-mail address, the invitation of an unknown address, changing a user's
 // mode, removing a user, the list's links and cursor, and the rows' records.
-// The page runs as a child of a plain window, as the sheet's tab holds it.
+// The page runs as a child of a window standing in for the sheet.
 #include "ui/properties_share.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "folder/item_ids/pidl_data.h"
 #include "service_fixture.h"
+#include "stand_in_sheet.h"
 #include "vfs/calvimora_client.h"
 #include "win/machine.h"
 #include "win/test_journal.h"
@@ -41,21 +42,16 @@ protected:
         win_test::clear_message_boxes();
     }
 
-    ~SharingPage() override {
-        page_.reset();
-        if (parent_) DestroyWindow(parent_);
-    }
+    ~SharingPage() override { page_.reset(); }
 
-    // The page of the folder "Holiday", filled, in a plain window of the
-    // sheet's page size.
+    // The page of the folder "Holiday", filled, in the stand-in sheet.
     HRESULT open_page() {
         sheet_selection selection;
         selection.folder_directory = session_->get_root_directory();
         const vfs::item_ptr folder = selection.folder_directory->get_item(L"Holiday", true);
         selection.items.Add(CItemIdList(make_pidl_data(folder)).CreatePidl());
         selection.folder_count = 1;
-        parent_ = CreateWindowExW(0, L"Static", L"sheet", WS_POPUP | WS_VISIBLE, 100, 100, 380, 380,
-                                  nullptr, nullptr, nullptr, nullptr);
+        selection.sheet = parent_;
         page_ = std::make_unique<CPropertiesFileShareDlg>(selection);
         if (!page_->Create(parent_)) return E_UNEXPECTED;
         page_->ShowWindow(SW_SHOW);
@@ -131,7 +127,7 @@ protected:
     calvimora::testing::service service_;
     std::string alice_, bob_, folder_;
     boost::shared_ptr<vfs_calvimora::client> session_;
-    HWND parent_ = nullptr;
+    shell_testing::stand_in_sheet parent_;
     std::unique_ptr<CPropertiesFileShareDlg> page_;
 };
 
@@ -378,9 +374,10 @@ TEST_F(SharingPage, SavingWithNeitherModeCheckedLeavesTheModeAlone) {
 
 TEST_F(SharingPage, TheSheetsButtonsAndBackground) {
     ASSERT_EQ(open_page(), S_OK);
-    // The sheet's Apply, which the page turns off: nothing waits for it here.
-    HWND apply = CreateWindowExW(0, L"Button", L"Apply", WS_CHILD, 0, 0, 10, 10, parent_,
-                                 reinterpret_cast<HMENU>(sheet_apply_button_id), nullptr, nullptr);
+    // The sheet's Apply, left on by a change on another page; this page
+    // turns it off.
+    HWND apply = parent_.apply_button();
+    EnableWindow(apply, TRUE);
     sheet_selection selection;
     selection.folder_directory = session_->get_root_directory();
     selection.items.Add(

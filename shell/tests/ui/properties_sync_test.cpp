@@ -7,6 +7,7 @@
 
 #include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
+#include "stand_in_sheet.h"
 #include "syncer/binding_manager.h"
 #include "ui/sync_manager_dlg.h"
 #include "win/shell.h"
@@ -21,8 +22,6 @@ using namespace shell_testing;
 using syncer::binding;
 using syncer::sync_permission;
 
-constexpr WORD sheet_template_id = 120;
-
 // A folder whose remote path the test gives.
 class pathed_folder : public steered_folder {
 public:
@@ -30,28 +29,6 @@ public:
     std::wstring path;
     std::wstring get_path() override { return path; }
 };
-
-// A window standing in for the sheet: only its Apply button, disabled.
-void register_sheet_template() {
-    static const bool done = [] {
-        using namespace win_dialogs;
-        dialog_template t;
-        t.style = WS_POPUP | WS_CAPTION | DS_SETFONT | WS_VISIBLE;
-        t.cx = sync_page_width + 14;
-        t.cy = sync_page_height + 30;
-        t.caption = L"Sheet";
-        control_template apply = push_button(sheet_apply_button_id, L"&Apply", 200, 244, 50, 14);
-        apply.style |= WS_DISABLED;
-        t.controls = {apply};
-        register_dialog(win_module::this_module(), sheet_template_id, t);
-        return true;
-    }();
-    (void)done;
-}
-
-INT_PTR CALLBACK plain_dialog(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-}
 
 std::wstring with_backslashes(std::wstring path) {
     std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -86,20 +63,14 @@ std::vector<std::wstring> described(const std::vector<binding>& bindings) {
 class SyncPage : public FolderTest {
 protected:
     SyncPage() {
-        register_sheet_template();
         folder = boost::make_shared<pathed_folder>(item_values{L"Docs", L"id-Docs"});
         folder->path = L"/Docs";
         beta = make_steered(L"beta");
         gamma = make_steered(L"gamma");
         folder->children = {text_file, beta, gamma};
         documents = with_backslashes(wide(win_machine::documents_dir()));
-        sheet = CreateDialogParamW(win_module::this_module(), MAKEINTRESOURCEW(sheet_template_id),
-                                   nullptr, plain_dialog, 0);
     }
-    ~SyncPage() override {
-        page.reset();
-        DestroyWindow(sheet);
-    }
+    ~SyncPage() override { page.reset(); }
 
     // The page of the items, made as the sheet makes it, and filled.
     HRESULT open(std::vector<vfs::item_ptr> items, int start_page = 0) {
@@ -117,7 +88,7 @@ protected:
     HWND control(int id) const { return GetDlgItem(page->m_hWnd, id); }
     bool checked(int id) const { return IsDlgButtonChecked(page->m_hWnd, id) == BST_CHECKED; }
     std::wstring text(int id) const { return CWindow(control(id)).GetWindowText(); }
-    bool apply_enabled() const { return IsWindowEnabled(GetDlgItem(sheet, sheet_apply_button_id)); }
+    bool apply_enabled() const { return sheet.apply_enabled(); }
     void click(int id) {
         SendMessageW(control(id), BM_CLICK, 0, 0);
         win_test::pump();
@@ -160,7 +131,7 @@ protected:
     boost::shared_ptr<pathed_folder> folder;
     boost::shared_ptr<steered_folder> beta, gamma;
     std::wstring documents;
-    HWND sheet = nullptr;
+    stand_in_sheet sheet;
     std::unique_ptr<CPropertiesItemSyncDlg> page;
 };
 

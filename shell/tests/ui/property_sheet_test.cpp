@@ -119,8 +119,10 @@ protected:
     PropertySheet() {
         win_dialogs::dialog_template page;
         page.style = WS_CHILD | DS_CONTROL | DS_SETFONT;
-        page.cx = 240;
-        page.cy = 200;
+        // The size of the extension's pages: wider and taller than the
+        // tab control's display area.
+        page.cx = 254;
+        page.cy = 252;
         page.controls = {win_dialogs::left_text(100, L"", 7, 7, 100, 8)};
         win_dialogs::register_dialog(win_module::this_module(), fake_page_id, page);
         saved_makers = property_page_makers();
@@ -207,6 +209,34 @@ TEST_F(PropertySheet, FilesOnlyGetTheFileGeneralPageAndAnyFolderTheFolderPage) {
     std::lock_guard<std::mutex> guard(log.lock);
     EXPECT_EQ(log.fill_start_pages.back(), start_general);
     for (HRESULT com : log.com_on_fill) EXPECT_EQ(com, S_FALSE);
+}
+
+TEST_F(PropertySheet, PagesLieInsideTheDisplayAreaTenPixelsBelowTheTabs) {
+    RECT area{};
+    LONG row = 0;
+    std::vector<RECT> pages;
+    open({docs}, start_general, [&](HWND sheet) {
+        HWND tabs = GetDlgItem(sheet, 351);
+        GetClientRect(tabs, &area);
+        TabCtrl_AdjustRect(tabs, FALSE, &area);
+        RECT first{};
+        TabCtrl_GetItemRect(tabs, 0, &first);
+        row = first.bottom - first.top;
+        for (HWND page = GetWindow(tabs, GW_CHILD); page; page = GetWindow(page, GW_HWNDNEXT)) {
+            RECT place{};
+            GetWindowRect(page, &place);
+            MapWindowPoints(nullptr, tabs, reinterpret_cast<POINT*>(&place), 2);
+            pages.push_back(place);
+        }
+    });
+    ASSERT_EQ(pages.size(), 3u);
+    ASSERT_GT(row, 0);
+    for (const RECT& page : pages) {
+        EXPECT_EQ(page.left, area.left) << "the frame's left edge stays in sight";
+        EXPECT_EQ(page.top, row + 10);
+        EXPECT_EQ(page.right, area.right) << "a wider page is cut at the area's edge";
+        EXPECT_EQ(page.bottom, area.bottom) << "a taller page is cut at the area's foot";
+    }
 }
 
 TEST_F(PropertySheet, TheStartPageChoosesTheTabThatShows) {
