@@ -350,6 +350,8 @@ HRESULT query_menu(shell_browser& browser, const std::vector<size_t>& indices, U
     return result;
 }
 
+}  // namespace
+
 std::vector<menu_item> read_menu(HMENU menu) {
     std::vector<menu_item> items;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -369,8 +371,6 @@ std::vector<menu_item> read_menu(HMENU menu) {
     }
     return items;
 }
-
-}  // namespace
 
 HRESULT data_object_of(shell_browser& browser, const std::vector<size_t>& indices,
                        IDataObject** object) {

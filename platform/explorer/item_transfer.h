@@ -68,6 +68,9 @@ struct menu_item {
     std::wstring text;
 };
 
+// The items of a menu whose ids start at 1, in menu order.
+std::vector<menu_item> read_menu(HMENU menu);
+
 // The selection's item menu queried with the flags (ids from 1).
 HRESULT item_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,
                   std::vector<menu_item>& items);

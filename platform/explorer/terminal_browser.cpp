@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "host_background_menu.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -44,6 +45,8 @@ const struct {
     {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
     {"restore", "restore N[,M..]  put items of the trash back where they were"},
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
+    {"bg",
+     "bg | bg do TEXT  the folder background's menu / run its command (New Folder, Paste ...)"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -260,6 +263,13 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 properties(*indices, page.empty() ? "general" : page);
+        } else if (command == "bg") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            bool changed = false;
+            if (report("bg", background_menu_command(browser_, rest, out_, changed)) && changed &&
+                report("list", browser_.list()))
+                show();
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);

@@ -10,6 +10,7 @@
 #include "com/counted_object.h"
 #include "win/shell_folder2.h"
 #include "win/shell_view.h"
+#include "win/shell_view2.h"
 
 namespace {
 
@@ -19,8 +20,11 @@ std::vector<std::shared_ptr<win_test::folder_view_record>>& records() {
     return all;
 }
 
-class folder_view final
-    : public win_platform::counted_object<IShellView, IID_IOleWindow, IID_IShellView> {
+// The view answers IShellView2 and, as the same object, IFolderView, which
+// is what hosted objects find through their site's services.
+class folder_view final : public win_platform::counted_object<IShellView2, IID_IOleWindow,
+                                                              IID_IShellView, IID_IShellView2>,
+                          public IFolderView {
 public:
     folder_view(IShellFolder* folder, IShellFolderViewCB* callback)
         : folder_(folder), callback_(callback), record_(new win_test::folder_view_record) {
@@ -112,8 +116,10 @@ public:
         record("SaveViewState");
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SelectItem(PCUITEMID_CHILD, UINT) override {
+    HRESULT STDMETHODCALLTYPE SelectItem(PCUITEMID_CHILD item, UINT flags) override {
         record("SelectItem");
+        if (!item) return E_INVALIDARG;
+        select("SelectItem", item, flags, POINT{});
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetItemObject(UINT, REFIID, void** object) override {
@@ -122,7 +128,98 @@ public:
         return E_NOTIMPL;
     }
 
+    // IShellView2.
+    HRESULT STDMETHODCALLTYPE GetView(SHELLVIEWID*, ULONG) override {
+        record("GetView");
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateViewWindow2(LPSV2CVW2_PARAMS) override {
+        record("CreateViewWindow2");
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE HandleRename(PCUITEMID_CHILD) override {
+        record("HandleRename");
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SelectAndPositionItem(PCUITEMID_CHILD item, UINT flags,
+                                                    POINT* point) override {
+        record("SelectAndPositionItem");
+        if (!item) return E_INVALIDARG;
+        select("SelectAndPositionItem", item, flags, point ? *point : POINT{});
+        return S_OK;
+    }
+
+    // IUnknown of both interfaces: one object, one count.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object && iid == IID_IFolderView) {
+            *object = static_cast<IFolderView*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return counted_object::QueryInterface(iid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return counted_object::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return counted_object::Release(); }
+
+    // IFolderView: the view has no window and so no items, modes or
+    // positions to give; each call is recorded and refused.
+    HRESULT STDMETHODCALLTYPE GetCurrentViewMode(UINT*) override {
+        return refuse("GetCurrentViewMode");
+    }
+    HRESULT STDMETHODCALLTYPE SetCurrentViewMode(UINT) override {
+        return refuse("SetCurrentViewMode");
+    }
+    HRESULT STDMETHODCALLTYPE GetFolder(REFIID iid, void** folder) override {
+        record("GetFolder");
+        if (!folder) return E_POINTER;
+        return folder_->QueryInterface(iid, folder);
+    }
+    HRESULT STDMETHODCALLTYPE Item(int, PITEMID_CHILD* item) override {
+        if (item) *item = nullptr;
+        return refuse("Item");
+    }
+    HRESULT STDMETHODCALLTYPE ItemCount(UINT, int*) override { return refuse("ItemCount"); }
+    HRESULT STDMETHODCALLTYPE Items(UINT, REFIID, void** items) override {
+        if (items) *items = nullptr;
+        return refuse("Items");
+    }
+    HRESULT STDMETHODCALLTYPE GetSelectionMarkedItem(int*) override {
+        return refuse("GetSelectionMarkedItem");
+    }
+    HRESULT STDMETHODCALLTYPE GetFocusedItem(int*) override { return refuse("GetFocusedItem"); }
+    HRESULT STDMETHODCALLTYPE GetItemPosition(PCUITEMID_CHILD, POINT*) override {
+        return refuse("GetItemPosition");
+    }
+    HRESULT STDMETHODCALLTYPE GetSpacing(POINT*) override { return refuse("GetSpacing"); }
+    HRESULT STDMETHODCALLTYPE GetDefaultSpacing(POINT*) override {
+        return refuse("GetDefaultSpacing");
+    }
+    HRESULT STDMETHODCALLTYPE GetAutoArrange() override { return refuse("GetAutoArrange"); }
+    HRESULT STDMETHODCALLTYPE SelectItem(int, DWORD) override {
+        return refuse("SelectItem(index)");
+    }
+    HRESULT STDMETHODCALLTYPE SelectAndPositionItems(UINT, PCUITEMID_CHILD_ARRAY, POINT*,
+                                                     DWORD) override {
+        return refuse("SelectAndPositionItems");
+    }
+
+    std::vector<win_test::view_selection> selections() {
+        std::lock_guard<std::mutex> hold(records_lock);
+        return selections_;
+    }
+
 private:
+    HRESULT refuse(const char* call) {
+        record(call);
+        return E_NOTIMPL;
+    }
+
+    void select(const char* call, PCUITEMID_CHILD item, UINT flags, POINT point) {
+        win_test::view_selection selection{call, in_folder_name(item), flags, point};
+        std::lock_guard<std::mutex> hold(records_lock);
+        selections_.push_back(std::move(selection));
+    }
+
     void record(const char* call) {
         std::lock_guard<std::mutex> hold(records_lock);
         record_->calls.push_back(call);
@@ -164,6 +261,7 @@ private:
     IShellFolderViewCB* callback_;
     HWND window_ = nullptr;
     std::shared_ptr<win_test::folder_view_record> record_;
+    std::vector<win_test::view_selection> selections_;
 };
 
 }  // namespace
@@ -175,7 +273,7 @@ HRESULT SHCreateShellFolderView(const SFV_CREATE* create, IShellView** view) {
     auto* made = new (std::nothrow) folder_view(create->pshf, create->psfvcb);
     if (!made) return E_OUTOFMEMORY;
     made->start();
-    *view = made;
+    *view = static_cast<IShellView2*>(made);
     return S_OK;
 }
 
@@ -186,6 +284,11 @@ std::vector<folder_view_record> folder_views() {
     std::vector<folder_view_record> out;
     for (const auto& record : records()) out.push_back(*record);
     return out;
+}
+
+std::vector<view_selection> folder_view_selections(IShellView* view) {
+    auto* ours = dynamic_cast<folder_view*>(view);
+    return ours ? ours->selections() : std::vector<view_selection>{};
 }
 
 void forget_folder_views() {

@@ -6,6 +6,7 @@
 #include "win/shell.h"
 #include "win/shell_folder2.h"
 #include "win/shell_view.h"
+#include "win/shell_view2.h"
 #include "win/win_test.h"
 
 namespace {
@@ -135,6 +136,66 @@ TEST_F(DesktopNames, AViewAsksItsCallbackFillsFromTheFolderAndLetsGoOfBoth) {
     EXPECT_EQ(views[0].calls, (std::vector<std::string>{"CreateViewWindow", "Refresh"}));
     EXPECT_EQ(views[0].items.size(), 2u) << "the test folder lists two items";
     EXPECT_TRUE(views[0].released);
+}
+
+// What a hosted object reaches of the view: the newer view interface and the
+// folder view are the same object, and selections are recorded by name.
+TEST_F(DesktopNames, AViewRecordsTheItemsItIsAskedToSelectThroughEitherInterface) {
+    LPITEMIDLIST list = parse(junction);
+    IShellFolder* folder = nullptr;
+    ASSERT_EQ(
+        desktop->BindToObject(list, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)),
+        S_OK);
+    ILFree(list);
+    SFV_CREATE create{};
+    create.cbSize = sizeof create;
+    create.pshf = folder;
+    IShellView* view = nullptr;
+    ASSERT_EQ(SHCreateShellFolderView(&create, &view), S_OK);
+    IEnumIDList* items = nullptr;
+    ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items), S_OK);
+    PITEMID_CHILD first = nullptr;
+    ULONG fetched = 0;
+    ASSERT_EQ(items->Next(1, &first, &fetched), S_OK);
+    items->Release();
+    STRRET shown{};
+    ASSERT_EQ(folder->GetDisplayNameOf(first, SHGDN_INFOLDER, &shown), S_OK);
+    const std::wstring name = take(shown, first);
+
+    IFolderView* folder_view = nullptr;
+    ASSERT_EQ(view->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&folder_view)), S_OK);
+    IShellView* back = nullptr;
+    ASSERT_EQ(folder_view->QueryInterface(IID_IShellView, reinterpret_cast<void**>(&back)), S_OK);
+    EXPECT_EQ(back, view) << "one object answers both";
+    back->Release();
+    IShellFolder* viewed = nullptr;
+    ASSERT_EQ(folder_view->GetFolder(IID_IShellFolder, reinterpret_cast<void**>(&viewed)), S_OK);
+    EXPECT_EQ(viewed, folder);
+    viewed->Release();
+    IShellView2* newer = nullptr;
+    ASSERT_EQ(view->QueryInterface(IID_IShellView2, reinterpret_cast<void**>(&newer)), S_OK);
+
+    EXPECT_EQ(view->SelectItem(nullptr, SVSI_SELECT), E_INVALIDARG);
+    EXPECT_EQ(view->SelectItem(first, SVSI_EDIT | SVSI_ENSUREVISIBLE), S_OK);
+    POINT at{120, 45};
+    EXPECT_EQ(newer->SelectAndPositionItem(first, SVSI_EDIT | SVSI_TRANSLATEPT, &at), S_OK);
+    const auto selections = win_test::folder_view_selections(view);
+    ASSERT_EQ(selections.size(), 2u);
+    EXPECT_EQ(selections[0].call, "SelectItem");
+    EXPECT_EQ(selections[0].name, name);
+    EXPECT_EQ(selections[0].flags, SVSI_EDIT | SVSI_ENSUREVISIBLE);
+    EXPECT_EQ(selections[1].call, "SelectAndPositionItem");
+    EXPECT_EQ(selections[1].name, name);
+    EXPECT_EQ(selections[1].flags, SVSI_EDIT | SVSI_TRANSLATEPT);
+    EXPECT_EQ(selections[1].point.x, 120);
+    EXPECT_EQ(selections[1].point.y, 45);
+    EXPECT_TRUE(win_test::folder_view_selections(nullptr).empty());
+
+    CoTaskMemFree(first);
+    newer->Release();
+    folder_view->Release();
+    view->Release();
+    folder->Release();
 }
 
 // An object that counts its references.

@@ -12,6 +12,7 @@
 #include "folder/module/com_guard.h"
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/set_aside.h"
+#include "ui/bg_context_menu.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
@@ -266,10 +267,25 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
             extractor->Release();
             return result;
         }
-        if (iid == IID_IExplorerCommandProvider || iid == IID_IContextMenu) {
-            // The command bar and the background menu are not made yet.
+        if (iid == IID_IExplorerCommandProvider) {
+            // The command bar is not made yet.
             const HRESULT connected = EnsureConnected(nullptr, true);
             return FAILED(connected) ? connected : E_NOTIMPL;
+        }
+        if (iid == IID_IContextMenu) {
+            // The background's menu pastes through the folder's own drop
+            // target.
+            const HRESULT connected = EnsureConnected(nullptr, true);
+            if (FAILED(connected)) return connected;
+            IDropTarget* target = nullptr;
+            HRESULT result =
+                CreateDropTarget(owner, IID_IDropTarget, reinterpret_cast<void**>(&target));
+            if (FAILED(result)) return result;
+            result = boost::dynamic_pointer_cast<vfs::directory>(m_directory)
+                         ? create_background_menu(target, AbsoluteList(), m_directory, iid, object)
+                         : E_NOINTERFACE;
+            target->Release();
+            return result;
         }
         if (iid == IID_IDropTarget) return CreateDropTarget(owner, iid, object);
         if (iid != IID_IShellView) return E_NOINTERFACE;
