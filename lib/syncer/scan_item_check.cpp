@@ -85,9 +85,12 @@ public:
         std::size_t index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
-            plans.push_back(plan_item(turn_.owner, candidate,
-                                      stored_or_empty(stored[index++], candidate, empty),
-                                      turn_.found));
+            const items_manager::iterator record = stored[index++];
+            plans.push_back(in_unreadable_folder(candidate)
+                                ? item_plan{}
+                                : plan_item(turn_.owner, candidate,
+                                            stored_or_empty(record, candidate, empty),
+                                            turn_.found));
         }
         if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
         if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
@@ -143,6 +146,15 @@ private:
             result.push_back(found ? stored : turn_.table.end());
         }
         return result;
+    }
+
+    // Whether the local walk could not read the candidate's folder, or one
+    // above it: whatever it did not see there may still be on disk.
+    bool in_unreadable_folder(const sync_item& candidate) const {
+        for (const std::wstring& folder : turn_.found.unreadable_local_folders) {
+            if (path_is_within(candidate.dir_local, folder)) return true;
+        }
+        return false;
     }
 
     // The record, or a stand-in with times missing when there is none.
