@@ -267,7 +267,7 @@ private:
         if (kind == task::kind_download && remote_seen && !candidate.remote_id.empty()) {
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
-            basis->remote_id = decode_utf8(candidate.remote_id);
+            basis->remote_id = decode_utf8(candidate.remote_id.str());
         }
         if (kind == task::kind_upload)
             basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);
