@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <boost/filesystem/operations.hpp>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -68,7 +69,17 @@ local_state state_of(const std::string& native, const struct stat& link, Follow&
     return state;
 }
 
+[[noreturn]] void throw_listing_error(const char* what, const std::string& native_path) {
+    throw boost::filesystem::filesystem_error(
+        what, native_path, boost::system::error_code(errno, boost::system::system_category()));
+}
+
 }  // namespace
+
+local_listing_calls& listing_calls() {
+    static local_listing_calls calls;
+    return calls;
+}
 
 bool never_acts_on_local_absence(const binding& owner) {
     return owner._type == binding::type_upload_only || owner._type == binding::type_saved_files;
@@ -89,11 +100,7 @@ local_state probe_local(const std::wstring& path) {
 std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* marks) {
     const std::string native_folder = win_file::native_path(folder);
     const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native_folder.c_str()), ::closedir);
-    if (!listing) {
-        throw boost::filesystem::filesystem_error(
-            "cannot list the folder", native_folder,
-            boost::system::error_code(errno, boost::system::system_category()));
-    }
+    if (!listing) throw_listing_error("cannot list the folder", native_folder);
     // Each entry is read relative to the open folder: one short look-up
     // for its state, and the full path only for its hidden mark.
     const int folder_descriptor = ::dirfd(listing.get());
@@ -102,13 +109,23 @@ std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* ma
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const std::int64_t now_ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    const local_listing_calls& calls = listing_calls();
     std::vector<local_entry> entries;
-    while (const dirent* item = ::readdir(listing.get())) {
+    for (;;) {
+        // Only errno tells the end of the listing from a failure to read on.
+        errno = 0;
+        const dirent* item = calls.read_entry(listing.get());
+        if (!item) {
+            if (errno != 0) throw_listing_error("cannot read the folder on", native_folder);
+            break;
+        }
         const char* native_name = item->d_name;
         if (std::strcmp(native_name, ".") == 0 || std::strcmp(native_name, "..") == 0) continue;
         struct stat link {};
-        if (::fstatat(folder_descriptor, native_name, &link, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone since the listing
+        if (calls.status_at(folder_descriptor, native_name, &link, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT) continue;  // gone since the listing
+            throw_listing_error("cannot look at an entry", native_folder + "/" + native_name);
+        }
         local_entry entry;
         entry.name = widen_name(native_name, entry.problem);
         if (entry.problem == name_problem::none) {
@@ -117,7 +134,14 @@ std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* ma
             entry.state = state_of(
                 native_path, link,
                 [&](struct stat& target) {
-                    return ::fstatat(folder_descriptor, native_name, &target, 0) == 0;
+                    if (calls.status_at(folder_descriptor, native_name, &target, 0) == 0)
+                        return true;
+                    // A link that leads nowhere (or round in a loop) is
+                    // passed over; one whose target could not be looked at
+                    // may lead to a file that is there.
+                    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return false;
+                    throw_listing_error("cannot look at a link's target",
+                                        native_folder + "/" + native_name);
                 },
                 marks, now_ns);
         } else {

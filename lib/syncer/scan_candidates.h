@@ -3,6 +3,9 @@
 // complete each side's walk was.
 #pragma once
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
 #include <set>
@@ -54,6 +57,10 @@ struct collected_items {
     // is never removed as a whole.
     std::vector<std::wstring> remote_folders_with_unknown_children;
     std::vector<unsyncable_item> unsyncable;
+    // Local folders (local path) whose listing failed part way or at all:
+    // nothing in them or below them is decided in this pass, since what the
+    // walk missed there may well still be on disk.
+    std::vector<std::wstring> unreadable_local_folders;
 };
 
 // Bindings of the upload-only and saved-files kinds never act on an item
@@ -92,10 +99,21 @@ struct local_entry {
     // a folder.
     local_state state;
 };
-// The entries of a local folder, hidden ones included; file-system errors
-// pass on. With marks, a file's hidden mark is read only when its change
-// time moved since it was last read.
+// The entries of a local folder, hidden ones included. With marks, a file's
+// hidden mark is read only when its change time moved since it was last
+// read. An entry gone between the listing and the look at it is left out;
+// any other failure (of the listing itself, of reading on, of looking at an
+// entry) throws boost::filesystem::filesystem_error, so that a folder only
+// partly read never passes for a folder whose other files were deleted.
 std::vector<local_entry> list_local(const std::wstring& folder, hidden_marks* marks = nullptr);
+
+// The system calls a local listing makes, each replaceable so that tests can
+// make them fail the way a failing disk or file system would.
+struct local_listing_calls {
+    dirent* (*read_entry)(DIR*) = ::readdir;
+    int (*status_at)(int, const char*, struct stat*, int) = ::fstatat;
+};
+local_listing_calls& listing_calls();
 
 // Whether the folder holds a visible file, at any depth below visible
 // folders.

@@ -39,12 +39,18 @@ void case_writes::gather(const candidate_set& candidates, const std::vector<item
     };
     candidates_ = &candidates;
     remote_names_.reset();
+    const auto writes = [](const item_plan& plan) {
+        return !plan.removal && plan.transfer.outcome == item_outcome::ask;
+    };
+    // The candidates are walked only when a plan writes at all.
+    const bool any_write = std::any_of(plans.begin(), plans.end(), writes);
     std::size_t index = 0;
-    for (const sync_item& candidate : candidates) {
+    for (auto candidate = any_write ? candidates.begin() : candidates.end();
+         candidate != candidates.end(); ++candidate) {
         const item_plan& plan = plans[index++];
-        if (plan.removal || plan.transfer.outcome != item_outcome::ask) continue;
-        add_write(plan.transfer.step.task_kind, candidate.dir_remote, candidate.dir_local,
-                  candidate.filename);
+        if (!writes(plan)) continue;
+        add_write(plan.transfer.step.task_kind, candidate->dir_remote, candidate->dir_local,
+                  candidate->filename);
     }
     for (const task& job : tasks) {
         if (!job.get_binding().is_same_as(owner) || job.is_done()) continue;

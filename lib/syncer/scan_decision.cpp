@@ -27,7 +27,9 @@ item_transfer record() {
 }
 
 item_transfer ask(int permission, int message_kind, int task_kind) {
-    return {item_outcome::ask, {permission, message_kind, task_kind}};
+    return {item_outcome::ask,
+            {static_cast<std::int8_t>(permission), static_cast<std::int8_t>(message_kind),
+             static_cast<std::int8_t>(task_kind)}};
 }
 
 item_step removal_step(const sync_item& found) {

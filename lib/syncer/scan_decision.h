@@ -4,6 +4,7 @@
 // questions and the task list are the caller's.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "syncer/binding.h"
@@ -13,14 +14,15 @@
 namespace syncer {
 
 // A step the scan may queue: the permission it needs (rule order), the
-// question asked when that permission is open, and the task kind.
+// question asked when that permission is open, and the task kind. Each is
+// a small number, kept in a byte: a pass holds a plan per candidate.
 struct item_step {
-    int permission = 0;
-    int message_kind = 0;
-    int task_kind = 0;
+    std::int8_t permission = 0;
+    std::int8_t message_kind = 0;
+    std::int8_t task_kind = 0;
 };
 
-enum class item_outcome {
+enum class item_outcome : std::uint8_t {
     leave,   // no task, stored times unchanged: looked at again next pass
     record,  // no task, the times found become the stored ones
     ask,     // the step, if its permission allows it; else record

@@ -79,32 +79,41 @@ public:
         const candidate_set& candidates = turn_.found.candidates;
         const std::vector<items_manager::iterator> stored = stored_records();
         std::vector<item_plan> plans;
-        std::vector<std::vector<int>> questions;
         plans.reserve(candidates.size());
-        questions.reserve(candidates.size());
         std::size_t index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
-            plans.push_back(plan_item(turn_.owner, candidate,
-                                      stored_or_empty(stored[index++], candidate, empty),
-                                      turn_.found));
+            const items_manager::iterator record = stored[index++];
+            plans.push_back(in_unreadable_folder(candidate)
+                                ? item_plan{}
+                                : plan_item(turn_.owner, candidate,
+                                            stored_or_empty(record, candidate, empty),
+                                            turn_.found));
+            removals_planned_ = removals_planned_ || plans.back().removal;
+            asks_planned_ = asks_planned_ || plans.back().transfer.outcome == item_outcome::ask;
         }
         if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
         if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
         case_writes_.gather(turn_.found.candidates, plans, turn_.tasks, turn_.owner);
         hold_removals_of_written_names(plans);
-        index = 0;
-        for (const sync_item& candidate : candidates) {
-            sync_item empty;
-            questions.push_back(
-                open_questions(plans[index], stored_or_empty(stored[index], candidate, empty)));
-            pending_.add(questions.back(), 1);
-            ++index;
+        // Most passes plan neither a removal nor a question: then no
+        // candidate has an open question and the walk for them is saved.
+        std::vector<std::vector<int>> questions;
+        if (removals_planned_ || asks_planned_) {
+            questions.reserve(candidates.size());
+            index = 0;
+            for (const sync_item& candidate : candidates) {
+                sync_item empty;
+                questions.push_back(
+                    open_questions(plans[index], stored_or_empty(stored[index], candidate, empty)));
+                pending_.add(questions.back(), 1);
+                ++index;
+            }
         }
         index = 0;
         for (const sync_item& candidate : candidates) {
             check(candidate, plans[index], stored[index]);
-            pending_.add(questions[index], -1);
+            if (!questions.empty()) pending_.add(questions[index], -1);
             ++index;
         }
         settle_folder_removals();
@@ -143,6 +152,15 @@ private:
             result.push_back(found ? stored : turn_.table.end());
         }
         return result;
+    }
+
+    // Whether the local walk could not read the candidate's folder, or one
+    // above it: whatever it did not see there may still be on disk.
+    bool in_unreadable_folder(const sync_item& candidate) const {
+        for (const std::wstring& folder : turn_.found.unreadable_local_folders) {
+            if (path_is_within(candidate.dir_local, folder)) return true;
+        }
+        return false;
     }
 
     // The record, or a stand-in with times missing when there is none.
@@ -249,7 +267,7 @@ private:
         if (kind == task::kind_download && remote_seen && !candidate.remote_id.empty()) {
             basis->remote_file =
                 remote_item_state{false, candidate.last_time_remote, candidate.remote_size};
-            basis->remote_id = decode_utf8(candidate.remote_id);
+            basis->remote_id = decode_utf8(candidate.remote_id.str());
         }
         if (kind == task::kind_upload)
             basis->remote_case_differs = case_writes_.remote_case_differs(candidate, turn_.owner);
@@ -297,6 +315,7 @@ private:
     // so it would take what the transfer wrote. The item is left as it is
     // and decided again once the transfer went across.
     void hold_removals_of_written_names(std::vector<item_plan>& plans) const {
+        if (!removals_planned_) return;
         std::size_t index = 0;
         for (const sync_item& candidate : turn_.found.candidates) {
             item_plan& plan = plans[index++];
@@ -318,12 +337,15 @@ private:
                                     : task::kind_remove_remote_folder;
         removal_guard::item_keys planned;
         std::size_t index = 0;
-        for (const sync_item& candidate : turn_.found.candidates) {
-            const item_plan& plan = plans[index++];
-            if (plan.removal && plan.removal->task_kind == file_kind) planned.insert(candidate);
+        if (removals_planned_) {
+            for (const sync_item& candidate : turn_.found.candidates) {
+                const item_plan& plan = plans[index++];
+                if (plan.removal && plan.removal->task_kind == file_kind) planned.insert(candidate);
+            }
         }
-        if (!turn_.guard.must_wait(turn_.owner, side, planned, known_files(turn_.table, side)))
-            return;
+        // Nothing planned is never held, whatever the table knows.
+        const std::size_t known = planned.empty() ? 0 : known_files(turn_.table, side);
+        if (!turn_.guard.must_wait(turn_.owner, side, planned, known)) return;
         for (item_plan& plan : plans) {
             if (!plan.removal) continue;
             if (plan.removal->task_kind != file_kind && plan.removal->task_kind != folder_kind)
@@ -435,6 +457,9 @@ private:
     file_keys local_file_removals_;
     file_keys remote_file_removals_;
     std::set<sync_item, sync_item::less> results_taken_now_;
+    // Whether any candidate's plan holds a removal, or a step to ask about.
+    bool removals_planned_ = false;
+    bool asks_planned_ = false;
     int queued_ = 0;
 };
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <boost/filesystem/exception.hpp>
 
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
@@ -18,17 +19,43 @@ std::wstring unsyncable_local_reason(const local_entry& entry) {
                : what + L" is not synced: its name is not valid UTF-8 text";
 }
 
+// A folder the walk could not read whole: shown to the user as a task that
+// fails with the reason, for as long as it stays so, and left out of this
+// pass's decisions with everything below it.
+void unreadable_folder(walk_context& context, const std::wstring& dir_remote,
+                       const std::wstring& dir_local, bool top,
+                       const boost::filesystem::filesystem_error& failure) {
+    context.found.unreadable_local_folders.push_back(dir_local);
+    std::wstring reason = L"This folder is not synced for now: it could not be read (" +
+                          decode_utf8(failure.code().message()) + L")";
+    if (top) {
+        context.found.unsyncable.push_back(
+            {dir_remote, dir_local, L"", std::move(reason), task::kind_upload});
+    } else {
+        context.found.unsyncable.push_back({parent_path(dir_remote), parent_path(dir_local),
+                                            leaf_name(dir_local), std::move(reason),
+                                            task::kind_upload});
+    }
+}
+
 }  // namespace
 
 void walk_local(walk_context& context, const std::wstring& dir_remote,
                 const std::wstring& dir_local, bool top) {
     interruption_point(context.stop);
     candidate_set& candidates = context.found.candidates;
-    if (!top && never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local)) return;
+    std::vector<local_entry> entries;
+    try {
+        if (!top && never_acts_on_local_absence(context.owner) && !has_visible_files(dir_local))
+            return;
+        entries = list_local(dir_local, context.marks);
+    } catch (const boost::filesystem::filesystem_error& failure) {
+        unreadable_folder(context, dir_remote, dir_local, top, failure);
+        return;
+    }
     if (!top || context.owner.filename.empty())
         add_candidate(candidates, dir_remote, dir_local, L"", missing_time, 0, context.stop);
 
-    std::vector<local_entry> entries = list_local(dir_local, context.marks);
     if (top && entries.empty()) context.found.local_root_empty = true;
     // In name order the files of the folder come one after the other in the
     // candidates, just after the folder's own: each goes in at once.

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "utils/named_mutex.h"
 
@@ -38,14 +38,35 @@ public:
     std::size_t size() const;
 
 private:
+    // Kept in one open-addressed array (linear probing), 24 bytes a file and
+    // no allocation of its own: a pass looks up every local file.
     struct mark {
-        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
         std::int64_t change_time_ns = 0;
-        std::uint32_t pass = 0;
-        bool hidden = false;
+        // Index in devices_.
+        std::uint16_t device = 0;
+        // The low byte of the pass that last looked at it.
+        std::uint8_t pass = 0;
+        std::uint8_t flags = 0;
     };
+    static constexpr std::uint8_t used = 1;
+    // Files of devices past the first 65535 seen are read every time.
+    static constexpr std::uint16_t no_device = 0xFFFF;
+    static constexpr std::uint8_t hidden_flag = 2;
+
+    std::uint16_t device_index(std::uint64_t device);
+    std::size_t home_of(std::uint64_t inode, std::uint16_t device) const;
+    // The slot of the file, or the free slot where it would go.
+    std::size_t slot_of(std::uint64_t inode, std::uint16_t device) const;
+    void erase_at(std::size_t slot);
+    void rebuild(std::size_t capacity, bool seen_only);
+
     mutable std::mutex lock_;
-    std::unordered_map<std::uint64_t, mark> marks_;  // by inode
+    std::vector<mark> slots_;
+    std::size_t count_ = 0;
+    // Files looked at in this pass.
+    std::size_t seen_ = 0;
+    std::vector<std::uint64_t> devices_;
     std::uint32_t pass_ = 0;
 };
 

@@ -109,7 +109,8 @@ void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::c
     {
         items_manager table(owner, shared.user_name);
         roots = judge_empty_roots(shared.guard, owner, found, table);
-        if (found.local_complete && found.remote_complete)
+        // A folder that could not be read hides what is still there.
+        if (found.local_complete && found.remote_complete && found.unreadable_local_folders.empty())
             forget_vanished_items(table, found.candidates);
         std::unique_lock<std::mutex> stopped_guard(shared.stopped_lock);
         std::lock_guard<std::mutex> tasks_guard(shared.tasks_lock);

@@ -8,6 +8,7 @@
 
 #include "serializer/node.h"
 #include "syncer/binding.h"
+#include "syncer/compact_text.h"
 #include "syncer/local_file_state.h"
 #include "syncer/shared_path.h"
 #include "syncer/sync_rule.h"
@@ -43,8 +44,8 @@ struct sync_item {
     mutable local_file_state local_file;
     // The id the remote listing gave the file (empty when not listed), so
     // that a download opens it without listing its folder again. Kept as
-    // UTF-8: a short id then needs no memory of its own.
-    mutable std::string remote_id;
+    // UTF-8 in a word: a short id then needs no memory of its own.
+    mutable compact_text remote_id;
     // The user's answers; entries not set inherit.
     mutable sync_rule rule;
 

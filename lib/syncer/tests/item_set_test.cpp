@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "syncer/compact_text.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/shared_path.h"
 #include "syncer/sync_item.h"
@@ -75,6 +77,52 @@ TEST(SharedPath, ThreadsAskingForTheSameTextsGetOneCopy) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(mismatches, std::vector<int>(8, 0));
+}
+
+TEST(CompactText, KeepsEveryLengthAndBytePlainTextOrNot) {
+    EXPECT_EQ(sizeof(compact_text), sizeof(void*));
+    const std::vector<std::string> texts{"",
+                                         "7",
+                                         std::string("a\0b", 3),
+                                         "1234567",
+                                         "12345678",
+                                         std::string("\xff\0\x01tail-", 8),
+                                         std::string(300, 'z')};
+    for (const std::string& text : texts) {
+        const compact_text kept(text);
+        EXPECT_EQ(kept.str(), text);
+        EXPECT_EQ(kept.empty(), text.empty());
+        compact_text copy = kept;
+        EXPECT_EQ(copy.view(), text);
+        EXPECT_EQ(copy, kept);
+        compact_text moved = std::move(copy);
+        EXPECT_EQ(moved.view(), text);
+        EXPECT_TRUE(copy.empty());  // NOLINT: a moved-from text is empty
+        // Replaced by each other text, short by long and long by short.
+        for (const std::string& other : texts) {
+            compact_text changed(text);
+            changed = other;
+            EXPECT_EQ(changed.view(), other);
+            changed = compact_text(text);
+            EXPECT_EQ(changed.view(), text);
+        }
+    }
+}
+
+TEST(CompactText, AssignedFromItselfStaysWhole) {
+    for (const std::string text : {"short", "longer than a word"}) {
+        compact_text kept(text);
+        const compact_text& same = kept;
+        kept = same;
+        EXPECT_EQ(kept.view(), text);
+        kept = kept.view().substr(1);
+        EXPECT_EQ(kept.view(), text.substr(1));
+    }
+    sync_item record(L"remote", L"local", L"name");
+    record.remote_id = std::string("4096");
+    const sync_item copy = record;
+    record.remote_id = std::string("a remote id longer than a word");
+    EXPECT_EQ(copy.remote_id.view(), "4096");
 }
 
 TEST(FolderCandidates, HoldExactlyTheFilesOfTheirFolder) {

@@ -1,13 +1,20 @@
 // The ways a scan could lose a user's files, each kept from happening.
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <functional>
+#include <string>
 
 #include "scan_test_support.h"
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
+#include "syncer/scan_candidates.h"
 
 namespace syncer::scan_testing {
 namespace {
@@ -72,6 +79,102 @@ TEST_F(ScanSafety, ARemoteWalkThatEndsEarlyRemovesNothingLocally) {
     pass();
     EXPECT_FALSE(has_removal_task());
     EXPECT_TRUE(local_exists(L"dir/deeper/last.txt"));
+}
+
+// Local listing calls that fail the way a failing disk does: looking at
+// one entry, or reading on in one folder after its first entries.
+struct failing_disk {
+    static inline std::string broken_entry;
+    static inline std::string broken_folder;
+
+    static bool in_broken_folder(DIR* listing) {
+        char path[PATH_MAX] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(::dirfd(listing));
+        const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
+        const std::string folder(path, length > 0 ? static_cast<std::size_t>(length) : 0);
+        return !broken_folder.empty() && folder.ends_with("/" + broken_folder);
+    }
+    static dirent* read_entry(DIR* listing) {
+        static int read_in_broken = 0;
+        if (in_broken_folder(listing) && ++read_in_broken % 3 == 0) {
+            errno = EIO;
+            return nullptr;
+        }
+        return ::readdir(listing);
+    }
+    static int status_at(int folder, const char* name, struct stat* status, int flags) {
+        if (name == broken_entry) {
+            errno = EIO;
+            return -1;
+        }
+        return ::fstatat(folder, name, status, flags);
+    }
+
+    failing_disk() {
+        listing_calls().read_entry = read_entry;
+        listing_calls().status_at = status_at;
+    }
+    ~failing_disk() {
+        listing_calls() = local_listing_calls{};
+        broken_entry.clear();
+        broken_folder.clear();
+    }
+};
+
+// A local folder the walk cannot read whole hides files that are still
+// there: nothing in or below it is decided (neither a removal on the other
+// side nor a download into it), the user sees why, and once it reads again
+// the pass goes on as before.
+TEST_F(ScanSafety, ALocalFolderThatCannotBeReadIsNeverTakenAsEmptied) {
+    known({L"top.txt", L"dir/a.txt", L"dir/b.txt", L"dir/c.txt", L"dir/gone.txt",
+           L"dir/deeper/d.txt"});
+    ui.answer(message_kind::remove_remote_file, yes);
+    ui.answer(message_kind::remove_remote_folder, yes);
+    ui.answer(message_kind::remove_local_file, yes);
+    ui.answer(message_kind::download_new, yes);
+    ui.answer(message_kind::upload_newer, yes);
+    ui.answer(message_kind::upload_new, yes);
+    remote->put_file(L"sync/dir/new.txt", "new", t0);
+    // Unseen on both sides, its record must not be forgotten: once seen
+    // again, it is a remote removal to follow, not a new file to send.
+    remote->remove(L"sync/dir/gone.txt");
+    write_local(L"top.txt", "edited", t0 + 10);
+
+    const auto reported = [&] {
+        std::lock_guard<std::mutex> guard(tasks_lock);
+        std::vector<std::wstring> names;
+        for (const task& job : tasks) {
+            if (!job.is_failed()) continue;
+            EXPECT_NE(job.get_message().find(L"could not be read"), std::wstring::npos);
+            names.push_back(job.get_filename());
+        }
+        return names;
+    };
+    const std::vector<std::function<void()>> faults{
+        [] { failing_disk::broken_entry = "gone.txt"; },
+        [] { failing_disk::broken_folder = "dir"; },
+        [] { failing_disk::broken_entry = "deeper"; },
+    };
+    for (const auto& fault : faults) {
+        {
+            failing_disk disk;
+            fault();
+            pass();
+        }
+        EXPECT_FALSE(has_removal_task());
+        EXPECT_EQ(reported(), std::vector<std::wstring>{L"dir"});
+        // Outside the folder the pass decides as ever.
+        EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_upload}));
+        EXPECT_EQ(stored(owner, L"sync/dir", local + L"/dir", L"c.txt").last_time_local, t0);
+        EXPECT_EQ(
+            stored(owner, L"sync/dir/deeper", local + L"/dir/deeper", L"d.txt").last_time_local,
+            t0);
+    }
+
+    pass();
+    EXPECT_TRUE(reported().empty());
+    EXPECT_EQ(task_kinds(), (std::vector<int>{task::kind_upload, task::kind_remove_local_file,
+                                              task::kind_download}));
 }
 
 TEST_F(ScanSafety, AFileChangedOnTheSurvivingSideIsTransferredNotRemoved) {

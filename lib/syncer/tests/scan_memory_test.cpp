@@ -81,5 +81,48 @@ TEST_F(HiddenMarks, APassForgetsTheFilesItDidNotSee) {
     EXPECT_EQ(reads, 3);
 }
 
+// Many files on two devices, some of them changed a moment ago (read every
+// time and never kept, which takes them out of the middle of the table),
+// over passes that see fewer and fewer of them: every kept mark is found
+// again without a read, and no mark of one file answers for another.
+// Many files on two devices over passes that see fewer and fewer of them,
+// some changed again a moment before (read every time and no longer kept,
+// which takes them out of the middle of the table): every kept mark is
+// found again without a read, and no mark of one file answers for another.
+TEST_F(HiddenMarks, ManyFilesKeepTheirOwnMarksThroughGrowthAndForgetting) {
+    constexpr std::uint64_t files = 6000;
+    int round = 0;
+    const auto changed_again = [&](std::uint64_t file) { return round > 0 && file % 7 == 0; };
+    const auto status = [&](std::uint64_t file) {
+        return status_of(1 + file % 2, 1000 + file / 2,
+                         changed_again(file) ? now - second / 4
+                                             : now - 60 * second - static_cast<std::int64_t>(file));
+    };
+    const auto hidden_on_disk = [](std::uint64_t file) { return file % 3 == 0; };
+    const auto count_changed = [&](std::uint64_t seen) {
+        int count = 0;
+        for (std::uint64_t file = 0; file < seen; ++file) count += changed_again(file);
+        return count;
+    };
+    std::uint64_t seen = files;
+    for (; round < 4; ++round, seen /= 2) {
+        marks.begin_pass();
+        reads = 0;
+        for (std::uint64_t file = 0; file < seen; ++file)
+            ASSERT_EQ(look(status(file), hidden_on_disk(file)), hidden_on_disk(file)) << file;
+        EXPECT_EQ(reads, round == 0 ? static_cast<int>(seen) : count_changed(seen));
+        // What the disk says now is asked only for the files changed a
+        // moment ago.
+        reads = 0;
+        for (std::uint64_t file = 0; file < seen; ++file)
+            ASSERT_EQ(look(status(file), !hidden_on_disk(file)),
+                      changed_again(file) ? !hidden_on_disk(file) : hidden_on_disk(file))
+                << file;
+        EXPECT_EQ(reads, count_changed(seen));
+        marks.end_pass();
+        EXPECT_EQ(marks.size(), seen - static_cast<std::uint64_t>(count_changed(seen)));
+    }
+}
+
 }  // namespace
 }  // namespace syncer
