@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "host_command_bar.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -47,6 +48,7 @@ const struct {
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
+    {"bar", shell_host::terminal_bar::usage},
 };
 
 std::string help_text() {
@@ -260,6 +262,13 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 properties(*indices, page.empty() ? "general" : page);
+        } else if (command == "bar" || command == "syncmgr" || command == "openwith" ||
+                   command == "play") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            bar_.run(
+                browser_, out_, command, rest, [this](const std::string& w) { return items_of(w); },
+                hresult_text);
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -463,6 +472,7 @@ private:
 
     shell_browser& browser_;
     std::ostream& out_;
+    terminal_bar bar_;
 };
 
 }  // namespace

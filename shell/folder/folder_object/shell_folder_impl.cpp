@@ -12,6 +12,7 @@
 #include "folder/module/com_guard.h"
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/set_aside.h"
+#include "ui/explorer_commands.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
@@ -45,6 +46,15 @@ HRESULT CShellFolderImpl::FinalConstruct() {
 HRESULT CShellFolderImpl::GetClassID(CLSID* clsid) {
     if (!clsid) return E_POINTER;
     *clsid = GetObjectCLSID();
+    return S_OK;
+}
+
+HRESULT CShellFolderImpl::GetObject(VARIANT* value) {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (!m_directory) return E_FAIL;
+    value->vt = VT_BYREF;
+    value->byref = &m_directory;
     return S_OK;
 }
 
@@ -266,8 +276,13 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
             extractor->Release();
             return result;
         }
-        if (iid == IID_IExplorerCommandProvider || iid == IID_IContextMenu) {
-            // The command bar and the background menu are not made yet.
+        if (iid == IID_IExplorerCommandProvider) {
+            const HRESULT connected = EnsureConnected(nullptr, true);
+            if (FAILED(connected)) return connected;
+            return create_explorer_command_provider(static_cast<IShellFolder2*>(this), iid, object);
+        }
+        if (iid == IID_IContextMenu) {
+            // The background menu is not made yet.
             const HRESULT connected = EnsureConnected(nullptr, true);
             return FAILED(connected) ? connected : E_NOTIMPL;
         }
