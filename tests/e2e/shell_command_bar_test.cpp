@@ -18,6 +18,7 @@
 #include "test_programs.h"
 #include "utils/class_ids.h"
 #include "vfs_session_support.h"
+#include "win/commctrl_tab.h"
 #include "win/file.h"
 #include "win/kernel.h"
 #include "win/shell.h"
@@ -297,6 +298,25 @@ TEST_F(CommandBar, PlayAllPlaysTheFoldersFilesOfItsKindAndAProgramOfTheDropDownO
     // Nothing the bar does not offer runs.
     EXPECT_EQ(bar_->invoke(browser, indices({L"song.mp3"}), L"Sync files"), E_INVALIDARG);
     EXPECT_EQ(bar_->invoke(browser, indices({L"song.mp3"}), L"Share"), E_INVALIDARG);
+}
+
+TEST_F(CommandBar, ShareOpensTheSelectedFoldersSheetAtItsSharingPage) {
+    start();
+    int sheets = 0;
+    int selected = -1;
+    win_test::scoped_dialog_responder close([&](HWND sheet) {
+        win_test::pump();
+        ++sheets;
+        selected = TabCtrl_GetCurSel(GetDlgItem(sheet, 351));
+        win_test::press(sheet, IDCANCEL);
+    });
+    {
+        shell_host::extension_workers workers;
+        ASSERT_EQ(bar_->invoke(browser, indices({L"Docs"}), L"Share"), S_OK);
+        ASSERT_TRUE(workers.wait(std::chrono::seconds(60)));
+    }
+    EXPECT_EQ(sheets, 1);
+    EXPECT_EQ(selected, 1) << "the sharing page, after the general one";
 }
 
 TEST_F(CommandBar, TheHostShowsTheBarAndRunsTheSyncManagerThroughIt) {
