@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host_background_menu.h"
+#include "host_command_bar.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -50,6 +51,7 @@ const struct {
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
+    {"bar", shell_host::terminal_bar::usage},
 };
 
 std::string help_text() {
@@ -270,6 +272,13 @@ public:
             if (report("bg", background_menu_command(browser_, rest, out_, changed)) && changed &&
                 report("list", browser_.list()))
                 show();
+        } else if (command == "bar" || command == "syncmgr" || command == "openwith" ||
+                   command == "play") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            bar_.run(
+                browser_, out_, command, rest, [this](const std::string& w) { return items_of(w); },
+                hresult_text);
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -473,6 +482,7 @@ private:
 
     shell_browser& browser_;
     std::ostream& out_;
+    terminal_bar bar_;
 };
 
 }  // namespace

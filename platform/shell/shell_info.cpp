@@ -12,6 +12,7 @@
 #include "win/file.h"
 #include "win/registry.h"
 #include "win/shell.h"
+#include "win/shell_command.h"
 
 namespace {
 
@@ -76,6 +77,13 @@ BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create) {
 STDAPI SHGetIDListFromObject(IUnknown* object, PIDLIST_ABSOLUTE* list) {
     if (!object || !list) return E_INVALIDARG;
     *list = nullptr;
+    // A shell item names itself; a folder names the folder it shows.
+    IPersistIDList* item = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IPersistIDList, reinterpret_cast<void**>(&item)))) {
+        const HRESULT result = item->GetIDList(list);
+        item->Release();
+        return result;
+    }
     IPersistFolder2* folder = nullptr;
     if (FAILED(object->QueryInterface(IID_IPersistFolder2, reinterpret_cast<void**>(&folder))))
         return E_NOINTERFACE;

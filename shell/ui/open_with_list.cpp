@@ -181,39 +181,56 @@ std::wstring IntersectOpenWithLists(const std::wstring& first, const std::wstrin
     return {};
 }
 
-bool COpenWithSelection::PrepareOpenWithList(IShellItemArray* items) {
-    if (!list_.IsEmpty()) return true;
-    try {
-        DWORD count = 0;
-        if (!items || FAILED(items->GetCount(&count)) || count == 0) return false;
-        count_ = count;
-        std::wstring first_name, first_extension;
-        for (DWORD index = 0; index < count; ++index) {
-            com_ref<IShellItem> item;
-            if (FAILED(items->GetItemAt(index, &item.p)) || !item.p) return false;
-            SFGAOF attributes = 0;
-            if (FAILED(item.p->GetAttributes(SFGAO_FOLDER, &attributes)) ||
-                (attributes & SFGAO_FOLDER))
-                return false;
-            const std::wstring name = display_name(item.p);
-            const std::wstring extension = open_with_extension(name);
-            if (extension.empty()) return false;
-            if (index == 0) {
-                first_name = name;
-                first_extension = extension;
-            } else if (!shell_utils::same_text(extension, first_extension)) {
-                return false;
-            }
-        }
-        if (count == 1) return open_with_list(list_, first_name, false);
-        if (!shell_utils::IsPerceivedAudio(first_name) &&
-            !shell_utils::IsPerceivedVideo(first_name))
+bool COpenWithSelection::ReadSelection(IShellItemArray* items,
+                                       std::vector<selected_item>& selection) {
+    DWORD count = 0;
+    if (!items || FAILED(items->GetCount(&count)) || count == 0) return false;
+    count_ = count;
+    for (DWORD index = 0; index < count; ++index) {
+        com_ref<IShellItem> item;
+        if (FAILED(items->GetItemAt(index, &item.p)) || !item.p) return false;
+        SFGAOF attributes = 0;
+        if (FAILED(item.p->GetAttributes(SFGAO_FOLDER, &attributes))) return false;
+        selection.push_back({display_name(item.p), (attributes & SFGAO_FOLDER) != 0});
+    }
+    return true;
+}
+
+bool COpenWithSelection::BuildList(const std::vector<selected_item>& selection,
+                                   COpenWithList& list) {
+    const std::wstring& first_name = selection.front().name;
+    const std::wstring first_extension = open_with_extension(first_name);
+    for (const selected_item& item : selection)
+        if (item.folder || open_with_extension(item.name).empty() ||
+            !shell_utils::same_text(open_with_extension(item.name), first_extension))
             return false;
-        const std::wstring player = IntersectOpenWithLists(first_name, L".m3u");
-        if (player.empty()) return false;
-        return open_with_list_for_program(list_, player);
+    if (selection.size() == 1) return open_with_list(list, first_name, false);
+    if (!shell_utils::IsPerceivedAudio(first_name) && !shell_utils::IsPerceivedVideo(first_name))
+        return false;
+    const std::wstring player = IntersectOpenWithLists(first_name, L".m3u");
+    if (player.empty()) return false;
+    return open_with_list_for_program(list, player);
+}
+
+bool COpenWithSelection::PrepareOpenWithList(IShellItemArray* items) {
+    try {
+        std::vector<selected_item> selection;
+        count_ = 0;
+        const bool read = ReadSelection(items, selection);
+        // The list is kept for as long as the selection is the same one;
+        // another selection gets a list of its own.
+        if (read && selection == selection_ && !list_->IsEmpty()) return true;
+        selection_.clear();
+        list_ = std::make_shared<COpenWithList>();
+        if (!read) return false;
+        auto list = std::make_shared<COpenWithList>();
+        if (!BuildList(selection, *list)) return false;
+        list_ = std::move(list);
+        selection_ = std::move(selection);
+        return true;
     } catch (...) {
-        list_.Clear();
+        selection_.clear();
+        list_ = std::make_shared<COpenWithList>();
         return false;
     }
 }

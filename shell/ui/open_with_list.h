@@ -91,18 +91,35 @@ bool open_with_list_for_program(COpenWithList& list, const std::wstring& executa
 std::wstring IntersectOpenWithLists(const std::wstring& first, const std::wstring& second);
 
 // What the folder's Open command knows of its selection: the programs that
-// open it, built once per command object, and how many items it had.
+// open it, kept while the selection stays the same, and how many items it
+// had.
 class COpenWithSelection {
 public:
     // Whether the selection can be opened: one file with a program, or
     // several files of one audio or video type with a player of playlists.
-    // Folders, mixed extensions and names without one cannot. Fills the list
-    // on the first success.
+    // Folders, mixed extensions and names without one cannot. A selection
+    // other than the one the list was built for (other names, or a name
+    // that became a folder) builds the list anew; one that cannot be opened
+    // leaves it empty.
     bool PrepareOpenWithList(IShellItemArray* items);
-    COpenWithList& GetList() { return list_; }
+    const COpenWithList& GetList() const { return *list_; }
+    // The list, shared with the commands of its programs: a later list
+    // replaces it without taking their programs from them.
+    std::shared_ptr<const COpenWithList> ShareList() const { return list_; }
     DWORD GetCount() const { return count_; }
 
 private:
-    COpenWithList list_;
+    struct selected_item {
+        std::wstring name;  // relative parsing name
+        bool folder;
+        bool operator==(const selected_item&) const = default;
+    };
+    // The items' names and kinds in order; false when the array gives none
+    // or an item cannot be read.
+    bool ReadSelection(IShellItemArray* items, std::vector<selected_item>& selection);
+    static bool BuildList(const std::vector<selected_item>& selection, COpenWithList& list);
+
+    std::shared_ptr<COpenWithList> list_ = std::make_shared<COpenWithList>();
+    std::vector<selected_item> selection_;
     DWORD count_ = 0;
 };

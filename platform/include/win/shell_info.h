@@ -67,7 +67,8 @@ UINT ExtractIconExW(LPCWSTR file, int index, HICON* large, HICON* small, UINT co
 // set; FALSE when the stand-in has no such folder or it cannot be made.
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create);
 
-// The absolute item-id list of a shell object: the folder that an object
+// The absolute item-id list of a shell object: the item that an object
+// answering IPersistIDList names (a shell item), else the folder that one
 // answering IPersistFolder2 names (GetCurFolder). E_INVALIDARG for null
 // arguments, E_NOINTERFACE for an object that names none. The caller frees
 // the list (ILFree). Exported under its own name, so that code which looks

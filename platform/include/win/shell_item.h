@@ -1,7 +1,7 @@
 // Shell items: one item of the namespace, and the array of the items a
-// command was invoked on (the selection of a folder view). Nothing of the
-// stand-in makes them yet; they are the interfaces commands receive, which
-// tests implement.
+// command was invoked on (the selection of a folder view). The stand-in
+// makes them over a folder's item ids (SHCreateShellItemArray,
+// win/shell_command.h).
 #pragma once
 
 #include "win/com.h"

@@ -13,6 +13,7 @@
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/set_aside.h"
 #include "ui/bg_context_menu.h"
+#include "ui/explorer_commands.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
@@ -46,6 +47,15 @@ HRESULT CShellFolderImpl::FinalConstruct() {
 HRESULT CShellFolderImpl::GetClassID(CLSID* clsid) {
     if (!clsid) return E_POINTER;
     *clsid = GetObjectCLSID();
+    return S_OK;
+}
+
+HRESULT CShellFolderImpl::GetObject(VARIANT* value) {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    if (!m_directory) return E_FAIL;
+    value->vt = VT_BYREF;
+    value->byref = &m_directory;
     return S_OK;
 }
 
@@ -268,9 +278,9 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
             return result;
         }
         if (iid == IID_IExplorerCommandProvider) {
-            // The command bar is not made yet.
             const HRESULT connected = EnsureConnected(nullptr, true);
-            return FAILED(connected) ? connected : E_NOTIMPL;
+            if (FAILED(connected)) return connected;
+            return create_explorer_command_provider(static_cast<IShellFolder2*>(this), iid, object);
         }
         if (iid == IID_IContextMenu) {
             // The background's menu pastes through the folder's own drop

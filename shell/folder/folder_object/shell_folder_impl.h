@@ -15,10 +15,20 @@
 #include "vfs/client.h"
 #include "win/atl_base.h"
 #include "win/ole.h"
+#include "win/oleauto.h"
 #include "win/shell_folder2.h"
 #include "win/shell_menu.h"
 #include "win/shell_transfer.h"
 #include "win/storage.h"
+
+// The type library's own interface of the folder object.
+struct IShellFolderImpl : IUnknown {
+    // The remote item the folder shows, by reference: VT_BYREF to the
+    // folder's vfs::item_ptr, valid while the folder object lives and only
+    // in its process. E_FAIL before the folder has one.
+    virtual HRESULT STDMETHODCALLTYPE GetObject(VARIANT* value) = 0;
+};
+WIN_COM_INTERFACE_TRAITS(IShellFolderImpl, IUnknown, utils::iid_shell_folder_impl);
 
 class CShellFolderImpl : public CComObjectRootEx<CComSingleThreadModel>,
                          public CComCoClass<CShellFolderImpl, &utils::clsid_calvimora_folder, true>,
@@ -26,10 +36,11 @@ class CShellFolderImpl : public CComObjectRootEx<CComSingleThreadModel>,
                          public IPersistFolder3,
                          public IObjectWithSite,
                          public ITransferDestination,
-                         public IStorage {
+                         public IStorage,
+                         public IShellFolderImpl {
 public:
     using com_map = win_atl::com_map<IShellFolder2, IPersistFolder3, IObjectWithSite,
-                                     ITransferDestination, IStorage>;
+                                     ITransferDestination, IStorage, IShellFolderImpl>;
 
     // Registering the folder first makes sure the computer's identifier
     // exists.
@@ -125,6 +136,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetClass(REFCLSID clsid) override;
     HRESULT STDMETHODCALLTYPE SetStateBits(DWORD bits, DWORD mask) override;
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* statistics, DWORD flags) override;
+
+    // IShellFolderImpl.
+    HRESULT STDMETHODCALLTYPE GetObject(VARIANT* value) override;
 
     // Makes sure the folder has a session and a remote folder: takes the
     // session of the process under the login mutex, asking for a login with

@@ -193,14 +193,32 @@ TEST_F(OpenWithLists, WhatTheOpenCommandCanOpen) {
     EXPECT_FALSE(prepared({&bare}).first);
     EXPECT_FALSE(prepared({}).first);
     EXPECT_EQ(song.references_, 1u);
+}
 
-    // Built once per command: a later call keeps the first list.
-    test_selection songs({&song});
+TEST_F(OpenWithLists, TheListFollowsTheSelectionAndOutlivesItForItsHolders) {
+    test_item song(L"a.mp3", false), other_song(L"b.mp3", false), folder(L"Music", true),
+        text(L"n.txt", false);
+    test_selection songs({&song}), folders({&folder}), texts({&text}), both({&song, &other_song});
     COpenWithSelection command;
     ASSERT_TRUE(command.PrepareOpenWithList(&songs));
-    test_selection folders({&folder});
-    EXPECT_TRUE(command.PrepareOpenWithList(&folders));
-    EXPECT_EQ(command.GetList().GetPrograms().size(), 2u);
+    const auto first = command.ShareList();
+    EXPECT_TRUE(command.PrepareOpenWithList(&songs));
+    EXPECT_EQ(command.ShareList(), first) << "the same selection keeps its list";
+
+    // A later selection is not answered from the earlier one's list.
+    EXPECT_FALSE(command.PrepareOpenWithList(&folders));
+    EXPECT_TRUE(command.GetList().IsEmpty());
+    ASSERT_TRUE(command.PrepareOpenWithList(&texts));
+    ASSERT_EQ(command.GetList().GetPrograms().size(), 1u);
+    EXPECT_EQ(command.GetList().GetCurrent()->GetVerbText(), L"Open");
+    EXPECT_EQ(command.GetCount(), 1u);
+    ASSERT_TRUE(command.PrepareOpenWithList(&both));
+    EXPECT_EQ(command.GetCount(), 2u);
+    EXPECT_EQ(command.GetList().GetCurrent()->GetId(), player_exe);
+
+    // Whoever holds the first list still has its programs.
+    ASSERT_EQ(first->GetPrograms().size(), 2u);
+    EXPECT_EQ(first->GetCurrent()->GetId(), tunes_exe);
 }
 
 }  // namespace
