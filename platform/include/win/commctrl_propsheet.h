@@ -24,6 +24,7 @@
 
 #include "win/user_dialog.h"
 #include "win/user_messages.h"
+#include "win/user_queue.h"
 #include "win/user_types.h"
 
 struct _PSP;

@@ -189,6 +189,8 @@ TEST_F(PropertySheets, PagesAreMadeWhenShownAndApplyFollowsWhatTheyReport) {
         // The person chooses the second tab: the first is asked, the second
         // made and told.
         TabCtrl_SetCurFocus(tabs, 1);
+        EXPECT_TRUE(
+            win_test::save_png(sheet, std::string(WINDOW_PICTURE_DIR) + "/property_sheet.png"));
         HWND page_b = PropSheet_GetCurrentPageHwnd(sheet);
         first_hidden = !win_test::visible(page_a) && win_test::visible(page_b);
         // The sheet holds the largest page.
