@@ -233,10 +233,11 @@ void CPropertiesDriveDlg::OnFillPage() {
     chart_.SetValue(used_thousandths(storage_.space_used, storage_.capacity));
 }
 
-INT_PTR ShowDriveSheet(HWND owner) {
+INT_PTR ShowDriveSheet(HWND owner, const std::function<void(CPropertiesDriveDlg&)>& made) {
     CComObject<CPropertiesDriveDlg>* handler = nullptr;
     if (FAILED(CComObject<CPropertiesDriveDlg>::CreateInstance(&handler))) return -1;
     handler->AddRef();
+    if (made) made(*handler);
     std::vector<HPROPSHEETPAGE> pages;
     const auto take = [](HPROPSHEETPAGE page, LPARAM list) -> BOOL {
         reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(list)->push_back(page);

@@ -7,6 +7,7 @@
 // exists.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "ui/pie_chart.h"
@@ -78,6 +79,7 @@ private:
 };
 
 // The drive's sheet as the shell shows it when nothing else adds pages: a
-// new handler's pages in a modal sheet on the calling thread. What
-// PropertySheetW returns; -1 when the handler cannot be made.
-INT_PTR ShowDriveSheet(HWND owner);
+// new handler's pages in a modal sheet on the calling thread (made, when
+// given, sees the handler first). What PropertySheetW returns; -1 when the
+// handler cannot be made.
+INT_PTR ShowDriveSheet(HWND owner, const std::function<void(CPropertiesDriveDlg&)>& made = nullptr);
