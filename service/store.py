@@ -463,7 +463,9 @@ class Store:
         )
 
     def check_space(self, owner_id, extra):
-        if self.space_used(owner_id) + max(extra, 0) > self.user(owner_id).capacity:
+        # A capacity of 0 is an account without a limit.
+        capacity = self.user(owner_id).capacity
+        if capacity and self.space_used(owner_id) + max(extra, 0) > capacity:
             raise ServiceError(replies.NO_SPACE, "Not enough space", "The storage is full")
 
     # --- shares and access grants

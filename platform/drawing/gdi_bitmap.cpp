@@ -168,6 +168,8 @@ HGDIOBJ GetStockObject(int which) {
     std::shared_ptr<gdi_object> object;
     if (which >= WHITE_BRUSH && which <= NULL_BRUSH)
         object = stock_brush(which);
+    else if (which >= WHITE_PEN && which <= NULL_PEN)
+        object = stock_pen(which);
     else if (which == SYSTEM_FONT || which == DEFAULT_GUI_FONT)
         object = stock_font(which);
     return object ? object->handle : nullptr;

@@ -46,8 +46,7 @@ HDC create_dc_over(std::shared_ptr<canvas> target) {
     if (!target) return nullptr;
     auto dc = std::make_shared<dc_object>();
     dc->window_canvas = std::move(target);
-    set_selection(dc->state.brush, stock_brush(WHITE_BRUSH));
-    set_selection(dc->state.font, stock_font(SYSTEM_FONT));
+    select_defaults(dc->state, false);
     return static_cast<HDC>(add_object(dc));
 }
 

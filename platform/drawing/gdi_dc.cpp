@@ -11,6 +11,7 @@ namespace {
 void unselect_all(dc_state& state) {
     set_selection(state.bitmap, std::shared_ptr<bitmap_object>());
     set_selection(state.brush, std::shared_ptr<brush_object>());
+    set_selection(state.pen, std::shared_ptr<pen_object>());
     set_selection(state.font, std::shared_ptr<font_object>());
 }
 
@@ -38,9 +39,7 @@ using namespace win_gdi;
 HDC CreateCompatibleDC(HDC) {
     auto dc = std::make_shared<dc_object>();
     dc->memory = true;
-    set_selection(dc->state.bitmap, stock_bitmap());
-    set_selection(dc->state.brush, stock_brush(WHITE_BRUSH));
-    set_selection(dc->state.font, stock_font(SYSTEM_FONT));
+    select_defaults(dc->state, true);
     return static_cast<HDC>(add_object(dc));
 }
 
@@ -69,6 +68,8 @@ BOOL RestoreDC(HDC dc, int saved) {
     dc_state& current = object->state;
     set_selection(current.bitmap, restored.bitmap);
     set_selection(current.brush, restored.brush);
+    set_selection(current.pen, restored.pen);
+    current.position = restored.position;
     set_selection(current.font, restored.font);
     current.text_color = restored.text_color;
     current.background_color = restored.background_color;
@@ -192,6 +193,11 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle) {
     if (auto brush = std::dynamic_pointer_cast<brush_object>(selected)) {
         HGDIOBJ previous = state.brush->handle;
         set_selection(state.brush, brush);
+        return previous;
+    }
+    if (auto pen = std::dynamic_pointer_cast<pen_object>(selected)) {
+        HGDIOBJ previous = state.pen->handle;
+        set_selection(state.pen, pen);
         return previous;
     }
     if (auto font = std::dynamic_pointer_cast<font_object>(selected)) {

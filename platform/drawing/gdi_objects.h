@@ -51,6 +51,16 @@ public:
     LOGBRUSH brush;
 };
 
+class pen_object : public gdi_object {
+public:
+    pen_object(int s, int w, COLORREF c) : style(s), width(w), color(c) {}
+    DWORD type() const override { return OBJ_PEN; }
+
+    int style;
+    int width;
+    COLORREF color;
+};
+
 class font_object : public gdi_object {
 public:
     explicit font_object(const LOGFONTW& f);
@@ -71,12 +81,14 @@ public:
 struct dc_state {
     std::shared_ptr<bitmap_object> bitmap;  // memory DCs only
     std::shared_ptr<brush_object> brush;
+    std::shared_ptr<pen_object> pen;
     std::shared_ptr<font_object> font;
+    POINT position{};  // where LineTo starts, in logical coordinates
     COLORREF text_color = RGB(0, 0, 0);
     COLORREF background_color = RGB(255, 255, 255);
     int background_mode = OPAQUE;
     POINT origin{};
-    POINT brush_origin{};  // where patterned brushes start; solid ones ignore it
+    POINT brush_origin{};        // where patterned brushes start; solid ones ignore it
     std::optional<region> clip;  // device coordinates
 };
 
@@ -123,6 +135,10 @@ inline std::shared_ptr<dc_object> find_dc(HDC dc) {
 std::shared_ptr<bitmap_object> stock_bitmap();
 std::shared_ptr<brush_object> stock_brush(int which);
 std::shared_ptr<font_object> stock_font(int which);
+std::shared_ptr<pen_object> stock_pen(int which);
+// What a new DC selects: the stock bitmap (memory DCs), white brush, black
+// pen and system font.
+void select_defaults(dc_state& state, bool memory);
 
 // Selection bookkeeping: put the object into the DC's current state slot.
 template <typename T>

@@ -1,7 +1,7 @@
 // The shape behind a region handle and a DC's clip: a set of pixels held as
 // disjoint rectangles in bands (rows of equal top and bottom, sorted by top,
-// then left). Any shape that can be cut into rectangles fits, so curved
-// regions can come later as one band per scan line.
+// then left). Any shape that can be cut into rectangles fits; curved
+// regions are one band per scan line.
 #pragma once
 
 #include <vector>
@@ -17,6 +17,11 @@ public:
 
     enum class operation { intersect, unite, exclusive_or, subtract };
     static region combine(const region& a, const region& b, operation op);
+    // Rectangles one scan line high (sorted by row, then left, disjoint in
+    // a row) as a banded region.
+    static region from_bands(const std::vector<RECT>& rows);
+    // The ellipse inscribed in the box, right and bottom edges excluded.
+    static region ellipse(const RECT& box);
 
     const std::vector<RECT>& rects() const { return rects_; }
     bool empty() const { return rects_.empty(); }
@@ -31,6 +36,10 @@ public:
 private:
     std::vector<RECT> rects_;
 };
+
+// The pixels of the ellipse inscribed in the box (the right and bottom
+// edges outside it), one rectangle a scan line.
+std::vector<RECT> ellipse_rows(const RECT& box);
 
 // The parts of rect that lie inside clip (the whole of rect when clip is
 // null), each a rectangle; empty when nothing of rect is visible.

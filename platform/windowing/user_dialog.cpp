@@ -167,19 +167,32 @@ LRESULT CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
     return DefDlgProcW(dialog, message, wparam, lparam);
 }
 
+bool load_dialog_template(HINSTANCE instance, LPCWSTR template_name,
+                          win_dialogs::dialog_template* out) {
+    HRSRC found = FindResourceW(instance, template_name, RT_DIALOG);
+    if (!found) return false;
+    if (!win_dialogs::parse_dialog(LockResource(LoadResource(instance, found)),
+                                   SizeofResource(instance, found), out)) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
 HWND create_dialog(HINSTANCE instance, LPCWSTR template_name, HWND owner, DLGPROC procedure,
                    LPARAM parameter, bool modal) {
-    HRSRC found = FindResourceW(instance, template_name, RT_DIALOG);
-    if (!found) return nullptr;
     win_dialogs::dialog_template t;
-    if (!win_dialogs::parse_dialog(LockResource(LoadResource(instance, found)),
-                                   SizeofResource(instance, found), &t)) {
-        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return nullptr;
-    }
+    if (!load_dialog_template(instance, template_name, &t)) return nullptr;
+    return create_dialog_from(instance, t, name_text(template_name), owner, procedure, parameter,
+                              modal);
+}
+
+HWND create_dialog_from(HINSTANCE instance, const win_dialogs::dialog_template& t,
+                        const std::wstring& name, HWND owner, DLGPROC procedure, LPARAM parameter,
+                        bool modal) {
     auto data = std::make_shared<dialog_data>();
     data->modal = modal;
-    data->template_name = name_text(template_name);
+    data->template_name = name;
     HFONT font = nullptr;
     if (t.style & DS_SETFONT) {
         font =

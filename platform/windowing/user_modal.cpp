@@ -69,13 +69,19 @@ using namespace win_user;
 
 INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR template_name, HWND owner, DLGPROC procedure,
                         LPARAM parameter) {
+    return run_modal_dialog(owner, [&] {
+        return create_dialog(instance, template_name, owner, procedure, parameter, true);
+    });
+}
+
+INT_PTR win_user::run_modal_dialog(HWND owner, const std::function<HWND()>& make) {
     HWND top_owner = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
     const bool disable_owner = top_owner && IsWindowEnabled(top_owner);
     if (disable_owner) EnableWindow(top_owner, FALSE);
     // From its making on, a dialog the person answers has the lines typed
     // for it: its initialisation may take a while before it asks.
     const terminal_question asking(!dialog_responder() && answers_on_terminal());
-    HWND dialog = create_dialog(instance, template_name, owner, procedure, parameter, true);
+    HWND dialog = make();
     const std::shared_ptr<dialog_data> data = dialog ? dialog_of(dialog) : nullptr;
     if (!data) {
         if (disable_owner) EnableWindow(top_owner, TRUE);

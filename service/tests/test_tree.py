@@ -339,6 +339,25 @@ class CreateTest(ServiceTest):
             is_pro="0",
         )
 
+    def test_an_account_without_capacity_has_no_limit(self):
+        self.service.control("reset")
+        user_id = self.service.control("add_user", name="free", password="pw", capacity=0)[
+            "user_id"
+        ]
+        self.add_file(user_id, "big.bin", size=900)
+        free = login(self.service, "free", "pw")
+        free.ops(
+            "create_and_open_file",
+            dir_id="0",
+            dir_access="0",
+            name="more.bin",
+            size="5000",
+            is_pro="0",
+        )
+        info = free.ops("get_storage_info")
+        self.assertEqual("0", info.field("Capacity"))
+        self.assertEqual("900", info.field("SpaceUsed"))
+
 
 if __name__ == "__main__":
     unittest.main()

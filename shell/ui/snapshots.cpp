@@ -28,6 +28,7 @@
 #include "ui/properties_share.h"
 #include "ui/properties_sync.h"
 #include "ui/property_sheet.h"
+#include "ui/snapshot_session.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
@@ -287,19 +288,6 @@ bool general_page_snapshots(const std::string& folder) {
                folder + "/properties_general_mixed.png");
 }
 
-// The session of the pictured sheets: logged in to the stand-in service.
-class sheet_session final : public folder_session {
-public:
-    explicit sheet_session(vfs::client_ptr client) : client_(std::move(client)) {}
-    bool is_logged_in() override { return true; }
-    vfs::client_ptr get_client() override { return client_; }
-    vfs::user_info get_user_info() override { return client_->get_user_info(); }
-    bool log_in_with_dialog(HWND) override { return false; }
-
-private:
-    vfs::client_ptr client_;
-};
-
 // The folder object of a folder of the remote root, made and browsed as
 // Explorer does; null when it cannot be made.
 IShellFolder* projects_folder(const vfs::item_ptr& item) {
@@ -341,7 +329,7 @@ bool property_sheet_snapshots(const std::string& folder) {
     service.add_share(owner, garden, service.add_user("bob", "x"), 1);
     service.add_generated_file(owner, projects, "Estimate.xlsx", 42000);
     const auto session = vfs_calvimora::client::log_in(L"alice", L"secret", L"pc-1");
-    sheet_session logged_in(session);
+    snapshot_session logged_in(session);
     replace_folder_session(&logged_in);
     const vfs::item_ptr projects_item = session->get_root_directory()->get_item(L"Projects", false);
     const auto directory = boost::dynamic_pointer_cast<vfs::directory>(projects_item);

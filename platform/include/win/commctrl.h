@@ -89,3 +89,4 @@ typedef struct tagTOOLINFOW {
 
 #include "win/commctrl_tab.h"
 #include "win/commctrl_listview.h"
+#include "win/commctrl_propsheet.h"

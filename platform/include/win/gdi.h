@@ -359,3 +359,4 @@ BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);
 // height (with DT_VCENTER or DT_BOTTOM, the offset from the rectangle's top
 // to the bottom of the text), 0 on failure.
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
+#include "win/gdi_shapes.h"

@@ -12,6 +12,7 @@
 #include "win/shell_idlist.h"
 #include "win/shell_info.h"
 #include "win/shell_notify_icon.h"
+#include "win/shell_propsheet.h"
 
 // Special folders. Only the local application-data folder and the
 // documents folder (CSIDL_PERSONAL) exist here, both under the machine's

@@ -10,12 +10,7 @@
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
 
-// The property-sheet handler of the namespace drive.
-class CPropertiesDriveDlg
-    : public CComCoClass<CPropertiesDriveDlg, &utils::clsid_properties_drive_dlg> {
-public:
-    static HRESULT UpdateRegistry(BOOL do_register);
-};
+#include "ui/properties_drive.h"
 
 // The property-sheet handler of local files and folders.
 class CPropertiesSyncDlg

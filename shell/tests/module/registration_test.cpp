@@ -14,6 +14,7 @@
 #include "win/machine.h"
 #include "win/registry.h"
 #include "win/shell_overlay.h"
+#include "win/shell_propsheet.h"
 #include "win/test_journal.h"
 
 namespace {
@@ -276,8 +277,13 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
     EXPECT_EQ(overlay->GetPriority(&priority), S_OK);
     EXPECT_EQ(priority, 0);
     overlay->Release();
-    for (REFCLSID clsid : {utils::clsid_properties_drive_dlg, utils::clsid_properties_sync_dlg,
-                           utils::clsid_shell_context_menu}) {
+    IShellPropSheetExt* drive_sheet = nullptr;
+    ASSERT_EQ(shell_host::create_instance(utils::clsid_properties_drive_dlg, IID_IShellPropSheetExt,
+                                          reinterpret_cast<void**>(&drive_sheet)),
+              S_OK);
+    EXPECT_EQ(drive_sheet->ReplacePage(0, nullptr, 0), E_NOTIMPL);
+    drive_sheet->Release();
+    for (REFCLSID clsid : {utils::clsid_properties_sync_dlg, utils::clsid_shell_context_menu}) {
         void* object = reinterpret_cast<void*>(1);
         EXPECT_EQ(shell_host::create_instance(clsid, IID_IUnknown, &object),
                   CLASS_E_CLASSNOTAVAILABLE);
