@@ -66,7 +66,11 @@ struct menu_item {
     UINT offset = 0;  // from the first id
     UINT state = 0;
     std::wstring text;
+    bool picture = false;  // shown with a picture of its own
 };
+
+// The items of a menu whose ids start at 1.
+std::vector<menu_item> read_menu(HMENU menu);
 
 // The selection's item menu queried with the flags (ids from 1).
 HRESULT item_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,
