@@ -13,6 +13,8 @@
 #include "win/locale.h"
 #include "win/machine.h"
 #include "win/registry.h"
+#include "win/shell.h"
+#include "win/shell_menu.h"
 #include "win/shell_overlay.h"
 #include "win/test_journal.h"
 
