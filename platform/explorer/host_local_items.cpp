@@ -1,6 +1,8 @@
 #include "host_local_items.h"
 
+#include <cstdio>
 #include <memory>
+#include <sstream>
 
 #include "kernel/wide_text.h"
 #include "win/com.h"
@@ -131,6 +133,60 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+std::vector<std::wstring> paths_of(const std::string& list) {
+    std::vector<std::wstring> paths;
+    std::istringstream words(list);
+    std::string path;
+    while (std::getline(words, path, ','))
+        if (!path.empty()) paths.push_back(win_detail::from_utf8(path));
+    return paths;
+}
+
+std::string failed(const char* what, HRESULT result) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+    return std::string(what) + " failed (" + code + ")\n";
+}
+
+}  // namespace
+
+std::string local_items_command(const std::string& words) {
+    const std::string usage =
+        "usage: local menu|props PATH[,PATH..] | local do PATH[,PATH..] TEXT\n";
+    std::istringstream in(words);
+    std::string action, rest;
+    in >> action;
+    std::getline(in >> std::ws, rest);
+    if (rest.empty()) return usage;
+    if (action == "menu") {
+        std::vector<menu_item> items;
+        const HRESULT result = local_item_menu(paths_of(rest), items);
+        if (FAILED(result)) return failed("menu", result);
+        std::string text;
+        for (const menu_item& item : items)
+            text += item.separator ? std::string("  ----\n")
+                                   : "  " + win_detail::to_utf8(item.text) +
+                                         (item.picture ? " (with picture)" : "") + "\n";
+        return text.empty() ? "no entries\n" : text;
+    }
+    if (action == "do") {
+        const size_t space = rest.find(' ');
+        if (space == std::string::npos) return usage;
+        const std::string command = rest.substr(space + 1);
+        const HRESULT result =
+            invoke_local_command(paths_of(rest.substr(0, space)), win_detail::from_utf8(command));
+        if (result == E_INVALIDARG) return "no entry \"" + command + "\"; local menu lists them\n";
+        return FAILED(result) ? failed(command.c_str(), result) : "done\n";
+    }
+    if (action == "props") {
+        const HRESULT result = open_local_properties(paths_of(rest));
+        return FAILED(result) ? failed("properties", result) : "done\n";
+    }
+    return usage;
+}
 
 HRESULT local_items_data_object(const std::vector<std::wstring>& paths, IDataObject** data) {
     if (!data) return E_POINTER;

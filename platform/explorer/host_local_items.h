@@ -30,4 +30,8 @@ HRESULT invoke_local_command(const std::vector<std::wstring>& paths, const std::
 // could not be shown.
 HRESULT open_local_properties(const std::vector<std::wstring>& paths);
 
+// The shell host's command "local" after its name: "menu PATHS", "props
+// PATHS" or "do PATHS TEXT" (PATHS: paths joined by ","); what to print.
+std::string local_items_command(const std::string& words);
+
 }  // namespace shell_host

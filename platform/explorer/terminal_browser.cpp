@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "host_local_items.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -44,6 +45,9 @@ const struct {
     {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
     {"restore", "restore N[,M..]  put items of the trash back where they were"},
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
+    {"local",
+     "local menu|props PATH[,PATH..] | local do PATH[,PATH..] TEXT\n"
+     "                   the context menu or property sheet of local items of one folder"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -260,6 +264,10 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 properties(*indices, page.empty() ? "general" : page);
+        } else if (command == "local") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            out_ << local_items_command(rest);
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);
