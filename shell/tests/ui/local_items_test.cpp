@@ -327,9 +327,11 @@ TEST_F(LocalMenu, BackupStandsAboveSynchronizeWithTheFaceColouredPicture) {
         const COLORREF corner = RGB(pixels[2], pixels[1], pixels[0]);
         EXPECT_EQ(corner, face);
         const size_t stride = (static_cast<size_t>(section.dsBm.bmWidth) * 3 + 3) / 4 * 4;
-        for (size_t at = 0; at + 2 < stride * section.dsBm.bmHeight; at += 3)
-            if (at % stride + 2 < static_cast<size_t>(section.dsBm.bmWidth) * 3)
+        for (size_t at = 0; at + 2 < stride * section.dsBm.bmHeight; at += 3) {
+            if (at % stride + 2 < static_cast<size_t>(section.dsBm.bmWidth) * 3) {
                 ASSERT_FALSE(pixels[at] == 255 && pixels[at + 1] == 0 && pixels[at + 2] == 255);
+            }
+        }
     }
     // Only the two offsets, and no verbs or texts.
     CMINVOKECOMMANDINFO info{};
