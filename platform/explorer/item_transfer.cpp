@@ -352,26 +352,6 @@ HRESULT query_menu(shell_browser& browser, const std::vector<size_t>& indices, U
 
 }  // namespace
 
-std::vector<menu_item> read_menu(HMENU menu) {
-    std::vector<menu_item> items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[128] = {};
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
-        info.dwTypeData = text;
-        info.cch = 128;
-        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
-        menu_item item;
-        item.separator = (info.fType & MFT_SEPARATOR) != 0;
-        item.offset = item.separator ? 0 : info.wID - 1;
-        item.state = info.fState;
-        item.text = text;
-        items.push_back(item);
-    }
-    return items;
-}
-
 HRESULT data_object_of(shell_browser& browser, const std::vector<size_t>& indices,
                        IDataObject** object) {
     *object = nullptr;
@@ -500,6 +480,27 @@ HRESULT paste_to_local(const std::string& local_folder, copy_out_result& result,
     }
     object->Release();
     return outcome;
+}
+
+std::vector<menu_item> read_menu(HMENU menu) {
+    std::vector<menu_item> items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_CHECKMARKS;
+        info.dwTypeData = text;
+        info.cch = 128;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+        menu_item item;
+        item.separator = (info.fType & MFT_SEPARATOR) != 0;
+        item.offset = item.separator ? 0 : info.wID - 1;
+        item.state = info.fState;
+        item.text = text;
+        item.picture = info.hbmpUnchecked != nullptr;
+        items.push_back(item);
+    }
+    return items;
 }
 
 HRESULT item_menu(shell_browser& browser, const std::vector<size_t>& indices, UINT flags,

@@ -66,6 +66,7 @@ struct menu_item {
     UINT offset = 0;  // from the first id
     UINT state = 0;
     std::wstring text;
+    bool picture = false;  // shown with a picture of its own
 };
 
 // The items of a menu whose ids start at 1, in menu order.

@@ -12,6 +12,7 @@
 
 #include "host_background_menu.h"
 #include "host_command_bar.h"
+#include "host_local_items.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -48,6 +49,9 @@ const struct {
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
     {"bg",
      "bg | bg do TEXT  the folder background's menu / run its command (New Folder, Paste ...)"},
+    {"local",
+     "local menu|props PATH[,PATH..] | local do PATH[,PATH..] TEXT\n"
+     "                   the context menu or property sheet of local items of one folder"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -279,6 +283,10 @@ public:
             bar_.run(
                 browser_, out_, command, rest, [this](const std::string& w) { return items_of(w); },
                 hresult_text);
+        } else if (command == "local") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            out_ << local_items_command(rest);
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);

@@ -70,20 +70,31 @@ std::optional<std::wstring> read_element(LPCITEMIDLIST list, BYTE kind) {
     return win_detail::from_utf8(std::string(text, length));
 }
 
+// A list's bytes with its terminating zero size.
+std::vector<BYTE> list_bytes(LPCITEMIDLIST list) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(list);
+    return std::vector<BYTE>(bytes, bytes + ILGetSize(list));
+}
+
 DWORD attributes_of(const std::wstring& path) {
     return GetFileAttributesW(path.c_str());
 }
 
-// Dropped local files: CF_HDROP in global memory, nothing else.
-class dropped_files final : public win_platform::counted_object<IDataObject, IID_IDataObject> {
+// Local files as Explorer hands a selection to handlers: dropped files
+// (CF_HDROP) and the items' lists ("Shell IDList Array"), in global memory.
+class selected_files final : public win_platform::counted_object<IDataObject, IID_IDataObject> {
 public:
-    explicit dropped_files(std::vector<std::wstring> paths) : paths_(std::move(paths)) {}
+    selected_files(std::vector<std::wstring> paths, win_shell::id_array lists)
+        : paths_(std::move(paths)),
+          lists_(std::move(lists)),
+          id_list_format_(static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST))) {}
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium) return E_INVALIDARG;
         const HRESULT usable = QueryGetData(format);
         if (usable != S_OK) return usable;
-        medium->hGlobal = win_shell::make_drop_files(paths_);
+        medium->hGlobal = format->cfFormat == CF_HDROP ? win_shell::make_drop_files(paths_)
+                                                       : win_shell::make_id_array(lists_);
         if (!medium->hGlobal) return E_OUTOFMEMORY;
         medium->tymed = TYMED_HGLOBAL;
         medium->pUnkForRelease = nullptr;
@@ -92,7 +103,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
         if (!format) return E_INVALIDARG;
-        if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+        if (format->cfFormat != CF_HDROP && format->cfFormat != id_list_format_)
+            return DV_E_FORMATETC;
         if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
         return S_OK;
     }
@@ -115,6 +127,8 @@ public:
 
 private:
     const std::vector<std::wstring> paths_;
+    const win_shell::id_array lists_;
+    const CLIPFORMAT id_list_format_;
 };
 
 // One local folder: parses the names of what it holds and carries them in
@@ -171,12 +185,19 @@ public:
         if (iid != IID_IDataObject) return E_NOINTERFACE;
         if (count == 0 || !lists) return E_INVALIDARG;
         std::vector<std::wstring> paths;
+        win_shell::id_array selection;
         for (UINT i = 0; i < count; ++i) {
             const std::optional<std::wstring> name = read_element(lists[i], name_kind);
             if (!name || !ILIsEmpty(ILGetNext(lists[i]))) return E_INVALIDARG;
             paths.push_back(child_path(*name));
+            selection.items.push_back(list_bytes(lists[i]));
         }
-        *object = static_cast<IDataObject*>(new dropped_files(std::move(paths)));
+        const LPITEMIDLIST own = make_element(path_kind, path_);
+        if (!own) return E_OUTOFMEMORY;
+        selection.folder = list_bytes(own);
+        ILFree(own);
+        *object =
+            static_cast<IDataObject*>(new selected_files(std::move(paths), std::move(selection)));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override {

@@ -2,7 +2,8 @@
 // hand local files to each other through it: the desktop parses a local
 // path ("\dir\sub" or "/dir/sub") into an item-id list and binds a folder's
 // list to a folder object; that folder parses its files' names and gives a
-// data object carrying them as dropped files (CF_HDROP).
+// data object carrying them as dropped files (CF_HDROP) and as the
+// folder's and items' lists ("Shell IDList Array").
 //
 // Item ids are the stand-in's own: a 16-bit size, a kind byte (0x31 for a
 // whole absolute path, 0x32 for a name inside a folder), a zero byte and

@@ -206,4 +206,30 @@ std::optional<std::vector<BYTE>> read_id_array_folder(const void* data, size_t s
     return folder;
 }
 
+HGLOBAL make_id_array(const id_array& lists) {
+    std::vector<const std::vector<BYTE>*> all{&lists.folder};
+    for (const std::vector<BYTE>& item : lists.items) all.push_back(&item);
+    const size_t header = sizeof(UINT) * (all.size() + 1);
+    size_t total = header;
+    for (const std::vector<BYTE>* list : all) total += list->size();
+    if (total > 0xFFFFFFFFu) return nullptr;
+    HGLOBAL block = GlobalAlloc(GHND, total);
+    auto* data = static_cast<BYTE*>(GlobalLock(block));
+    if (!data) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    const UINT count = static_cast<UINT>(lists.items.size());
+    std::memcpy(data, &count, sizeof count);
+    size_t at = header;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const UINT offset = static_cast<UINT>(at);
+        std::memcpy(data + sizeof(UINT) * (i + 1), &offset, sizeof offset);
+        if (!all[i]->empty()) std::memcpy(data + at, all[i]->data(), all[i]->size());
+        at += all[i]->size();
+    }
+    GlobalUnlock(block);
+    return block;
+}
+
 }  // namespace win_shell

@@ -232,6 +232,18 @@ BOOL DeleteMenu(HMENU menu, UINT item, UINT flags) {
     return TRUE;
 }
 
+BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP unchecked, HBITMAP checked) {
+    std::lock_guard<std::mutex> guard(table().lock);
+    menu_item* i = find_item_locked(menu, item, (flags & MF_BYPOSITION) != 0);
+    if (!i) {
+        SetLastError(find_locked(menu) ? ERROR_MENU_ITEM_NOT_FOUND : ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
+    i->unchecked_bitmap = unchecked;
+    i->checked_bitmap = checked;
+    return TRUE;
+}
+
 BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL by_position, LPMENUITEMINFOW info) {
     if (!info || info->cbSize != sizeof(MENUITEMINFOW)) {
         SetLastError(ERROR_INVALID_PARAMETER);

@@ -10,6 +10,7 @@
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "ui/failure_text.h"
+#include "ui/sync_choice.h"
 #include "ui/sync_manager_dlg.h"
 #include "vfs/directory.h"
 #include "win/file.h"
@@ -48,30 +49,6 @@ std::wstring text_of(HWND dialog, int id) {
 // The remote path a binding covers: its folder, or the one file in it.
 std::wstring covered_path(const syncer::binding& b) {
     return b.filename.empty() ? b.dir_remote : syncer::join_path(b.dir_remote, b.filename);
-}
-
-// Whether the binding chooses "Backup": it refuses something that only a
-// full synchronisation would do.
-bool is_backup(const syncer::binding& b) {
-    const syncer::sync_rule& r = b.rule;
-    for (const sync_permission p :
-         {r.can_download, r.can_overwrite_download, r.can_remove_remote, r.can_remove_remote_dir,
-          r.can_remove_local, r.can_remove_local_dir})
-        if (p == sync_permission::no) return true;
-    return false;
-}
-
-syncer::sync_rule backup_rule() {
-    const sync_permission no = sync_permission::no, yes = sync_permission::yes;
-    return syncer::sync_rule({yes, no, yes, no, no, no, no, no});
-}
-
-// Whether a stored binding already is what the page would write, so that
-// it is kept with its item table (the engine's memory of what was in step).
-bool same_choice(const syncer::binding& stored, const syncer::binding& wanted) {
-    return stored.is_same_as(wanted) && stored._type == wanted._type &&
-           stored._mode == wanted._mode &&
-           stored.can_recourse_subdirs == wanted.can_recourse_subdirs && stored.rule == wanted.rule;
 }
 
 // The user whose binding table the page reads and writes.
@@ -222,7 +199,7 @@ HRESULT CPropertiesItemSyncDlg::Fill(int start_page) {
             permanent = backup = true;
         } else if (one_binding) {
             permanent = true;
-            backup = is_backup(m_records.front().bindings.front());
+            backup = is_backup_binding(m_records.front().bindings.front());
         }
         CheckDlgButton(m_hWnd, IDC_SYNC_PERMANENT, permanent ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(m_hWnd, IDC_SYNC_FULL, backup ? BST_UNCHECKED : BST_CHECKED);
@@ -322,32 +299,13 @@ syncer::binding CPropertiesItemSyncDlg::binding_for(const item_record& record,
 
 std::vector<std::vector<syncer::binding>> CPropertiesItemSyncDlg::write_bindings(
     bool permanent, const std::wstring& local_folder, bool backup) const {
-    std::vector<std::vector<syncer::binding>> written;
-    syncer::binding_manager table(session_user_name(), true);
-    try {
-        for (const item_record& record : m_records) {
-            std::optional<syncer::binding> wanted;
-            if (permanent) wanted = binding_for(record, local_folder, backup);
-            std::optional<syncer::binding> kept;
-            for (const syncer::binding& stored : record.bindings) {
-                if (wanted && !kept && same_choice(stored, *wanted)) {
-                    kept = stored;
-                    continue;
-                }
-                table.remove_binding(stored);
-            }
-            if (wanted && !kept) table.add_binding(*wanted);
-            written.push_back(kept     ? std::vector{*kept}
-                              : wanted ? std::vector{*wanted}
-                                       : std::vector<syncer::binding>{});
-        }
-        table.save();
-    } catch (...) {
-        // Nothing of a failed apply reaches the file.
-        table.discard_changes();
-        throw;
+    std::vector<binding_change> changes;
+    for (const item_record& record : m_records) {
+        binding_change change{record.bindings, std::nullopt};
+        if (permanent) change.wanted = binding_for(record, local_folder, backup);
+        changes.push_back(std::move(change));
     }
-    return written;
+    return apply_binding_changes(session_user_name(), changes);
 }
 
 HRESULT CPropertiesItemSyncDlg::Apply() {

@@ -2,32 +2,13 @@
 
 #include <mutex>
 
+#include "ui/sync_page_controls.h"
 #include "win/process.h"
 #include "win/user.h"
 
 namespace {
 
 using namespace win_dialogs;
-
-control_template radio_button(int id, std::wstring text, short x, short y, short cx, short cy) {
-    control_template c;
-    c.class_name = WC_BUTTONW;
-    c.text = std::move(text);
-    c.id = id;
-    // Created disabled: the check box above them enables them.
-    c.style = BS_AUTORADIOBUTTON | WS_VISIBLE | WS_TABSTOP | WS_DISABLED;
-    c.x = x;
-    c.y = y;
-    c.cx = cx;
-    c.cy = cy;
-    return c;
-}
-
-control_template note(int id, std::wstring text, short y, short cy, bool visible) {
-    control_template c = left_text(id, std::move(text), 14, y, 215, cy);
-    if (!visible) c.style &= ~WS_VISIBLE;
-    return c;
-}
 
 dialog_template sync_page_template() {
     dialog_template t;
@@ -45,21 +26,11 @@ dialog_template sync_page_template() {
         left_text(-1, L"Sync && Backup options", 14, 84, 215, 8),
         auto_check_box(IDC_SYNC_PERMANENT, L"Permanently sync/backup files or folders", 14, 96, 215,
                        10),
-        radio_button(IDC_SYNC_FULL, L"Full Sync", 24, 110, 100, 10),
-        radio_button(IDC_SYNC_BACKUP, L"Backup", 24, 122, 100, 10),
-        note(IDC_SYNC_BACKUP_NOTE,
-             L"Important: You are about to backup multiple files through your internet "
-             L"connection. The time of the upload can vary based on the speed of your internet "
-             L"connection, number of files and the amount of data you are transferring.",
-             138, 34, true),
-        note(IDC_SYNC_FULL_NOTE,
-             L"Important: You are about to upload or download multiple files through your "
-             L"internet connection. The time of the upload can vary based on the speed of your "
-             L"internet connection, number of files and the amount of data you are "
-             L"transferring.",
-             176, 34, true),
-        note(IDC_SYNC_HIDDEN_NOTE, L"Calvimora will not backup hidden files or folders.", 176, 10,
-             false),
+        sync_option_radio(IDC_SYNC_FULL, L"Full Sync", 24, 110, 100, 10),
+        sync_option_radio(IDC_SYNC_BACKUP, L"Backup", 24, 122, 100, 10),
+        sync_note(IDC_SYNC_BACKUP_NOTE, sync_backup_note_text, 138, 34, true),
+        sync_note(IDC_SYNC_FULL_NOTE, sync_full_note_text, 176, 34, true),
+        sync_note(IDC_SYNC_HIDDEN_NOTE, sync_hidden_note_text, 176, 10, false),
         push_button(IDC_SYNC_MANAGE, L"Manage Syncing Tasks", 14, 200, 100, 14),
         group_box(-1, L"Sync && Backup", 7, 7, 229, 218),
     };

@@ -391,6 +391,8 @@ bool property_sheet_snapshots(const std::string& folder) {
 
 }  // namespace
 
+bool local_sync_page_snapshot(const std::string& folder);
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: shell_ui_snapshots <folder>\n");
@@ -450,6 +452,10 @@ int main(int argc, char** argv) {
     }
     if (!save_sync_manager(folder)) {
         std::fprintf(stderr, "shell_ui_snapshots: the sync manager cannot be pictured\n");
+        return 1;
+    }
+    if (!local_sync_page_snapshot(folder)) {
+        std::fprintf(stderr, "shell_ui_snapshots: the page of local items cannot be pictured\n");
         return 1;
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "win/base.h"
+#include "win/com.h"
 #include "win/registry.h"
 
 typedef DWORD ASSOCF;
@@ -38,6 +39,26 @@ typedef enum ASSOCKEY {
     ASSOCKEY_CLASS = 3,
     ASSOCKEY_BASECLASS = 4,
 } ASSOCKEY;
+
+// What a folder may hand out for an item (GetUIObjectOf) to name the
+// registry keys of its type. The folders of this system hand out none, so
+// only the interface is here, for callers that ask and do without.
+// {C46CA590-3C3F-11D2-BEE6-0000F805CA57}
+inline constexpr IID IID_IQueryAssociations{
+    0xC46CA590, 0x3C3F, 0x11D2, {0xBE, 0xE6, 0x00, 0x00, 0xF8, 0x05, 0xCA, 0x57}};
+
+struct IQueryAssociations : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Init(ASSOCF flags, LPCWSTR assoc, HKEY key, HWND owner) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetString(ASSOCF flags, ASSOCSTR what, LPCWSTR extra,
+                                                LPWSTR out, DWORD* out_count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetKey(ASSOCF flags, ASSOCKEY what, LPCWSTR extra,
+                                             HKEY* key) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetData(ASSOCF flags, int what, LPCWSTR extra, void* out,
+                                              DWORD* out_size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEnhancedFlags(ASSOCF flags, int what, LPCWSTR extra,
+                                                       void* out, DWORD* out_size) = 0;
+};
+WIN_COM_INTERFACE_TRAITS(IQueryAssociations, IUnknown, IID_IQueryAssociations);
 
 // A text of the class key for the verb (null: the class's default verb,
 // win_shell::default_verb):

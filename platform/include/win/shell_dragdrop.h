@@ -149,6 +149,10 @@ struct id_array {
 std::optional<id_array> read_id_array(const void* data, size_t size);
 // The same checks, keeping a copy of the folder's list only.
 std::optional<std::vector<BYTE>> read_id_array_folder(const void* data, size_t size);
+// A new movable block in the CIDA form holding the lists (each with its
+// terminating zero size, as read_id_array gives them); null when memory or
+// the 32-bit offsets run out.
+HGLOBAL make_id_array(const id_array& lists);
 
 }  // namespace win_shell
 

@@ -166,7 +166,8 @@ HRESULT SHGetDesktopFolder(IShellFolder** folder);
 // folder's list binds to a folder object of which ParseDisplayName (a name
 // inside it; E_INVALIDARG for a name with a separator, the same failure for
 // a missing one) and GetUIObjectOf (IID_IDataObject only: the items as
-// dropped files, CF_HDROP in global memory) work; binding a file's list
+// dropped files, CF_HDROP, and their lists, "Shell IDList Array" with the
+// folder's absolute list, both in global memory) work; binding a file's list
 // gives E_INVALIDARG.
 //
 // The desktop's ParseDisplayName as a function: the absolute list of the

@@ -16,6 +16,7 @@
 #include "win/base.h"
 #include "win/user_dialog.h"
 #include "win/user_icon.h"
+#include "win/user_image.h"
 #include "win/user_input.h"
 #include "win/user_menu.h"
 #include "win/user_messages.h"

@@ -103,6 +103,12 @@ BOOL DeleteMenu(HMENU menu, UINT item, UINT flags);
 // text's length (the length alone when dwTypeData is null).
 BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL by_position, LPMENUITEMINFOW info);
 
+// The pictures shown beside the item (flags: MF_BYCOMMAND or
+// MF_BYPOSITION) in its unchecked and checked state; null for none (the
+// usual check mark). The caller keeps the bitmaps and deletes them once the
+// menu is gone.
+BOOL SetMenuItemBitmaps(HMENU menu, UINT item, UINT flags, HBITMAP unchecked, HBITMAP checked);
+
 int GetMenuItemCount(HMENU menu);  // -1 for a handle that is no menu
 // The id of the item at the position; -1 (as UINT) for a sub-menu's item
 // or a position where there is none.

@@ -9,6 +9,7 @@
 #include "win/clipboard.h"
 #include "win/file.h"
 #include "win/shell_assoc.h"
+#include "win/shell_browse.h"
 #include "win/shell_dragdrop.h"
 #include "win/shell_path.h"
 #include "win/shell_test.h"
@@ -321,6 +322,52 @@ TEST_F(LocalFolders, OneHandlerGetsAllFilesInOneDrop) {
                                           folder + L"\\Käse.mp3"};
     EXPECT_EQ(drops[0].files, files);
     EXPECT_EQ(drops[1].files, files);
+}
+
+TEST_F(LocalFolders, ASelectionCarriesTheListsOfItsFolderAndItemsBesideItsFiles) {
+    IShellFolder* local = bind(folder);
+    ASSERT_NE(local, nullptr);
+    std::vector<PITEMID_CHILD> children{parse(local, L"b c.mp3"), parse(local, L"a.mp3")};
+    IDataObject* data = nullptr;
+    ASSERT_EQ(local->GetUIObjectOf(nullptr, 2, children.data(), IID_IDataObject, nullptr,
+                                   reinterpret_cast<void**>(&data)),
+              S_OK);
+    FORMATETC format{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_SHELLIDLIST)), nullptr,
+                     DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    EXPECT_EQ(data->QueryGetData(&format), S_OK);
+    STGMEDIUM medium{};
+    ASSERT_EQ(data->GetData(&format, &medium), S_OK);
+    const void* block = GlobalLock(medium.hGlobal);
+    const auto lists = win_shell::read_id_array(block, GlobalSize(medium.hGlobal));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    ASSERT_TRUE(lists);
+    ASSERT_EQ(lists->items.size(), 2u);
+    for (size_t i = 0; i < children.size(); ++i) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(children[i]);
+        EXPECT_EQ(lists->items[i], std::vector<BYTE>(bytes, bytes + ILGetSize(children[i])));
+    }
+    // The folder's list is absolute: the desktop binds it to the same folder.
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(
+        SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lists->folder.data()), path));
+    EXPECT_EQ(std::wstring(path), folder);
+
+    // The files are there as before, in the selection's order; other
+    // formats are not.
+    format.cfFormat = CF_HDROP;
+    ASSERT_EQ(data->GetData(&format, &medium), S_OK);
+    const std::vector<std::wstring> files{folder + L"\\b c.mp3", folder + L"\\a.mp3"};
+    EXPECT_EQ(win_shell::read_drop_files(GlobalLock(medium.hGlobal), GlobalSize(medium.hGlobal)),
+              files);
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    format.cfFormat = CF_UNICODETEXT;
+    EXPECT_EQ(data->QueryGetData(&format), DV_E_FORMATETC);
+
+    data->Release();
+    for (auto* child : children) CoTaskMemFree(child);
+    local->Release();
 }
 
 }  // namespace

@@ -257,4 +257,25 @@ TEST_F(TrayMenu, OnlyAMenuAndAWindowOfTheCallersThreadCanBeTracked) {
     EXPECT_TRUE(win_test::menus().empty());
 }
 
+TEST_F(TrayMenu, ItemBitmapsAreSetByPositionOrCommandAndReadBack) {
+    const HBITMAP picture = CreateCompatibleBitmap(nullptr, 4, 4);
+    EXPECT_TRUE(SetMenuItemBitmaps(menu, 1, MF_BYPOSITION, picture, nullptr));
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_CHECKMARKS | MIIM_ID;
+    ASSERT_TRUE(GetMenuItemInfoW(menu, log_out, FALSE, &info));
+    EXPECT_EQ(info.hbmpUnchecked, picture);
+    EXPECT_EQ(info.hbmpChecked, nullptr);
+    EXPECT_TRUE(SetMenuItemBitmaps(menu, log_out, MF_BYCOMMAND, nullptr, picture));
+    ASSERT_TRUE(GetMenuItemInfoW(menu, 1, TRUE, &info));
+    EXPECT_EQ(info.hbmpUnchecked, nullptr);
+    EXPECT_EQ(info.hbmpChecked, picture);
+    SetLastError(0);
+    EXPECT_FALSE(SetMenuItemBitmaps(menu, 9, MF_BYPOSITION, picture, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MENU_ITEM_NOT_FOUND));
+    EXPECT_FALSE(SetMenuItemBitmaps(nullptr, 0, MF_BYPOSITION, picture, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_MENU_HANDLE));
+    DeleteObject(picture);
+}
+
 }  // namespace

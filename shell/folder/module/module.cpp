@@ -50,8 +50,8 @@ std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const 
     static const win_atl::object_map_entry entries[] = {
         win_atl::object_entry<CShellFolderImpl>(),
         win_atl::object_entry<CPropertiesDriveDlg>(),
-        win_atl::registration_only_entry<CPropertiesSyncDlg>(),
-        win_atl::registration_only_entry<CShellContextMenu>(),
+        win_atl::object_entry<CPropertiesSyncDlg>(),
+        win_atl::object_entry<CShellContextMenu>(),
         win_atl::object_entry<CShellOverlayIcon>(),
     };
     return entries;

@@ -1,29 +1,18 @@
 // The classes of the object map as far as registration needs them: their
 // class ids and registration functions. The folder and the overlay
-// identifier are created by their own classes (folder_object/, overlay/);
-// the others' class factories answer CLASS_E_CLASSNOTAVAILABLE until their
-// classes exist.
+// identifier are created by their own classes (folder_object/, overlay/),
+// the handlers of local files and folders by theirs (ui/); the others' class
+// factories answer CLASS_E_CLASSNOTAVAILABLE until their classes exist.
 #pragma once
 
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/overlay/shell_overlay_icon.h"
+#include "ui/local_context_menu.h"
+#include "ui/local_sync_page.h"
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
 
 #include "ui/properties_drive.h"
-
-// The property-sheet handler of local files and folders.
-class CPropertiesSyncDlg
-    : public CComCoClass<CPropertiesSyncDlg, &utils::clsid_properties_sync_dlg> {
-public:
-    static HRESULT UpdateRegistry(BOOL do_register);
-};
-
-// The context-menu handler of local files and folders.
-class CShellContextMenu : public CComCoClass<CShellContextMenu, &utils::clsid_shell_context_menu> {
-public:
-    static HRESULT UpdateRegistry(BOOL do_register);
-};
 
 // The resource ids of the registry scripts.
 enum registry_script_id : UINT {

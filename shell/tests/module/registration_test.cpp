@@ -13,6 +13,8 @@
 #include "win/locale.h"
 #include "win/machine.h"
 #include "win/registry.h"
+#include "win/shell.h"
+#include "win/shell_menu.h"
 #include "win/shell_overlay.h"
 #include "win/shell_propsheet.h"
 #include "win/test_journal.h"
@@ -283,11 +285,22 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
               S_OK);
     EXPECT_EQ(drive_sheet->ReplacePage(0, nullptr, 0), E_NOTIMPL);
     drive_sheet->Release();
-    for (REFCLSID clsid : {utils::clsid_properties_sync_dlg, utils::clsid_shell_context_menu}) {
-        void* object = reinterpret_cast<void*>(1);
-        EXPECT_EQ(shell_host::create_instance(clsid, IID_IUnknown, &object),
-                  CLASS_E_CLASSNOTAVAILABLE);
-        EXPECT_EQ(object, nullptr);
+    // The handlers of local items are made, each alone: no outer object.
+    for (const auto& [clsid, iid] :
+         {std::pair{utils::clsid_shell_context_menu, IID_IContextMenu},
+          std::pair{utils::clsid_properties_sync_dlg, IID_IShellPropSheetExt}}) {
+        IUnknown* handler = nullptr;
+        ASSERT_EQ(shell_host::create_instance(clsid, iid, reinterpret_cast<void**>(&handler)),
+                  S_OK);
+        IShellExtInit* init = nullptr;
+        EXPECT_EQ(handler->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)),
+                  S_OK);
+        if (init) init->Release();
+        IUnknown* inner = nullptr;
+        EXPECT_EQ(CoCreateInstance(clsid, handler, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&inner)),
+                  CLASS_E_NOAGGREGATION);
+        handler->Release();
     }
     shell_host::unload_unused_servers();
     EXPECT_FALSE(module_loaded());
