@@ -1,18 +1,16 @@
-// The classes of the object map as far as registration needs them: their
-// class ids and registration functions. The folder and the overlay
-// identifier are created by their own classes (folder_object/, overlay/),
-// the handlers of local files and folders by theirs (ui/); the others' class
-// factories answer CLASS_E_CLASSNOTAVAILABLE until their classes exist.
+// The classes of the object map and the resource ids of their registry
+// scripts: the folder and the overlay identifier (folder_object/,
+// overlay/), the drive's sheet and the handlers of local files and folders
+// (ui/).
 #pragma once
 
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/overlay/shell_overlay_icon.h"
 #include "ui/local_context_menu.h"
 #include "ui/local_sync_page.h"
+#include "ui/properties_drive.h"
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
-
-#include "ui/properties_drive.h"
 
 // The resource ids of the registry scripts.
 enum registry_script_id : UINT {
