@@ -10,6 +10,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "host_parsing.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -44,6 +45,9 @@ const struct {
     {"rm", "rm N[,M..]       delete items (to the trash; in the trash, for good)"},
     {"restore", "restore N[,M..]  put items of the trash back where they were"},
     {"overlay", "overlay PATH     ask the overlay identifiers whether they mark local PATH"},
+    {"parse",
+     "parse PATH       parse PATH as programs do (relative, or from the folder's parsing\n"
+     "                   name or the saved-files folder); saveas NAME as a Save-As dialog"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -56,7 +60,10 @@ std::string help_text() {
 }
 
 std::string usage_of(const std::string& name) {
-    const std::string& wanted = name == "cut" ? "copy" : name == "move" ? "put" : name;
+    const std::string& wanted = name == "cut"      ? "copy"
+                                : name == "move"   ? "put"
+                                : name == "saveas" ? "parse"
+                                                   : name;
     for (const auto& command : commands)
         if (wanted == command.name) return std::string("usage: ") + command.usage + "\n";
     return "unknown command; try help\n";
@@ -260,6 +267,14 @@ public:
                 out_ << usage_of(command);
             else if (const auto indices = items_of(targets))
                 properties(*indices, page.empty() ? "general" : page);
+        } else if (command == "parse" || command == "saveas") {
+            std::string path;
+            std::getline(words >> std::ws, path);
+            if (path.empty())
+                out_ << usage_of(command);
+            else
+                report(command.c_str(), parse_in_folder(browser_, win_detail::from_utf8(path),
+                                                        command == "saveas", out_));
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);
