@@ -13,6 +13,7 @@
 #include "host_background_menu.h"
 #include "host_command_bar.h"
 #include "host_local_items.h"
+#include "host_parsing.h"
 #include "item_transfer.h"
 #include "item_workers.h"
 #include "kernel/wide_text.h"
@@ -52,6 +53,9 @@ const struct {
     {"local",
      "local menu|props PATH[,PATH..] | local do PATH[,PATH..] TEXT\n"
      "                   the context menu or property sheet of local items of one folder"},
+    {"parse",
+     "parse PATH       parse PATH as programs do (relative, or from the folder's parsing\n"
+     "                   name or the saved-files folder); saveas NAME as a Save-As dialog"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -65,7 +69,10 @@ std::string help_text() {
 }
 
 std::string usage_of(const std::string& name) {
-    const std::string& wanted = name == "cut" ? "copy" : name == "move" ? "put" : name;
+    const std::string& wanted = name == "cut"      ? "copy"
+                                : name == "move"   ? "put"
+                                : name == "saveas" ? "parse"
+                                                   : name;
     for (const auto& command : commands)
         if (wanted == command.name) return std::string("usage: ") + command.usage + "\n";
     return "unknown command; try help\n";
@@ -287,6 +294,14 @@ public:
             std::string rest;
             std::getline(words >> std::ws, rest);
             out_ << local_items_command(rest);
+        } else if (command == "parse" || command == "saveas") {
+            std::string path;
+            std::getline(words >> std::ws, path);
+            if (path.empty())
+                out_ << usage_of(command);
+            else
+                report(command.c_str(), parse_in_folder(browser_, win_detail::from_utf8(path),
+                                                        command == "saveas", out_));
         } else if (command == "overlay") {
             std::string path;
             std::getline(words >> std::ws, path);

@@ -11,7 +11,6 @@
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/com_guard.h"
-#include "folder/module/host_process.h"
 #include "syncer/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
@@ -20,10 +19,6 @@
 #include "win/user.h"
 
 namespace {
-
-bool other_host() {
-    return shell_utils::ClassifyProcess(GetCurrentProcessId()) != shell_utils::host_explorer;
-}
 
 HRESULT hand_out(const std::wstring& text, STRRET* name) {
     name->uType = STRRET_WSTR;
@@ -56,7 +51,7 @@ HRESULT CShellFolderImpl::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY list
                                           SFGAOF* attributes) {
     if (!attributes || (count && !lists)) return E_INVALIDARG;
     return shell_com::guarded([&]() -> HRESULT {
-        const bool other = other_host();
+        const bool other = folder_rules::in_other_host();
         SFGAOF word = *attributes;
         for (UINT i = 0; i < count; ++i) {
             const std::vector<PIDLDATA> records = records_of(lists[i]);
@@ -106,7 +101,7 @@ HRESULT CShellFolderImpl::GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags, S
         if ((flags & SHGDN_INFOLDER) || !(flags & SHGDN_FORPARSING)) return hand_out(path, name);
 
         std::wstring text;
-        const bool explorer_form = (flags & SHGDN_FORADDRESSBAR) || !other_host();
+        const bool explorer_form = (flags & SHGDN_FORADDRESSBAR) || !folder_rules::in_other_host();
         HRESULT result =
             explorer_form ? ExplorerParsingPrefix(flags, &text) : LocalParsingPrefix(&text);
         if (FAILED(result)) return result;

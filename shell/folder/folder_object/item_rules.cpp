@@ -3,6 +3,9 @@
 #include <cwctype>
 #include <string>
 
+#include "folder/module/host_process.h"
+#include "win/kernel.h"
+
 namespace folder_rules {
 
 namespace {
@@ -34,6 +37,10 @@ bool is_folder(const PIDLDATA& record) {
 }
 
 }  // namespace
+
+bool in_other_host() {
+    return shell_utils::ClassifyProcess(GetCurrentProcessId()) != shell_utils::host_explorer;
+}
 
 SFGAOF attributes_of(const PIDLDATA& record, bool other_host) {
     const bool fixed = record.is_fixed_folder != 0;

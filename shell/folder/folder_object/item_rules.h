@@ -12,6 +12,8 @@ namespace folder_rules {
 // The item's SFGAO_ bits. other_host: the folder runs in a program other
 // than Explorer, which gets its items as file-system items.
 SFGAOF attributes_of(const PIDLDATA& record, bool other_host);
+// Whether this process is a program other than Explorer.
+bool in_other_host();
 
 // The order of two lists of records as CompareIDs gives it: below 0 when
 // first comes first, 0 when equal, above 0 when second comes first. lparam

@@ -198,12 +198,6 @@ HRESULT CShellFolderImpl::BindToStorage(PCUIDLIST_RELATIVE, LPBC, REFIID, void**
     return E_NOTIMPL;
 }
 
-HRESULT CShellFolderImpl::ParseDisplayName(HWND, LPBC, LPWSTR, ULONG*, PIDLIST_RELATIVE* list,
-                                           ULONG*) {
-    if (list) *list = nullptr;
-    return E_NOTIMPL;
-}
-
 // ---- Enumeration --------------------------------------------------------------
 
 HRESULT CShellFolderImpl::EnumObjects(HWND, DWORD flags, IEnumIDList** enumerator) {

@@ -66,9 +66,19 @@ public:
     HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
     HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override;
 
-    // IShellFolder: connection, binding and enumeration (shell_folder_impl.cpp).
+    // IShellFolder: a path typed or passed by a program turned into an item
+    // id list (folder_parsing.cpp). The path is relative to this folder, or
+    // absolute when it starts with the folder's parsing name (in either of
+    // Explorer's forms) or the user's saved-files folder, followed by "\"
+    // or nothing; the list is then absolute too. A missing last name is
+    // invented when the bind context asks for STGM_CREATE (another
+    // program's Save-As), and its local path goes into the session's
+    // Save-As list. E_INVALIDARG for an empty name level; E_FAIL for a
+    // missing name otherwise, a path through a file or a failed lookup.
     HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND owner, LPBC context, LPWSTR name, ULONG* eaten,
                                                PIDLIST_RELATIVE* list, ULONG* attributes) override;
+
+    // IShellFolder: connection, binding and enumeration (shell_folder_impl.cpp).
     HRESULT STDMETHODCALLTYPE EnumObjects(HWND owner, DWORD flags,
                                           IEnumIDList** enumerator) override;
     HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE list, LPBC context, REFIID iid,

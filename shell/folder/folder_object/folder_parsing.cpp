@@ -1,0 +1,166 @@
+// Names typed or passed by other programs turned into item ids of the
+// folder, and the hand-over by which another program's Save-As dialog saves
+// "into" the folder: the missing last name is invented and its local path
+// recorded in the session's Save-As list.
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "folder/folder_object/item_rules.h"
+#include "folder/folder_object/local_names.h"
+#include "folder/folder_object/save_as_list.h"
+#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/item_ids/utf16_text.h"
+#include "folder/module/com_guard.h"
+#include "folder/module/local_folders.h"
+#include "vfs/directory.h"
+#include "vfs/exceptions.h"
+#include "win/bind_context.h"
+
+namespace {
+
+// Whether text starts with the prefix as a whole level: the prefix followed
+// by "\" or by nothing. An empty prefix (its name could not be had) never
+// matches.
+bool starts_with_level(const std::wstring& text, const std::wstring& prefix) {
+    if (prefix.empty() || text.compare(0, prefix.size(), prefix) != 0) return false;
+    return text.size() == prefix.size() || text[prefix.size()] == L'\\';
+}
+
+// The names between the separators; nothing when one of them is empty.
+std::optional<std::vector<std::wstring>> split_levels(const std::wstring& text) {
+    std::vector<std::wstring> levels;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(L'\\', start);
+        const std::wstring level = text.substr(start, end - start);
+        if (level.empty()) return std::nullopt;
+        levels.push_back(level);
+        if (end == std::wstring::npos) return levels;
+        start = end + 1;
+    }
+}
+
+// Whether the caller asks for missing items to be made: its bind mode is
+// exactly STGM_CREATE.
+bool creation_asked(IBindCtx* context) {
+    if (!context) return false;
+    BIND_OPTS options{};
+    options.cbStruct = sizeof options;
+    if (FAILED(context->GetBindOptions(&options))) return false;
+    return options.grfMode == STGM_CREATE;
+}
+
+// The record of an item that does not exist yet: a file of that name with
+// no size, no dates and no id.
+PIDLDATA new_file_record(const std::wstring& name) {
+    PIDLDATA record{};
+    record.cb = pidl_data_size;
+    record.type = vfs::item_type_file;
+    shell_text::write_field(record.name, std::size(record.name), name);
+    record.size = 0;
+    record.date_created = record.date_accessed = record.date_modified = record.date_deleted = -1.0;
+    return record;
+}
+
+std::vector<std::wstring> names_of(const CItemIdList& list) {
+    std::vector<std::wstring> names;
+    for (const PIDLDATA& level : list.GetItems()) names.push_back(pidl_name(level));
+    return names;
+}
+
+}  // namespace
+
+HRESULT CShellFolderImpl::ParseDisplayName(HWND, LPBC context, LPWSTR name, ULONG* eaten,
+                                           PIDLIST_RELATIVE* list, ULONG* attributes) {
+    if (list) *list = nullptr;
+    if (!name || !list) return E_INVALIDARG;
+    return shell_com::guarded([&]() -> HRESULT {
+        const HRESULT connected = EnsureConnected(nullptr, true);
+        if (FAILED(connected)) return connected;
+        if (eaten) *eaten = 0;
+        std::wstring rest = name;
+        vfs::item_ptr current = m_directory;
+        CItemIdList result;
+        ULONG used = 0;
+        bool absolute = false;
+        bool only_prefix = false;
+
+        // The folder's parsing name (as programs and as the address bar
+        // give it) or the user's saved-files folder at the start makes the
+        // name absolute: it is parsed from the remote root.
+        std::wstring prefixes[3];
+        if (FAILED(ExplorerParsingPrefix(0, &prefixes[0]))) prefixes[0].clear();
+        if (FAILED(ExplorerParsingPrefix(SHGDN_FORADDRESSBAR, &prefixes[1]))) prefixes[1].clear();
+        if (FAILED(LocalParsingPrefix(&prefixes[2]))) prefixes[2].clear();
+        for (const std::wstring& prefix : prefixes) {
+            if (!starts_with_level(rest, prefix)) continue;
+            result = m_pidlRoot;
+            try {
+                current = m_client->get_root_directory();
+            } catch (const vfs::exception&) {
+                return E_FAIL;
+            }
+            used = static_cast<ULONG>(prefix.size() + 1);
+            if (eaten) *eaten = used;
+            absolute = true;
+            only_prefix = rest.size() == prefix.size();
+            rest.erase(0, std::min(rest.size(), prefix.size() + 1));
+            break;
+        }
+
+        std::vector<std::wstring> levels;
+        SFGAOF last_attributes = 0;
+        const bool other = folder_rules::in_other_host();
+        if (only_prefix) {
+            // Exactly the prefix: the root itself.
+            if (!current) return E_FAIL;
+            last_attributes = folder_rules::attributes_of(make_pidl_data(current), other);
+        } else {
+            const auto split = split_levels(rest);
+            if (!split) return E_INVALIDARG;
+            levels = *split;
+        }
+
+        for (size_t i = 0; i < levels.size(); ++i) {
+            const std::wstring& level = levels[i];
+            auto folder = boost::dynamic_pointer_cast<vfs::directory>(current);
+            if (!folder) return E_FAIL;
+            try {
+                current = folder->get_item(level, false);
+                const PIDLDATA record = make_pidl_data(current);
+                result += CItemIdList(record);
+                last_attributes = folder_rules::attributes_of(record, other);
+            } catch (const vfs::item_not_found_exception&) {
+                // Only the last name may be made, and only when asked for;
+                // it must be a name a local file can have.
+                if (i + 1 != levels.size() || !creation_asked(context)) return E_FAIL;
+                if (!local_names::is_acceptable(level)) return E_INVALIDARG;
+                result += CItemIdList(new_file_record(level));
+                last_attributes = 0;
+                current.reset();
+                // The local file sits at the item's place below the folder's
+                // root; a relative name starts at this folder's place.
+                std::vector<std::wstring> names =
+                    absolute ? std::vector<std::wstring>() : names_of(m_location);
+                for (const std::wstring& part : names_of(result)) names.push_back(part);
+                const std::wstring temp = shell_utils::GetFilterTempFolder();
+                if (!temp.empty()) {
+                    const auto local = local_names::join_inside(temp, names);
+                    if (!local) return E_FAIL;
+                    save_as_list::record(*local);
+                }
+            } catch (const vfs::exception&) {
+                return E_FAIL;
+            }
+            used += static_cast<ULONG>(level.size() + 1);
+            if (eaten) *eaten = used;
+        }
+
+        *list = result.CreatePidl();
+        if (!*list) return E_OUTOFMEMORY;
+        if (attributes) *attributes &= last_attributes;
+        return S_OK;
+    });
+}
