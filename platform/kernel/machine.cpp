@@ -39,8 +39,16 @@ std::string app_data_dir() {
     return area_dir("appdata", home_dir() + "/.calvimora/appdata");
 }
 
+std::string profile_dir() {
+    return area_dir("profile", home_dir() + "/.calvimora/profile");
+}
+
+// Inside the profile, as a user's documents folder is.
 std::string documents_dir() {
-    return area_dir("documents", home_dir() + "/.calvimora/documents");
+    const std::string dir = profile_dir() + "/Documents";
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return dir;
 }
 
 // Without a runtime folder the default lies in the shared /tmp, where

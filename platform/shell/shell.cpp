@@ -71,6 +71,9 @@ HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
         case CSIDL_PERSONAL:
             native = win_machine::documents_dir();
             break;
+        case CSIDL_PROFILE:
+            native = win_machine::profile_dir();
+            break;
         default:
             return E_INVALIDARG;
     }

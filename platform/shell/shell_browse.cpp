@@ -255,6 +255,7 @@ HRESULT SHGetFolderLocation(HWND owner, int folder, HANDLE token, DWORD, PIDLIST
         case CSIDL_DRIVES:
             return SHParseDisplayName(computer_name, nullptr, list, 0, nullptr);
         case CSIDL_PERSONAL:
+        case CSIDL_PROFILE:
         case CSIDL_LOCAL_APPDATA: {
             wchar_t path[MAX_PATH];
             const HRESULT found = SHGetFolderPathW(owner, folder, token, SHGFP_TYPE_CURRENT, path);

@@ -8,6 +8,8 @@
 #include "folder/module/local_folders.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
+#include "ui/local_context_menu.h"
+#include "ui/local_sync_page.h"
 #include "ui/property_sheet.h"
 #include "ui/sync_manager_dlg.h"
 #include "vfs/directory.h"
@@ -291,10 +293,56 @@ HRESULT CExplorerCommandBackupPC::GetState(IShellItemArray* items, BOOL, EXPCMDS
     return state_without_selection(items, state);
 }
 
-// The sheet of the profile folder with the local sync page is not in this
-// build yet.
+namespace {
+
+// A data object for one local folder, made as the file manager makes it:
+// its parent parsed from the desktop, the folder parsed in its parent.
+HRESULT local_folder_data_object(const std::wstring& path, IDataObject** data) {
+    *data = nullptr;
+    const size_t last = path.find_last_of(L"\\/");
+    if (last == std::wstring::npos || last + 1 == path.size()) return E_FAIL;
+    std::wstring parent_path = path.substr(0, last == 0 ? 1 : last);
+    std::wstring name = path.substr(last + 1);
+    IShellFolder* desktop = nullptr;
+    HRESULT result = SHGetDesktopFolder(&desktop);
+    if (FAILED(result)) return result;
+    PIDLIST_RELATIVE parent_list = nullptr;
+    result = desktop->ParseDisplayName(nullptr, nullptr, parent_path.data(), nullptr, &parent_list,
+                                       nullptr);
+    IShellFolder* parent = nullptr;
+    if (SUCCEEDED(result))
+        result = desktop->BindToObject(parent_list, nullptr, IID_IShellFolder,
+                                       reinterpret_cast<void**>(&parent));
+    desktop->Release();
+    ILFree(parent_list);
+    if (FAILED(result)) return result;
+    PIDLIST_RELATIVE child = nullptr;
+    result = parent->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr);
+    if (SUCCEEDED(result)) {
+        PCUITEMID_CHILD children[] = {reinterpret_cast<PCUITEMID_CHILD>(child)};
+        result = parent->GetUIObjectOf(nullptr, 1, children, IID_IDataObject, nullptr,
+                                       reinterpret_cast<void**>(data));
+    }
+    ILFree(child);
+    parent->Release();
+    return result;
+}
+
+}  // namespace
+
+// The sheet of the user's profile folder at the local sync page, with
+// Backup chosen.
 HRESULT CExplorerCommandBackupPC::Invoke(IShellItemArray*, IBindCtx*) {
-    return E_NOTIMPL;
+    return shell_com::guarded([&]() -> HRESULT {
+        wchar_t profile[MAX_PATH] = {};
+        if (!SHGetSpecialFolderPathW(nullptr, profile, CSIDL_PROFILE, FALSE)) return E_FAIL;
+        IDataObject* data = nullptr;
+        HRESULT result = local_folder_data_object(profile, &data);
+        if (FAILED(result)) return E_FAIL;
+        result = OpenLocalSyncSheet(data, sync_page_mode_backup);
+        data->Release();
+        return SUCCEEDED(result) ? S_OK : result;
+    });
 }
 
 // ---- Play all -----------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include "test_programs.h"
 #include "utils/class_ids.h"
 #include "vfs_session_support.h"
+#include "win/commctrl.h"
 #include "win/commctrl_tab.h"
 #include "win/file.h"
 #include "win/kernel.h"
@@ -317,6 +318,26 @@ TEST_F(CommandBar, ShareOpensTheSelectedFoldersSheetAtItsSharingPage) {
     }
     EXPECT_EQ(sheets, 1);
     EXPECT_EQ(selected, 1) << "the sharing page, after the general one";
+}
+
+TEST_F(CommandBar, BackupPCOpensTheProfileFoldersSheetWithBackupChosen) {
+    start();
+    int sheets = 0;
+    bool backup = false;
+    std::wstring local;
+    win_test::scoped_dialog_responder close([&](HWND sheet) {
+        if (!GetDlgItem(sheet, IDC_PROPSHEET_APPLY)) return;
+        win_test::pump();
+        ++sheets;
+        const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        backup = IsDlgButtonChecked(page, 510) == BST_CHECKED;
+        local = win_test::text(GetDlgItem(page, 500));
+        win_test::press(sheet, IDCANCEL);
+    });
+    ASSERT_EQ(bar_->invoke(browser, {}, L"Backup PC"), S_OK);
+    EXPECT_EQ(sheets, 1);
+    EXPECT_TRUE(backup) << "the page starts with Backup";
+    EXPECT_NE(local.find(L"profile"), std::wstring::npos) << narrow(local);
 }
 
 TEST_F(CommandBar, TheHostShowsTheBarAndRunsTheSyncManagerThroughIt) {

@@ -1,5 +1,5 @@
 // Where the stand-in machine keeps its state: registry hives, the local
-// application-data and documents folders and the log-on session's named
+// application-data and profile folders and the log-on session's named
 // objects. The
 // environment variable CALVIMORA_MACHINE_ROOT names one folder for all of
 // them; child processes inherit it. Without it, people get folders under
@@ -15,7 +15,9 @@ inline constexpr const char* root_variable = "CALVIMORA_MACHINE_ROOT";
 // Each folder is created on first use; paths are native (UTF-8).
 std::string registry_dir();
 std::string app_data_dir();
-// The user's documents folder (CSIDL_PERSONAL).
+// The user's profile folder (CSIDL_PROFILE) and the documents folder in it
+// (CSIDL_PERSONAL).
+std::string profile_dir();
 std::string documents_dir();
 std::string session_dir();
 

@@ -14,8 +14,8 @@
 #include "win/shell_notify_icon.h"
 #include "win/shell_propsheet.h"
 
-// Special folders. Only the local application-data folder and the
-// documents folder (CSIDL_PERSONAL) exist here, both under the machine's
+// Special folders. Only the local application-data folder, the profile
+// folder and the documents folder in it exist here, all under the machine's
 // root (win/machine.h).
 #define CSIDL_DESKTOP 0x0000
 #define CSIDL_PERSONAL 0x0005
