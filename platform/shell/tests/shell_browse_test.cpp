@@ -235,7 +235,7 @@ TEST_F(FolderBrowser, SpecialFoldersHaveListsAndPaths) {
     ASSERT_EQ(SHGetFolderLocation(nullptr, CSIDL_DESKTOP, nullptr, 0, &list), S_OK);
     EXPECT_TRUE(ILIsEmpty(list));
     EXPECT_EQ(path_of(list), L"<none>");
-    EXPECT_EQ(SHGetFolderLocation(nullptr, CSIDL_PROFILE, nullptr, 0, &list), E_INVALIDARG);
+    EXPECT_EQ(SHGetFolderLocation(nullptr, CSIDL_APPDATA, nullptr, 0, &list), E_INVALIDARG);
     EXPECT_EQ(list, nullptr);
     EXPECT_FALSE(SHGetPathFromIDListW(nullptr, path));
     EXPECT_EQ(path[0], L'\0');

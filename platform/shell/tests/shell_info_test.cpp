@@ -67,7 +67,7 @@ TEST(ShellInformation, TheLocalApplicationDataFolderIsMadeWhenAskedFor) {
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, TRUE));
     EXPECT_TRUE(std::filesystem::is_directory(win_file::native_path(path)));
     const std::wstring folder = std::wstring(path) + L"\\Calvimora";
-    EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROFILE, FALSE));
+    EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, FALSE));
 
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     EXPECT_FALSE(CreateDirectoryW(folder.c_str(), nullptr));

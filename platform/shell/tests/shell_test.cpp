@@ -30,7 +30,13 @@ TEST_F(Shell, TheLocalApplicationDataFolderIsUnderTheRoot) {
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
                                SHGFP_TYPE_CURRENT, path),
               S_OK);
-    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path),
+    // The documents lie in the profile, as on Windows.
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
+    const std::wstring profile = path;
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
+    EXPECT_EQ(std::wstring(path).rfind(profile + L"/", 0), 0u);
+    EXPECT_EQ(profile.rfind(std::wstring(root.path().begin(), root.path().end()), 0), 0u);
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path),
               E_INVALIDARG);
     EXPECT_EQ(path[0], L'\0');
 }
