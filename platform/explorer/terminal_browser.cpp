@@ -12,6 +12,7 @@
 
 #include "host_background_menu.h"
 #include "host_command_bar.h"
+#include "host_drive_sheet.h"
 #include "host_local_items.h"
 #include "host_parsing.h"
 #include "item_transfer.h"
@@ -56,6 +57,7 @@ const struct {
     {"parse",
      "parse PATH       parse PATH as programs do (relative, or from the folder's parsing\n"
      "                   name or the saved-files folder); saveas NAME as a Save-As dialog"},
+    {"drive", "drive            the sheet of the folder's own icon: space used, free and capacity"},
     {"props",
      "props N[,M..] [general|sharing|sync]\n"
      "                   open the items' property sheet at that page (general if none)"},
@@ -140,7 +142,8 @@ size_t terminal_width(const column_heading& column) {
 
 class session {
 public:
-    session(shell_browser& browser, std::ostream& out) : browser_(browser), out_(out) {}
+    session(shell_browser& browser, REFCLSID junction, std::ostream& out)
+        : browser_(browser), junction_(junction), out_(out) {}
 
     void show() {
         out_ << utf8(browser_.location()) << "\n";
@@ -294,6 +297,8 @@ public:
             std::string rest;
             std::getline(words >> std::ws, rest);
             out_ << local_items_command(rest);
+        } else if (command == "drive") {
+            if (report("drive sheet", open_drive_sheet(junction_))) out_ << "closed\n";
         } else if (command == "parse" || command == "saveas") {
             std::string path;
             std::getline(words >> std::ws, path);
@@ -504,6 +509,7 @@ private:
     }
 
     shell_browser& browser_;
+    const CLSID junction_;
     std::ostream& out_;
     terminal_bar bar_;
 };
@@ -517,7 +523,7 @@ int run_terminal_browser(REFCLSID junction, std::istream& in, std::ostream& out)
         out << "cannot open the folder: " << hresult_text(result) << "\n";
         return 1;
     }
-    session person(browser, out);
+    session person(browser, junction, out);
     out << help_text();
     result = browser.list();
     if (FAILED(result)) out << "list failed: " << hresult_text(result) << "\n";

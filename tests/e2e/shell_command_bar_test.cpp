@@ -362,4 +362,23 @@ TEST_F(CommandBar, TheHostShowsTheBarAndRunsTheSyncManagerThroughIt) {
     EXPECT_EQ(managers, 1) << text;
 }
 
+// Not the bar's, but the same host: the folder's own sheet as the file
+// manager opens it for the folder's icon, through the registered handlers.
+TEST_F(CommandBar, TheHostOpensTheDriveSheetOfTheFoldersIcon) {
+    start();
+    SHSetInstanceExplorer(nullptr);
+    std::wstring user;
+    win_test::scoped_dialog_responder close([&](HWND sheet) {
+        if (!GetDlgItem(sheet, IDC_PROPSHEET_APPLY)) return;
+        win_test::pump();
+        user = win_test::text(GetDlgItem(PropSheet_GetCurrentPageHwnd(sheet), 403));
+        win_test::press(sheet, IDCANCEL);
+    });
+    std::istringstream in("drive\n");
+    std::ostringstream out;
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, in, out), 0);
+    EXPECT_NE(out.str().find("closed"), std::string::npos) << out.str();
+    EXPECT_EQ(user, L"alice");
+}
+
 }  // namespace
