@@ -12,17 +12,7 @@ namespace shell_host {
 
 namespace {
 
-template <typename T>
-struct held {
-    T* p = nullptr;
-    held() = default;
-    held(const held&) = delete;
-    held& operator=(const held&) = delete;
-    ~held() {
-        if (p) p->Release();
-    }
-    void** out() { return reinterpret_cast<void**>(&p); }
-};
+using win_com::held;
 
 // A text the command hands out (task memory, freed here); empty when it
 // gives none.

@@ -19,18 +19,7 @@
 
 namespace {
 
-// An interface pointer owned while in scope.
-template <typename T>
-struct held {
-    T* p = nullptr;
-    held() = default;
-    held(const held&) = delete;
-    held& operator=(const held&) = delete;
-    ~held() {
-        if (p) p->Release();
-    }
-    void** out() { return reinterpret_cast<void**>(&p); }
-};
+using win_com::held;
 
 // The most data objects of play-all gather ids for.
 constexpr UINT play_all_limit = 255;

@@ -114,6 +114,21 @@ struct IUnknown {
 typedef IUnknown* LPUNKNOWN;
 WIN_COM_INTERFACE_TRAITS(IUnknown, void, IID_IUnknown);
 
+namespace win_com {
+// An interface pointer owned while in scope: released when it goes.
+template <typename T>
+struct held {
+    T* p = nullptr;
+    held() = default;
+    held(const held&) = delete;
+    held& operator=(const held&) = delete;
+    ~held() {
+        if (p) p->Release();
+    }
+    void** out() { return reinterpret_cast<void**>(&p); }
+};
+}  // namespace win_com
+
 struct IClassFactory : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
                                                      void** object) = 0;
