@@ -83,7 +83,6 @@ void add_candidates(syncer::candidate_set& candidates, const std::vector<folder_
         for (std::size_t index = 0; index < per_folder; ++index) {
             syncer::local_state state;
             state.exists = true;
-            state.file.last_write_time = file_time;
             state.file.size = 1;
             state.file.write_time_ns = file_time * 1'000'000'000;
             state.file.change_time_ns = state.file.write_time_ns;

@@ -12,7 +12,6 @@ std::int64_t nanoseconds(const timespec& time) {
 
 local_file_state local_file_state::from_stat(const struct stat& status) {
     local_file_state state;
-    state.last_write_time = static_cast<std::int64_t>(status.st_mtim.tv_sec);
     state.size = static_cast<std::int64_t>(status.st_size);
     state.write_time_ns = nanoseconds(status.st_mtim);
     state.change_time_ns = nanoseconds(status.st_ctim);

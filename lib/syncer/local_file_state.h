@@ -10,8 +10,6 @@
 namespace syncer {
 
 struct local_file_state {
-    // Seconds since 1970, as the item tables and the service keep times.
-    std::int64_t last_write_time = -1;
     std::int64_t size = 0;
     // The modification and change times in nanoseconds since 1970, and the
     // file's identity.
@@ -21,6 +19,13 @@ struct local_file_state {
     std::uint64_t inode = 0;
 
     bool operator==(const local_file_state&) const = default;
+
+    // The modification time in whole seconds since 1970 (rounded down), as
+    // the item tables and the service keep times; -1 when unknown.
+    std::int64_t last_write_time() const {
+        constexpr std::int64_t second = 1000000000;
+        return write_time_ns >= 0 ? write_time_ns / second : -((-(write_time_ns + 1)) / second) - 1;
+    }
 
     // The state a stat call reported.
     static local_file_state from_stat(const struct stat& status);

@@ -203,8 +203,7 @@ candidate_set::iterator add_candidate(candidate_set& candidates, const shared_pa
     // A name that is a folder on one side and a file on the other is not the
     // same item: the file side counts as missing.
     if (local.exists && !local.hidden && local.is_directory == filename.empty()) {
-        candidate.last_time_local = filename.empty() ? 0 : local.file.last_write_time;
-        candidate.local_size = filename.empty() ? 0 : local.file.size;
+        candidate.last_time_local = filename.empty() ? 0 : local.file.last_write_time();
         if (!filename.empty()) candidate.local_file = local.file;
     }
     const auto less = candidates.key_comp();
@@ -220,7 +219,6 @@ candidate_set::iterator add_candidate(candidate_set& candidates, const shared_pa
     position->last_time_local = candidate.last_time_local;
     position->synced_time = candidate.synced_time;
     position->remote_size = candidate.remote_size;
-    position->local_size = candidate.local_size;
     position->local_file = candidate.local_file;
     position->rule = candidate.rule;
     return position;

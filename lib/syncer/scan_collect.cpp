@@ -112,14 +112,14 @@ void remove_unchanged_saved_copies(candidate_set& candidates) {
             candidate.last_time_remote == missing_time)
             continue;
         if (candidate.last_time_local != candidate.last_time_remote ||
-            candidate.local_size != candidate.remote_size)
+            candidate.local_size() != candidate.remote_size)
             continue;
         boost::system::error_code failure;
         boost::filesystem::remove(
             native_local_path(join_path(candidate.dir_local, candidate.filename)), failure);
         if (failure) continue;
         candidate.last_time_local = missing_time;
-        candidate.local_size = 0;
+        candidate.local_file = local_file_state{};
     }
 }
 

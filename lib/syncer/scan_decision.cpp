@@ -90,7 +90,7 @@ item_transfer plan_transfer(const binding& owner, const sync_item& found, const 
     // creating the file leaves), and without local content it is not
     // recorded, so it is looked at again next pass.
     if (found.remote_size == 0) {
-        return found.local_size > 0
+        return found.local_size() > 0
                    ? ask(can_overwrite_upload, message_kind::upload_newer, task::kind_upload)
                    : leave();
     }
@@ -115,7 +115,7 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
     if (found.last_time_remote == stored.last_time_remote &&
         found.last_time_local == stored.last_time_local && owner._type != binding::type_upload_only)
         return plan;
-    if (found.last_time_remote == found.last_time_local && found.remote_size == found.local_size) {
+    if (found.last_time_remote == found.last_time_local && found.remote_size == found.local_size()) {
         plan.transfer = record();
         return plan;
     }

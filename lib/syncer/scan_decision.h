@@ -69,7 +69,7 @@ void forget_vanished_items(Table& table, const candidate_set& candidates) {
         stored.last_time_local = missing_time;
         stored.synced_time = missing_time;
         stored.remote_size = 0;
-        stored.local_size = 0;
+        stored.local_file = local_file_state{};
     }
 }
 

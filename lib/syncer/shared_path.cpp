@@ -9,6 +9,8 @@ namespace syncer {
 
 namespace {
 
+using entry = shared_path::entry;
+
 std::uint64_t hash_of(const std::wstring& text) {
     std::uint64_t hash = 0xCBF29CE484222325ull;
     for (const wchar_t character : text)
@@ -16,11 +18,15 @@ std::uint64_t hash_of(const std::wstring& text) {
     return hash ^ text.size();
 }
 
-// Texts by value, each with the entry the records share while any holds it.
+void hold(const entry* held) {
+    held->holders.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Texts by value, each with the entry the paths share while any holds it.
 struct pool {
     std::mutex lock;
-    std::unordered_map<std::wstring, std::weak_ptr<const shared_path::entry>> entries;
-    // The size at which entries no record holds are swept out: twice the
+    std::unordered_map<std::wstring, entry*> entries;
+    // The size at which entries no path holds are swept out: twice the
     // number alive after the last sweep, so sweeping costs a constant per
     // insertion.
     std::size_t sweep_at = 1024;
@@ -31,51 +37,101 @@ pool& the_pool() {
     return *instance;
 }
 
-std::shared_ptr<const shared_path::entry> make_entry(const std::wstring& text) {
-    return std::make_shared<const shared_path::entry>(shared_path::entry{text, hash_of(text)});
+// With the pool locked. An entry counted 0 has no holder to be copied from
+// and the lock keeps look-ups away, so freeing it is safe.
+void sweep(pool& shared) {
+    std::erase_if(shared.entries, [](const auto& kept) {
+        if (kept.second->holders.load(std::memory_order_acquire) != 0) return false;
+        delete kept.second;
+        return true;
+    });
+    shared.sweep_at = std::max<std::size_t>(1024, 2 * shared.entries.size());
 }
 
-std::shared_ptr<const shared_path::entry> pooled_entry(const std::wstring& text) {
-    // The files of one folder come one after the other, each naming the
-    // folder on both sides: the last few texts this thread asked for are the
-    // likeliest.
-    constexpr std::size_t recent_count = 4;
-    thread_local std::array<std::shared_ptr<const shared_path::entry>, recent_count> recent;
-    thread_local std::size_t next_recent = 0;
-    for (const auto& candidate : recent) {
-        if (candidate && candidate->text == text) return candidate;
+// The last few texts this thread asked for, each counted as held while it
+// stays here: the files of one folder come one after the other, each naming
+// the folder on both sides.
+class recent_entries {
+public:
+    ~recent_entries() {
+        for (const entry* kept : kept_)
+            if (kept) kept->holders.fetch_sub(1, std::memory_order_release);
     }
+    const entry* find(const std::wstring& text) const {
+        for (const entry* kept : kept_)
+            if (kept && kept->text == text) return kept;
+        return nullptr;
+    }
+    void remember(const entry* found) {
+        hold(found);
+        if (kept_[next_]) kept_[next_]->holders.fetch_sub(1, std::memory_order_release);
+        kept_[next_] = found;
+        next_ = (next_ + 1) % kept_.size();
+    }
+
+private:
+    std::array<const entry*, 4> kept_{};
+    std::size_t next_ = 0;
+};
+
+// The pooled entry of a text, not yet counted for the caller.
+const entry* pooled_entry(const std::wstring& text) {
+    thread_local recent_entries recent;
+    if (const entry* found = recent.find(text)) return found;
     pool& shared = the_pool();
     std::lock_guard<std::mutex> guard(shared.lock);
-    auto& slot = shared.entries[text];
-    std::shared_ptr<const shared_path::entry> found = slot.lock();
-    if (!found) {
-        found = make_entry(text);
-        slot = found;
-        if (shared.entries.size() >= shared.sweep_at) {
-            std::erase_if(shared.entries, [](const auto& kept) { return kept.second.expired(); });
-            shared.sweep_at = std::max<std::size_t>(1024, 2 * shared.entries.size());
-        }
+    entry*& slot = shared.entries[text];
+    if (!slot) {
+        slot = new entry{text, hash_of(text)};
+        const entry* made = slot;
+        // Counted by the recent list before a sweep could see it at 0.
+        recent.remember(made);
+        if (shared.entries.size() >= shared.sweep_at) sweep(shared);
+        return made;
     }
-    recent[next_recent] = found;
-    next_recent = (next_recent + 1) % recent_count;
-    return found;
+    recent.remember(slot);
+    return slot;
 }
 
-const std::shared_ptr<const shared_path::entry>& empty_entry() {
-    static const auto* const instance =
-        new std::shared_ptr<const shared_path::entry>(make_entry(L""));
-    return *instance;
+const entry* empty_entry() {
+    // Never pooled, so never swept.
+    static const entry* const instance = new entry{L"", hash_of(L"")};
+    return instance;
 }
 
 }  // namespace
 
-shared_path::shared_path() : entry_(empty_entry()) {}
+shared_path::shared_path() : entry_(empty_entry()) {
+    hold();
+}
 
 shared_path::shared_path(const std::wstring& text)
-    : entry_(text.empty() ? empty_entry() : pooled_entry(text)) {}
+    : entry_(text.empty() ? empty_entry() : pooled_entry(text)) {
+    hold();
+}
 
 shared_path::shared_path(const wchar_t* text) : shared_path(std::wstring(text)) {}
+
+shared_path::shared_path(shared_path&& other) noexcept : entry_(other.entry_) {
+    other.entry_ = empty_entry();
+    other.hold();
+}
+
+shared_path& shared_path::operator=(const shared_path& other) noexcept {
+    other.hold();
+    release();
+    entry_ = other.entry_;
+    return *this;
+}
+
+shared_path& shared_path::operator=(shared_path&& other) noexcept {
+    if (this == &other) return *this;
+    release();
+    entry_ = other.entry_;
+    other.entry_ = empty_entry();
+    other.hold();
+    return *this;
+}
 
 std::size_t shared_path::pool_size() {
     pool& shared = the_pool();

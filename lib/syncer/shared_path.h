@@ -1,11 +1,12 @@
 // A folder path held by many records (every file of a folder names it): one
 // copy of the text per distinct path in the process, found again through a
 // pool, so that a record costs a pointer for each of its folders and records
-// of the same folder compare their folders by that pointer.
+// of the same folder compare their folders by that pointer. The count of
+// holders lives in the pooled entry, so a path is one pointer wide.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <ostream>
 #include <string>
 
@@ -18,6 +19,11 @@ public:
     // The pooled copy of the text (made when the process holds none).
     shared_path(const std::wstring& text);
     shared_path(const wchar_t* text);
+    shared_path(const shared_path& other) noexcept : entry_(other.entry_) { hold(); }
+    shared_path(shared_path&& other) noexcept;
+    shared_path& operator=(const shared_path& other) noexcept;
+    shared_path& operator=(shared_path&& other) noexcept;
+    ~shared_path() { release(); }
 
     const std::wstring& str() const { return entry_->text; }
     operator const std::wstring&() const { return entry_->text; }
@@ -48,10 +54,16 @@ public:
     struct entry {
         std::wstring text;
         std::uint64_t hash = 0;
+        // How many paths hold it. An entry no path holds is reachable only
+        // through the pool, which frees it when it sweeps under its lock.
+        mutable std::atomic<std::uint64_t> holders{0};
     };
 
 private:
-    std::shared_ptr<const entry> entry_;
+    void hold() const noexcept { entry_->holders.fetch_add(1, std::memory_order_relaxed); }
+    void release() const noexcept { entry_->holders.fetch_sub(1, std::memory_order_release); }
+
+    const entry* entry_;
 };
 
 }  // namespace syncer

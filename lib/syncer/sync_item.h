@@ -39,8 +39,8 @@ struct sync_item {
     mutable std::int64_t synced_time = missing_time;
     // Filled by the scan, never stored.
     mutable std::int64_t remote_size = 0;
-    mutable std::int64_t local_size = 0;
-    // What the file system told of the local file when the scan saw it.
+    // What the file system told of the local file when the scan saw it; a
+    // folder, or a file missing locally, holds the empty state (size 0).
     mutable local_file_state local_file;
     // The id the remote listing gave the file (empty when not listed), so
     // that a download opens it without listing its folder again. Kept as
@@ -48,6 +48,8 @@ struct sync_item {
     mutable compact_text remote_id;
     // The user's answers; entries not set inherit.
     mutable sync_rule rule;
+
+    std::int64_t local_size() const { return local_file.size; }
 
     sync_item() = default;
     sync_item(shared_path dir_remote, shared_path dir_local, std::wstring filename);

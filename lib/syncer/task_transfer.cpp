@@ -52,7 +52,7 @@ task::runner::outcome task::runner::upload() {
     const auto local = local_path(owner_.dir_local_, owner_.filename_);
     const auto local_state = file_state(local);
     if (!local_state) return done;
-    const std::int64_t local_time = local_state->last_write_time;
+    const std::int64_t local_time = local_state->last_write_time();
     std::int64_t local_size = local_state->size;
     set_size(local_size);
 
@@ -218,7 +218,7 @@ task::runner::outcome task::runner::download() {
     check_local_names();
     const auto local = local_path(owner_.dir_local_, owner_.filename_);
     const auto local_before = file_state(local);
-    const std::int64_t local_time = local_before ? local_before->last_write_time : missing_time;
+    const std::int64_t local_time = local_before ? local_before->last_write_time() : missing_time;
     const std::int64_t local_size = local_before ? local_before->size : 0;
     // A local file still as the scan saw it, unchanged since both sides
     // agreed, is older than the remote one whatever its time says.

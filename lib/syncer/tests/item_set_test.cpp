@@ -6,9 +6,11 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "syncer/compact_text.h"
+#include "syncer/local_file_state.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/shared_path.h"
 #include "syncer/sync_item.h"
@@ -56,6 +58,32 @@ TEST(SharedPath, TextsNoRecordHoldsAnyMoreLeaveThePool) {
     EXPECT_LT(shared_path::pool_size(), 2048u);
     const shared_path kept(folder_text(7));
     EXPECT_TRUE(kept.same_as(shared_path(folder_text(7))));
+}
+
+TEST(SharedPath, ATextHeldOnlyThroughCopiesAndMovesOutlivesEverySweep) {
+    shared_path moved_from(folder_text(500000));
+    shared_path holder(std::move(moved_from));
+    EXPECT_TRUE(moved_from.empty());
+    shared_path assigned;
+    assigned = holder;
+    holder = std::move(assigned);
+    std::vector<shared_path> copies(3, holder);
+    holder = shared_path();
+    // Enough passing texts to sweep the pool several times, and to push the
+    // text out of this thread's recent ones.
+    for (int index = 0; index < 5000; ++index) shared_path passing(folder_text(600000 + index));
+    EXPECT_EQ(copies[2].str(), folder_text(500000));
+    EXPECT_TRUE(copies[0].same_as(shared_path(folder_text(500000))));
+}
+
+TEST(LocalFileState, WriteTimesRoundDownToWholeSecondsOnBothSidesOf1970) {
+    struct stat status {};
+    for (const auto& [seconds, nanoseconds] : std::vector<std::pair<long, long>>{
+             {0, 0}, {1700000000, 999999999}, {-1, 0}, {-1, 999999999}, {-2, 500000000}}) {
+        status.st_mtim = {seconds, nanoseconds};
+        EXPECT_EQ(local_file_state::from_stat(status).last_write_time(), seconds);
+    }
+    EXPECT_EQ(local_file_state{}.last_write_time(), -1);
 }
 
 TEST(SharedPath, ThreadsAskingForTheSameTextsGetOneCopy) {
