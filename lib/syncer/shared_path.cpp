@@ -18,10 +18,6 @@ std::uint64_t hash_of(const std::wstring& text) {
     return hash ^ text.size();
 }
 
-void hold(const entry* held) {
-    held->holders.fetch_add(1, std::memory_order_relaxed);
-}
-
 // Texts by value, each with the entry the paths share while any holds it.
 struct pool {
     std::mutex lock;
@@ -55,7 +51,7 @@ class recent_entries {
 public:
     ~recent_entries() {
         for (const entry* kept : kept_)
-            if (kept) kept->holders.fetch_sub(1, std::memory_order_release);
+            if (kept) kept->release();
     }
     const entry* find(const std::wstring& text) const {
         for (const entry* kept : kept_)
@@ -63,8 +59,8 @@ public:
         return nullptr;
     }
     void remember(const entry* found) {
-        hold(found);
-        if (kept_[next_]) kept_[next_]->holders.fetch_sub(1, std::memory_order_release);
+        found->hold();
+        if (kept_[next_]) kept_[next_]->release();
         kept_[next_] = found;
         next_ = (next_ + 1) % kept_.size();
     }

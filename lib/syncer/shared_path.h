@@ -57,11 +57,14 @@ public:
         // How many paths hold it. An entry no path holds is reachable only
         // through the pool, which frees it when it sweeps under its lock.
         mutable std::atomic<std::uint64_t> holders{0};
+
+        void hold() const noexcept { holders.fetch_add(1, std::memory_order_relaxed); }
+        void release() const noexcept { holders.fetch_sub(1, std::memory_order_release); }
     };
 
 private:
-    void hold() const noexcept { entry_->holders.fetch_add(1, std::memory_order_relaxed); }
-    void release() const noexcept { entry_->holders.fetch_sub(1, std::memory_order_release); }
+    void hold() const noexcept { entry_->hold(); }
+    void release() const noexcept { entry_->release(); }
 
     const entry* entry_;
 };
