@@ -174,6 +174,12 @@ class Store:
         # Children by folder id, so listings and name checks do not walk the
         # whole store (the benchmarks seed trees of 100,000 files).
         self.children_of = {}
+        # The same children by their name in lower case, so a name check
+        # looks only at the items of that name.
+        self.named_in = {}
+        # Bytes held by each owner's files, kept as files come, go and change,
+        # so a space check does not add up the whole store.
+        self.space_of = {}
         self.shares = {}
         self.grants = []
         self.uploads = {}
@@ -233,6 +239,8 @@ class Store:
             user.pro_settings = [tuple(p) for p in user.pro_settings]
         self.items = {}
         self.children_of = {}
+        self.named_in = {}
+        self.space_of = {}
         for record in state.get("items", []):
             kind = Folder if record.pop("is_folder") else File
             self._attach(kind(**record))
@@ -320,16 +328,41 @@ class Store:
 
     def _attach(self, item):
         self.items[item.id] = item
-        self.children_of.setdefault(item.parent_id, {})[item.id] = item
+        self._link(item)
+        self._count_space(item, +1)
 
     def _detach(self, item):
         del self.items[item.id]
+        self._unlink_from_parent(item)
+        self._count_space(item, -1)
+
+    def _link(self, item):
+        self.children_of.setdefault(item.parent_id, {})[item.id] = item
+        names = self.named_in.setdefault(item.parent_id, {})
+        names.setdefault(item.name.lower(), {})[item.id] = item
+
+    def _unlink_from_parent(self, item):
         self.children_of.get(item.parent_id, {}).pop(item.id, None)
+        names = self.named_in.get(item.parent_id, {})
+        lowered = item.name.lower()
+        same_name = names.get(lowered, {})
+        same_name.pop(item.id, None)
+        if not same_name:
+            names.pop(lowered, None)
+
+    def _count_space(self, item, sign):
+        if not item.is_folder:
+            self.space_of[item.owner_id] = self.space_of.get(item.owner_id, 0) + sign * item.size
+
+    def _set_size(self, item, size):
+        self._count_space(item, -1)
+        item.size = size
+        self._count_space(item, +1)
 
     def _reparent(self, item, parent_id):
-        self.children_of.get(item.parent_id, {}).pop(item.id, None)
+        self._unlink_from_parent(item)
         item.parent_id = parent_id
-        self.children_of.setdefault(parent_id, {})[item.id] = item
+        self._link(item)
 
     def sorted_children(self, owner_id, parent_id):
         kids = self.children(owner_id, parent_id)
@@ -362,9 +395,11 @@ class Store:
         return "/" + "/".join(names)
 
     def check_free_name(self, owner_id, parent_id, name, keep=None):
-        lowered = name.lower()
-        for sibling in self.children(owner_id, parent_id):
-            if sibling.name.lower() == lowered and sibling is not keep:
+        same_name = self.named_in.get(parent_id, {}).get(name.lower(), {})
+        for sibling in same_name.values():
+            if sibling.date_deleted != 0 or sibling is keep:
+                continue
+            if parent_id != ROOT_ID or sibling.owner_id == owner_id:
                 raise replies.already_exists(name)
 
     def add_folder(self, owner_id, parent_id, name, checked=True, **details):
@@ -393,7 +428,7 @@ class Store:
         """New bytes for a file, as an upload would leave them: a later
         modification date than the one it had, so clients see the change."""
         self._write_content(item.id, content)
-        item.size = len(content)
+        self._set_size(item, len(content))
         item.date_modified = max(self.now(), item.date_modified + 1)
 
     def copy_file(self, source, owner_id, parent_id):
@@ -420,12 +455,16 @@ class Store:
             return
         self.check_free_name(owner_id, parent_id, item.name)
         self._reparent(item, parent_id)
+        self._count_space(item, -1)
         item.owner_id = owner_id
+        self._count_space(item, +1)
 
     def rename(self, item, new_name):
         check_name("new_name", new_name)
         self.check_free_name(item.owner_id, item.parent_id, new_name, keep=item)
+        self._unlink_from_parent(item)
         item.name = new_name
+        self._link(item)
 
     def trash(self, item):
         item.date_deleted = self.now()
@@ -458,9 +497,8 @@ class Store:
         return [i for i in self.items.values() if i.owner_id == owner_id and i.date_deleted != 0]
 
     def space_used(self, owner_id):
-        return sum(
-            i.size for i in self.items.values() if not i.is_folder and i.owner_id == owner_id
-        )
+        """Bytes held by the owner's files, those in the trash included."""
+        return self.space_of.get(owner_id, 0)
 
     def check_space(self, owner_id, extra):
         # A capacity of 0 is an account without a limit.
@@ -562,7 +600,7 @@ class Store:
         os.replace(path, self.content_path(item.id))
         del self.uploads[upload.token]
         self.committed_uploads[temp_location] = (item.id, size)
-        item.size = size
+        self._set_size(item, size)
         item.date_modified = file_time if file_time > 0 else self.now()
 
     def _drop_uploads_of(self, file_id):
