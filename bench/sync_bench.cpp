@@ -14,11 +14,11 @@
 //    same FTPS server, plus the service's requests around curl's transfers;
 //    medians of several rounds.
 //
-//   bench_sync [--files N[,N...]] [--passes N] [--peer] [--transfers N]
+//   bench_sync [--files N[,N...]] [--passes N] [--peer] [--transfers N[,N...]]
 //              [--rounds N] [--transfers-only] [--downloads-only]
 //              (default: 10000,100000 files, 3 passes with nothing to do;
-//              3 rounds of 1000 transfers of 1 KiB each way; 1000000 files on
-//              request)
+//              3 rounds of 1000 transfers of 1 KiB each way; 1000000 files or
+//              10000 transfers on request)
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -112,6 +112,14 @@ double process_cpu_seconds(pid_t pid) {
 }
 
 double median(std::vector<double> values);
+
+// The machine's load averages over 1, 5 and 15 minutes, as a text.
+std::string load_averages() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
 
 // Wall time and CPU of the engine (this process) and of the service.
 struct pass_cost {
@@ -397,8 +405,10 @@ void bench_pass(std::size_t files, int passes, bool peer) {
     const auto per_file = [&](long kib) {
         return static_cast<double>(kib - resident_before) * 1024.0 / static_cast<double>(tracked);
     };
-    std::printf("pass with nothing to do, %zu files in %zu folders (seeded in %.1f s)\n", tracked,
-                folder_ids.size(), seeding);
+    std::printf(
+        "pass with nothing to do, %zu files in %zu folders (seeded in %.1f s; load at the end: "
+        "%s)\n",
+        tracked, folder_ids.size(), seeding, load_averages().c_str());
     std::printf(
         "  first pass (records every file)  %8.3f s wall, engine CPU %.3f s, service CPU %.3f s "
         "(%d tasks, %d questions)\n",
@@ -700,8 +710,9 @@ void report_transfers(const char* what, std::size_t count,
         requests.push_back(round.requests);
         ratio.push_back(round.engine / (round.curl + round.requests));
     }
-    std::printf("%zu %s of %lld bytes at the real clock, medians of %zu rounds\n", count, what,
-                static_cast<long long>(small_size), rounds.size());
+    std::printf("%zu %s of %lld bytes at the real clock, medians of %zu rounds (load at the end: %s)\n",
+                count, what, static_cast<long long>(small_size), rounds.size(),
+                load_averages().c_str());
     std::printf("  engine (scan, runner, tasks)     %8.2f s wall, %.2f s CPU (%.1f ms a file)\n",
                 median(engine), median(engine_cpu), 1000.0 * median(engine) / count);
     std::printf(
@@ -736,7 +747,7 @@ std::vector<std::size_t> counts_of(const std::string& text) {
 
 int main(int argc, char** argv) {
     std::vector<std::size_t> files{10000, 100000};
-    std::size_t transfers = 1000;
+    std::vector<std::size_t> transfers{1000};
     int passes = 3;
     int rounds = 3;
     bool peer = false;
@@ -749,7 +760,7 @@ int main(int argc, char** argv) {
             files = counts_of(value);
             ++index;
         } else if (option == "--transfers") {
-            transfers = std::stoul(value);
+            transfers = counts_of(value);
             ++index;
         } else if (option == "--passes") {
             passes = std::stoi(value);
@@ -767,7 +778,8 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: bench_sync [--files N[,N...]] [--passes N] [--peer] "
-                         "[--transfers N] [--rounds N] [--transfers-only] [--downloads-only]\n");
+                         "[--transfers N[,N...]] [--rounds N] [--transfers-only] "
+                         "[--downloads-only]\n");
             return 2;
         }
     }
@@ -775,7 +787,9 @@ int main(int argc, char** argv) {
         if (!transfers_only) {
             for (const std::size_t count : files) bench_pass(count, passes, peer);
         }
-        if (transfers > 0) bench_transfers(transfers, rounds, downloads_only);
+        for (const std::size_t count : transfers) {
+            if (count > 0) bench_transfers(count, rounds, downloads_only);
+        }
         return 0;
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_sync: %s\n", failure.what());
