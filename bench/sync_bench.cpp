@@ -575,6 +575,8 @@ transfer_round upload_round(bench_world& world, std::size_t count, int round) {
     transfer_round result;
     std::tie(result.engine, result.engine_cpu) = run_engine(
         world, count, [&] { return stored_files(world.service, folder, small_size) >= count; });
+    std::fprintf(stderr, "uploads round %d: engine %.2f s wall, %.2f s CPU\n", round,
+                 result.engine, result.engine_cpu);
     syncer::locked_remove_binding(user, pair);
     check_nothing_trashed(world.service, "uploads", round);
 

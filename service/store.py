@@ -170,16 +170,7 @@ class Store:
     def reset(self):
         self.users = {}
         self.access_accounts = {}
-        self.items = {}
-        # Children by folder id, so listings and name checks do not walk the
-        # whole store (the benchmarks seed trees of 100,000 files).
-        self.children_of = {}
-        # The same children by their name in lower case, so a name check
-        # looks only at the items of that name.
-        self.named_in = {}
-        # Bytes held by each owner's files, kept as files come, go and change,
-        # so a space check does not add up the whole store.
-        self.space_of = {}
+        self._clear_items()
         self.shares = {}
         self.grants = []
         self.uploads = {}
@@ -237,10 +228,7 @@ class Store:
         for user in self.users.values():
             user.notifications = [tuple(n) for n in user.notifications]
             user.pro_settings = [tuple(p) for p in user.pro_settings]
-        self.items = {}
-        self.children_of = {}
-        self.named_in = {}
-        self.space_of = {}
+        self._clear_items()
         for record in state.get("items", []):
             kind = Folder if record.pop("is_folder") else File
             self._attach(kind(**record))
@@ -326,6 +314,21 @@ class Store:
             if i.date_deleted == 0 and (parent_id != ROOT_ID or i.owner_id == owner_id)
         ]
 
+    def _clear_items(self):
+        self.items = {}
+        # Children by folder id, so listings and name checks do not walk the
+        # whole store (the benchmarks seed trees of 100,000 files).
+        self.children_of = {}
+        # The folders among them, so a folder's record tells whether it has
+        # subfolders without looking at its files.
+        self.folders_in = {}
+        # The same children by their name in lower case, so a name check
+        # looks only at the items of that name.
+        self.named_in = {}
+        # Bytes held by each owner's files, kept as files come, go and change,
+        # so a space check does not add up the whole store.
+        self.space_of = {}
+
     def _attach(self, item):
         self.items[item.id] = item
         self._link(item)
@@ -338,11 +341,14 @@ class Store:
 
     def _link(self, item):
         self.children_of.setdefault(item.parent_id, {})[item.id] = item
+        if item.is_folder:
+            self.folders_in.setdefault(item.parent_id, {})[item.id] = item
         names = self.named_in.setdefault(item.parent_id, {})
         names.setdefault(item.name.lower(), {})[item.id] = item
 
     def _unlink_from_parent(self, item):
         self.children_of.get(item.parent_id, {}).pop(item.id, None)
+        self.folders_in.get(item.parent_id, {}).pop(item.id, None)
         names = self.named_in.get(item.parent_id, {})
         lowered = item.name.lower()
         same_name = names.get(lowered, {})
@@ -370,7 +376,10 @@ class Store:
         return kids
 
     def has_subfolders(self, folder):
-        return any(i.is_folder for i in self.children(folder.owner_id, folder.id))
+        return any(
+            f.date_deleted == 0 and (folder.id != ROOT_ID or f.owner_id == folder.owner_id)
+            for f in self.folders_in.get(folder.id, {}).values()
+        )
 
     def ancestors(self, item):
         """The folders above an item, nearest first; stops at the root."""

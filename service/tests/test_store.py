@@ -1,4 +1,4 @@
-"""The store's running totals and name index against a plain count of the
+"""The store's running totals and indexes against a plain count of the
 items, after every kind of change a request or the control endpoint makes."""
 
 import os
@@ -33,6 +33,9 @@ class StoreIndexTest(unittest.TestCase):
     def check_agrees(self, store):
         for owner_id in self.owners:
             self.assertEqual(counted_space(store, owner_id), store.space_used(owner_id))
+        for folder in (i for i in store.items.values() if i.is_folder):
+            children = store.children(folder.owner_id, folder.id)
+            self.assertEqual(any(i.is_folder for i in children), store.has_subfolders(folder))
         folders = [ROOT_ID] + [i.id for i in store.items.values() if i.is_folder]
         for parent_id in folders:
             for owner_id in self.owners:
