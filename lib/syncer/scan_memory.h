@@ -38,26 +38,32 @@ public:
     std::size_t size() const;
 
 private:
-    // Kept in one open-addressed array (linear probing), 24 bytes a file and
-    // no allocation of its own: a pass looks up every local file.
+    // Kept in one open-addressed array (linear probing), 16 bytes a file and
+    // no allocation of its own: a pass looks up every local file. A file
+    // whose identity or change time does not fit is read every time.
     struct mark {
-        std::uint64_t inode = 0;
-        std::int64_t change_time_ns = 0;
-        // Index in devices_.
-        std::uint16_t device = 0;
-        // The low byte of the pass that last looked at it.
-        std::uint8_t pass = 0;
-        std::uint8_t flags = 0;
+        // The inode number (below 2^48, never 0) with the device's index in
+        // devices_ above it; 0 for a free slot.
+        std::uint64_t key = 0;
+        std::uint32_t change_seconds = 0;
+        // The change time's nanoseconds, the mark, and the low bit of the
+        // pass that last looked at it: a pass forgets the marks it did not
+        // look at, so one bit tells this pass's from the one before (a mark
+        // left by a pass that was broken off goes a pass later).
+        std::uint32_t nanoseconds_and_flags = 0;
     };
-    static constexpr std::uint8_t used = 1;
+    static constexpr std::uint32_t nanoseconds_mask = (1u << 30) - 1;
+    static constexpr std::uint32_t pass_flag = 1u << 30;
+    static constexpr std::uint32_t hidden_flag = 1u << 31;
     // Files of devices past the first 65535 seen are read every time.
     static constexpr std::uint16_t no_device = 0xFFFF;
-    static constexpr std::uint8_t hidden_flag = 2;
 
-    std::uint16_t device_index(std::uint64_t device);
-    std::size_t home_of(std::uint64_t inode, std::uint16_t device) const;
+    // The file's key; 0 when it is not to be kept.
+    std::uint64_t key_of(const struct stat& status);
+    std::uint32_t pass_bit() const { return (pass_ & 1) != 0 ? pass_flag : 0; }
+    std::size_t home_of(std::uint64_t key) const;
     // The slot of the file, or the free slot where it would go.
-    std::size_t slot_of(std::uint64_t inode, std::uint16_t device) const;
+    std::size_t slot_of(std::uint64_t key) const;
     void erase_at(std::size_t slot);
     void rebuild(std::size_t capacity, bool seen_only);
 

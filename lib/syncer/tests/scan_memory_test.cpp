@@ -52,6 +52,44 @@ TEST_F(HiddenMarks, AMarkIsReadAgainOnlyWhenTheChangeTimeMoves) {
     EXPECT_EQ(reads, 3);
 }
 
+// Files whose identity or change time does not fit a kept mark are read
+// every time, and never answer for another file.
+TEST_F(HiddenMarks, FilesThatDoNotFitAMarkAreReadEveryTime) {
+    const std::int64_t old = now - 60 * second;
+    const struct stat unfit[] = {status_of(1, 0, old), status_of(1, std::uint64_t{1} << 48, old),
+                                 status_of(1, 12, -5 * second), status_of(1, 13, 5'000'000'000 * second)};
+    for (const struct stat& status : unfit) {
+        EXPECT_TRUE(look(status, true));
+        EXPECT_FALSE(look(status, false));
+    }
+    EXPECT_EQ(reads, 8);
+    // Only the low 48 bits of an inode number would tell these apart.
+    EXPECT_FALSE(look(status_of(1, 5, old), false));
+    EXPECT_TRUE(look(status_of(1, (std::uint64_t{1} << 48) + 5, old), true));
+    EXPECT_FALSE(look(status_of(1, 5, old), true));
+    EXPECT_EQ(reads, 10);
+    EXPECT_EQ(marks.size(), 1u);
+}
+
+// A pass broken off before its end leaves its marks: they are found again,
+// and those of files gone are forgotten by the passes after it.
+TEST_F(HiddenMarks, APassBrokenOffForgetsNothingItShouldKeep) {
+    const std::int64_t old = now - 60 * second;
+    marks.begin_pass();
+    look(status_of(1, 1, old), false);
+    look(status_of(1, 2, old), true);
+    marks.end_pass();
+    marks.begin_pass();  // broken off: no end
+    look(status_of(1, 1, old), false);
+    for (int pass = 0; pass < 2; ++pass) {
+        marks.begin_pass();
+        EXPECT_FALSE(look(status_of(1, 1, old), true));
+        marks.end_pass();
+    }
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(marks.size(), 1u);
+}
+
 // Change times come in coarse ticks: a mark set within the tick of an
 // earlier read would leave the time as it was, so a mark read within a
 // second of the change time is not trusted later.
@@ -81,10 +119,6 @@ TEST_F(HiddenMarks, APassForgetsTheFilesItDidNotSee) {
     EXPECT_EQ(reads, 3);
 }
 
-// Many files on two devices, some of them changed a moment ago (read every
-// time and never kept, which takes them out of the middle of the table),
-// over passes that see fewer and fewer of them: every kept mark is found
-// again without a read, and no mark of one file answers for another.
 // Many files on two devices over passes that see fewer and fewer of them,
 // some changed again a moment before (read every time and no longer kept,
 // which takes them out of the middle of the table): every kept mark is
