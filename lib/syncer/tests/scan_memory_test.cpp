@@ -57,7 +57,8 @@ TEST_F(HiddenMarks, AMarkIsReadAgainOnlyWhenTheChangeTimeMoves) {
 TEST_F(HiddenMarks, FilesThatDoNotFitAMarkAreReadEveryTime) {
     const std::int64_t old = now - 60 * second;
     const struct stat unfit[] = {status_of(1, 0, old), status_of(1, std::uint64_t{1} << 48, old),
-                                 status_of(1, 12, -5 * second), status_of(1, 13, 5'000'000'000 * second)};
+                                 status_of(1, 12, -5 * second),
+                                 status_of(1, 13, 5'000'000'000 * second)};
     for (const struct stat& status : unfit) {
         EXPECT_TRUE(look(status, true));
         EXPECT_FALSE(look(status, false));
