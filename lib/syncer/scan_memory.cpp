@@ -25,14 +25,17 @@ bool hidden_marks::is_hidden(const struct stat& status, std::int64_t now_ns,
                              const std::function<bool()>& read_mark) {
     const auto seconds = static_cast<std::uint32_t>(status.st_ctim.tv_sec);
     const auto nanoseconds = static_cast<std::uint32_t>(status.st_ctim.tv_nsec);
+    // A device's index never changes once given, so the key stays good
+    // between the two holds of the lock.
+    std::uint64_t key = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        const std::uint64_t key = key_of(status);
+        key = key_of(status);
         if (!slots_.empty() && key != 0) {
             mark& found = slots_[slot_of(key)];
             if (found.key == key && found.change_seconds == seconds &&
                 (found.nanoseconds_and_flags & nanoseconds_mask) == nanoseconds) {
-                if ((found.nanoseconds_and_flags & pass_flag) != pass_bit()) {
+                if (!of_this_pass(found)) {
                     found.nanoseconds_and_flags ^= pass_flag;
                     ++seen_;
                 }
@@ -41,9 +44,8 @@ bool hidden_marks::is_hidden(const struct stat& status, std::int64_t now_ns,
         }
     }
     const bool hidden = read_mark();
-    std::lock_guard<std::mutex> guard(lock_);
-    const std::uint64_t key = key_of(status);
     if (key == 0) return hidden;
+    std::lock_guard<std::mutex> guard(lock_);
     // At most three quarters full, so that every probe ends soon.
     if ((count_ + 1) * 4 > slots_.size() * 3)
         rebuild(std::max<std::size_t>(1024, slots_.size() * 2), false);
@@ -54,12 +56,12 @@ bool hidden_marks::is_hidden(const struct stat& status, std::int64_t now_ns,
         if (!known) {
             ++count_;
             ++seen_;
-        } else if ((entry.nanoseconds_and_flags & pass_flag) != pass_bit()) {
+        } else if (!of_this_pass(entry)) {
             ++seen_;
         }
         entry = mark{key, seconds, nanoseconds | pass_bit() | (hidden ? hidden_flag : 0)};
     } else if (known) {
-        if ((entry.nanoseconds_and_flags & pass_flag) == pass_bit()) --seen_;
+        if (of_this_pass(entry)) --seen_;
         erase_at(slot);
     }
     return hidden;
@@ -116,7 +118,7 @@ void hidden_marks::rebuild(std::size_t capacity, bool seen_only) {
     count_ = 0;
     for (const mark& entry : old) {
         if (entry.key == 0) continue;
-        if (seen_only && (entry.nanoseconds_and_flags & pass_flag) != pass_bit()) continue;
+        if (seen_only && !of_this_pass(entry)) continue;
         slots_[slot_of(entry.key)] = entry;
         ++count_;
     }
@@ -133,9 +135,8 @@ void hidden_marks::end_pass() {
     // Most passes see every file they kept: then nothing is to go.
     if (seen_ == count_) return;
     const auto kept = static_cast<std::size_t>(
-        std::count_if(slots_.begin(), slots_.end(), [this](const mark& entry) {
-            return entry.key != 0 && (entry.nanoseconds_and_flags & pass_flag) == pass_bit();
-        }));
+        std::count_if(slots_.begin(), slots_.end(),
+                      [this](const mark& entry) { return entry.key != 0 && of_this_pass(entry); }));
     std::size_t capacity = 1024;
     while (kept * 4 > capacity * 3) capacity *= 2;
     rebuild(capacity, true);

@@ -61,6 +61,9 @@ private:
     // The file's key; 0 when it is not to be kept.
     std::uint64_t key_of(const struct stat& status);
     std::uint32_t pass_bit() const { return (pass_ & 1) != 0 ? pass_flag : 0; }
+    bool of_this_pass(const mark& entry) const {
+        return (entry.nanoseconds_and_flags & pass_flag) == pass_bit();
+    }
     std::size_t home_of(std::uint64_t key) const;
     // The slot of the file, or the free slot where it would go.
     std::size_t slot_of(std::uint64_t key) const;
