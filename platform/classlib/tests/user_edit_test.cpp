@@ -83,6 +83,32 @@ TEST_F(EditControl, APasteReplacesTheSelectionAndNewTextPutsTheCaretFirst) {
     EXPECT_EQ(win_test::text(edit), L"ab-1,5ef");
 }
 
+// As typing does, a text set from outside tells the parent, so a dialog
+// that fills its edits must tell its own filling from the person's typing;
+// a multi-line edit says nothing of a text set from outside.
+TEST_F(EditControl, ASetTextTellsTheParentOfASingleLineEditOnly) {
+    SetWindowTextW(edit, L"abc");
+    EXPECT_EQ(changes(), 1u);
+    SetDlgItemTextW(parent->hwnd(), 7, L"abc");
+    EXPECT_EQ(changes(), 2u) << "the same text again is a change too";
+
+    HWND lines =
+        CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10, 40, 100, 40,
+                        parent->hwnd(), reinterpret_cast<HMENU>(8), nullptr, nullptr);
+    ASSERT_NE(lines, nullptr);
+    const auto changes_of_lines = [&] {
+        size_t count = 0;
+        for (const user_test::received& r : parent->log())
+            if (r.message == WM_COMMAND && HIWORD(r.wparam) == EN_CHANGE && LOWORD(r.wparam) == 8)
+                ++count;
+        return count;
+    };
+    SetWindowTextW(lines, L"one\r\ntwo");
+    EXPECT_EQ(changes_of_lines(), 0u);
+    SendMessageW(lines, WM_CHAR, L'x', 0);
+    EXPECT_EQ(changes_of_lines(), 1u) << "typing still tells";
+}
+
 // A window object of its own class that counts clicks, and one that
 // subclasses an edit control to turn every typed character into upper case.
 class counting_window : public CWindowImpl<counting_window> {
