@@ -78,9 +78,19 @@ TEST_F(EditControl, APasteReplacesTheSelectionAndNewTextPutsTheCaretFirst) {
     SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(-1), 0);
     EXPECT_EQ(selection(), std::make_pair(DWORD{8}, DWORD{8}));
 
+    // A read-only edit takes no typing, from keys or characters; a text
+    // set from outside it still takes.
     SetWindowLongW(edit, GWL_STYLE, GetWindowLongW(edit, GWL_STYLE) | ES_READONLY);
     type(L"x");
-    EXPECT_EQ(win_test::text(edit), L"ab-1,5ef");
+    ShowWindow(parent->hwnd(), SW_SHOW);
+    SetFocus(edit);
+    for (const UINT key : {UINT{'Y'}, UINT{VK_BACK}}) {
+        win_test::press_key(key);
+        win_test::pump();
+        EXPECT_EQ(win_test::text(edit), L"ab-1,5ef") << key;
+    }
+    SetWindowTextW(edit, L"set");
+    EXPECT_EQ(win_test::text(edit), L"set");
 }
 
 // As typing does, a text set from outside tells the parent, so a dialog
