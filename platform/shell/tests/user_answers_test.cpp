@@ -459,6 +459,30 @@ TEST_F(Answers, ADialogOfAnotherThreadGetsTheLinesTypedWhileItIsOpen) {
     Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+// The commands for the tray's icons are read while the process has an icon
+// somebody can use: they end with its last one, and the next icon gets a
+// reader of its own, which tells the person what to type again.
+TEST_F(Answers, TheTraysCommandsEndWithItsLastIconAndComeBackWithTheNext) {
+    pseudo_terminal terminal(root_.path());
+    const auto helps_printed = [&] {
+        const std::string printed = terminal.printed();
+        int count = 0;
+        for (size_t at = printed.find("type a command and Enter"); at != std::string::npos;
+             at = printed.find("type a command and Enter", at + 1))
+            ++count;
+        return count;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        user_test::test_window owner;
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof data;
+        data.hWnd = owner.hwnd();
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+        EXPECT_TRUE(within_seconds(20, [&] { return helps_printed() == round; })) << round;
+        Shell_NotifyIconW(NIM_DELETE, &data);
+    }
+}
+
 // A line typed while a dialog of another thread is being made, before its
 // question is printed, is the dialog's too.
 INT_PTR CALLBACK typing_at_start_procedure(HWND dialog, UINT message, WPARAM wparam,
