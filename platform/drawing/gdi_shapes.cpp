@@ -117,10 +117,16 @@ struct ellipse_shape {
         return pixels;
     }
 
-    // The point of the edge at an angle, as a pixel inside the ellipse.
+    // Where the ray from the centre in a direction (the angle_of a point)
+    // meets the edge, as a pixel inside the ellipse. On any ellipse but a
+    // circle the direction is not the ellipse's own parameter: the ray is
+    // scaled to the edge along that direction.
     POINT edge_point(double angle) const {
-        const double x = cx + (rx - 0.5) * std::cos(angle);
-        const double y = cy - (ry - 0.5) * std::sin(angle);
+        const double a = std::max(rx - 0.5, 0.0), b = std::max(ry - 0.5, 0.0);
+        const double dx = std::cos(angle), dy = -std::sin(angle);
+        const double scale = a > 0 && b > 0 ? a * b / std::hypot(b * dx, a * dy) : 0.0;
+        const double x = cx + scale * dx;
+        const double y = cy + scale * dy;
         return {static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y))};
     }
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "file_sharing.h"
 #include "handle_table.h"
 #include "wide_text.h"
 
@@ -22,8 +23,10 @@ constexpr mode_t all_write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
 
 class file_object : public win_detail::kernel_object {
 public:
-    file_object(int fd, bool readable, bool writable)
-        : fd_(fd), readable_(readable), writable_(writable) {}
+    // Made with the claims' lock held.
+    file_object(int fd, bool readable, bool writable, const win_file::file_identity& identity,
+                const win_file::share_claim& claim)
+        : fd_(fd), readable_(readable), writable_(writable), claim_(identity, claim) {}
     ~file_object() override { ::close(fd_); }
     file_object(const file_object&) = delete;
     file_object& operator=(const file_object&) = delete;
@@ -36,7 +39,12 @@ private:
     int fd_;
     bool readable_;
     bool writable_;
+    win_file::held_claim claim_;
 };
+
+win_file::file_identity identity_of(const struct stat& st) {
+    return {st.st_dev, st.st_ino};
+}
 
 bool folder_exists(const std::string& native) {
     const std::filesystem::path parent = std::filesystem::path(native).parent_path();
@@ -130,8 +138,8 @@ bool is_hidden(const std::string& native) {
 
 }  // namespace win_file
 
-HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                   DWORD flags_and_attributes, HANDLE) {
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD flags_and_attributes, HANDLE) {
     if (!path) return fail(ERROR_INVALID_PARAMETER);
     if (!*path) return fail(ERROR_PATH_NOT_FOUND);
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
@@ -146,6 +154,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
     const bool want_read_only = flags_and_attributes & FILE_ATTRIBUTE_READONLY;
 
     const std::string native = win_file::native_path(path);
+    // Checked and opened under the lock, so that no other open of this
+    // process comes between.
+    auto claims = win_file::lock_claims();
     struct stat st {};
     const bool existed = ::stat(native.c_str(), &st) == 0;
     if (!existed && errno != ENOENT) return fail(error_for(errno, native));
@@ -160,6 +171,11 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
     } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
         return fail(error_for(ENOENT, native));
     }
+    // Truncating counts as writing, whatever access was asked for.
+    const win_file::share_claim claim{read, write || (existed && truncates),
+                                      (access & (DELETE | GENERIC_ALL)) != 0, share_mode};
+    if (existed && !win_file::claim_allowed(identity_of(st), claim))
+        return fail(ERROR_SHARING_VIOLATION);
 
     int flags = O_CLOEXEC;
     if (write || truncates)
@@ -190,7 +206,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
         }
     }
 
-    HANDLE handle = win_detail::register_handle(std::make_shared<file_object>(fd, read, write));
+    auto object = std::make_shared<file_object>(fd, read, write, identity_of(opened), claim);
+    claims.unlock();  // the object's end takes the lock
+    HANDLE handle = win_detail::register_handle(std::move(object));
     const bool found = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(found ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -342,9 +360,16 @@ BOOL DeleteFileW(LPCWSTR path) {
         return FALSE;
     }
     const std::string native = win_file::native_path(path);
+    const auto claims = win_file::lock_claims();
     struct stat st {};
-    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::stat(native.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // Every handle of the file must share deleting.
+    if (exists && !win_file::claim_allowed(identity_of(st), win_file::removal_claim())) {
+        SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
     if (::unlink(native.c_str()) == 0) return TRUE;
@@ -359,14 +384,28 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
     }
     const std::string from = win_file::native_path(existing);
     const std::string to = win_file::native_path(target);
+    const auto claims = win_file::lock_claims();
     struct stat st {};
     if (::stat(from.c_str(), &st) != 0) {
         SetLastError(error_for(errno, from));
         return FALSE;
     }
-    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::stat(to.c_str(), &st) == 0) {
-        SetLastError(ERROR_ALREADY_EXISTS);
+    // The file moved, and a file it replaces, must be shared for deleting
+    // by every handle of theirs.
+    if (!win_file::claim_allowed(identity_of(st), win_file::removal_claim())) {
+        SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
+    }
+    struct stat replaced {};
+    if (::stat(to.c_str(), &replaced) == 0) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        if (!win_file::claim_allowed(identity_of(replaced), win_file::removal_claim())) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
     }
     if (::rename(from.c_str(), to.c_str()) == 0) return TRUE;
     SetLastError(errno == EISDIR ? ERROR_ACCESS_DENIED : error_for(errno, to));

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "com/com_internal.h"
+#include "kernel/journal.h"
 #include "kernel/wide_text.h"
 #include "system_objects.h"
 #include "win/ole.h"
@@ -15,9 +18,17 @@
 
 namespace {
 
+// The records are the process's own, as the dialogs are, but belong to the
+// machine root they were made under, as every other journal does: a test
+// in a root of its own sees only its own dialogs.
+struct journal_entry {
+    std::string root;
+    std::shared_ptr<win_test::progress_record> record;
+};
+
 struct progress_journal {
     std::mutex lock;
-    std::vector<std::shared_ptr<win_test::progress_record>> records;
+    std::vector<journal_entry> records;
     win_test::progress_cancel_script cancel_script;
 };
 
@@ -26,12 +37,17 @@ progress_journal& journal() {
     return instance;
 }
 
+std::string current_root() {
+    return win_detail::journal_file("progress_dialogs");
+}
+
 // One dialog; its journal record is updated under the journal's lock.
 class progress_dialog final : public IProgressDialog, public IOleWindow {
 public:
     progress_dialog() {
+        journal_entry entry{current_root(), record_};
         std::lock_guard<std::mutex> guard(journal().lock);
-        journal().records.push_back(record_);
+        journal().records.push_back(std::move(entry));
     }
     ~progress_dialog() { close_window(); }
 
@@ -191,15 +207,19 @@ const bool system_objects_given = [] {
 namespace win_test {
 
 std::vector<progress_record> progress_dialogs() {
+    const std::string root = current_root();
     std::lock_guard<std::mutex> guard(journal().lock);
     std::vector<progress_record> copies;
-    for (const auto& record : journal().records) copies.push_back(*record);
+    for (const journal_entry& entry : journal().records)
+        if (entry.root == root) copies.push_back(*entry.record);
     return copies;
 }
 
 void clear_progress_dialogs() {
+    const std::string root = current_root();
     std::lock_guard<std::mutex> guard(journal().lock);
-    journal().records.clear();
+    std::erase_if(journal().records,
+                  [&](const journal_entry& entry) { return entry.root == root; });
 }
 
 void set_progress_cancel_script(progress_cancel_script script) {

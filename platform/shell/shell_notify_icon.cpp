@@ -47,6 +47,14 @@ icon_state* find_locked(HWND window, UINT id) {
     return nullptr;
 }
 
+// Nobody can use an icon whose window is gone: once no other is left, the
+// terminal's commands for the icons stop.
+void stop_commands_without_icons_locked() {
+    for (const icon_state& icon : tray().icons)
+        if (IsWindow(icon.shown.window)) return;
+    win_shell::stop_reading_tray_commands();
+}
+
 template <size_t N>
 std::wstring field_text(const WCHAR (&field)[N]) {
     size_t length = 0;
@@ -177,6 +185,7 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
             print_change(before, before, true);
             journal("delete", true, data->uID, data->uFlags, before);
             tray().icons.erase(tray().icons.begin() + (icon - tray().icons.data()));
+            stop_commands_without_icons_locked();
             return TRUE;
         case NIM_SETVERSION:
             if (!icon) break;
@@ -242,6 +251,7 @@ void set_tray_modify_refused(bool refused) {
 void forget_tray_icons() {
     std::lock_guard<std::mutex> guard(tray().lock);
     tray().icons.clear();
+    stop_commands_without_icons_locked();
 }
 
 std::vector<tray_record> tray_journal() {

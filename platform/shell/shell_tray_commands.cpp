@@ -33,6 +33,7 @@ struct program_command {
 struct reader_state {
     std::mutex lock;
     bool running = false;
+    unsigned generation = 0;  // of the reader that reads now, or last read
     std::vector<program_command> commands;
 };
 
@@ -91,27 +92,43 @@ void print_tray_help() {
                  added.c_str());
 }
 
-void tray_command_loop() {
+// A reader whose icons are all gone stops before its next line; the next
+// icon has a reader of its own.
+bool retired(unsigned generation) {
+    std::lock_guard<std::mutex> guard(reader().lock);
+    return reader().generation != generation;
+}
+
+void tray_command_loop(unsigned generation) {
     print_tray_help();
     for (;;) {
-        const win_user::terminal_line got =
-            win_user::read_terminal_command([] {}, [] { return false; }, icon_thread_idle);
+        const win_user::terminal_line got = win_user::read_terminal_command(
+            [] {}, [generation] { return retired(generation); }, icon_thread_idle);
         if (got.status != win_user::typed::line) break;
         if (!got.text.empty() && !run_tray_command(got.text)) print_tray_help();
     }
     std::lock_guard<std::mutex> guard(reader().lock);
-    reader().running = false;
+    if (reader().generation == generation) reader().running = false;
 }
 
 }  // namespace
 
 void read_tray_commands() {
+    unsigned generation = 0;
     {
         std::lock_guard<std::mutex> guard(reader().lock);
         if (reader().running) return;
         reader().running = true;
+        generation = ++reader().generation;
     }
-    std::thread(tray_command_loop).detach();
+    std::thread(tray_command_loop, generation).detach();
+}
+
+void stop_reading_tray_commands() {
+    std::lock_guard<std::mutex> guard(reader().lock);
+    if (!reader().running) return;
+    reader().running = false;
+    ++reader().generation;
 }
 
 bool run_tray_command(const std::string& line) {

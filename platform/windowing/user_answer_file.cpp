@@ -171,7 +171,8 @@ std::vector<std::wstring> dialog_texts(HWND dialog) {
 // Carries out "check N", "uncheck N", "press BUTTON" and "text N WORDS",
 // separated by ";", on the controls of the dialog and of the child dialogs
 // inside it. Text goes in as typed text would (the edit's selection
-// replaced), so the edit tells its parent. Stops at the first action it
+// replaced), so the edit tells its parent; a read-only or disabled edit
+// takes none, as it takes no typing. Stops at the first action it
 // does not understand.
 void act(HWND dialog, const std::wstring& actions) {
     std::wstringstream all(actions);
@@ -197,7 +198,13 @@ void act(HWND dialog, const std::wstring& actions) {
         } else if (verb == L"text") {
             std::wstring rest;
             std::getline(words, rest);
-            if (HWND control = win_test::control(dialog, *id)) {
+            HWND control = win_test::control(dialog, *id);
+            if (control &&
+                ((GetWindowLongW(control, GWL_STYLE) & ES_READONLY) || !IsWindowEnabled(control))) {
+                // As for a person: a read-only or disabled edit takes no typing.
+                std::fprintf(stderr, "[answers] edit %d cannot be typed into: %s\n", *id,
+                             win_detail::to_utf8(action).c_str());
+            } else if (control) {
                 SendMessageW(control, EM_SETSEL, 0, -1);
                 SendMessageW(control, EM_REPLACESEL, TRUE,
                              reinterpret_cast<LPARAM>(trimmed(rest).c_str()));

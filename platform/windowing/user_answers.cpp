@@ -203,8 +203,9 @@ void show_controls(HWND parent, std::vector<dialog_action>& actions) {
             const std::string shown =
                 password ? std::string(static_cast<size_t>(GetWindowTextLengthW(c)), '*')
                          : text_of(c);
-            std::fprintf(stderr, "  [%zu] %s [%s]%s\n", actions.size(),
-                         actions.back().label.c_str(), shown.c_str(), disabled);
+            std::fprintf(stderr, "  [%zu] %s [%s]%s%s\n", actions.size(),
+                         actions.back().label.c_str(), shown.c_str(), disabled,
+                         (style & ES_READONLY) ? " (read-only)" : "");
         } else if (name == WC_LISTVIEWW) {
             show_list(c, actions);
         } else if (name == WC_TABCONTROLW) {
@@ -331,6 +332,12 @@ namespace {
 bool fill_in(HWND dialog, const dialog_action& action, const std::function<bool()>& ended) {
     std::string label = action.label;
     if (!label.empty() && label.back() == ':') label.pop_back();
+    // Nobody types into a read-only or disabled edit.
+    if ((GetWindowLongW(action.control, GWL_STYLE) & ES_READONLY) ||
+        !IsWindowEnabled(action.control)) {
+        std::fprintf(stderr, "  (%s cannot be typed into)\n", label.c_str());
+        return false;
+    }
     std::fprintf(stderr, "  %s: ", label.c_str());
     std::fflush(stderr);
     const bool password = SendMessageW(action.control, EM_GETPASSWORDCHAR, 0, 0) != 0;

@@ -2,7 +2,8 @@
 // "\r\n" and wrapped) with a selection (the caret is its end),
 // typed into with WM_CHAR, replaced with EM_REPLACESEL (as a paste does),
 // and painted plainly, or as a row of password characters for ES_PASSWORD.
-// Each change tells the parent with EN_CHANGE.
+// Each change tells the parent with EN_CHANGE, also a text set with
+// WM_SETTEXT on a single-line edit.
 
 #include <algorithm>
 #include <optional>
@@ -60,6 +61,12 @@ void select(HWND edit, size_t start, size_t end) {
     InvalidateRect(edit, nullptr, TRUE);
 }
 
+void notify_change(HWND edit) {
+    if (HWND parent = GetParent(edit))
+        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(edit), EN_CHANGE),
+                     reinterpret_cast<LPARAM>(edit));
+}
+
 // Replaces the selection and puts the caret after the new text.
 void replace_selection(HWND edit, const std::wstring& replacement) {
     std::wstring text = text_of(edit);
@@ -67,9 +74,7 @@ void replace_selection(HWND edit, const std::wstring& replacement) {
     text.replace(start, end - start, replacement);
     DefWindowProcW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     select(edit, start + replacement.size(), start + replacement.size());
-    if (HWND parent = GetParent(edit))
-        SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(edit), EN_CHANGE),
-                     reinterpret_cast<LPARAM>(edit));
+    notify_change(edit);
 }
 
 void backspace(HWND edit) {
@@ -178,6 +183,9 @@ LRESULT CALLBACK edit_procedure(HWND edit, UINT message, WPARAM wparam, LPARAM l
         case WM_SETTEXT: {
             const LRESULT result = DefWindowProcW(edit, message, wparam, lparam);
             select(edit, 0, 0);
+            // A single-line edit tells its parent of a text set from outside
+            // as of a typed one; a multi-line edit does not.
+            if (result && !(GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE)) notify_change(edit);
             return result;
         }
         case WM_LBUTTONDOWN:

@@ -418,7 +418,11 @@ HPROPSHEETPAGE CreatePropertySheetPageW(LPCPROPSHEETPAGEW page) {
         live_pages().insert(made);
     }
     if ((record->dwFlags & PSP_USEREFPARENT) && record->pcRefParent) ++*record->pcRefParent;
-    if ((record->dwFlags & PSP_USECALLBACK) && record->pfnCallback)
+    // Only a record of a later form than the first asks for PSPCB_ADDREF:
+    // a page made from a first-form record gets PSPCB_CREATE and
+    // PSPCB_RELEASE alone.
+    if ((record->dwFlags & PSP_USECALLBACK) && record->pfnCallback &&
+        record->dwSize > PROPSHEETPAGEW_V1_SIZE)
         record->pfnCallback(nullptr, PSPCB_ADDREF, record);
     return made;
 }

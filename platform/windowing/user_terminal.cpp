@@ -96,6 +96,8 @@ terminal_line read_line(const std::function<void()>& serve, const std::function<
         if (!mine && stop()) return {typed::stopped, {}};
         if (!input_waiting(look_interval_ms)) continue;
         if (!mine) {
+            // Told to stop while it waited: the line is for someone else.
+            if (stop()) return {typed::stopped, {}};
             if (!claim_line(for_question, ready)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(look_interval_ms / 5));
                 continue;

@@ -549,4 +549,31 @@ TEST_F(ShellBrowse, APersonChangesAFilesDescriptionInItsSheetOnTheTerminal) {
     EXPECT_EQ(descriptions, std::vector<std::string>{"Quarterly figures"});
 }
 
+// The general page's read-only fields take no typing: the person is told
+// so, the field keeps what the page showed and Apply stays off.
+TEST_F(ShellBrowse, AReadOnlyFieldOfTheSheetRefusesWhatAPersonTypes) {
+    log_in();
+    std::string first, after_typing;
+    {
+        terminal_testing::terminal_person person;
+        std::thread answering([&] {
+            first = person.next_dialog();
+            if (person.choose(first, "Type: [")) {
+                person.type("Executable");
+                after_typing = person.next_dialog();
+                person.choose(after_typing, "<Cancel>");
+            }
+            person.leave();
+        });
+        std::istringstream typed("cd 1\nprops 1\nquit\n");
+        std::ostringstream shown;
+        EXPECT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+        answering.join();
+    }
+    EXPECT_NE(first.find("Type: ["), std::string::npos) << first;
+    EXPECT_NE(first.find("(read-only)"), std::string::npos) << first;
+    EXPECT_EQ(after_typing.find("Executable"), std::string::npos) << after_typing;
+    EXPECT_NE(after_typing.find("<Apply> (disabled)"), std::string::npos) << after_typing;
+}
+
 }  // namespace

@@ -78,9 +78,45 @@ TEST_F(EditControl, APasteReplacesTheSelectionAndNewTextPutsTheCaretFirst) {
     SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(-1), 0);
     EXPECT_EQ(selection(), std::make_pair(DWORD{8}, DWORD{8}));
 
+    // A read-only edit takes no typing, from keys or characters; a text
+    // set from outside it still takes.
     SetWindowLongW(edit, GWL_STYLE, GetWindowLongW(edit, GWL_STYLE) | ES_READONLY);
     type(L"x");
-    EXPECT_EQ(win_test::text(edit), L"ab-1,5ef");
+    ShowWindow(parent->hwnd(), SW_SHOW);
+    SetFocus(edit);
+    for (const UINT key : {UINT{'Y'}, UINT{VK_BACK}}) {
+        win_test::press_key(key);
+        win_test::pump();
+        EXPECT_EQ(win_test::text(edit), L"ab-1,5ef") << key;
+    }
+    SetWindowTextW(edit, L"set");
+    EXPECT_EQ(win_test::text(edit), L"set");
+}
+
+// As typing does, a text set from outside tells the parent, so a dialog
+// that fills its edits must tell its own filling from the person's typing;
+// a multi-line edit says nothing of a text set from outside.
+TEST_F(EditControl, ASetTextTellsTheParentOfASingleLineEditOnly) {
+    SetWindowTextW(edit, L"abc");
+    EXPECT_EQ(changes(), 1u);
+    SetDlgItemTextW(parent->hwnd(), 7, L"abc");
+    EXPECT_EQ(changes(), 2u) << "the same text again is a change too";
+
+    HWND lines =
+        CreateWindowExW(0, WC_EDITW, L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 10, 40, 100, 40,
+                        parent->hwnd(), reinterpret_cast<HMENU>(8), nullptr, nullptr);
+    ASSERT_NE(lines, nullptr);
+    const auto changes_of_lines = [&] {
+        size_t count = 0;
+        for (const user_test::received& r : parent->log())
+            if (r.message == WM_COMMAND && HIWORD(r.wparam) == EN_CHANGE && LOWORD(r.wparam) == 8)
+                ++count;
+        return count;
+    };
+    SetWindowTextW(lines, L"one\r\ntwo");
+    EXPECT_EQ(changes_of_lines(), 0u);
+    SendMessageW(lines, WM_CHAR, L'x', 0);
+    EXPECT_EQ(changes_of_lines(), 1u) << "typing still tells";
 }
 
 // A window object of its own class that counts clicks, and one that

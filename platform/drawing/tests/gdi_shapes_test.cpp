@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
 #include "gdi_test_support.h"
 #include "win/gdi.h"
 
@@ -99,6 +104,78 @@ TEST(Shapes, APieCoversItsSectorCounterclockwise) {
     EXPECT_EQ(s.at(30, 10), blue);
     SelectObject(s.dc(), previous);
     EXPECT_TRUE(DeleteObject(pen));
+}
+
+// On an ellipse that is not a circle, a direction from the centre meets the
+// edge elsewhere than the ellipse's own angle does: each radial follows the
+// direction of its point, and the pen draws nothing else inside the edge.
+TEST(Shapes, APieOnAnEllipseStrokesItsRadialsAlongTheDirectionsOfItsPoints) {
+    struct pie_case {
+        RECT box;
+        double from, to;  // degrees, counterclockwise from the right
+    };
+    const pie_case cases[] = {{{0, 0, 121, 41}, 30, 200},
+                              {{0, 0, 121, 41}, 135, 300},
+                              {{0, 0, 41, 101}, 10, 250},
+                              {{3, 2, 90, 60}, 290, 160}};
+    constexpr double degree = 3.14159265358979323846 / 180;
+    for (const pie_case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.box.right << "x" << c.box.bottom << " from " << c.from);
+        const double cx = (c.box.left + c.box.right) / 2.0, cy = (c.box.top + c.box.bottom) / 2.0;
+        const double rx = (c.box.right - c.box.left) / 2.0, ry = (c.box.bottom - c.box.top) / 2.0;
+        // A point far out in the direction, and the direction it gives.
+        const auto far_point = [&](double angle) {
+            return POINT{static_cast<LONG>(std::lround(cx + 2000 * std::cos(angle))),
+                         static_cast<LONG>(std::lround(cy - 2000 * std::sin(angle)))};
+        };
+        const POINT start = far_point(c.from * degree), end = far_point(c.to * degree);
+        std::vector<std::pair<double, double>> edges;  // where the radials end
+        for (const POINT p : {start, end}) {
+            const double angle = std::atan2(cy - (p.y + 0.5), p.x + 0.5 - cx);
+            const double dx = std::cos(angle), dy = -std::sin(angle);
+            const double scale = rx * ry / std::hypot(ry * dx, rx * dy);
+            edges.emplace_back(cx + scale * dx, cy + scale * dy);
+        }
+        const auto distance_to_radials = [&](double x, double y) {
+            double nearest = 1e9;
+            for (const auto& [ex, ey] : edges) {
+                const double vx = ex - cx, vy = ey - cy;
+                const double t =
+                    std::clamp(((x - cx) * vx + (y - cy) * vy) / (vx * vx + vy * vy), 0.0, 1.0);
+                nearest = std::min(nearest, std::hypot(x - (cx + t * vx), y - (cy + t * vy)));
+            }
+            return nearest;
+        };
+
+        surface s(c.box.right + 2, c.box.bottom + 2);
+        s.fill(white);
+        selected_brush brush(s.dc(), RGB(0, 0, 255));
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+        HGDIOBJ previous = SelectObject(s.dc(), pen);
+        ASSERT_TRUE(Pie(s.dc(), c.box.left, c.box.top, c.box.right, c.box.bottom, start.x, start.y,
+                        end.x, end.y));
+        SelectObject(s.dc(), previous);
+        DeleteObject(pen);
+
+        for (const auto& [ex, ey] : edges)
+            for (double t = 0.2; t <= 0.8; t += 0.05) {
+                const int x = static_cast<int>(std::floor(cx + t * (ex - cx)));
+                const int y = static_cast<int>(std::floor(cy + t * (ey - cy)));
+                bool stroked = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) stroked |= s.at(x + dx, y + dy) == red;
+                EXPECT_TRUE(stroked) << "no radial near " << x << "," << y;
+            }
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x) {
+                const double radius = std::hypot((x + 0.5 - cx) / rx, (y + 0.5 - cy) / ry);
+                if (radius < 1 - 2 / std::min(rx, ry) && s.at(x, y) == red) {
+                    EXPECT_LT(distance_to_radials(x + 0.5, y + 0.5), 1.5)
+                        << "stray stroke at " << x << "," << y;
+                }
+            }
+    }
 }
 
 TEST(Shapes, ArcsAndLinesDrawOnlyWithThePen) {

@@ -1,8 +1,9 @@
 // Property sheets: a dialog with a row of tabs, one page per tab, and the
 // buttons OK, Cancel and Apply. A page is made from a PROPSHEETPAGEW record
 // by CreatePropertySheetPageW (the record is copied; with PSP_USECALLBACK
-// its callback gets PSPCB_ADDREF at once, PSPCB_CREATE just before the
-// page's dialog is made, and PSPCB_RELEASE when the page is destroyed). A
+// its callback gets PSPCB_ADDREF at once when the record is longer than
+// PROPSHEETPAGEW_V1_SIZE, PSPCB_CREATE just before the page's dialog is
+// made, and PSPCB_RELEASE when the page is destroyed, whatever its size). A
 // page's dialog is made only when its tab is first shown, as a child of the
 // sheet (so its parent is the sheet), and gets a pointer to the sheet's
 // copy of its record as the WM_INITDIALOG parameter.

@@ -6,8 +6,13 @@
 // CreateFileW itself (so it holds for root too); hidden is a user extended
 // attribute. A file with neither reports FILE_ATTRIBUTE_NORMAL.
 //
-// Sharing modes are accepted and not enforced: another opener is never
-// refused with ERROR_SHARING_VIOLATION.
+// Sharing modes hold among the handles of this process, as the system holds
+// them: an open whose access another handle of the file does not share, or
+// that does not share what another handle does, fails with
+// ERROR_SHARING_VIOLATION, and so do deleting and renaming a file that a
+// handle holds without FILE_SHARE_DELETE. Only reading, writing (truncating
+// included) and deleting count; access to attributes alone shares with
+// anything. Handles of other processes are not seen.
 #pragma once
 
 #include <string>
@@ -35,7 +40,7 @@
 #define FILE_GENERIC_READ 0x00120089u
 #define FILE_GENERIC_WRITE 0x00120116u
 
-// Sharing modes (accepted, not enforced).
+// Sharing modes: what other handles of the file may do meanwhile.
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
@@ -63,6 +68,8 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 // last error is ERROR_ALREADY_EXISTS when CREATE_ALWAYS or OPEN_ALWAYS found
 // the file, else 0. A created or replaced file gets the given read-only and
 // hidden attributes; the handle itself may still write.
+// ERROR_SHARING_VIOLATION when the sharing of an open handle of the file and
+// this open's do not agree.
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags_and_attributes, HANDLE template_file);
 
@@ -99,7 +106,8 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME
 BOOL FlushFileBuffers(HANDLE file);
 
 // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when there is no such file,
-// ERROR_ACCESS_DENIED for a folder.
+// ERROR_ACCESS_DENIED for a folder, ERROR_SHARING_VIOLATION while a handle
+// holds the file without FILE_SHARE_DELETE.
 BOOL DeleteFileW(LPCWSTR path);
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001u
@@ -107,6 +115,8 @@ BOOL DeleteFileW(LPCWSTR path);
 // Renames a file in one step. Over an existing file only with
 // MOVEFILE_REPLACE_EXISTING (else ERROR_ALREADY_EXISTS), and then the
 // target is replaced atomically: a reader sees the old or the new file.
+// ERROR_SHARING_VIOLATION while a handle holds the file without
+// FILE_SHARE_DELETE, ERROR_ACCESS_DENIED while one holds the target so.
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 
 namespace win_file {

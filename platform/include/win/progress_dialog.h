@@ -75,7 +75,9 @@ struct progress_record {
     int cancel_checks = 0;
 };
 
-// Every progress dialog of the process since the last clear, oldest first.
+// Every progress dialog the process made under the current machine root
+// since the last clear, oldest first (a test in a root of its own sees only
+// its own); the clear is of the current root's.
 std::vector<progress_record> progress_dialogs();
 void clear_progress_dialogs();
 

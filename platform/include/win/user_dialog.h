@@ -175,7 +175,9 @@ BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
 // WM_CHAR replaces the selection with a printable character (Backspace
 // removes the selection, or the character before the caret); EM_REPLACESEL
 // replaces it with a text, as a paste does; WM_SETTEXT puts the caret at
-// the start. Every change sends WM_COMMAND with EN_CHANGE to the parent.
+// the start. Every change sends WM_COMMAND with EN_CHANGE to the parent,
+// WM_SETTEXT too unless the edit is ES_MULTILINE: a dialog that fills its
+// edits tells its own filling from the person's typing.
 // ES_PASSWORD shows a password character (U+25CF) for each character;
 // WM_GETTEXT still answers the text. EM_SETPASSWORDCHAR changes the
 // character, 0 showing the text again (and clearing ES_PASSWORD).

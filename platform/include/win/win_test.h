@@ -136,7 +136,8 @@ bool answers_on_terminal();
 // actions separated by ";": "check ID", "uncheck ID", "press ID" (a number
 // or a button name) and "text ID WORDS". A dialog left open by its actions
 // gets its default answer. The ids name controls of the dialog or of a
-// child dialog inside it; "text" replaces an edit's text as typing would.
+// child dialog inside it; "text" replaces an edit's text as typing would,
+// so a read-only or disabled edit keeps its own.
 // Each line answers once, the first unused one
 // that fits; lines starting with "#" are comments. A scripted responder of
 // the process comes before the file, the file before the terminal. The file

@@ -145,6 +145,13 @@ TEST(ProgressDialog, JournalsWhatItShowsAndOwnsBoxesWithItsWindow) {
     EXPECT_EQ(records[0].line1_history, (std::vector<std::wstring>{L"first", L"second"}));
     EXPECT_EQ(records[0].timer_resets, 1);
     EXPECT_TRUE(records[0].stopped);
+    {
+        // A test in a root of its own starts with no dialogs of others.
+        win_machine::scoped_root other;
+        EXPECT_TRUE(win_test::progress_dialogs().empty());
+        win_test::clear_progress_dialogs();
+    }
+    EXPECT_EQ(win_test::progress_dialogs().size(), 1u);
 
     IDropTargetHelper* helper = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,

@@ -10,7 +10,12 @@
 namespace {
 
 using user_test::test_window;
-using Tray = user_test::UserTest;
+
+// Every test leaves the tray as it found it: the icons it left behind go.
+class Tray : public user_test::UserTest {
+protected:
+    ~Tray() override { win_test::forget_tray_icons(); }
+};
 
 constexpr UINT callback = WM_USER + 1;
 const char icon_bytes[] = "an icon";

@@ -285,6 +285,80 @@ TEST_F(Answers, APasswordIsNotEchoedAndItsMaskHasItsLength) {
         << terminal.printed();
 }
 
+constexpr WORD fields_dialog = 113;
+constexpr int fixed_edit = 1061;
+constexpr int open_edit = 1062;
+
+// What the fields dialog saw: its edits' texts on OK and the changes its
+// edits told it of after it had filled them.
+struct fields_seen {
+    std::wstring fixed, open;
+    std::vector<int> changed;
+    bool filled = false;
+};
+
+INT_PTR CALLBACK fields_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+        SetDlgItemTextW(dialog, fixed_edit, L"Folder");
+        reinterpret_cast<fields_seen*>(lparam)->filled = true;
+        return TRUE;
+    }
+    auto* seen = reinterpret_cast<fields_seen*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message != WM_COMMAND || !seen) return FALSE;
+    if (HIWORD(wparam) == EN_CHANGE && seen->filled) seen->changed.push_back(LOWORD(wparam));
+    if (LOWORD(wparam) != IDOK || HIWORD(wparam) != BN_CLICKED) return FALSE;
+    wchar_t text[64];
+    GetDlgItemTextW(dialog, fixed_edit, text, 64);
+    seen->fixed = text;
+    GetDlgItemTextW(dialog, open_edit, text, 64);
+    seen->open = text;
+    EndDialog(dialog, IDOK);
+    return TRUE;
+}
+
+INT_PTR run_fields(fields_seen& seen) {
+    using namespace win_dialogs;
+    dialog_template t;
+    t.caption = L"Fields";
+    t.cx = 200;
+    t.cy = 80;
+    t.controls = {left_text(-1, L"Type:", 10, 10, 50, 10),
+                  edit_text(fixed_edit, 65, 8, 120, 14, ES_READONLY),
+                  left_text(-1, L"Name:", 10, 30, 50, 10), edit_text(open_edit, 65, 28, 120, 14),
+                  default_push_button(IDOK, L"OK", 10, 60, 50, 14)};
+    register_dialog(GetModuleHandleW(nullptr), fields_dialog, t);
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(fields_dialog), nullptr,
+                           fields_procedure, reinterpret_cast<LPARAM>(&seen));
+}
+
+// A read-only edit takes nothing a person types on the terminal or an
+// answers file puts in, and says so; the other edit takes it.
+TEST_F(Answers, AReadOnlyEditRefusesTheTerminalAndTheAnswersFile) {
+    {
+        // The read-only edit chosen: refused before any line is read for
+        // it, so the next line is a choice again (and no number).
+        typed_input person("1\nExecutable\n2\nnotes\n\n");
+        testing::internal::CaptureStderr();
+        fields_seen seen;
+        EXPECT_EQ(run_fields(seen), IDOK);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(seen.fixed, L"Folder");
+        EXPECT_EQ(seen.open, L"notes");
+        EXPECT_EQ(seen.changed, std::vector<int>{open_edit});
+        EXPECT_NE(printed.find("[1] Type: [Folder] (read-only)"), std::string::npos) << printed;
+        EXPECT_NE(printed.find("(Type cannot be typed into)"), std::string::npos) << printed;
+    }
+    answers_file file(root_.path(),
+                      "dialog Fields => text 1061 Executable; text 1062 notes; "
+                      "press ok\n");
+    fields_seen seen;
+    EXPECT_EQ(run_fields(seen), IDOK);
+    EXPECT_EQ(seen.fixed, L"Folder");
+    EXPECT_EQ(seen.open, L"notes");
+    EXPECT_EQ(seen.changed, std::vector<int>{open_edit});
+}
+
 // Lines typed ahead while a tray command opens a dialog are the dialog's:
 // the tray's command reader waits until the command has run to its end.
 TEST_F(Answers, ADialogOpenedByATrayCommandGetsTheLinesTypedForIt) {
@@ -383,6 +457,30 @@ TEST_F(Answers, ADialogOfAnotherThreadGetsTheLinesTypedWhileItIsOpen) {
     const std::string printed = terminal.printed();
     EXPECT_EQ(printed.find(help, printed.find(help) + 1), std::string::npos) << printed;
     Shell_NotifyIconW(NIM_DELETE, &data);
+}
+
+// The commands for the tray's icons are read while the process has an icon
+// somebody can use: they end with its last one, and the next icon gets a
+// reader of its own, which tells the person what to type again.
+TEST_F(Answers, TheTraysCommandsEndWithItsLastIconAndComeBackWithTheNext) {
+    pseudo_terminal terminal(root_.path());
+    const auto helps_printed = [&] {
+        const std::string printed = terminal.printed();
+        int count = 0;
+        for (size_t at = printed.find("type a command and Enter"); at != std::string::npos;
+             at = printed.find("type a command and Enter", at + 1))
+            ++count;
+        return count;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        user_test::test_window owner;
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof data;
+        data.hWnd = owner.hwnd();
+        ASSERT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
+        EXPECT_TRUE(within_seconds(20, [&] { return helps_printed() == round; })) << round;
+        Shell_NotifyIconW(NIM_DELETE, &data);
+    }
 }
 
 // A line typed while a dialog of another thread is being made, before its

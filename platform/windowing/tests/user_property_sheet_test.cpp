@@ -95,10 +95,10 @@ UINT CALLBACK page_callback(HWND, UINT message, PROPSHEETPAGEW* record) {
 }
 
 HPROPSHEETPAGE make_page(page_probe& probe, WORD id, const wchar_t* title,
-                         UINT* parent_count = nullptr) {
+                         UINT* parent_count = nullptr, DWORD size = sizeof(PROPSHEETPAGEW)) {
     register_pages();
     PROPSHEETPAGEW record{};
-    record.dwSize = sizeof record;
+    record.dwSize = size;
     record.dwFlags =
         PSP_USECALLBACK | (title ? PSP_USETITLE : 0) | (parent_count ? PSP_USEREFPARENT : 0);
     record.hInstance = GetModuleHandleW(nullptr);
@@ -154,6 +154,39 @@ TEST_F(PropertySheets, APageLivesFromItsMakingToItsDestructionWithoutADialog) {
     short_record.dwSize = PROPSHEETPAGEW_V1_SIZE - 1;
     EXPECT_EQ(CreatePropertySheetPageW(&short_record), nullptr);
     EXPECT_EQ(CreatePropertySheetPageW(nullptr), nullptr);
+}
+
+// A page's callback counts references: a first-form record is given no
+// PSPCB_ADDREF, so its page takes its reference on PSPCB_CREATE, and only
+// if it is ever shown; every page gets its PSPCB_RELEASE.
+TEST_F(PropertySheets, OnlyARecordLongerThanTheFirstFormIsAddedARefWhenItsPageIsMade) {
+    journal log;
+    page_probe first_form{"v1", &log};
+    page_probe longer{"v2", &log};
+    page_probe unshown{"hidden", &log};
+    std::vector<HPROPSHEETPAGE> pages{
+        make_page(first_form, small_page, L"One", nullptr, PROPSHEETPAGEW_V1_SIZE),
+        make_page(longer, small_page, L"Two", nullptr, PROPSHEETPAGEW_V1_SIZE + sizeof(LPCWSTR))};
+    HPROPSHEETPAGE never_shown =
+        make_page(unshown, small_page, L"Three", nullptr, PROPSHEETPAGEW_V1_SIZE);
+    ASSERT_NE(pages[0], nullptr);
+    ASSERT_NE(never_shown, nullptr);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"v2:addref"}));
+    EXPECT_TRUE(DestroyPropertySheetPage(never_shown));
+    EXPECT_EQ(log.events.back(), "hidden:release");
+
+    log.events.clear();
+    win_test::scoped_dialog_responder script([&](HWND sheet) {
+        TabCtrl_SetCurFocus(tab_of(sheet), 1);
+        win_test::press(sheet, IDCANCEL);
+    });
+    run_sheet(pages);
+    std::vector<std::string> counted;
+    for (const std::string& event : log.events)
+        if (event.ends_with(":addref") || event.ends_with(":create") || event.ends_with(":release"))
+            counted.push_back(event);
+    EXPECT_EQ(counted,
+              (std::vector<std::string>{"v1:create", "v2:create", "v1:release", "v2:release"}));
 }
 
 TEST_F(PropertySheets, PagesAreMadeWhenShownAndApplyFollowsWhatTheyReport) {

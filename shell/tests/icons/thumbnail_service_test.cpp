@@ -1,6 +1,7 @@
 // Thumbnails against the stand-in service: the service's picture is fetched
-// once into the cache and again only after the remote file changed, and a
-// failed reply leaves no cache file behind.
+// once into the cache and again only after the remote file changed, a
+// failed reply leaves no cache file behind, and a cache file another handle
+// holds fails the extraction.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +13,8 @@
 #include "vfs/calvimora_client.h"
 #include "vfs/directory.h"
 #include "vfs/file.h"
+#include "win/file.h"
+#include "win/handle.h"
 #include "win/machine.h"
 
 namespace {
@@ -123,4 +126,25 @@ TEST_F(ThumbnailService, AFailedReplyWritesNoCacheFile) {
     }
     EXPECT_EQ(extract(file), S_OK);
     EXPECT_EQ(cached().size(), 1u);
+}
+
+// A cache file that another handle holds without sharing cannot be read: the
+// extraction fails, and fetches nothing again, whether or not the remote
+// file changed meanwhile.
+TEST_F(ThumbnailService, ALockedCacheFileGivesEFail) {
+    const std::string id = service_.add_file(owner_, "0", "dune.jpg", "sand");
+    ASSERT_EQ(extract(listed(L"dune.jpg")), S_OK);
+    const std::wstring cache_file = thumbnail_cache_folder(std::wstring(id.begin(), id.end()));
+    HANDLE lock = CreateFileW(cache_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(extract(listed(L"dune.jpg")), E_FAIL);
+    std::filesystem::last_write_time(
+        win_file::native_path(cache_file),
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(48));
+    EXPECT_EQ(extract(listed(L"dune.jpg")), E_FAIL);
+    EXPECT_EQ(thumbnail_requests(), 1);
+    CloseHandle(lock);
+    EXPECT_EQ(extract(listed(L"dune.jpg")), S_OK);
+    EXPECT_EQ(thumbnail_requests(), 2) << "stale once the lock is gone";
 }

@@ -293,6 +293,28 @@ TEST_F(LocalSyncPage, TheSelectionIsHeldUntilThePageHasReadIt) {
     EXPECT_EQ(data.references, 0) << "released with the page";
 }
 
+// Made from the record's full form, the page holds its handler from its
+// making and lets go when it is destroyed, shown or not.
+TEST_F(LocalSyncPage, ThePageHoldsItsHandlerFromItsMakingUntilItIsDestroyed) {
+    CComObject<CPropertiesSyncDlg>* handler = nullptr;
+    ASSERT_EQ(CComObject<CPropertiesSyncDlg>::CreateInstance(&handler), S_OK);
+    handler->AddRef();
+    const auto references = [handler] {
+        handler->AddRef();
+        return handler->Release();
+    };
+    HPROPSHEETPAGE page = nullptr;
+    const auto keep = [](HPROPSHEETPAGE made, LPARAM into) -> BOOL {
+        *reinterpret_cast<HPROPSHEETPAGE*>(into) = made;
+        return TRUE;
+    };
+    EXPECT_EQ(handler->AddPages(keep, reinterpret_cast<LPARAM>(&page)), 2);
+    EXPECT_EQ(references(), 2u);
+    EXPECT_TRUE(DestroyPropertySheetPage(page));
+    EXPECT_EQ(references(), 1u);
+    handler->Release();
+}
+
 class LocalMenu : public FolderTest {};
 
 TEST_F(LocalMenu, BackupStandsAboveSynchronizeWithTheFaceColouredPicture) {

@@ -130,6 +130,29 @@ TEST_F(DrivePage, ACancelledLoginClosesTheSheet) {
     EXPECT_EQ(seen.texts[IDC_DRIVE_USER_NAME], L"alice");
 }
 
+// The page is made from the record's full form, so its callback adds the
+// handler's reference at once and the page's release takes it back, shown
+// or not.
+TEST_F(DrivePage, ThePageHoldsItsHandlerFromItsMakingUntilItIsDestroyed) {
+    CComObject<CPropertiesDriveDlg>* handler = nullptr;
+    ASSERT_EQ(CComObject<CPropertiesDriveDlg>::CreateInstance(&handler), S_OK);
+    handler->AddRef();
+    const auto references = [handler] {
+        handler->AddRef();
+        return handler->Release();
+    };
+    HPROPSHEETPAGE page = nullptr;
+    const auto keep = [](HPROPSHEETPAGE made, LPARAM into) -> BOOL {
+        *reinterpret_cast<HPROPSHEETPAGE*>(into) = made;
+        return TRUE;
+    };
+    EXPECT_EQ(handler->AddPages(keep, reinterpret_cast<LPARAM>(&page)), 1);
+    EXPECT_EQ(references(), 2u);
+    EXPECT_TRUE(DestroyPropertySheetPage(page));
+    EXPECT_EQ(references(), 1u);
+    handler->Release();
+}
+
 TEST_F(DrivePage, AFailingRequestIsReportedAndClosesTheSheet) {
     log_in(1000000, 0);
     request_fault fault;
