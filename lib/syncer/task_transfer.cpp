@@ -19,6 +19,7 @@ namespace {
 
 const wchar_t* const remote_is_newer = L"Remote file is newer than local";
 const wchar_t* const local_is_newer = L"Local file is newer or remote file has zero length";
+const wchar_t* const remote_changed = L"The remote file was changed since the scan saw it";
 const wchar_t* const size_mismatch =
     L"The downloaded file does not have the size of the remote file";
 
@@ -89,6 +90,14 @@ task::runner::outcome task::runner::upload() {
         const bool remote_is_remnant = existing.file && existing.size == 0 && seen_size > 0;
         const bool remote_unchanged = existing.file && basis && basis->remote_file &&
                                       remote_state_of(existing.file) == *basis->remote_file;
+        // The copy of an opened file goes only over the version the scan
+        // saw: one changed since is kept, and the next pass finds both
+        // changed.
+        const bool same_as_local =
+            existing.file && existing.time == local_time && existing.size == seen_size;
+        if (owner_.binding_._type == binding::type_open_copy && existing.file && basis &&
+            basis->remote_file && !remote_unchanged && !same_as_local)
+            fail(message_kind::none, remote_changed);
         if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
             fail(message_kind::none, remote_is_newer);
         if (existing.file && existing.time == local_time && existing.size == seen_size) {
