@@ -20,6 +20,7 @@
 #include "item_transfer.h"
 #include "shell_browser.h"
 #include "shell_host.h"
+#include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
 #include "syncer/manager.h"
 #include "syncer/paths.h"
@@ -254,6 +255,15 @@ TEST_F(ShellOpen, AnOpenedFileArrivesDatedBoundAndOpenedAndOnlyANewerVersionCome
     EXPECT_EQ(bound[0].rule.can_overwrite_upload, syncer::sync_permission::yes);
     EXPECT_EQ(bound[0].rule.can_download, syncer::sync_permission::no);
     EXPECT_EQ(bound[0].rule.can_remove_remote, syncer::sync_permission::no);
+    {
+        // The engine knows from the start what both sides held.
+        const syncer::items_manager table(bound[0], L"alice");
+        const auto record = table.find(syncer::sync_item(bound[0]));
+        ASSERT_NE(record, table.end());
+        EXPECT_EQ(record->last_time_remote, first_date);
+        EXPECT_EQ(record->last_time_local, first_date);
+        EXPECT_EQ(record->synced_time, first_date);
+    }
     ASSERT_EQ(win_test::progress_dialogs().size(), 1u);
     EXPECT_TRUE(win_test::progress_dialogs()[0].stopped);
     EXPECT_TRUE(win_test::message_boxes().empty());

@@ -126,6 +126,28 @@ TEST_F(ScanOpenCopy, AnEditOfAnOutdatedCopyNeverReplacesTheNewerRemoteFile) {
     EXPECT_TRUE(ui.questions().empty());
 }
 
+// The open worker tells the copy's table what both sides held when it
+// made the copy: both changes are seen although no pass ran between them.
+TEST_F(ScanOpenCopy, BothChangedBeforeTheFirstPassAreSeenFromWhatTheCopyWasMadeFrom) {
+    remote->put_file(L"Docs/memo.txt", "m1", t0);
+    write_local(L"Docs/memo.txt", "m1", t0);
+    const binding copy = bind_copy(L"/Docs", sub(L"Docs"), L"memo.txt");
+    {
+        items_manager table(copy, user);
+        const auto record = table.insert(sync_item(copy)).first;
+        record->last_time_remote = t0;
+        record->last_time_local = t0;
+        record->synced_time = t0;
+    }
+    remote->put_file(L"Docs/memo.txt", "m2", t0 + 30);
+    write_local(L"Docs/memo.txt", "m1 and my edit", t0 + 60);
+
+    pass();
+    run_tasks();
+    EXPECT_EQ(remote->file(L"Docs/memo.txt")->content, "m2");
+    EXPECT_EQ(copy_tasks(), (std::vector<std::pair<int, bool>>{{task::kind_upload, true}}));
+}
+
 TEST_F(ScanOpenCopy, AnUploadQueuedBeforeTheRemoteFileChangedLeavesTheNewVersion) {
     remote->put_file(L"Docs/memo.txt", "m1", t0);
     write_local(L"Docs/memo.txt", "m1", t0);
