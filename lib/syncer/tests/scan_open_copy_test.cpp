@@ -169,5 +169,28 @@ TEST_F(ScanOpenCopy, AnUploadQueuedBeforeTheRemoteFileChangedLeavesTheNewVersion
     EXPECT_EQ(copy_tasks(), (std::vector<std::pair<int, bool>>{{task::kind_upload, true}}));
 }
 
+// The copy goes over its own remote file or nowhere: one gone since the
+// decision, or a folder gone (a share ended), is never made anew.
+TEST_F(ScanOpenCopy, TheCopyOfAnOpenedFileNeverMakesItsFileOrFolderAgain) {
+    remote->put_file(L"Docs/memo.txt", "m1", t0);
+    remote->put_file(L"Other/note.txt", "n1", t0);
+    write_local(L"Docs/memo.txt", "m1", t0);
+    write_local(L"Other/note.txt", "n1", t0);
+    bind_copy(L"/Docs", sub(L"Docs"), L"memo.txt");
+    bind_copy(L"/Other", sub(L"Other"), L"note.txt");
+    pass();
+    write_local(L"Docs/memo.txt", "my edit", t0 + 60);
+    write_local(L"Other/note.txt", "my note", t0 + 60);
+    pass();
+    ASSERT_EQ(copy_tasks().size(), 2u);
+    remote->remove(L"Docs/memo.txt");
+    remote->remove(L"Other");
+    run_tasks();
+
+    EXPECT_FALSE(remote->file(L"Docs/memo.txt"));
+    EXPECT_FALSE(remote->folder_exists(L"Other"));
+    EXPECT_EQ(read_local(L"Docs/memo.txt"), "my edit");
+}
+
 }  // namespace
 }  // namespace syncer::scan_testing
