@@ -3,6 +3,7 @@
 // process, is picked up by the tray's running engine, which sends the edit
 // to the file that was opened and to no other, and never over a version
 // saved elsewhere since the copy was made.
+#include <algorithm>
 #include <boost/filesystem/operations.hpp>
 #include <chrono>
 #include <ctime>
@@ -37,12 +38,6 @@ size_t index_of(const shell_host::shell_browser& browser, const std::wstring& na
         if (items[i].name == name) return i;
     ADD_FAILURE() << "no item named " << std::string(name.begin(), name.end());
     return items.size();
-}
-
-// An edit of a copy, dated later than anything the service holds.
-void edit(const fs::path& copy, const std::string& content) {
-    std::ofstream(copy.string(), std::ios::binary | std::ios::trunc) << content;
-    fs::last_write_time(copy, std::time(nullptr) + 60);
 }
 
 class TrayOpenEdit : public TrayProcessTest {
@@ -87,6 +82,15 @@ protected:
         return false;
     }
 
+    // An edit of a copy, dated later than anything the service holds and
+    // than the edit before it (the engine tells edits apart by their
+    // dates to the second).
+    void edit(const fs::path& copy, const std::string& content) {
+        std::ofstream(copy.string(), std::ios::binary | std::ios::trunc) << content;
+        last_date_ = std::max<std::time_t>(std::time(nullptr) + 60, last_date_ + 1);
+        fs::last_write_time(copy, last_date_);
+    }
+
     // Until the engine has sent an edit of the marker copy: every decision
     // of the pass that found an earlier edit has been carried out by then.
     void wait_for_passes(const fs::path& marker, const std::string& marker_id) {
@@ -98,6 +102,8 @@ protected:
                 << "the marker's " << round << " edit was never sent";
         }
     }
+
+    std::time_t last_date_ = 0;
 };
 
 TEST_F(TrayOpenEdit, AnEditGoesToTheOpenedFileAloneAlsoAfterTheTrayStartsAgain) {
