@@ -13,7 +13,7 @@ namespace syncer {
 struct binding {
     // Kinds of binding (_type).
     static constexpr int type_user_choice = 0;  // chosen in the shell extension's sync pages
-    static constexpr int type_open_copy = 1;    // a local copy of an opened file; dropped at load
+    static constexpr int type_open_copy = 1;    // a local copy of an opened file, while it is there
     static constexpr int type_upload_only = 2;
     static constexpr int type_saved_files = 3;  // the per-user saved-files folder
 

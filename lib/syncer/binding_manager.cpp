@@ -8,6 +8,7 @@
 #include "serializer/file_serializer.h"
 #include "syncer/items_manager.h"
 #include "syncer/paths.h"
+#include "syncer/scan_candidates.h"
 #include "syncer/table_file.h"
 #include "utils/filesystem.h"
 #include "utils/locale.h"
@@ -164,12 +165,18 @@ table_file::origin binding_manager::load_repairing(const std::wstring& user_name
     const fs::path path = get_bindings_path(user_name);
     binding_manager table(user_name, false);
     const table_file::origin from = table_file::load_repairing(path, table.reader());
-    // The copies opened in an earlier run are no longer open: their
-    // bindings go, and the engine of this run never sees them.
-    const auto open_copies = std::erase_if(table.bindings_, [](const binding& stored) {
-        return stored._type == binding::type_open_copy;
+    // A copy opened in an earlier run keeps its binding while it is there:
+    // an edit made while syncing was off still reaches its file, and the
+    // saved-files folder's own binding never takes the copy for a file of its
+    // own. The bindings of copies that are gone go.
+    const auto gone_copies = std::erase_if(table.bindings_, [](const binding& stored) {
+        if (stored._type != binding::type_open_copy) return false;
+        boost::system::error_code ignored;
+        const fs::file_status copy =
+            fs::status(native_local_path(join_path(stored.dir_local, stored.filename)), ignored);
+        return copy.type() == fs::file_not_found;
     });
-    if (open_copies != 0) table.dirty_ = true;
+    if (gone_copies != 0) table.dirty_ = true;
     return from;
 }
 

@@ -83,9 +83,9 @@ public:
     // backup (every save keeps one) when that parses, else the table starts
     // empty. Tells where the table came from: the backup, or set aside
     // without a usable backup, are for the user to know. The bindings of
-    // local copies of opened files (_type 1) are dropped here, at the start
-    // of syncing, and kept by every other load, so that the running engine
-    // uploads the edits of copies opened meanwhile.
+    // local copies of opened files (_type 1) whose copy is gone are dropped
+    // here, at the start of syncing; the others stay, so that an edit of a
+    // copy still goes to its own file after a restart.
     static table_file::origin load_repairing(const std::wstring& user_name);
     // True only when the backup was used.
     static bool load_with_backup(const std::wstring& user_name);

@@ -58,8 +58,19 @@ changed_side one_changed_side(const sync_item& found, const sync_item& stored) {
     return local_changed ? changed_side::local : changed_side::remote;
 }
 
+// Both sides of a file changed since both last held the same file.
+bool both_changed(const sync_item& found, const sync_item& stored) {
+    return stored.synced_time != missing_time && found.last_time_local != missing_time &&
+           found.last_time_remote != missing_time && found.last_time_local != stored.synced_time &&
+           found.last_time_remote != stored.synced_time;
+}
+
 item_transfer plan_transfer(const binding& owner, const sync_item& found, const sync_item& stored) {
     if (found.filename.empty()) return record();
+    // The copy of an opened file may replace only the version it was made
+    // from (its rule lets it overwrite without asking).
+    if (owner._type == binding::type_open_copy && both_changed(found, stored))
+        return {item_outcome::keep_both, {}};
     // A side that did not change never overwrites the side that did, whatever
     // the times say (a clock ahead dates the unchanged copy later); the times
     // decide only when both changed or nothing tells.
@@ -115,7 +126,8 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
     if (found.last_time_remote == stored.last_time_remote &&
         found.last_time_local == stored.last_time_local && owner._type != binding::type_upload_only)
         return plan;
-    if (found.last_time_remote == found.last_time_local && found.remote_size == found.local_size()) {
+    if (found.last_time_remote == found.last_time_local &&
+        found.remote_size == found.local_size()) {
         plan.transfer = record();
         return plan;
     }

@@ -26,6 +26,10 @@ enum class item_outcome : std::uint8_t {
     leave,   // no task, stored times unchanged: looked at again next pass
     record,  // no task, the times found become the stored ones
     ask,     // the step, if its permission allows it; else record
+    // The copy of an opened file and its remote file both changed since the
+    // copy was made: neither replaces the other, stored times unchanged (so
+    // it stays so until one side changes), and the user is told.
+    keep_both,
 };
 
 struct item_transfer {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "syncer/messages.h"
 #include "syncer/paths.h"
 #include "syncer/remote_item_state.h"
 #include "syncer/scan_case_names.h"
@@ -18,6 +19,13 @@
 namespace syncer {
 
 namespace {
+
+std::wstring kept_both_reason() {
+    return std::wstring(L"Your changes to this copy are not sent: the file was changed on ") +
+           product_name +
+           L" too since you opened it. Both versions are kept as they are. Open the file again "
+           L"to get the newer version; your copy is then kept beside it.";
+}
 
 // A file another program holds open without sharing: left for a later pass.
 bool is_in_use(const sync_item& candidate) {
@@ -34,7 +42,8 @@ bool is_in_use(const sync_item& candidate) {
 // Both sides hold the same file: equal times and sizes.
 bool sides_agree(const sync_item& found) {
     return !found.filename.empty() && found.last_time_remote != missing_time &&
-           found.last_time_remote == found.last_time_local && found.remote_size == found.local_size();
+           found.last_time_remote == found.last_time_local &&
+           found.remote_size == found.local_size();
 }
 
 void copy_times(const sync_item& from, const sync_item& to) {
@@ -227,7 +236,23 @@ private:
                     copy_times(candidate, stored);
                 }
                 return;
+            case item_outcome::keep_both:
+                drop_waiting_task(candidate);
+                kept_both_.push_back({candidate.dir_remote, candidate.dir_local, candidate.filename,
+                                      kept_both_reason(), task::kind_upload});
+                return;
         }
+    }
+
+    // A transfer of the item that waits (queued, failed or stopped) and
+    // is no longer wanted.
+    void drop_waiting_task(const sync_item& candidate) {
+        const auto existing = find_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
+                                            candidate.filename);
+        if (existing == turn_.tasks.end() || existing->is_refused() || existing->is_running())
+            return;
+        turn_.tasks.erase(existing);
+        ++queued_;
     }
 
     bool permits(const item_step& step, const sync_item& stored) {
@@ -359,7 +384,11 @@ private:
     // reason, for as long as it is there.
     void show_unsyncable() {
         std::set<const task*> shown;
-        for (const unsyncable_item& item : turn_.found.unsyncable) {
+        std::vector<const unsyncable_item*> items;
+        for (const unsyncable_item& item : turn_.found.unsyncable) items.push_back(&item);
+        for (const unsyncable_item& item : kept_both_) items.push_back(&item);
+        for (const unsyncable_item* listed : items) {
+            const unsyncable_item& item = *listed;
             const auto existing =
                 find_task_for(turn_.tasks, item.dir_remote, item.dir_local, item.name);
             if (existing != turn_.tasks.end()) {
@@ -457,6 +486,8 @@ private:
     file_keys local_file_removals_;
     file_keys remote_file_removals_;
     std::set<sync_item, sync_item::less> results_taken_now_;
+    // Opened copies left as they are because their remote file changed too.
+    std::vector<unsyncable_item> kept_both_;
     // Whether any candidate's plan holds a removal, or a step to ask about.
     bool removals_planned_ = false;
     bool asks_planned_ = false;

@@ -64,6 +64,8 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
     const shared_path folder_remote(dir_remote);
     const shared_path folder_local(dir_local);
     auto next_place = candidates.upper_bound(sync_item(folder_remote, folder_local, L""));
+    const std::vector<std::wstring> owned_files =
+        context.nested ? context.nested->owned_files_in(dir_local) : std::vector<std::wstring>();
     std::vector<const local_entry*> folders;
     for (const local_entry& entry : entries) {
         if (entry.problem != name_problem::none) {
@@ -79,14 +81,17 @@ void walk_local(walk_context& context, const std::wstring& dir_remote,
             folders.push_back(&entry);
             continue;
         }
+        if (std::find(owned_files.begin(), owned_files.end(), entry.name) != owned_files.end())
+            continue;
         next_place =
             std::next(add_candidate(candidates, folder_remote, folder_local, entry.name,
                                     missing_time, 0, entry.state, context.stop, next_place));
     }
     for (const local_entry* folder : folders) {
+        const std::wstring folder_path = join_path(dir_local, folder->name);
+        if (context.nested && context.nested->owns_folder(folder_path)) continue;
         if (top && !descend_below_top(context.owner, context.ui, context.user_name)) continue;
-        walk_local(context, join_path(dir_remote, folder->name), join_path(dir_local, folder->name),
-                   false);
+        walk_local(context, join_path(dir_remote, folder->name), folder_path, false);
     }
 }
 

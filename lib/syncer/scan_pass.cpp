@@ -84,13 +84,16 @@ std::wstring replaced_root_text(const binding& owner) {
 }
 
 // One binding's turn; adds the tasks it queued to changed.
-void scan_binding(scan_shared& shared, const binding& listed, bool first, vfs::client& client,
-                  remembered_answers& answers, int& changed, const stop_signal& stop) {
+void scan_binding(scan_shared& shared, const binding& listed, const binding_set& bindings,
+                  bool first, vfs::client& client, remembered_answers& answers, int& changed,
+                  const stop_signal& stop) {
     binding owner = listed;
     collected_items found;
+    const nested_bindings nested(owner, bindings);
     walk_context walk{owner,     found,
                       shared.ui, shared.user_name,
                       stop,      shared.memory ? &shared.memory->marks : nullptr};
+    if (!nested.empty()) walk.nested = &nested;
     std::set<sync_item, sync_item::less> results_before_walk;
     {
         std::lock_guard<std::mutex> tasks_guard(shared.tasks_lock);
@@ -164,7 +167,7 @@ scan_result scan_bindings(scan_shared& shared, bool first, const stop_signal& st
     for (const binding& listed : bindings) {
         if (listed._mode == 0 && !listed.force_sync_once) continue;
         try {
-            scan_binding(shared, listed, first, *client, answers, result.changed, stop);
+            scan_binding(shared, listed, bindings, first, *client, answers, result.changed, stop);
         } catch (const thread_interrupted&) {
             throw;
         } catch (...) {

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "syncer/exceptions.h"
 #include "syncer/paths.h"
 #include "syncer/remote_item_state.h"
@@ -25,6 +27,8 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
     const shared_path folder_remote(dir_remote);
     const shared_path folder_local(dir_local);
     const folder_candidates local_files(candidates, folder_remote, folder_local);
+    const std::vector<std::wstring> owned_files =
+        context.nested ? context.nested->owned_files_in(dir_local) : std::vector<std::wstring>();
     for (const remote_child& child : children) {
         const std::wstring& name = child.name;
         if (!is_plain_name(name)) {
@@ -46,6 +50,14 @@ void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                  L"This file is not synced: its name is the one downloads give the files they "
                  L"are writing",
                  task::kind_download});
+            continue;
+        }
+        const bool owned =
+            child.type == vfs::item_type_directory
+                ? context.nested && context.nested->owns_folder(join_path(dir_local, name))
+                : std::find(owned_files.begin(), owned_files.end(), name) != owned_files.end();
+        if (owned) {
+            unknown_children = true;
             continue;
         }
         if (child.type != vfs::item_type_directory) {

@@ -10,6 +10,7 @@
 #include "syncer/scan_candidates.h"
 #include "syncer/scan_listings.h"
 #include "syncer/scan_memory.h"
+#include "syncer/scan_nesting.h"
 #include "syncer/task_environment.h"
 #include "syncer/user_interface.h"
 #include "vfs/client.h"
@@ -28,6 +29,8 @@ struct walk_context {
     // Listings fetched ahead of the remote walk; none: each folder is listed
     // when the walk reaches it.
     remote_listings* listings = nullptr;
+    // What other bindings own inside this one's local folder; none: nothing.
+    const nested_bindings* nested = nullptr;
 };
 
 // Both sides of the binding: a single-file binding looks up its one file; a
@@ -40,13 +43,16 @@ void collect_candidates(walk_context& context, vfs::client& client);
 // The local folder L (remote counterpart R): the folder itself, then its
 // visible files and, below the top only when the binding allows it, its
 // visible sub-folders. Bindings that never act on local absence (types 2
-// and 3) skip sub-folders without a visible file.
+// and 3) skip sub-folders without a visible file. Files and folders that a
+// nested binding owns are passed over.
 void walk_local(walk_context& context, const std::wstring& dir_remote,
                 const std::wstring& dir_local, bool top);
 
 // The remote folder D at R (local counterpart L), listed once: the folder
 // itself, then its children in list order. Children whose name is not a
-// plain name are left out and the folder marked as not fully known.
+// plain name, and those whose local counterpart a nested binding owns, are
+// left out and the folder marked as not fully known (so it is never removed
+// with them).
 void walk_remote(walk_context& context, const vfs::directory_ptr& folder,
                  const std::wstring& dir_remote, const std::wstring& dir_local, bool top);
 

@@ -19,6 +19,7 @@ namespace {
 
 const wchar_t* const remote_is_newer = L"Remote file is newer than local";
 const wchar_t* const local_is_newer = L"Local file is newer or remote file has zero length";
+const wchar_t* const remote_changed = L"The remote file was changed since the scan saw it";
 const wchar_t* const size_mismatch =
     L"The downloaded file does not have the size of the remote file";
 
@@ -49,6 +50,11 @@ std::int64_t size_of(const boost::filesystem::path& path) {
 task::runner::outcome task::runner::upload() {
     check_local_names();
     const bool in_place = owner_.binding_._type == binding::type_upload_only;
+    // The copy of an opened file goes only over its own remote file: it
+    // never makes a folder or a file, which would put it where the path
+    // leads now (a folder no longer shared ends in one of the user's own).
+    const bool copy_of_opened = owner_.binding_._type == binding::type_open_copy;
+    const bool only_over_existing = in_place || copy_of_opened;
     const auto local = local_path(owner_.dir_local_, owner_.filename_);
     const auto local_state = file_state(local);
     if (!local_state) return done;
@@ -60,7 +66,7 @@ task::runner::outcome task::runner::upload() {
     if (basis && basis->remote_case_differs)
         step(message_kind::open_remote_folder, [&] { give_remote_folders_local_case(); });
     const auto folder = step(message_kind::open_remote_folder,
-                             [&] { return remote_folder(owner_.dir_remote_, true); });
+                             [&] { return remote_folder(owner_.dir_remote_, !copy_of_opened); });
     const std::int64_t seen_size = local_size;
     const auto look_up = [&] {
         return step(message_kind::open_remote_folder, [&] {
@@ -89,13 +95,21 @@ task::runner::outcome task::runner::upload() {
         const bool remote_is_remnant = existing.file && existing.size == 0 && seen_size > 0;
         const bool remote_unchanged = existing.file && basis && basis->remote_file &&
                                       remote_state_of(existing.file) == *basis->remote_file;
+        // The copy of an opened file goes only over the version the scan
+        // saw: one changed since is kept, and the next pass finds both
+        // changed.
+        const bool same_as_local =
+            existing.file && existing.time == local_time && existing.size == seen_size;
+        if (owner_.binding_._type == binding::type_open_copy && existing.file && basis &&
+            basis->remote_file && !remote_unchanged && !same_as_local)
+            fail(message_kind::none, remote_changed);
         if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
             fail(message_kind::none, remote_is_newer);
         if (existing.file && existing.time == local_time && existing.size == seen_size) {
             owner_.record_synced_time(local_time);
             return false;
         }
-        return !(in_place && !existing.file);
+        return !(only_over_existing && !existing.file);
     };
     // An upload in place sends only over an existing file, so it looks
     // first. Any other upload creates its file at once and looks only when
@@ -103,7 +117,7 @@ task::runner::outcome task::runner::upload() {
     // listing of the whole folder, which grows with the folder, while most
     // uploads are of files the remote side does not have.
     std::optional<remote_state> existing;
-    if (in_place) {
+    if (only_over_existing) {
         existing = look_up();
         if (!needed_over(*existing)) return done;
     }

@@ -13,12 +13,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "item_transfer.h"
 #include "shell_browser.h"
 #include "shell_host.h"
+#include "syncer/items_manager.h"
 #include "syncer/locked_operations.h"
 #include "syncer/manager.h"
 #include "syncer/paths.h"
@@ -138,14 +140,15 @@ protected:
     }
 
     // Logged in with the session handler up, the folder open at the top.
-    void start() {
-        login_once_session_is_up(test_module(), L"alice", L"s3cret");
+    void start(const std::wstring& name = L"alice", const std::wstring& password = L"s3cret") {
+        login_ = name;
+        login_once_session_is_up(test_module(), name, password);
         ASSERT_TRUE(wait_until([] {
             const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, download_mutex);
             if (mutex) CloseHandle(mutex);
             return mutex != nullptr;
         }));
-        saved_ = fs::path(syncer::manager::get_files_saved_directory(L"alice").string());
+        saved_ = fs::path(syncer::manager::get_files_saved_directory(name).string());
         SHSetInstanceExplorer(&process_);
         ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
         ASSERT_EQ(browser.list(), S_OK);
@@ -195,9 +198,31 @@ protected:
     }
     std::vector<syncer::binding> bindings_of(const std::wstring& file_name) {
         std::vector<syncer::binding> found;
-        for (const auto& stored : syncer::locked_get_bindings(L"alice"))
+        for (const auto& stored : syncer::locked_get_bindings(login_))
             if (stored.filename == file_name) found.push_back(stored);
         return found;
+    }
+
+    // bob's "Docs" with "notes.txt", shared with alice (who has a "Docs"
+    // with a "notes.txt" of her own).
+    std::string share_bobs_docs(const std::string& content = "bob's version") {
+        auto& service = env_.service();
+        const std::string bob = service.add_user("bob", "b0b");
+        const std::string bobs_docs = service.add_folder(bob, "0", "Docs");
+        const std::string notes = service.add_file(bob, bobs_docs, "notes.txt", content);
+        service.add_share(bob, bobs_docs, user_);
+        return notes;
+    }
+    void enter_path(const std::vector<std::wstring>& names) {
+        for (const std::wstring& name : names) {
+            enter(name);
+            ASSERT_EQ(browser.list(), S_OK);
+        }
+    }
+    void go_to_top() {
+        while (browser.up() == S_OK) {
+        }
+        ASSERT_EQ(browser.list(), S_OK);
     }
 
     environment env_;
@@ -206,6 +231,7 @@ protected:
     shell_host::shell_browser browser;
     win_test::process_reference process_;
     std::string user_, docs_, notes_, big_;
+    std::wstring login_;
     fs::path saved_;
 };
 
@@ -229,6 +255,15 @@ TEST_F(ShellOpen, AnOpenedFileArrivesDatedBoundAndOpenedAndOnlyANewerVersionCome
     EXPECT_EQ(bound[0].rule.can_overwrite_upload, syncer::sync_permission::yes);
     EXPECT_EQ(bound[0].rule.can_download, syncer::sync_permission::no);
     EXPECT_EQ(bound[0].rule.can_remove_remote, syncer::sync_permission::no);
+    {
+        // The engine knows from the start what both sides held.
+        const syncer::items_manager table(bound[0], L"alice");
+        const auto record = table.find(syncer::sync_item(bound[0]));
+        ASSERT_NE(record, table.end());
+        EXPECT_EQ(record->last_time_remote, first_date);
+        EXPECT_EQ(record->last_time_local, first_date);
+        EXPECT_EQ(record->synced_time, first_date);
+    }
     ASSERT_EQ(win_test::progress_dialogs().size(), 1u);
     EXPECT_TRUE(win_test::progress_dialogs()[0].stopped);
     EXPECT_TRUE(win_test::message_boxes().empty());
@@ -291,8 +326,156 @@ TEST_F(ShellOpen, ACancelledOrFailedRefreshKeepsTheEarlierCopyByteForByte) {
     EXPECT_FALSE(win_test::message_boxes().empty()) << "the failure was told";
 
     env_.service().disarm();
+    win_test::clear_message_boxes();
     open({L"big.bin"});
     EXPECT_EQ(read_file(copy), letters(300000, 4));
+    EXPECT_TRUE(read_file(saved_ / "Docs" / "big (your changes).bin") == edited)
+        << "the unsent edit was thrown away";
+    EXPECT_EQ(win_test::message_boxes().size(), 1u) << "the user is told where the edit is";
+}
+
+// Opened again while the remote file is newer: a copy holding nothing of
+// the user's takes the new version; one with changes never sent is kept
+// beside it under a name that says so, whether the changes are dated
+// before the new version or after it; changes over the version the
+// service still holds stay to be sent.
+TEST_F(ShellOpen, AnUnsentEditOfACopyIsNeverReplacedUnasked) {
+    start();
+    enter(L"Docs");
+    open({L"notes.txt"});
+    const fs::path copy = saved_ / "Docs" / "notes.txt";
+    const fs::path kept = saved_ / "Docs" / "notes (your changes).txt";
+    const auto edit = [&](const std::string& content, std::int64_t date) {
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << content;
+        const struct timespec dated[2] = {{date, 0}, {date, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), dated, 0), 0);
+    };
+
+    // Not sent yet, the service still holding what the copy was made from.
+    edit("my edit", first_date + 60);
+    open({L"notes.txt"});
+    EXPECT_EQ(read_file(copy), "my edit");
+    EXPECT_FALSE(fs::exists(kept));
+
+    // The edit dated before the newer version.
+    replace_remote("/Docs/notes.txt", "their second version");
+    ASSERT_EQ(browser.list(), S_OK);
+    const std::int64_t second_date = remote_date(notes_);
+    edit("my edit, dated earlier", second_date - 60);
+    win_test::clear_message_boxes();
+    open({L"notes.txt"});
+    EXPECT_EQ(read_file(copy), "their second version");
+    EXPECT_EQ(mtime_of(copy), second_date);
+    EXPECT_EQ(read_file(kept), "my edit, dated earlier");
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_NE(win_test::message_boxes()[0].text.find("notes (your changes).txt"),
+              std::string::npos);
+    const auto kept_binding = bindings_of(L"notes (your changes).txt");
+    ASSERT_EQ(kept_binding.size(), 1u) << "nothing else may take the kept file";
+    EXPECT_EQ(kept_binding[0].rule.can_overwrite_upload, syncer::sync_permission::no);
+    EXPECT_EQ(kept_binding[0].rule.can_upload, syncer::sync_permission::no);
+
+    // The edit dated after a newer version, as the clock has it.
+    replace_remote("/Docs/notes.txt", "their third version");
+    ASSERT_EQ(browser.list(), S_OK);
+    edit("my second edit", remote_date(notes_) + 60);
+    open({L"notes.txt"});
+    EXPECT_EQ(read_file(copy), "their third version");
+    EXPECT_EQ(read_file(kept), "my edit, dated earlier");
+    EXPECT_EQ(read_file(saved_ / "Docs" / "notes (your changes 2).txt"), "my second edit");
+
+    // Unchanged since it came: opened again as it is, nothing more kept.
+    open({L"notes.txt"});
+    EXPECT_EQ(read_file(copy), "their third version");
+    EXPECT_FALSE(fs::exists(saved_ / "Docs" / "notes (your changes 3).txt"));
+}
+
+// A file of a folder another user shares is kept and bound where this
+// user reaches it, under the shared folders, never as her own file of the
+// same path.
+TEST_F(ShellOpen, ASharedFileIsKeptAndBoundWhereThisUserReachesItNeverAsHerOwn) {
+    share_bobs_docs();
+    start();
+    enter(L"Docs");
+    open({L"notes.txt"});
+    const fs::path own = saved_ / "Docs" / "notes.txt";
+    std::ofstream(own, std::ios::binary | std::ios::trunc) << "alice's edit";
+    fs::last_write_time(own, fs::last_write_time(own) + std::chrono::seconds(60));
+
+    go_to_top();
+    enter_path({L"Shared Folders", L"bob", L"Docs"});
+    env_.service().transfer_commands(true);
+    win_test::clear_shell_executions();
+    open({L"notes.txt"});
+    EXPECT_TRUE(downloaded_anything()) << "her own copy was opened as bob's file";
+    const fs::path shared = saved_ / "Shared Folders" / "bob" / "Docs" / "notes.txt";
+    EXPECT_EQ(read_file(shared), "bob's version");
+    ASSERT_EQ(opened_files().size(), 1u);
+    EXPECT_TRUE(same_path(opened_files()[0].file, shared)) << opened_files()[0].file;
+    EXPECT_EQ(read_file(own), "alice's edit");
+    EXPECT_TRUE(win_test::message_boxes().empty());
+
+    std::map<std::wstring, syncer::binding> bound;
+    for (const auto& binding : bindings_of(L"notes.txt")) bound[binding.dir_remote] = binding;
+    ASSERT_EQ(bound.size(), 2u);
+    ASSERT_TRUE(bound.contains(L"/Shared Folders/bob/Docs"));
+    EXPECT_TRUE(syncer::paths_equal(bound[L"/Shared Folders/bob/Docs"].dir_local,
+                                    shared.parent_path().wstring()));
+    EXPECT_EQ(bound[L"/Shared Folders/bob/Docs"].rule.can_overwrite_upload,
+              syncer::sync_permission::yes);
+    ASSERT_TRUE(bound.contains(L"/Docs"));
+    EXPECT_TRUE(syncer::paths_equal(bound[L"/Docs"].dir_local, own.parent_path().wstring()));
+}
+
+// A folder of alice's own whose names are those of bob's shared folder
+// comes first when the path is followed: the copies of bob's files then
+// send nothing, and she is told so.
+TEST_F(ShellOpen, CopiesWhosePathLeadsToAnotherFolderSendNothing) {
+    share_bobs_docs();
+    auto& service = env_.service();
+    const std::string lookalike = service.add_folder(
+        user_, service.add_folder(user_, service.add_folder(user_, "0", "Shared Folders"), "bob"),
+        "Docs");
+    service.add_file(user_, lookalike, "notes.txt", "alice's look-alike");
+    start();
+    // Her own "Shared Folders" is listed first; the folder of what others
+    // share with her is the last.
+    size_t container = browser.items().size();
+    for (size_t i = 0; i < browser.items().size(); ++i)
+        if (browser.items()[i].name == L"Shared Folders") container = i;
+    ASSERT_EQ(browser.enter(container), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    enter_path({L"bob", L"Docs"});
+    open({L"notes.txt"});
+
+    const auto bound = bindings_of(L"notes.txt");
+    ASSERT_EQ(bound.size(), 1u);
+    EXPECT_EQ(bound[0].rule.can_overwrite_upload, syncer::sync_permission::no);
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_NE(win_test::message_boxes()[0].text.find("not sent"), std::string::npos);
+}
+
+// An access account reaches the folders opened to it at its top: its
+// copies are kept and bound there, not at their owner's paths, which its
+// client cannot follow.
+TEST_F(ShellOpen, AFileOfAnAccessFolderIsKeptAndBoundWhereTheAccountReachesIt) {
+    auto& service = env_.service();
+    const std::string sub = service.add_folder(user_, docs_, "Sub opened");
+    service.add_file(user_, sub, "plan.txt", "the plan");
+    service.grant_access(service.add_access_account(user_, "guest", "pw-g"), sub, 1);
+    start(L"guest", L"pw-g");
+    enter(L"Sub opened");
+    open({L"plan.txt"});
+
+    const fs::path copy = saved_ / "Sub opened" / "plan.txt";
+    EXPECT_EQ(read_file(copy), "the plan");
+    const auto bound = bindings_of(L"plan.txt");
+    ASSERT_EQ(bound.size(), 1u);
+    EXPECT_EQ(bound[0].dir_remote, L"/Sub opened");
+    EXPECT_TRUE(syncer::paths_equal(bound[0].dir_local, copy.parent_path().wstring()));
+    EXPECT_EQ(bound[0].rule.can_overwrite_upload, syncer::sync_permission::yes)
+        << "the path does not lead to the folder";
+    EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
 TEST_F(ShellOpen, RemoteNamesThatCannotBeLocalNamesAreRefusedAndNothingIsWritten) {

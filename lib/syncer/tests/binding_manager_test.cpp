@@ -112,29 +112,39 @@ TEST_F(SyncerBindingTable, LookupsByPathsFindABindingOfAnyKind) {
 
 // The running engine reads the table afresh on every pass, so the binding
 // of a copy opened meanwhile must survive those reads to have its edits
-// uploaded; only the start of syncing drops the copies of an earlier run.
-TEST_F(SyncerBindingTable, OpenCopiesLastThroughLoadsAndSavesUntilSyncingStartsAgain) {
-    binding open_copy(L"remote", L"C:\\tmp", L"doc.txt", L"");
-    open_copy._type = binding::type_open_copy;
-    open_copy._mode = 2;
+// uploaded; a copy still on disk keeps it through the start of syncing too,
+// so that its edits go to its own file after a restart. Only the bindings
+// of copies that are gone are dropped then.
+TEST_F(SyncerBindingTable, OpenCopiesKeepTheirBindingsWhileTheCopyIsThere) {
+    const fs::path saved = fs::path(root.path()) / "saved";
+    fs::create_directories(saved);
+    write_bytes(saved / "kept.txt", "copy");
+    binding gone_copy(L"remote", (saved / "gone").wstring(), L"doc.txt", L"");
+    gone_copy._type = binding::type_open_copy;
+    gone_copy._mode = 2;
+    binding kept_copy(L"remote", saved.wstring(), L"kept.txt", L"");
+    kept_copy._type = binding::type_open_copy;
+    kept_copy._mode = 2;
     {
         binding_manager table(user, false);
-        table.add_binding(open_copy);
+        table.add_binding(gone_copy);
+        table.add_binding(kept_copy);
         table.add_binding(folder_binding(L"remote", L"C:\\kept"));
     }
 
     const binding_set loaded = locked_get_bindings(user);
-    ASSERT_EQ(loaded.size(), 2u);
-    EXPECT_EQ(loaded.find(open_copy)->_type, binding::type_open_copy);
-    EXPECT_EQ(loaded.find(open_copy)->_mode, 2);
+    ASSERT_EQ(loaded.size(), 3u);
+    EXPECT_EQ(loaded.find(gone_copy)->_type, binding::type_open_copy);
+    EXPECT_EQ(loaded.find(gone_copy)->_mode, 2);
     locked_add_binding(user, folder_binding(L"remote", L"C:\\new"));
-    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 3u) << "a save kept the open copy";
+    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 4u) << "a save kept the open copies";
 
     EXPECT_EQ(binding_manager::load_repairing(user), table_file::origin::file);
-    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 2u);
+    EXPECT_EQ(parse_file(bindings_file()).count(L"binding"), 3u);
     const binding_set after_start = locked_get_bindings(user);
-    EXPECT_FALSE(after_start.contains(open_copy));
-    EXPECT_EQ(after_start.size(), 2u);
+    EXPECT_FALSE(after_start.contains(gone_copy));
+    ASSERT_TRUE(after_start.contains(kept_copy));
+    EXPECT_EQ(after_start.find(kept_copy)->_type, binding::type_open_copy);
 }
 
 TEST_F(SyncerBindingTable, UnchangedTableIsNotRewritten) {

@@ -2,6 +2,8 @@
 // drop on the Recycle Bin ask first, a completed move out of the folder
 // does not. The delete worker does the rest on its own thread: each item
 // goes to the trash or, in the trash itself, is removed for good.
+#include <memory>
+
 #include "folder/module/com_guard.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder/workers/delete_worker.h"
@@ -10,23 +12,17 @@
 HRESULT CDataObjectImpl::start_delete_items(HWND owner, bool no_confirm) {
     return shell_com::guarded([&]() -> HRESULT {
         if (m_items.GetSize() == 0 || !m_folder) return E_INVALIDARG;
-        shell_delete::delete_job job;
-        for (UINT i = 0; i < m_items.GetSize(); ++i) {
-            const PIDLDATA record = CItemIdList(m_items[i], false).GetLastItem();
-            job.items.push_back(
-                {pidl_id(record), pidl_name(record), record.type == vfs::item_type_directory});
-        }
+        auto job = std::make_unique<DataObjectJob>();
+        if (!job->take(owner, m_folder, GetFolderList(), m_items)) return E_OUTOFMEMORY;
+        const std::vector<shell_delete::selected_item> items = shell_delete::selected_items(*job);
         try {
-            if (!m_folder->get_item_by_id(job.items.front().id, false)) return E_INVALIDARG;
-            job.permanent = m_folder->get_folder_type() == vfs::folder_type_trash;
+            if (!m_folder->get_item_by_id(items.front().id, false)) return E_INVALIDARG;
+            job->permanent = m_folder->get_folder_type() == vfs::folder_type_trash;
         } catch (const vfs::exception&) {
             return E_INVALIDARG;
         }
-        if (!no_confirm && !shell_delete::confirm_delete(owner, job.items, job.permanent))
+        if (!no_confirm && !shell_delete::confirm_delete(owner, items, job->permanent != 0))
             return S_FALSE;
-        job.owner = owner;
-        job.folder = m_folder;
-        job.folder_list = GetFolderList();
         return shell_delete::start_delete_worker(std::move(job)) ? S_OK : E_FAIL;
     });
 }

@@ -12,6 +12,7 @@
 
 #include "folder/item_ids/item_id_list.h"
 #include "folder/item_ids/pidl_array.h"
+#include "folder/workers/copy_binding.h"
 #include "utils/class_ids.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"
@@ -105,9 +106,7 @@ public:
     // uploaded, in place of an earlier binding of the copy; a binding the
     // user made of the same paths is kept and none added. Reports its own
     // failures in a box and never fails to its caller.
-    static void _CreateTempBinding(HWND hwnd, IProgressDialog* dialog,
-                                   const vfs::directory_ptr& folder,
-                                   const std::wstring& local_folder, const std::wstring& file_name);
+    static void _CreateTempBinding(HWND hwnd, IProgressDialog* dialog, const copy_binding& copy);
 
     // IOwnDataObject.
     CDataObjectImpl* STDMETHODCALLTYPE Object() override { return this; }

@@ -198,17 +198,18 @@ private:
     int total_ = 0;
 };
 
-void run_with_dialog(const delete_job& job, worker_progress& running) {
+void run_with_dialog(const DataObjectJob& job, worker_progress& running) {
     IProgressDialog* dialog = running.get();
     dialog->SetProgress(0, 0);
     dialog->Timer(PDTIMER_RESET, nullptr);
     dialog->SetTitle(loaded(IDS_DELETING).c_str());
     dialog->SetLine(1, loaded(IDS_PREPARING_DELETE).c_str(), FALSE, nullptr);
 
-    delete_walk walk(job.owner, dialog, job.permanent);
+    delete_walk walk(job.hwnd, dialog, job.permanent != 0);
+    const std::vector<selected_item> items = selected_items(job);
     int total = 0;
     bool counted = true;
-    for (const selected_item& selected : job.items) {
+    for (const selected_item& selected : items) {
         const int count = walk.count(job.folder, nullptr, selected);
         if (count < 0) {
             counted = false;
@@ -218,11 +219,11 @@ void run_with_dialog(const delete_job& job, worker_progress& running) {
     }
     if (counted) {
         walk.set_total(total);
-        for (const selected_item& selected : job.items)
+        for (const selected_item& selected : items)
             if (walk.remove(job.folder, nullptr, selected) != S_OK) break;
     }
     running.stop();
-    LPITEMIDLIST folder = job.folder_list.CreatePidl();
+    LPITEMIDLIST folder = job.folder_pidl.CreatePidl();
     if (folder) {
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST, folder, nullptr);
         CoTaskMemFree(folder);
@@ -233,12 +234,12 @@ void run_with_dialog(const delete_job& job, worker_progress& running) {
 // first member the hold goes last, after everything else of the job.
 struct handed_job {
     CCalvimoraModule::worker_reference keep_loaded;
-    delete_job job;
+    std::unique_ptr<DataObjectJob> job;
 };
 
 DWORD WINAPI delete_thread(LPVOID parameter) {
     std::unique_ptr<handed_job> handed(static_cast<handed_job*>(parameter));
-    run_delete_job(handed->job);
+    run_delete_job(*handed->job);
     return 0;
 }
 
@@ -268,7 +269,15 @@ bool confirm_delete(HWND owner, const std::vector<selected_item>& items, bool pe
            IDYES;
 }
 
-bool start_delete_worker(delete_job job) {
+std::vector<selected_item> selected_items(const DataObjectJob& job) {
+    std::vector<selected_item> items;
+    for (const PIDLDATA& record : job.item_records())
+        items.push_back(
+            {pidl_id(record), pidl_name(record), record.type == vfs::item_type_directory});
+    return items;
+}
+
+bool start_delete_worker(std::unique_ptr<DataObjectJob> job) {
     auto handed = std::make_unique<handed_job>();
     handed->job = std::move(job);
     // The thread also holds the module's code mapped until the procedure has
@@ -279,28 +288,28 @@ bool start_delete_worker(delete_job job) {
     return true;
 }
 
-void run_delete_job(const delete_job& job) {
+void run_delete_job(const DataObjectJob& job) {
     try {
         const worker_apartment com;
         if (!com.entered()) throw escaping_failure{L"Com initialize failed"};
         try {
             worker_progress running;
             if (!running.create()) throw escaping_failure{L"Progress Dialog initialize failed"};
-            running.start(job.owner);
+            running.start(job.hwnd);
             run_with_dialog(job, running);
         } catch (const escaping_failure& failure) {
             // The dialog is stopped by now: the box is not left under it.
-            show_internal_error(job.owner, failure.text);
+            show_internal_error(job.hwnd, failure.text);
         } catch (const vfs::exception& failure) {
-            show_internal_error(job.owner, failure.get_text());
+            show_internal_error(job.hwnd, failure.get_text());
         } catch (const std::exception&) {
-            show_internal_error(job.owner, current_failure().text);
+            show_internal_error(job.hwnd, current_failure().text);
         } catch (...) {
-            show_internal_error(job.owner,
+            show_internal_error(job.hwnd,
                                 L"Unknown error in CDataObjectImpl::_DoDeleteItemThread(...)");
         }
     } catch (const escaping_failure& failure) {
-        show_internal_error(job.owner, failure.text);
+        show_internal_error(job.hwnd, failure.text);
     }
 }
 

@@ -5,11 +5,13 @@
 // deleted item by item, with Retry or Cancel when the service refuses.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "folder/item_ids/item_id_list.h"
+#include "folder/workers/data_object_job.h"
 #include "vfs/directory.h"
 #include "win/progress_dialog.h"
 #include "win/user_types.h"
@@ -49,23 +51,17 @@ std::pair<std::wstring, std::wstring> confirmation_texts(const std::vector<selec
 // Asks with Yes and No in a box owned by the window; true for Yes.
 bool confirm_delete(HWND owner, const std::vector<selected_item>& items, bool permanent);
 
-// What the worker needs: it holds its own counted folder and copies of the
-// lists, so the data object may go away meanwhile.
-struct delete_job {
-    HWND owner = nullptr;
-    vfs::directory_ptr folder;
-    CItemIdList folder_list;  // the folder's absolute list, for the change notice
-    std::vector<selected_item> items;
-    bool permanent = false;
-};
+// The selected items of a job, in selection order.
+std::vector<selected_item> selected_items(const DataObjectJob& job);
 
 // Starts the worker thread with the host's process reference; false when
 // the thread could not start.
-bool start_delete_worker(delete_job job);
+bool start_delete_worker(std::unique_ptr<DataObjectJob> job);
 
 // The worker's whole run on the calling thread, which must not have entered
 // COM yet: counts, deletes, stops the progress dialog on every path and,
-// unless a failure escaped, tells the shell the folder changed.
-void run_delete_job(const delete_job& job);
+// unless a failure escaped, tells the shell the folder changed (the job's
+// folder_pidl).
+void run_delete_job(const DataObjectJob& job);
 
 }  // namespace shell_delete

@@ -20,6 +20,7 @@
 #include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/local_names.h"
 #include "folder/module/site_message_box.h"
+#include "folder/workers/copy_binding.h"
 #include "syncer/manager.h"
 #include "ui/failure_text.h"
 #include "vfs/exceptions.h"
@@ -74,28 +75,24 @@ std::int64_t seconds_of(std::int64_t file_time) {
     return file_time / ticks_per_second - epoch_difference;
 }
 
-// The remote path's levels: the service writes "/" between them. An empty
-// level inside the path is refused as any other name that is no local one.
-std::vector<std::wstring> remote_levels(const std::wstring& path) {
-    std::vector<std::wstring> levels;
-    size_t start = path.empty() || path[0] != L'/' ? 0 : 1;
-    if (start >= path.size()) return levels;
-    for (;;) {
-        const size_t end = path.find(L'/', start);
-        levels.push_back(path.substr(start, end - start));
-        if (end == std::wstring::npos) break;
-        start = end + 1;
-    }
-    return levels;
+std::wstring session_user() {
+    folder_session& session = current_folder_session();
+    if (!session.is_logged_in()) throw open_failure(L"Not logged in");
+    return session.get_user_info().user_name;
 }
 
 std::wstring saved_files_folder() {
-    folder_session& session = current_folder_session();
-    if (!session.is_logged_in()) throw open_failure(L"Not logged in");
-    std::wstring folder =
-        syncer::manager::get_files_saved_directory(session.get_user_info().user_name).wstring();
+    std::wstring folder = syncer::manager::get_files_saved_directory(session_user()).wstring();
     boost::replace_all(folder, L"/", L"\\");
     return folder;
+}
+
+// What the file system tells of the copy; none when there is no file.
+std::optional<syncer::local_file_state> copy_state(const std::wstring& path) {
+    struct stat status {};
+    if (::stat(win_file::native_path(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return syncer::local_file_state::from_stat(status);
 }
 
 // A cancel in the progress dialog: the user's own choice, not told back.
@@ -214,8 +211,11 @@ private:
     bool open_ = false;
 };
 
+// Brings the remote file in beside the copy; once it is whole, before it
+// takes the copy's place, the earlier copy may be moved away.
 void transfer(IProgressDialog* dialog, std::uint64_t total, std::uint64_t& done,
-              const vfs::file_ptr& remote, const std::wstring& copy, std::int64_t remote_date) {
+              const vfs::file_ptr& remote, const std::wstring& copy, std::int64_t remote_date,
+              const std::function<void()>& before_placing) {
     reading_remote source(remote);
     incoming_file target(copy + L".calvimora-download");
     std::vector<char> block(block_size);
@@ -232,7 +232,22 @@ void transfer(IProgressDialog* dialog, std::uint64_t total, std::uint64_t& done,
     source.close();
     target.close();
     file::set_modification_date(copy + L".calvimora-download", remote_date);
+    before_placing();
     target.put_in_place_of(copy);
+}
+
+// Moves the copy to a free name beside it that says it holds the user's
+// changes; answers that name.
+std::wstring keep_changes(const std::wstring& folder, const std::wstring& name) {
+    for (int count = 1; count < 1000; ++count) {
+        const std::wstring kept = kept_changes_name(name, count);
+        const std::optional<std::wstring> kept_path = local_names::join_inside(folder, {kept});
+        if (!kept_path) break;
+        const std::wstring copy = folder + L"\\" + name;
+        if (MoveFileExW(copy.c_str(), kept_path->c_str(), 0)) return kept;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    throw open_failure(L"Can't keep the changes of '" + name + L"' under a name of their own");
 }
 
 }  // namespace
@@ -260,13 +275,22 @@ void set_modification_date(const std::wstring& path, std::int64_t seconds) {
 
 }  // namespace file
 
-std::wstring get_local_copy_folder(const vfs::directory_ptr& folder) {
+copy_place place_of(const CItemIdList& folder_list) {
+    copy_place place;
+    for (const PIDLDATA& level : folder_list.GetItems()) place.levels.push_back(pidl_name(level));
+    place.remote_path = L"/";
+    for (const std::wstring& level : place.levels)
+        place.remote_path += (place.remote_path.size() > 1 ? L"/" : L"") + level;
+    return place;
+}
+
+std::wstring get_local_copy_folder(const copy_place& place) {
     try {
         const std::wstring base = saved_files_folder();
-        const std::optional<std::wstring> joined =
-            local_names::join_inside(base, remote_levels(folder->get_path()));
+        const std::optional<std::wstring> joined = local_names::join_inside(base, place.levels);
         if (!joined)
-            throw refused_name(L"The folder '" + folder->get_name() +
+            throw refused_name(L"The folder '" +
+                               (place.levels.empty() ? L"" : place.levels.back()) +
                                L"' has a name that cannot be used for a local folder");
         boost::system::error_code ignored;
         const boost::filesystem::path native(win_file::native_path(*joined));
@@ -283,9 +307,20 @@ std::wstring get_local_copy_folder(const vfs::directory_ptr& folder) {
     }
 }
 
-std::wstring download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t total,
-                              std::uint64_t& done, const vfs::directory_ptr& folder,
-                              const PIDLDATA& item) {
+std::wstring kept_changes_name(const std::wstring& name, int count) {
+    // The extension stays last, so the kept file opens as the file does.
+    const size_t dot = name.rfind(L'.');
+    const bool has_extension = dot != std::wstring::npos && dot > 0;
+    const std::wstring stem = has_extension ? name.substr(0, dot) : name;
+    const std::wstring extension = has_extension ? name.substr(dot) : L"";
+    const std::wstring mark =
+        count <= 1 ? L" (your changes)" : L" (your changes " + std::to_wstring(count) + L")";
+    return stem + mark + extension;
+}
+
+brought_in download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t total,
+                            std::uint64_t& done, const vfs::directory_ptr& folder,
+                            const copy_place& place, const PIDLDATA& item) {
     // The name is looked at before anything is made for it.
     const std::wstring name = pidl_name(item);
     if (!local_names::is_acceptable(name))
@@ -293,9 +328,9 @@ std::wstring download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t 
             throw refused_name(L"The file '" + name +
                                L"' has a name that cannot be used for a local file");
         });
-    const std::wstring dir =
-        with_retry(hwnd, dialog, [&] { return get_local_copy_folder(folder); });
-    const std::optional<std::wstring> copy = local_names::join_inside(dir, {name});
+    brought_in result;
+    result.folder = with_retry(hwnd, dialog, [&] { return get_local_copy_folder(place); });
+    const std::optional<std::wstring> copy = local_names::join_inside(result.folder, {name});
     if (!copy) throw refused_name(L"The file '" + name + L"' has no local path");
 
     const vfs::file_ptr remote = with_retry(hwnd, dialog, [&] {
@@ -305,19 +340,60 @@ std::wstring download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t 
             throw open_failure(shell_utils::LoadShellString(IDS_FILE_NOT_FOUND));
         return found;
     });
-    const std::int64_t remote_date =
-        with_retry(hwnd, dialog, [&] { return remote->get_modification_date(); });
+    const remote_version version = with_retry(hwnd, dialog, [&] {
+        return remote_version{remote->get_id(), remote->get_modification_date(),
+                              remote->get_size()};
+    });
 
-    boost::system::error_code ignored;
-    if (boost::filesystem::exists(win_file::native_path(*copy), ignored) &&
-        file::get_modification_date(*copy) >= remote_date)
-        return dir;
+    const std::wstring user = with_retry(hwnd, dialog, [] { return session_user(); });
+    opened_copies records(user);
+    const std::optional<opened_copy> record = records.find(*copy);
+    const std::optional<syncer::local_file_state> found = copy_state(*copy);
+    bool sent = false;
+    if (found && record && record->local != *found) {
+        // A binding table that cannot be read says nothing was sent: at
+        // worst the copy is kept once more than needed.
+        try {
+            sent = sent_as_it_is(user, {place.remote_path, result.folder, name, true, std::nullopt},
+                                 *found, *record);
+        } catch (const std::exception&) {
+        }
+    }
+    // A record that cannot be written only leaves the next Open without it,
+    // where the dates decide.
+    const auto remember = [&](const opened_copy& agreed) {
+        try {
+            with_retry(hwnd, dialog, [&] {
+                records.remember(*copy, agreed);
+                return 0;
+            });
+        } catch (const std::exception&) {
+        }
+    };
+
+    const copy_step step = step_for(found, record, version, sent);
+    if (step == copy_step::use) {
+        if (found->last_write_time() == version.date && found->size == version.size) {
+            result.agreed = opened_copy{version, *found};
+            if (result.agreed != record) remember(*result.agreed);
+        } else if (record && record->remote.id == version.id) {
+            result.agreed = record;
+        }
+        return result;
+    }
 
     const std::uint64_t before = done;
     with_retry(hwnd, dialog, [&] {
         done = before;
-        transfer(dialog, total, done, remote, *copy, remote_date);
+        transfer(dialog, total, done, remote, *copy, version.date, [&] {
+            if (step == copy_step::keep_and_fetch && !result.kept_as)
+                result.kept_as = keep_changes(result.folder, name);
+        });
         return 0;
     });
-    return dir;
+    if (const auto fetched = copy_state(*copy)) {
+        result.agreed = opened_copy{version, *fetched};
+        remember(*result.agreed);
+    }
+    return result;
 }

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "folder/item_ids/item_id_list.h"
 #include "folder/item_ids/pidl_data.h"
+#include "folder/workers/opened_copies.h"
 #include "vfs/directory.h"
 #include "win/progress_dialog.h"
 
@@ -42,24 +46,57 @@ public:
     using open_failure::open_failure;
 };
 
+// Where the copies of a remote folder's files live and what their bindings
+// name: the folder as this user reaches it in the virtual folder (the
+// names of the levels from its top, as the item id list holds them), never
+// the path its owner gives it, which for a folder another user shares
+// names a folder of that user's.
+struct copy_place {
+    std::vector<std::wstring> levels;
+    // The levels as the client resolves a path: "/" and the levels joined
+    // with "/"; "/" for the top.
+    std::wstring remote_path;
+};
+copy_place place_of(const CItemIdList& folder_list);
+
 // The local folder of the copies of a remote folder's files: the user's
-// saved-files folder followed by the levels of the folder's remote path,
-// made with its parents when missing ("\" form, no trailing separator).
-// Throws open_failure (refused_name for a level that cannot be a local
-// name).
-std::wstring get_local_copy_folder(const vfs::directory_ptr& folder);
+// saved-files folder followed by the place's levels, made with its parents
+// when missing ("\" form, no trailing separator). Throws open_failure
+// (refused_name for a level that cannot be a local name).
+std::wstring get_local_copy_folder(const copy_place& place);
+
+// What bringing one file in left.
+struct brought_in {
+    // The copy's local folder.
+    std::wstring folder;
+    // The name the earlier copy was kept under beside the new one, when it
+    // held changes never sent and the remote file had changed too.
+    std::optional<std::wstring> kept_as;
+    // What the copy and the remote file held when they last agreed; none
+    // when that is not known (a copy from before such records were kept).
+    std::optional<opened_copy> agreed;
+};
 
 // Brings the file of the folder that the item names into its local copy
-// and answers the copy's folder. A copy whose last-write time is not older
-// than the remote file's date is current and is kept without a transfer.
-// A transfer goes into a hidden file beside the copy, which replaces the
-// copy only once it is whole, so a failed or cancelled transfer leaves an
-// earlier copy as it was. done grows by the bytes read, against total, on
-// the dialog. A failing step asks Retry or Cancel in a box owned by the
-// dialog's window (hwnd when it has none); Cancel throws the failure on.
-std::wstring download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t total,
-                              std::uint64_t& done, const vfs::directory_ptr& folder,
-                              const PIDLDATA& item);
+// at the place. The copy is kept without a transfer while it holds the
+// remote version, or changes of the user's over the version the service
+// still holds; it is replaced only when it holds nothing of the user's; a
+// copy with changes never sent, whose remote file changed too, is first
+// kept beside under a name that says so (step_for). A transfer goes into a
+// hidden file beside the copy, which takes the copy's place only once it is
+// whole, so a failed or cancelled transfer leaves an earlier copy as it
+// was. done grows by the bytes read, against total, on the dialog. A
+// failing step asks Retry or Cancel in a box owned by the dialog's window
+// (hwnd when it has none); Cancel throws the failure on. The caller holds
+// the session's download/upload mutex.
+brought_in download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t total,
+                            std::uint64_t& done, const vfs::directory_ptr& folder,
+                            const copy_place& place, const PIDLDATA& item);
+
+// The name a copy with unsent changes is kept under beside its file:
+// "notes (your changes).txt", then "notes (your changes 2).txt" and so on
+// for the count-th try.
+std::wstring kept_changes_name(const std::wstring& name, int count);
 
 // The name of the download/upload mutex of the log-on session, which the
 // session handler creates and the open workers of every process share.

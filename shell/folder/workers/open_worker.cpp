@@ -6,6 +6,7 @@
 #include <boost/pointer_cast.hpp>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "folder/folder_object/folder_session.h"
@@ -13,11 +14,11 @@
 #include "folder/module/shell_registry.h"
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
+#include "folder/workers/data_object_job.h"
 #include "folder/workers/open_files.h"
 #include "folder/workers/play_all.h"
 #include "folder/workers/shell_open.h"
 #include "folder/workers/worker_scopes.h"
-#include "syncer/binding_manager.h"
 #include "ui/failure_text.h"
 #include "utils/scoped_handle.h"
 #include "vfs/exceptions.h"
@@ -26,23 +27,6 @@
 #include "win/shell_thread.h"
 
 namespace {
-
-// What a starter hands its worker thread; the thread owns it. It holds its
-// own copies of everything, so the data object may go meanwhile.
-struct open_job {
-    HWND hwnd = nullptr;
-    vfs::directory_ptr folder;
-    CItemIdList folder_pidl;
-    std::vector<PIDLDATA> items;
-    // The job's own handle of the chosen program's key, so that the key
-    // stays valid after the command that chose it has gone.
-    HKEY program_key = nullptr;
-    bool open_with_dialog = false;
-
-    ~open_job() {
-        if (program_key) RegCloseKey(program_key);
-    }
-};
 
 // The download/upload mutex held for one file: released on every way out.
 class mutex_turn {
@@ -74,9 +58,9 @@ struct sorted_items {
     std::uint64_t total = 0;
 };
 
-sorted_items sort_items(const open_job& job) {
+sorted_items sort_items(const DataObjectJob& job) {
     sorted_items sorted;
-    for (const PIDLDATA& item : job.items) {
+    for (const PIDLDATA& item : job.item_records()) {
         try {
             if (item.type == vfs::item_type_directory) {
                 sorted.folders.push_back(job.folder_pidl + CItemIdList(item));
@@ -101,35 +85,113 @@ sorted_items sort_items(const open_job& job) {
     return sorted;
 }
 
-// One file: its copy brought in and bound, under the mutex. The copy's
-// path, or nothing when the file failed (it was told in a box, or the user
-// cancelled).
-std::optional<std::wstring> bring_in(const open_job& job, HANDLE mutex, IProgressDialog* dialog,
-                                     std::uint64_t total, std::uint64_t& done,
-                                     const PIDLDATA& item) {
+// Where the user's client takes the place's path, as the sync engine will
+// take it: a folder of the user's own with the same names, met first,
+// takes it from the folder the copies are of.
+enum class path_end { this_folder, another_folder, unknown };
+
+path_end where_path_leads(const copy_place& place, const vfs::directory_ptr& folder) {
+    try {
+        const vfs::directory_ptr found =
+            current_folder_session().get_client()->get_item_by_path(place.remote_path, false);
+        if (!found) return path_end::unknown;
+        return found->get_id() == folder->get_id() ? path_end::this_folder
+                                                   : path_end::another_folder;
+    } catch (const vfs::exception&) {
+        return path_end::unknown;
+    } catch (const std::exception&) {
+        return path_end::unknown;
+    }
+}
+
+// Where the job's copies live and whether their changes can go back,
+// looked at once the first copy is there.
+class job_place {
+public:
+    explicit job_place(const DataObjectJob& job) : job_(job), place_(place_of(job.folder_pidl)) {}
+
+    const copy_place& place() const { return place_; }
+    bool sends_changes() {
+        if (!end_) end_ = where_path_leads(place_, job_.folder);
+        return *end_ == path_end::this_folder;
+    }
+    // Once, when the user is to be told that changes are not sent: why, or
+    // nothing.
+    std::optional<path_end> why_not_sent() {
+        if (told_ || !end_ || *end_ == path_end::this_folder) return std::nullopt;
+        told_ = true;
+        return end_;
+    }
+
+private:
+    const DataObjectJob& job_;
+    copy_place place_;
+    std::optional<path_end> end_;
+    bool told_ = false;
+};
+
+// One file's copy, and what the user is to be told of it after the mutex.
+struct opened_file {
+    std::wstring copy;
+    std::optional<std::wstring> kept_as;
+};
+
+// One file: its copy brought in and bound, under the mutex. Nothing when
+// the file failed (it was told in a box, or the user cancelled).
+std::optional<opened_file> bring_in(const DataObjectJob& job, job_place& where, HANDLE mutex,
+                                    IProgressDialog* dialog, std::uint64_t total,
+                                    std::uint64_t& done, const PIDLDATA& item) {
     const std::wstring name = pidl_name(item);
     dialog->SetLine(1, loaded(1802, name).c_str(), TRUE, nullptr);
     dialog->SetLine(2, loaded(1801, job.folder_pidl.GetPath()).c_str(), TRUE, nullptr);
     mutex_turn turn(mutex);
     try {
-        const std::wstring local =
-            download_to_temp(job.hwnd, dialog, total, done, job.folder, item);
-        CDataObjectImpl::_CreateTempBinding(job.hwnd, dialog, job.folder, local, name);
-        return local + L"\\" + name;
+        const brought_in copy =
+            download_to_temp(job.hwnd, dialog, total, done, job.folder, where.place(), item);
+        const std::wstring& remote = where.place().remote_path;
+        CDataObjectImpl::_CreateTempBinding(
+            job.hwnd, dialog, {remote, copy.folder, name, where.sends_changes(), copy.agreed});
+        // The kept changes are the user's own file now: bound so that
+        // nothing sends or removes it.
+        if (copy.kept_as)
+            CDataObjectImpl::_CreateTempBinding(job.hwnd, dialog,
+                                                {remote, copy.folder, *copy.kept_as, false, {}});
+        return opened_file{copy.folder + L"\\" + name, copy.kept_as};
     } catch (const vfs::exception&) {
     } catch (const open_failure&) {
     }
     return std::nullopt;
 }
 
+void tell_kept(const DataObjectJob& job, IProgressDialog* dialog, const std::wstring& name,
+               const std::wstring& kept_as) {
+    const std::wstring text = L"Your changes to '" + name +
+                              L"' had not been sent, and the file was changed on Calvimora "
+                              L"since. Your copy is kept beside the newer version as '" +
+                              kept_as + L"'.";
+    shell_utils::MessageBoxWithSite(job.hwnd, dialog, L"Calvimora", text.c_str(),
+                                    MB_OK | MB_ICONINFORMATION);
+}
+
+void tell_not_sent(const DataObjectJob& job, IProgressDialog* dialog, path_end why) {
+    const std::wstring text =
+        L"Changes you make to the files opened from 'Calvimora\\" + job.folder_pidl.GetPath() +
+        L"' are not sent back: " +
+        (why == path_end::another_folder
+             ? L"that path leads to another folder of yours with the same names."
+             : L"the folder could not be found by its path.");
+    shell_utils::MessageBoxWithSite(job.hwnd, dialog, L"Calvimora", text.c_str(),
+                                    MB_OK | MB_ICONWARNING);
+}
+
 // A failure that ends the job: nothing of it is opened.
-void internal_error(const open_job& job, const worker_progress& progress,
+void internal_error(const DataObjectJob& job, const worker_progress& progress,
                     const std::wstring& text) {
     shell_utils::MessageBoxWithSite(job.hwnd, progress.get(), L"Internal error", text.c_str(),
                                     MB_OK | MB_ICONERROR);
 }
 
-void download_and_open(const open_job& job, const sorted_items& sorted) {
+void download_and_open(const DataObjectJob& job, const sorted_items& sorted) {
     const worker_apartment com;
     worker_progress progress;
     HANDLE mutex = nullptr;
@@ -144,11 +206,17 @@ void download_and_open(const open_job& job, const sorted_items& sorted) {
         progress.get()->Timer(PDTIMER_RESET, nullptr);
         progress.get()->SetTitle(shell_utils::LoadShellString(1800).c_str());
         std::uint64_t done = 0;
+        job_place where(job);
         std::vector<std::wstring> copies;
-        for (const PIDLDATA& item : sorted.downloads)
-            if (auto copy = bring_in(job, mutex, progress.get(), sorted.total, done, item))
-                copies.push_back(*copy);
-        if (!copies.empty()) open_with_drop_target(copies, job.program_key, job.open_with_dialog);
+        for (const PIDLDATA& item : sorted.downloads) {
+            const auto copy = bring_in(job, where, mutex, progress.get(), sorted.total, done, item);
+            if (!copy) continue;
+            if (const auto why = where.why_not_sent()) tell_not_sent(job, progress.get(), *why);
+            if (copy->kept_as) tell_kept(job, progress.get(), pidl_name(item), *copy->kept_as);
+            copies.push_back(copy->copy);
+        }
+        if (!copies.empty())
+            open_with_drop_target(copies, job.program_key, job.open_with_dialog != 0);
     } catch (const vfs::exception& failure) {
         internal_error(job, progress, failure.get_text());
     } catch (const std::exception&) {
@@ -162,13 +230,10 @@ void download_and_open(const open_job& job, const sorted_items& sorted) {
 
 HRESULT CDataObjectImpl::start_open_files(HWND hwnd, HKEY program_key, bool open_with_dialog) {
     return shell_com::guarded([&]() -> HRESULT {
-        auto job = std::make_unique<open_job>();
-        job->hwnd = hwnd;
-        job->folder = m_folder;
-        job->folder_pidl = m_pidlRoot + m_location;
-        for (UINT i = 0; i < m_items.GetSize(); ++i)
-            job->items.push_back(CItemIdList(m_items[i], false).GetLastItem());
-        job->open_with_dialog = open_with_dialog;
+        auto job = std::make_unique<DataObjectJob>();
+        if (!job->take(hwnd, m_folder, m_pidlRoot + m_location, m_items)) return E_FAIL;
+        job->permanent = 0;
+        job->open_with_dialog = open_with_dialog ? 1 : 0;
         if (program_key &&
             RegOpenKeyExW(program_key, L"", 0, KEY_READ, &job->program_key) != ERROR_SUCCESS)
             job->program_key = nullptr;
@@ -181,14 +246,14 @@ HRESULT CDataObjectImpl::start_open_files(HWND hwnd, HKEY program_key, bool open
 }
 
 DWORD WINAPI CDataObjectImpl::_OpenFilesThread(LPVOID parameter) {
-    std::unique_ptr<open_job> job(static_cast<open_job*>(parameter));
+    std::unique_ptr<DataObjectJob> job(static_cast<DataObjectJob*>(parameter));
     try {
         const sorted_items sorted = sort_items(*job);
         try {
             write_play_all_playlist(sorted.audio, job->program_key, job->folder,
-                                    job->open_with_dialog);
+                                    job->open_with_dialog != 0);
             write_play_all_playlist(sorted.video, job->program_key, job->folder,
-                                    job->open_with_dialog);
+                                    job->open_with_dialog != 0);
         } catch (...) {
             // Media that cannot be played are not played; the rest opens.
         }
@@ -198,45 +263,4 @@ DWORD WINAPI CDataObjectImpl::_OpenFilesThread(LPVOID parameter) {
         // Nothing may leave the thread; what could be told was told.
     }
     return 0;
-}
-
-void CDataObjectImpl::_CreateTempBinding(HWND hwnd, IProgressDialog* dialog,
-                                         const vfs::directory_ptr& folder,
-                                         const std::wstring& local_folder,
-                                         const std::wstring& file_name) {
-    try {
-        folder_session& session = current_folder_session();
-        if (!session.is_logged_in()) throw open_failure(L"Not logged in");
-        const std::wstring user = session.get_user_info().user_name;
-        // The remote folder as the engine walks it, from the user's root.
-        const std::wstring remote = folder->get_path();
-        syncer::binding_manager table(user, true);
-        syncer::binding copy(remote, local_folder, file_name, L"");
-        copy._type = syncer::binding::type_open_copy;
-        copy._mode = 2;
-        copy.can_recourse_subdirs = syncer::sync_permission::not_set;
-        copy.rule = syncer::sync_rule({syncer::sync_permission::no, syncer::sync_permission::no,
-                                       syncer::sync_permission::yes, syncer::sync_permission::no,
-                                       syncer::sync_permission::no, syncer::sync_permission::no,
-                                       syncer::sync_permission::no, syncer::sync_permission::no});
-        if (const auto same = table.find_binding_by_paths(remote, local_folder, file_name)) {
-            // The user synchronises these paths already: their binding
-            // uploads the edits, and it is theirs to keep.
-            if (same->_type != syncer::binding::type_open_copy) return;
-            table.remove_binding_by_paths(remote, local_folder, file_name);
-        }
-        table.add_binding(copy);
-        table.save();
-    } catch (const vfs::exception& failure) {
-        shell_utils::MessageBoxWithSite(hwnd, dialog, failure.get_title().c_str(),
-                                        failure.get_text().c_str(), MB_OK | MB_ICONERROR);
-    } catch (const std::exception&) {
-        const failure_text failure = current_failure();
-        shell_utils::MessageBoxWithSite(hwnd, dialog, L"Error", failure.text.c_str(),
-                                        MB_OK | MB_ICONERROR);
-    } catch (...) {
-        shell_utils::MessageBoxWithSite(hwnd, dialog, L"Internal error",
-                                        L"Unknown error in CDataObjectImpl::_CreateTempBinding()",
-                                        MB_OK | MB_ICONERROR);
-    }
 }

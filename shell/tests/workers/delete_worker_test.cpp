@@ -44,13 +44,14 @@ protected:
         win_test::clear_shell_notifications();
     }
 
-    shell_delete::delete_job job_over(const vfs::directory_ptr& folder,
-                                      std::vector<shell_delete::selected_item> items,
-                                      bool permanent) {
-        shell_delete::delete_job job;
-        job.folder = folder;
-        job.items = std::move(items);
-        job.permanent = permanent;
+    // A job over items of the folder, as the data object hands it.
+    std::unique_ptr<DataObjectJob> job_over(const vfs::directory_ptr& folder,
+                                            const vfs::item_list& items, bool permanent) {
+        auto job = std::make_unique<DataObjectJob>();
+        job->folder = folder;
+        for (const vfs::item_ptr& item : items)
+            EXPECT_TRUE(job->items.Add(CItemIdList(make_pidl_data(item)).CreatePidl()));
+        job->permanent = permanent;
         return job;
     }
 
@@ -61,7 +62,7 @@ TEST_F(DeleteWorker, ItemsAreFoundByIdSoOnlyTheSelectedOfTwoSameNamesGoes) {
     auto first = boost::make_shared<fake_file>(item_values{L"dup.txt", L"first"});
     auto second = boost::make_shared<fake_file>(item_values{L"dup.txt", L"second"});
     auto trash = make_steered(L"Trash", {first, second});
-    shell_delete::run_delete_job(job_over(trash, {{L"second", L"dup.txt", false}}, true));
+    shell_delete::run_delete_job(*job_over(trash, {second}, true));
     ASSERT_EQ(trash->deletions.size(), 1u);
     ASSERT_EQ(trash->children.size(), 1u);
     EXPECT_EQ(trash->children[0]->get_id(), L"first");
@@ -77,7 +78,7 @@ TEST_F(DeleteWorker, AFailureThatEscapesStillStopsTheDialogAndSendsNoChangeNotic
     auto odd = boost::make_shared<fake_file>(item_values{L"odd", L"odd-id"});
     odd->type = vfs::item_type_directory;
     auto trash = make_steered(L"Trash", {odd});
-    shell_delete::run_delete_job(job_over(trash, {{L"odd-id", L"odd", true}}, true));
+    shell_delete::run_delete_job(*job_over(trash, {odd}, true));
 
     const auto dialogs = win_test::progress_dialogs();
     ASSERT_EQ(dialogs.size(), 1u);
@@ -101,8 +102,7 @@ TEST_F(DeleteWorker, RetryRepeatsTheRefusedStepAndCancelEndsTheJobKeepingEarlier
             answers.erase(answers.begin());
             return answer;
         });
-    shell_delete::run_delete_job(job_over(
-        folder, {{L"id-a", L"a", false}, {L"id-b", L"b", false}, {L"id-c", L"c", false}}, false));
+    shell_delete::run_delete_job(*job_over(folder, vfs::item_list(folder->children), false));
 
     // "a" went on the second try; the user gave up on "b", so "c" was never
     // tried and "a" stays deleted.
@@ -162,10 +162,10 @@ protected:
             selection.push_back(lists_.back());
         }
         CComObject<CDataObjectImpl>* object = nullptr;
-        EXPECT_EQ(create_data_object(folder, CItemIdList(), CItemIdList(), nullptr,
-                                     selection.data(), static_cast<UINT>(selection.size()),
-                                     &object),
-                  S_OK);
+        EXPECT_EQ(
+            create_data_object(folder, CItemIdList(), CItemIdList(), nullptr, selection.data(),
+                               static_cast<UINT>(selection.size()), &object),
+            S_OK);
         return object;
     }
 
