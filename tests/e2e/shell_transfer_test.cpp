@@ -341,17 +341,49 @@ TEST_F(ShellTransfer, ACopyOfAHostThatEndedPastesInAnotherWholeOrNotAtAll) {
     browser.close();
     const std::string copied = run_host_program(target_ / "first", "copy 0\nquit\n");
     EXPECT_EQ(copied.find("failed"), std::string::npos) << copied;
-    // The copy ended with its host: what it left on the clipboard names the
-    // files but carries no contents, so the paste refuses before it writes.
+    // The copy ended with its host, which flushed the clipboard: the saved
+    // form it left rebuilds the copy in the next host, contents and all.
     const std::filesystem::path pasted = target_ / "pasted";
     std::filesystem::create_directories(pasted);
     const std::string shown =
         run_host_program(target_ / "second", "paste " + pasted.string() + "\nquit\n");
-    EXPECT_NE(shown.find("paste failed: the clipboard names files but holds none of their "
-                         "contents; nothing was pasted"),
-              std::string::npos)
-        << shown;
-    EXPECT_TRUE(std::filesystem::is_empty(pasted)) << "no empty or half paste";
+    EXPECT_EQ(shown.find("failed"), std::string::npos) << shown;
+    auto& service = env_.service();
+    EXPECT_EQ(contents_of(pasted / "Docs" / "b.bin"), service.file_content(b_id_));
+    EXPECT_EQ(contents_of(pasted / "Docs" / "Sub" / "c.txt"), "see");
+
+    // The copied folder gone meanwhile: the paste refuses before it writes.
+    auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+    root->delete_item(root->get_item(L"Docs", true), true);
+    const std::filesystem::path again = target_ / "again";
+    std::filesystem::create_directories(again);
+    const std::string refused =
+        run_host_program(target_ / "third", "paste " + again.string() + "\nquit\n");
+    EXPECT_NE(refused.find("paste failed"), std::string::npos) << refused;
+    EXPECT_TRUE(std::filesystem::is_empty(again)) << "no empty or half paste";
+}
+
+// A flush renders the copy into the clipboard and lets the object go: what
+// is pasted then comes from the copy rebuilt from its saved form.
+TEST_F(ShellTransfer, AFlushedCopyPastesWholeAndAFlushedCutMovesItsSources) {
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"Docs"), index_of(L"beta")}, false),
+              S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    shell_host::copy_out_result pasted;
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(pasted.files.size(), 4u);
+    EXPECT_EQ(contents_of(target_ / "Docs" / "b.bin"), env_.service().file_content(b_id_));
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+    EXPECT_TRUE(listed(L"Docs"));
+
+    std::filesystem::remove(target_ / "beta");
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, true), S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+    EXPECT_FALSE(listed(L"beta")) << "the move's source went to the trash";
+    ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
+    EXPECT_TRUE(listed(L"beta"));
 }
 
 }  // namespace

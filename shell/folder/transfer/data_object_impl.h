@@ -58,6 +58,10 @@ class CDataObjectImpl : public CComObjectRootEx<CComSingleThreadModel>,
 public:
     using com_map = win_atl::com_map<IPersistStream, IDataObjectImpl, IDataObject, IOwnDataObject>;
 
+    // Registered so that the clipboard can make one and Load it from the
+    // saved form it kept at a flush, in this process or another.
+    static HRESULT UpdateRegistry(BOOL do_register);
+
     CDataObjectImpl() = default;
     ~CDataObjectImpl();
     CDataObjectImpl(const CDataObjectImpl&) = delete;
