@@ -93,8 +93,10 @@ bool is_binding_path(const std::wstring& path) {
     while (start <= native.size()) {
         const size_t end = std::min(native.find('/', start), native.size());
         const std::string name = native.substr(start, end - start);
-        const bool last = end >= native.size() - 1;
-        if ((name.empty() && !last) || name == "." || name == ".." || name.size() > longest_name)
+        // One separator may end the path; any other empty level is refused.
+        const bool ends_path = end == native.size();
+        if ((name.empty() && !ends_path) || name == "." || name == ".." ||
+            name.size() > longest_name)
             return false;
         start = end + 1;
     }

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "host_background_menu.h"
 #include "item_transfer.h"
 #include "shell_browser.h"
 #include "shell_host.h"
@@ -439,6 +440,14 @@ TEST_F(ShellTransfer, AFlushedCopyPastesWholeAndAFlushedCutMovesItsSources) {
     EXPECT_EQ(contents_of(target_ / "Docs" / "b.bin"), env_.service().file_content(b_id_));
     EXPECT_EQ(contents_of(target_ / "beta"), "b");
     EXPECT_TRUE(listed(L"Docs"));
+
+    // Pasted into a remote folder, the service copies it.
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, false), S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    ASSERT_EQ(browser.enter(index_of(L"Docs")), S_OK);
+    ASSERT_EQ(shell_host::invoke_background_command(browser, L"Paste"), S_OK);
+    EXPECT_TRUE(listed(L"beta"));
+    ASSERT_EQ(browser.up(), S_OK);
 
     std::filesystem::remove(target_ / "beta");
     ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, true), S_OK);

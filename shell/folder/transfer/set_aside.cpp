@@ -58,19 +58,6 @@ std::wstring original_of(const std::wstring& name) {
     return name.substr(set_aside_prefix.size(), name.size() - affixes);
 }
 
-// The eight digits an upload name was drawn with; empty for any other name.
-std::wstring upload_token(const std::wstring& name) {
-    const std::size_t tail = 1 + token_digits + upload_suffix.size();
-    if (name.size() <= set_aside_prefix.size() + tail ||
-        name.compare(0, set_aside_prefix.size(), set_aside_prefix) != 0 ||
-        name.compare(name.size() - upload_suffix.size(), upload_suffix.size(), upload_suffix) !=
-            0 ||
-        name[name.size() - tail] != L'.')
-        return L"";
-    const std::wstring token = name.substr(name.size() - tail + 1, token_digits);
-    return token.find_first_not_of(L"0123456789abcdef") == std::wstring::npos ? token : L"";
-}
-
 // The session-wide name that says an upload into the folder still runs.
 std::wstring upload_marker_name(const std::wstring& folder_id, const std::wstring& token) {
     return L"Local\\Calvimora_Upload_" + folder_id + L"_" + token;
@@ -101,6 +88,18 @@ bool remove_abandoned_upload(vfs::directory& folder, const std::wstring& folder_
 }
 
 }  // namespace
+
+std::wstring upload_token(const std::wstring& name) {
+    const std::size_t tail = 1 + token_digits + upload_suffix.size();
+    if (name.size() < set_aside_prefix.size() + tail ||
+        name.compare(0, set_aside_prefix.size(), set_aside_prefix) != 0 ||
+        name.compare(name.size() - upload_suffix.size(), upload_suffix.size(), upload_suffix) !=
+            0 ||
+        name[name.size() - tail] != L'.')
+        return L"";
+    const std::wstring token = name.substr(name.size() - tail + 1, token_digits);
+    return token.find_first_not_of(L"0123456789abcdef") == std::wstring::npos ? token : L"";
+}
 
 std::wstring set_aside_name(const std::wstring& name) {
     return set_aside_prefix + name + set_aside_suffix;

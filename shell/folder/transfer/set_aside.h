@@ -25,6 +25,10 @@ std::wstring set_aside_name(const std::wstring& name);
 // cut so that the result stays within the service's 255 characters.
 std::wstring upload_name(const std::wstring& name);
 
+// The eight hexadecimal digits of an upload name; empty for any other name
+// (names come from the service and, in shared folders, from other users).
+std::wstring upload_token(const std::wstring& name);
+
 // Marks a set-aside file of this process's own replace as busy for the
 // life of the object, so that a repair on another thread leaves it alone
 // while the replace runs.

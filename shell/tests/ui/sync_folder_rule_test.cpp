@@ -49,6 +49,8 @@ TEST_F(SyncFolderRule, LinksAndClimbingLevelsAreResolvedOrRefused) {
     EXPECT_TRUE(sync_folder_rule::is_allowed_place(L"/var/backups/mine"));
     EXPECT_FALSE(sync_folder_rule::is_allowed_place(older_form(work)))
         << "a path the engine would read as another";
+    EXPECT_TRUE(sync_folder_rule::is_binding_path(work + L"/"));
+    EXPECT_FALSE(sync_folder_rule::is_binding_path(work + L"//"));
     // A pair reached through a link is the same pair.
     EXPECT_FALSE(can_bind({pair_of((base / "to-work" / "inner").wstring())}, {pair_of(work)}, {}));
 }
