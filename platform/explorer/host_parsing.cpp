@@ -185,6 +185,8 @@ HRESULT parse_in_folder(shell_browser& browser, const std::wstring& path, bool s
     } else if (result == E_INVALIDARG) {
         out << "not a path the folder takes: an empty name between separators, or a name no "
                "file can have\n";
+    } else if (result == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)) {
+        out << "not a name the folder takes: a new name is at most 259 characters long\n";
     } else {
         told = false;
     }

@@ -14,9 +14,9 @@ namespace shell_host {
 // Parses path with the browser's current folder (for Save-As with a bind
 // context whose mode is STGM_CREATE) and prints the parsed id's levels,
 // how much of the path was taken and the attributes; for Save-As then the
-// Save-As list of the session. A missing item, a path through a file or a
-// name the folder does not take is told in words here; any other failure is
-// returned for the caller to report.
+// Save-As list of the session. A missing item, a path through a file, a
+// name the folder does not take or one too long to be made is told in words
+// here; any other failure is returned for the caller to report.
 HRESULT parse_in_folder(shell_browser& browser, const std::wstring& path, bool save_as,
                         std::ostream& out);
 

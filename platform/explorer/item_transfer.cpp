@@ -1,6 +1,7 @@
 #include "item_transfer.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,9 +13,11 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "item_workers.h"
 #include "kernel/wide_text.h"
+#include "part_files.h"
 #include "win/file.h"
 #include "win/oleauto.h"
 #include "win/propkey.h"
@@ -79,18 +82,22 @@ std::optional<std::filesystem::path> relative_path(const std::wstring& name) {
 }
 
 // A file being downloaded beside its target, removed unless it took the
-// target's place.
+// target's place; locked while it is written, so that no other copy takes
+// it for one a broken-off copy left.
 class partial_file {
 public:
     explicit partial_file(const std::filesystem::path& target) : target_(target) {
         static std::atomic<unsigned> counter{0};
         for (int attempt = 0; attempt < 100 && descriptor_ < 0; ++attempt) {
-            path_ = target.parent_path() / (".download-" + std::to_string(getpid()) + "-" +
-                                            std::to_string(++counter) + ".part");
+            path_ = target.parent_path() / part_file_name(++counter);
             descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (descriptor_ < 0 && errno != EEXIST) break;
         }
         created_ = descriptor_ >= 0;
+        if (created_ && ::flock(descriptor_, LOCK_EX) != 0) {
+            ::close(descriptor_);
+            descriptor_ = -1;
+        }
     }
     ~partial_file() {
         if (descriptor_ >= 0) ::close(descriptor_);
@@ -407,6 +414,9 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
         break;
     }
     const std::filesystem::path base(local_folder);
+    // What an earlier copy into a folder left when it was broken off goes
+    // before this copy writes there.
+    std::set<std::filesystem::path> swept;
     for (size_t i = 0; i < descriptors->size(); ++i) {
         const FILEDESCRIPTORW& descriptor = (*descriptors)[i];
         const std::optional<std::wstring> name = win_shell::file_descriptor_name(descriptor);
@@ -424,6 +434,8 @@ HRESULT copy_out(IDataObject* object, const std::string& local_folder, copy_out_
         }
         std::filesystem::create_directories(target.parent_path(), failure);
         if (failure) return E_FAIL;
+        if (swept.insert(target.parent_path()).second)
+            remove_abandoned_part_files(target.parent_path());
         const std::filesystem::file_status existing = std::filesystem::symlink_status(target);
         if (std::filesystem::exists(existing)) {
             if (!std::filesystem::is_regular_file(existing)) return E_FAIL;

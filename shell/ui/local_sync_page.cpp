@@ -1,9 +1,12 @@
 #include "ui/local_sync_page.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/local_names.h"
 #include "folder/item_ids/item_id_list.h"
 #include "folder/module/local_folders.h"
 #include "folder/module/site_message_box.h"
@@ -13,10 +16,12 @@
 #include "ui/local_items_resources.h"
 #include "ui/properties_sync_resources.h"
 #include "ui/sync_choice.h"
+#include "ui/sync_folder_rule.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/sync_manager_resources.h"
 #include "vfs/directory.h"
 #include "win/file.h"
+#include "win/global_memory.h"
 #include "win/shell_browse.h"
 #include "win/shell_dragdrop.h"
 #include "win/shell_path.h"
@@ -66,31 +71,51 @@ std::wstring service_remote(const std::wstring& shown) {
     return out.empty() ? L"/" : out;
 }
 
-// The whole path a binding covers on the local side.
-std::wstring covered_local(const syncer::binding& b) {
-    return b.filename.empty() ? b.dir_local : syncer::join_path(b.dir_local, b.filename);
-}
-
-// The paths of a data object's dropped files; nothing when it has none.
+// The paths of a data object's dropped files, whole and read in one pass
+// (name by name, the list is walked again from its start for each);
+// nothing when it has none.
 std::vector<std::wstring> dropped_paths(IDataObject* data) {
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     if (!data || FAILED(data->GetData(&format, &medium))) return {};
     std::vector<std::wstring> paths;
-    const auto drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFFu, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        wchar_t path[MAX_PATH];
-        if (DragQueryFileW(drop, i, path, MAX_PATH)) paths.emplace_back(path);
+    if (medium.tymed == TYMED_HGLOBAL) {
+        if (const void* block = GlobalLock(medium.hGlobal)) {
+            paths = win_shell::read_drop_files(block, GlobalSize(medium.hGlobal));
+            GlobalUnlock(medium.hGlobal);
+        }
     }
     ReleaseStgMedium(&medium);
     return paths;
 }
 
+// The whole text of a control.
 std::wstring window_text(HWND dialog, int id) {
-    wchar_t text[4 * MAX_PATH];
-    GetDlgItemTextW(dialog, id, text, static_cast<int>(std::size(text)));
-    return text;
+    return CWindow(GetDlgItem(dialog, id)).GetWindowText();
+}
+
+// The levels of a remote folder as the page shows them, when each can be
+// one local name; nothing otherwise.
+std::optional<std::wstring> shown_levels(const std::vector<std::wstring>& names) {
+    std::wstring shown = root_name;
+    for (const std::wstring& name : names) {
+        if (!local_names::is_acceptable(name)) return std::nullopt;
+        shown += L"\\" + name;
+    }
+    return shown;
+}
+
+// Whether every level of a remote path in the service's form can be one
+// local name.
+bool has_local_levels(const std::wstring& remote) {
+    size_t start = 0;
+    while (start < remote.size()) {
+        const size_t end = std::min(remote.find(L'/', start), remote.size());
+        if (end > start && !local_names::is_acceptable(remote.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 }  // namespace
@@ -292,11 +317,12 @@ void CPropertiesSyncDlg::LoadItems(const vfs::client_ptr& client) {
         const DWORD attributes = GetFileAttributesW(path.c_str());
         item.is_folder =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-        item.path = path;
+        // The shell names the files with "\"; the table holds native paths.
+        item.path = sync_folder_rule::native_form(path);
         // The open worker's one-time bindings (mode 2) are not the page's.
         for (const syncer::binding& b : stored)
             if (b._type == syncer::binding::type_user_choice && b._mode != 2 &&
-                syncer::paths_equal(covered_local(b), path))
+                syncer::paths_equal(sync_folder_rule::covered_local(b), path))
                 item.bindings.push_back(b);
         m_items.push_back(std::move(item));
     }
@@ -319,8 +345,11 @@ void CPropertiesSyncDlg::InitRemoteFolder(const vfs::client_ptr& client) {
     }
     std::wstring folder = shown_remote(L"/" + std::wstring(fallback_folder));
     try {
+        // The first folder of the root whose name can be a local one.
         for (const vfs::item_ptr& item : client->get_root_directory()->list_items()) {
-            if (item->get_type() == vfs::item_type_directory) {
+            if (item->get_type() == vfs::item_type_directory &&
+                local_names::is_acceptable(item->get_name()) &&
+                has_local_levels(item->get_path())) {
                 folder = shown_remote(item->get_path());
                 break;
             }
@@ -395,14 +424,15 @@ void CPropertiesSyncDlg::BrowseRemoteFolder() {
     // The chosen folder's levels below the root name its remote folder; a
     // folder outside the virtual folder changes nothing.
     const UINT root_size = ILGetSize(root) - sizeof(USHORT);
-    std::wstring remote;
+    std::vector<std::wstring> levels;
     bool inside =
         chosen && ILGetSize(chosen) >= ILGetSize(root) && std::memcmp(chosen, root, root_size) == 0;
     if (inside) {
         try {
             const auto* below =
                 reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<const BYTE*>(chosen) + root_size);
-            remote = CItemIdList(below, false).GetPath();
+            const CItemIdList below_root(below, false);
+            for (const PIDLDATA& level : below_root.GetItems()) levels.push_back(pidl_name(level));
         } catch (...) {
             inside = false;
         }
@@ -410,10 +440,22 @@ void CPropertiesSyncDlg::BrowseRemoteFolder() {
     ILFree(chosen);
     ILFree(root);
     if (!inside) return;
-    std::wstring shown = shown_remote(remote);
+    // Each level becomes a level of the bindings' remote paths, and through
+    // them of local ones.
+    std::optional<std::wstring> chosen_folder = shown_levels(levels);
+    if (!chosen_folder) {
+        ShowWrongPath();
+        return;
+    }
+    std::wstring shown = *chosen_folder;
     if (m_items.size() == 1) shown += L"\\" + syncer::leaf_name(m_items.front().path);
     SetDlgItemTextW(m_page, IDC_LOCAL_REMOTE_FOLDER, shown.c_str());
     MarkChanged();
+}
+
+void CPropertiesSyncDlg::ShowWrongPath() {
+    shell_utils::MessageBoxFormat(m_page, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
+                                  root_name, MB_ICONERROR);
 }
 
 LRESULT CPropertiesSyncDlg::ApplyBindings() {
@@ -423,6 +465,7 @@ LRESULT CPropertiesSyncDlg::ApplyBindings() {
         // One item: the text is the item's own remote path.
         if (m_items.size() == 1) shown = syncer::parent_path(shown);
         const std::wstring remote = service_remote(shown);
+        if (!has_local_levels(remote)) throw sync_folder_rule::unsyncable_folder();
         const vfs::client_ptr client = EnsureLoggedIn();
         if (!client) return PSNRET_INVALID_NOCHANGEPAGE;
         const bool permanent = IsChecked(IDC_LOCAL_PERMANENT);
@@ -434,7 +477,7 @@ LRESULT CPropertiesSyncDlg::ApplyBindings() {
             if (permanent) {
                 const std::wstring name = syncer::leaf_name(item.path);
                 // A folder is a pair of its own; a file is bound in its
-                // folder. Local paths stay as the selection wrote them.
+                // folder. Local paths in the native form.
                 change.wanted =
                     item.is_folder
                         ? syncer::binding(syncer::binding::type_user_choice, 1,
@@ -450,6 +493,9 @@ LRESULT CPropertiesSyncDlg::ApplyBindings() {
         for (size_t i = 0; i < m_items.size(); ++i) m_items[i].bindings = written[i];
         m_changed = false;
         return PSNRET_NOERROR;
+    } catch (const sync_folder_rule::unsyncable_folder&) {
+        ShowWrongPath();
+        return PSNRET_INVALID_NOCHANGEPAGE;
     } catch (...) {
         shell_utils::MessageBoxCaptionId(m_page, nullptr, IDS_ERROR_SAVING_BINDINGS,
                                          current_failure().text.c_str(), MB_ICONERROR);

@@ -66,7 +66,7 @@ private:
     // One selected local file or folder and the table's bindings of it.
     struct local_item {
         bool is_folder = false;
-        std::wstring path;  // as the selection gives it
+        std::wstring path;  // in the native form
         std::vector<syncer::binding> bindings;
     };
 
@@ -80,6 +80,8 @@ private:
     void UpdateControls();
     void MarkChanged();
     void BrowseRemoteFolder();
+    // The pages' box for a place that cannot be synced.
+    void ShowWrongPath();
     LRESULT ApplyBindings();
     bool IsChecked(int id) const;
     std::wstring RemoteName() const;

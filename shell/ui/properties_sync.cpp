@@ -5,12 +5,14 @@
 #include <stdexcept>
 
 #include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/local_names.h"
 #include "folder/item_ids/item_id_list.h"
 #include "folder/module/site_message_box.h"
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "ui/failure_text.h"
 #include "ui/sync_choice.h"
+#include "ui/sync_folder_rule.h"
 #include "ui/sync_manager_dlg.h"
 #include "vfs/directory.h"
 #include "win/file.h"
@@ -34,12 +36,39 @@ std::wstring with_backslashes(std::wstring path) {
     return path;
 }
 
-// A folder and a path in it, written with "\" and one separator between.
-std::wstring join_local(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty() || name.empty()) return with_backslashes(folder + name);
-    if (is_separator(folder.back()) || is_separator(name.front()))
-        return with_backslashes(folder + name);
-    return with_backslashes(folder + L"\\" + name);
+// The remote location as the page shows it: the product's folder, then the
+// remote path, with "\" and one separator between.
+std::wstring shown_remote(const std::wstring& path) {
+    const std::wstring folder = product_word;
+    if (path.empty() || is_separator(path.front())) return with_backslashes(folder + path);
+    return with_backslashes(folder + L"\\" + path);
+}
+
+// Local paths are written in the platform's native form, "/" between the
+// levels; a name may hold "\".
+std::wstring join_native(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || name.empty() || folder.back() == L'/') return folder + name;
+    return folder + L"/" + name;
+}
+
+std::wstring native_parent(const std::wstring& path) {
+    std::wstring trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == L'/') trimmed.pop_back();
+    const size_t last = trimmed.rfind(L'/');
+    if (last == std::wstring::npos) return L"";
+    return last == 0 ? L"/" : trimmed.substr(0, last);
+}
+
+// Whether every level of a remote path can be one local name.
+bool has_local_levels(const std::wstring& remote_path) {
+    size_t start = 0;
+    while (start < remote_path.size()) {
+        const size_t end = std::min(remote_path.find_first_of(L"/\\", start), remote_path.size());
+        if (end > start && !local_names::is_acceptable(remote_path.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 std::wstring text_of(HWND dialog, int id) {
@@ -175,19 +204,19 @@ HRESULT CPropertiesItemSyncDlg::Fill(int start_page) {
         const bool one_binding = one && m_records.front().bindings.size() == 1;
 
         SetDlgItemTextW(m_hWnd, IDC_SYNC_REMOTE_LOCATION,
-                        one ? join_local(product_word, m_records.front().path).c_str()
+                        one ? shown_remote(m_records.front().path).c_str()
                             : shell_utils::LoadShellString(IDS_MULTIPLE_ITEMS).c_str());
 
         std::wstring local;
         if (one_binding) {
             const syncer::binding& b = m_records.front().bindings.front();
-            local = join_local(b.dir_local, b.filename);
+            local = sync_folder_rule::native_form(join_native(b.dir_local, b.filename));
         } else {
             wchar_t documents[MAX_PATH];
             if (!SHGetSpecialFolderPathW(m_hWnd, documents, CSIDL_PERSONAL, FALSE))
                 throw std::runtime_error("The documents folder was not found");
-            local = one ? join_local(documents, m_records.front().item->get_name())
-                        : with_backslashes(documents);
+            local = sync_folder_rule::native_form(documents);
+            if (one) local = join_native(local, m_records.front().item->get_name());
         }
         SetDlgItemTextW(m_hWnd, IDC_SYNC_LOCAL_FOLDER, local.c_str());
 
@@ -264,15 +293,36 @@ void CPropertiesItemSyncDlg::on_browse() {
     wchar_t path[MAX_PATH];
     const bool has_path = SHGetPathFromIDListW(chosen, path);
     ILFree(chosen);
-    if (!has_path || !is_syncable_local_folder(path)) {
-        shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
-                                      product_word, MB_ICONERROR);
+    std::wstring local = sync_folder_rule::native_form(path);
+    if (m_records.size() == 1) local = join_native(local, m_records.front().item->get_name());
+    if (!has_path || !is_syncable_local_folder(path) || !may_bind(local)) {
+        show_wrong_path();
         return;
     }
-    std::wstring local = with_backslashes(path);
-    if (m_records.size() == 1) local = join_local(local, m_records.front().item->get_name());
     SetDlgItemTextW(m_hWnd, IDC_SYNC_LOCAL_FOLDER, local.c_str());
     set_modified();
+}
+
+void CPropertiesItemSyncDlg::show_wrong_path() {
+    shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
+                                  product_word, MB_ICONERROR);
+}
+
+bool CPropertiesItemSyncDlg::may_bind(const std::wstring& local_folder) const {
+    try {
+        std::vector<syncer::binding> wanted, replaced;
+        for (const item_record& record : m_records) {
+            wanted.push_back(binding_for(record, local_folder, false));
+            replaced.insert(replaced.end(), record.bindings.begin(), record.bindings.end());
+        }
+        syncer::binding_manager table(session_user_name(), true);
+        return sync_folder_rule::can_bind(wanted, table.get_bindings(), replaced);
+    } catch (const sync_folder_rule::unsyncable_folder&) {
+        return false;
+    } catch (...) {
+        // The table could not be read: Apply checks again and says why.
+        return true;
+    }
 }
 
 void CPropertiesItemSyncDlg::on_manage() {
@@ -284,16 +334,19 @@ syncer::binding CPropertiesItemSyncDlg::binding_for(const item_record& record,
                                                     const std::wstring& local_folder,
                                                     bool backup) const {
     const std::wstring name = record.item->get_name();
+    // The remote names become levels of the local path: each must be one
+    // local name.
+    if (!local_names::is_acceptable(name) || !has_local_levels(record.path))
+        throw sync_folder_rule::unsyncable_folder();
     const bool one = m_records.size() == 1;
-    const std::wstring local =
-        one ? with_backslashes(local_folder) : join_local(local_folder, name);
+    const std::wstring local = one ? local_folder : join_native(local_folder, name);
     const syncer::sync_rule rule = backup ? backup_rule() : syncer::sync_rule();
     if (record.item->get_type() == vfs::item_type_directory)
         return syncer::binding(syncer::binding::type_user_choice, 1, record.path, local, L"",
                                sync_permission::not_set, rule, false, L"");
     // A file is bound in its folder: the local folder's parent holds it.
     return syncer::binding(syncer::binding::type_user_choice, 1, syncer::parent_path(record.path),
-                           one ? syncer::parent_path(local) : with_backslashes(local_folder), name,
+                           one ? native_parent(local) : local_folder, name,
                            sync_permission::not_set, rule, false, L"");
 }
 
@@ -315,15 +368,17 @@ HRESULT CPropertiesItemSyncDlg::Apply() {
     // parent); several: each gets a folder of its name inside it.
     const std::wstring local_folder = text_of(m_hWnd, IDC_SYNC_LOCAL_FOLDER);
     const std::wstring local_base =
-        m_records.size() == 1 ? syncer::parent_path(local_folder) : local_folder;
+        m_records.size() == 1 ? native_parent(local_folder) : local_folder;
     if (permanent && !is_syncable_local_folder(local_base)) {
-        shell_utils::MessageBoxFormat(m_hWnd, nullptr, IDS_WRONG_PATH_SELECTED, IDS_WRONG_PATH_TEXT,
-                                      product_word, MB_ICONERROR);
+        show_wrong_path();
         return E_FAIL;
     }
     std::vector<std::vector<syncer::binding>> written;
     try {
         written = write_bindings(permanent, local_folder, is_checked(IDC_SYNC_BACKUP));
+    } catch (const sync_folder_rule::unsyncable_folder&) {
+        show_wrong_path();
+        return E_FAIL;
     } catch (...) {
         shell_utils::MessageBoxCaptionId(m_hWnd, nullptr, IDS_ERROR_SAVING_BINDINGS,
                                          current_failure().text.c_str(), MB_ICONERROR);

@@ -62,11 +62,17 @@ private:
     void on_option_clicked();
     void on_browse();
     void on_manage();
+    void show_wrong_path();
+    // Whether the records can be bound with that local folder shown (the
+    // pages' folder rule, against the table as it is now).
+    bool may_bind(const std::wstring& local_folder) const;
     void set_modified();
     bool is_checked(int id) const;
     // The binding the page writes for a record: the local folder shown
     // when one item is selected, else the local base joined with the
-    // item's name.
+    // item's name; local paths in the native form. Throws
+    // sync_folder_rule::unsyncable_folder for a remote name that cannot be
+    // one local name.
     syncer::binding binding_for(const item_record& record, const std::wstring& local_folder,
                                 bool backup) const;
     // Writes the records' bindings, all or nothing; the bindings each record

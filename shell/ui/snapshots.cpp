@@ -187,7 +187,7 @@ bool save_sync_page_pictures(const std::string& folder) {
         SetDlgItemTextW(page.m_hWnd, IDC_SYNC_REMOTE_LOCATION,
                         L"Calvimora\\Documents\\Holiday photos");
         SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER,
-                        L"\\home\\anna\\Pictures\\Holiday photos");
+                        L"/home/anna/Pictures/Holiday photos");
         SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_PERMANENT, BM_CLICK, 0, 0);
         SendDlgItemMessageW(page.m_hWnd, backup ? IDC_SYNC_BACKUP : IDC_SYNC_FULL, BM_CLICK, 0, 0);
         win_test::pump();

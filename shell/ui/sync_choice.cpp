@@ -1,6 +1,7 @@
 #include "ui/sync_choice.h"
 
 #include "syncer/binding_manager.h"
+#include "ui/sync_folder_rule.h"
 
 using syncer::sync_permission;
 
@@ -29,6 +30,14 @@ std::vector<std::vector<syncer::binding>> apply_binding_changes(
     std::vector<std::vector<syncer::binding>> written;
     syncer::binding_manager table(user_name, true);
     try {
+        // Checked against the table as it is now, under its lock.
+        std::vector<syncer::binding> wanted, replaced;
+        for (const binding_change& change : changes) {
+            replaced.insert(replaced.end(), change.found.begin(), change.found.end());
+            if (change.wanted) wanted.push_back(*change.wanted);
+        }
+        if (!sync_folder_rule::can_bind(wanted, table.get_bindings(), replaced))
+            throw sync_folder_rule::unsyncable_folder();
         for (const binding_change& change : changes) {
             std::optional<syncer::binding> kept;
             for (const syncer::binding& stored : change.found) {

@@ -30,7 +30,8 @@ struct binding_change {
 
 // Makes the changes in the user's binding table and writes it, all or
 // nothing: on any failure (a binding already there, a table that cannot be
-// written) the exception passes and the file stays as it was. A found
+// written, sync_folder_rule::unsyncable_folder for a wanted pair whose local
+// side cannot be synced) the exception passes and the file stays as it was. A found
 // binding that already is the wanted one is kept with its item table. The
 // bindings each item has afterwards, in the order of the changes.
 std::vector<std::vector<syncer::binding>> apply_binding_changes(

@@ -166,6 +166,31 @@ TEST_F(ShellDelete, InTheTrashAFolderGoesForGoodDepthFirst) {
     EXPECT_TRUE(names().empty());
 }
 
+// A folder shown in the trash is in the trash with all it holds: what is
+// deleted there is removed for good, bottom-up, after asking so.
+TEST_F(ShellDelete, InAFolderShownInTheTrashItemsGoForGood) {
+    trash({L"Docs"});
+    enter_trash();
+    ASSERT_EQ(browser.enter(index_of(L"Docs")), S_OK);
+    env_.service().requests(true);
+    ASSERT_EQ(shell_host::delete_items(browser, {index_of(L"a.txt")}), S_OK);
+    ASSERT_EQ(win_test::message_boxes().size(), 1u) << "no failure to retry";
+    EXPECT_EQ(win_test::message_boxes()[0].text,
+              "Are you sure you want to permanently delete this file?");
+    EXPECT_EQ(changes(), (std::vector<request>{{"remove_file", a_}}));
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"Sub"}));
+
+    // A folder in it: its contents first.
+    env_.service().requests(true);
+    ASSERT_EQ(shell_host::delete_items(browser, {index_of(L"Sub")}), S_OK);
+    EXPECT_EQ(win_test::message_boxes().back().text,
+              "Are you sure you want to permanently delete this folder?");
+    EXPECT_EQ(changes(), (std::vector<request>{{"remove_file", c_}, {"remove_dir", sub_}}));
+    EXPECT_TRUE(names().empty());
+    ASSERT_EQ(browser.up(), S_OK);
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"Docs"})) << "the emptied folder stays";
+}
+
 TEST_F(ShellDelete, OfTwoItemsOfOneNameInTheTrashOnlyTheSelectedGoes) {
     // Told apart by their sizes in the listing.
     auto& service = env_.service();

@@ -128,6 +128,21 @@ TEST_F(ShellParse, SaveAsRecordsEachNewFileInOrderAndOnlyTheLastNameIsMade) {
     EXPECT_TRUE(holds(screen, "Save-As list: " + both + "\n"));
 }
 
+TEST_F(ShellParse, ANewNameTooLongForAnItemIsRefusedWholeNeverCut) {
+    const std::string longest = std::string(255, 'n') + ".txt";  // 259 characters
+    const std::string longer = std::string(301, 'n') + ".txt";
+    const std::string screen = run("saveas Docs\\" + longer + "\nsaveas " + longest + "\n");
+    EXPECT_TRUE(holds(screen,
+                      "not a name the folder takes: a new name is at most 259 characters "
+                      "long\nSave-As list: " +
+                          empty_list + "\n"))
+        << screen;
+    EXPECT_FALSE(holds(screen, "parsed Docs")) << screen;
+    EXPECT_TRUE(holds(screen, "levels: 1, characters taken: 260\n")) << screen;
+    EXPECT_EQ(save_as_list(),
+              "<SaveAsFiles><NewFile>" + local_path(longest) + "</NewFile></SaveAsFiles>");
+}
+
 TEST_F(ShellParse, AServiceThatCannotBeReachedMakesNothing) {
     shell_host::shell_browser browser;
     ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);

@@ -3,13 +3,19 @@
 // context menu, as Explorer drives them, against the stand-in service.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "host_background_menu.h"
 #include "item_transfer.h"
 #include "shell_browser.h"
 #include "shell_host.h"
@@ -22,6 +28,8 @@
 #include "win/shell_thread.h"
 #include "win/test_journal.h"
 #include "win/user_dialog.h"
+
+extern char** environ;
 
 namespace {
 
@@ -341,17 +349,114 @@ TEST_F(ShellTransfer, ACopyOfAHostThatEndedPastesInAnotherWholeOrNotAtAll) {
     browser.close();
     const std::string copied = run_host_program(target_ / "first", "copy 0\nquit\n");
     EXPECT_EQ(copied.find("failed"), std::string::npos) << copied;
-    // The copy ended with its host: what it left on the clipboard names the
-    // files but carries no contents, so the paste refuses before it writes.
+    // The copy ended with its host, which flushed the clipboard: the saved
+    // form it left rebuilds the copy in the next host, contents and all.
     const std::filesystem::path pasted = target_ / "pasted";
     std::filesystem::create_directories(pasted);
     const std::string shown =
         run_host_program(target_ / "second", "paste " + pasted.string() + "\nquit\n");
-    EXPECT_NE(shown.find("paste failed: the clipboard names files but holds none of their "
-                         "contents; nothing was pasted"),
-              std::string::npos)
-        << shown;
-    EXPECT_TRUE(std::filesystem::is_empty(pasted)) << "no empty or half paste";
+    EXPECT_EQ(shown.find("failed"), std::string::npos) << shown;
+    auto& service = env_.service();
+    EXPECT_EQ(contents_of(pasted / "Docs" / "b.bin"), service.file_content(b_id_));
+    EXPECT_EQ(contents_of(pasted / "Docs" / "Sub" / "c.txt"), "see");
+
+    // The copied folder gone meanwhile: the paste refuses before it writes.
+    auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
+    root->delete_item(root->get_item(L"Docs", true), true);
+    const std::filesystem::path again = target_ / "again";
+    std::filesystem::create_directories(again);
+    const std::string refused =
+        run_host_program(target_ / "third", "paste " + again.string() + "\nquit\n");
+    EXPECT_NE(refused.find("paste failed"), std::string::npos) << refused;
+    EXPECT_TRUE(std::filesystem::is_empty(again)) << "no empty or half paste";
+}
+
+// The part files a copy out is writing in a folder, by name.
+std::vector<std::string> part_files(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".download-", 0) == 0)
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A copy broken off (Ctrl+C in the host on the terminal) leaves its part
+// file; the next copy into that folder removes it, never one still written.
+TEST_F(ShellTransfer, APartFileABrokenOffCopyLeftGoesWithTheNextCopyIntoItsFolder) {
+    calvimora::testing::transfer_fault stall;
+    stall.direction = "download";
+    stall.kind = "stall";
+    stall.after = 50000;
+    stall.seconds = 600;
+    stall.skip = 2;  // c.txt and a.txt go first
+    env_.service().arm(stall);
+    std::ofstream(target_ / "typed") << "get 0 " << target_.string() << "\nquit\n";
+    wchar_t junction[40];
+    StringFromGUID2(utils::clsid_calvimora_folder, junction, 40);
+    const std::string program = (program_folder() / "calvimora_explorer").string();
+    const std::string folder_text = win_file::native_path(junction);
+    std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>("browse"),
+                            const_cast<char*>(folder_text.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, (target_ / "typed").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t host = -1;
+    ASSERT_EQ(posix_spawn(&host, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const std::filesystem::path docs = target_ / "Docs";
+    const bool begun =
+        wait_until([&] { return std::filesystem::exists(docs) && part_files(docs).size() == 1; });
+    if (!begun) ::kill(host, SIGKILL);
+    ASSERT_TRUE(begun) << "the copy of b.bin never began";
+
+    // Its writer lives: a copy into the folder leaves it.
+    IDataObject* beta = nullptr;
+    ASSERT_EQ(shell_host::data_object_of(browser, {index_of(L"beta")}, &beta), S_OK);
+    shell_host::copy_out_result copied;
+    ASSERT_EQ(shell_host::copy_out(beta, docs.string(), copied), S_OK);
+    EXPECT_EQ(part_files(docs).size(), 1u);
+
+    ::kill(host, SIGINT);
+    ASSERT_EQ(waitpid(host, nullptr, 0), host);
+    ASSERT_EQ(part_files(docs).size(), 1u) << "what a broken-off copy leaves";
+    std::filesystem::remove(docs / "beta");
+    ASSERT_EQ(shell_host::copy_out(beta, docs.string(), copied), S_OK);
+    beta->Release();
+    EXPECT_TRUE(part_files(docs).empty());
+    EXPECT_EQ(contents_of(docs / "beta"), "b");
+    EXPECT_FALSE(std::filesystem::exists(docs / "b.bin")) << "never a part of a file";
+}
+
+// A flush renders the copy into the clipboard and lets the object go: what
+// is pasted then comes from the copy rebuilt from its saved form.
+TEST_F(ShellTransfer, AFlushedCopyPastesWholeAndAFlushedCutMovesItsSources) {
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"Docs"), index_of(L"beta")}, false),
+              S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    shell_host::copy_out_result pasted;
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(pasted.files.size(), 4u);
+    EXPECT_EQ(contents_of(target_ / "Docs" / "b.bin"), env_.service().file_content(b_id_));
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+    EXPECT_TRUE(listed(L"Docs"));
+
+    // Pasted into a remote folder, the service copies it.
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, false), S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    ASSERT_EQ(browser.enter(index_of(L"Docs")), S_OK);
+    ASSERT_EQ(shell_host::invoke_background_command(browser, L"Paste"), S_OK);
+    EXPECT_TRUE(listed(L"beta"));
+    ASSERT_EQ(browser.up(), S_OK);
+
+    std::filesystem::remove(target_ / "beta");
+    ASSERT_EQ(shell_host::copy_to_clipboard(browser, {index_of(L"beta")}, true), S_OK);
+    ASSERT_EQ(OleFlushClipboard(), S_OK);
+    ASSERT_EQ(shell_host::paste_to_local(target_.string(), pasted), S_OK);
+    EXPECT_EQ(contents_of(target_ / "beta"), "b");
+    EXPECT_FALSE(listed(L"beta")) << "the move's source went to the trash";
+    ASSERT_EQ(browser.enter(index_of(L"Trash")), S_OK);
+    EXPECT_TRUE(listed(L"beta"));
 }
 
 }  // namespace

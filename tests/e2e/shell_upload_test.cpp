@@ -228,6 +228,46 @@ TEST_F(ShellUpload, AHostKilledMidUploadLeavesNoFileUnderTheRealName) {
         EXPECT_NE(name, L"new.bin") << "a partial file under the real name";
 }
 
+// What a killed host was sending stays under its upload name: the next
+// listing of the folder moves it to the trash, but only once no host of the
+// session sends it any more.
+TEST_F(ShellUpload, AFileAKilledHostWasSendingGoesToTheTrashAtTheNextListing) {
+    calvimora::testing::transfer_fault stall;
+    stall.direction = "upload";
+    stall.kind = "stall";
+    stall.after = 20000;
+    stall.seconds = 600;
+    env_.service().arm(stall);
+    env_.service().transfer_commands(true);
+    const std::wstring path = local_file("new.bin", pattern(100000, 5));
+    host_process host({"put", "Docs", std::string(path.begin(), path.end())});
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(wait_until([&] {
+        const auto commands = env_.service().transfer_commands();
+        return std::any_of(commands.begin(), commands.end(),
+                           [](const auto& command) { return command.command == "STOR"; });
+    })) << "the upload never began";
+    const auto docs = std::find_if(browser.items().begin(), browser.items().end(),
+                                   [](const auto& item) { return item.name == L"Docs"; });
+    ASSERT_EQ(browser.enter(static_cast<size_t>(docs - browser.items().begin())), S_OK);
+    ASSERT_EQ(browser.items().size(), 2u) << "the file being sent is left alone";
+    const std::wstring sending = browser.items()[1].name;
+    EXPECT_EQ(sending.substr(0, 9), L"~new.bin.");
+    EXPECT_EQ(sending.substr(sending.size() - 10), L".uploading");
+
+    host.kill();
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.items().size(), 1u);
+    EXPECT_EQ(browser.items()[0].name, L"kept.txt");
+    EXPECT_EQ(remote_names(L"Docs"), std::vector<std::wstring>{L"kept.txt"});
+    auto trash = boost::dynamic_pointer_cast<vfs::directory>(
+        vfs_calvimora::get_client(test_module())->get_root_directory()->get_item(L"Trash", true));
+    ASSERT_TRUE(trash);
+    const auto trashed = trash->list_items();
+    ASSERT_EQ(trashed.size(), 1u) << "nothing beyond undoing";
+    EXPECT_EQ(trashed[0]->get_name(), sending);
+}
+
 TEST_F(ShellUpload, AReplaceThatAKilledHostLeftHalfDoneIsMendedByTheNextListing) {
     env_.service().add_file(user_, alpha_, "kept.txt", "newer");
     calvimora::testing::request_fault hold;

@@ -99,6 +99,16 @@ void leave_out_unlisted(descriptor_records& block) {
     }
 }
 
+// Each listed record under the folder that holds it.
+void index_by_folder(descriptor_records& block) {
+    for (std::size_t i = 0; i < block.records.size(); ++i) {
+        const auto& record = block.records[i];
+        if (record.listed)
+            block.listed_children[joined(record.parts, record.parts.size() - 1)].push_back(
+                static_cast<std::uint32_t>(i));
+    }
+}
+
 }  // namespace
 
 descriptor_records_ptr read_records(const void* block, std::size_t size) {
@@ -118,6 +128,7 @@ descriptor_records_ptr read_records(const void* block, std::size_t size) {
         result->records.push_back(std::move(record));
     }
     leave_out_unlisted(*result);
+    index_by_folder(*result);
     return result;
 }
 
@@ -129,6 +140,13 @@ bool names_match(const std::wstring& a, const std::wstring& b) {
 }
 
 }  // namespace descriptor_reading
+
+const std::vector<std::uint32_t>& descriptor_records::listed_below(
+    const std::vector<std::wstring>& parts) const {
+    static const std::vector<std::uint32_t> none;
+    const auto found = listed_children.find(descriptor_reading::joined(parts, parts.size()));
+    return found == listed_children.end() ? none : found->second;
+}
 
 namespace {
 
@@ -185,11 +203,7 @@ bool CFILEDESCRIPTORDirectory::same_name(const std::wstring& a, const std::wstri
 vfs::item_list CFILEDESCRIPTORDirectory::list_items() {
     vfs::item_list items;
     const auto& records = records_->records;
-    for (std::uint32_t i = 0; i < records.size(); ++i) {
-        if (!records[i].listed) continue;
-        const auto& parts = records[i].parts;
-        if (parts.size() != parts_.size() + 1) continue;
-        if (!std::equal(parts_.begin(), parts_.end(), parts.begin())) continue;
+    for (const std::uint32_t i : records_->listed_below(parts_)) {
         if (records[i].directory)
             items.push_back(
                 boost::make_shared<CFILEDESCRIPTORDirectory>(data_object_, records_, i));

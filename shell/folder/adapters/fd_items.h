@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,13 @@ struct descriptor_records {
     // one whose folder has no folder record of its own, and names of one
     // folder equal but for case (the service's names ignore case).
     std::vector<std::pair<std::wstring, std::wstring>> left_out;
+    // The listed records one level below each folder, in block order, by
+    // the folder's parts joined with "\" (the root's: empty), so that a
+    // walk of the tree reads every record once, not once per folder.
+    std::unordered_map<std::wstring, std::vector<std::uint32_t>> listed_children;
+
+    // The listed records directly below the folder of these parts.
+    const std::vector<std::uint32_t>& listed_below(const std::vector<std::wstring>& parts) const;
 };
 typedef std::shared_ptr<const descriptor_records> descriptor_records_ptr;
 

@@ -52,6 +52,14 @@ bool creation_asked(IBindCtx* context) {
     return options.grfMode == STGM_CREATE;
 }
 
+// Whether a name fits whole into an item id's name field (its UTF-16 units
+// and the terminating zero): a longer one would be cut.
+bool fits_item_id(const std::wstring& name) {
+    size_t units = 0;
+    for (const wchar_t c : name) units += static_cast<uint32_t>(c) > 0xFFFF ? 2 : 1;
+    return units < std::size(PIDLDATA{}.name);
+}
+
 // The record of an item that does not exist yet: a file of that name with
 // no size, no dates and no id.
 PIDLDATA new_file_record(const std::wstring& name) {
@@ -137,6 +145,7 @@ HRESULT CShellFolderImpl::ParseDisplayName(HWND, LPBC context, LPWSTR name, ULON
                 // it must be a name a local file can have.
                 if (i + 1 != levels.size() || !creation_asked(context)) return E_FAIL;
                 if (!local_names::is_acceptable(level)) return E_INVALIDARG;
+                if (!fits_item_id(level)) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
                 result += CItemIdList(new_file_record(level));
                 last_attributes = 0;
                 current.reset();

@@ -48,11 +48,9 @@ CCalvimoraModule::CCalvimoraModule(HMODULE module) : CAtlDllModuleT(module) {
 
 std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const {
     static const win_atl::object_map_entry entries[] = {
-        win_atl::object_entry<CShellFolderImpl>(),
-        win_atl::object_entry<CPropertiesDriveDlg>(),
-        win_atl::object_entry<CPropertiesSyncDlg>(),
-        win_atl::object_entry<CShellContextMenu>(),
-        win_atl::object_entry<CShellOverlayIcon>(),
+        win_atl::object_entry<CShellFolderImpl>(),   win_atl::object_entry<CPropertiesDriveDlg>(),
+        win_atl::object_entry<CPropertiesSyncDlg>(), win_atl::object_entry<CShellContextMenu>(),
+        win_atl::object_entry<CShellOverlayIcon>(),  win_atl::object_entry<CDataObjectImpl>(),
     };
     return entries;
 }

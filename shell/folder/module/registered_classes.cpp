@@ -16,7 +16,7 @@ std::wstring text_of(REFCLSID clsid) {
     return text;
 }
 
-// A handler's script with %CLSID%, %DRIVECLSID% (the folder) and %APP_NAME%.
+// A class's script with %CLSID%, %DRIVECLSID% (the folder) and %APP_NAME%.
 HRESULT run_sheet_script(UINT id, REFCLSID clsid, BOOL do_register) {
     const std::wstring own = text_of(clsid);
     const std::wstring drive = text_of(utils::clsid_calvimora_folder);
@@ -41,6 +41,10 @@ HRESULT CShellFolderImpl::UpdateRegistry(BOOL do_register) {
     const _ATL_REGMAP_ENTRY map[] = {
         {L"CLSID", own.c_str()}, {L"APP_NAME", app_name}, {nullptr, nullptr}};
     return calvimora_module().UpdateRegistryFromResource(IDR_SHELL_FOLDER, do_register, map);
+}
+
+HRESULT CDataObjectImpl::UpdateRegistry(BOOL do_register) {
+    return run_sheet_script(IDR_DATA_OBJECT, GetObjectCLSID(), do_register);
 }
 
 HRESULT CPropertiesDriveDlg::UpdateRegistry(BOOL do_register) {

@@ -1,11 +1,13 @@
 // The classes of the object map and the resource ids of their registry
 // scripts: the folder and the overlay identifier (folder_object/,
-// overlay/), the drive's sheet and the handlers of local files and folders
-// (ui/).
+// overlay/), the data object, which the clipboard rebuilds from its saved
+// form once the clipboard was flushed (transfer/), the drive's sheet and the
+// handlers of local files and folders (ui/).
 #pragma once
 
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/overlay/shell_overlay_icon.h"
+#include "folder/transfer/data_object_impl.h"
 #include "ui/local_context_menu.h"
 #include "ui/local_sync_page.h"
 #include "ui/properties_drive.h"
@@ -17,6 +19,7 @@ enum registry_script_id : UINT {
     IDR_APPID = 103,
     IDR_SHELL_FOLDER = 104,
     IDR_PROPERTIES_DRIVE = 105,
+    IDR_DATA_OBJECT = 106,
     IDR_SHELL_CONTEXT_MENU = 1901,
     IDR_PROPERTIES_SYNC = 1902,
     IDR_SHELL_OVERLAY_ICON = 1904,

@@ -59,6 +59,10 @@ class CDataObjectImpl : public CComObjectRootEx<CComSingleThreadModel>,
 public:
     using com_map = win_atl::com_map<IPersistStream, IDataObjectImpl, IDataObject, IOwnDataObject>;
 
+    // Registered so that the clipboard can make one and Load it from the
+    // saved form it kept at a flush, in this process or another.
+    static HRESULT UpdateRegistry(BOOL do_register);
+
     CDataObjectImpl() = default;
     ~CDataObjectImpl();
     CDataObjectImpl(const CDataObjectImpl&) = delete;
@@ -77,7 +81,8 @@ public:
 
     // Deletes the carried items on a worker thread with a progress dialog,
     // after asking unless no_confirm (a completed move): to the trash, or
-    // for good when the folder is the trash. E_INVALIDARG without items or
+    // for good when the folder is the trash or a folder shown in it (what
+    // lies in the trash cannot go there again). E_INVALIDARG without items or
     // when the first is not in the folder; S_FALSE when the user said No;
     // E_FAIL when the worker could not start.
     HRESULT start_delete_items(HWND owner, bool no_confirm);

@@ -2,6 +2,7 @@
 
 #include <boost/pointer_cast.hpp>
 #include <functional>
+#include <memory>
 
 #include "folder/adapters/clipboard_wrapper.h"
 #include "folder/folder_object/tree_size.h"
@@ -282,8 +283,11 @@ private:
     HRESULT transfer() {
         HRESULT result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CREATE, name_, [&] {
             // A name drawn anew for each try: a file an earlier try made
-            // without an answer is never written into.
+            // without an answer is never written into. The session knows
+            // it is sent before it exists, so no listing takes it for one
+            // a killed host left.
             own_name_ = upload_name(name_);
+            sending_ = std::make_unique<upload_in_progress>(target_, own_name_);
             remote_ = boost::dynamic_pointer_cast<vfs::file>(
                 target_.create_and_open_file(own_name_, replace_mode, source_.get_size()));
             if (!remote_) throw short_write(0, 0);
@@ -378,6 +382,7 @@ private:
     vfs::directory& target_;
     const std::wstring name_;
     std::wstring own_name_;
+    std::unique_ptr<upload_in_progress> sending_;
     std::wstring made_id_;
     vfs::file_ptr remote_;
 };

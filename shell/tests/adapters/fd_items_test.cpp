@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <map>
 
@@ -170,6 +171,33 @@ TEST_F(VirtualFiles, LevelsComeFromThePathsAndFilesFromTheirStreams) {
     a->close(vfs::no_date);
     EXPECT_THROW(a->read(buffer, 1), vfs::exception);
     EXPECT_THROW(a->write("x", 1), vfs::exception);
+}
+
+// Lists the folder and every folder below it; the number of items seen.
+std::size_t walk(vfs::directory& folder) {
+    std::size_t seen = 0;
+    for (const vfs::item_ptr& item : folder.list_items()) {
+        ++seen;
+        if (auto below = boost::dynamic_pointer_cast<vfs::directory>(item)) seen += walk(*below);
+    }
+    return seen;
+}
+
+// A tree of many folders is walked in time linear in its records: reading
+// every record once per folder took seconds here.
+TEST_F(VirtualFiles, AWideTreeIsWalkedWithoutRereadingTheBlockPerFolder) {
+    std::vector<virtual_entry> entries;
+    for (int i = 0; i < 16000; ++i) {
+        const std::wstring folder = L"folder-" + std::to_wstring(i);
+        entries.emplace_back(folder, true);
+        entries.emplace_back(folder + L"\\file.txt", false);
+    }
+    entries.emplace_back(L"folder-7\\\\deeper.txt", false);  // a run of separators is one
+    foreign_data_object data(entries);
+    CFILEDESCRIPTORWrapper tree(&data, data.block());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(walk(tree), entries.size());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(VirtualFiles, ABlockShorterThanItsCountIsRefused) {

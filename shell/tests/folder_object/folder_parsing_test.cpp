@@ -182,6 +182,21 @@ TEST_F(FolderParsing, EmptyLevelsAndNamesNoLocalFileCanHaveAreRefused) {
     EXPECT_EQ(list_text(), L"<SaveAsFiles></SaveAsFiles>");
 }
 
+// An item id holds 259 UTF-16 units of a name; a character outside the
+// basic plane takes two of them.
+TEST_F(FolderParsing, ANewNameIsMadeWholeOrRefusedNeverCut) {
+    const std::wstring astral(1, static_cast<wchar_t>(0x1F600));
+    const HRESULT too_long = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_EQ(create(folder, std::wstring(260, L'n')).result, too_long);
+    EXPECT_EQ(create(folder, std::wstring(258, L'n') + astral).result, too_long);
+    EXPECT_EQ(list_text(), L"<SaveAsFiles></SaveAsFiles>");
+    const std::wstring longest = std::wstring(257, L'n') + astral;
+    const parsed made = create(folder, longest);
+    ASSERT_EQ(made.result, S_OK);
+    EXPECT_EQ(made.names, std::vector<std::wstring>{longest});
+    EXPECT_EQ(list_text(), L"<SaveAsFiles>" + entry(longest) + L"</SaveAsFiles>");
+}
+
 TEST_F(FolderParsing, TheSavedFilesFolderMakesANameAbsoluteOnlyAsAWholeLevel) {
     const std::wstring prefix = saved_files();
     const parsed below = parse(folder, prefix + L"\\Docs\\a.txt");

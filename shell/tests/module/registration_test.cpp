@@ -12,6 +12,7 @@
 #include "utils/class_ids.h"
 #include "win/locale.h"
 #include "win/machine.h"
+#include "win/persist.h"
 #include "win/registry.h"
 #include "win/shell.h"
 #include "win/shell_menu.h"
@@ -105,6 +106,7 @@ protected:
     const std::wstring sync = text_of(utils::clsid_properties_sync_dlg);
     const std::wstring menu = text_of(utils::clsid_shell_context_menu);
     const std::wstring overlay = text_of(utils::clsid_shell_overlay_icon);
+    const std::wstring data_object = text_of(utils::clsid_data_object);
     const std::wstring app_id = text_of(utils::appid_calvimora);
     const std::wstring classes = L"Software\\Classes";
     const std::wstring version = L"Software\\Microsoft\\Windows\\CurrentVersion";
@@ -176,6 +178,9 @@ protected:
         const std::wstring identifier =
             version + L"\\Explorer\\ShellIconOverlayIdentifiers\\Calvimora_ShellOverlayIcon";
         t.keys(identifier).value(identifier, L"@", overlay);
+        // The data object, which the clipboard makes again after a flush.
+        const std::wstring data = classes + L"\\CLSID\\" + data_object;
+        t.keys(data).value(data, L"@", L"Calvimora Data Object").server(data, module);
         // The type library's own keys.
         t.keys(classes + L"\\Interface").keys(classes + L"\\TypeLib");
         return t.result();
@@ -302,6 +307,15 @@ TEST_F(Registration, TheHostUnloadsTheModuleOnceItsLastObjectIsGone) {
                   CLASS_E_NOAGGREGATION);
         handler->Release();
     }
+    // The data object is made empty, to be loaded from a saved form.
+    IPersistStream* data_object = nullptr;
+    ASSERT_EQ(shell_host::create_instance(utils::clsid_data_object, IID_IPersistStream,
+                                          reinterpret_cast<void**>(&data_object)),
+              S_OK);
+    CLSID saved_class{};
+    EXPECT_EQ(data_object->GetClassID(&saved_class), S_OK);
+    EXPECT_EQ(saved_class, utils::clsid_data_object);
+    data_object->Release();
     shell_host::unload_unused_servers();
     EXPECT_FALSE(module_loaded());
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -234,7 +235,7 @@ TEST_F(LocalSyncPage, ADuplicateIsReportedAndTheRemovalBeforeItIsUndone) {
     // The open worker holds the very paths the backup binding would take.
     binding open_copy = user_binding(L"/Docs/mine", mine, L"");
     open_copy._mode = 2;
-    store({user_binding(L"/Docs/mine", mine + L"/", L""), open_copy});
+    store({user_binding(L"/Docs/old", mine, L""), open_copy});
     const std::string before = table_file();
     selection_object data({mine});
     run(
@@ -263,6 +264,39 @@ TEST_F(LocalSyncPage, SeveralItemsShareOneRemoteFolderAndFilesAreBoundInTheirFol
     EXPECT_EQ(described, (std::vector<std::wstring>{base + L" <- notes.txt -> /Docs",
                                                     mine + L" <-  -> /Docs/mine",
                                                     base + L"/other <-  -> /Docs/other"}));
+}
+
+// A selection is read in one pass: name by name, a long list was walked
+// again from its start for every name (16,000 paths took 4 s).
+TEST_F(LocalSyncPage, AManyItemSelectionIsReadInOnePass) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 16000; ++i) paths.push_back(base + L"/item-" + std::to_wstring(i));
+    selection_object data(paths);
+    std::wstring shown;
+    const auto start = std::chrono::steady_clock::now();
+    run(&data, [&](HWND, HWND page) { shown = text(page, IDC_LOCAL_PATH); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(shown, L"Multiple Items");
+}
+
+// A path no file system takes, as another program may drop it: never
+// bound, and the box says so.
+TEST_F(LocalSyncPage, APathTooLongForABindingIsRefusedWithABox) {
+    const std::wstring endless =
+        base + L"/" + std::wstring(200, L'x') + L"/" + std::wstring(5000, L'y');
+    selection_object data({endless});
+    bool stayed_open = false;
+    run(
+        &data,
+        [&](HWND sheet, HWND) {
+            win_test::press(sheet, IDOK);
+            stayed_open = IsWindow(sheet);
+        },
+        sync_page_mode_synchronize);
+    EXPECT_TRUE(stayed_open);
+    ASSERT_EQ(win_test::message_boxes().size(), 1u);
+    EXPECT_EQ(win_test::message_boxes()[0].caption, "Wrong path selected");
+    EXPECT_TRUE(stored().empty());
 }
 
 TEST_F(LocalSyncPage, WithoutDroppedFilesOrALoginThePageIsDisabled) {

@@ -68,7 +68,7 @@ protected:
         beta = make_steered(L"beta");
         gamma = make_steered(L"gamma");
         folder->children = {text_file, beta, gamma};
-        documents = with_backslashes(wide(win_machine::documents_dir()));
+        documents = wide(win_machine::documents_dir());
     }
     ~SyncPage() override { page.reset(); }
 
@@ -138,7 +138,7 @@ protected:
 TEST_F(SyncPage, StartingAtBackupOnAnUnboundFolderChoosesBackupAndWritesIt) {
     ASSERT_EQ(open({beta}, CPropertiesItemSyncDlg::start_backup), S_OK);
     EXPECT_EQ(text(IDC_SYNC_REMOTE_LOCATION), L"Calvimora\\Docs\\beta");
-    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"\\beta");
+    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"/beta");
     EXPECT_TRUE(checked(IDC_SYNC_PERMANENT));
     EXPECT_TRUE(checked(IDC_SYNC_BACKUP));
     EXPECT_FALSE(checked(IDC_SYNC_FULL));
@@ -155,7 +155,7 @@ TEST_F(SyncPage, StartingAtBackupOnAnUnboundFolderChoosesBackupAndWritesIt) {
     ASSERT_EQ(written.size(), 1u);
     const binding& b = written.front();
     EXPECT_EQ(b.dir_remote, L"/Docs/beta");
-    EXPECT_EQ(b.dir_local, documents + L"\\beta");
+    EXPECT_EQ(b.dir_local, documents + L"/beta");
     EXPECT_EQ(b.filename, L"");
     EXPECT_EQ(b._mode, 1);
     EXPECT_EQ(b.can_recourse_subdirs, sync_permission::not_set);
@@ -174,7 +174,7 @@ TEST_F(SyncPage, AFileIsBoundInItsFolderAndSeveralFoldersEachInTheirOwn) {
     GetWindowRect(control(IDC_SYNC_FULL_NOTE), &full);
     GetWindowRect(control(IDC_SYNC_BACKUP_NOTE), &backup);
     EXPECT_EQ(full.top, backup.top);
-    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"\\a.txt");
+    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"/a.txt");
     ASSERT_EQ(page->Apply(), S_OK);
     EXPECT_EQ(described(user_bindings()), described({user_binding(L"/Docs", documents, L"a.txt")}));
     EXPECT_EQ(user_bindings().front().rule, syncer::sync_rule());
@@ -185,8 +185,8 @@ TEST_F(SyncPage, AFileIsBoundInItsFolderAndSeveralFoldersEachInTheirOwn) {
     ASSERT_EQ(page->Apply(), S_OK);
     const std::vector<binding> written = user_bindings();
     ASSERT_EQ(written.size(), 3u);  // the file's, and one of each folder
-    EXPECT_EQ(written[1].dir_local, documents + L"\\beta");
-    EXPECT_EQ(written[2].dir_local, documents + L"\\gamma");
+    EXPECT_EQ(written[1].dir_local, documents + L"/beta");
+    EXPECT_EQ(written[2].dir_local, documents + L"/gamma");
     EXPECT_EQ(written[2].dir_remote, L"/Docs/gamma");
     EXPECT_EQ(written[2].rule, syncer::sync_rule());
 }
@@ -196,7 +196,7 @@ TEST_F(SyncPage, OneBindingIsShownAndAnUnchangedOneKeepsItsItemTable) {
     store({user_binding(L"/Docs/beta", local + L"/beta", L"", backup_rule())});
     const std::wstring items_table = user_bindings().front().items_filename;
     ASSERT_EQ(open({beta}), S_OK);
-    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), with_backslashes(local) + L"\\beta");
+    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), local + L"/beta");
     EXPECT_TRUE(checked(IDC_SYNC_PERMANENT));
     EXPECT_TRUE(checked(IDC_SYNC_BACKUP));
     EXPECT_FALSE(page->IsModified());
@@ -232,13 +232,13 @@ TEST_F(SyncPage, TwoBindingsShowUncheckedAndApplyLeavesOneOrNone) {
     EXPECT_TRUE(checked(IDC_SYNC_FULL));
     EXPECT_FALSE(IsWindowEnabled(control(IDC_SYNC_FULL)));
     EXPECT_FALSE(IsWindowVisible(control(IDC_SYNC_FULL_NOTE)));
-    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"\\beta");
+    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"/beta");
 
     click(IDC_SYNC_PERMANENT);
     EXPECT_TRUE(IsWindowEnabled(control(IDC_SYNC_FULL)));
     ASSERT_EQ(page->Apply(), S_OK);
     EXPECT_EQ(described(user_bindings()),
-              described({user_binding(L"/Docs/beta", documents + L"\\beta", L""), other}));
+              described({user_binding(L"/Docs/beta", documents + L"/beta", L""), other}));
 
     // Unchecked: the item's binding goes, nothing else.
     click(IDC_SYNC_PERMANENT);
@@ -250,15 +250,15 @@ TEST_F(SyncPage, AFailedApplyLeavesTheTableAsItWasAndSaysSo) {
     const std::wstring local = wide(root_.path());
     // A copy of an opened file holds the paths the new binding would take,
     // so adding fails after the item's own binding was removed.
-    binding copy = user_binding(L"/Docs/beta", documents + L"\\beta", L"");
+    binding copy = user_binding(L"/Docs/beta", documents + L"/beta", L"");
     copy._type = binding::type_open_copy;
     copy._mode = 2;
     store({user_binding(L"/Docs/beta", local + L"/old", L""), copy});
     const std::string before = table_file();
     ASSERT_EQ(open({beta}), S_OK);
-    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), with_backslashes(local) + L"\\old");
+    EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), local + L"/old");
     choose_in_browser(documents);
-    ASSERT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"\\beta");
+    ASSERT_EQ(text(IDC_SYNC_LOCAL_FOLDER), documents + L"/beta");
     EXPECT_EQ(page->Apply(), E_FAIL);
     EXPECT_EQ(table_file(), before);
     ASSERT_EQ(win_test::message_boxes().size(), 1u);
@@ -292,7 +292,7 @@ TEST_F(SyncPage, TheBrowserChoosesTheLocalFolderAndRefusesOthers) {
     choose_in_browser(wide(chosen));
     EXPECT_EQ(win_test::dialogs().back().caption, "Browse For Folder");
     EXPECT_EQ(win_test::dialogs().back().result, IDOK);
-    const std::wstring local = with_backslashes(wide(chosen)) + L"\\beta";
+    const std::wstring local = wide(chosen) + L"/beta";
     EXPECT_EQ(text(IDC_SYNC_LOCAL_FOLDER), local);
     EXPECT_TRUE(page->IsModified());
     EXPECT_TRUE(apply_enabled());
