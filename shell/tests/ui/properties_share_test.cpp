@@ -401,6 +401,46 @@ TEST_F(SharingPage, TheSheetsButtonsAndBackground) {
     DeleteObject(selection.theme_brush);
 }
 
+// The list has no header of its own: the statics above it name its
+// columns. Each title is drawn whole, inside the list's width, centred over
+// its own column, and no title's static reaches into the next one.
+TEST_F(SharingPage, TheColumnTitlesStandOverTheirColumnsWithoutOverlapping) {
+    ASSERT_EQ(open_page(), S_OK);
+    const HWND list = item(IDC_SHARE_USER_LIST);
+    const RECT list_place = win_test::window_rect(list);
+    const HWND header = ListView_GetHeader(list);
+    ASSERT_NE(header, nullptr);
+    const int titles[] = {IDC_SHARE_COLUMN_USERS, IDC_SHARE_COLUMN_VIEW, IDC_SHARE_COLUMN_FULL,
+                          IDC_SHARE_COLUMN_LINKS};
+    LONG previous_right = list_place.left;
+    for (int column = 0; column < 4; ++column) {
+        const HWND title = item(titles[column]);
+        const std::wstring words = win_test::text(title);
+        const RECT place = win_test::window_rect(title);
+        const HDC dc = GetDC(title);
+        const HGDIOBJ old_font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, words.c_str(), static_cast<int>(words.size()), &size);
+        SelectObject(dc, old_font);
+        ReleaseDC(title, dc);
+        const bool to_the_right = (GetWindowLongW(title, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
+        const LONG left = to_the_right ? place.right - size.cx : place.left;
+        RECT cells{};
+        ASSERT_TRUE(Header_GetItemRect(header, column, &cells));
+        MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&cells), 2);
+        const std::string what(words.begin(), words.end());
+        EXPECT_LE(size.cx, place.right - place.left) << what << " is cut";
+        EXPECT_GE(place.left, previous_right) << what << " overlaps the title before it";
+        EXPECT_GE(left, list_place.left) << what;
+        EXPECT_LE(left + size.cx, list_place.right) << what << " runs past the list";
+        const LONG middle = left + size.cx / 2;
+        EXPECT_TRUE(middle >= cells.left && middle < cells.right)
+            << what << " stands over another column";
+        previous_right = place.right;
+    }
+}
+
 TEST_F(SharingPage, FillWithoutAFolderFails) {
     sheet_selection empty;
     CPropertiesFileShareDlg page(empty);
