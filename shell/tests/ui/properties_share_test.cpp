@@ -147,9 +147,11 @@ TEST_F(SharingPage, FillsInAddingModeWithTheFolderAndItsUsers) {
 
 TEST_F(SharingPage, AKnownUserIsSharedListedAndEditedThenChangedToFull) {
     ASSERT_EQ(open_page(), S_OK);
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Not Shared");
     share_with(L"  bob ");
     EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 0}}));
     EXPECT_EQ(listed_users(), std::vector<std::wstring>{L"bob"});
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared") << "the page shows what it saved";
     // Editing the new user: the name instead of the edit, View checked.
     EXPECT_TRUE(shown(IDC_SHARE_EDITED_USER));
     EXPECT_EQ(text(IDC_SHARE_EDITED_USER), L"bob");
@@ -166,6 +168,7 @@ TEST_F(SharingPage, AKnownUserIsSharedListedAndEditedThenChangedToFull) {
     win_test::pump();
     EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 1}}));
     EXPECT_EQ(page_->UserList().GetUser(0)->share_mode, 1);
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared");
     EXPECT_TRUE(shown(IDC_SHARE_USER));
     EXPECT_FALSE(shown(IDC_SHARE_SAVE));
     EXPECT_TRUE(win_test::message_boxes().empty());
@@ -233,10 +236,12 @@ TEST_F(SharingPage, RemoveAsksFirstAndNoKeepsTheUser) {
     EXPECT_EQ(boxes[0].caption, "");
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_YESNO));
 
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared");
     answer = IDYES;
     SendMessageW(*page_, CShareUserList::remove_user_message, 0, 0);
     EXPECT_TRUE(shares_on_service().empty());
     EXPECT_TRUE(listed_users().empty());
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Not Shared") << "its last user is gone";
     EXPECT_EQ(win_test::message_boxes().size(), 2u);
 }
 
@@ -275,6 +280,18 @@ TEST_F(SharingPage, LinksAndTheHandOnlyOnRowsTheOwnerMayChange) {
     EXPECT_FALSE(list.GetLinkRects(1, change, remove));
     ASSERT_TRUE(list.GetLinkRects(0, change, remove));
     EXPECT_LE(change.right, remove.left);
+    // The cells' texts say what the rows show, for those who read them.
+    const auto cells = [&](int row) {
+        std::vector<std::wstring> texts;
+        for (int column = 0; column < 4; ++column) {
+            wchar_t cell[64] = {};
+            ListView_GetItemText(list, row, column, cell, 64);
+            texts.push_back(cell);
+        }
+        return texts;
+    };
+    EXPECT_EQ(cells(0), (std::vector<std::wstring>{L"bob", L"", L"\u2713", L"CH / REM"}));
+    EXPECT_EQ(cells(1), (std::vector<std::wstring>{L"carol", L"\u2713", L"", L""}));
 
     // The same place one row down: carol's row, which has no links.
     RECT first{}, second{};
