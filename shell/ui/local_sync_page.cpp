@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/local_names.h"
 #include "folder/item_ids/item_id_list.h"
 #include "folder/module/local_folders.h"
 #include "folder/module/site_message_box.h"
@@ -304,7 +305,7 @@ void CPropertiesSyncDlg::LoadItems(const vfs::client_ptr& client) {
 
 void CPropertiesSyncDlg::ShowLocalPath() {
     const std::wstring shown = m_items.size() == 1
-                                   ? m_items.front().path
+                                   ? local_names::native_form(m_items.front().path)
                                    : shell_utils::LoadShellString(IDS_MULTIPLE_ITEMS);
     SetDlgItemTextW(m_page, IDC_LOCAL_PATH, shown.c_str());
 }

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <utf8.h>
 
-#include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <boost/pointer_cast.hpp>
 #include <cerrno>
@@ -92,10 +91,7 @@ std::vector<std::wstring> remote_levels(const std::wstring& path) {
 std::wstring saved_files_folder() {
     folder_session& session = current_folder_session();
     if (!session.is_logged_in()) throw open_failure(L"Not logged in");
-    std::wstring folder =
-        syncer::manager::get_files_saved_directory(session.get_user_info().user_name).wstring();
-    boost::replace_all(folder, L"/", L"\\");
-    return folder;
+    return syncer::manager::get_files_saved_directory(session.get_user_info().user_name).wstring();
 }
 
 // A cancel in the progress dialog: the user's own choice, not told back.

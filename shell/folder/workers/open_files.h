@@ -44,7 +44,7 @@ public:
 
 // The local folder of the copies of a remote folder's files: the user's
 // saved-files folder followed by the levels of the folder's remote path,
-// made with its parents when missing ("\" form, no trailing separator).
+// made with its parents when missing (native form, no trailing separator).
 // Throws open_failure (refused_name for a level that cannot be a local
 // name).
 std::wstring get_local_copy_folder(const vfs::directory_ptr& folder);

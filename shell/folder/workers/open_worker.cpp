@@ -115,7 +115,7 @@ std::optional<std::wstring> bring_in(const open_job& job, HANDLE mutex, IProgres
         const std::wstring local =
             download_to_temp(job.hwnd, dialog, total, done, job.folder, item);
         CDataObjectImpl::_CreateTempBinding(job.hwnd, dialog, job.folder, local, name);
-        return local + L"\\" + name;
+        return local + L"/" + name;
     } catch (const vfs::exception&) {
     } catch (const open_failure&) {
     }

@@ -294,6 +294,13 @@ TEST_F(LocalSyncPage, TheSelectionIsHeldUntilThePageHasReadIt) {
     EXPECT_EQ(data.references, 0) << "released with the page";
 }
 
+TEST_F(LocalSyncPage, APathTheShellWroteWithBackslashesIsShownInTheNativeForm) {
+    selection_object data({with_backslashes(mine)});
+    std::wstring shown;
+    run(&data, [&](HWND, HWND page) { shown = text(page, IDC_LOCAL_PATH); });
+    EXPECT_EQ(shown, mine);
+}
+
 class LocalMenu : public FolderTest {};
 
 TEST_F(LocalMenu, BackupStandsAboveSynchronizeWithTheFaceColouredPicture) {
