@@ -29,6 +29,7 @@
 #include "ui/properties_sync.h"
 #include "ui/property_sheet.h"
 #include "ui/snapshot_session.h"
+#include "ui/sync_choice.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
@@ -202,7 +203,9 @@ bool save_sync_page_pictures(const std::string& folder) {
     return true;
 }
 
-// The sync manager: a logged-in user with a folder's and a file's binding.
+// The sync manager: a logged-in user with a folder's and a file's binding,
+// as the sync pages store them (native local folders, remote folders in
+// the service's form).
 class pictured_session final : public folder_session {
 public:
     bool is_logged_in() override { return true; }
@@ -214,13 +217,13 @@ public:
 bool save_sync_manager(const std::string& folder) {
     {
         syncer::binding_manager table(L"alice", true);
-        const auto rule = syncer::binding::default_rule();
+        // A folder in Full Sync, a file backed up.
         table.add_binding({syncer::binding::type_user_choice, 1, L"/Documents/Reports",
-                           L"C:\\Users\\alice\\Documents\\Reports", L"",
-                           syncer::sync_permission::yes, rule, false, L""});
-        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music",
-                           L"C:\\Users\\alice\\Music", L"Evening song.mp3",
-                           syncer::sync_permission::yes, rule, false, L""});
+                           L"/home/alice/Documents/Reports", L"", syncer::sync_permission::not_set,
+                           syncer::sync_rule(), false, L""});
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music", L"/home/alice/Music",
+                           L"Evening song.mp3", syncer::sync_permission::not_set, backup_rule(),
+                           false, L""});
         table.save();
     }
     pictured_session session;
