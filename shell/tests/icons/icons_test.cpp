@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "drawing/image_codecs.h"
+#include "drawing/tests/many_scans_jpeg.h"
 #include "folder/icons/extract_icon.h"
 #include "folder/icons/extract_image.h"
 #include "folder/icons/thumbnail_cache.h"
@@ -295,6 +296,21 @@ TEST_F(Thumbnails, APictureTheDecoderRefusesFailsWithoutACrash) {
     EXPECT_EQ(extract(file, &bitmap), E_FAIL);
     EXPECT_EQ(file->fetched, 2);
     EXPECT_EQ(extract(file, nullptr), E_POINTER);
+}
+
+// A thumbnail of the service's picture size that a decoder would go over
+// hundreds of times is refused as a picture too large.
+TEST_F(Thumbnails, AThumbnailOfHundredsOfScansIsRefused) {
+    const std::vector<uint8_t> costly = gdi_testing::many_scans_jpeg(96, 96, 883);
+    file->reply = [&] { return vfs::byte_buffer(costly.begin(), costly.end()); };
+    HBITMAP bitmap = nullptr;
+    EXPECT_EQ(extract(file, &bitmap), E_FAIL);
+    EXPECT_EQ(bitmap, nullptr);
+    const std::vector<uint8_t> plain = gdi_testing::many_scans_jpeg(96, 96, 10);
+    file->reply = [&] { return vfs::byte_buffer(plain.begin(), plain.end()); };
+    file->modified = INT64_MAX;
+    ASSERT_EQ(extract(file, &bitmap), S_OK);
+    DeleteObject(bitmap);
 }
 
 TEST_F(Thumbnails, LocationIsTheCachePathAndAsyncCallersArePutOff) {
