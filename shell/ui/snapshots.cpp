@@ -18,6 +18,7 @@
 
 #include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/shell_folder_impl.h"
+#include "folder/icons/extract_icon.h"
 #include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
@@ -73,6 +74,15 @@ LRESULT CALLBACK plain_window(HWND window, UINT message, WPARAM wparam, LPARAM l
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+// One item's icons: those of its type, as the folder's icon extractor gives
+// them to the sheet.
+void icons_of_type(const PIDLDATA& record, sheet_selection& selection) {
+    IExtractIconW* extractor = nullptr;
+    if (FAILED(create_extract_icon(record, &extractor))) return;
+    extractor->Extract(nullptr, 0, &selection.large_icon, &selection.small_icon, 0);
+    extractor->Release();
+}
+
 // One general page of the named items of the folder, filled, its workers
 // done, as a picture.
 template <typename Page>
@@ -81,10 +91,22 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
     sheet_selection selection;
     selection.folder_directory = folder;
     selection.folder_ids = folder_ids;
+    std::vector<PIDLDATA> records;
     for (const std::wstring& name : names) {
         const PIDLDATA record = make_pidl_data(folder->get_item(name, false));
         (record.type == vfs::item_type_directory ? selection.folder_count : selection.file_count)++;
         selection.items.Add(CItemIdList(record).CreatePidl());
+        records.push_back(record);
+    }
+    // The page shows the icons its sheet gives it: the module's own for
+    // several items (the sheet keeps them), those of its type for one.
+    const CPropertiesFileDlg sheet(folder, folder_ids, selection.items, start_general);
+    const bool one = records.size() == 1;
+    if (one) {
+        icons_of_type(records.front(), selection);
+    } else {
+        selection.large_icon = sheet.Selection().large_icon;
+        selection.small_icon = sheet.Selection().small_icon;
     }
     HWND host = CreateWindowExW(0, L"CalvimoraSnapshotPage", L"", WS_POPUP | WS_VISIBLE, 40, 40, 10,
                                 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -103,6 +125,9 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
     const bool saved = win_test::save_png(host, path);
     page.reset();
     DestroyWindow(host);
+    if (one)
+        for (HICON icon : {selection.large_icon, selection.small_icon})
+            if (icon) DestroyIcon(icon);
     if (saved) std::printf("%s\n", path.c_str());
     return saved;
 }
@@ -131,7 +156,7 @@ bool snapshot_sharing_page(const std::string& folder) {
     const vfs::item_ptr item = selection.folder_directory->get_item(L"Holiday photos", true);
     selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
     selection.folder_count = 1;
-    selection.large_icon = LoadIconW(nullptr, IDI_APPLICATION);
+    icons_of_type(make_pidl_data(item), selection);
 
     // A plain window that takes the page's size once the page is made.
     HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
@@ -163,6 +188,8 @@ bool snapshot_sharing_page(const std::string& folder) {
     picture("sharing_page_editing_user.png");
     page.DestroyWindow();
     DestroyWindow(window);
+    for (HICON icon : {selection.large_icon, selection.small_icon})
+        if (icon) DestroyIcon(icon);
     return saved;
 }
 
