@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     IStream* again = stream_of(data, size);
-    Gdiplus::Bitmap small(again, FALSE, Gdiplus::Bitmap::NetworkPictureMaxPixels);
+    Gdiplus::Bitmap small(again, FALSE, Gdiplus::Bitmap::NetworkPictureMaxPixels,
+                          Gdiplus::Bitmap::NetworkPictureMaxScans);
     again->Release();
     if (small.GetLastStatus() == Gdiplus::Ok)
         require(std::int64_t{small.GetWidth()} * small.GetHeight() <=

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "folder/folder_object/local_names.h"
 #include "fuzz_support.h"
 #include "ui/sync_folder_rule.h"
 #include "win/file.h"
@@ -38,7 +39,7 @@ bool has_bad_level(const std::string& native) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     for (const std::wstring& path : calvimora_fuzz::texts_of(data, size)) {
-        const std::wstring native = sync_folder_rule::native_form(path);
+        const std::wstring native = local_names::native_form(path);
         require(native.find(L'\\') == std::wstring::npos, "a native form holding \\");
         if (sync_folder_rule::is_binding_path(path)) {
             const std::string bytes = win_file::native_path(path);

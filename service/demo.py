@@ -9,7 +9,14 @@ GUEST_ACCESS = ("demo-guest", "guest")
 
 def seed(store):
     """Fills a fresh store; returns the lines that tell a person how to sign in."""
-    demo = store.add_user(*DEMO_USER, email="demo@example.com", first_name="Demo", last_name="User")
+    # A paying account: its level is the text the drive's sheet shows.
+    demo = store.add_user(
+        *DEMO_USER,
+        email="demo@example.com",
+        first_name="Demo",
+        last_name="User",
+        level="Premium",
+    )
     demo.notifications.append(
         ("Welcome", "This is the local stand-in service.", "https://127.0.0.1/welcome")
     )

@@ -20,43 +20,71 @@ std::wstring FillPlaceholders(const std::wstring& pattern,
 
 namespace {
 
-std::wstring text_of(UINT id, std::initializer_list<std::wstring> arguments) {
-    return FillPlaceholders(LoadSyncString(id), arguments);
+// The pattern's own text as parts that may not be shortened, each
+// argument as given.
+text_parts FillPlaceholderParts(const std::wstring& pattern,
+                                std::initializer_list<text_part> arguments) {
+    text_parts result;
+    auto next = arguments.begin();
+    size_t at = 0;
+    for (size_t found; (found = pattern.find(L"%s", at)) != std::wstring::npos; at = found + 2) {
+        result.push_back({pattern.substr(at, found - at), false});
+        if (next != arguments.end()) result.push_back(*next++);
+    }
+    result.push_back({pattern.substr(at), false});
+    return result;
+}
+
+text_parts text_of(UINT id, std::initializer_list<text_part> arguments) {
+    return FillPlaceholderParts(LoadSyncString(id), arguments);
+}
+
+text_parts text_of(UINT id, std::initializer_list<std::wstring> arguments) {
+    return {{FillPlaceholders(LoadSyncString(id), arguments), false}};
+}
+
+// A name or path within a text, which may be shortened to fit a place.
+text_part name(const std::wstring& text) {
+    return {text, true};
 }
 
 // The kind's own text; empty for a kind that has none.
-std::wstring kind_text(int kind, const std::wstring& dir_remote, const std::wstring& dir_local,
-                       const std::wstring& filename) {
+text_parts kind_text(int kind, const std::wstring& dir_remote, const std::wstring& dir_local,
+                     const std::wstring& filename) {
     namespace k = syncer::message_kind;
     using syncer::leaf_name;
     using syncer::parent_path;
-    const std::wstring product = syncer::product_name;
+    const text_part product{syncer::product_name, false};
     const std::wstring joined = syncer::join_path(dir_remote, filename);
     switch (kind) {
         case k::upload_new:
-            return text_of(IDS_SYNC_ASK_UPLOAD_NEW, {filename, product, dir_local, dir_remote});
+            return text_of(IDS_SYNC_ASK_UPLOAD_NEW,
+                           {name(filename), product, name(dir_local), name(dir_remote)});
         case k::download_new:
-            return text_of(IDS_SYNC_ASK_DOWNLOAD_NEW, {filename, product, dir_local, dir_remote});
+            return text_of(IDS_SYNC_ASK_DOWNLOAD_NEW,
+                           {name(filename), product, name(dir_local), name(dir_remote)});
         case k::upload_newer:
-            return text_of(IDS_SYNC_ASK_UPLOAD_NEWER, {filename, product, dir_local, dir_remote});
+            return text_of(IDS_SYNC_ASK_UPLOAD_NEWER,
+                           {name(filename), product, name(dir_local), name(dir_remote)});
         case k::download_newer:
-            return text_of(IDS_SYNC_ASK_DOWNLOAD_NEWER, {filename, product, dir_local, dir_remote});
+            return text_of(IDS_SYNC_ASK_DOWNLOAD_NEWER,
+                           {name(filename), product, name(dir_local), name(dir_remote)});
         case k::remove_remote_file:
             return text_of(IDS_SYNC_ASK_REMOVE_REMOTE_FILE,
-                           {filename, dir_local, dir_remote, product});
+                           {name(filename), name(dir_local), name(dir_remote), product});
         case k::remove_remote_folder:
-            return text_of(
-                IDS_SYNC_ASK_REMOVE_REMOTE_FOLDER,
-                {leaf_name(dir_remote), parent_path(dir_local), parent_path(dir_remote), product});
+            return text_of(IDS_SYNC_ASK_REMOVE_REMOTE_FOLDER,
+                           {name(leaf_name(dir_remote)), name(parent_path(dir_local)),
+                            name(parent_path(dir_remote)), product});
         case k::remove_local_file:
             return text_of(IDS_SYNC_ASK_REMOVE_LOCAL_FILE,
-                           {filename, product, dir_local, dir_remote});
+                           {name(filename), product, name(dir_local), name(dir_remote)});
         case k::remove_local_folder:
-            return text_of(
-                IDS_SYNC_ASK_REMOVE_LOCAL_FOLDER,
-                {leaf_name(dir_local), product, parent_path(dir_local), parent_path(dir_remote)});
+            return text_of(IDS_SYNC_ASK_REMOVE_LOCAL_FOLDER,
+                           {name(leaf_name(dir_local)), product, name(parent_path(dir_local)),
+                            name(parent_path(dir_remote))});
         case k::recurse_subfolders:
-            return text_of(IDS_SYNC_ASK_RECURSE, {dir_local, dir_remote});
+            return text_of(IDS_SYNC_ASK_RECURSE, {name(dir_local), name(dir_remote)});
         case k::copy_to_temporary:
             return text_of(IDS_SYNC_COPY_TO_TEMPORARY, {joined});
         case k::copy_from_temporary:
@@ -87,7 +115,7 @@ std::wstring kind_text(int kind, const std::wstring& dir_remote, const std::wstr
         case k::set_remote_date:
             return text_of(IDS_SYNC_CREATE_REMOTE_FILE + (kind - k::create_remote_file), {joined});
         default:
-            return L"";
+            return {};
     }
 }
 
@@ -104,10 +132,17 @@ std::wstring grouped(std::uint64_t number) {
 
 }  // namespace
 
+text_parts FormatSyncQuestion(int kind, const std::wstring& dir_remote,
+                              const std::wstring& dir_local, const std::wstring& filename) {
+    text_parts parts = kind_text(kind, dir_remote, dir_local, filename);
+    if (JoinParts(parts).empty()) return {{L"Unknown message", false}};
+    return parts;
+}
+
 std::wstring FormatSyncMessage(int kind, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& filename,
                                const std::wstring& detail) {
-    std::wstring text = kind_text(kind, dir_remote, dir_local, filename);
+    std::wstring text = JoinParts(kind_text(kind, dir_remote, dir_local, filename));
     if (!detail.empty()) {
         if (!text.empty()) text += L' ';
         text += detail;

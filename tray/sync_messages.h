@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "ui/fitted_text.h"
+
 // Each "%s" of the pattern replaced by the next argument, in order (a "%s"
 // without an argument left out); the arguments are copied as they are.
 std::wstring FillPlaceholders(const std::wstring& pattern,
@@ -18,6 +20,12 @@ std::wstring FillPlaceholders(const std::wstring& pattern,
 std::wstring FormatSyncMessage(int kind, const std::wstring& dir_remote,
                                const std::wstring& dir_local, const std::wstring& filename,
                                const std::wstring& detail);
+
+// The question of a kind (1 to 9) with an empty detail, as
+// FormatSyncMessage gives it, in parts: its file and folder names and its
+// paths may be shortened, the rest may not.
+text_parts FormatSyncQuestion(int kind, const std::wstring& dir_remote,
+                              const std::wstring& dir_local, const std::wstring& filename);
 
 // A size as a number and a unit: the first of bytes, KB, MB, GB and TB
 // (factors of 1024) in which it is below 1000 (else TB), rounded up, its

@@ -4,7 +4,7 @@
 
 CSyncQuestion::CSyncQuestion() : m_box(*this) {}
 
-int CSyncQuestion::Ask(const std::wstring& caption, const std::wstring& text,
+int CSyncQuestion::Ask(const std::wstring& caption, const text_parts& text,
                        bool offer_dont_ask_again, bool offer_apply_to_all) {
     std::lock_guard<std::mutex> one_at_a_time(m_asking);
     {

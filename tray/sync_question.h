@@ -30,7 +30,7 @@ public:
     // for Yes, 3 for No, plus 1 when "Don't ask me again" was ticked and 2
     // when "Apply to all" was. A box that cannot open, a question refused
     // and a question closed by a refusal answer 3.
-    int Ask(const std::wstring& caption, const std::wstring& text, bool offer_dont_ask_again,
+    int Ask(const std::wstring& caption, const text_parts& text, bool offer_dont_ask_again,
             bool offer_apply_to_all);
 
     // From any thread: until the matching EndRefusing, questions are

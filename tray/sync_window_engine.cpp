@@ -12,7 +12,7 @@ int CCMSyncWindow::ask_question(int kind, const syncer::binding&, const std::wst
                                 const std::wstring& dir_local, const std::wstring& filename,
                                 bool offer_dont_ask_again, bool offer_apply_to_all) {
     return m_question.Ask(LoadSyncString(IDS_SYNC_CAPTION),
-                          FormatSyncMessage(kind, dir_remote, dir_local, filename, L""),
+                          FormatSyncQuestion(kind, dir_remote, dir_local, filename),
                           offer_dont_ask_again, offer_apply_to_all);
 }
 

@@ -96,9 +96,10 @@ PixelFormat Image::GetPixelFormat() {
 }
 
 Bitmap::Bitmap(IStream* stream, BOOL use_embedded_color_management)
-    : Bitmap(stream, use_embedded_color_management, win_gdi::largest_picture_pixels) {}
+    : Bitmap(stream, use_embedded_color_management, win_gdi::largest_picture_pixels,
+             win_gdi::unlimited_scans) {}
 
-Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels) {
+Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels, int max_scans) {
     if (!gdiplus_detail::running()) {
         last_status_ = GdiplusNotInitialized;
         return;
@@ -108,13 +109,14 @@ Bitmap::Bitmap(IStream* stream, BOOL, std::int64_t max_pixels) {
         last_status_ = InvalidParameter;
         return;
     }
-    decode(bytes, max_pixels);
+    decode(bytes, max_pixels, max_scans);
 }
 
 Bitmap::Bitmap(const WCHAR* file, BOOL use_embedded_color_management)
-    : Bitmap(file, use_embedded_color_management, win_gdi::largest_picture_pixels) {}
+    : Bitmap(file, use_embedded_color_management, win_gdi::largest_picture_pixels,
+             win_gdi::unlimited_scans) {}
 
-Bitmap::Bitmap(const WCHAR* file, BOOL, std::int64_t max_pixels) {
+Bitmap::Bitmap(const WCHAR* file, BOOL, std::int64_t max_pixels, int max_scans) {
     if (!gdiplus_detail::running()) {
         last_status_ = GdiplusNotInitialized;
         return;
@@ -124,12 +126,12 @@ Bitmap::Bitmap(const WCHAR* file, BOOL, std::int64_t max_pixels) {
         last_status_ = FileNotFound;
         return;
     }
-    decode(bytes, max_pixels);
+    decode(bytes, max_pixels, max_scans);
 }
 
-void Bitmap::decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels) {
+void Bitmap::decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels, int max_scans) {
     win_gdi::decoded_image decoded =
-        win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels);
+        win_gdi::decode_picture(bytes.data(), bytes.size(), max_pixels, max_scans);
     last_status_ = status_of(decoded.status);
     pixels_ = std::move(decoded.pixels);
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "gdi_canvas.h"
@@ -22,6 +23,11 @@ struct decoded_image {
 // smaller count (pictures from the network).
 constexpr int largest_picture_side = 16384;
 constexpr int64_t largest_picture_pixels = int64_t{1} << 25;
+// Each scan of a JPEG file is a pass over all its pixels, so a small file
+// of hundreds of scans costs as much as hundreds of pictures: callers may
+// limit their number (pictures from the network); a file with more is
+// refused as too large once the first scan beyond the limit begins.
+constexpr int unlimited_scans = std::numeric_limits<int>::max();
 
 // Besides the limit, a picture never costs more memory than its bytes can
 // carry: a header that claims more pixels than the compressed data could
@@ -30,10 +36,12 @@ constexpr int64_t largest_picture_pixels = int64_t{1} << 25;
 decoded_image decode_png(const uint8_t* data, size_t size,
                          int64_t max_pixels = largest_picture_pixels);
 decoded_image decode_jpeg(const uint8_t* data, size_t size,
-                          int64_t max_pixels = largest_picture_pixels);
+                          int64_t max_pixels = largest_picture_pixels,
+                          int max_scans = unlimited_scans);
 // Picks the decoder by the file's signature.
 decoded_image decode_picture(const uint8_t* data, size_t size,
-                             int64_t max_pixels = largest_picture_pixels);
+                             int64_t max_pixels = largest_picture_pixels,
+                             int max_scans = unlimited_scans);
 
 bool picture_size_acceptable(int64_t width, int64_t height,
                              int64_t max_pixels = largest_picture_pixels);

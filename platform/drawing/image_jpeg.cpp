@@ -1,7 +1,9 @@
 // JPEG files through libjpeg. The library reports faults through an error
 // handler that must not return; ours jumps back to the decoder, which then
 // fails cleanly. Its warnings mean damage too (a cut file, corrupt data it
-// would paper over with gray), so they fail the picture as well.
+// would paper over with gray), so they fail the picture as well. The scans
+// are counted as the library reads them, through its progress monitor, so
+// a file of more scans than the caller allows ends at the first one over.
 #include <csetjmp>
 #include <cstdio>
 
@@ -17,6 +19,12 @@ namespace {
 struct error_handler {
     jpeg_error_mgr base;
     std::jmp_buf escape;
+    bool too_many_scans = false;
+};
+
+struct scan_counter {
+    jpeg_progress_mgr base;
+    int max_scans;
 };
 
 void on_error(j_common_ptr info) {
@@ -29,6 +37,16 @@ void on_message(j_common_ptr) {}  // nothing is shown
 void on_emit(j_common_ptr info, int level) {
     if (level < 0 && info->err->msg_code != JWRN_JFIF_MAJOR)
         std::longjmp(reinterpret_cast<error_handler*>(info->err)->escape, 1);
+}
+
+// Called between the steps of reading, a scan's start among them: by then
+// the library has counted the scan's marker.
+void on_progress(j_common_ptr info) {
+    const auto* counter = reinterpret_cast<const scan_counter*>(info->progress);
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number <= counter->max_scans) return;
+    auto* errors = reinterpret_cast<error_handler*>(info->err);
+    errors->too_many_scans = true;
+    std::longjmp(errors->escape, 1);
 }
 
 // Every 8 x 8 block of every scan that codes DC values takes at least one
@@ -48,7 +66,7 @@ bool run_decoder(jpeg_decompress_struct* info, error_handler* errors, const uint
                  decode_status* status) {
     if (setjmp(errors->escape)) {
         pixels->reset();
-        *status = decode_status::corrupt;
+        *status = errors->too_many_scans ? decode_status::too_large : decode_status::corrupt;
         return false;
     }
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -75,7 +93,7 @@ bool run_decoder(jpeg_decompress_struct* info, error_handler* errors, const uint
 
 }  // namespace
 
-decoded_image decode_jpeg(const uint8_t* data, size_t size, int64_t max_pixels) {
+decoded_image decode_jpeg(const uint8_t* data, size_t size, int64_t max_pixels, int max_scans) {
     decoded_image result;
     if (!data || size < 3 || data[0] != 0xFF || data[1] != 0xD8) {
         result.status = decode_status::unknown_format;
@@ -87,7 +105,11 @@ decoded_image decode_jpeg(const uint8_t* data, size_t size, int64_t max_pixels) 
     errors.base.error_exit = on_error;
     errors.base.output_message = on_message;
     errors.base.emit_message = on_emit;
+    scan_counter counter{};
+    counter.base.progress_monitor = on_progress;
+    counter.max_scans = max_scans;
     jpeg_create_decompress(&info);
+    info.progress = &counter.base;
     run_decoder(&info, &errors, data, size, max_pixels, &result.pixels, &result.status);
     jpeg_destroy_decompress(&info);
     return result;

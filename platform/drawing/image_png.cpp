@@ -70,9 +70,9 @@ decoded_image decode_png(const uint8_t* data, size_t size, int64_t max_pixels) {
     return result;
 }
 
-decoded_image decode_picture(const uint8_t* data, size_t size, int64_t max_pixels) {
+decoded_image decode_picture(const uint8_t* data, size_t size, int64_t max_pixels, int max_scans) {
     if (data && size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
-        return decode_jpeg(data, size, max_pixels);
+        return decode_jpeg(data, size, max_pixels, max_scans);
     return decode_png(data, size, max_pixels);
 }
 

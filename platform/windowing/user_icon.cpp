@@ -1,5 +1,5 @@
-// Icon handles: a module icon resource per handle, an icon of its own
-// pixels, or a shared standard icon.
+// Icon handles: a module icon resource per handle with the pixels of its
+// picture, an icon of its own pixels, or a shared standard icon.
 #include "win/user_icon.h"
 
 #include <memory>
@@ -7,6 +7,8 @@
 #include <unordered_map>
 
 #include "drawing/gdi_canvas.h"
+#include "drawing/image_codecs.h"
+#include "win/user_image.h"
 #include "win/user_input.h"
 
 namespace {
@@ -47,9 +49,17 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
         if (id >= first_standard && id <= last_standard)
             return reinterpret_cast<HICON>(&standard_icons[id - first_standard]);
     }
-    if (!FindResourceW(instance, name, RT_GROUP_ICON)) return nullptr;
+    const HRSRC found = FindResourceW(instance, name, RT_GROUP_ICON);
+    if (!found) return nullptr;
+    const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)));
+    win_gdi::decoded_image picture =
+        win_gdi::decode_picture(bytes, bytes ? SizeofResource(instance, found) : 0);
+    if (picture.status != win_gdi::decode_status::ok) {
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
     auto* icon = reinterpret_cast<HICON>(new char);
-    icon_record record{instance, 0, nullptr};
+    icon_record record{instance, 0, std::move(picture.pixels)};
     if (IS_INTRESOURCE(name)) record.id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
     std::lock_guard<std::mutex> guard(icons().lock);
     icons().live[icon] = record;

@@ -54,7 +54,7 @@ void paint(HWND control) {
         FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
     }
     if (type == SS_ICON) {
-        // The icon at its own size in the top-left corner. Module icons
+        // The icon at its own size in the top-left corner. Standard icons
         // hold no pixels here, so they leave the background as it is.
         const auto data = control_state<static_data>(control);
         if (data && data->icon) DrawIconEx(dc, 0, 0, data->icon, 0, 0, 0, nullptr, DI_NORMAL);

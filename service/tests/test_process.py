@@ -81,7 +81,8 @@ class ProcessTest(unittest.TestCase):
                 # Seeded once: the demo account's folders are as the first run left them.
                 names = [i["name"] for i in again.control("list_folder", user="demo")["items"]]
                 self.assertEqual(["Documents", "todo.txt"], names)
-                login(again, "demo", "demo")
+                # The demo account's level, as its drive sheet shows it.
+                self.assertEqual("Premium", login(again, "demo", "demo").level)
             finally:
                 again.stop()
 

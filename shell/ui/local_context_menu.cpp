@@ -118,22 +118,27 @@ HRESULT CShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY
     return S_OK;
 }
 
-HRESULT CShellContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) {
+HRESULT CShellContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last,
+                                            UINT flags) {
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(0, 0, 0);
-    const auto insert = [&](UINT text_id, UINT id) {
+    // An id beyond the caller's last, like a refused insertion, is a
+    // failure: the entry is not made, and those made before it stay.
+    const auto insert = [&](UINT text_id, UINT offset) {
+        if (last < first || offset > last - first) return false;
         std::wstring text = shell_utils::LoadShellString(text_id);
         MENUITEMINFOW item{};
         item.cbSize = sizeof item;
         item.fMask = MIIM_STRING | MIIM_ID;
-        item.wID = id;
+        item.wID = first + offset;
         item.dwTypeData = text.data();
-        InsertMenuItemW(menu, index, TRUE, &item);
+        if (!InsertMenuItemW(menu, index, TRUE, &item)) return false;
+        SetMenuItemBitmaps(menu, index, MF_BYPOSITION, m_bitmap, nullptr);
+        return true;
     };
     // Each goes in at the same place, so "Backup" stands above.
-    insert(IDS_LOCAL_SYNCHRONIZE, first + synchronize_offset);
-    insert(IDS_LOCAL_BACKUP, first + backup_offset);
-    for (UINT position : {index, index + 1})
-        SetMenuItemBitmaps(menu, position, MF_BYPOSITION, m_bitmap, nullptr);
+    if (!insert(IDS_LOCAL_SYNCHRONIZE, synchronize_offset) ||
+        !insert(IDS_LOCAL_BACKUP, backup_offset))
+        return E_FAIL;
     return MAKE_HRESULT(0, 0, 2);
 }
 

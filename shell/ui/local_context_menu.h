@@ -34,7 +34,8 @@ public:
                                          HKEY key) override;
     // Inserts "Synchronize with Calvimora" (first id) and, above it,
     // "Backup to Calvimora" (first id + 1), both with the picture; 2 ids
-    // used. Nothing for CMF_DEFAULTONLY.
+    // used. Nothing for CMF_DEFAULTONLY. E_FAIL when the ids up to last
+    // are too few or an insertion is refused, leaving what was inserted.
     HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last,
                                                UINT flags) override;
     // Offset 0 opens the sheet with "Full Sync", 1 with "Backup"; verbs and

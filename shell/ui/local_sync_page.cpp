@@ -318,7 +318,7 @@ void CPropertiesSyncDlg::LoadItems(const vfs::client_ptr& client) {
         item.is_folder =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
         // The shell names the files with "\"; the table holds native paths.
-        item.path = sync_folder_rule::native_form(path);
+        item.path = local_names::native_form(path);
         // The open worker's one-time bindings (mode 2) are not the page's.
         for (const syncer::binding& b : stored)
             if (b._type == syncer::binding::type_user_choice && b._mode != 2 &&
@@ -330,7 +330,7 @@ void CPropertiesSyncDlg::LoadItems(const vfs::client_ptr& client) {
 
 void CPropertiesSyncDlg::ShowLocalPath() {
     const std::wstring shown = m_items.size() == 1
-                                   ? m_items.front().path
+                                   ? local_names::native_form(m_items.front().path)
                                    : shell_utils::LoadShellString(IDS_MULTIPLE_ITEMS);
     SetDlgItemTextW(m_page, IDC_LOCAL_PATH, shown.c_str());
 }

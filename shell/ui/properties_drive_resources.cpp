@@ -73,9 +73,6 @@ dialog_template drive_page_template() {
     return t;
 }
 
-// Nothing here reads an icon's pixels: the bytes only name the picture.
-constexpr char program_icon[] = "the program";
-
 }  // namespace
 
 void register_properties_drive_resources() {
@@ -87,7 +84,5 @@ void register_properties_drive_resources() {
                                      {IDS_DRIVE_PAGE_TITLE, L"General"},
                                      {IDS_DRIVE_UNLIMITED, L"Unlimited"},
                                  });
-        win_resources::register_resource(module, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_PROGRAM),
-                                         program_icon, sizeof program_icon);
     });
 }

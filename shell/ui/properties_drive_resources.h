@@ -1,5 +1,6 @@
-// The resources of the drive page: its dialog template, the program icon it
-// shows and its strings, filed in the extension's module once.
+// The resources of the drive page: its dialog template and its strings,
+// filed in the extension's module once. The program icon it shows is the
+// build's (ui/art/101_program.png).
 #pragma once
 
 #include "win/base.h"

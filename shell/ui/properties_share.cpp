@@ -36,6 +36,27 @@ constexpr int cell_inset = 4;
 constexpr wchar_t change_link[] = L"CH";
 constexpr wchar_t link_separator[] = L" / ";
 constexpr wchar_t remove_link[] = L"REM";
+constexpr wchar_t check_mark[] = L"\u2713";
+
+// A cell's text, for whoever reads the list instead of looking at it (the
+// terminal, a screen reader): the check mark under the user's mode, the
+// links of a user the owner may change. The rows are drawn from their
+// records, not from these texts.
+std::wstring cell_text(const sharewith_item& user, CShareUserList::column_id column) {
+    switch (column) {
+        case CShareUserList::column_user:
+            return user.name;
+        case CShareUserList::column_view:
+            return user.share_mode == 0 ? check_mark : L"";
+        case CShareUserList::column_full:
+            return user.share_mode == 1 ? check_mark : L"";
+        case CShareUserList::column_links:
+            return user.flags & CShareUserList::flag_changeable
+                       ? std::wstring(change_link) + link_separator + remove_link
+                       : L"";
+    }
+    return L"";
+}
 
 SIZE text_size(HDC dc, const std::wstring& text) {
     SIZE size{};
@@ -105,7 +126,13 @@ int CShareUserList::AddUser(const sharewith_item& user) {
     item.lParam = reinterpret_cast<LPARAM>(record);
     const int row = ListView_InsertItem(m_hWnd, &item);
     // A row that was not made sends no LVN_DELETEITEM.
-    if (row < 0) delete record;
+    if (row < 0) {
+        delete record;
+        return row;
+    }
+    for (size_t column = 0; column < columns_.size(); ++column)
+        ListView_SetItemText(m_hWnd, row, static_cast<int>(column),
+                             cell_text(*record, columns_[column]).c_str());
     return row;
 }
 
@@ -465,6 +492,14 @@ void CPropertiesFileShareDlg::load_users(const vfs::directory_ptr& folder) {
     }
 }
 
+// After a change, whether the folder is shared is what the service now
+// lists: shared while it has users. (The item id's flag, which the page
+// starts with, was read before the change.)
+void CPropertiesFileShareDlg::show_shared_state() {
+    const UINT state = m_list.GetUserCount() > 0 ? IDS_SHARE_SHARED : IDS_SHARE_NOT_SHARED;
+    SetDlgItemTextW(m_hWnd, IDC_SHARE_STATE, LoadShellString(state).c_str());
+}
+
 void CPropertiesFileShareDlg::on_share() {
     const std::wstring name = boost::algorithm::trim_copy(dialog_text(m_hWnd, IDC_SHARE_USER));
     try {
@@ -475,6 +510,7 @@ void CPropertiesFileShareDlg::on_share() {
         if (user_id) {
             folder->sharing(user_id);
             load_users(folder);
+            show_shared_state();
             const vfs::directory::sharewith_item_ptr user =
                 folder->find_sharewith_item_by_userid(user_id);
             edit_user(*user);
@@ -526,6 +562,7 @@ void CPropertiesFileShareDlg::on_save_changes() {
             mode = 1;
         if (mode >= 0) folder->set_share_mode(user->id, mode);
         load_users(folder);
+        show_shared_state();
         m_editedShareId = 0;
         adding_mode();
         show_editing_controls(false);
@@ -548,6 +585,7 @@ void CPropertiesFileShareDlg::on_remove_user(int row) {
         if (!folder) return;
         folder->delete_sharing_with_user(share_id);
         load_users(folder);
+        show_shared_state();
         m_editedShareId = 0;
         adding_mode();
         show_editing_controls(false);

@@ -97,6 +97,7 @@ private:
     vfs::directory_ptr selected_folder();
     // Throws what the service throws; the list is then empty.
     void load_users(const vfs::directory_ptr& folder);
+    void show_shared_state();
     void edit_user(const vfs::directory::sharewith_item& user);
     void adding_mode();
     void editing_mode();

@@ -27,9 +27,12 @@ control_template control(const wchar_t* class_name, int id, std::wstring text, D
 // The page fills the sheet's tab; its controls sit in two frames: sharing
 // with a new user and the list above, the mode of the user being edited (or
 // the message about the last Share) below. The list draws its own rows and
-// has no header: the four statics above it name its columns, placed over
-// the columns' pixel widths (165, 33, 55, 70); the last one reaches into
-// the frame's margin, as its title is wider than its column.
+// has no header: the four statics above it name its columns, each starting
+// where its column starts (the columns' pixel widths 165, 33, 55 and 70 are
+// 110, 22, 36.7 and 46.7 dialog units). "Change/Remove" is wider than its
+// column, so its static ends where the list ends and holds the title
+// against that edge, over the right of the column before it, which holds
+// no more than a centred check mark.
 dialog_template share_template() {
     dialog_template t;
     t.style = WS_CHILD | DS_CONTROL | DS_SETFONT;
@@ -46,8 +49,9 @@ dialog_template share_template() {
         left_text(IDC_SHARE_HINT, L"(Enter Calvimora Username or email address)", 14, 71, 216, 8),
         left_text(IDC_SHARE_COLUMN_USERS, L"Users of this folder", 14, 86, 110, 8),
         left_text(IDC_SHARE_COLUMN_VIEW, L"View", 124, 86, 22, 8),
-        left_text(IDC_SHARE_COLUMN_FULL, L"Full", 146, 86, 36, 8),
-        left_text(IDC_SHARE_COLUMN_LINKS, L"Change/Remove", 180, 86, 56, 8),
+        left_text(IDC_SHARE_COLUMN_FULL, L"Full", 146, 86, 26, 8),
+        control(L"Static", IDC_SHARE_COLUMN_LINKS, L"Change/Remove", SS_RIGHT | WS_GROUP, 172, 86,
+                58, 8),
         control(WC_LISTVIEWW, IDC_SHARE_USER_LIST, L"",
                 LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER |
                     LVS_OWNERDRAWFIXED | WS_BORDER | WS_TABSTOP,

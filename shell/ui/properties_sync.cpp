@@ -210,12 +210,12 @@ HRESULT CPropertiesItemSyncDlg::Fill(int start_page) {
         std::wstring local;
         if (one_binding) {
             const syncer::binding& b = m_records.front().bindings.front();
-            local = sync_folder_rule::native_form(join_native(b.dir_local, b.filename));
+            local = local_names::native_form(join_native(b.dir_local, b.filename));
         } else {
             wchar_t documents[MAX_PATH];
             if (!SHGetSpecialFolderPathW(m_hWnd, documents, CSIDL_PERSONAL, FALSE))
                 throw std::runtime_error("The documents folder was not found");
-            local = sync_folder_rule::native_form(documents);
+            local = local_names::native_form(documents);
             if (one) local = join_native(local, m_records.front().item->get_name());
         }
         SetDlgItemTextW(m_hWnd, IDC_SYNC_LOCAL_FOLDER, local.c_str());
@@ -293,7 +293,7 @@ void CPropertiesItemSyncDlg::on_browse() {
     wchar_t path[MAX_PATH];
     const bool has_path = SHGetPathFromIDListW(chosen, path);
     ILFree(chosen);
-    std::wstring local = sync_folder_rule::native_form(path);
+    std::wstring local = local_names::native_form(path);
     if (m_records.size() == 1) local = join_native(local, m_records.front().item->get_name());
     if (!has_path || !is_syncable_local_folder(path) || !may_bind(local)) {
         show_wrong_path();

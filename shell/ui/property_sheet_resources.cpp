@@ -36,10 +36,6 @@ dialog_template sheet_template() {
     return t;
 }
 
-// The icon of a selection of several items. Nothing here reads an icon's
-// pixels: the bytes only name the picture.
-constexpr char several_items_icon[] = "several remote items";
-
 }  // namespace
 
 void register_property_sheet_resources() {
@@ -55,7 +51,5 @@ void register_property_sheet_resources() {
                                      {IDS_TAB_SHARING, L"Sharing"},
                                      {IDS_TAB_SYNC, L"Sync && Backup"},
                                  });
-        win_resources::register_resource(module, RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_SEVERAL_ITEMS),
-                                         several_items_icon, sizeof several_items_icon);
     });
 }

@@ -1,6 +1,6 @@
-// The resources of the property sheet of remote items: its dialog, the
-// texts of its tabs, captions and errors, and the icon of a selection of
-// several items; filed in the extension's module once.
+// The resources of the property sheet of remote items: its dialog and the
+// texts of its tabs, captions and errors, filed in the extension's module
+// once; the icon of a selection of several items is the build's.
 #pragma once
 
 #include "win/base.h"
@@ -17,7 +17,7 @@ enum property_sheet_resource_id : UINT {
     IDS_TAB_SHARING = 1610,
     IDS_TAB_SYNC = 1630,
 
-    IDI_SEVERAL_ITEMS = 2000,
+    IDI_SEVERAL_ITEMS = 2000,  // embedded by the build (ui/art/2000_several_items.png)
 };
 
 void register_property_sheet_resources();

@@ -18,6 +18,7 @@
 
 #include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/shell_folder_impl.h"
+#include "folder/icons/extract_icon.h"
 #include "folder/item_ids/pidl_data.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
@@ -29,6 +30,7 @@
 #include "ui/properties_sync.h"
 #include "ui/property_sheet.h"
 #include "ui/snapshot_session.h"
+#include "ui/sync_choice.h"
 #include "ui/sync_manager_dlg.h"
 #include "ui/url_static.h"
 #include "vfs/calvimora_client.h"
@@ -72,6 +74,15 @@ LRESULT CALLBACK plain_window(HWND window, UINT message, WPARAM wparam, LPARAM l
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+// One item's icons: those of its type, as the folder's icon extractor gives
+// them to the sheet.
+void icons_of_type(const PIDLDATA& record, sheet_selection& selection) {
+    IExtractIconW* extractor = nullptr;
+    if (FAILED(create_extract_icon(record, &extractor))) return;
+    extractor->Extract(nullptr, 0, &selection.large_icon, &selection.small_icon, 0);
+    extractor->Release();
+}
+
 // One general page of the named items of the folder, filled, its workers
 // done, as a picture.
 template <typename Page>
@@ -80,10 +91,22 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
     sheet_selection selection;
     selection.folder_directory = folder;
     selection.folder_ids = folder_ids;
+    std::vector<PIDLDATA> records;
     for (const std::wstring& name : names) {
         const PIDLDATA record = make_pidl_data(folder->get_item(name, false));
         (record.type == vfs::item_type_directory ? selection.folder_count : selection.file_count)++;
         selection.items.Add(CItemIdList(record).CreatePidl());
+        records.push_back(record);
+    }
+    // The page shows the icons its sheet gives it: the module's own for
+    // several items (the sheet keeps them), those of its type for one.
+    const CPropertiesFileDlg sheet(folder, folder_ids, selection.items, start_general);
+    const bool one = records.size() == 1;
+    if (one) {
+        icons_of_type(records.front(), selection);
+    } else {
+        selection.large_icon = sheet.Selection().large_icon;
+        selection.small_icon = sheet.Selection().small_icon;
     }
     HWND host = CreateWindowExW(0, L"CalvimoraSnapshotPage", L"", WS_POPUP | WS_VISIBLE, 40, 40, 10,
                                 10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -102,6 +125,9 @@ bool general_page_picture(const vfs::directory_ptr& folder, const CItemIdList& f
     const bool saved = win_test::save_png(host, path);
     page.reset();
     DestroyWindow(host);
+    if (one)
+        for (HICON icon : {selection.large_icon, selection.small_icon})
+            if (icon) DestroyIcon(icon);
     if (saved) std::printf("%s\n", path.c_str());
     return saved;
 }
@@ -130,7 +156,7 @@ bool snapshot_sharing_page(const std::string& folder) {
     const vfs::item_ptr item = selection.folder_directory->get_item(L"Holiday photos", true);
     selection.items.Add(CItemIdList(make_pidl_data(item)).CreatePidl());
     selection.folder_count = 1;
-    selection.large_icon = LoadIconW(nullptr, IDI_APPLICATION);
+    icons_of_type(make_pidl_data(item), selection);
 
     // A plain window that takes the page's size once the page is made.
     HWND window = CreateWindowExW(0, L"Static", L"", WS_POPUP | WS_VISIBLE, 0, 0, 0, 0, nullptr,
@@ -162,6 +188,8 @@ bool snapshot_sharing_page(const std::string& folder) {
     picture("sharing_page_editing_user.png");
     page.DestroyWindow();
     DestroyWindow(window);
+    for (HICON icon : {selection.large_icon, selection.small_icon})
+        if (icon) DestroyIcon(icon);
     return saved;
 }
 
@@ -202,7 +230,9 @@ bool save_sync_page_pictures(const std::string& folder) {
     return true;
 }
 
-// The sync manager: a logged-in user with a folder's and a file's binding.
+// The sync manager: a logged-in user with a folder's and a file's binding,
+// as the sync pages store them (native local folders, remote folders in
+// the service's form).
 class pictured_session final : public folder_session {
 public:
     bool is_logged_in() override { return true; }
@@ -214,13 +244,13 @@ public:
 bool save_sync_manager(const std::string& folder) {
     {
         syncer::binding_manager table(L"alice", true);
-        const auto rule = syncer::binding::default_rule();
+        // A folder in Full Sync, a file backed up.
         table.add_binding({syncer::binding::type_user_choice, 1, L"/Documents/Reports",
-                           L"C:\\Users\\alice\\Documents\\Reports", L"",
-                           syncer::sync_permission::yes, rule, false, L""});
-        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music",
-                           L"C:\\Users\\alice\\Music", L"Evening song.mp3",
-                           syncer::sync_permission::yes, rule, false, L""});
+                           L"/home/alice/Documents/Reports", L"", syncer::sync_permission::not_set,
+                           syncer::sync_rule(), false, L""});
+        table.add_binding({syncer::binding::type_user_choice, 1, L"/Music", L"/home/alice/Music",
+                           L"Evening song.mp3", syncer::sync_permission::not_set, backup_rule(),
+                           false, L""});
         table.save();
     }
     pictured_session session;

@@ -78,12 +78,6 @@ bool overlap(const fs::path& one, const fs::path& other) {
 
 }  // namespace
 
-std::wstring native_form(const std::wstring& path) {
-    std::wstring native = path;
-    std::replace(native.begin(), native.end(), L'\\', L'/');
-    return native;
-}
-
 bool is_binding_path(const std::wstring& path) {
     if (path.size() < 2 || path[0] != L'/' || path[1] == L'/') return false;
     if (path.find_first_of(std::wstring(L"\\\0", 2)) != std::wstring::npos) return false;

@@ -24,11 +24,6 @@ public:
     unsyncable_folder() : std::runtime_error("not a folder that can be synced") {}
 };
 
-// A local path in the platform's native form, "/" between its levels, as
-// the pages write it and the engine reads it: the shell's paths (and the
-// tables of earlier versions) separate levels with "\".
-std::wstring native_form(const std::wstring& path);
-
 // Whether a local path can stand in a binding as the engine reads it: an
 // absolute native path without "\" (which the engine reads as a
 // separator), without empty, "." or ".." levels, and not longer than the

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "folder/folder_object/folder_session.h"
+#include "folder/folder_object/local_names.h"
 #include "serializer/node.h"
 #include "syncer/binding_manager.h"
 #include "ui/failure_text.h"
@@ -119,7 +120,8 @@ HRESULT CDialogSyncManager::fill_list() {
             const std::wstring name = b.filename.empty() ? sync_manager_text::folder : b.filename;
             const int at = m_list.InsertItem(row++, name.c_str());
             m_list.SetItemData(at, reinterpret_cast<DWORD_PTR>(&b));
-            m_list.SetItemText(at, 1, b.dir_local.c_str());
+            // Tables of earlier versions hold local folders written with "\".
+            m_list.SetItemText(at, 1, local_names::native_form(b.dir_local).c_str());
             m_list.SetItemText(at, 2, b.dir_remote.c_str());
         }
     });

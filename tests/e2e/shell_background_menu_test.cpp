@@ -114,7 +114,7 @@ TEST_F(ShellBackground, NewFolderMakesNumberedFoldersOnTheServiceSelectedForRena
     ASSERT_EQ(shell_host::invoke_background_command(browser, L"New Folder"), S_OK);
     ASSERT_EQ(shell_host::invoke_background_command(browser, L"New Folder"), S_OK);
     EXPECT_EQ(names(),
-              (std::vector<std::wstring>{L"New folder", L"New folder (2)", L"Sub", L"a.txt"}));
+              (std::vector<std::wstring>{L"New Folder", L"New Folder (2)", L"Sub", L"a.txt"}));
     const auto notices = win_test::shell_notifications();
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[0].event, SHCNE_MKDIR);
@@ -123,17 +123,17 @@ TEST_F(ShellBackground, NewFolderMakesNumberedFoldersOnTheServiceSelectedForRena
     ASSERT_EQ(selections.size(), 2u);
     // From the view's own background: renamed where the menu was opened.
     EXPECT_EQ(selections[0].call, "SelectAndPositionItem");
-    EXPECT_EQ(selections[0].name, L"New folder");
-    EXPECT_EQ(selections[1].name, L"New folder (2)");
+    EXPECT_EQ(selections[0].name, L"New Folder");
+    EXPECT_EQ(selections[1].name, L"New Folder (2)");
     EXPECT_EQ(selections[1].flags, SVSI_EDIT | SVSI_ENSUREVISIBLE | SVSI_TRANSLATEPT);
 
     // With the first name free again, it is taken before a third number.
     auto root = vfs_calvimora::get_client(test_module())->get_root_directory();
     auto docs = boost::dynamic_pointer_cast<vfs::directory>(root->get_item(L"Docs", true));
-    docs->delete_item(docs->get_item(L"New folder", true), false);
+    docs->delete_item(docs->get_item(L"New Folder", true), false);
     ASSERT_EQ(shell_host::invoke_background_command(browser, L"NewFolder"), S_OK);
     EXPECT_EQ(names(),
-              (std::vector<std::wstring>{L"New folder", L"New folder (2)", L"Sub", L"a.txt"}));
+              (std::vector<std::wstring>{L"New Folder", L"New Folder (2)", L"Sub", L"a.txt"}));
 }
 
 TEST_F(ShellBackground, PasteAfterACopyCopiesTheItemsAndALinkIsPastedAsACopy) {
@@ -213,8 +213,8 @@ TEST_F(ShellBackground, APersonUsesTheBackgroundMenuOnTheTerminal) {
                        "  Paste\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("selected for renaming: New folder\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("selected for renaming: New folder (2)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("selected for renaming: New Folder\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("selected for renaming: New Folder (2)\n"), std::string::npos) << out;
     EXPECT_NE(out.find("the background menu has no command \"Rename\""), std::string::npos) << out;
     EXPECT_NE(out.find("usage: bg | bg do TEXT"), std::string::npos) << out;
 }

@@ -251,8 +251,20 @@ TEST_F(ShellBrowse, ADocumentsNamesColumnsOrderAndPlaceTwoLevelsDown) {
     EXPECT_EQ(browser.display_name(text, SHGDN_NORMAL), L"a.txt");
     EXPECT_EQ(browser.display_name(text, SHGDN_FORPARSING | SHGDN_FORADDRESSBAR),
               junction + L"\\Docs\\a.txt");
+    // Another program gets the copy's place in the native form, and parses
+    // it back to the item.
     const std::wstring local = browser.display_name(text, SHGDN_FORPARSING);
-    EXPECT_NE(local.find(L"\\alice\\files_saved\\Docs\\a.txt"), std::wstring::npos);
+    wchar_t app_data[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, app_data, CSIDL_LOCAL_APPDATA, FALSE));
+    EXPECT_EQ(local, std::wstring(app_data) + L"/Calvimora/alice/files_saved/Docs/a.txt");
+    std::wstring parsed_name = local;
+    ULONG eaten = 0;
+    PIDLIST_RELATIVE parsed = nullptr;
+    ASSERT_EQ(browser.folder()->ParseDisplayName(nullptr, nullptr, parsed_name.data(), &eaten,
+                                                 &parsed, nullptr),
+              S_OK);
+    EXPECT_EQ(eaten, local.size() + 1);
+    ILFree(parsed);
     EXPECT_EQ(browser.location(), junction + L"\\Docs");
 
     VARIANT value;
@@ -436,7 +448,7 @@ TEST_F(ShellBrowse, RemoteNamesThatLeaveTheSavedFilesFolderGetNoLocalPath) {
     };
     // A plain name first: the saved-files folder itself is made on demand.
     EXPECT_NE(browser.display_name(index_of(browser, L"Plain"), SHGDN_FORPARSING)
-                  .find(L"\\alice\\files_saved\\Plain"),
+                  .find(L"/alice/files_saved/Plain"),
               std::wstring::npos);
     const auto before = folders_of_the_machine();
     EXPECT_TRUE(refused(index_of(browser, L"..\\..\\made_outside")));
@@ -460,7 +472,7 @@ TEST_F(ShellBrowse, RemoteNamesThatLeaveTheSavedFilesFolderGetNoLocalPath) {
 
     const std::wstring fine =
         browser.display_name(index_of(browser, L"fine.txt"), SHGDN_FORPARSING);
-    EXPECT_NE(fine.find(L"\\alice\\files_saved\\Plain\\fine.txt"), std::wstring::npos);
+    EXPECT_NE(fine.find(L"/alice/files_saved/Plain/fine.txt"), std::wstring::npos);
 }
 
 }  // namespace

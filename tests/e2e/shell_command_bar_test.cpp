@@ -363,22 +363,34 @@ TEST_F(CommandBar, TheHostShowsTheBarAndRunsTheSyncManagerThroughIt) {
 }
 
 // Not the bar's, but the same host: the folder's own sheet as the file
-// manager opens it for the folder's icon, through the registered handlers.
+// manager opens it for the folder's icon, through the registered handlers,
+// titled with the folder's name and showing the account as the service
+// holds it.
 TEST_F(CommandBar, TheHostOpensTheDriveSheetOfTheFoldersIcon) {
     start();
     SHSetInstanceExplorer(nullptr);
-    std::wstring user;
+    std::wstring title, user, level;
     win_test::scoped_dialog_responder close([&](HWND sheet) {
         if (!GetDlgItem(sheet, IDC_PROPSHEET_APPLY)) return;
         win_test::pump();
-        user = win_test::text(GetDlgItem(PropSheet_GetCurrentPageHwnd(sheet), 403));
+        title = win_test::text(sheet);
+        const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        user = win_test::text(GetDlgItem(page, 403));
+        level = win_test::text(GetDlgItem(page, 404));
         win_test::press(sheet, IDCANCEL);
     });
     std::istringstream in("drive\n");
     std::ostringstream out;
     ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, in, out), 0);
     EXPECT_NE(out.str().find("closed"), std::string::npos) << out.str();
+    EXPECT_EQ(title, L"Calvimora Properties");
     EXPECT_EQ(user, L"alice");
+    std::string held;
+    const auto state = env_.service().control("state");
+    for (const auto& [key, account] : state.get_child("users"))
+        if (account.get<std::string>("name") == "alice") held = account.get<std::string>("level");
+    EXPECT_FALSE(held.empty());
+    EXPECT_EQ(narrow(level), held);
 }
 
 }  // namespace

@@ -598,6 +598,25 @@ TEST_F(ShellOpen, TheUsersOwnBindingOfTheSamePathsIsKeptAndNoneIsAdded) {
     EXPECT_EQ(opened_files().size(), 2u) << "the file is opened all the same";
 }
 
+TEST_F(ShellOpen, ACopysBindingAnEarlierVersionWroteWithBackslashesIsReplacedByANativeOne) {
+    start();
+    std::wstring written = (saved_ / "Docs").wstring();
+    std::replace(written.begin(), written.end(), L'/', L'\\');
+    syncer::binding earlier(L"/Docs", written, L"notes.txt", L"");
+    earlier._type = syncer::binding::type_open_copy;
+    earlier._mode = 2;
+    syncer::locked_add_binding(L"alice", earlier);
+    enter(L"Docs");
+    win_test::clear_shell_executions();
+    open({L"notes.txt"});
+    EXPECT_TRUE(win_test::message_boxes().empty()) << "no duplicate-binding box";
+    const auto bound = bindings_of(L"notes.txt");
+    ASSERT_EQ(bound.size(), 1u);
+    EXPECT_EQ(bound[0].dir_local, (saved_ / "Docs").wstring());
+    ASSERT_EQ(opened_files().size(), 1u);
+    EXPECT_EQ(opened_files()[0].file, (saved_ / "Docs" / "notes.txt").string());
+}
+
 TEST_F(ShellOpen, TheHostsOpenCommandWaitsForTheWorkerAndSaysWhatWouldBeOpened) {
     start();
     SHSetInstanceExplorer(nullptr);
@@ -610,9 +629,13 @@ TEST_F(ShellOpen, TheHostsOpenCommandWaitsForTheWorkerAndSaysWhatWouldBeOpened) 
     std::ostringstream out;
     ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, in, out), 0);
     const std::string text = out.str();
-    EXPECT_NE(text.find("would open "), std::string::npos) << text;
-    EXPECT_NE(text.find("files_saved\\Docs\\big.bin"), std::string::npos) << text;
-    EXPECT_NE(text.find("files_saved\\Docs\\notes.txt"), std::string::npos) << text;
+    // The copies' paths as the person finds them on the disk.
+    EXPECT_NE(text.find("would open " + (saved_ / "Docs" / "big.bin").string() + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("would open " + (saved_ / "Docs" / "notes.txt").string() + "\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(read_file(saved_ / "Docs" / "notes.txt"), "first version")
         << "the copies are there once the command answered";
 }

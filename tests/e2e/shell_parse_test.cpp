@@ -66,11 +66,12 @@ protected:
         return shell_host::read_save_as_list(list) ? utf8(list) : "<none>";
     }
 
-    // Where the folder records a new file that lands at the path below.
+    // Where the folder records a new file that lands at the path below, in
+    // the native form.
     static std::string local_path(const std::string& below) {
         wchar_t folder[MAX_PATH];
         EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, CSIDL_LOCAL_APPDATA, TRUE));
-        return utf8(folder) + "\\Calvimora\\Filter temp\\" + below;
+        return utf8(folder) + "/Calvimora/Filter temp/" + below;
     }
 
     environment env_;
@@ -120,7 +121,7 @@ TEST_F(ShellParse, SaveAsRecordsEachNewFileInOrderAndOnlyTheLastNameIsMade) {
                       "  levels: 2, characters taken: 13\n"
                       "  attributes: 0x00000000 (none)\n"))
         << screen;
-    const std::string both = "<SaveAsFiles><NewFile>" + local_path("Docs\\new.txt") +
+    const std::string both = "<SaveAsFiles><NewFile>" + local_path("Docs/new.txt") +
                              "</NewFile><NewFile>" + local_path("other.txt") +
                              "</NewFile></SaveAsFiles>";
     EXPECT_TRUE(holds(screen, "no such item")) << "Nowhere is missing: " << screen;

@@ -88,6 +88,50 @@ TEST_F(EngineInterface, TheQuestionShowsItsTextOnTheAskingThreadWithoutAnOwner) 
     EXPECT_TRUE(window_enabled);
 }
 
+// A question about a long name in a deep folder keeps every line: the
+// name and the path are cut in their middle instead, as far as the box
+// needs, and the text then fits the box as the box lays it out.
+TEST_F(EngineInterface, ALongNameAndPathAreCutSoThatEveryLineOfTheQuestionStays) {
+    std::wstring name = L"Minutes of the annual meeting ";
+    for (int i = 1; name.size() < 246; ++i) name += L"part" + std::to_wstring(i) + L"-";
+    name += L"end.txt";
+    std::wstring local = L"/home/ann";
+    for (int i = 1; local.size() < 200; ++i) local += L"/folder" + std::to_wstring(i);
+    std::wstring shown;
+    RECT place{}, laid_out{};
+    win_test::scoped_dialog_responder script([&](HWND dialog) {
+        const HWND message = win_test::control(dialog, IDC_YESNO_MESSAGE);
+        shown = win_test::text(message);
+        GetClientRect(message, &place);
+        laid_out = place;
+        const HDC dc = GetDC(message);
+        const HGDIOBJ old_font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(message, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, shown.c_str(), -1, &laid_out, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        SelectObject(dc, old_font);
+        ReleaseDC(message, dc);
+        win_test::press(dialog, IDOK);
+    });
+    int code = 0;
+    std::thread scan(
+        [&] { code = window.ask_question(1, pair, L"/Documents", local, name, true, true); });
+    scan.join();
+    EXPECT_EQ(code, 7);
+    const std::string readable(shown.begin(), shown.end());
+    EXPECT_EQ(shown.rfind(L"File 'Minutes of the annual", 0), 0u) << readable;
+    EXPECT_NE(shown.find(L"..."), std::wstring::npos) << readable;
+    EXPECT_NE(shown.find(L"-end.txt' exists on local drive, but not on 'Calvimora'.\r\n\r\n"
+                         L"Local path: /home/ann/"),
+              std::wstring::npos)
+        << readable;
+    const std::wstring last_lines =
+        L"\r\nRemote path: /Documents\r\n\r\nWould you like to upload it?";
+    ASSERT_GE(shown.size(), last_lines.size());
+    EXPECT_EQ(shown.substr(shown.size() - last_lines.size()), last_lines) << readable;
+    EXPECT_LT(shown.size(), name.size() + local.size()) << readable;
+    EXPECT_LE(laid_out.bottom, place.bottom) << "lines fall below the box: " << readable;
+}
+
 // Ending syncing never waits for a person: an open question is answered No
 // (whatever is ticked), and one asked meanwhile is not shown at all.
 TEST_F(EngineInterface, EndingSyncingClosesAnOpenQuestionAsNo) {

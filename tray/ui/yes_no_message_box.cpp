@@ -8,8 +8,14 @@ CYesNoMessageBox::CYesNoMessageBox(CWnd* parent) : CDialog(IDD_YESNO_MESSAGEBOX,
 
 INT_PTR CYesNoMessageBox::Ask(const std::wstring& caption, const std::wstring& text,
                               bool show_apply_to_all, bool show_dont_ask) {
+    return Ask(caption, text_parts{{text, false}}, show_apply_to_all, show_dont_ask);
+}
+
+INT_PTR CYesNoMessageBox::Ask(const std::wstring& caption, const text_parts& text,
+                              bool show_apply_to_all, bool show_dont_ask) {
     m_caption = caption;
-    m_text = text;
+    m_parts = text;
+    m_text = JoinParts(text);
     m_showApplyToAll = show_apply_to_all;
     m_showDontAsk = show_dont_ask;
     m_applyToAll = 0;
@@ -26,6 +32,9 @@ void CYesNoMessageBox::DoDataExchange(CDataExchange* exchange) {
 BOOL CYesNoMessageBox::OnInitDialog() {
     CDialog::OnInitDialog();
     SetWindowText(m_caption.c_str());
+    const HWND message = m_message.m_hWnd;
+    m_text = JoinParts(
+        ShortenToFit(m_parts, [message](const std::wstring& t) { return FitsStatic(message, t); }));
     m_message.SetWindowText(m_text.c_str());
     GetDlgItem(IDC_YESNO_APPLY_TO_ALL)->ShowWindow(m_showApplyToAll ? SW_SHOW : SW_HIDE);
     GetDlgItem(IDC_YESNO_DONT_ASK)->ShowWindow(m_showDontAsk ? SW_SHOW : SW_HIDE);
@@ -88,6 +97,19 @@ void CYesNoMessageBox::OnTimer(UINT_PTR id) {
     SetWindowPos(&wndNoTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// Names in the question are shown as they are: an "&" in one is no
+// mnemonic.
+win_dialogs::control_template message_text() {
+    win_dialogs::control_template text =
+        win_dialogs::left_text(IDC_YESNO_MESSAGE, L"", 60, 12, 246, 66);
+    text.style |= SS_NOPREFIX;
+    return text;
+}
+
+}  // namespace
+
 void RegisterYesNoMessageBoxTemplate(HMODULE module) {
     using namespace win_dialogs;
     dialog_template box;
@@ -101,7 +123,7 @@ void RegisterYesNoMessageBoxTemplate(HMODULE module) {
     box.controls = {
         default_push_button(IDOK, L"Yes", 204, 87, 50, 14),
         push_button(IDCANCEL, L"No", 258, 87, 50, 14),
-        left_text(IDC_YESNO_MESSAGE, L"", 60, 12, 246, 66),
+        message_text(),
         auto_check_box(IDC_YESNO_DONT_ASK, L"Don't ask me again for this syncing task", 60, 79, 142,
                        10),
         auto_check_box(IDC_YESNO_APPLY_TO_ALL, L"Apply to all ", 60, 91, 122, 10),

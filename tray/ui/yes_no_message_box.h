@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "ui/fitted_text.h"
 #include "ui/image_ex.h"
 #include "win/afx.h"
 
@@ -23,6 +24,11 @@ public:
     // when it never opened).
     INT_PTR Ask(const std::wstring& caption, const std::wstring& text, bool show_apply_to_all,
                 bool show_dont_ask);
+    // The same for a text of parts: when the whole text would not fit the
+    // message's place, the parts that may be shortened are cut (fitted_text.h),
+    // so that every line of it is shown; m_text then holds the text shown.
+    INT_PTR Ask(const std::wstring& caption, const text_parts& text, bool show_apply_to_all,
+                bool show_dont_ask);
 
     CStatic m_message;
     int m_applyToAll = 0;
@@ -30,6 +36,7 @@ public:
     CBitmapEx m_image;
     std::wstring m_caption;
     std::wstring m_text;
+    text_parts m_parts;
     bool m_showApplyToAll = false;
     bool m_showDontAsk = false;
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "drawing/tests/gdi_test_support.h"
+#include "drawing/tests/many_scans_jpeg.h"
 #include "win/afx_gdi.h"
 #include "win/gdi_test.h"
 #include "win/gdiplus.h"
@@ -116,6 +117,23 @@ TEST_F(GdiPlus, BrokenStreamsFailWithAStatusAndDrawNothing) {
     EXPECT_EQ(none.GetLastStatus(), InvalidParameter);
 }
 
+TEST_F(GdiPlus, APictureFromTheNetworkOfMoreScansThanItsLimitIsOutOfMemory) {
+    const auto decoded = [&](const std::vector<uint8_t>& bytes, bool from_network) {
+        IStream* stream = stream_of(bytes);
+        const Status status = from_network ? Bitmap(stream, FALSE, Bitmap::NetworkPictureMaxPixels,
+                                                    Bitmap::NetworkPictureMaxScans)
+                                                 .GetLastStatus()
+                                           : Bitmap(stream).GetLastStatus();
+        stream->Release();
+        return status;
+    };
+    const auto at_limit = gdi_testing::many_scans_jpeg(48, 48, Bitmap::NetworkPictureMaxScans);
+    const auto over = gdi_testing::many_scans_jpeg(48, 48, Bitmap::NetworkPictureMaxScans + 1);
+    EXPECT_EQ(decoded(at_limit, true), Ok);
+    EXPECT_EQ(decoded(over, true), OutOfMemory);
+    EXPECT_EQ(decoded(over, false), Ok) << "other pictures keep every scan";
+}
+
 TEST_F(GdiPlus, BitmapFromAFileDecodesItOrSaysWhyNot) {
     win_machine::scoped_root root;
     auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -131,7 +149,7 @@ TEST_F(GdiPlus, BitmapFromAFileDecodesItOrSaysWhyNot) {
     ASSERT_EQ(bitmap.GetLastStatus(), Ok);
     EXPECT_EQ(bitmap.GetWidth(), 5u);
     EXPECT_EQ(bitmap.GetHeight(), 3u);
-    Bitmap small(good.c_str(), FALSE, 14);
+    Bitmap small(good.c_str(), FALSE, 14, Bitmap::NetworkPictureMaxScans);
     EXPECT_EQ(small.GetLastStatus(), OutOfMemory);
 
     std::vector<uint8_t> cut = png_of(picture);

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -13,6 +14,7 @@
 
 #include "drawing/image_codecs.h"
 #include "gdi_test_support.h"
+#include "many_scans_jpeg.h"
 
 using win_gdi::canvas;
 using win_gdi::decode_status;
@@ -227,6 +229,52 @@ TEST(Jpeg, ASizeTheDataCannotCarryIsRefusedBeforeDecoding) {
     EXPECT_EQ(whole.status, decode_status::ok) << "the whole file carries its pixels";
     const auto limited = win_gdi::decode_jpeg(file.data(), file.size(), int64_t{1} << 22);
     EXPECT_EQ(limited.status, decode_status::too_large) << "over a smaller limit";
+}
+
+// Each scan is a pass over all pixels: hundreds of them in a small file
+// cost hundreds of decodes. A caller's limit ends the decode at the first
+// scan over it, as a pixel limit ends it at the header.
+TEST(Jpeg, AFileOfMoreScansThanTheCallerAllowsIsRefusedAtTheFirstOneOver) {
+    const std::vector<uint8_t> file = gdi_testing::many_scans_jpeg(64, 48, 40);
+    EXPECT_EQ(win_gdi::decode_jpeg(file.data(), file.size()).status, decode_status::ok);
+    const auto at_limit =
+        win_gdi::decode_jpeg(file.data(), file.size(), win_gdi::largest_picture_pixels, 40);
+    ASSERT_EQ(at_limit.status, decode_status::ok);
+    EXPECT_LE(std::abs(int(at_limit.pixels->at(30, 20) & 0xFF) - 128), 2);
+    const auto over =
+        win_gdi::decode_picture(file.data(), file.size(), win_gdi::largest_picture_pixels, 39);
+    EXPECT_EQ(over.status, decode_status::too_large);
+    EXPECT_FALSE(over.pixels);
+
+    // What encoders write: one scan, or ten for a progressive picture.
+    const std::vector<uint8_t> baseline = jpeg_of(32, 32, 10, 20, 30);
+    EXPECT_EQ(
+        win_gdi::decode_jpeg(baseline.data(), baseline.size(), win_gdi::largest_picture_pixels, 1)
+            .status,
+        decode_status::ok);
+    const std::vector<uint8_t> progressive = jpeg_of(32, 32, 10, 20, 30, true);
+    for (const int limit : {10, 9})
+        EXPECT_EQ(win_gdi::decode_jpeg(progressive.data(), progressive.size(),
+                                       win_gdi::largest_picture_pixels, limit)
+                      .status,
+                  limit >= 10 ? decode_status::ok : decode_status::too_large)
+            << limit;
+}
+
+TEST(Jpeg, HundredsOfScansAtTheNetworksPixelLimitCostOnlyTheScansAllowed) {
+    const std::vector<uint8_t> file = gdi_testing::many_scans_jpeg(2048, 2048, 883);
+    const auto timed = [&](int max_scans, decode_status expected) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(
+            win_gdi::decode_jpeg(file.data(), file.size(), int64_t{1} << 22, max_scans).status,
+            expected);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double whole = timed(win_gdi::unlimited_scans, decode_status::ok);
+    const double limited = timed(64, decode_status::too_large);
+    std::printf("%zu bytes, 883 scans: whole %.3f s, refused after 64 scans %.3f s\n", file.size(),
+                whole, limited);
+    EXPECT_LT(limited * 4, whole);
 }
 
 }  // namespace

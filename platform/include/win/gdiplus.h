@@ -193,16 +193,20 @@ public:
     // other data, InvalidParameter for a damaged file or a null stream,
     // OutOfMemory for a picture too large to hold.
     explicit Bitmap(IStream* stream, BOOL use_embedded_color_management = FALSE);
-    // The same with a smaller limit on the pixel count (the stand-in's own
-    // addition): for pictures that come from the network, which get
-    // NetworkPictureMaxPixels; a larger picture is OutOfMemory.
-    Bitmap(IStream* stream, BOOL use_embedded_color_management, std::int64_t max_pixels);
+    // The same with smaller limits on the pixel count and on the scans of a
+    // JPEG file (the stand-in's own addition): for pictures that come from
+    // the network, which get NetworkPictureMaxPixels and
+    // NetworkPictureMaxScans; a larger picture, or one of more scans, is
+    // OutOfMemory.
+    Bitmap(IStream* stream, BOOL use_embedded_color_management, std::int64_t max_pixels,
+           int max_scans);
     // The picture in a file (PNG or JPEG), as from a stream over it;
     // FileNotFound when the file cannot be opened for reading (it is opened
     // with read sharing, so a file another handle holds without sharing
     // cannot be read either).
     explicit Bitmap(const WCHAR* file, BOOL use_embedded_color_management = FALSE);
-    Bitmap(const WCHAR* file, BOOL use_embedded_color_management, std::int64_t max_pixels);
+    Bitmap(const WCHAR* file, BOOL use_embedded_color_management, std::int64_t max_pixels,
+           int max_scans);
     // Transparent pixels.
     Bitmap(INT width, INT height, PixelFormat format = PixelFormat32bppARGB);
 
@@ -210,6 +214,10 @@ public:
     static Bitmap* FromFile(const WCHAR* file, BOOL use_embedded_color_management = FALSE);
 
     static constexpr std::int64_t NetworkPictureMaxPixels = std::int64_t{1} << 22;
+    // Encoders write a progressive picture in about ten scans (a few dozen
+    // at most); at the network's pixel limit each scan costs a few
+    // milliseconds.
+    static constexpr int NetworkPictureMaxScans = 64;
 
     // A new 32-bit DIB section holding the image composited over background
     // (source over, premultiplied): an opaque background gives an opaque
@@ -220,7 +228,7 @@ public:
     Status SetPixel(INT x, INT y, const Color& color);
 
 private:
-    void decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels);
+    void decode(const std::vector<uint8_t>& bytes, std::int64_t max_pixels, int max_scans);
 };
 
 // ---- Brushes --------------------------------------------------------------

@@ -1,9 +1,11 @@
 // Icons. A module's icon is a resource of type RT_GROUP_ICON filed under
-// its id or name (win_resources::register_resource; the bytes may be a
-// PNG picture of it, nothing reads them here); LoadIconW hands out a new
-// handle to it each time, which DestroyIcon frees. The standard icons
-// (IDI_*, with a null instance) are shared and never freed. An icon made
-// from bitmaps (CreateIconIndirect) holds its own pixels and can be drawn.
+// its id or name (win_resources::register_resource), its bytes a PNG
+// picture of the icon at the size it is drawn (the system's icons are
+// 32 x 32; the stand-in does not scale a picture of another size);
+// LoadIconW hands out a new handle with those pixels each time, which
+// DestroyIcon frees. The standard icons (IDI_*, with a null instance) are
+// shared and never freed, and hold no pictures here. An icon made from
+// bitmaps (CreateIconIndirect) holds its own pixels.
 #pragma once
 
 #include "win/gdi.h"
@@ -23,7 +25,8 @@
 #define ERROR_INVALID_ICON_HANDLE 1414L
 
 // NULL with ERROR_RESOURCE_TYPE_NOT_FOUND or ERROR_RESOURCE_NAME_NOT_FOUND
-// when the module has no such icon.
+// when the module has no such icon, ERROR_INVALID_DATA when its bytes are
+// no picture.
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 // FALSE with ERROR_INVALID_ICON_HANDLE for a handle that is no live icon;
 // TRUE (and nothing happens) for a standard icon.
@@ -54,9 +57,9 @@ HICON CreateIconIndirect(PICONINFO info);
 // DI_DEFAULTSIZE), over the rectangle filled with the brush first when one
 // is given. Only the colour image is drawn (DI_IMAGE); DI_MASK alone draws
 // nothing. FALSE with ERROR_INVALID_ICON_HANDLE for a handle that is no live
-// icon; FALSE with ERROR_NOT_SUPPORTED for a module or standard icon, whose
-// pictures the stand-in does not hold, rather than drawing nothing and
-// reporting success.
+// icon; FALSE with ERROR_NOT_SUPPORTED for a standard icon, whose picture
+// the stand-in does not hold, rather than drawing nothing and reporting
+// success.
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH brush,
                 UINT flags);
 
@@ -67,7 +70,8 @@ namespace win_icons {
 // live icon.
 int resource_id(HICON icon);
 
-// The size of an icon made from bitmaps; {0, 0} for other icons.
+// The size of an icon's picture; {0, 0} for a standard icon or a handle
+// that is no live icon.
 SIZE icon_size(HICON icon);
 
 // Icons loaded and not yet destroyed, in the whole process.

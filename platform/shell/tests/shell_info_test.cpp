@@ -287,7 +287,7 @@ TEST(ShellIcons, OnlyTheShellLibraryHoldsIcons) {
     EXPECT_EQ(ExtractIconExW(nullptr, 0, &large, nullptr, 1), 0u);
 }
 
-TEST(ShellIcons, IconsFromBitmapsNeedAMaskAndModuleIconsCannotBeDrawn) {
+TEST(ShellIcons, IconsFromBitmapsNeedAMaskAndStandardIconsCannotBeDrawn) {
     HBITMAP colour = CreateCompatibleBitmap(nullptr, 8, 8);
     ICONINFO info{TRUE, 0, 0, nullptr, colour};
     EXPECT_EQ(CreateIconIndirect(&info), nullptr);

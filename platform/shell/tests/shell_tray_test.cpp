@@ -1,6 +1,8 @@
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "drawing/image_codecs.h"
 #include "win/com.h"
 #include "win/commctrl.h"
 #include "win/gdiplus.h"
@@ -18,12 +20,12 @@ protected:
 };
 
 constexpr UINT callback = WM_USER + 1;
-const char icon_bytes[] = "an icon";
-
+// The two icons' resources: pictures, as the tray program's are.
 void register_icons() {
+    static const std::vector<uint8_t> picture = win_gdi::encode_png(win_gdi::canvas(32, 32));
     for (WORD id : {129, 130})
         ASSERT_TRUE(win_resources::register_resource(nullptr, RT_GROUP_ICON, MAKEINTRESOURCEW(id),
-                                                     icon_bytes, sizeof icon_bytes));
+                                                     picture.data(), picture.size()));
 }
 
 NOTIFYICONDATAW record(HWND window, UINT flags, HICON icon = nullptr) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "drawing/image_codecs.h"
+#include "drawing/tests/gdi_test_support.h"
 #include "win/user.h"
 
 namespace {
@@ -76,6 +78,45 @@ TEST(LoadImage, RefusesWhatItCannotGiveAsTheSystemWouldAndBrokenBytes) {
     file_bitmap(bitmap_id + 3, wide);
     EXPECT_FALSE(load(bitmap_id + 3, IMAGE_BITMAP, LR_CREATEDIBSECTION));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+}
+
+// A module's icon is the picture its resource holds: drawn at its own size
+// or scaled, its transparent pixels leaving what lies below.
+TEST(LoadIcon, AModuleIconDrawsThePictureOfItsResource) {
+    win_gdi::canvas picture(32, 32);
+    for (int y = 8; y < 24; ++y)
+        for (int x = 4; x < 28; ++x) picture.set(x, y, win_gdi::make_pixel(255, 0x20, 0x60, 0xC0));
+    static const std::vector<uint8_t> png = win_gdi::encode_png(picture);
+    ASSERT_TRUE(win_resources::register_resource(nullptr, RT_GROUP_ICON, MAKEINTRESOURCEW(2400),
+                                                 png.data(), png.size()));
+    HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(2400));
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(win_icons::resource_id(icon), 2400);
+    EXPECT_EQ(win_icons::icon_size(icon).cx, 32);
+    EXPECT_EQ(win_icons::icon_size(icon).cy, 32);
+
+    gdi_testing::surface s(40, 40);
+    const RECT all{0, 0, 40, 40};
+    FillRect(s.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ASSERT_TRUE(DrawIconEx(s.dc(), 2, 2, icon, 0, 0, 0, nullptr, DI_NORMAL));
+    EXPECT_EQ(s.at(2 + 10, 2 + 12) & 0xFFFFFF, 0x2060C0u);
+    EXPECT_EQ(s.at(2 + 1, 2 + 1) & 0xFFFFFF, 0xFFFFFFu) << "a transparent corner";
+    ASSERT_TRUE(DrawIconEx(s.dc(), 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL));
+    EXPECT_EQ(s.at(8, 8) & 0xFFFFFF, 0x2060C0u) << "scaled to half";
+    EXPECT_TRUE(DestroyIcon(icon));
+}
+
+TEST(LoadIcon, AnIconResourceThatHoldsNoPictureLoadsNothing) {
+    static const char text[] = "the program";
+    ASSERT_TRUE(win_resources::register_resource(nullptr, RT_GROUP_ICON, MAKEINTRESOURCEW(2401),
+                                                 text, sizeof text));
+    const int before = win_icons::live_icons();
+    SetLastError(0);
+    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCEW(2401)), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+    EXPECT_EQ(win_icons::live_icons(), before);
+    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCEW(2402)), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 }
 
 }  // namespace

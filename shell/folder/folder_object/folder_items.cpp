@@ -1,6 +1,5 @@
 // The folder's items as Explorer sees each of them: their order, their
 // attributes, their names and renaming in place.
-#include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <iterator>
 #include <optional>
@@ -87,9 +86,8 @@ HRESULT CShellFolderImpl::LocalParsingPrefix(std::wstring* prefix) const {
     } catch (...) {
         return E_FAIL;
     }
-    std::wstring folder = syncer::manager::get_files_saved_directory(user.user_name).wstring();
-    boost::replace_all(folder, L"/", L"\\");
-    *prefix = folder;
+    *prefix = local_names::native_form(
+        syncer::manager::get_files_saved_directory(user.user_name).wstring());
     return S_OK;
 }
 
@@ -111,9 +109,10 @@ HRESULT CShellFolderImpl::GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags, S
             if (!location.empty()) text += location + L"\\";
             return hand_out(text + path, name);
         }
-        // Another program gets a local path: the folder's copy in the
-        // saved-files folder, made when missing. The remote names become
-        // local ones only when each can be one and the path stays inside.
+        // Another program gets a local path, in the native form: the
+        // folder's copy in the saved-files folder, made when missing. The
+        // remote names become local ones only when each can be one and the
+        // path stays inside.
         std::vector<std::wstring> names;
         for (const PIDLDATA& level : m_location.GetItems()) names.push_back(pidl_name(level));
         for (const PIDLDATA& level : relative.GetItems()) names.push_back(pidl_name(level));
@@ -121,13 +120,11 @@ HRESULT CShellFolderImpl::GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags, S
         if (!local) return E_FAIL;
         const bool none = relative.GetItems().empty();
         const bool file = !none && relative.GetLastItem().type != 1;
-        std::wstring native = *local;
-        boost::replace_all(native, L"\\", L"/");
-        boost::filesystem::path made(native);
+        boost::filesystem::path made(*local);
         if (file) made = made.parent_path();
         boost::system::error_code ignored;
         boost::filesystem::create_directories(made, ignored);
-        return hand_out(none ? *local + L"\\" : *local, name);
+        return hand_out(none ? *local + L"/" : *local, name);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "folder/folder_object/item_rules.h"
@@ -20,20 +21,35 @@
 
 namespace {
 
+// The separator of the folder's own paths ("\"), and those of local paths,
+// where "/" (the native form) and "\" both separate levels.
+constexpr const wchar_t* folder_separators = L"\\";
+constexpr const wchar_t* local_separators = L"\\/";
+
+bool is_one_of(wchar_t c, const wchar_t* separators) {
+    return std::wstring_view(separators).find(c) != std::wstring_view::npos;
+}
+
 // Whether text starts with the prefix as a whole level: the prefix followed
-// by "\" or by nothing. An empty prefix (its name could not be had) never
-// matches.
-bool starts_with_level(const std::wstring& text, const std::wstring& prefix) {
-    if (prefix.empty() || text.compare(0, prefix.size(), prefix) != 0) return false;
-    return text.size() == prefix.size() || text[prefix.size()] == L'\\';
+// by a separator or by nothing, separators counting as alike. An empty
+// prefix (its name could not be had) never matches.
+bool starts_with_level(const std::wstring& text, const std::wstring& prefix,
+                       const wchar_t* separators) {
+    if (prefix.empty() || text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (text[i] != prefix[i] &&
+            !(is_one_of(text[i], separators) && is_one_of(prefix[i], separators)))
+            return false;
+    return text.size() == prefix.size() || is_one_of(text[prefix.size()], separators);
 }
 
 // The names between the separators; nothing when one of them is empty.
-std::optional<std::vector<std::wstring>> split_levels(const std::wstring& text) {
+std::optional<std::vector<std::wstring>> split_levels(const std::wstring& text,
+                                                      const wchar_t* separators) {
     std::vector<std::wstring> levels;
     size_t start = 0;
     for (;;) {
-        const size_t end = text.find(L'\\', start);
+        const size_t end = text.find_first_of(separators, start);
         const std::wstring level = text.substr(start, end - start);
         if (level.empty()) return std::nullopt;
         levels.push_back(level);
@@ -97,13 +113,21 @@ HRESULT CShellFolderImpl::ParseDisplayName(HWND, LPBC context, LPWSTR name, ULON
 
         // The folder's parsing name (as programs and as the address bar
         // give it) or the user's saved-files folder at the start makes the
-        // name absolute: it is parsed from the remote root.
-        std::wstring prefixes[3];
-        if (FAILED(ExplorerParsingPrefix(0, &prefixes[0]))) prefixes[0].clear();
-        if (FAILED(ExplorerParsingPrefix(SHGDN_FORADDRESSBAR, &prefixes[1]))) prefixes[1].clear();
-        if (FAILED(LocalParsingPrefix(&prefixes[2]))) prefixes[2].clear();
-        for (const std::wstring& prefix : prefixes) {
-            if (!starts_with_level(rest, prefix)) continue;
+        // name absolute: it is parsed from the remote root. Below the
+        // saved-files folder the levels are those of a local path.
+        struct absolute_prefix {
+            std::wstring text;
+            const wchar_t* separators;
+        } prefixes[3] = {
+            {L"", folder_separators}, {L"", folder_separators}, {L"", local_separators}};
+        if (FAILED(ExplorerParsingPrefix(0, &prefixes[0].text))) prefixes[0].text.clear();
+        if (FAILED(ExplorerParsingPrefix(SHGDN_FORADDRESSBAR, &prefixes[1].text)))
+            prefixes[1].text.clear();
+        if (FAILED(LocalParsingPrefix(&prefixes[2].text))) prefixes[2].text.clear();
+        const wchar_t* separators = folder_separators;
+        for (const auto& [prefix, own_separators] : prefixes) {
+            if (!starts_with_level(rest, prefix, own_separators)) continue;
+            separators = own_separators;
             result = m_pidlRoot;
             try {
                 current = m_client->get_root_directory();
@@ -126,7 +150,7 @@ HRESULT CShellFolderImpl::ParseDisplayName(HWND, LPBC context, LPWSTR name, ULON
             if (!current) return E_FAIL;
             last_attributes = folder_rules::attributes_of(make_pidl_data(current), other);
         } else {
-            const auto split = split_levels(rest);
+            const auto split = split_levels(rest, separators);
             if (!split) return E_INVALIDARG;
             levels = *split;
         }

@@ -1,16 +1,15 @@
 #include "folder/folder_object/local_names.h"
 
+#include <algorithm>
 #include <boost/filesystem/path.hpp>
 
 namespace local_names {
 
 namespace {
 
-// The native form of a "\" path, normalised, without a trailing separator.
-boost::filesystem::path normal_native(std::wstring path) {
-    for (wchar_t& c : path)
-        if (c == L'\\') c = L'/';
-    boost::filesystem::path normal = boost::filesystem::path(path).lexically_normal();
+// The native form of a path, normalised, without a trailing separator.
+boost::filesystem::path normal_native(const std::wstring& path) {
+    boost::filesystem::path normal = boost::filesystem::path(native_form(path)).lexically_normal();
     if (normal.filename() == ".") normal = normal.parent_path();
     return normal;
 }
@@ -24,6 +23,12 @@ bool lies_inside(const boost::filesystem::path& path, const boost::filesystem::p
 
 }  // namespace
 
+std::wstring native_form(const std::wstring& path) {
+    std::wstring native = path;
+    std::replace(native.begin(), native.end(), L'\\', L'/');
+    return native;
+}
+
 bool is_acceptable(const std::wstring& name) {
     if (name.find_first_not_of(L". ") == std::wstring::npos) return false;
     for (const wchar_t c : name) {
@@ -35,10 +40,10 @@ bool is_acceptable(const std::wstring& name) {
 
 std::optional<std::wstring> join_inside(const std::wstring& base,
                                         const std::vector<std::wstring>& names) {
-    std::wstring joined = base;
+    std::wstring joined = native_form(base);
     for (const std::wstring& name : names) {
         if (!is_acceptable(name)) return std::nullopt;
-        joined += L'\\';
+        joined += L'/';
         joined += name;
     }
     if (!names.empty() && !lies_inside(normal_native(joined), normal_native(base)))

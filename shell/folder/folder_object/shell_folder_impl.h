@@ -185,6 +185,7 @@ private:
     CItemIdList AbsoluteList() const { return m_pidlRoot + m_location; }
     // The folder's parsing name in Explorer's form, for GetDisplayNameOf.
     HRESULT ExplorerParsingPrefix(SHGDNF flags, std::wstring* prefix) const;
+    // The user's saved-files folder in the native form, for other programs.
     HRESULT LocalParsingPrefix(std::wstring* prefix) const;
 
     IUnknown* m_site = nullptr;

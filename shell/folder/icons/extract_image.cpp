@@ -3,6 +3,7 @@
 
 #include <boost/pointer_cast.hpp>
 
+#include "folder/folder_object/local_names.h"
 #include "folder/icons/thumbnail_cache.h"
 #include "folder/item_ids/item_id_list.h"
 #include "folder/module/com_guard.h"
@@ -40,7 +41,9 @@ HRESULT CExtractImageImpl::GetLocation(LPWSTR path, DWORD size, DWORD* priority,
     if (priority) *priority = IEIT_PRIORITY_NORMAL;
     return shell_com::guarded([&]() -> HRESULT {
         if (!path) return E_FAIL;
-        const std::wstring location = thumbnail_cache_folder(kept_file()->get_id());
+        // Handed to the shell, which keeps it: the native form.
+        const std::wstring location =
+            local_names::native_form(thumbnail_cache_folder(kept_file()->get_id()));
         if (location.size() >= size) throw thumbnail_error("Thumbnail file name is too long");
         m_path = location;
         location.copy(path, location.size());

@@ -95,7 +95,8 @@ void store_thumbnail(const std::wstring& path, const vfs::byte_buffer& bytes) {
 HBITMAP load_thumbnail_bitmap(const std::wstring& path) {
     if (!gdiplus_started()) return nullptr;
     // Thumbnails come from the network: the smaller limit on their size.
-    Gdiplus::Bitmap picture(path.c_str(), FALSE, Gdiplus::Bitmap::NetworkPictureMaxPixels);
+    Gdiplus::Bitmap picture(path.c_str(), FALSE, Gdiplus::Bitmap::NetworkPictureMaxPixels,
+                            Gdiplus::Bitmap::NetworkPictureMaxScans);
     if (picture.GetLastStatus() != Gdiplus::Ok) return nullptr;
     HBITMAP bitmap = nullptr;
     if (picture.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap) != Gdiplus::Ok) return nullptr;

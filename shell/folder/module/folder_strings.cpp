@@ -15,7 +15,7 @@ const bool registered = [] {
                                    {IDS_COLUMN_DATE_ACCESSED, L"Date accessed"},
                                    {IDS_COLUMN_DATE_MODIFIED, L"Date modified"},
                                    {IDS_MENU_NEW_FOLDER, L"New Folder"},
-                                   {IDS_NEW_FOLDER_NAME, L"New folder"},
+                                   {IDS_NEW_FOLDER_NAME, L"New Folder"},
                                    {IDS_MENU_OPEN, L"Open"},
                                    {IDS_MENU_SHARE, L"Share..."},
                                    {IDS_MENU_RESTORE, L"Restore"},

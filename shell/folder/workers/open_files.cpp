@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <utf8.h>
 
-#include <boost/algorithm/string/replace.hpp>
 #include <boost/filesystem/operations.hpp>
 #include <boost/pointer_cast.hpp>
 #include <cerrno>
@@ -82,9 +81,7 @@ std::wstring session_user() {
 }
 
 std::wstring saved_files_folder() {
-    std::wstring folder = syncer::manager::get_files_saved_directory(session_user()).wstring();
-    boost::replace_all(folder, L"/", L"\\");
-    return folder;
+    return syncer::manager::get_files_saved_directory(session_user()).wstring();
 }
 
 // What the file system tells of the copy; none when there is no file.
@@ -243,7 +240,7 @@ std::wstring keep_changes(const std::wstring& folder, const std::wstring& name) 
         const std::wstring kept = kept_changes_name(name, count);
         const std::optional<std::wstring> kept_path = local_names::join_inside(folder, {kept});
         if (!kept_path) break;
-        const std::wstring copy = folder + L"\\" + name;
+        const std::wstring copy = folder + L"/" + name;
         if (MoveFileExW(copy.c_str(), kept_path->c_str(), 0)) return kept;
         if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }

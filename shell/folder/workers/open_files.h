@@ -61,7 +61,7 @@ copy_place place_of(const CItemIdList& folder_list);
 
 // The local folder of the copies of a remote folder's files: the user's
 // saved-files folder followed by the place's levels, made with its parents
-// when missing ("\" form, no trailing separator). Throws open_failure
+// when missing (native form, no trailing separator). Throws open_failure
 // (refused_name for a level that cannot be a local name).
 std::wstring get_local_copy_folder(const copy_place& place);
 

@@ -156,7 +156,7 @@ std::optional<opened_file> bring_in(const DataObjectJob& job, job_place& where, 
         if (copy.kept_as)
             CDataObjectImpl::_CreateTempBinding(job.hwnd, dialog,
                                                 {remote, copy.folder, *copy.kept_as, false, {}});
-        return opened_file{copy.folder + L"\\" + name, copy.kept_as};
+        return opened_file{copy.folder + L"/" + name, copy.kept_as};
     } catch (const vfs::exception&) {
     } catch (const open_failure&) {
     }

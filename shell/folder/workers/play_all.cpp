@@ -2,6 +2,7 @@
 
 #include <boost/pointer_cast.hpp>
 
+#include "folder/folder_object/local_names.h"
 #include "folder/module/local_folders.h"
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/data_object_impl.h"
@@ -67,13 +68,14 @@ bool ansi_bytes(const std::wstring& text, std::string& out) {
 
 // Creates the first free playlist name and writes the content into it; the
 // creation itself claims the name, so a playlist that appears meanwhile is
-// never overwritten. The path, or empty when nothing could be written.
+// never overwritten. The path (native form, as the player is given it), or
+// empty when nothing could be written.
 std::wstring write_new_playlist(const std::wstring& folder, const std::wstring& base,
                                 const std::string& content) {
     for (int counter = 0; counter < playlist_name_attempts; ++counter) {
-        const std::wstring path =
+        const std::wstring path = local_names::native_form(
             counter == 0 ? folder + L"\\" + base + L".m3u"
-                         : folder + L"\\" + base + L"(" + std::to_wstring(counter) + L").m3u";
+                         : folder + L"\\" + base + L"(" + std::to_wstring(counter) + L").m3u");
         utils::scoped_handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
                                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {

@@ -7,6 +7,7 @@
 
 #include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
+#include "syncer/manager.h"
 #include "utils/named_mutex.h"
 #include "win/registry.h"
 #include "win/shell.h"
@@ -277,12 +278,12 @@ TEST_F(FolderObject, NamesForEveryFlagAndTheSavedFilesFolderForOtherPrograms) {
     // The desktop names this folder's list only when it is a registered junction.
     EXPECT_EQ(name_of(inner, text_file, SHGDN_FORPARSING | SHGDN_FORADDRESSBAR), L"Docs\\a.txt");
 
+    // A local path in the native form, as the program opens it.
     const std::wstring saved = name_of(inner, text_file, SHGDN_FORPARSING);
-    EXPECT_NE(saved.find(L"\\alice\\files_saved\\Docs\\a.txt"), std::wstring::npos) << saved;
-    EXPECT_EQ(saved.find(L'/'), std::wstring::npos);
-    std::wstring made = saved.substr(0, saved.size() - std::wcslen(L"\\a.txt"));
-    for (wchar_t& c : made)
-        if (c == L'\\') c = L'/';
+    EXPECT_EQ(saved,
+              syncer::manager::get_files_saved_directory(L"alice").wstring() + L"/Docs/a.txt");
+    EXPECT_EQ(saved.find(L'\\'), std::wstring::npos) << saved;
+    const std::wstring made = saved.substr(0, saved.size() - std::wcslen(L"/a.txt"));
     EXPECT_TRUE(boost::filesystem::is_directory(made)) << "the folder is made for the program";
     EXPECT_EQ(name_of(inner, docs->children[1], SHGDN_FORPARSING),
               saved.substr(0, saved.size() - std::wcslen(L"a.txt")) + L"beta");

@@ -106,15 +106,16 @@ protected:
         return shell_text::from_utf16(view_, save_as_list::mapping_bytes / sizeof(char16_t));
     }
 
+    // A recorded path is native: "/" between all its levels.
     static std::wstring entry(const std::wstring& below) {
-        return L"<NewFile>" + shell_utils::GetFilterTempFolder() + L"\\" + below + L"</NewFile>";
+        std::wstring path = shell_utils::GetFilterTempFolder() + L"/" + below;
+        boost::replace_all(path, L"\\", L"/");
+        return L"<NewFile>" + path + L"</NewFile>";
     }
 
     // The user's saved-files folder as the folder gives it to programs.
     static std::wstring saved_files() {
-        std::wstring folder = syncer::manager::get_files_saved_directory(L"alice").wstring();
-        boost::replace_all(folder, L"/", L"\\");
-        return folder;
+        return syncer::manager::get_files_saved_directory(L"alice").wstring();
     }
 
     IShellFolder2* folder = nullptr;
@@ -199,11 +200,20 @@ TEST_F(FolderParsing, ANewNameIsMadeWholeOrRefusedNeverCut) {
 
 TEST_F(FolderParsing, TheSavedFilesFolderMakesANameAbsoluteOnlyAsAWholeLevel) {
     const std::wstring prefix = saved_files();
-    const parsed below = parse(folder, prefix + L"\\Docs\\a.txt");
+    ASSERT_EQ(prefix.find(L'\\'), std::wstring::npos);
+    const parsed below = parse(folder, prefix + L"/Docs/a.txt");
     ASSERT_EQ(below.result, S_OK);
     EXPECT_TRUE(below.absolute);
     EXPECT_EQ(below.names, (std::vector<std::wstring>{L"Docs", L"a.txt"}));
     EXPECT_EQ(below.eaten, prefix.size() + 1 + 11);
+    // A local path written with "\" names the same levels.
+    std::wstring written = prefix + L"\\Docs/a.txt";
+    boost::replace_all(written, L"/", L"\\");
+    const parsed backslashed = parse(folder, written);
+    ASSERT_EQ(backslashed.result, S_OK);
+    EXPECT_TRUE(backslashed.absolute);
+    EXPECT_EQ(backslashed.names, below.names);
+    EXPECT_EQ(backslashed.eaten, below.eaten);
 
     const parsed root = parse(folder, prefix);
     ASSERT_EQ(root.result, S_OK);
@@ -214,7 +224,8 @@ TEST_F(FolderParsing, TheSavedFilesFolderMakesANameAbsoluteOnlyAsAWholeLevel) {
     // The same characters running on into a longer name are no prefix.
     const parsed longer = parse(folder, prefix + L"-Docs");
     EXPECT_FALSE(longer.result == S_OK && longer.absolute);
-    EXPECT_EQ(parse(folder, prefix + L"\\").result, E_INVALIDARG);
+    EXPECT_EQ(parse(folder, prefix + L"/").result, E_INVALIDARG);
+    EXPECT_EQ(parse(folder, prefix + L"/Docs//a.txt").result, E_INVALIDARG);
 }
 
 TEST_F(FolderParsing, AnAbsoluteNameParsedBelowTheRootRecordsItsPathFromTheRoot) {
@@ -226,7 +237,7 @@ TEST_F(FolderParsing, AnAbsoluteNameParsedBelowTheRootRecordsItsPathFromTheRoot)
     CoTaskMemFree(docs_list);
 
     ASSERT_EQ(create(inside, L"here.txt").result, S_OK);
-    const parsed made = create(inside, saved_files() + L"\\top.txt");
+    const parsed made = create(inside, saved_files() + L"/top.txt");
     ASSERT_EQ(made.result, S_OK);
     EXPECT_TRUE(made.absolute);
     EXPECT_EQ(list_text(),

@@ -23,16 +23,22 @@ TEST(LocalNames, NamesThatCannotBeOneLocalLevelAreRefused) {
         EXPECT_TRUE(is_acceptable(name));
 }
 
-TEST(LocalNames, AJoinedPathStaysInsideItsFolder) {
-    const std::wstring base = L"\\tmp\\root\\alice\\files_saved";
-    EXPECT_EQ(join_inside(base, {L"Docs", L"a.txt"}), base + L"\\Docs\\a.txt");
+TEST(LocalNames, AJoinedPathStaysInsideItsFolderInTheNativeForm) {
+    const std::wstring base = L"/tmp/root/alice/files_saved";
+    EXPECT_EQ(join_inside(base, {L"Docs", L"a.txt"}), base + L"/Docs/a.txt");
     EXPECT_EQ(join_inside(base, {}), base);
     EXPECT_EQ(join_inside(base, {L"Docs", L"..", L"x"}), std::nullopt);
     EXPECT_EQ(join_inside(base, {L"..\\..\\made_outside"}), std::nullopt);
     EXPECT_EQ(join_inside(base, {L"x/../../../slash_outside"}), std::nullopt);
     EXPECT_EQ(join_inside(base, {L"Docs", L""}), std::nullopt);
-    EXPECT_EQ(join_inside(base + L"\\", {L"a"}), base + L"\\\\a") << "kept as given, inside";
-    EXPECT_EQ(join_inside(L"\\tmp\\root\\..\\other", {L"a"}), L"\\tmp\\root\\..\\other\\a");
+    EXPECT_EQ(join_inside(base + L"/", {L"a"}), base + L"//a") << "kept as given, inside";
+    EXPECT_EQ(join_inside(L"/tmp/root/../other", {L"a"}), L"/tmp/root/../other/a");
+    // A folder built with "\" comes out native, levels and all; the check
+    // still sees through both separators.
+    EXPECT_EQ(join_inside(L"/tmp/root\\Calvimora\\Filter temp", {L"Docs", L"new.txt"}),
+              L"/tmp/root/Calvimora/Filter temp/Docs/new.txt");
+    EXPECT_EQ(join_inside(L"\\tmp\\root", {}), L"/tmp/root");
+    EXPECT_EQ(join_inside(L"/tmp/root\\Calvimora", {L"..", L"x"}), std::nullopt);
 }
 
 }  // namespace

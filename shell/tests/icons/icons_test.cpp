@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "drawing/image_codecs.h"
+#include "drawing/tests/many_scans_jpeg.h"
 #include "folder/icons/extract_icon.h"
 #include "folder/icons/extract_image.h"
 #include "folder/icons/thumbnail_cache.h"
@@ -297,13 +298,30 @@ TEST_F(Thumbnails, APictureTheDecoderRefusesFailsWithoutACrash) {
     EXPECT_EQ(extract(file, nullptr), E_POINTER);
 }
 
+// A thumbnail of the service's picture size that a decoder would go over
+// hundreds of times is refused as a picture too large.
+TEST_F(Thumbnails, AThumbnailOfHundredsOfScansIsRefused) {
+    const std::vector<uint8_t> costly = gdi_testing::many_scans_jpeg(96, 96, 883);
+    file->reply = [&] { return vfs::byte_buffer(costly.begin(), costly.end()); };
+    HBITMAP bitmap = nullptr;
+    EXPECT_EQ(extract(file, &bitmap), E_FAIL);
+    EXPECT_EQ(bitmap, nullptr);
+    const std::vector<uint8_t> plain = gdi_testing::many_scans_jpeg(96, 96, 10);
+    file->reply = [&] { return vfs::byte_buffer(plain.begin(), plain.end()); };
+    file->modified = INT64_MAX;
+    ASSERT_EQ(extract(file, &bitmap), S_OK);
+    DeleteObject(bitmap);
+}
+
 TEST_F(Thumbnails, LocationIsTheCachePathAndAsyncCallersArePutOff) {
     CComObject<CExtractImageImpl>* made = nullptr;
     ASSERT_EQ(CComObject<CExtractImageImpl>::CreateInstance(&made), S_OK);
     made->AddRef();
     EXPECT_EQ(made->Init(shell_testing::make_steered(L"Docs")), E_FAIL);
     ASSERT_EQ(made->Init(file), S_OK);
-    const std::wstring expected = thumbnail_cache_folder(L"F17");
+    // The cache file's path in the native form.
+    const std::string native = (cache_folder() / "F17").string();
+    const std::wstring expected(native.begin(), native.end());
 
     wchar_t buffer[MAX_PATH];
     DWORD priority = 0;
@@ -352,7 +370,8 @@ TEST_F(FolderExtractors, TheFolderHandsOutIconsForItemsAndThumbnailsForFilesOnly
     auto* image = static_cast<IExtractImage*>(object);
     DWORD image_flags = 0;
     ASSERT_EQ(image->GetLocation(buffer, MAX_PATH, nullptr, nullptr, 32, &image_flags), S_OK);
-    EXPECT_EQ(std::wstring(buffer), thumbnail_cache_folder(music->get_id()));
+    EXPECT_EQ(win_file::native_path(buffer),
+              win_file::native_path(thumbnail_cache_folder(music->get_id())));
     image->Release();
 
     // The folder's own item is a folder: its extractor refuses.

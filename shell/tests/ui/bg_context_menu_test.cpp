@@ -222,34 +222,34 @@ TEST_F(BackgroundMenu, EachKindOfFolderGetsItsItems) {
 }
 
 TEST_F(BackgroundMenu, ANewFolderTakesTheFirstFreeNameAndIsSelectedForRenaming) {
-    shown->children = {make_steered(L"New folder"), make_steered(L"New folder (3)")};
+    shown->children = {make_steered(L"New Folder"), make_steered(L"New Folder (3)")};
     view = make_view();
     ASSERT_EQ(query(0), MAKE_HRESULT(0, 0, 4));
     ASSERT_EQ(context->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&site_of)),
               S_OK);
     ASSERT_EQ(site_of->SetSite(view), S_OK);
     EXPECT_EQ(invoke(MAKEINTRESOURCEA(background_new_folder)), S_OK);
-    EXPECT_EQ(shown->made, (std::vector<std::wstring>{L"New folder (2)"}));
+    EXPECT_EQ(shown->made, (std::vector<std::wstring>{L"New Folder (2)"}));
     // One fresh listing, then what it listed.
     EXPECT_EQ(shown->probes, (std::vector<std::pair<std::wstring, bool>>{
-                                 {L"New folder", true}, {L"New folder (2)", false}}));
+                                 {L"New Folder", true}, {L"New Folder (2)", false}}));
     const auto notices = win_test::shell_notifications();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].event, SHCNE_MKDIR);
     auto selections = win_test::folder_view_selections(view);
     ASSERT_EQ(selections.size(), 1u);
     EXPECT_EQ(selections[0].call, "SelectItem");
-    EXPECT_EQ(selections[0].name, L"New folder (2)");
+    EXPECT_EQ(selections[0].name, L"New Folder (2)");
     EXPECT_EQ(selections[0].flags, SVSI_EDIT | SVSI_ENSUREVISIBLE);
 
     // From the view's own background the folder is also placed where the
     // menu opened; the verb makes one too.
-    shown->children = {make_steered(L"New folder (2)")};
+    shown->children = {make_steered(L"New Folder (2)")};
     SetCursorPos(30, 40);
     ASSERT_EQ(context->QueryContextMenu(menu, 0, 100, 200, 0x20000), MAKE_HRESULT(0, 0, 4));
     SetCursorPos(0, 0);
     EXPECT_EQ(invoke("NewFolder"), S_OK);
-    EXPECT_EQ(shown->made.back(), L"New folder") << "the plain name is free again";
+    EXPECT_EQ(shown->made.back(), L"New Folder") << "the plain name is free again";
     selections = win_test::folder_view_selections(view);
     ASSERT_EQ(selections.size(), 2u);
     EXPECT_EQ(selections[1].call, "SelectAndPositionItem");
@@ -260,8 +260,8 @@ TEST_F(BackgroundMenu, ANewFolderTakesTheFirstFreeNameAndIsSelectedForRenaming) 
 }
 
 TEST_F(BackgroundMenu, AFailedLookupIsShownAndNoFolderIsMade) {
-    shown->children = {make_steered(L"New folder")};
-    shown->unreachable = L"New folder (2)";
+    shown->children = {make_steered(L"New Folder")};
+    shown->unreachable = L"New Folder (2)";
     ASSERT_EQ(query(0), MAKE_HRESULT(0, 0, 4));
     EXPECT_EQ(invoke(MAKEINTRESOURCEA(background_new_folder)), E_FAIL);
     EXPECT_TRUE(shown->made.empty()) << "a name the service could not check is not free";

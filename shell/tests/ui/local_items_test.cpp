@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "folder_fakes.h"
 #include "syncer/binding_manager.h"
@@ -349,6 +350,13 @@ TEST_F(LocalSyncPage, ThePageHoldsItsHandlerFromItsMakingUntilItIsDestroyed) {
     handler->Release();
 }
 
+TEST_F(LocalSyncPage, APathTheShellWroteWithBackslashesIsShownInTheNativeForm) {
+    selection_object data({with_backslashes(mine)});
+    std::wstring shown;
+    run(&data, [&](HWND, HWND page) { shown = text(page, IDC_LOCAL_PATH); });
+    EXPECT_EQ(shown, mine);
+}
+
 class LocalMenu : public FolderTest {};
 
 TEST_F(LocalMenu, BackupStandsAboveSynchronizeWithTheFaceColouredPicture) {
@@ -398,6 +406,35 @@ TEST_F(LocalMenu, BackupStandsAboveSynchronizeWithTheFaceColouredPicture) {
     EXPECT_EQ(handler->InvokeCommand(&info), E_INVALIDARG);
     char name[16];
     EXPECT_EQ(handler->GetCommandString(0, GCS_VERBA, nullptr, name, 16), E_INVALIDARG);
+    DestroyMenu(menu);
+    handler->Release();
+}
+
+TEST_F(LocalMenu, NoIdBeyondTheCallersLastIsUsed) {
+    CComObject<CShellContextMenu>* handler = nullptr;
+    ASSERT_EQ(CComObject<CShellContextMenu>::CreateInstance(&handler), S_OK);
+    handler->AddRef();
+    const auto ids_of = [](HMENU menu) {
+        std::vector<UINT> ids;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) ids.push_back(GetMenuItemID(menu, i));
+        return ids;
+    };
+    // Room for one id: the first entry alone, and a failure.
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Open");
+    EXPECT_EQ(handler->QueryContextMenu(menu, 0, 100, 100, CMF_NORMAL), E_FAIL);
+    EXPECT_EQ(ids_of(menu), (std::vector<UINT>{100, 1}));
+    DestroyMenu(menu);
+    // No room at all: nothing.
+    menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Open");
+    EXPECT_EQ(handler->QueryContextMenu(menu, 0, 100, 99, CMF_NORMAL), E_FAIL);
+    EXPECT_EQ(ids_of(menu), (std::vector<UINT>{1}));
+    DestroyMenu(menu);
+    // Exactly two ids are enough.
+    menu = CreatePopupMenu();
+    EXPECT_EQ(handler->QueryContextMenu(menu, 0, 100, 101, CMF_NORMAL), MAKE_HRESULT(0, 0, 2));
+    EXPECT_EQ(ids_of(menu), (std::vector<UINT>{101, 100}));
     DestroyMenu(menu);
     handler->Release();
 }

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "folder/module/display_format.h"
 #include "folder_fakes.h"
 #include "service_fixture.h"
 #include "ui/properties_drive_resources.h"
+#include "ui/window_pixels.h"
 #include "vfs/calvimora_client.h"
 #include "win/commctrl.h"
 #include "win/machine.h"
@@ -48,6 +51,7 @@ protected:
         std::map<int, std::wstring> texts;
         int chart = -1;
         std::wstring caption;
+        std::vector<uint32_t> icon_area;  // control 401's pixels
     };
     INT_PTR open(shown* seen) {
         CPropertiesDriveDlg* handler = nullptr;
@@ -58,6 +62,7 @@ protected:
                     seen->texts[id] = win_test::text(GetDlgItem(page, id));
                 seen->chart = handler->ChartValue();
                 seen->caption = win_test::text(sheet);
+                seen->icon_area = shell_testing::paint_client(GetDlgItem(page, IDC_DRIVE_ICON));
             }
             win_test::press(sheet, IDCANCEL);
         });
@@ -86,6 +91,11 @@ TEST_F(DrivePage, ShowsTheAccountAndItsSpaceFromTheService) {
     EXPECT_EQ(seen.texts[IDC_DRIVE_CAPACITY], FormatSize(1000000, 0, 4, true));
     EXPECT_EQ(seen.chart, 300);
     EXPECT_EQ(session_.dialogs, 0);
+    // The program's icon is drawn: its blue cloud over the page's grey.
+    const auto blue = std::count_if(seen.icon_area.begin(), seen.icon_area.end(), [](uint32_t p) {
+        return int(p & 0xFF) > int((p >> 16) & 0xFF) + 60;
+    });
+    EXPECT_GT(blue, 50) << "of " << seen.icon_area.size() << " pixels";
 }
 
 TEST_F(DrivePage, AnUnlimitedAccountShowsNoFreeSpaceAndAnEmptyChart) {

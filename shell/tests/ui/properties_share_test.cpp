@@ -147,9 +147,11 @@ TEST_F(SharingPage, FillsInAddingModeWithTheFolderAndItsUsers) {
 
 TEST_F(SharingPage, AKnownUserIsSharedListedAndEditedThenChangedToFull) {
     ASSERT_EQ(open_page(), S_OK);
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Not Shared");
     share_with(L"  bob ");
     EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 0}}));
     EXPECT_EQ(listed_users(), std::vector<std::wstring>{L"bob"});
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared") << "the page shows what it saved";
     // Editing the new user: the name instead of the edit, View checked.
     EXPECT_TRUE(shown(IDC_SHARE_EDITED_USER));
     EXPECT_EQ(text(IDC_SHARE_EDITED_USER), L"bob");
@@ -166,6 +168,7 @@ TEST_F(SharingPage, AKnownUserIsSharedListedAndEditedThenChangedToFull) {
     win_test::pump();
     EXPECT_EQ(shares_on_service(), (std::map<std::string, int>{{"bob", 1}}));
     EXPECT_EQ(page_->UserList().GetUser(0)->share_mode, 1);
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared");
     EXPECT_TRUE(shown(IDC_SHARE_USER));
     EXPECT_FALSE(shown(IDC_SHARE_SAVE));
     EXPECT_TRUE(win_test::message_boxes().empty());
@@ -233,10 +236,12 @@ TEST_F(SharingPage, RemoveAsksFirstAndNoKeepsTheUser) {
     EXPECT_EQ(boxes[0].caption, "");
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_YESNO));
 
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Shared");
     answer = IDYES;
     SendMessageW(*page_, CShareUserList::remove_user_message, 0, 0);
     EXPECT_TRUE(shares_on_service().empty());
     EXPECT_TRUE(listed_users().empty());
+    EXPECT_EQ(text(IDC_SHARE_STATE), L"Not Shared") << "its last user is gone";
     EXPECT_EQ(win_test::message_boxes().size(), 2u);
 }
 
@@ -399,6 +404,46 @@ TEST_F(SharingPage, TheSheetsButtonsAndBackground) {
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_FALSE(IsWindow(page));
     DeleteObject(selection.theme_brush);
+}
+
+// The list has no header of its own: the statics above it name its
+// columns. Each title is drawn whole, inside the list's width, centred over
+// its own column, and no title's static reaches into the next one.
+TEST_F(SharingPage, TheColumnTitlesStandOverTheirColumnsWithoutOverlapping) {
+    ASSERT_EQ(open_page(), S_OK);
+    const HWND list = item(IDC_SHARE_USER_LIST);
+    const RECT list_place = win_test::window_rect(list);
+    const HWND header = ListView_GetHeader(list);
+    ASSERT_NE(header, nullptr);
+    const int titles[] = {IDC_SHARE_COLUMN_USERS, IDC_SHARE_COLUMN_VIEW, IDC_SHARE_COLUMN_FULL,
+                          IDC_SHARE_COLUMN_LINKS};
+    LONG previous_right = list_place.left;
+    for (int column = 0; column < 4; ++column) {
+        const HWND title = item(titles[column]);
+        const std::wstring words = win_test::text(title);
+        const RECT place = win_test::window_rect(title);
+        const HDC dc = GetDC(title);
+        const HGDIOBJ old_font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, words.c_str(), static_cast<int>(words.size()), &size);
+        SelectObject(dc, old_font);
+        ReleaseDC(title, dc);
+        const bool to_the_right = (GetWindowLongW(title, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT;
+        const LONG left = to_the_right ? place.right - size.cx : place.left;
+        RECT cells{};
+        ASSERT_TRUE(Header_GetItemRect(header, column, &cells));
+        MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&cells), 2);
+        const std::string what(words.begin(), words.end());
+        EXPECT_LE(size.cx, place.right - place.left) << what << " is cut";
+        EXPECT_GE(place.left, previous_right) << what << " overlaps the title before it";
+        EXPECT_GE(left, list_place.left) << what;
+        EXPECT_LE(left + size.cx, list_place.right) << what << " runs past the list";
+        const LONG middle = left + size.cx / 2;
+        EXPECT_TRUE(middle >= cells.left && middle < cells.right)
+            << what << " stands over another column";
+        previous_right = place.right;
+    }
 }
 
 TEST_F(SharingPage, FillWithoutAFolderFails) {

@@ -331,6 +331,7 @@ TEST_F(PropertySheet, SeveralItemsShowTheIconOfSeveralItems) {
         CPropertiesFileDlg sheet(folder, *data, start_general);
         EXPECT_EQ(win_icons::resource_id(sheet.Selection().large_icon), 2000);
         EXPECT_EQ(win_icons::resource_id(sheet.Selection().small_icon), 2000);
+        EXPECT_EQ(win_icons::icon_size(sheet.Selection().large_icon).cx, 32) << "a picture";
         EXPECT_EQ(sheet.Selection().folder_count, 1);
         EXPECT_EQ(sheet.Selection().file_count, 1);
         EXPECT_EQ(sheet.Selection().items.GetSize(), 2u);

@@ -182,6 +182,24 @@ TEST_F(SyncManager, CancelRemovesTheRowAndTheBindingAndTheOtherRowsStillWork) {
     EXPECT_TRUE(buttons_off_without_selection);
 }
 
+TEST_F(SyncManager, AFolderAnEarlierTableWroteWithBackslashesShowsNativeAndCanBeCancelled) {
+    log_in();
+    {
+        syncer::binding_manager table(L"alice", true);
+        table.add_binding(permanent(L"/docs", L"\\home\\alice\\docs", L""));
+        table.save();
+    }
+    std::vector<row> seen;
+    run([&](HWND dialog) {
+        seen = rows_of(dialog);
+        click_row(dialog, 0);
+        win_test::press(dialog, IDC_SYNC_MANAGER_CANCEL_SYNC);
+    });
+    EXPECT_EQ(seen, std::vector<row>{listed[0]});
+    EXPECT_TRUE(stored().empty()) << "the stored form is the binding the row stands for";
+    EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(SyncManager, ATableThatCannotBeWrittenIsReportedAndKeepsTheRow) {
     log_in();
     seed_table();

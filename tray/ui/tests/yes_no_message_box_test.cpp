@@ -1,5 +1,6 @@
 // The question box, asked on a thread of its own as the engine's scan
 // thread asks it, and answered by scripts inside its modal loop.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -171,6 +172,40 @@ TEST_F(QuestionBox, ALongNameKeepsWithinTheBox) {
     ASSERT_GT(box.right - box.left, 0);
     EXPECT_EQ(ink_beside, 0) << "the text runs past the box's right edge";
     EXPECT_GT(ink_in_last_third, 0) << "the name's end is not shown in the box";
+}
+
+// What the question says is shown as it is: an "&" in a file name is no
+// mnemonic, and eight of them take the width of eight.
+TEST_F(QuestionBox, AnAmpersandInTheQuestionIsShownAsItIs) {
+    const std::wstring text = L"&&&&&&&&";
+    const auto ink = [](const Gdiplus::Color& c) { return c.GetR() + c.GetG() + c.GetB() < 300; };
+    LONG ink_width = 0, text_width = 0;
+    win_test::scoped_dialog_responder script([&](HWND dialog) {
+        const picture p(dialog, "question-box-ampersands");
+        const HWND message = item(dialog, IDC_YESNO_MESSAGE);
+        const RECT frame = win_test::window_rect(dialog);
+        RECT box = win_test::window_rect(message);
+        OffsetRect(&box, -frame.left, -frame.top);
+        for (int x = box.left; x < box.right; ++x)
+            for (int y = box.top; y < box.bottom; ++y)
+                if (ink(p.at(x, y))) ink_width = std::max<LONG>(ink_width, x - box.left + 1);
+        const HDC dc = GetDC(message);
+        const HGDIOBJ old_font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(message, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old_font);
+        ReleaseDC(message, dc);
+        text_width = size.cx;
+        win_test::press(dialog, IDOK);
+    });
+    std::thread asker([&] {
+        CYesNoMessageBox question;
+        question.Ask(L"Calvimora synchronizer", text, false, false);
+    });
+    asker.join();
+    ASSERT_GT(text_width, 0);
+    EXPECT_GT(ink_width, text_width * 3 / 4) << "some of the ampersands were taken as prefixes";
 }
 
 // Where a top-level window stands in the z-order, 0 the top.
