@@ -21,6 +21,8 @@ const wchar_t* const remote_is_newer = L"Remote file is newer than local";
 const wchar_t* const local_is_newer = L"Local file is newer or remote file has zero length";
 const wchar_t* const size_mismatch =
     L"The downloaded file does not have the size of the remote file";
+const wchar_t* const local_changed_meanwhile =
+    L"The local file changed after its download was decided, so it was kept";
 
 // A missing file has the time missing_time, before every real time.
 struct remote_state {
@@ -91,8 +93,11 @@ task::runner::outcome task::runner::upload() {
                                       remote_state_of(existing.file) == *basis->remote_file;
         if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
             fail(message_kind::none, remote_is_newer);
-        if (existing.file && existing.time == local_time && existing.size == seen_size) {
-            owner_.record_synced_time(local_time);
+        // The same time and size hide an edit the scan saw by the file's
+        // state: that file is sent all the same.
+        if (existing.file && existing.time == local_time && existing.size == seen_size &&
+            !(basis && basis->local_changed)) {
+            owner_.record_synced_result({local_time, *local_state});
             return false;
         }
         return !(in_place && !existing.file);
@@ -210,7 +215,7 @@ task::runner::outcome task::runner::upload() {
     }
     // The upload is complete: a copy that cannot be removed is no failure.
     if (!in_place) remove_quietly(temp);
-    owner_.record_synced_time(local_time);
+    owner_.record_synced_result({local_time, *local_state});
     return done;
 }
 
@@ -225,6 +230,12 @@ task::runner::outcome task::runner::download() {
     const item_basis* basis = owner_.basis_.get();
     const bool local_unchanged =
         local_before && basis && basis->local_file && *local_before == *basis->local_file;
+    // A local file other than the one the download was decided over (edited
+    // since, whatever its time says, or made since) is the user's newer work.
+    if (basis && (basis->local_file ? !local_unchanged : local_before.has_value())) {
+        const bool newer = basis->remote_file && local_time > basis->remote_file->time;
+        fail(message_kind::none, newer ? local_is_newer : local_changed_meanwhile);
+    }
 
     const auto look_up = [&] {
         return step(message_kind::remote_file_info, [&] {
@@ -251,7 +262,7 @@ task::runner::outcome task::runner::download() {
         if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
             fail(message_kind::none, local_is_newer);
         if (local_before && local_time == remote.time && local_size == remote.size) {
-            owner_.record_synced_time(remote.time);
+            owner_.record_synced_result({remote.time, *local_before});
             return false;
         }
         return true;
@@ -294,6 +305,7 @@ task::runner::outcome task::runner::download() {
     const vfs::file_ptr& file = remote.file;
     boost::filesystem::path temp;
     std::optional<local_file> sink;
+    local_file_state placed_state;
     try {
         temp = step(message_kind::make_temporary, [&] { return owner_.make_temp_path(); });
         if (!opened) step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
@@ -347,18 +359,19 @@ task::runner::outcome task::runner::download() {
         });
         // The local file is replaced only as the task found it: an edit made
         // meanwhile is newer than what was fetched and stays.
-        const bool replaced = step(message_kind::copy_from_temporary, [&] {
+        const auto placed = step(message_kind::copy_from_temporary, [&] {
             return replace_file(temp, local, remote.time,
                                 [&] { return file_state(local) == local_before; });
         });
-        if (!replaced) fail(message_kind::none, local_is_newer);
+        if (!placed) fail(message_kind::none, local_is_newer);
+        placed_state = *placed;
     } catch (...) {
         sink.reset();
         remove_quietly(temp);
         throw;
     }
     remove_quietly(temp);
-    owner_.record_synced_time(remote.time);
+    owner_.record_synced_result({remote.time, placed_state});
     return done;
 }
 
