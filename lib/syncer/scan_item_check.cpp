@@ -120,6 +120,9 @@ private:
         std::set<sync_item, sync_item::less> taken;
         queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table, &taken);
         if (turn_.results_taken) turn_.results_taken();
+        if (turn_.journalled_during_walk)
+            results_taken_now_.insert(turn_.journalled_during_walk->begin(),
+                                      turn_.journalled_during_walk->end());
         if (!turn_.results_before_walk) return;
         for (const sync_item& ended : taken) {
             if (!turn_.results_before_walk->contains(ended)) results_taken_now_.insert(ended);
@@ -237,6 +240,8 @@ private:
             queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
                        candidate.filename, turn_.environment, turn_.stopped);
         queued.set_basis(basis_of(candidate, stored, kind));
+        if (kind == task::kind_upload || kind == task::kind_download)
+            queued.set_journal(turn_.journal);
         take_in(candidate, stored);
         ++queued_;
     }
@@ -466,6 +471,15 @@ std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, con
             ended.insert(sync_item(job.get_dir_remote(), job.get_dir_local(), job.get_filename()));
     }
     return ended;
+}
+
+std::set<sync_item, sync_item::less> items_of_tasks(const task_list& tasks, const binding& owner) {
+    std::set<sync_item, sync_item::less> items;
+    for (const task& job : tasks) {
+        if (job.get_binding().is_same_as(owner))
+            items.insert(sync_item(job.get_dir_remote(), job.get_dir_local(), job.get_filename()));
+    }
+    return items;
 }
 
 int check_candidates(binding_turn& turn) {

@@ -48,6 +48,7 @@ task::task(const task& other)
       temp_directory_(get_temp_directory()),
       environment_(other.environment_),
       basis_(other.basis_),
+      journal_(other.journal_),
       refusal_(other.refusal_) {
     std::lock_guard<std::mutex> guard(other.lock_);
     state_ = other.state_;
@@ -221,6 +222,10 @@ bool task::is_outdated() const {
 
 void task::set_basis(std::shared_ptr<const item_basis> basis) {
     basis_ = std::move(basis);
+}
+
+void task::set_journal(std::shared_ptr<const transfer_journal> journal) {
+    journal_ = std::move(journal);
 }
 
 std::optional<task::transfer_result> task::get_synced_result() const {

@@ -19,6 +19,7 @@
 #include "syncer/local_file_state.h"
 #include "syncer/remote_item_state.h"
 #include "syncer/task_environment.h"
+#include "syncer/transfer_journal.h"
 
 namespace syncer {
 
@@ -128,6 +129,11 @@ public:
 
     // Set by the scan before the task is first started.
     void set_basis(std::shared_ptr<const item_basis> basis);
+    // The journal of the binding's transfers, set by the scan before a
+    // transfer is first started: the transfer announces its steps on the
+    // remote or local file there, and writes its result there before it
+    // counts as done. Without one, results live in the task alone.
+    void set_journal(std::shared_ptr<const transfer_journal> journal);
     // After a transfer that ended done with both sides holding the same
     // file: that file's time, as both sides now carry it, and the local
     // file's state. The scan records it, so that a removal on either side
@@ -194,6 +200,7 @@ private:
     boost::filesystem::path temp_directory_;
     std::shared_ptr<task_environment> environment_;
     std::shared_ptr<const item_basis> basis_;
+    std::shared_ptr<const transfer_journal> journal_;
     std::wstring refusal_;
 
     // Guards the fields below, which other threads read.

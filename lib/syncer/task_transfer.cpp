@@ -97,7 +97,7 @@ task::runner::outcome task::runner::upload() {
         // state: that file is sent all the same.
         if (existing.file && existing.time == local_time && existing.size == seen_size &&
             !(basis && basis->local_changed)) {
-            owner_.record_synced_result({local_time, *local_state});
+            settle({local_time, *local_state});
             return false;
         }
         return !(in_place && !existing.file);
@@ -117,6 +117,8 @@ task::runner::outcome task::runner::upload() {
     boost::filesystem::path temp;
     std::optional<local_file> source;
     bool created = false;
+    // Whether the journal was told of a step on the remote file.
+    bool announced = false;
     try {
         const auto source_path = step(message_kind::copy_to_temporary, [&] {
             if (in_place) {
@@ -134,6 +136,10 @@ task::runner::outcome task::runner::upload() {
             message_kind::open_local_stream,
             [&] { source.emplace(source_path, local_file::mode::read); }, text::dropped);
         if (!existing) {
+            journal_entry creating = entry(journal_entry::kind::creating);
+            creating.size = local_size;
+            announce(creating);
+            announced = true;
             step(message_kind::create_remote_file, [&] {
                 try {
                     remote = boost::dynamic_pointer_cast<vfs::file>(
@@ -161,6 +167,11 @@ task::runner::outcome task::runner::upload() {
             });
         }
         if (!remote) fail(message_kind::create_remote_file, L"");
+        if (created) {
+            journal_entry made = entry(journal_entry::kind::created);
+            made.remote_id = remote->get_id();
+            announce(made);
+        }
         step(message_kind::open_remote_file,
              [&] { remote->open(vfs::modeWrite | vfs::modeOverwrite, local_size); });
 
@@ -194,6 +205,13 @@ task::runner::outcome task::runner::upload() {
             fail(message_kind::close_local_stream, L"");
         }
         source.reset();
+        journal_entry closing = entry(journal_entry::kind::closing);
+        closing.remote_id = remote->get_id();
+        closing.time = local_time;
+        closing.size = local_size;
+        closing.local = *local_state;
+        announce(closing);
+        announced = true;
         step(message_kind::close_remote_file, [&] { remote->close(local_time); });
         // The service dates a file closed without a positive time with the
         // time of the upload: a file dated at or before 1970 gets its own
@@ -203,19 +221,23 @@ task::runner::outcome task::runner::upload() {
     } catch (...) {
         source.reset();
         if (!in_place) remove_quietly(temp);
+        bool left_behind = false;
         if (created) {
             remote.reset();
             try {
                 folder->delete_item(owner_.filename_, true);
             } catch (...) {
-                // The file stays where it is; the next scan sees it.
+                // The file stays where it is: the journal still says this
+                // upload made it, so the next pass finds and removes it.
+                left_behind = true;
             }
         }
+        if (announced && !left_behind) announce_quietly(entry(journal_entry::kind::abandoned));
         throw;
     }
     // The upload is complete: a copy that cannot be removed is no failure.
     if (!in_place) remove_quietly(temp);
-    owner_.record_synced_result({local_time, *local_state});
+    settle({local_time, *local_state});
     return done;
 }
 
@@ -262,7 +284,7 @@ task::runner::outcome task::runner::download() {
         if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
             fail(message_kind::none, local_is_newer);
         if (local_before && local_time == remote.time && local_size == remote.size) {
-            owner_.record_synced_result({remote.time, *local_before});
+            settle({remote.time, *local_before});
             return false;
         }
         return true;
@@ -306,6 +328,10 @@ task::runner::outcome task::runner::download() {
     boost::filesystem::path temp;
     std::optional<local_file> sink;
     local_file_state placed_state;
+    // Whether the journal was told that the copy is about to be put in
+    // place, and whether it was.
+    bool announced = false;
+    bool put_in_place = false;
     try {
         temp = step(message_kind::make_temporary, [&] { return owner_.make_temp_path(); });
         if (!opened) step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
@@ -357,21 +383,37 @@ task::runner::outcome task::runner::download() {
             const auto folder = local_path(owner_.dir_local_);
             if (!path_exists(folder)) create_folders(folder);
         });
+        // Told to the journal before the copy takes the file's place, so a
+        // kill right after the rename still leaves the download's result.
+        const auto announce_copy = [&](const boost::filesystem::path& copy,
+                                       const local_file_state& copy_state) {
+            if (!owner_.journal_) return;
+            journal_entry replacing = entry(journal_entry::kind::replacing);
+            replacing.time = remote.time;
+            replacing.size = remote.size;
+            replacing.local = copy_state;
+            replacing.copy_name = copy.filename().wstring();
+            owner_.journal_->append(replacing);
+            announced = true;
+        };
         // The local file is replaced only as the task found it: an edit made
         // meanwhile is newer than what was fetched and stays.
         const auto placed = step(message_kind::copy_from_temporary, [&] {
-            return replace_file(temp, local, remote.time,
-                                [&] { return file_state(local) == local_before; });
+            return replace_file(
+                temp, local, remote.time, [&] { return file_state(local) == local_before; },
+                announce_copy);
         });
         if (!placed) fail(message_kind::none, local_is_newer);
+        put_in_place = true;
         placed_state = *placed;
     } catch (...) {
         sink.reset();
         remove_quietly(temp);
+        if (announced && !put_in_place) announce_quietly(entry(journal_entry::kind::abandoned));
         throw;
     }
     remove_quietly(temp);
-    owner_.record_synced_result({remote.time, placed_state});
+    settle({remote.time, placed_state});
     return done;
 }
 
