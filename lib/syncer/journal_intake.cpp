@@ -3,9 +3,11 @@
 #include <map>
 #include <tuple>
 
+#include "syncer/exceptions.h"
 #include "syncer/paths.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/scan_decision.h"
+#include "syncer/task_local_files.h"
 
 namespace syncer {
 
@@ -60,8 +62,24 @@ std::vector<journal_entry> unsettled_entries(const std::vector<journal_line>& li
     return result;
 }
 
+namespace {
+
+// The journal's failures as the tables' failures are told.
+template <class Operation>
+auto as_table_failure(const char* context, Operation&& operation) -> decltype(operation()) {
+    try {
+        return operation();
+    } catch (const local_error& failure) {
+        throw syncer_exception(context, to_utf8(failure.text()));
+    }
+}
+
+}  // namespace
+
 journal_intake::journal_intake(items_manager& table, const binding& owner, transfer_journal journal)
-    : owner_(owner), journal_(std::move(journal)), contents_(journal_.read()) {
+    : owner_(owner),
+      journal_(std::move(journal)),
+      contents_(as_table_failure(__PRETTY_FUNCTION__, [this] { return journal_.read(); })) {
     for (const journal_line& line : contents_.lines) {
         const journal_entry& entry = line.entry;
         if (!is_entry_of(owner_, entry)) continue;
@@ -86,7 +104,7 @@ std::set<sync_item, sync_item::less> journal_intake::items_after(std::uint64_t s
 void journal_intake::cut() const {
     std::vector<journal_entry> keep = unsettled_entries(contents_.lines);
     std::erase_if(keep, [&](const journal_entry& entry) { return !is_entry_of(owner_, entry); });
-    journal_.cut(contents_.size, keep);
+    as_table_failure(__PRETTY_FUNCTION__, [&] { journal_.cut(contents_.size, keep); });
 }
 
 }  // namespace syncer

@@ -25,15 +25,15 @@ class journal_intake {
 public:
     // Reads the journal and takes its results into the table: a synced entry
     // is its item's agreement; after an abandoned one the item is compared
-    // afresh, as after a start. Throws local_error when the journal cannot
-    // be read.
+    // afresh, as after a start. Throws syncer_exception when the journal
+    // cannot be read.
     journal_intake(items_manager& table, const binding& owner, transfer_journal journal);
 
     // The items whose entries came after the journal held that many bytes.
     std::set<sync_item, sync_item::less> items_after(std::uint64_t size) const;
 
     // Once the table is saved: what it took in leaves the journal, the
-    // transfers still unsettled stay.
+    // transfers still unsettled stay. Throws syncer_exception on failure.
     void cut() const;
 
 private:
