@@ -69,6 +69,21 @@ TEST_F(ScanLocalState, EditsThatKeepTheWholeSecondTimeAreSent) {
     EXPECT_TRUE(task_kinds().empty());
 }
 
+// What the engine writes itself (a download put in place, its time set,
+// its hidden mark cleared) is the state it records: no change to send back.
+TEST_F(ScanLocalState, TheEnginesOwnDownloadIsNoLocalChange) {
+    remote->put_file(L"sync/fetched.txt", "theirs", t0 + 3);
+    ui.answer(message_kind::download_new, yes);
+    pass();
+    run_tasks();
+    ASSERT_EQ(read_local(L"fetched.txt"), "theirs");
+    ui.forget_questions();
+    pass();
+    pass();
+    EXPECT_TRUE(ui.questions().empty());
+    EXPECT_TRUE(task_kinds().empty());
+}
+
 // A refused edit stays refused until the file changes again, and a later
 // change within the same second is asked about anew.
 TEST_F(ScanLocalState, ARefusedEditHoldsUntilTheFileShowsAnotherChange) {
