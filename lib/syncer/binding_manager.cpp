@@ -7,6 +7,7 @@
 
 #include "serializer/file_serializer.h"
 #include "syncer/items_manager.h"
+#include "syncer/journal_intake.h"
 #include "syncer/paths.h"
 #include "syncer/scan_candidates.h"
 #include "syncer/table_file.h"
@@ -208,20 +209,26 @@ void binding_manager::purge_orphan_rules(const std::wstring& user_name) {
         try {
             if (!fs::is_regular_file(entry)) continue;
             const std::wstring name = entry.filename().wstring();
-            if (!is_item_table_name(name)) continue;
+            const bool journal = transfer_journal::is_journal_name(name);
+            const std::wstring table_name = journal ? transfer_journal::table_name_of(name) : name;
+            if (!is_item_table_name(table_name)) continue;
             const auto owner =
                 std::find_if(bindings.begin(), bindings.end(),
-                             [&](const binding& b) { return b.items_filename == name; });
+                             [&](const binding& b) { return b.items_filename == table_name; });
             if (owner == bindings.end()) {
                 if (may_delete) serializer::file_serializer::remove(entry);
                 continue;
             }
+            if (journal) continue;
             items_manager items(*owner, user_name);
+            const journal_intake results(
+                items, *owner, transfer_journal(transfer_journal::path_for(name, user_name)));
             for (const sync_item& record : items) {
                 if (record.last_time_remote != missing_time) record.last_time_remote = 0;
                 if (record.last_time_local != missing_time) record.last_time_local = 0;
             }
             items.save();
+            results.cut();
         } catch (const std::exception&) {
             // One table that cannot be handled does not keep the others
             // from being swept; it is tried again at the next start.

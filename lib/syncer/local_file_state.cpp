@@ -15,7 +15,6 @@ local_file_state local_file_state::from_stat(const struct stat& status) {
     state.size = static_cast<std::int64_t>(status.st_size);
     state.write_time_ns = nanoseconds(status.st_mtim);
     state.change_time_ns = nanoseconds(status.st_ctim);
-    state.device = static_cast<std::uint64_t>(status.st_dev);
     state.inode = static_cast<std::uint64_t>(status.st_ino);
     return state;
 }

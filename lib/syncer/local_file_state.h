@@ -12,13 +12,22 @@ namespace syncer {
 struct local_file_state {
     std::int64_t size = 0;
     // The modification and change times in nanoseconds since 1970, and the
-    // file's identity.
+    // file's inode number: with the change time, it tells another file put
+    // in its place (that file was made, renamed or changed at another time).
     std::int64_t write_time_ns = -1;
     std::int64_t change_time_ns = -1;
-    std::uint64_t device = 0;
     std::uint64_t inode = 0;
 
     bool operator==(const local_file_state&) const = default;
+
+    // Whether the file system shows no change since the earlier state: the
+    // same size, modification time and change time, to the nanosecond. An
+    // edit of the same size within the same second, a modification time set
+    // back, a hidden mark set or cleared all move the change time.
+    bool unchanged_from(const local_file_state& earlier) const {
+        return size == earlier.size && write_time_ns == earlier.write_time_ns &&
+               change_time_ns == earlier.change_time_ns;
+    }
 
     // The modification time in whole seconds since 1970 (rounded down), as
     // the item tables and the service keep times; -1 when unknown.

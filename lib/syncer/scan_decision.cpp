@@ -52,7 +52,7 @@ enum class changed_side { unknown, local, remote };
 
 changed_side one_changed_side(const sync_item& found, const sync_item& stored) {
     if (stored.synced_time == missing_time) return changed_side::unknown;
-    const bool local_changed = found.last_time_local != stored.synced_time;
+    const bool local_changed = local_changed_since_sync(found, stored);
     const bool remote_changed = found.last_time_remote != stored.synced_time;
     if (local_changed == remote_changed) return changed_side::unknown;
     return local_changed ? changed_side::local : changed_side::remote;
@@ -61,8 +61,16 @@ changed_side one_changed_side(const sync_item& found, const sync_item& stored) {
 // Both sides of a file changed since both last held the same file.
 bool both_changed(const sync_item& found, const sync_item& stored) {
     return stored.synced_time != missing_time && found.last_time_local != missing_time &&
-           found.last_time_remote != missing_time && found.last_time_local != stored.synced_time &&
+           found.last_time_remote != missing_time && local_changed_since_sync(found, stored) &&
            found.last_time_remote != stored.synced_time;
+}
+
+// Whether the side of a file that is still there holds what both sides
+// held when they last agreed.
+bool file_survivor_unchanged(const sync_item& found, const sync_item& stored, bool local_gone) {
+    if (stored.synced_time == missing_time) return false;
+    return local_gone ? found.last_time_remote == stored.synced_time
+                      : !local_changed_since_sync(found, stored);
 }
 
 item_transfer plan_transfer(const binding& owner, const sync_item& found, const sync_item& stored) {
@@ -124,10 +132,13 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
         (remote_gone && stored.last_time_remote != missing_time && !walk.remote_complete))
         return plan;
     if (found.last_time_remote == stored.last_time_remote &&
-        found.last_time_local == stored.last_time_local && owner._type != binding::type_upload_only)
+        found.last_time_local == stored.last_time_local &&
+        !local_moved_since_record(found, stored) && owner._type != binding::type_upload_only)
         return plan;
-    if (found.last_time_remote == found.last_time_local &&
-        found.remote_size == found.local_size()) {
+    const bool same_on_both_sides = found.filename.empty()
+                                        ? found.last_time_remote == found.last_time_local
+                                        : sides_agree(found, stored);
+    if (same_on_both_sides && found.remote_size == found.local_size()) {
         plan.transfer = record();
         return plan;
     }
@@ -144,7 +155,7 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
         const bool survivor_unchanged =
             found.filename.empty()
                 ? survivor == (local_gone ? stored.last_time_remote : stored.last_time_local)
-                : stored.synced_time != missing_time && survivor == stored.synced_time;
+                : file_survivor_unchanged(found, stored, local_gone);
         if (survivor_unchanged) plan.removal = removal_step(found);
     }
     plan.transfer = plan_transfer(owner, found, stored);
@@ -161,6 +172,60 @@ bool is_removal(int task_kind) {
 bool is_folder_removal(int task_kind) {
     return task_kind == task::kind_remove_local_folder ||
            task_kind == task::kind_remove_remote_folder;
+}
+
+bool local_moved_since_record(const sync_item& found, const sync_item& stored) {
+    return stored.local_record != recorded_local::unknown &&
+           found.last_time_local != missing_time &&
+           !found.local_file.unchanged_from(stored.local_file);
+}
+
+bool local_changed_since_sync(const sync_item& found, const sync_item& stored) {
+    switch (stored.local_record) {
+        case recorded_local::synced:
+            return !found.local_file.unchanged_from(stored.local_file);
+        case recorded_local::seen:
+            return true;
+        case recorded_local::unknown:
+            break;
+    }
+    return found.last_time_local != stored.synced_time;
+}
+
+bool sides_agree(const sync_item& found, const sync_item& stored) {
+    if (found.filename.empty() || found.last_time_remote == missing_time ||
+        found.last_time_remote != found.last_time_local || found.remote_size != found.local_size())
+        return false;
+    // A table that never saw them agree has only the times to go by.
+    return stored.synced_time == missing_time || stored.local_record == recorded_local::unknown ||
+           !local_changed_since_sync(found, stored);
+}
+
+void record_agreement(const sync_item& stored, std::int64_t time, const local_file_state& local) {
+    stored.last_time_remote = time;
+    stored.last_time_local = time;
+    stored.synced_time = time;
+    stored.local_file = local;
+    stored.local_file.inode = 0;
+    stored.local_record = recorded_local::synced;
+}
+
+void take_in(const sync_item& found, const sync_item& stored) {
+    if (sides_agree(found, stored)) {
+        record_agreement(stored, found.last_time_remote, found.local_file);
+        return;
+    }
+    stored.last_time_remote = found.last_time_remote;
+    stored.last_time_local = found.last_time_local;
+    if (found.filename.empty() || found.last_time_local == missing_time) {
+        stored.local_file = local_file_state{};
+        stored.local_record = recorded_local::unknown;
+    } else if (stored.local_record == recorded_local::unknown ||
+               !found.local_file.unchanged_from(stored.local_file)) {
+        stored.local_file = found.local_file;
+        stored.local_file.inode = 0;
+        stored.local_record = recorded_local::seen;
+    }
 }
 
 }  // namespace syncer

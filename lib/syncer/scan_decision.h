@@ -59,6 +59,31 @@ item_plan plan_item(const binding& owner, const sync_item& found, const sync_ite
 bool is_removal(int task_kind);
 bool is_folder_removal(int task_kind);
 
+// Whether the local file found is not the one the stored record last took
+// in: another size, modification time or change time. False while the
+// record knows no state or no local file is found.
+bool local_moved_since_record(const sync_item& found, const sync_item& stored);
+
+// Whether the local file found is not the one both sides held when they
+// last agreed (the stored synced time is known): by the file system's state
+// when the record keeps the agreed one, by the whole-second time for a
+// record that keeps no state, and always once the record took in a state
+// without agreement.
+bool local_changed_since_sync(const sync_item& found, const sync_item& stored);
+
+// Whether both sides hold the same file: equal times and sizes, and no local
+// change since both last agreed that the times and sizes may hide.
+bool sides_agree(const sync_item& found, const sync_item& stored);
+
+// The stored record takes in the times found; when both sides agree, that
+// is their agreement (the synced time and the local state), else the local
+// state found is kept as seen (nothing for a file missing locally).
+void take_in(const sync_item& found, const sync_item& stored);
+
+// The stored record takes in that both sides hold the same file, of that
+// time, the local one in that state.
+void record_agreement(const sync_item& stored, std::int64_t time, const local_file_state& local);
+
 // Every stored record that no candidate matches gets both times missing and sizes 0,
 // so an item gone from both sides is forgotten and comes back as new.
 template <typename Table>
@@ -74,6 +99,7 @@ void forget_vanished_items(Table& table, const candidate_set& candidates) {
         stored.synced_time = missing_time;
         stored.remote_size = 0;
         stored.local_file = local_file_state{};
+        stored.local_record = recorded_local::unknown;
     }
 }
 

@@ -39,19 +39,6 @@ bool is_in_use(const sync_item& candidate) {
     return error == ERROR_SHARING_VIOLATION;
 }
 
-// Both sides hold the same file: equal times and sizes.
-bool sides_agree(const sync_item& found) {
-    return !found.filename.empty() && found.last_time_remote != missing_time &&
-           found.last_time_remote == found.last_time_local &&
-           found.remote_size == found.local_size();
-}
-
-void copy_times(const sync_item& from, const sync_item& to) {
-    to.last_time_remote = from.last_time_remote;
-    to.last_time_local = from.last_time_local;
-    if (sides_agree(from)) to.synced_time = from.last_time_remote;
-}
-
 // The files the table knows on one side, the root's own record aside.
 std::size_t known_files(const items_manager& table, removal_guard::side side) {
     std::size_t count = 0;
@@ -141,6 +128,9 @@ private:
         std::set<sync_item, sync_item::less> taken;
         queued_ += take_synced_times(turn_.tasks, turn_.owner, turn_.table, &taken);
         if (turn_.results_taken) turn_.results_taken();
+        if (turn_.journalled_during_walk)
+            results_taken_now_.insert(turn_.journalled_during_walk->begin(),
+                                      turn_.journalled_during_walk->end());
         if (!turn_.results_before_walk) return;
         for (const sync_item& ended : taken) {
             if (!turn_.results_before_walk->contains(ended)) results_taken_now_.insert(ended);
@@ -199,9 +189,9 @@ private:
         interruption_point(turn_.stop);
         if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
             // Unchanged since the last pass: a table written before the synced
-            // time was kept learns it here.
-            if (record != turn_.table.end() && sides_agree(candidate))
-                record->synced_time = candidate.last_time_remote;
+            // time or the local state were kept learns them here.
+            if (record != turn_.table.end() && sides_agree(candidate, *record))
+                record_agreement(*record, candidate.last_time_remote, candidate.local_file);
             return;
         }
         if (has_unsettled_task_for(turn_.tasks, candidate.dir_remote, candidate.dir_local,
@@ -227,13 +217,13 @@ private:
             case item_outcome::leave:
                 return;
             case item_outcome::record:
-                copy_times(candidate, stored);
+                take_in(candidate, stored);
                 return;
             case item_outcome::ask:
                 if (permits(plan.transfer.step, stored)) {
                     queue(candidate, stored, plan.transfer.step.task_kind);
                 } else {
-                    copy_times(candidate, stored);
+                    take_in(candidate, stored);
                 }
                 return;
             case item_outcome::keep_both:
@@ -273,15 +263,21 @@ private:
         task& queued =
             queue_task(turn_.tasks, turn_.owner, kind, candidate.dir_remote, candidate.dir_local,
                        candidate.filename, turn_.environment, turn_.stopped);
-        queued.set_basis(basis_of(candidate, kind));
-        copy_times(candidate, stored);
+        queued.set_basis(basis_of(candidate, stored, kind));
+        if (kind == task::kind_upload || kind == task::kind_download)
+            queued.set_journal(turn_.journal);
+        take_in(candidate, stored);
         ++queued_;
     }
 
     // The item as this pass saw it: what a removal may take, and the file a
     // transfer may replace.
-    std::shared_ptr<const task::item_basis> basis_of(const sync_item& candidate, int kind) const {
+    std::shared_ptr<const task::item_basis> basis_of(const sync_item& candidate,
+                                                     const sync_item& stored, int kind) const {
         auto basis = std::make_shared<task::item_basis>();
+        if (kind == task::kind_upload && stored.synced_time != missing_time &&
+            stored.local_record != recorded_local::unknown)
+            basis->local_changed = local_changed_since_sync(candidate, stored);
         const bool local_seen = candidate.last_time_local != missing_time;
         const bool remote_seen = candidate.last_time_remote != missing_time;
         if (kind == task::kind_remove_local_file || (kind == task::kind_download && local_seen))
@@ -329,6 +325,8 @@ private:
                 stored->last_time_remote = missing_time;
                 stored->last_time_local = missing_time;
                 stored->synced_time = missing_time;
+                stored->local_file = local_file_state{};
+                stored->local_record = recorded_local::unknown;
             }
             entry = turn_.tasks.erase(entry);
             ++queued_;
@@ -425,7 +423,7 @@ private:
             if (everything_goes) {
                 queue(candidate, stored, removal->step.task_kind);
             } else {
-                copy_times(candidate, stored);
+                take_in(candidate, stored);
             }
         }
     }
@@ -503,6 +501,15 @@ std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, con
             ended.insert(sync_item(job.get_dir_remote(), job.get_dir_local(), job.get_filename()));
     }
     return ended;
+}
+
+std::set<sync_item, sync_item::less> items_of_tasks(const task_list& tasks, const binding& owner) {
+    std::set<sync_item, sync_item::less> items;
+    for (const task& job : tasks) {
+        if (job.get_binding().is_same_as(owner))
+            items.insert(sync_item(job.get_dir_remote(), job.get_dir_local(), job.get_filename()));
+    }
+    return items;
 }
 
 int check_candidates(binding_turn& turn) {

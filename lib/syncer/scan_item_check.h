@@ -13,6 +13,7 @@
 #include "syncer/scan_questions.h"
 #include "syncer/scan_removal_guard.h"
 #include "syncer/scan_task_list.h"
+#include "syncer/transfer_journal.h"
 
 namespace syncer {
 
@@ -36,6 +37,12 @@ struct binding_turn {
     // its item, so that item waits for the next pass. Null: every ended
     // transfer counts as ended before.
     const std::set<sync_item, sync_item::less>* results_before_walk = nullptr;
+    // The items whose results the journal took in came while the walks ran:
+    // they too wait for the next pass. Null: none.
+    const std::set<sync_item, sync_item::less>* journalled_during_walk = nullptr;
+    // Where the binding's transfers announce their steps and results; none:
+    // their results live in the tasks alone.
+    std::shared_ptr<const transfer_journal> journal = {};
     // Called, under the task-list lock, once the results of ended transfers
     // were taken (tests end a transfer there).
     std::function<void()> results_taken = {};
@@ -44,6 +51,10 @@ struct binding_turn {
 // The items of the binding's tasks whose transfer has ended with a result
 // not yet recorded; the caller holds the task list's lock.
 std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, const binding& owner);
+
+// The items of every task of the binding in the list; the caller holds the
+// task list's lock.
+std::set<sync_item, sync_item::less> items_of_tasks(const task_list& tasks, const binding& owner);
 
 // Checks every candidate; returns how many tasks were queued or dropped.
 //

@@ -4,6 +4,7 @@
 #include "syncer/exceptions.h"
 #include "syncer/folder_identity.h"
 #include "syncer/items_manager.h"
+#include "syncer/journal_intake.h"
 #include "syncer/locked_operations.h"
 #include "syncer/messages.h"
 #include "syncer/paths.h"
@@ -12,6 +13,7 @@
 #include "syncer/scan_item_check.h"
 #include "syncer/scan_questions.h"
 #include "syncer/scan_walk.h"
+#include "syncer/transfer_recovery.h"
 
 namespace syncer {
 
@@ -95,10 +97,16 @@ void scan_binding(scan_shared& shared, const binding& listed, const binding_set&
                       stop,      shared.memory ? &shared.memory->marks : nullptr};
     if (!nested.empty()) walk.nested = &nested;
     std::set<sync_item, sync_item::less> results_before_walk;
+    std::set<sync_item, sync_item::less> items_with_tasks;
     {
         std::lock_guard<std::mutex> tasks_guard(shared.tasks_lock);
         results_before_walk = ended_transfers(shared.tasks, owner);
+        items_with_tasks = items_of_tasks(shared.tasks, owner);
     }
+    const auto journal = std::make_shared<const transfer_journal>(
+        transfer_journal::path_for(owner.items_filename, shared.user_name));
+    settle_unfinished_transfers(*journal, owner, client, items_with_tasks, stop);
+    const std::uint64_t journal_before_walk = journal->size();
     collect_candidates(walk, client);
     if (first && owner._type == binding::type_saved_files)
         remove_unchanged_saved_copies(found.candidates);
@@ -111,6 +119,8 @@ void scan_binding(scan_shared& shared, const binding& listed, const binding_set&
             items_manager::mutex_name(owner.items_filename, shared.user_name));
     {
         items_manager table(owner, shared.user_name);
+        const journal_intake intake(table, owner, *journal);
+        const auto journalled_during_walk = intake.items_after(journal_before_walk);
         roots = judge_empty_roots(shared.guard, owner, found, table);
         // A folder that could not be read hides what is still there.
         if (found.local_complete && found.remote_complete && found.unreadable_local_folders.empty())
@@ -125,9 +135,13 @@ void scan_binding(scan_shared& shared, const binding& listed, const binding_set&
         turn.emptied_local_root = roots.local;
         turn.emptied_remote_root = roots.remote;
         turn.results_before_walk = &results_before_walk;
+        turn.journalled_during_walk = &journalled_during_walk;
+        turn.journal = journal;
         turn.results_taken = shared.results_taken;
         queued = check_candidates(turn);
         recursion = questions.recursion_to_store();
+        table.save();
+        intake.cut();
     }
     changed += queued;
     if (queued != 0 && shared.work_queued) shared.work_queued();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "syncer/binding.h"
+#include "syncer/scan_decision.h"
 #include "syncer/sync_item.h"
 #include "syncer/task.h"
 
@@ -48,26 +49,24 @@ int purge_tasks_of_removed_bindings(task_list& tasks, const binding_set& binding
 int purge_done_tasks(task_list& tasks, const binding_set& bindings);
 
 // The done transfers of the binding that left both sides holding the same
-// file: each one's time becomes its item's synced time and both last times,
-// and the task leaves the list. Each task's result is read once: a transfer
-// that ends meanwhile stays for the next call. Returns how many left; their
-// items go to taken when given.
+// file: each one's result becomes its item's agreement (synced time, both
+// last times, the local state), and the task leaves the list. Each task's
+// result is read once: a transfer that ends meanwhile stays for the next
+// call. Returns how many left; their items go to taken when given.
 template <typename Table>
 int take_synced_times(task_list& tasks, const binding& owner, Table& table,
                       std::set<sync_item, sync_item::less>* taken = nullptr) {
     int count = 0;
     for (auto entry = tasks.begin(); entry != tasks.end();) {
-        const auto time =
-            entry->get_binding().is_same_as(owner) ? entry->get_synced_time() : std::nullopt;
-        if (!time) {
+        const auto result =
+            entry->get_binding().is_same_as(owner) ? entry->get_synced_result() : std::nullopt;
+        if (!result) {
             ++entry;
             continue;
         }
         const sync_item key(entry->get_dir_remote(), entry->get_dir_local(), entry->get_filename());
         const auto record = table.insert(key).first;
-        record->last_time_remote = *time;
-        record->last_time_local = *time;
-        record->synced_time = *time;
+        record_agreement(*record, result->time, result->local);
         if (taken) taken->insert(key);
         entry = tasks.erase(entry);
         ++count;

@@ -1,5 +1,6 @@
 #include "syncer/sync_item.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <limits>
 #include <utility>
@@ -50,6 +51,36 @@ std::wstring stored_text(std::int64_t time) {
     return std::to_wstring(time == missing_time ? stored_missing : time);
 }
 
+const wchar_t* const local_synced = L"local_synced";
+const wchar_t* const local_seen = L"local_seen";
+
+std::wstring state_text(const local_file_state& state) {
+    return std::to_wstring(state.size) + L" " + std::to_wstring(state.write_time_ns) + L" " +
+           std::to_wstring(state.change_time_ns);
+}
+
+// Exactly three numbers, each after a single space but the first, and a size
+// that is no negative number; anything else is no state.
+bool state_from(const std::wstring& text, local_file_state& state) {
+    std::int64_t numbers[3] = {};
+    std::size_t at = 0;
+    for (std::int64_t& number : numbers) {
+        if (&number != numbers && (at >= text.size() || text[at++] != L' ')) return false;
+        const std::size_t end = std::min(text.find(L' ', at), text.size());
+        const std::wstring field = text.substr(at, end - at);
+        if (field.empty() || std::iswspace(static_cast<wint_t>(field[0])) ||
+            !parse_int64(field, number) || std::to_wstring(number) != field)
+            return false;
+        at = end;
+    }
+    if (at != text.size() || numbers[0] < 0) return false;
+    state = local_file_state{};
+    state.size = numbers[0];
+    state.write_time_ns = numbers[1];
+    state.change_time_ns = numbers[2];
+    return true;
+}
+
 }  // namespace
 
 sync_item::sync_item(shared_path dir_remote, shared_path dir_local, std::wstring filename)
@@ -90,6 +121,9 @@ void sync_item::to_node(serializer::node& target) const {
         target.set(dated_minus_one, local_minus_one && remote_minus_one ? L"both"
                                     : local_minus_one                   ? L"local"
                                                                         : L"remote");
+    if (local_record != recorded_local::unknown)
+        target.set(local_record == recorded_local::synced ? local_synced : local_seen,
+                   state_text(local_file));
 }
 
 sync_item sync_item::from_node(const serializer::node& source) {
@@ -103,6 +137,14 @@ sync_item sync_item::from_node(const serializer::node& source) {
     result.last_time_local =
         time_from(source, L"last_time_local", minus_one == L"local" || minus_one == L"both");
     result.synced_time = time_from(source, L"synced_time", true);
+    for (const auto& [name, kind] : {std::pair{local_synced, recorded_local::synced},
+                                     std::pair{local_seen, recorded_local::seen}}) {
+        const auto child = source.find(name);
+        if (child != source.end() && state_from(child->second.value, result.local_file)) {
+            result.local_record = kind;
+            break;
+        }
+    }
     return result;
 }
 

@@ -42,6 +42,12 @@ table_fingerprint fingerprint_of(const std::set<sync_item, sync_item::less>& rec
         builder.add(record.last_time_remote);
         builder.add(record.last_time_local);
         builder.add(record.synced_time);
+        builder.add(static_cast<std::int64_t>(record.local_record));
+        if (record.local_record != recorded_local::unknown) {
+            builder.add(record.local_file.size);
+            builder.add(record.local_file.write_time_ns);
+            builder.add(record.local_file.change_time_ns);
+        }
         for (int index = 0; index < sync_rule::size; ++index)
             builder.add(static_cast<std::int64_t>(record.rule[index]));
     }

@@ -48,6 +48,7 @@ task::task(const task& other)
       temp_directory_(get_temp_directory()),
       environment_(other.environment_),
       basis_(other.basis_),
+      journal_(other.journal_),
       refusal_(other.refusal_) {
     std::lock_guard<std::mutex> guard(other.lock_);
     state_ = other.state_;
@@ -57,7 +58,7 @@ task::task(const task& other)
     error_kind_ = other.error_kind_;
     message_ = other.message_;
     outdated_ = other.outdated_;
-    synced_time_ = other.synced_time_;
+    synced_result_ = other.synced_result_;
 }
 
 task::~task() {
@@ -223,15 +224,25 @@ void task::set_basis(std::shared_ptr<const item_basis> basis) {
     basis_ = std::move(basis);
 }
 
-std::optional<std::int64_t> task::get_synced_time() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (state_ != state_done) return std::nullopt;
-    return synced_time_;
+void task::set_journal(std::shared_ptr<const transfer_journal> journal) {
+    journal_ = std::move(journal);
 }
 
-void task::record_synced_time(std::int64_t time) {
+std::optional<task::transfer_result> task::get_synced_result() const {
     std::lock_guard<std::mutex> guard(lock_);
-    synced_time_ = time;
+    if (state_ != state_done) return std::nullopt;
+    return synced_result_;
+}
+
+std::optional<std::int64_t> task::get_synced_time() const {
+    const auto result = get_synced_result();
+    if (!result) return std::nullopt;
+    return result->time;
+}
+
+void task::record_synced_result(const transfer_result& result) {
+    std::lock_guard<std::mutex> guard(lock_);
+    synced_result_ = result;
 }
 
 void task::refuse(const std::wstring& reason) {
@@ -244,7 +255,7 @@ void task::run() {
     set_state(state_running, 0);
     {
         std::lock_guard<std::mutex> guard(lock_);
-        synced_time_.reset();
+        synced_result_.reset();
     }
     runner::outcome outcome = runner::failed;
     try {

@@ -19,6 +19,7 @@
 #include "syncer/local_file_state.h"
 #include "syncer/remote_item_state.h"
 #include "syncer/task_environment.h"
+#include "syncer/transfer_journal.h"
 
 namespace syncer {
 
@@ -61,6 +62,21 @@ public:
         // or the file were seen under names that differ from the local ones
         // in case only; the upload gives them the local names.
         bool remote_case_differs = false;
+        // Upload: the local file changed since both sides last agreed, though
+        // its time and size may not show it (an edit within the same second,
+        // a time set back); it is sent even over a remote file of the same
+        // time and size.
+        bool local_changed = false;
+    };
+
+    // What a transfer that ended done left: both sides holding the same
+    // file, of that time, the local one in that state (as the transfer left
+    // it or, for an upload, as the copy it sent was read from).
+    struct transfer_result {
+        std::int64_t time = 0;
+        local_file_state local;
+
+        bool operator==(const transfer_result&) const = default;
     };
 
     // Read together under the task's lock.
@@ -113,10 +129,16 @@ public:
 
     // Set by the scan before the task is first started.
     void set_basis(std::shared_ptr<const item_basis> basis);
+    // The journal of the binding's transfers, set by the scan before a
+    // transfer is first started: the transfer announces its steps on the
+    // remote or local file there, and writes its result there before it
+    // counts as done. Without one, results live in the task alone.
+    void set_journal(std::shared_ptr<const transfer_journal> journal);
     // After a transfer that ended done with both sides holding the same
-    // file: that file's time, as both sides now carry it. The scan records
-    // it, so that a removal on either side right after the transfer is seen
-    // as a removal. Nothing otherwise.
+    // file: that file's time, as both sides now carry it, and the local
+    // file's state. The scan records it, so that a removal on either side
+    // right after the transfer is seen as a removal. Nothing otherwise.
+    std::optional<transfer_result> get_synced_result() const;
     std::optional<std::int64_t> get_synced_time() const;
     // The last run found the item changed since the removal was decided and
     // kept it: the scan decides about it afresh.
@@ -168,7 +190,7 @@ private:
     void set_size(std::int64_t size);
     void record_failure(int error_kind, const std::wstring& message, bool outdated = false);
     void record_final_state(int outcome);
-    void record_synced_time(std::int64_t time);
+    void record_synced_result(const transfer_result& result);
 
     binding binding_;
     int kind_;
@@ -178,6 +200,7 @@ private:
     boost::filesystem::path temp_directory_;
     std::shared_ptr<task_environment> environment_;
     std::shared_ptr<const item_basis> basis_;
+    std::shared_ptr<const transfer_journal> journal_;
     std::wstring refusal_;
 
     // Guards the fields below, which other threads read.
@@ -189,7 +212,7 @@ private:
     int error_kind_ = 0;
     std::wstring message_;
     bool outdated_ = false;
-    std::optional<std::int64_t> synced_time_;
+    std::optional<transfer_result> synced_result_;
     bool thread_running_ = false;
     std::condition_variable thread_ended_;
 

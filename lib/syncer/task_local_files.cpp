@@ -55,16 +55,19 @@ std::vector<std::wstring> path_elements(const std::wstring& path) {
     return elements;
 }
 
-void copy_contents(int from, int to, const boost::filesystem::path& source,
-                   const boost::filesystem::path& target) {
+// Returns how many bytes went across.
+std::int64_t copy_contents(int from, int to, const boost::filesystem::path& source,
+                           const boost::filesystem::path& target) {
     std::vector<char> buffer(1 << 16);
+    std::int64_t copied = 0;
     for (;;) {
         const ssize_t got = ::read(from, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
             throw system_failure("read", source);
         }
-        if (got == 0) return;
+        if (got == 0) return copied;
+        copied += got;
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
             if (put < 0) {
@@ -259,40 +262,59 @@ void local_file::close() {
     if (!synced || !closed) throw local_error(L"");
 }
 
-bool replace_file(const boost::filesystem::path& source, const boost::filesystem::path& target,
-                  std::int64_t last_write_time, const std::function<bool()>& target_unchanged) {
+std::optional<local_file_state> replace_file(
+    const boost::filesystem::path& source, const boost::filesystem::path& target,
+    std::int64_t last_write_time, const std::function<bool()>& target_unchanged,
+    const std::function<void(const boost::filesystem::path&, const local_file_state&)>& renaming) {
     const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (from < 0) throw system_failure("open", source);
     boost::filesystem::path sibling;
     int to = -1;
+    bool renamed = false;
+    struct stat placed {};
+    bool written_by_others = false;
     try {
         to = create_unique_file(target.parent_path(), replacement_prefix, replacement_suffix,
                                 sibling);
         const bool hidden = set_hidden(sibling, true);
-        copy_contents(from, to, source, sibling);
+        const std::int64_t size = copy_contents(from, to, source, sibling);
         const timespec times[2] = {{static_cast<time_t>(last_write_time), 0},
                                    {static_cast<time_t>(last_write_time), 0}};
         if (::futimens(to, times) != 0) throw system_failure("futimens", sibling);
         if (::fsync(to) != 0) throw system_failure("fsync", sibling);
-        const int descriptor = to;
-        to = -1;
-        if (::close(descriptor) != 0) throw system_failure("close", sibling);
         if (!target_unchanged()) {
+            ::close(to);
             remove_quietly(sibling);
             ::close(from);
-            return false;
+            return std::nullopt;
         }
         if (hidden) set_hidden(sibling, false);
+        if (renaming) {
+            if (::fstat(to, &placed) != 0) throw system_failure("fstat", sibling);
+            renaming(sibling, local_file_state::from_stat(placed));
+        }
         if (::rename(sibling.c_str(), target.c_str()) != 0) throw system_failure("rename", target);
+        renamed = true;
+        // The file's own state (the rename moved its change time), whatever
+        // is renamed over the target since.
+        if (::fstat(to, &placed) != 0) throw system_failure("fstat", target);
+        const int descriptor = to;
+        to = -1;
+        if (::close(descriptor) != 0) throw system_failure("close", target);
+        written_by_others = placed.st_size != size || placed.st_mtim.tv_sec != last_write_time ||
+                            placed.st_mtim.tv_nsec != 0;
     } catch (...) {
         if (to >= 0) ::close(to);
-        remove_quietly(sibling);
+        // Once renamed, the name may be another replacement's already.
+        if (!renamed) remove_quietly(sibling);
         ::close(from);
         throw;
     }
     ::close(from);
     sync_folder(target.parent_path());
-    return true;
+    local_file_state state = local_file_state::from_stat(placed);
+    if (written_by_others) state.change_time_ns = -1;
+    return state;
 }
 
 }  // namespace syncer

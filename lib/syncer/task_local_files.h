@@ -94,10 +94,16 @@ bool is_replacement_name(const std::wstring& name);
 // Puts the contents of `source` in place of `target` so that a crash leaves
 // the old file or the new one, never a part: the bytes go to a new hidden
 // file beside the target, which gets `last_write_time` and is flushed to
-// disk; then `target_unchanged` is asked, and only when it answers true the
-// new file is renamed over the target. Returns false (and leaves the target
-// as it is) when it answers false.
-bool replace_file(const boost::filesystem::path& source, const boost::filesystem::path& target,
-                  std::int64_t last_write_time, const std::function<bool()>& target_unchanged);
+// disk; then `target_unchanged` is asked, and only when it answers true
+// `renaming` is told the new file's path and state and the new file is
+// renamed over the target (an exception from `renaming` leaves the target as
+// it is). Returns nothing (and leaves the target as it is) when it answers
+// false; else the state of the file put in place as the engine left it
+// (its change time -1 when it shows a write by someone else already).
+std::optional<local_file_state> replace_file(
+    const boost::filesystem::path& source, const boost::filesystem::path& target,
+    std::int64_t last_write_time, const std::function<bool()>& target_unchanged,
+    const std::function<void(const boost::filesystem::path&, const local_file_state&)>& renaming =
+        {});
 
 }  // namespace syncer

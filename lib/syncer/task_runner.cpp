@@ -116,6 +116,37 @@ void task::runner::report_progress(std::int64_t transferred, std::int64_t total)
     if (total > 0) owner_.set_progress(static_cast<int>(transferred * 100 / total));
 }
 
+journal_entry task::runner::entry(journal_entry::kind what) const {
+    journal_entry made;
+    made.what = what;
+    made.dir_remote = owner_.dir_remote_;
+    made.dir_local = owner_.dir_local_;
+    made.filename = owner_.filename_;
+    return made;
+}
+
+void task::runner::announce(const journal_entry& announced) {
+    if (!owner_.journal_) return;
+    step(message_kind::none, [&] { owner_.journal_->append(announced); });
+}
+
+void task::runner::announce_quietly(const journal_entry& announced) noexcept {
+    if (!owner_.journal_) return;
+    try {
+        owner_.journal_->append(announced);
+    } catch (...) {
+        // What the journal lacks, the next pass settles from both sides.
+    }
+}
+
+void task::runner::settle(const transfer_result& result) {
+    journal_entry synced = entry(journal_entry::kind::synced);
+    synced.time = result.time;
+    synced.local = result.local;
+    announce(synced);
+    owner_.record_synced_result(result);
+}
+
 task::runner::outcome task::runner::remove_local_file() {
     check_local_names();
     const auto path = local_path(owner_.dir_local_, owner_.filename_);

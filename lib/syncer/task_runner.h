@@ -76,6 +76,18 @@ private:
     void set_size(std::int64_t size);
     void report_progress(std::int64_t transferred, std::int64_t total);
 
+    // An entry of the given kind for the task's item.
+    journal_entry entry(journal_entry::kind what) const;
+    // Writes the entry to the binding's journal when the task keeps one, as
+    // a step: a journal that cannot be written ends the transfer before the
+    // step the entry announces.
+    void announce(const journal_entry& announced);
+    // The same, ignoring every failure (the next pass settles what is left).
+    void announce_quietly(const journal_entry& announced) noexcept;
+    // A transfer ended done: its result goes to the journal, then to the
+    // task.
+    void settle(const transfer_result& result);
+
     task& owner_;
     std::array<unsigned char, block_size> buffer_{};
 };

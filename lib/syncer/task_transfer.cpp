@@ -22,6 +22,8 @@ const wchar_t* const local_is_newer = L"Local file is newer or remote file has z
 const wchar_t* const remote_changed = L"The remote file was changed since the scan saw it";
 const wchar_t* const size_mismatch =
     L"The downloaded file does not have the size of the remote file";
+const wchar_t* const local_changed_meanwhile =
+    L"The local file changed after its download was decided, so it was kept";
 
 // A missing file has the time missing_time, before every real time.
 struct remote_state {
@@ -105,8 +107,11 @@ task::runner::outcome task::runner::upload() {
             fail(message_kind::none, remote_changed);
         if (existing.time > local_time && !remote_is_remnant && !remote_unchanged)
             fail(message_kind::none, remote_is_newer);
-        if (existing.file && existing.time == local_time && existing.size == seen_size) {
-            owner_.record_synced_time(local_time);
+        // The same time and size hide an edit the scan saw by the file's
+        // state: that file is sent all the same.
+        if (existing.file && existing.time == local_time && existing.size == seen_size &&
+            !(basis && basis->local_changed)) {
+            settle({local_time, *local_state});
             return false;
         }
         return !(only_over_existing && !existing.file);
@@ -126,6 +131,8 @@ task::runner::outcome task::runner::upload() {
     boost::filesystem::path temp;
     std::optional<local_file> source;
     bool created = false;
+    // Whether the journal was told of a step on the remote file.
+    bool announced = false;
     try {
         const auto source_path = step(message_kind::copy_to_temporary, [&] {
             if (in_place) {
@@ -143,6 +150,10 @@ task::runner::outcome task::runner::upload() {
             message_kind::open_local_stream,
             [&] { source.emplace(source_path, local_file::mode::read); }, text::dropped);
         if (!existing) {
+            journal_entry creating = entry(journal_entry::kind::creating);
+            creating.size = local_size;
+            announce(creating);
+            announced = true;
             step(message_kind::create_remote_file, [&] {
                 try {
                     remote = boost::dynamic_pointer_cast<vfs::file>(
@@ -170,6 +181,11 @@ task::runner::outcome task::runner::upload() {
             });
         }
         if (!remote) fail(message_kind::create_remote_file, L"");
+        if (created) {
+            journal_entry made = entry(journal_entry::kind::created);
+            made.remote_id = remote->get_id();
+            announce(made);
+        }
         step(message_kind::open_remote_file,
              [&] { remote->open(vfs::modeWrite | vfs::modeOverwrite, local_size); });
 
@@ -203,6 +219,13 @@ task::runner::outcome task::runner::upload() {
             fail(message_kind::close_local_stream, L"");
         }
         source.reset();
+        journal_entry closing = entry(journal_entry::kind::closing);
+        closing.remote_id = remote->get_id();
+        closing.time = local_time;
+        closing.size = local_size;
+        closing.local = *local_state;
+        announce(closing);
+        announced = true;
         step(message_kind::close_remote_file, [&] { remote->close(local_time); });
         // The service dates a file closed without a positive time with the
         // time of the upload: a file dated at or before 1970 gets its own
@@ -212,19 +235,23 @@ task::runner::outcome task::runner::upload() {
     } catch (...) {
         source.reset();
         if (!in_place) remove_quietly(temp);
+        bool left_behind = false;
         if (created) {
             remote.reset();
             try {
                 folder->delete_item(owner_.filename_, true);
             } catch (...) {
-                // The file stays where it is; the next scan sees it.
+                // The file stays where it is: the journal still says this
+                // upload made it, so the next pass finds and removes it.
+                left_behind = true;
             }
         }
+        if (announced && !left_behind) announce_quietly(entry(journal_entry::kind::abandoned));
         throw;
     }
     // The upload is complete: a copy that cannot be removed is no failure.
     if (!in_place) remove_quietly(temp);
-    owner_.record_synced_time(local_time);
+    settle({local_time, *local_state});
     return done;
 }
 
@@ -239,6 +266,12 @@ task::runner::outcome task::runner::download() {
     const item_basis* basis = owner_.basis_.get();
     const bool local_unchanged =
         local_before && basis && basis->local_file && *local_before == *basis->local_file;
+    // A local file other than the one the download was decided over (edited
+    // since, whatever its time says, or made since) is the user's newer work.
+    if (basis && (basis->local_file ? !local_unchanged : local_before.has_value())) {
+        const bool newer = basis->remote_file && local_time > basis->remote_file->time;
+        fail(message_kind::none, newer ? local_is_newer : local_changed_meanwhile);
+    }
 
     const auto look_up = [&] {
         return step(message_kind::remote_file_info, [&] {
@@ -265,7 +298,7 @@ task::runner::outcome task::runner::download() {
         if ((local_time > remote.time && !local_unchanged) || remote.size == 0)
             fail(message_kind::none, local_is_newer);
         if (local_before && local_time == remote.time && local_size == remote.size) {
-            owner_.record_synced_time(remote.time);
+            settle({remote.time, *local_before});
             return false;
         }
         return true;
@@ -308,6 +341,11 @@ task::runner::outcome task::runner::download() {
     const vfs::file_ptr& file = remote.file;
     boost::filesystem::path temp;
     std::optional<local_file> sink;
+    local_file_state placed_state;
+    // Whether the journal was told that the copy is about to be put in
+    // place, and whether it was.
+    bool announced = false;
+    bool put_in_place = false;
     try {
         temp = step(message_kind::make_temporary, [&] { return owner_.make_temp_path(); });
         if (!opened) step(message_kind::open_remote_file, [&] { file->open(vfs::modeRead, 0); });
@@ -359,20 +397,37 @@ task::runner::outcome task::runner::download() {
             const auto folder = local_path(owner_.dir_local_);
             if (!path_exists(folder)) create_folders(folder);
         });
+        // Told to the journal before the copy takes the file's place, so a
+        // kill right after the rename still leaves the download's result.
+        const auto announce_copy = [&](const boost::filesystem::path& copy,
+                                       const local_file_state& copy_state) {
+            if (!owner_.journal_) return;
+            journal_entry replacing = entry(journal_entry::kind::replacing);
+            replacing.time = remote.time;
+            replacing.size = remote.size;
+            replacing.local = copy_state;
+            replacing.copy_name = copy.filename().wstring();
+            owner_.journal_->append(replacing);
+            announced = true;
+        };
         // The local file is replaced only as the task found it: an edit made
         // meanwhile is newer than what was fetched and stays.
-        const bool replaced = step(message_kind::copy_from_temporary, [&] {
-            return replace_file(temp, local, remote.time,
-                                [&] { return file_state(local) == local_before; });
+        const auto placed = step(message_kind::copy_from_temporary, [&] {
+            return replace_file(
+                temp, local, remote.time, [&] { return file_state(local) == local_before; },
+                announce_copy);
         });
-        if (!replaced) fail(message_kind::none, local_is_newer);
+        if (!placed) fail(message_kind::none, local_is_newer);
+        put_in_place = true;
+        placed_state = *placed;
     } catch (...) {
         sink.reset();
         remove_quietly(temp);
+        if (announced && !put_in_place) announce_quietly(entry(journal_entry::kind::abandoned));
         throw;
     }
     remove_quietly(temp);
-    owner_.record_synced_time(remote.time);
+    settle({remote.time, placed_state});
     return done;
 }
 

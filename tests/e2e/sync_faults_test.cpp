@@ -1,17 +1,10 @@
 // Faults during passes (failing requests, cut transfers, the service away
 // for a while, the manager's process killed) are followed by passes that
 // converge, with nothing lost.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <filesystem>
 #include <random>
 
+#include "sync_manager_process.h"
 #include "sync_support.h"
-
-extern char** environ;
 
 namespace sync_testing {
 namespace {
@@ -48,36 +41,6 @@ transfer_fault transfer(const std::string& direction, const std::string& kind, s
     fault.seconds = seconds;
     return fault;
 }
-
-// The manager in a process of its own, its output discarded.
-class helper_process {
-public:
-    helper_process() {
-        const std::string program =
-            (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "sync_manager_helper")
-                .string();
-        std::string user = "alice";
-        char* argv[] = {const_cast<char*>(program.c_str()), user.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) throw std::runtime_error("cannot start the helper");
-    }
-    ~helper_process() { kill_now(); }
-
-    void kill_now() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
 
 class SyncFaults : public testing::Test {
 protected:
@@ -165,7 +128,7 @@ TEST_F(SyncFaults, AManagerKilledMidTransferIsRestartedAndConverges) {
     world.service().arm(transfer("upload", "stall", 200000, 1, 60));
     world.service().arm(transfer("download", "stall", 200000, 1, 60));
     {
-        helper_process helper;
+        manager_process helper;
         ASSERT_TRUE(eventually(
             [&] { return upload_bytes_so_far() >= 100000 && transfer_command_seen("RETR"); }));
         helper.kill_now();
@@ -196,7 +159,7 @@ TEST_F(SyncFaults, AnUploadKilledAfterCreatingItsFileIsCompletedByTheNextManager
     const syncer::binding mine = world.bind(L"sync", L"mine", allow_all());
     world.service().arm(transfer("upload", "stall", 200000, 1, 60));
     {
-        helper_process helper;
+        manager_process helper;
         ASSERT_TRUE(eventually([&] { return upload_bytes_so_far() >= 100000; }));
         helper.kill_now();
     }

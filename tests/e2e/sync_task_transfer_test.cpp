@@ -182,6 +182,49 @@ TEST_F(sync_task_test, ADownloadOpensTheListedFileByItsIdAndLooksUpOnlyWhenItCha
     EXPECT_EQ(read_file(local_file("listed.bin")), "edited since");
 }
 
+// A download replaces only the local file it was decided over: an edit
+// saved since (even of the same size with its time set back) or a file made
+// where there was none is the user's newer work and stays. The file a
+// download puts in place is what its result records, to the nanosecond.
+TEST_F(sync_task_test, ADownloadKeepsALocalFileChangedSinceItWasDecided) {
+    const auto decided_over = [](const std::optional<syncer::local_file_state>& local) {
+        auto basis = std::make_shared<task::item_basis>();
+        basis->local_file = local;
+        return basis;
+    };
+    add_remote_file(docs_id_, "edited.txt", "remote version", base_time + 10);
+    write_file(local_file("edited.txt"), "local 1", base_time);
+    const auto seen = syncer::file_state(local_file("edited.txt"));
+    write_file(local_file("edited.txt"), "local 2", base_time);
+    auto over_edit = make(task::kind_download, L"\\Docs", local_folder(), L"edited.txt");
+    over_edit->set_basis(decided_over(seen));
+    ASSERT_TRUE(run(*over_edit));
+    EXPECT_TRUE(over_edit->is_failed());
+    EXPECT_EQ(over_edit->get_message(),
+              L"The local file changed after its download was decided, so it was kept");
+    EXPECT_EQ(read_file(local_file("edited.txt")), "local 2");
+
+    add_remote_file(docs_id_, "made.txt", "remote version", base_time + 10);
+    auto over_new = make(task::kind_download, L"\\Docs", local_folder(), L"made.txt");
+    over_new->set_basis(decided_over(std::nullopt));
+    write_file(local_file("made.txt"), "made here", base_time);
+    ASSERT_TRUE(run(*over_new));
+    EXPECT_TRUE(over_new->is_failed());
+    EXPECT_EQ(read_file(local_file("made.txt")), "made here");
+
+    auto decided = make(task::kind_download, L"\\Docs", local_folder(), L"edited.txt");
+    decided->set_basis(decided_over(syncer::file_state(local_file("edited.txt"))));
+    ASSERT_TRUE(run(*decided));
+    ASSERT_TRUE(decided->is_done()) << syncer::to_utf8(decided->get_message());
+    EXPECT_EQ(read_file(local_file("edited.txt")), "remote version");
+    const auto result = decided->get_synced_result();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->time, base_time + 10);
+    const auto placed = syncer::file_state(local_file("edited.txt"));
+    ASSERT_TRUE(placed);
+    EXPECT_TRUE(placed->unchanged_from(result->local));
+}
+
 TEST_F(sync_task_test, DownloadRefusalsAndMissingRemoteItems) {
     add_remote_file(docs_id_, "older.txt", "remote", base_time - 10);
     write_file(local_file("older.txt"), "local and newer", base_time);

@@ -35,9 +35,10 @@ void tell_engine(const syncer::binding& stored, const std::wstring& user,
     record->last_time_local = agreed.local.last_write_time();
     record->local_file = agreed.local;
     record->remote_size = agreed.remote.size;
-    if (agreed.local.last_write_time() == agreed.remote.date &&
-        agreed.local.size == agreed.remote.size)
-        record->synced_time = agreed.remote.date;
+    const bool same = agreed.local.last_write_time() == agreed.remote.date &&
+                      agreed.local.size == agreed.remote.size;
+    if (same) record->synced_time = agreed.remote.date;
+    record->local_record = same ? syncer::recorded_local::synced : syncer::recorded_local::seen;
     table.save();
 }
 
@@ -51,8 +52,14 @@ bool sent_as_it_is(const std::wstring& user_name, const copy_binding& binding,
     if (!stored || stored->_type != syncer::binding::type_open_copy) return false;
     const syncer::items_manager table(*stored, user_name);
     const auto found = table.find(record_key(*stored));
-    return found != table.end() && found->synced_time != syncer::missing_time &&
-           found->synced_time != record.remote.date && found->synced_time == copy.last_write_time();
+    if (found == table.end() || found->synced_time == syncer::missing_time ||
+        found->synced_time == record.remote.date)
+        return false;
+    // The engine keeps the state the copy had when it was sent; a table of
+    // an earlier version keeps only its time.
+    return found->local_record == syncer::recorded_local::synced
+               ? copy.unchanged_from(found->local_file)
+               : found->synced_time == copy.last_write_time();
 }
 
 void CDataObjectImpl::_CreateTempBinding(HWND hwnd, IProgressDialog* dialog,

@@ -120,7 +120,6 @@ serializer::node opened_copies::to_node(const std::map<std::wstring, opened_copy
         record.set(L"size", decimal(copy.local.size));
         record.set(L"write_time_ns", decimal(copy.local.write_time_ns));
         record.set(L"change_time_ns", decimal(copy.local.change_time_ns));
-        record.set(L"device", decimal(static_cast<std::int64_t>(copy.local.device)));
         record.set(L"inode", decimal(static_cast<std::int64_t>(copy.local.inode)));
     }
     return root;
@@ -140,7 +139,6 @@ std::map<std::wstring, opened_copy> opened_copies::from_node(const serializer::n
         copy.local.size = read.number(L"size");
         copy.local.write_time_ns = read.number(L"write_time_ns");
         copy.local.change_time_ns = read.number(L"change_time_ns");
-        copy.local.device = static_cast<std::uint64_t>(read.number(L"device"));
         copy.local.inode = static_cast<std::uint64_t>(read.number(L"inode"));
         if (read.whole && !path.empty()) records[path] = copy;
     }
