@@ -220,10 +220,11 @@ pass_summary bench_pass(std::size_t files, int passes, bool peer) {
     // Both walks, then the local walk alone against find over the same tree.
     // They take the hidden marks the passes kept, as the pass's own walks do:
     // a file's mark is read again only when its change time moved.
+    // What a walk found goes with it, as a pass's candidates do.
     syncer::binding walked = pair;
-    syncer::collected_items both;
-    syncer::walk_context both_context{walked, both, ui, user, stop, &memory.marks};
     const double walks = seconds_of([&] {
+        syncer::collected_items both;
+        syncer::walk_context both_context{walked, both, ui, user, stop, &memory.marks};
         memory.marks.begin_pass();
         syncer::collect_candidates(both_context, *world.session);
         memory.marks.end_pass();
