@@ -79,7 +79,7 @@ CAutoLogin::Outcome CAutoLogin::Attempt(const std::stop_token& stop) {
 void CAutoLogin::PostTickOnLogin(HWND window) {
     tick_window_.store(window);
     // Either this or the worker sees both stores; a second tick is harmless.
-    if (logged_in_.load()) PostMessageW(window, WM_TIMER, 0, 0);
+    if (window && logged_in_.load()) PostMessageW(window, WM_TIMER, 0, 0);
 }
 
 bool CAutoLogin::LockLoginMutex(const std::stop_token& stop) {

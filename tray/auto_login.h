@@ -43,7 +43,8 @@ public:
     bool IsRunning() const { return !finished_.load(); }
     // Once the worker has logged in, a WM_TIMER is posted to the window, so
     // that the tray's tick sees the log-in at once rather than at its next
-    // period; at once when the worker logged in already.
+    // period; at once when the worker logged in already. A null window
+    // stops the notice.
     void PostTickOnLogin(HWND window);
 
 private:

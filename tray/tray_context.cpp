@@ -193,6 +193,7 @@ void CTrayContext::Open() {
 
 void CTrayContext::CloseWindow() {
     if (!window_) return;
+    if (auto_login_) auto_login_->PostTickOnLogin(nullptr);
     if (IsWindow(window_)) DestroyWindow(window_);
     erase_context(window_);
     UnregisterClassW(window_name, instance_);
