@@ -160,11 +160,13 @@ int main(int argc, char** argv) {
         }
     }
     if (!transfers_only && !bench_passes(files, passes, peer)) return 1;
-    return guarded([&] {
+    bool met = true;
+    const int status = guarded([&] {
         for (const std::size_t count : transfers) {
             if (count == 0) continue;
             transfer.count = count;
-            bench_transfers(transfer);
+            met = bench_transfers(transfer) && met;
         }
     });
+    return status != 0 || !met ? 1 : 0;
 }

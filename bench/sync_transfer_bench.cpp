@@ -276,7 +276,12 @@ void print_rounds(const std::vector<double>& values) {
     std::printf(")\n");
 }
 
-void report_transfers(const char* what, std::size_t count,
+// The tray program's targets against the engine and curl of the same run.
+constexpr double tray_cpu_target = 1.2;
+constexpr double tray_time_target = 1.3;
+
+// Prints the medians; false when the tray program missed a target.
+bool report_transfers(const char* what, std::size_t count,
                       const std::vector<transfer_round>& rounds) {
     std::vector<double> engine, engine_cpu, engine_service, curl, curl_cpu, curl_service, requests,
         ratio;
@@ -314,22 +319,29 @@ void report_transfers(const char* what, std::size_t count,
         median(curl), median(requests), median(curl_cpu), median(curl_service));
     std::printf("  engine / curl                    %8.2f", median(ratio));
     print_rounds(ratio);
+    bool met = true;
     if (!tray.empty()) {
         std::printf(
             "  tray program, all its processes  %8.2f s wall from its start, %.2f s CPU, service "
             "CPU %.2f s\n",
             median(tray), median(tray_cpu), median(tray_service));
-        std::printf("  tray CPU / engine CPU            %8.2f", median(tray_to_engine_cpu));
+        const bool cpu_met = median(tray_to_engine_cpu) <= tray_cpu_target;
+        const bool time_met = median(tray_to_curl) <= tray_time_target;
+        std::printf("  tray CPU / engine CPU            %8.2f (target %.2f: %s)",
+                    median(tray_to_engine_cpu), tray_cpu_target, cpu_met ? "met" : "MISSED");
         print_rounds(tray_to_engine_cpu);
-        std::printf("  tray / curl                      %8.2f", median(tray_to_curl));
+        std::printf("  tray / curl                      %8.2f (target %.2f: %s)",
+                    median(tray_to_curl), tray_time_target, time_met ? "met" : "MISSED");
         print_rounds(tray_to_curl);
+        met = cpu_met && time_met;
     }
     std::fflush(stdout);
+    return met;
 }
 
 }  // namespace
 
-void bench_transfers(const transfer_options& options) {
+bool bench_transfers(const transfer_options& options) {
     bench_world world;
     std::vector<transfer_round> uploads;
     std::vector<transfer_round> downloads;
@@ -338,8 +350,9 @@ void bench_transfers(const transfer_options& options) {
             uploads.push_back(upload_round(world, options.count, round, options.tray));
         downloads.push_back(download_round(world, options.count, round));
     }
-    if (!options.downloads_only) report_transfers("uploads", options.count, uploads);
+    const bool met = options.downloads_only || report_transfers("uploads", options.count, uploads);
     report_transfers("downloads", options.count, downloads);
+    return met;
 }
 
 }  // namespace sync_bench

@@ -16,6 +16,8 @@ struct transfer_options {
     bool tray = false;
 };
 
-void bench_transfers(const transfer_options& options);
+// False when the tray program missed one of its targets against the engine
+// and curl of the same run.
+bool bench_transfers(const transfer_options& options);
 
 }  // namespace sync_bench
