@@ -297,7 +297,7 @@ public:
                 out_ << usage_of(command);
                 return true;
             }
-            if (!is_local_folder(folder)) return true;
+            if (!local_folder_for_copies(folder)) return true;
             const HRESULT result = paste_to_local(folder, pasted);
             if (result == DV_E_FORMATETC)
                 out_ << "paste failed: the clipboard names files but holds none of their "
@@ -383,19 +383,23 @@ private:
         return indices;
     }
 
-    // Copies go into a folder that is there: a missing one is named at once
-    // rather than failing every file's copy into it.
-    bool is_local_folder(const std::string& path) {
-        std::error_code unreadable;
-        if (std::filesystem::is_directory(std::filesystem::path(path), unreadable)) return true;
-        out_ << "no such local folder: " << path << "\n";
+    // Copies go into a local folder that is there or is made for them: one
+    // that can not be made is named at once, rather than failing the copy of
+    // every file into it.
+    bool local_folder_for_copies(const std::string& path) {
+        std::error_code failure;
+        std::filesystem::create_directories(std::filesystem::path(path), failure);
+        if (!failure && std::filesystem::is_directory(std::filesystem::path(path), failure))
+            return true;
+        out_ << "the local folder " << path << " is not there and can not be made ("
+             << (failure ? failure.message() : std::string("a file has its name")) << ")\n";
         return false;
     }
 
     void transfer(const std::string& command, const std::vector<size_t>& indices,
                   const std::string& rest) {
         if (command == "get") {
-            if (!is_local_folder(rest)) return;
+            if (!local_folder_for_copies(rest)) return;
             IDataObject* object = nullptr;
             if (!report("copy out", data_object_of(browser_, indices, &object))) return;
             copy_out_result copied;

@@ -380,16 +380,24 @@ size_t terminal_columns(const std::string& line) {
 TEST_F(ShellBrowse, ThePersonsSlipsAreToldPlainlyAndWideNamesKeepTheColumns) {
     env_.service().add_file(user_id_, "0", "\u65e5\u672c\u8a9e\u306e\u30e1\u30e2.txt", "wide");
     log_in();
-    const std::string missing = "/no/such/folder-" + std::to_string(getpid());
-    std::istringstream typed("ls\ncd 1\nget 0 " + missing + "\nmv 0 sub/b.txt\nquit\n");
+    // A folder below a file can not be made, whoever asks.
+    const std::filesystem::path blocker =
+        std::filesystem::temp_directory_path() / ("blocker-" + std::to_string(getpid()));
+    std::ofstream(blocker) << "a file";
+    const std::string missing = (blocker / "folder").string();
+    std::istringstream typed("ls\ncd 1\nget 0 " + missing + "\npaste " + missing +
+                             "\nmv 0 sub/b.txt\nquit\n");
     std::ostringstream shown;
     win_test::clear_message_boxes();
     ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
     const std::string screen = shown.str();
-    EXPECT_NE(screen.find("no such local folder: " + missing + "\n"), std::string::npos) << screen;
+    const std::string refused = "the local folder " + missing + " is not there and can not be made";
+    const size_t first = screen.find(refused);
+    EXPECT_NE(first, std::string::npos) << screen;
+    EXPECT_NE(screen.find(refused, first + 1), std::string::npos) << "the paste's" << screen;
     EXPECT_NE(screen.find("a name can not hold \"/\""), std::string::npos) << screen;
     EXPECT_TRUE(win_test::message_boxes().empty()) << "no box, no retries";
-    EXPECT_FALSE(std::filesystem::exists(missing));
+    std::filesystem::remove(blocker);
 
     // Every row of the first listing ends at the same column as its heading.
     std::istringstream lines(screen);
