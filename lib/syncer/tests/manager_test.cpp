@@ -185,7 +185,10 @@ TEST_F(SyncManager, ABurstOfStartsIsToldAFewTimesASecond) {
     constexpr int files = 60;
     for (int index = 0; index < files; ++index)
         remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
+    // One scan pass (its notice, then no more passes); the runner's cycles
+    // come only as tasks end.
     environment->stretch(runner_period);
+    environment->stretch(scan_step);
     const auto started = std::chrono::steady_clock::now();
     start();
     ASSERT_TRUE(eventually([&] {
