@@ -1,11 +1,17 @@
 // Drop data from other programs, at the sizes that used to stall the shell:
-// 10,000 dropped paths read by the extension's adapter, against reading the
-// same block name by name through DragQueryFileW (as the adapter once did,
-// on 2,000 names: it grows with the square); and an id array whose 262,143
-// offsets all point at one list, against reading a well-formed block of the
-// same size; and a virtual-file tree of 20,000 descriptors walked whole
-// (every folder listed), against reading its block once. Targets: 10,000
-// paths within 0.1 s, the bomb refused at once, the walk within 0.1 s.
+// 10,000 dropped paths read by the extension's adapter, against the least
+// any reader does with them in the same run (one pass over the block and a
+// look at each path on disk) and against reading the block name by name
+// through DragQueryFileW (as the adapter once did, on 2,000 names: it grows
+// with the square); an id array whose 262,143 offsets all point at one
+// list, against reading a well-formed block of the same size; and a
+// virtual-file tree of 20,000 descriptors walked whole (every folder
+// listed), against reading its block once in the same run. Targets: the
+// adapter within twice the least work, the bomb refused at once, the walk
+// within ten times the read.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +43,22 @@ double adapter_seconds(int count) {
     HDROP drop = drop_of(count);
     const auto start = clock_type::now();
     CHDROPWrapper tree(drop);
+    const double took = seconds_since(start);
+    GlobalFree(drop);
+    return took;
+}
+
+// The least work: the block read in one pass, each path looked at on disk.
+double least_work_seconds(int count) {
+    HDROP drop = drop_of(count);
+    const auto start = clock_type::now();
+    const void* block = GlobalLock(drop);
+    for (const std::wstring& path : win_shell::read_drop_files(block, GlobalSize(drop))) {
+        struct stat status {};
+        const std::string native(path.begin(), path.end());  // the paths are plain ASCII
+        stat(native.c_str(), &status);
+    }
+    GlobalUnlock(drop);
     const double took = seconds_since(start);
     GlobalFree(drop);
     return took;
@@ -135,12 +157,23 @@ public:
 
 int main() {
     adapter_seconds(100);  // the first use loads and sets up what the adapter uses
-    const double adapter = adapter_seconds(10000);
+    least_work_seconds(100);
+    // The shortest of a few runs of each, taken in turns, so that a busy
+    // moment of the machine does not fall on one side only.
+    double adapter = 1e9, least = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        adapter = std::min(adapter, adapter_seconds(10000));
+        least = std::min(least, least_work_seconds(10000));
+    }
     const double peer = name_by_name_seconds(2000);
-    std::printf("10000 dropped paths read by the adapter: %.4f s (target 0.1 s: %s)\n", adapter,
-                adapter <= 0.1 ? "met" : "MISSED");
+    const bool adapter_met = adapter <= 2 * least;
+    std::printf("10000 dropped paths read by the adapter: %.4f s\n", adapter);
     std::printf(
-        "2000 paths read name by name through DragQueryFileW: %.4f s (%.0fx the adapter's "
+        "10000 paths read in one pass and looked at on disk: %.4f s (adapter/least %.2f, target "
+        "2.00: %s)\n",
+        least, adapter / least, adapter_met ? "met" : "MISSED");
+    std::printf(
+        "2000 paths read name by name through DragQueryFileW: %.4f s (%.2fx the adapter's "
         "10000)\n",
         peer, peer / adapter);
 
@@ -175,8 +208,8 @@ int main() {
     const double walk_seconds = seconds_since(start);
     GlobalFree(tree_block);
     std::printf("%zu descriptors read once: %.4f s\n", records, read_once);
-    std::printf("%zu descriptors walked as a tree: %.4f s (%.1fx the read; target 0.1 s: %s)\n",
-                walked, walk_seconds, walk_seconds / read_once,
-                walk_seconds <= 0.1 ? "met" : "MISSED");
-    return adapter <= 0.1 && !bomb_read && fair_read && walk_seconds <= 0.1 ? 0 : 1;
+    const bool walk_met = walk_seconds <= 10 * read_once;
+    std::printf("%zu descriptors walked as a tree: %.4f s (%.2fx the read; target 10x: %s)\n",
+                walked, walk_seconds, walk_seconds / read_once, walk_met ? "met" : "MISSED");
+    return adapter_met && !bomb_read && fair_read && walk_met ? 0 : 1;
 }

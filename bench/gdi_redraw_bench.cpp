@@ -2,12 +2,13 @@
 // trimmed text and 100 small images with per-pixel alpha, composed into a
 // 32-bit DIB section as the tray's layered window does. Reports redraws per
 // second, against the 200 a second the window needs; saves the last frame as
-// a picture beside the program.
+// a picture (bench-frames beside the program's folder, or the path given).
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "drawing/gdi_canvas.h"
+#include "last_frame.h"
 #include "win/gdi.h"
 #include "win/gdiplus.h"
 
@@ -49,6 +50,8 @@ void redraw(HDC dc, Bitmap* icon, const Font& font, const StringFormat& format) 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string picture = bench_support::last_frame_path(
+        argc, argv, "bench_gdi_redraw [PICTURE.png]", "gdi_redraw.png");
     GdiplusStartupInput input;
     ULONG_PTR token = 0;
     GdiplusStartup(&token, &input, nullptr);
@@ -76,8 +79,6 @@ int main(int argc, char** argv) {
             "alpha images (needed: 200/s, ratio %.2f)\n",
             rate, rate / 200.0);
 
-        const std::string self = argc > 0 ? argv[0] : "bench_gdi_redraw";
-        const std::string picture = self.substr(0, self.find_last_of('/') + 1) + "gdi_redraw.png";
         win_gdi::save_png(*win_gdi::dc_canvas(dc), picture);
         std::printf("last frame: %s\n", picture.c_str());
 

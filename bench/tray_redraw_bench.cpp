@@ -4,7 +4,8 @@
 // the window's Redraw. Reported in redraws per second against the 200 a
 // second the window needs, and against the same picture drawn directly (the
 // frame, the buttons, the rows in view and the bar, with no control tree) as
-// a peer in the same run.
+// a peer in the same run. The last frame is saved as a picture (bench-frames
+// beside the program's folder, or the path given).
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "demo/demo_controls.h"
+#include "last_frame.h"
 #include "ui/resource_ids.h"
 #include "win/machine.h"
 #include "win/win_test.h"
@@ -118,6 +120,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string path = bench_support::last_frame_path(
+        argc, argv, "bench_tray_redraw [PICTURE.png]", "tray_redraw.png");
     win_machine::scoped_root machine;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
@@ -165,8 +169,6 @@ int main(int argc, char** argv) {
 
         list.ScrollTo(0);
         window.Redraw();
-        const std::string self = argc > 0 ? argv[0] : "bench_tray_redraw";
-        const std::string path = self.substr(0, self.find_last_of('/') + 1) + "tray_redraw.png";
         if (win_test::save_png(window, path)) std::printf("last frame: %s\n", path.c_str());
     }
     Gdiplus::GdiplusShutdown(token);

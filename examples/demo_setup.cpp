@@ -4,8 +4,14 @@
 // log-in asked for, and a folder pair of a local folder and the remote
 // folder "Documents" whose every decision the engine asks on the terminal.
 // With --samples it also puts two sample files into the local folder.
+// With --file-types, and for the shell host alone, it registers what a fresh
+// system knows of the demo's kinds of files: music (.mp3) and video (.mp4),
+// by their perceived types, opened by a demo player, and plain text (.txt),
+// so that the virtual folder plays music and video from the service and its
+// command bar offers them.
 //
-//   demo_setup --local DIR [--samples]
+//   demo_setup --local DIR [--samples] [--file-types]
+//   demo_setup --file-types
 //
 // Everything is left as it is when it is there already, so a world kept
 // between runs stays as the person left it. A local folder that became a
@@ -15,6 +21,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "syncer/binding.h"
 #include "syncer/locked_operations.h"
@@ -56,6 +63,43 @@ bool ensure_pc_id() {
     return ok;
 }
 
+bool set_class_text(const std::wstring& key_name, const wchar_t* name, const std::wstring& text) {
+    HKEY key = nullptr;
+    if (RegCreateKeyW(HKEY_CLASSES_ROOT, key_name.c_str(), &key) != ERROR_SUCCESS) return false;
+    const LONG status =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+// The demo's kinds of files, as the system's file types would have them.
+// The player program exists only by name: the shell host prints what it
+// would start and starts nothing.
+bool register_file_types() {
+    const std::wstring player = L"C:\\Program Files\\Demo Player\\demoplayer.exe";
+    const std::wstring command = L"\"" + player + L"\" \"%1\"";
+    const std::wstring notes = L"C:\\Windows\\notepad.exe %1";
+    bool ok =
+        set_class_text(L"Applications\\demoplayer.exe", L"FriendlyAppName", L"Demo Player") &&
+        set_class_text(L"Applications\\demoplayer.exe\\shell\\open\\command", nullptr, command);
+    for (const wchar_t* kind : {L"audio", L"video"})
+        ok = ok && set_class_text(std::wstring(L"SystemFileAssociations\\") + kind +
+                                      L"\\OpenWithList\\demoplayer.exe",
+                                  nullptr, L"");
+    for (const auto& [extension, type, perceived] :
+         {std::tuple{L".mp3", L"Demo.Music", L"audio"},
+          std::tuple{L".mp4", L"Demo.Video", L"video"},
+          std::tuple{L".m3u", L"Demo.Playlist", L"audio"}}) {
+        ok = ok && set_class_text(extension, nullptr, type) &&
+             set_class_text(extension, L"PerceivedType", perceived) &&
+             set_class_text(std::wstring(type) + L"\\shell\\open\\command", nullptr, command);
+    }
+    return ok && set_class_text(L".txt", nullptr, L"txtfile") &&
+           set_class_text(L".txt", L"PerceivedType", L"text") &&
+           set_class_text(L"txtfile\\shell\\open\\command", nullptr, notes);
+}
+
 // Writes a sample file unless something is in its way; never throws.
 void write_sample(const fs::path& path, const std::string& text) {
     boost::system::error_code failure;
@@ -70,6 +114,7 @@ void write_sample(const fs::path& path, const std::string& text) {
 struct options {
     fs::path local;
     bool samples = false;
+    bool file_types = false;
 };
 
 bool read_options(int argc, char** argv, options& chosen) {
@@ -77,13 +122,15 @@ bool read_options(int argc, char** argv, options& chosen) {
         const std::string name = argv[index];
         if (name == "--samples") {
             chosen.samples = true;
+        } else if (name == "--file-types") {
+            chosen.file_types = true;
         } else if (name == "--local" && index + 1 < argc) {
             chosen.local = argv[++index];
         } else {
             return false;
         }
     }
-    return !chosen.local.empty();
+    return !chosen.local.empty() || (chosen.file_types && !chosen.samples);
 }
 
 }  // namespace
@@ -92,9 +139,16 @@ int main(int argc, char** argv) {
     utils::imbue_utf8_locale();
     options chosen;
     if (!read_options(argc, argv, chosen)) {
-        std::fprintf(stderr, "usage: demo_setup --local DIR [--samples]\n");
+        std::fprintf(stderr,
+                     "usage: demo_setup --local DIR [--samples] [--file-types] | demo_setup "
+                     "--file-types\n");
         return 2;
     }
+    if (chosen.file_types && !register_file_types()) {
+        std::fprintf(stderr, "demo: the file types cannot be registered\n");
+        return 1;
+    }
+    if (chosen.local.empty()) return 0;
     const fs::path local = fs::absolute(chosen.local);
     if (!ensure_pc_id() || !vfs_calvimora::store_saved_login({demo_user, demo_password}) ||
         !set_dword(HKEY_CURRENT_USER, L"SOFTWARE\\Calvimora", L"AutoLogin", 1)) {

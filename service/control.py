@@ -10,6 +10,7 @@ import dataclasses
 import json
 import os
 import random
+import time
 from urllib.parse import parse_qs
 
 import login_data
@@ -237,6 +238,36 @@ def list_folder(app, args):
     }
 
 
+def wait_files(app, args):
+    """Waits up to `seconds` (at most 50) until the folder at a path of a
+    user's holds `count` live files of `size` bytes; answers how many it
+    holds. The wait sleeps until an upload is committed, so it costs the
+    service nothing while the files are on their way."""
+    store = app.store
+    user = _user_named(store, _text(args, "user"))
+    folder_id = _folder_at(store, user, _text(args, "path", "/"), create=False)
+    count, size = int(_need(args, "count")), int(_need(args, "size"))
+    deadline = time.monotonic() + min(float(args.get("seconds", 10)), 50.0)
+
+    def held():
+        return sum(
+            1 for i in store.children(user.id, folder_id) if not i.is_folder and i.size == size
+        )
+
+    # The folder is listed again only once enough uploads went into it.
+    commits_before = store.commits_in[folder_id]
+    found = held()
+    while found < count:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            break
+        store.committed.wait(left)
+        if store.commits_in[folder_id] - commits_before >= count - found:
+            commits_before = store.commits_in[folder_id]
+            found = held()
+    return {"count": found}
+
+
 def list_trash(app, args):
     """The paths of a user's items in the trash, in path order."""
     store = app.store
@@ -379,6 +410,7 @@ VERBS = {
         put_file,
         remove_path,
         list_folder,
+        wait_files,
         list_trash,
         add_share,
         grant_access,

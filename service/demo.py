@@ -7,6 +7,20 @@ FRIEND_USER = ("friend", "friend")
 GUEST_ACCESS = ("demo-guest", "guest")
 
 
+def silent_mp3(frames=38):
+    """About a second of silence as MPEG-1 Layer III frames (128 kbit/s,
+    44.1 kHz, mono): each frame a header and zeros, which decode to silence."""
+    frame = bytes([0xFF, 0xFB, 0x90, 0xC4]) + bytes(413)
+    return frame * frames
+
+
+def tiny_mp4():
+    """The start of an MP4 file: its file-type box and an empty media box.
+    Enough for the file's type; nothing plays it here."""
+    file_type = b"ftyp" + b"isom" + (512).to_bytes(4, "big") + b"isomiso2mp41"
+    return (8 + len(file_type)).to_bytes(4, "big") + file_type + (8).to_bytes(4, "big") + b"mdat"
+
+
 def seed(store):
     """Fills a fresh store; returns the lines that tell a person how to sign in."""
     # A paying account: its level is the text the drive's sheet shows.
@@ -25,6 +39,9 @@ def seed(store):
 
     documents = store.add_folder(demo.id, ROOT_ID, "Documents", description="Papers")
     store.add_file(demo.id, documents.id, "readme.txt", b"Hello from the stand-in service.\r\n")
+    # A music and a video file give the command bar its Play All commands.
+    store.add_file(demo.id, documents.id, "Quiet tune.mp3", silent_mp3())
+    store.add_file(demo.id, documents.id, "Short clip.mp4", tiny_mp4())
     pictures = store.add_folder(demo.id, ROOT_ID, "Pictures", is_gallery=True)
     store.add_file(demo.id, pictures.id, "notes.txt", b"No pictures yet.\r\n")
     store.add_file(demo.id, ROOT_ID, "todo.txt", b"1. Try the sync.\r\n")

@@ -32,6 +32,11 @@ def _control(ports, verb, **args):
         )
         response = connection.getresponse()
         answer = json.loads(response.read())
+    except OSError as failure:
+        raise SystemExit(
+            f"remote: the service does not answer ({failure.strerror or failure}); "
+            "start it with ./run service or ./run demo"
+        )
     finally:
         connection.close()
     if response.status != 200:

@@ -12,6 +12,7 @@ Every public method is called with `lock` held by the caller, so one
 request sees a consistent state.
 """
 
+import collections
 import dataclasses
 import hashlib
 import json
@@ -157,6 +158,10 @@ class Store:
         only. A store with a state file saves after every change a caller
         reports (saved()) and starts from the file when there is one."""
         self.lock = threading.RLock()
+        # Told of every committed upload, for callers that wait for uploads
+        # to arrive without asking again and again.
+        self.committed = threading.Condition(self.lock)
+        self.commits_in = collections.Counter()
         self.transfer_root = transfer_root
         self.state_file = state_file
         self.loaded = state_file is not None and os.path.exists(state_file)
@@ -611,6 +616,9 @@ class Store:
         self.committed_uploads[temp_location] = (item.id, size)
         self._set_size(item, size)
         item.date_modified = file_time if file_time > 0 else self.now()
+        self.commits_in[item.parent_id] += 1
+        with self.committed:
+            self.committed.notify_all()
 
     def _drop_uploads_of(self, file_id):
         for token in [t for t, u in self.uploads.items() if u.file_id == file_id]:

@@ -9,6 +9,7 @@
 #include "utils/time_scale.h"
 #include "vfs/saved_login.h"
 #include "win/kernel.h"
+#include "win/user.h"
 
 namespace {
 
@@ -66,11 +67,19 @@ CAutoLogin::Outcome CAutoLogin::Attempt(const std::stop_token& stop) {
     if (!LoadSavedLogin(user_name, password)) return Outcome::try_again;
     try {
         session_.Login(user_name, password);
+        logged_in_.store(true);
+        if (const HWND window = tick_window_.load()) PostMessageW(window, WM_TIMER, 0, 0);
         return Outcome::finished;
     } catch (...) {
         // The person is not told; the next attempt comes after the interval.
         return Outcome::try_again;
     }
+}
+
+void CAutoLogin::PostTickOnLogin(HWND window) {
+    tick_window_.store(window);
+    // Either this or the worker sees both stores; a second tick is harmless.
+    if (window && logged_in_.load()) PostMessageW(window, WM_TIMER, 0, 0);
 }
 
 bool CAutoLogin::LockLoginMutex(const std::stop_token& stop) {

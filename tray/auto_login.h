@@ -41,6 +41,11 @@ public:
 
     // Whether the worker still runs.
     bool IsRunning() const { return !finished_.load(); }
+    // Once the worker has logged in, a WM_TIMER is posted to the window, so
+    // that the tray's tick sees the log-in at once rather than at its next
+    // period; at once when the worker logged in already. A null window
+    // stops the notice.
+    void PostTickOnLogin(HWND window);
 
 private:
     enum class Outcome { finished, try_again };
@@ -55,6 +60,8 @@ private:
     utils::named_mutex login_mutex_;
     HANDLE dialog_event_ = nullptr;
     std::atomic<bool> finished_{false};
+    std::atomic<bool> logged_in_{false};
+    std::atomic<HWND> tick_window_{nullptr};
     std::jthread thread_;  // last: starts once everything it uses exists
 };
 

@@ -55,6 +55,9 @@ bool CCMSyncWindow::Create(const RECT& rect) {
     SetMinimumSize(400, 220);
     m_frame.Load(AfxGetResourceHandle());
     if (!CAlphaWindow::Create(CRect(rect), FALSE)) return false;
+    // The window shows no caption; its text names it where it is listed and
+    // pictured.
+    SetWindowText(L"Sync tasks");
     m_thread = GetCurrentThreadId();
 
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;

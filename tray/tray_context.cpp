@@ -183,6 +183,7 @@ void CTrayContext::Open() {
         AddTrayIcon(icon_logged_out_);
         if (!SetTimer(window_, tick_timer, tick_ms, nullptr))
             throw CTrayError(L"Error running tray menu - can't create timer");
+        if (auto_login_) auto_login_->PostTickOnLogin(window_);
     } catch (...) {
         if (icon_shown_) RemoveTrayIcon();
         CloseWindow();
@@ -192,6 +193,7 @@ void CTrayContext::Open() {
 
 void CTrayContext::CloseWindow() {
     if (!window_) return;
+    if (auto_login_) auto_login_->PostTickOnLogin(nullptr);
     if (IsWindow(window_)) DestroyWindow(window_);
     erase_context(window_);
     UnregisterClassW(window_name, instance_);

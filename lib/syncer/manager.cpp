@@ -27,6 +27,9 @@ constexpr milliseconds scan_wait_step{1000};
 constexpr int scan_wait_steps = 30;
 constexpr milliseconds scan_wait_after_failure{30000};
 constexpr milliseconds runner_period{5000};
+// The user interface reads the whole task list for every notice: starts
+// made sooner than this after the last notice are told at a later cycle.
+constexpr milliseconds runner_notice_interval{200};
 // A failed task starts again once its failure is older than this.
 constexpr std::chrono::seconds failed_task_restart_age{60};
 
@@ -279,6 +282,12 @@ void manager::wait_between_passes(const forced_failures& failures, const stop_si
 }
 
 void manager::runner_thread(const stop_signal& stop) {
+    // A task that ends makes the next cycle come at once, so a burst of
+    // short tasks makes many cycles: their starts are told together, at the
+    // latest with the cycle after the runner's period.
+    bool notice_due = false;
+    std::chrono::steady_clock::time_point last_notice{};
+    const auto notice_interval = environment_->real_length(runner_notice_interval);
     for (;;) {
         try {
             int started = 0;
@@ -286,7 +295,13 @@ void manager::runner_thread(const stop_signal& stop) {
                 std::lock_guard<std::mutex> guard(tasks_lock_);
                 started = start_due_tasks();
             }
-            if (started != 0) ui_->tasks_changed();
+            notice_due = notice_due || started != 0;
+            const auto now = std::chrono::steady_clock::now();
+            if (notice_due && now - last_notice >= notice_interval) {
+                notice_due = false;
+                last_notice = now;
+                ui_->tasks_changed();
+            }
         } catch (...) {
             // The next cycle tries again.
         }

@@ -308,7 +308,10 @@ boost::filesystem::path task::get_temp_directory() {
     boost::filesystem::path folder = L"Calvimora";
     try {
         folder = utils::filesystem::get_temp_directory() / L"Calvimora";
+        // Every copy of a task asks (the progress window copies the whole
+        // list on each refresh): a folder that is there costs one look.
         boost::system::error_code ignored;
+        if (boost::filesystem::is_directory(folder, ignored)) return folder;
         boost::filesystem::create_directories(folder, ignored);
         if (boost::filesystem::is_directory(folder, ignored)) return folder;
     } catch (const utils::utils_exception&) {

@@ -16,11 +16,35 @@
 #include "kernel/wide_text.h"
 #include "shell_host.h"
 #include "terminal_browser.h"
+#include "win/com.h"
 
 namespace {
 
+// What a failed call means, in a sentence; empty when there is nothing to
+// add to its code.
+const char* meaning_of(HRESULT result) {
+    switch (result) {
+        case REGDB_E_CLASSNOTREG:
+            return "no module is registered for that class on this machine (register one first: "
+                   "calvimora_explorer register MODULE)";
+        case CLASS_E_CLASSNOTAVAILABLE:
+            return "the registered module does not make objects of that class";
+        case CO_E_DLLNOTFOUND:
+            return "the module registered for that class cannot be loaded";
+        case E_NOINTERFACE:
+            return "the object does not offer what was asked of it";
+        default:
+            return "";
+    }
+}
+
 int report(const char* what, HRESULT result) {
-    std::printf("%s: 0x%08X\n", what, static_cast<unsigned>(result));
+    const std::string meaning = meaning_of(result);
+    if (SUCCEEDED(result) || meaning.empty())
+        std::printf("%s: 0x%08X\n", what, static_cast<unsigned>(result));
+    else
+        std::printf("%s failed: %s (0x%08X)\n", what, meaning.c_str(),
+                    static_cast<unsigned>(result));
     return SUCCEEDED(result) ? 0 : 1;
 }
 

@@ -105,12 +105,17 @@ HRESULT shell_browser::list(DWORD flags, ULONG batch, UINT sort_column) {
         if (result != S_OK) break;
     }
     enumerator->Release();
+    sort_column_ = sort_column;
+    sort_items();
+    return FAILED(result) ? result : S_OK;
+}
+
+void shell_browser::sort_items() {
     IShellFolder2* current = folder();
     std::stable_sort(items_.begin(), items_.end(), [&](const listed_item& a, const listed_item& b) {
-        const HRESULT order = current->CompareIDs(sort_column, a.id, b.id);
+        const HRESULT order = current->CompareIDs(sort_column_, a.id, b.id);
         return static_cast<short>(order & 0xFFFF) < 0;
     });
-    return FAILED(result) ? result : S_OK;
 }
 
 std::vector<column_heading> shell_browser::headings() {
@@ -208,6 +213,7 @@ HRESULT shell_browser::rename(size_t index, const std::wstring& name) {
     if (renamed) {
         CoTaskMemFree(items_[index].id);
         items_[index] = describe(renamed);
+        sort_items();
     }
     return S_OK;
 }

@@ -66,7 +66,8 @@ public:
     HRESULT up();
     // The file's bytes through the stream the folder binds it to.
     HRESULT read_file(size_t index, std::vector<unsigned char>& bytes);
-    // Renames the item; its new id replaces the old one.
+    // Renames the item; its new id replaces the old one and the items are
+    // put in the listing's order again, as a view re-sorts a renamed item.
     HRESULT rename(size_t index, const std::wstring& name);
 
     IShellFolder2* folder() const { return folders_.empty() ? nullptr : folders_.back(); }
@@ -77,12 +78,15 @@ public:
 
 private:
     void free_items();
+    // In the folder's order by the column the listing was sorted by.
+    void sort_items();
     HRESULT make_view();
     listed_item describe(PITEMID_CHILD id);
 
     std::vector<IShellFolder2*> folders_;
     IShellView* view_ = nullptr;
     std::vector<listed_item> items_;
+    UINT sort_column_ = 0;
 };
 
 }  // namespace shell_host

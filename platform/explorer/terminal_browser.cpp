@@ -126,11 +126,45 @@ std::string hresult_text(HRESULT result) {
     return out.str();
 }
 
-// The text cut or padded to width characters, on the side the alignment
-// asks.
+// The columns a character takes on a terminal: two for the wide characters
+// of East Asian scripts and for pictographs, none for combining marks and
+// joiners, one for the rest.
+size_t display_width(wchar_t character) {
+    const auto code = static_cast<char32_t>(character);
+    const auto within = [code](char32_t first, char32_t last) {
+        return code >= first && code <= last;
+    };
+    if (within(0x0300, 0x036F) || within(0x1AB0, 0x1AFF) || within(0x1DC0, 0x1DFF) ||
+        within(0x200B, 0x200F) || within(0x20D0, 0x20FF) || within(0xFE00, 0xFE0F) ||
+        within(0xFE20, 0xFE2F))
+        return 0;
+    if (within(0x1100, 0x115F) || within(0x2E80, 0x303E) || within(0x3041, 0x33FF) ||
+        within(0x3400, 0x4DBF) || within(0x4E00, 0x9FFF) || within(0xA000, 0xA4CF) ||
+        within(0xAC00, 0xD7A3) || within(0xF900, 0xFAFF) || within(0xFE30, 0xFE4F) ||
+        within(0xFF00, 0xFF60) || within(0xFFE0, 0xFFE6) || within(0x1F300, 0x1F64F) ||
+        within(0x1F900, 0x1F9FF) || within(0x20000, 0x3FFFD))
+        return 2;
+    return 1;
+}
+
+// The text cut or padded to width terminal columns, on the side the
+// alignment asks; a cut text ends with "~".
 std::string cell(const std::wstring& text, size_t width, int format) {
-    std::wstring fitted = text.size() > width ? text.substr(0, width - 1) + L"~" : text;
-    const std::wstring padding(width - fitted.size(), L' ');
+    size_t used = 0;
+    for (const wchar_t character : text) used += display_width(character);
+    std::wstring fitted = text;
+    if (used > width) {
+        fitted.clear();
+        used = 0;
+        for (const wchar_t character : text) {
+            if (used + display_width(character) + 1 > width) break;
+            fitted += character;
+            used += display_width(character);
+        }
+        fitted += L'~';
+        ++used;
+    }
+    const std::wstring padding(width - used, L' ');
     return utf8(format == LVCFMT_RIGHT ? padding + fitted : fitted + padding);
 }
 
@@ -220,6 +254,11 @@ public:
                 out_ << usage_of(command);
                 return true;
             }
+            if (name.find_first_of("/\\") != std::string::npos) {
+                out_ << "a name can not hold \"/\" or \"\\\": mv renames an item in its folder "
+                        "(to move one, cut it and paste it into the other folder)\n";
+                return true;
+            }
             const auto index = item_of(target);
             if (index && report("rename", browser_.rename(*index, win_detail::from_utf8(name))))
                 show();
@@ -258,6 +297,7 @@ public:
                 out_ << usage_of(command);
                 return true;
             }
+            if (!local_folder_for_copies(folder)) return true;
             const HRESULT result = paste_to_local(folder, pasted);
             if (result == DV_E_FORMATETC)
                 out_ << "paste failed: the clipboard names files but holds none of their "
@@ -343,9 +383,23 @@ private:
         return indices;
     }
 
+    // Copies go into a local folder that is there or is made for them: one
+    // that can not be made is named at once, rather than failing the copy of
+    // every file into it.
+    bool local_folder_for_copies(const std::string& path) {
+        std::error_code failure;
+        std::filesystem::create_directories(std::filesystem::path(path), failure);
+        if (!failure && std::filesystem::is_directory(std::filesystem::path(path), failure))
+            return true;
+        out_ << "the local folder " << path << " is not there and can not be made ("
+             << (failure ? failure.message() : std::string("a file has its name")) << ")\n";
+        return false;
+    }
+
     void transfer(const std::string& command, const std::vector<size_t>& indices,
                   const std::string& rest) {
         if (command == "get") {
+            if (!local_folder_for_copies(rest)) return;
             IDataObject* object = nullptr;
             if (!report("copy out", data_object_of(browser_, indices, &object))) return;
             copy_out_result copied;

@@ -9,7 +9,11 @@
 // no live process: it is stale, opening it fails and creating it replaces
 // it. Create, open and the last close of a process run under an exclusive
 // lock of the namespace, so a creator never meets a half-made object and a
-// closer never removes a file that someone is just opening.
+// closer never removes a file that someone is just opening; an object the
+// process holds already is handed out without that lock, since it lives as
+// long as the process holds it. After the process's last handle an object
+// that others still hold stays mapped (without the process's hold), and
+// opening it again asks its file lock whether it still lives.
 #pragma once
 
 #include <cstddef>

@@ -12,6 +12,7 @@ import ssl
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -221,6 +222,36 @@ class TransferTest(ServiceTest):
         # A close sent again after its reply was lost succeeds again and changes nothing.
         self.close_upload(file_id, temp, SIZE)
         self.assertEqual(4, self.close_upload(file_id, temp, 10, expect_failure=True).type)
+
+    def test_a_wait_for_files_ends_when_the_last_upload_commits(self):
+        uploads = [self.start_upload(f"w{index}.bin", 10) for index in range(3)]
+        with self.alice.ftp() as ftp:
+            for file_id, temp in uploads:
+                ftp.storbinary(f"STOR {temp}", io.BytesIO(b"0123456789"))
+        answers = []
+
+        def wait():
+            answers.append(
+                self.service.control(
+                    "wait_files", user="alice", path="/", count=3, size=10, seconds=20
+                )
+            )
+
+        waiter = threading.Thread(target=wait)
+        started = time.monotonic()
+        waiter.start()
+        for file_id, temp in uploads:
+            self.assertTrue(waiter.is_alive(), "the wait ended before the files were there")
+            self.close_upload(file_id, temp, 10)
+        waiter.join(20)
+        self.assertEqual([{"count": 3}], answers)
+        self.assertLess(time.monotonic() - started, 10)
+        # The file of another size is not counted, and a wait for more files
+        # than arrive gives up in time with what is there.
+        short = self.service.control(
+            "wait_files", user="alice", path="/", count=4, size=10, seconds=0.2
+        )
+        self.assertEqual({"count": 3}, short)
 
     def test_uploads_only_go_to_handed_out_locations(self):
         with self.alice.ftp() as ftp:

@@ -2,8 +2,10 @@
 // DllRegisterServer, created only through the registry and COM, browsed
 // by the shell host against the stand-in service.
 #include <gtest/gtest.h>
+#include <utf8.h>
 
 #include <unistd.h>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -343,6 +345,20 @@ TEST_F(ShellBrowse, RenamingChangesTheServiceAndNotifiesOnceAndADuplicateShowsOn
     for (LPITEMIDLIST list : {place, old_list, new_list}) CoTaskMemFree(list);
 }
 
+// A renamed item takes its place in the folder's order, as a view re-sorts
+// it: the items stay as a new listing gives them.
+TEST_F(ShellBrowse, ARenamedItemTakesItsPlaceInTheOrder) {
+    log_in();
+    ASSERT_EQ(browser.open(utils::clsid_calvimora_folder), S_OK);
+    ASSERT_EQ(browser.list(), S_OK);
+    ASSERT_EQ(browser.enter(index_of(browser, L"Docs")), S_OK);
+    ASSERT_EQ(browser.rename(index_of(browser, L"a.txt"), L"zz last.txt"), S_OK);
+    const std::vector<std::wstring> shown = names_of(browser);
+    ASSERT_EQ(browser.list(), S_OK);
+    EXPECT_EQ(shown, names_of(browser));
+    EXPECT_EQ(shown.back(), L"zz last.txt");
+}
+
 }  // namespace
 
 namespace {
@@ -359,6 +375,54 @@ TEST_F(ShellBrowse, APersonBrowsesOnTheTerminalReadsAFileAndRenamesIt) {
     EXPECT_NE(screen.find("for the address bar: ::{"), std::string::npos);
     EXPECT_NE(screen.find("unknown command"), std::string::npos);
     EXPECT_EQ(screen.find("failed"), std::string::npos) << screen;
+}
+
+// The columns a line of the listing takes on a terminal, wide characters
+// taking two.
+size_t terminal_columns(const std::string& line) {
+    size_t columns = 0;
+    for (const wchar_t character : utf8::utf8to32(line))
+        columns += (character >= 0x3040 && character <= 0x9FFF) ? 2 : 1;
+    return columns;
+}
+
+// A person's slips are told in plain sentences, at once: a copy into a
+// local folder that is not there, a new name with a separator, and a
+// listing with names of wide characters keeps its columns.
+TEST_F(ShellBrowse, ThePersonsSlipsAreToldPlainlyAndWideNamesKeepTheColumns) {
+    env_.service().add_file(user_id_, "0", "\u65e5\u672c\u8a9e\u306e\u30e1\u30e2.txt", "wide");
+    log_in();
+    // A folder below a file can not be made, whoever asks.
+    const std::filesystem::path blocker =
+        std::filesystem::temp_directory_path() / ("blocker-" + std::to_string(getpid()));
+    std::ofstream(blocker) << "a file";
+    const std::string missing = (blocker / "folder").string();
+    std::istringstream typed("ls\ncd 1\nget 0 " + missing + "\npaste " + missing +
+                             "\nmv 0 sub/b.txt\nquit\n");
+    std::ostringstream shown;
+    win_test::clear_message_boxes();
+    ASSERT_EQ(shell_host::run_terminal_browser(utils::clsid_calvimora_folder, typed, shown), 0);
+    const std::string screen = shown.str();
+    const std::string refused = "the local folder " + missing + " is not there and can not be made";
+    const size_t first = screen.find(refused);
+    EXPECT_NE(first, std::string::npos) << screen;
+    EXPECT_NE(screen.find(refused, first + 1), std::string::npos) << "the paste's" << screen;
+    EXPECT_NE(screen.find("a name can not hold \"/\""), std::string::npos) << screen;
+    EXPECT_TRUE(win_test::message_boxes().empty()) << "no box, no retries";
+    std::filesystem::remove(blocker);
+
+    // Every row of the first listing ends at the same column as its heading.
+    std::istringstream lines(screen);
+    std::vector<size_t> widths;
+    for (std::string line; std::getline(lines, line) && line.find("> ") != 0;) {
+        if (line.find("  # ") == 0 || (line.size() > 4 && std::isdigit(line[2]))) {
+            const size_t end = line.find("[folder]");
+            widths.push_back(
+                terminal_columns(end == std::string::npos ? line : line.substr(0, end)));
+        }
+    }
+    ASSERT_GE(widths.size(), 3u);
+    for (const size_t width : widths) EXPECT_EQ(width, widths.front()) << screen;
 }
 
 }  // namespace

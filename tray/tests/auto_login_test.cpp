@@ -9,7 +9,9 @@
 #include "tray_test_support.h"
 #include "vfs/saved_login.h"
 #include "win/kernel.h"
+#include "win/process.h"
 #include "win/registry.h"
+#include "win/user.h"
 #include "win/win_test.h"
 
 namespace tray_testing {
@@ -69,6 +71,70 @@ TEST_F(AutoLogin, LogsInWithTheSavedLoginAndEnds) {
     EXPECT_EQ(session_.logins(),
               (std::vector<std::pair<std::wstring, std::wstring>>{{L"alice", L"s3cret"}}));
     EXPECT_TRUE(login_mutex_free());
+}
+
+// A window that counts the timer messages it is sent.
+class tick_counter {
+public:
+    tick_counter() {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = procedure;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"auto login ticks";
+        RegisterClassW(&window_class);
+        window_ = CreateWindowW(L"auto login ticks", L"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                window_class.hInstance, nullptr);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~tick_counter() { DestroyWindow(window_); }
+    HWND window() const { return window_; }
+    int ticks() const { return ticks_; }
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_TIMER)
+            ++reinterpret_cast<tick_counter*>(GetWindowLongPtrW(window, GWLP_USERDATA))->ticks_;
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    HWND window_ = nullptr;
+    int ticks_ = 0;
+};
+
+// The tray's tick follows its own log-in at once, whether the worker logged
+// in before or after the window was made known to it; without a log-in
+// nothing is posted.
+TEST_F(AutoLogin, ALogInIsFollowedByATickAtOnce) {
+    set_setting(L"AutoLogin", 1);
+    ASSERT_TRUE(vfs_calvimora::store_saved_login({L"alice", L"s3cret"}));
+    {
+        tick_counter counter;
+        CAutoLogin worker(session_, quick_retry);
+        ASSERT_TRUE(eventually([&] { return !worker.IsRunning(); }));
+        worker.PostTickOnLogin(counter.window());
+        EXPECT_TRUE(win_test::pump_until([&] { return counter.ticks() == 1; }));
+    }
+    {
+        session_.set_logged_in(false);
+        std::atomic<bool> release{false};
+        session_.set_login([&](const std::wstring&, const std::wstring&) {
+            while (!release) std::this_thread::sleep_for(milliseconds(1));
+            session_.set_logged_in(true);
+        });
+        tick_counter counter;
+        CAutoLogin worker(session_, quick_retry);
+        worker.PostTickOnLogin(counter.window());
+        release = true;
+        EXPECT_TRUE(win_test::pump_until([&] { return counter.ticks() >= 1; }));
+    }
+    {
+        session_.set_logged_in(true);
+        tick_counter counter;
+        CAutoLogin worker(session_, quick_retry);
+        worker.PostTickOnLogin(counter.window());
+        ASSERT_TRUE(eventually([&] { return !worker.IsRunning(); }));
+        win_test::pump();
+        EXPECT_EQ(counter.ticks(), 0);
+    }
 }
 
 TEST_F(AutoLogin, WithoutASavedLoginItWaitsWithoutARequestUntilSomebodyLogsIn) {

@@ -1,6 +1,8 @@
 // The sync window over a scripted engine: the refresh, the big buttons, the
 // rows' buttons, Cancel, and the ends of syncing, with boxes answered by
 // scripts that run other messages first, as a person's box would.
+#include <filesystem>
+
 #include "serializer/exceptions.h"
 #include "sync_test_support.h"
 #include "syncer/exceptions.h"
@@ -70,6 +72,21 @@ TEST_F(RefreshRules, RowsAppearWithTheWindowAndGoWithIt) {
     refresh();
     EXPECT_EQ(window.GetTaskList().RowCount(), 0);
     EXPECT_FALSE(window.IsWindowVisible());
+}
+
+// The pictures a person's run keeps of the window are named after it.
+TEST_F(RefreshRules, ThePicturesOfTheWindowAreNamedAfterIt) {
+    const std::string folder = root_.path() + "/pictures";
+    setenv("CALVIMORA_SNAPSHOT_DIR", folder.c_str(), 1);
+    start({task_in(pair, L"a", task::state_running)});
+    refresh();
+    win_test::pump();
+    unsetenv("CALVIMORA_SNAPSHOT_DIR");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind("Calvimora-Sync_tasks-", 0), 0u) << names[0];
 }
 
 TEST_F(RefreshRules, ResumeAllReplacesStopAllWhenEveryTaskIsStopped) {

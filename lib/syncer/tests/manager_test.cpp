@@ -176,6 +176,33 @@ TEST_F(SyncManager, QueuedWorkAndEndingTasksWakeTheRunner) {
     }));
 }
 
+// Each task that ends lets the runner start the next one at once; the user
+// interface, which reads the whole list for every notice, hears of such a
+// burst of starts a few times a second, not once per task.
+TEST_F(SyncManager, ABurstOfStartsIsToldAFewTimesASecond) {
+    bind_allowing(L"sync", local);
+    remote->add_folder(L"sync");
+    constexpr int files = 60;
+    for (int index = 0; index < files; ++index)
+        remote->put_file(L"sync/file" + std::to_wstring(index), "content", t0);
+    // One scan pass (its notice, then no more passes); the runner's cycles
+    // come only as tasks end.
+    environment->stretch(runner_period);
+    environment->stretch(scan_step);
+    const auto started = std::chrono::steady_clock::now();
+    start();
+    ASSERT_TRUE(eventually([&] {
+        for (int index = 0; index < files; ++index) {
+            if (!local_exists(L"file" + std::to_wstring(index))) return false;
+        }
+        return true;
+    }));
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    const int at_most = 3 + static_cast<int>(elapsed / milliseconds(200));
+    EXPECT_LE(ui.tasks_changed_calls(), at_most);
+    EXPECT_GE(ui.tasks_changed_calls(), 1);
+}
+
 TEST_F(SyncManager, AFailedTaskStartsAgainOnlyOnceItsFailureIsOlderThanAMinute) {
     bind_allowing(L"sync", local);
     remote->add_folder(L"sync");
