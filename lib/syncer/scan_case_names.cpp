@@ -58,25 +58,28 @@ void case_writes::gather(const candidate_set& candidates, const std::vector<item
     }
 }
 
-bool case_writes::writes_at_or_below(const std::set<std::wstring>& writes,
-                                     const std::wstring& folded) {
-    for (auto write = writes.lower_bound(folded); write != writes.end(); ++write) {
+bool case_writes::writes_below(const std::set<std::wstring>& writes, const std::wstring& folded) {
+    for (auto write = writes.upper_bound(folded); write != writes.end(); ++write) {
         if (write->compare(0, folded.size(), folded) != 0) return false;
-        if (write->size() == folded.size() || (*write)[folded.size()] == L'/') return true;
+        if ((*write)[folded.size()] == L'/') return true;
     }
     return false;
 }
 
 bool case_writes::takes_written_name(const sync_item& candidate, int removal_kind) const {
+    const auto remote = [&] {
+        return fold_case(path_of(candidate.dir_remote, candidate.filename));
+    };
+    const auto local = [&] { return fold_case(path_of(candidate.dir_local, candidate.filename)); };
     switch (removal_kind) {
         case task::kind_remove_remote_file:
+            return remote_writes_.contains(remote());
         case task::kind_remove_remote_folder:
-            return writes_at_or_below(remote_writes_,
-                                      fold_case(path_of(candidate.dir_remote, candidate.filename)));
+            return writes_below(remote_writes_, remote());
         case task::kind_remove_local_file:
+            return local_writes_.contains(local());
         case task::kind_remove_local_folder:
-            return writes_at_or_below(local_writes_,
-                                      fold_case(path_of(candidate.dir_local, candidate.filename)));
+            return writes_below(local_writes_, local());
         default:
             return false;
     }

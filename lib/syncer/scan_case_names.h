@@ -31,7 +31,10 @@ public:
                 const task_list& tasks, const binding& owner);
 
     // Whether the removal of that kind of the candidate would take a name a
-    // transfer writes (a folder: anything written below it), under any case.
+    // transfer writes, under any case: a file's removal the file written at
+    // its name, a folder's anything written below it. A write of the other
+    // kind (into a folder where the file is, a file where the folder is)
+    // needs the name freed first, so it holds no removal.
     bool takes_written_name(const sync_item& candidate, int removal_kind) const;
 
     // Whether the remote side holds the candidate's file, or a folder on its
@@ -39,8 +42,7 @@ public:
     bool remote_case_differs(const sync_item& candidate, const binding& owner) const;
 
 private:
-    static bool writes_at_or_below(const std::set<std::wstring>& writes,
-                                   const std::wstring& folded);
+    static bool writes_below(const std::set<std::wstring>& writes, const std::wstring& folded);
 
     // Folded path of every remote file and folder found -> its exact path;
     // made on the first upload that asks, so a pass with nothing to send

@@ -12,6 +12,7 @@
 #include "syncer/scan_case_names.h"
 #include "syncer/scan_decision.h"
 #include "syncer/scan_interruption.h"
+#include "syncer/scan_kind_conflicts.h"
 #include "syncer/task_local_files.h"
 #include "win/file.h"
 #include "win/handle.h"
@@ -73,21 +74,23 @@ public:
         take_results();
         forget_outdated_removals();
         const candidate_set& candidates = turn_.found.candidates;
-        const std::vector<items_manager::iterator> stored = stored_records();
+        std::vector<items_manager::iterator> stored = stored_records();
         std::vector<item_plan> plans;
         plans.reserve(candidates.size());
         std::size_t index = 0;
         for (const sync_item& candidate : candidates) {
             sync_item empty;
-            const items_manager::iterator record = stored[index++];
-            plans.push_back(in_unreadable_folder(candidate)
-                                ? item_plan{}
-                                : plan_item(turn_.owner, candidate,
-                                            stored_or_empty(record, candidate, empty),
-                                            turn_.found));
+            items_manager::iterator& record = stored[index++];
+            const bool unreadable = in_unreadable_folder(candidate);
+            if (!unreadable) learn_folder_on_both_sides(candidate, record);
+            plans.push_back(unreadable ? item_plan{}
+                                       : plan_item(turn_.owner, candidate,
+                                                   stored_or_empty(record, candidate, empty),
+                                                   turn_.found));
             removals_planned_ = removals_planned_ || plans.back().removal;
             asks_planned_ = asks_planned_ || plans.back().transfer.outcome == item_outcome::ask;
         }
+        in_the_way_ = hold_writes_across_kinds(turn_.owner, candidates, turn_.tasks, plans);
         if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
         if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
         case_writes_.gather(turn_.found.candidates, plans, turn_.tasks, turn_.owner);
@@ -108,12 +111,16 @@ public:
         }
         index = 0;
         for (const sync_item& candidate : candidates) {
-            check(candidate, plans[index], stored[index]);
-            if (!questions.empty()) pending_.add(questions[index], -1);
+            // A folder's removal is asked about once its contents are
+            // settled; its question stays pending until then.
+            const std::size_t deferred = deferred_.size();
+            check(candidate, plans[index], stored[index], index);
+            if (!questions.empty() && deferred_.size() == deferred)
+                pending_.add(questions[index], -1);
             ++index;
         }
-        settle_folder_removals();
-        show_unsyncable();
+        settle_folder_removals(questions);
+        show_unsyncable(kind_conflicts_to_show());
         return queued_;
     }
 
@@ -170,9 +177,46 @@ private:
         return empty;
     }
 
+    // A folder whose record does not know it on both sides, while something
+    // below it was on both sides, was there too: the record learns it (a
+    // folder's files sent across before a pass saw the folder on both
+    // sides, then the folder removed or renamed). Only a folder that is
+    // gone from one side is looked at: no other decision needs it.
+    void learn_folder_on_both_sides(const sync_item& candidate, items_manager::iterator& record) {
+        if (!candidate.filename.empty() ||
+            (candidate.last_time_remote == missing_time) ==
+                (candidate.last_time_local == missing_time) ||
+            (paths_equal(candidate.dir_remote, turn_.owner.dir_remote) &&
+             paths_equal(candidate.dir_local, turn_.owner.dir_local)))
+            return;
+        if (record != turn_.table.end() && record->last_time_remote != missing_time &&
+            record->last_time_local != missing_time)
+            return;
+        if (!known_on_both_sides_below(candidate)) return;
+        if (record == turn_.table.end())
+            record =
+                turn_.table.insert(sync_item(candidate.dir_remote, candidate.dir_local, L"")).first;
+        if (record->last_time_remote == missing_time) record->last_time_remote = 0;
+        if (record->last_time_local == missing_time) record->last_time_local = 0;
+    }
+
+    // The records below a folder follow its own in the table's order.
+    bool known_on_both_sides_below(const sync_item& folder) const {
+        for (auto stored = turn_.table.upper_bound(folder);
+             stored != turn_.table.end() && path_is_within(stored->dir_remote, folder.dir_remote);
+             ++stored) {
+            if (stored->last_time_remote != missing_time &&
+                stored->last_time_local != missing_time &&
+                path_is_within(stored->dir_local, folder.dir_local))
+                return true;
+        }
+        return false;
+    }
+
     struct deferred_removal {
         const sync_item* candidate;
         item_step step;
+        std::size_t index;
     };
 
     std::vector<int> open_questions(const item_plan& plan, const sync_item& stored) const {
@@ -185,7 +229,8 @@ private:
         return permissions;
     }
 
-    void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record) {
+    void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record,
+               std::size_t index) {
         interruption_point(turn_.stop);
         if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
             // Unchanged since the last pass: a table written before the synced
@@ -205,12 +250,12 @@ private:
                                            candidate.filename))
                          .first;
         const sync_item& stored = *record;
+        if (plan.removal && is_folder_removal(plan.removal->task_kind)) {
+            deferred_.push_back({&candidate, *plan.removal, index});
+            return;
+        }
         if (plan.removal && permits(*plan.removal, stored)) {
-            if (is_folder_removal(plan.removal->task_kind)) {
-                deferred_.push_back({&candidate, *plan.removal});
-            } else {
-                queue(candidate, stored, plan.removal->task_kind);
-            }
+            queue(candidate, stored, plan.removal->task_kind);
             return;
         }
         switch (plan.transfer.outcome) {
@@ -380,13 +425,14 @@ private:
 
     // Every entry whose name cannot cross is shown as a task failing with the
     // reason, for as long as it is there.
-    void show_unsyncable() {
+    void show_unsyncable(const std::vector<unsyncable_item>& conflicts) {
         std::set<const task*> shown;
         std::vector<const unsyncable_item*> items;
         for (const unsyncable_item& item : turn_.found.unsyncable) items.push_back(&item);
         for (const unsyncable_item& item : kept_both_) items.push_back(&item);
-        for (const unsyncable_item* listed : items) {
-            const unsyncable_item& item = *listed;
+        for (const unsyncable_item& item : conflicts) items.push_back(&item);
+        for (const unsyncable_item* entry : items) {
+            const unsyncable_item& item = *entry;
             const auto existing =
                 find_task_for(turn_.tasks, item.dir_remote, item.dir_local, item.name);
             if (existing != turn_.tasks.end()) {
@@ -410,21 +456,61 @@ private:
         }
     }
 
-    // Deepest folders first: a folder's contents are settled before it.
-    void settle_folder_removals() {
+    // The items in the way of a held transfer that nothing removes (the
+    // survivor changed, both are new, or a removal was refused): the person
+    // is shown why neither goes across. An item whose removal was planned
+    // this pass, or waits in the task list, frees the name by itself.
+    std::vector<unsyncable_item> kind_conflicts_to_show() const {
+        std::vector<unsyncable_item> shown;
+        if (in_the_way_.empty()) return shown;
+        std::vector<const sync_item*> items;
+        items.reserve(turn_.found.candidates.size());
+        for (const sync_item& candidate : turn_.found.candidates) items.push_back(&candidate);
+        for (const item_in_the_way& entry : in_the_way_) {
+            if (entry.removal_planned) continue;
+            const sync_item& item = *items[entry.candidate];
+            const auto waiting =
+                find_task_for(turn_.tasks, item.dir_remote, item.dir_local, item.filename);
+            if (waiting != turn_.tasks.end() && is_removal(waiting->get_kind())) continue;
+            const int kind =
+                item.last_time_remote != missing_time ? task::kind_upload : task::kind_download;
+            if (item.filename.empty()) {
+                shown.push_back({parent_path(item.dir_remote), parent_path(item.dir_local),
+                                 leaf_name(item.dir_local), kind_conflict_reason(item), kind});
+            } else {
+                shown.push_back({item.dir_remote, item.dir_local, item.filename,
+                                 kind_conflict_reason(item), kind});
+            }
+        }
+        return shown;
+    }
+
+    // Deepest folders first: a folder's contents are settled before it. A
+    // folder goes (asked about as the rule says) only with everything below
+    // it; until then its record stays as it is, so that a later pass, once
+    // the rest has gone, decides it again.
+    void settle_folder_removals(const std::vector<std::vector<int>>& questions) {
         if (deferred_.empty()) return;
         gather_file_removals();
-        for (auto removal = deferred_.rbegin(); removal != deferred_.rend(); ++removal) {
-            const sync_item& candidate = *removal->candidate;
+        std::vector<bool> goes;
+        for (const deferred_removal& removal : deferred_) {
+            const sync_item& candidate = *removal.candidate;
+            goes.push_back(removal.step.task_kind == task::kind_remove_local_folder
+                               ? local_contents_all_removed(candidate.dir_local)
+                               : remote_contents_all_removed(candidate));
+            if (!goes.back() && !questions.empty()) pending_.add(questions[removal.index], -1);
+        }
+        for (std::size_t at = deferred_.size(); at-- > 0;) {
+            if (!goes[at]) continue;
+            const deferred_removal& removal = deferred_[at];
+            const sync_item& candidate = *removal.candidate;
             const sync_item& stored = *turn_.table.find(candidate);
-            const bool everything_goes = removal->step.task_kind == task::kind_remove_local_folder
-                                             ? local_contents_all_removed(candidate.dir_local)
-                                             : remote_contents_all_removed(candidate.dir_remote);
-            if (everything_goes) {
-                queue(candidate, stored, removal->step.task_kind);
+            if (permits(removal.step, stored)) {
+                queue(candidate, stored, removal.step.task_kind);
             } else {
                 take_in(candidate, stored);
             }
+            if (!questions.empty()) pending_.add(questions[removal.index], -1);
         }
     }
 
@@ -461,17 +547,22 @@ private:
         return true;
     }
 
-    // What the remote walk listed below the folder.
-    bool remote_contents_all_removed(const std::wstring& folder) const {
+    // What the remote walk listed below the folder: the candidates that
+    // follow the folder's own in the set's order.
+    bool remote_contents_all_removed(const sync_item& folder_candidate) const {
         const collected_items& found = turn_.found;
+        const std::wstring& folder = folder_candidate.dir_remote;
         if (!found.remote_complete) return false;
         for (const std::wstring& unknown : found.remote_folders_with_unknown_children) {
             if (path_is_within(unknown, folder)) return false;
         }
-        for (const sync_item& candidate : found.candidates) {
-            if (candidate.filename.empty() || candidate.last_time_remote == missing_time) continue;
-            if (!path_is_within(candidate.dir_remote, folder)) continue;
-            if (!remote_file_removals_.contains(file_key(candidate.dir_remote, candidate.filename)))
+        for (auto candidate = found.candidates.upper_bound(folder_candidate);
+             candidate != found.candidates.end() && path_is_within(candidate->dir_remote, folder);
+             ++candidate) {
+            if (candidate->filename.empty() || candidate->last_time_remote == missing_time)
+                continue;
+            if (!remote_file_removals_.contains(
+                    file_key(candidate->dir_remote, candidate->filename)))
                 return false;
         }
         return true;
@@ -481,6 +572,7 @@ private:
     case_writes case_writes_;
     pending_questions pending_;
     std::vector<deferred_removal> deferred_;
+    std::vector<item_in_the_way> in_the_way_;
     file_keys local_file_removals_;
     file_keys remote_file_removals_;
     std::set<sync_item, sync_item::less> results_taken_now_;

@@ -1,11 +1,8 @@
 #include "syncer/scan_listings.h"
 
-#include <boost/pointer_cast.hpp>
 #include <chrono>
 
-#include "syncer/exceptions.h"
 #include "syncer/paths.h"
-#include "vfs/scan_lister.h"
 
 namespace syncer {
 
@@ -14,39 +11,33 @@ namespace {
 // How often a waiting fetcher looks at the pass's stop signal.
 constexpr std::chrono::milliseconds stop_check{50};
 
+// Read as remote_state_of reads an item, so that a task tells whether the
+// item is still what the scan saw.
+remote_child remote_child_from(vfs::directory::scanned_child&& child) {
+    std::optional<remote_item_state> state;
+    std::string id;
+    if (child.is_file) {
+        state = remote_item_state{false, child.modification_date, child.size};
+        id = std::move(child.id);
+    } else if (child.folder) {
+        state = remote_item_state{true, 0, 0};
+    }
+    return {std::move(child.name), child.type, state, std::move(id), std::move(child.folder)};
+}
+
 }  // namespace
 
 remote_children list_remote_children(const vfs::directory_ptr& folder) {
+    vfs::directory::scanned_children listed = folder->list_for_scan();
     remote_children children;
-    if (auto* lister = dynamic_cast<vfs::scan_lister*>(folder.get())) {
-        if (std::optional<std::vector<vfs::scanned_child>> listed = lister->list_for_scan()) {
-            children.reserve(listed->size());
-            for (vfs::scanned_child& child : *listed) {
-                if (child.folder) {
-                    children.push_back({std::move(child.name), vfs::item_type_directory,
-                                        remote_item_state{true, 0, 0}, std::string(),
-                                        std::move(child.folder)});
-                } else {
-                    children.push_back(
-                        {std::move(child.name), vfs::item_type_file,
-                         remote_item_state{false, child.modification_date, child.size},
-                         std::move(child.id), nullptr});
-                }
-            }
-            return children;
-        }
-    }
-    const vfs::item_list items = folder->list_items();
-    children.reserve(items.size());
-    for (const vfs::item_ptr& item : items) children.push_back(remote_child_of(item));
+    children.reserve(listed.size());
+    for (vfs::directory::scanned_child& child : listed)
+        children.push_back(remote_child_from(std::move(child)));
     return children;
 }
 
 remote_child remote_child_of(const vfs::item_ptr& item) {
-    remote_child child{item->get_name(), item->get_type(), remote_state_of(item), std::string(),
-                       boost::dynamic_pointer_cast<vfs::directory>(item)};
-    if (child.state && !child.state->is_folder) child.id = to_utf8(item->get_id());
-    return child;
+    return remote_child_from(vfs::directory::scanned(item));
 }
 
 remote_listings::remote_listings(vfs::directory_ptr root, std::wstring root_path,

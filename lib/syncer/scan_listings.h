@@ -36,8 +36,8 @@ struct remote_child {
 };
 using remote_children = std::vector<remote_child>;
 
-// The folder's children, listed without an object per file where the
-// folder can (vfs::scan_lister), else read from list_items' objects.
+// The folder's children as its scan listing gives them (without an object
+// per file where the folder can).
 remote_children list_remote_children(const vfs::directory_ptr& folder);
 // The same read from an item's object.
 remote_child remote_child_of(const vfs::item_ptr& item);

@@ -209,25 +209,26 @@ vfs::byte_buffer directory::fetch_listing_reply() {
     return session_.call_cm_operations_bytes(std::move(parameters));
 }
 
-std::optional<std::vector<vfs::scanned_child>> directory::list_for_scan() {
-    if (!scans_by_records()) return std::nullopt;
+directory::scanned_children directory::list_for_scan() {
+    if (!scans_by_records()) return vfs::directory::list_for_scan();
     const vfs::byte_buffer reply = fetch_listing_reply();
     scan_listing records = parse_scan_listing_reply(
         std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()));
-    std::vector<vfs::scanned_child> children;
+    scanned_children children;
     children.reserve(records.folders.size() + records.files.size());
     for (const directory_record& record : records.folders) {
-        const vfs::item_ptr child = make_child_directory(record);
-        if (!child) continue;
-        const auto folder = boost::dynamic_pointer_cast<vfs::directory>(child);
-        if (!folder) return std::nullopt;
-        children.push_back({folder->get_name(), folder, vfs::no_date, 0, std::string()});
+        if (const vfs::item_ptr child = make_child_directory(record))
+            children.push_back(scanned(child));
     }
     const bool has_subfolders = !children.empty();
     for (scanned_file& file : records.files) {
-        children.push_back({std::move(file.name), nullptr,
-                            file.date_modified == 0 ? vfs::no_date : file.date_modified, file.size,
-                            std::move(file.id)});
+        scanned_child child;
+        child.name = std::move(file.name);
+        child.is_file = true;
+        child.modification_date = file.date_modified == 0 ? vfs::no_date : file.date_modified;
+        child.size = file.size;
+        child.id = std::move(file.id);
+        children.push_back(std::move(child));
     }
     std::lock_guard<std::mutex> hold(lock_);
     children_.clear();

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include "vfs/calvimora_client.h"
@@ -17,11 +16,10 @@
 #include "vfs/directory.h"
 #include "vfs/listing_records.h"
 #include "vfs/request_parameters.h"
-#include "vfs/scan_lister.h"
 
 namespace vfs_calvimora {
 
-class directory : public vfs::directory, public vfs::scan_lister, public vfs_calvimora::item {
+class directory : public vfs::directory, public vfs_calvimora::item {
 public:
     // The session is copied; the folder starts with folder type 4 and empty
     // caches.
@@ -44,9 +42,6 @@ public:
 
     // vfs::directory
     vfs::item_list list_items() override;
-    // vfs::scan_lister: a folder listed by records alone; the files come
-    // without objects, and the cache of children is emptied.
-    std::optional<std::vector<vfs::scanned_child>> list_for_scan() override;
     bool has_subdirectories() override;
     bool is_shared() override;
     bool is_home_folder() override;
@@ -74,6 +69,9 @@ public:
     sharewith_item_ptr find_sharewith_item_by_userid(int sharewithuser_id) override;
     bool email_for_sharing(const std::wstring& email) override;
     void forget_listing() override;
+    // A folder that scans by its records reads them without an object per
+    // file, and empties its cache of children; any other reads its items.
+    scanned_children list_for_scan() override;
 
     // The parameters that name this folder as the destination of a file's
     // copy: "dst_dir_id"; derived folders add their own.
@@ -115,8 +113,9 @@ protected:
     virtual vfs::item_ptr make_child_file(const file_record& record);
 
     // Whether the folder's children are its "list_dir" records, each made
-    // an item as an own file's is made (list_for_scan answers); a folder
-    // that lists other items, or leaves files out, says no.
+    // an item as an own file's is made (so list_for_scan may read the
+    // records alone); a folder that lists other items, or leaves files out,
+    // says no.
     virtual bool scans_by_records() const { return true; }
 
     // The "list_dir" request for this folder and the children built from

@@ -31,6 +31,22 @@ public:
     typedef boost::shared_ptr<sharewith_item> sharewith_item_ptr;
     typedef std::vector<sharewith_item_ptr> sharewith_list;
 
+    // One child as a scan of the tree reads it: what list_items' object of
+    // it would answer about its kind, and, for a file, its date, size and id.
+    struct scanned_child {
+        std::wstring name;
+        int type = item_type_file;  // get_type()
+        // The folder to walk; null for anything that is not a folder.
+        boost::shared_ptr<directory> folder;
+        // A file: the three below are what its object answers.
+        bool is_file = false;
+        std::int64_t modification_date = no_date;
+        std::int64_t size = 0;
+        std::string id;  // get_id(), UTF-8
+    };
+    typedef std::vector<scanned_child> scanned_children;
+    static scanned_child scanned(const item_ptr& child);
+
     virtual item_list list_items() = 0;
     virtual bool has_subdirectories() = 0;
     virtual bool is_shared() = 0;
@@ -65,6 +81,11 @@ public:
     // large tree holds one folder's children at a time this way). A folder
     // that keeps nothing does nothing.
     virtual void forget_listing() {}
+    // The children in list_items' order, for a scan of the tree, from one
+    // listing: read from list_items' objects here; a folder that can list
+    // its files without an object per file does so. Nothing of the listing
+    // needs to be kept for get_item.
+    virtual scanned_children list_for_scan();
 };
 
 typedef boost::shared_ptr<directory> directory_ptr;

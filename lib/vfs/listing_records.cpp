@@ -35,42 +35,41 @@ double read_price(const std::wstring& text) {
     return value;
 }
 
-directory_record read_directory_record(const response_node& record) {
-    const auto text = [&record](const wchar_t* name) { return find_child_text(record, name); };
-    directory_record values;
-    values.id = text(L"ID");
-    values.name = text(L"Name");
-    values.description = text(L"Description");
-    values.link = text(L"Link");
-    values.access = parse_int(text(L"Access"));
-    values.is_gallery = read_flag(text(L"IsGallery"));
-    values.is_mp3 = read_flag(text(L"IsMP3"));
-    values.is_home_folder = read_flag(text(L"IsHomeFolder"));
-    values.is_renameable = read_flag(text(L"IsRenameable"));
-    values.is_deleteable = read_flag(text(L"IsDeleteable"));
-    values.has_subfolders = read_flag(text(L"HasSubfolders"));
-    values.shared = read_flag(text(L"Shared"));
-    values.date_created = parse_int64(text(L"DateCreated"));
-    values.date_deleted = parse_int64(text(L"DateDeleted"));
+namespace {
+
+// A field's text from the reply tree, read as every reply's texts are.
+class tree_text {
+public:
+    explicit tree_text(std::wstring text) : text_(std::move(text)) {}
+    std::wstring text() const { return text_; }
+    int number() const { return parse_int(text_); }
+    std::int64_t wide_number() const { return parse_int64(text_); }
+    bool flag() const { return read_flag(text_); }
+    double price() const { return read_price(text_); }
+
+private:
+    std::wstring text_;
+};
+
+template <typename record, std::size_t count>
+record read_record(const response_node& element,
+                   const std::array<record_field<record>, count>& fields) {
+    record values;
+    for (const record_field<record>& field : fields) {
+        const std::wstring name(field.name.begin(), field.name.end());
+        store_field(field, values, tree_text(find_child_text(element, name)));
+    }
     return values;
 }
 
+}  // namespace
+
+directory_record read_directory_record(const response_node& record) {
+    return read_record(record, directory_fields);
+}
+
 file_record read_file_record(const response_node& record) {
-    const auto text = [&record](const wchar_t* name) { return find_child_text(record, name); };
-    file_record values;
-    values.id = text(L"ID");
-    values.name = text(L"Name");
-    values.link = text(L"Link");
-    values.direct_link = text(L"DirectLink");
-    values.location = text(L"Location");
-    values.description = text(L"Description");
-    values.access = parse_int(text(L"Access"));
-    values.price = read_price(text(L"Price"));
-    values.size = parse_int64(text(L"Size"));
-    values.date_accessed = parse_int64(text(L"DateAccessed"));
-    values.date_modified = parse_int64(text(L"DateModified"));
-    values.date_deleted = parse_int64(text(L"DateDeleted"));
-    return values;
+    return read_record(record, file_fields);
 }
 
 vfs::directory::sharewith_item read_sharewith_record(const response_node& record) {

@@ -150,35 +150,37 @@ double price_of(const raw_field& field) {
     return read_price(wide_text(field));
 }
 
-template <std::size_t count>
-using field_names = std::array<std::string_view, count>;
+// A field's text as it stands in the reply's bytes, read into each kind of
+// value the quick way where the text is plain, else as the reply tree
+// would read it.
+class raw_text {
+public:
+    explicit raw_text(const raw_field& field) : field_(field) {}
+    std::wstring text() const { return wide_text(field_); }
+    int number() const { return int_of(field_); }
+    std::int64_t wide_number() const { return int64_of(field_); }
+    bool flag() const { return flag_of(field_); }
+    double price() const { return price_of(field_); }
 
-constexpr field_names<14> folder_fields{
-    "ID",          "Name",         "Description",  "Link",         "Access",        "IsGallery",
-    "IsMP3",       "IsHomeFolder", "IsRenameable", "IsDeleteable", "HasSubfolders", "Shared",
-    "DateCreated", "DateDeleted"};
+private:
+    const raw_field& field_;
+};
 
-constexpr field_names<12> file_fields{"ID",       "Name",         "Link",         "DirectLink",
-                                      "Location", "Description",  "Access",       "Price",
-                                      "Size",     "DateAccessed", "DateModified", "DateDeleted"};
+template <typename record, std::size_t count>
+record record_of(const std::array<raw_field, count>& raw,
+                 const std::array<record_field<record>, count>& fields) {
+    record values;
+    for (std::size_t index = 0; index < count; ++index)
+        store_field(fields[index], values, raw_text(raw[index]));
+    return values;
+}
 
-directory_record folder_of(const std::array<raw_field, 14>& fields) {
-    directory_record record;
-    record.id = wide_text(fields[0]);
-    record.name = wide_text(fields[1]);
-    record.description = wide_text(fields[2]);
-    record.link = wide_text(fields[3]);
-    record.access = int_of(fields[4]);
-    record.is_gallery = flag_of(fields[5]);
-    record.is_mp3 = flag_of(fields[6]);
-    record.is_home_folder = flag_of(fields[7]);
-    record.is_renameable = flag_of(fields[8]);
-    record.is_deleteable = flag_of(fields[9]);
-    record.has_subfolders = flag_of(fields[10]);
-    record.shared = flag_of(fields[11]);
-    record.date_created = int64_of(fields[12]);
-    record.date_deleted = int64_of(fields[13]);
-    return record;
+directory_record folder_of(const std::array<raw_field, directory_fields.size()>& raw) {
+    return record_of(raw, directory_fields);
+}
+
+file_record file_of(const std::array<raw_field, file_fields.size()>& raw) {
+    return record_of(raw, file_fields);
 }
 
 // The reply's texts are whole code points, so UTF-8 is all they need.
@@ -196,41 +198,28 @@ std::string narrow_text(const raw_field& field) {
     return plain ? std::string(field.text) : utf8_of(wide_text(field));
 }
 
-constexpr field_names<4> scanned_fields{"ID", "Name", "Size", "DateModified"};
+constexpr std::size_t file_id = field_index(file_fields, "ID");
+constexpr std::size_t file_name = field_index(file_fields, "Name");
+constexpr std::size_t file_size = field_index(file_fields, "Size");
+constexpr std::size_t file_date_modified = field_index(file_fields, "DateModified");
 
-scanned_file scanned_of(const std::array<raw_field, 4>& fields) {
+// What a scan reads of a file record: four of its fields, the id as UTF-8.
+scanned_file scanned_of(const std::array<raw_field, file_fields.size()>& raw) {
     scanned_file file;
-    file.id = narrow_text(fields[0]);
-    file.name = wide_text(fields[1]);
-    file.size = int64_of(fields[2]);
-    file.date_modified = int64_of(fields[3]);
+    file.id = narrow_text(raw[file_id]);
+    file.name = wide_text(raw[file_name]);
+    file.size = int64_of(raw[file_size]);
+    file.date_modified = int64_of(raw[file_date_modified]);
     return file;
-}
-
-file_record file_of(const std::array<raw_field, 12>& fields) {
-    file_record record;
-    record.id = wide_text(fields[0]);
-    record.name = wide_text(fields[1]);
-    record.link = wide_text(fields[2]);
-    record.direct_link = wide_text(fields[3]);
-    record.location = wide_text(fields[4]);
-    record.description = wide_text(fields[5]);
-    record.access = int_of(fields[6]);
-    record.price = price_of(fields[7]);
-    record.size = int64_of(fields[8]);
-    record.date_accessed = int64_of(fields[9]);
-    record.date_modified = int64_of(fields[10]);
-    record.date_deleted = int64_of(fields[11]);
-    return record;
 }
 
 class listing_reader {
 public:
     explicit listing_reader(std::string_view bytes) : bytes_(bytes), scanner_(bytes) {}
 
-    template <typename file_entry, std::size_t count, typename make>
-    std::optional<basic_listing<file_entry>> read(const field_names<count>& file_names,
-                                                  make file_made) {
+    // The files are made from their raw fields by file_made.
+    template <typename file_entry, typename make>
+    std::optional<basic_listing<file_entry>> read(make file_made) {
         const reply_scanner::tag root = scanner_.read_tag(0);
         if (!root.found() || root.name(bytes_) != "Result") return std::nullopt;
         basic_listing<file_entry> records;
@@ -242,9 +231,9 @@ public:
             // An escaped name might read as a record's or an error's.
             if (name.find('\\') != none || name == "Error") return std::nullopt;
             if (name == "Directory") {
-                position = read_record(child, folder_fields, records.folders, folder_of);
+                position = read_record(child, directory_fields, records.folders, folder_of);
             } else if (name == "File") {
-                position = read_record(child, file_names, records.files, file_made);
+                position = read_record(child, file_fields, records.files, file_made);
             } else {
                 position = scanner_.skip_rest(child.close + 1, 1);
             }
@@ -253,14 +242,19 @@ public:
     }
 
 private:
-    // Reads the record whose opening tag is given (a child of the root);
-    // only a record that holds fields is taken. The first field of a name
-    // counts. Returns the position past its closing tag.
-    template <std::size_t count, typename record, typename make>
-    std::size_t read_record(const reply_scanner::tag& opening, const field_names<count>& names,
+    // Reads the record whose opening tag is given (a child of the root),
+    // each field of the table by its name; only a record that holds fields
+    // is taken. The first field of a name counts. Returns the position past
+    // its closing tag.
+    template <typename table_record, std::size_t count, typename record, typename make>
+    std::size_t read_record(const reply_scanner::tag& opening,
+                            const std::array<record_field<table_record>, count>& table,
                             std::vector<record>& records, make made) {
         std::array<raw_field, count> fields;
         bool holds_fields = false;
+        // The service sends the fields in the table's order: the next one
+        // is looked at first.
+        std::size_t expected = 0;
         for (std::size_t position = opening.close + 1;;) {
             const reply_scanner::tag field = scanner_.read_tag(position);
             if (!field.found()) return none;
@@ -284,9 +278,11 @@ private:
                 position = scanner_.skip_rest(position, 2);
                 if (position == none) return none;
             }
-            for (std::size_t index = 0; index < count; ++index) {
-                if (names[index] == name) {
+            for (std::size_t tried = 0; tried < count; ++tried) {
+                const std::size_t index = (expected + tried) % count;
+                if (table[index].name == name) {
                     if (!fields[index].present) fields[index] = value;
+                    expected = index + 1;
                     break;
                 }
             }
@@ -315,7 +311,7 @@ scanned_file scanned(const file_record& record) {
 }
 
 std::optional<listing> read_plain_listing(std::string_view reply) {
-    return listing_reader(reply).read<file_record>(file_fields, file_of);
+    return listing_reader(reply).read<file_record>(file_of);
 }
 
 listing parse_listing_reply(std::string_view reply) {
@@ -324,7 +320,7 @@ listing parse_listing_reply(std::string_view reply) {
 }
 
 std::optional<scan_listing> read_plain_scan_listing(std::string_view reply) {
-    return listing_reader(reply).read<scanned_file>(scanned_fields, scanned_of);
+    return listing_reader(reply).read<scanned_file>(scanned_of);
 }
 
 scan_listing parse_scan_listing_reply(std::string_view reply) {

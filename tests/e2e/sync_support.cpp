@@ -130,6 +130,17 @@ side_files sync_world::local_files(const std::wstring& relative) const {
     return files;
 }
 
+side_folders sync_world::local_folders(const std::wstring& relative) const {
+    side_folders folders;
+    const fs::path top = local_path(relative);
+    if (!fs::exists(top)) return folders;
+    for (fs::recursive_directory_iterator entry(top), end; entry != end; ++entry) {
+        if (fs::is_directory(entry->symlink_status()))
+            folders.insert(entry->path().lexically_relative(top).generic_wstring());
+    }
+    return folders;
+}
+
 void sync_world::put_remote(const std::wstring& path, const std::string& content,
                             std::int64_t time) {
     const auto [folder_path, name] = split(path);
@@ -176,6 +187,34 @@ side_files sync_world::remote_files(const std::wstring& folder) {
     return files;
 }
 
+side_folders sync_world::remote_folders(const std::wstring& folder) {
+    side_folders folders;
+    const std::string prefix = "/" + narrow(folder) + "/";
+    const auto state = service_.control("state");
+    for (const auto& [key, item] : state.get_child("items")) {
+        if (item.get<std::string>("owner_id") != user_id_) continue;
+        if (item.get<std::string>("is_folder") != "true" || item.get<std::string>("live") != "true")
+            continue;
+        const std::string path = item.get<std::string>("path");
+        if (path.rfind(prefix, 0) == 0) folders.insert(widen(path.substr(prefix.size())));
+    }
+    return folders;
+}
+
+bool sync_world::in_remote_trash(const std::wstring& path, bool is_folder) {
+    const std::string wanted = "/" + narrow(path);
+    const auto state = service_.control("state");
+    for (const auto& [key, item] : state.get_child("items")) {
+        if (item.get<std::string>("owner_id") != user_id_ ||
+            item.get<std::string>("path") != wanted)
+            continue;
+        if ((item.get<std::string>("is_folder") == "true") == is_folder &&
+            item.get<std::string>("date_deleted") != "0")
+            return true;
+    }
+    return false;
+}
+
 syncer::sync_rule allow_all() {
     using enum syncer::sync_permission;
     return syncer::sync_rule({yes, yes, yes, yes, yes, yes, yes, yes});
@@ -197,6 +236,12 @@ std::string text_of(const side_files& files) {
         text += narrow(name) + " (" + std::to_string(file.content.size()) + " bytes, " +
                 std::to_string(file.time) + ") ";
     return text.empty() ? "nothing" : text;
+}
+
+std::string text_of(const side_folders& folders) {
+    std::string text;
+    for (const std::wstring& folder : folders) text += narrow(folder) + "/ ";
+    return text.empty() ? "no folder" : text;
 }
 
 ::testing::AssertionResult table_matches(const syncer::binding& target, const side_files& local,

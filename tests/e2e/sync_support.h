@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include "scan_scripted_ui.h"
@@ -19,8 +20,8 @@
 #include "syncer/locked_operations.h"
 #include "syncer/manager.h"
 #include "vfs/client.h"
-#include "win/base.h"
 #include "vfs_session_support.h"
+#include "win/base.h"
 #include "win/machine.h"
 
 namespace sync_testing {
@@ -42,6 +43,8 @@ struct side_file {
     bool operator==(const side_file&) const = default;
 };
 using side_files = std::map<std::wstring, side_file>;
+// Folder paths relative to a side's folder, "/"-separated.
+using side_folders = std::set<std::wstring>;
 
 class sync_world {
 public:
@@ -72,6 +75,8 @@ public:
     void remove_local(const std::wstring& relative);
     // Every file below the local folder (hidden ones included).
     side_files local_files(const std::wstring& relative = L"") const;
+    // Every folder below the local folder.
+    side_folders local_folders(const std::wstring& relative = L"") const;
 
     // Remote edits by another session of the same user.
     void put_remote(const std::wstring& path, const std::string& content, std::int64_t time);
@@ -81,6 +86,11 @@ public:
     void rename_remote(const std::wstring& path, const std::wstring& new_name);
     // Every live file of the user below the remote folder.
     side_files remote_files(const std::wstring& folder);
+    // Every live folder of the user below the remote folder.
+    side_folders remote_folders(const std::wstring& folder);
+    // Whether the service's trash holds an item of that kind at that path
+    // ("folder/name" below the user's root).
+    bool in_remote_trash(const std::wstring& path, bool is_folder);
 
 private:
     win_machine::scoped_root root_;
@@ -113,5 +123,6 @@ std::list<syncer::task> tasks_of(const syncer::manager& engine);
                                          const side_files& remote);
 
 std::string text_of(const side_files& files);
+std::string text_of(const side_folders& folders);
 
 }  // namespace sync_testing

@@ -1,10 +1,7 @@
 // Listings and lookups of own folders and of the root, against the stand-in
 // service; replies it would never give are scripted through it.
-#include <utf8.h>
-
 #include <boost/make_shared.hpp>
 #include <boost/pointer_cast.hpp>
-#include <iterator>
 #include <thread>
 
 #include "vfs/root_directory.h"
@@ -56,9 +53,28 @@ TEST_F(directory_listing_test, ListingPutsFoldersFirstAndReadsTheirRecords) {
     EXPECT_FALSE(work->has_subdirectories());
 }
 
-// A scan's listing answers what the items' objects answer: names, folder
-// objects, files' dates, sizes and ids; the root lists only by items.
+// A scan's listing answers what the items' objects answer: names, kinds,
+// folder objects, files' dates, sizes and ids; the root, whose children are
+// not all its records, answers by its items.
 TEST_F(directory_listing_test, AScanListingAnswersWhatTheItemsAnswer) {
+    const auto expect_same = [](const vfs::item_list& items,
+                                const vfs::directory::scanned_children& scanned) {
+        ASSERT_EQ(items.size(), scanned.size());
+        for (std::size_t at = 0; at < items.size(); ++at) {
+            const vfs::directory::scanned_child expected = vfs::directory::scanned(items[at]);
+            const vfs::directory::scanned_child& child = scanned[at];
+            EXPECT_EQ(expected.name, child.name);
+            EXPECT_EQ(expected.type, child.type);
+            EXPECT_EQ(expected.is_file, child.is_file);
+            EXPECT_EQ(expected.modification_date, child.modification_date);
+            EXPECT_EQ(expected.size, child.size);
+            EXPECT_EQ(expected.id, child.id);
+            ASSERT_EQ(!expected.folder, !child.folder);
+            if (child.folder) {
+                EXPECT_EQ(expected.folder->get_id(), child.folder->get_id());
+            }
+        }
+    };
     auto work = make_folder("Work");
     const std::string listing =
         result_xml(file_xml("31", "b.txt", "<DateModified>0</DateModified><Size>7</Size>") +
@@ -66,29 +82,17 @@ TEST_F(directory_listing_test, AScanListingAnswersWhatTheItemsAnswer) {
                    file_xml("\xC3\xA9", "\xF0\x9F\x98\x80", "<DateModified>5</DateModified>"));
     script("list_dir", listing);
     const vfs::item_list items = work->list_items();
+    EXPECT_EQ(L"\u00E9", items[2]->get_id());
     script("list_dir", listing);
-    const auto scanned = work->list_for_scan();
-    ASSERT_TRUE(scanned.has_value());
-    ASSERT_EQ(items.size(), scanned->size());
-    for (std::size_t at = 0; at < items.size(); ++at) {
-        const vfs::scanned_child& child = (*scanned)[at];
-        EXPECT_EQ(items[at]->get_name(), child.name);
-        const auto file = boost::dynamic_pointer_cast<vfs::file>(items[at]);
-        if (!file) {
-            ASSERT_TRUE(child.folder);
-            EXPECT_EQ(items[at]->get_id(), child.folder->get_id());
-            continue;
-        }
-        EXPECT_FALSE(child.folder);
-        EXPECT_EQ(file->get_modification_date(), child.modification_date);
-        EXPECT_EQ(file->get_size(), child.size);
-        const std::wstring id = file->get_id();
-        std::string id_bytes;
-        utf8::utf32to8(id.begin(), id.end(), std::back_inserter(id_bytes));
-        EXPECT_EQ(id_bytes, child.id);
-    }
+    expect_same(items, work->list_for_scan());
     EXPECT_TRUE(work->has_subdirectories());
-    EXPECT_FALSE(boost::make_shared<marked_root>(*session_)->list_for_scan().has_value());
+
+    service_.add_file(alice_, "0", "top.txt", "x");
+    service_.add_folder(alice_, "0", "Photos");
+    auto root = boost::make_shared<marked_root>(*session_);
+    const vfs::item_list root_items = root->list_items();
+    expect_same(root_items, root->list_for_scan());
+    EXPECT_EQ(L"Trash", root_items.back()->get_name());
 }
 
 TEST_F(directory_listing_test, LookupsIgnoreCaseAndRelistOnceOnAMiss) {

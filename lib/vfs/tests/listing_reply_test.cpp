@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "listing_outcome.h"
 #include "vfs/listing_reply.h"
@@ -95,6 +97,46 @@ TEST(listing_reply, FieldsInAnyOrderTheFirstOfANameCounting) {
     EXPECT_EQ(L"n", read.name);
     EXPECT_EQ(L"", read.id);  // the first ID holds an element: an empty text
     EXPECT_EQ(0, read.date_modified);
+}
+
+// Each field of a record's table, alone in a record, reads alike both ways
+// and fills a member of its own.
+TEST(listing_reply, EachFieldOfATableFillsAMemberOfItsOwn) {
+    const auto value_of = [](field_kind kind) -> std::string {
+        switch (kind) {
+            case field_kind::text:
+                return "v";
+            case field_kind::number:
+                return "7";
+            case field_kind::wide_number:
+                return "8589934593";
+            case field_kind::flag:
+                return "True";
+            case field_kind::price:
+                return "1.5";
+        }
+        return "";
+    };
+    const auto check = [&](const auto& table, const std::string& element, const auto& pick) {
+        using record = std::decay_t<decltype(pick(listing()))>;
+        std::vector<record> read;
+        for (const auto& field : table) {
+            const std::string name(field.name);
+            const listing records =
+                quick("<Result><" + element + "><" + name + ">" + value_of(field.kind) + "</" +
+                      name + "></" + element + "></Result>");
+            read.push_back(pick(records));
+            EXPECT_NE(record(), read.back()) << name;
+            for (std::size_t other = 0; other + 1 < read.size(); ++other)
+                EXPECT_NE(read[other], read.back()) << name << " and " << table[other].name;
+        }
+    };
+    check(directory_fields, "Directory", [](const listing& records) {
+        return records.folders.empty() ? directory_record() : records.folders[0];
+    });
+    check(file_fields, "File", [](const listing& records) {
+        return records.files.empty() ? file_record() : records.files[0];
+    });
 }
 
 TEST(listing_reply, AScanReadsIdsAsUtf8AndDatesAsListed) {
