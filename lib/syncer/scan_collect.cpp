@@ -5,6 +5,7 @@
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_walk.h"
+#include "syncer/task_local_files.h"
 #include "vfs/exceptions.h"
 
 namespace syncer {
@@ -114,10 +115,11 @@ void remove_unchanged_saved_copies(candidate_set& candidates) {
         if (candidate.last_time_local != candidate.last_time_remote ||
             candidate.local_size() != candidate.remote_size)
             continue;
-        boost::system::error_code failure;
-        boost::filesystem::remove(
-            native_local_path(join_path(candidate.dir_local, candidate.filename)), failure);
-        if (failure) continue;
+        try {
+            move_to_trash(native_local_path(join_path(candidate.dir_local, candidate.filename)));
+        } catch (const local_error&) {
+            continue;
+        }
         candidate.last_time_local = missing_time;
         candidate.local_file = local_file_state{};
     }
