@@ -34,7 +34,8 @@ bool is_in_use(const sync_item& candidate) {
 // Both sides hold the same file: equal times and sizes.
 bool sides_agree(const sync_item& found) {
     return !found.filename.empty() && found.last_time_remote != missing_time &&
-           found.last_time_remote == found.last_time_local && found.remote_size == found.local_size();
+           found.last_time_remote == found.last_time_local &&
+           found.remote_size == found.local_size();
 }
 
 void copy_times(const sync_item& from, const sync_item& to) {
@@ -92,8 +93,10 @@ public:
             removals_planned_ = removals_planned_ || plans.back().removal;
             asks_planned_ = asks_planned_ || plans.back().transfer.outcome == item_outcome::ask;
         }
-        if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
-        if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
+        // A root emptied and seen so twice has waited for the removals on the
+        // other side.
+        judge_mass_removals(plans, removal_guard::side::local, turn_.emptied_remote_root);
+        judge_mass_removals(plans, removal_guard::side::remote, turn_.emptied_local_root);
         case_writes_.gather(turn_.found.candidates, plans, turn_.tasks, turn_.owner);
         hold_removals_of_written_names(plans);
         // Most passes plan neither a removal nor a question: then no
@@ -104,16 +107,23 @@ public:
             index = 0;
             for (const sync_item& candidate : candidates) {
                 sync_item empty;
-                questions.push_back(
-                    open_questions(plans[index], stored_or_empty(stored[index], candidate, empty)));
+                questions.push_back(open_questions(plans[index],
+                                                   stored_or_empty(stored[index], candidate, empty),
+                                                   asked_anyway(index)));
                 pending_.add(questions.back(), 1);
                 ++index;
             }
         }
+        for (index = 0; index < plans.size(); ++index) {
+            if (asked_anyway(index) && plans[index].removal)
+                pending_asked_anyway_.add({plans[index].removal->permission}, 1);
+        }
         index = 0;
         for (const sync_item& candidate : candidates) {
-            check(candidate, plans[index], stored[index]);
+            check(candidate, plans[index], stored[index], asked_anyway(index));
             if (!questions.empty()) pending_.add(questions[index], -1);
+            if (asked_anyway(index) && plans[index].removal)
+                pending_asked_anyway_.add({plans[index].removal->permission}, -1);
             ++index;
         }
         settle_folder_removals();
@@ -176,9 +186,16 @@ private:
         item_step step;
     };
 
-    std::vector<int> open_questions(const item_plan& plan, const sync_item& stored) const {
+    // Whether the candidate's removal is asked whatever the rule says.
+    bool asked_anyway(std::size_t index) const {
+        return !asked_anyway_.empty() && asked_anyway_[index];
+    }
+
+    std::vector<int> open_questions(const item_plan& plan, const sync_item& stored,
+                                    bool removal_asked_anyway) const {
         std::vector<int> permissions;
-        if (plan.removal && !turn_.questions.decided(plan.removal->permission, stored))
+        if (plan.removal && !removal_asked_anyway &&
+            !turn_.questions.decided(plan.removal->permission, stored))
             permissions.push_back(plan.removal->permission);
         if (plan.transfer.outcome == item_outcome::ask &&
             !turn_.questions.decided(plan.transfer.step.permission, stored))
@@ -186,7 +203,8 @@ private:
         return permissions;
     }
 
-    void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record) {
+    void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record,
+               bool removal_asked_anyway) {
         interruption_point(turn_.stop);
         if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
             // Unchanged since the last pass: a table written before the synced
@@ -206,7 +224,10 @@ private:
                                            candidate.filename))
                          .first;
         const sync_item& stored = *record;
-        if (plan.removal && permits(*plan.removal, stored)) {
+        const bool removal_allowed =
+            plan.removal && (removal_asked_anyway ? permits_when_asked(*plan.removal, stored)
+                                                  : permits(*plan.removal, stored));
+        if (removal_allowed) {
             if (is_folder_removal(plan.removal->task_kind)) {
                 deferred_.push_back({&candidate, *plan.removal});
             } else {
@@ -233,6 +254,12 @@ private:
     bool permits(const item_step& step, const sync_item& stored) {
         return turn_.questions.allowed(step.permission, step.message_kind, stored,
                                        pending_.more_than_one(step.permission));
+    }
+
+    bool permits_when_asked(const item_step& step, const sync_item& stored) {
+        return turn_.questions.allowed_only_when_asked(
+            step.permission, step.message_kind, stored,
+            pending_asked_anyway_.more_than_one(step.permission));
     }
 
     void queue(const sync_item& candidate, const sync_item& stored, int kind) {
@@ -327,9 +354,10 @@ private:
         }
     }
 
-    // Removals of most of the files on one side wait (removal_guard): those
-    // candidates, and the folder removals of that side, are left as they are.
-    void hold_mass_removals(std::vector<item_plan>& plans, removal_guard::side side) {
+    // Removals of every file or most of the files on one side (removal_guard)
+    // wait: those candidates, and the folder removals of that side, are left
+    // as they are; or they are asked, each, whatever the rule says.
+    void judge_mass_removals(std::vector<item_plan>& plans, removal_guard::side side, bool waited) {
         const int file_kind = side == removal_guard::side::local ? task::kind_remove_local_file
                                                                  : task::kind_remove_remote_file;
         const int folder_kind = side == removal_guard::side::local
@@ -345,11 +373,20 @@ private:
         }
         // Nothing planned is never held, whatever the table knows.
         const std::size_t known = planned.empty() ? 0 : known_files(turn_.table, side);
-        if (!turn_.guard.must_wait(turn_.owner, side, planned, known)) return;
+        const removal_guard::handling handling =
+            turn_.guard.handle(turn_.owner, side, planned, known, waited);
+        if (handling == removal_guard::handling::as_rules_say) return;
+        if (handling == removal_guard::handling::ask) asked_anyway_.resize(plans.size());
+        index = 0;
         for (item_plan& plan : plans) {
+            const std::size_t at = index++;
             if (!plan.removal) continue;
             if (plan.removal->task_kind != file_kind && plan.removal->task_kind != folder_kind)
                 continue;
+            if (handling == removal_guard::handling::ask) {
+                asked_anyway_[at] = true;
+                continue;
+            }
             plan.removal.reset();
             plan.transfer = {};
         }
@@ -453,6 +490,10 @@ private:
     binding_turn& turn_;
     case_writes case_writes_;
     pending_questions pending_;
+    // The candidates whose removal is asked whatever the rule says, by
+    // index; empty when there is none.
+    std::vector<bool> asked_anyway_;
+    pending_questions pending_asked_anyway_;
     std::vector<deferred_removal> deferred_;
     file_keys local_file_removals_;
     file_keys remote_file_removals_;

@@ -49,8 +49,9 @@ std::set<sync_item, sync_item::less> ended_transfers(const task_list& tasks, con
 //
 // A removal task carries what the scan saw of the item, so it removes only
 // that. A removal never replaces a transfer waiting for the same item: an
-// edit on one side wins over a removal on the other. Removals of most of a
-// binding's files on one side wait for a later pass (removal_guard). Names
+// edit on one side wins over a removal on the other. Removals of every file
+// or most of a binding's files on one side wait for a later pass, which asks
+// about each whatever the rule says (removal_guard). Names
 // that cannot cross become tasks that fail with the reason.
 //
 // A folder is removed only when everything below it on that side is being
