@@ -188,7 +188,7 @@ TEST_F(SyncEdges, EveryFileOfAPairRemovedRemotelyGoesAcrossWhenTheUserSaysSo) {
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
     EXPECT_TRUE(world.local_files().empty());
     // One question answered for both, and both files in the trash.
-    EXPECT_EQ(ui.kinds(), std::vector<int>{syncer::message_kind::remove_local_file});
+    ASSERT_EQ(ui.kinds(), std::vector<int>{syncer::message_kind::remove_local_file});
     EXPECT_TRUE(ui.questions()[0].offer_apply_to_all);
     const fs::path trash = win_machine::trash_dir();
     EXPECT_TRUE(fs::exists(trash / "files" / "one.txt") && fs::exists(trash / "files" / "two.txt"));
