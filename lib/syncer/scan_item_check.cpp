@@ -34,8 +34,7 @@ bool is_in_use(const sync_item& candidate) {
 // Both sides hold the same file: equal times and sizes.
 bool sides_agree(const sync_item& found) {
     return !found.filename.empty() && found.last_time_remote != missing_time &&
-           found.last_time_remote == found.last_time_local &&
-           found.remote_size == found.local_size();
+           found.last_time_remote == found.last_time_local && found.remote_size == found.local_size();
 }
 
 void copy_times(const sync_item& from, const sync_item& to) {
@@ -114,8 +113,8 @@ public:
                 ++index;
             }
         }
-        for (index = 0; index < plans.size(); ++index) {
-            if (asked_anyway(index) && plans[index].removal)
+        for (index = 0; index < asked_anyway_.size(); ++index) {
+            if (asked_anyway_[index] && plans[index].removal)
                 pending_asked_anyway_.add({plans[index].removal->permission}, 1);
         }
         index = 0;
