@@ -81,7 +81,8 @@ public:
     // Loads the table once at the start of syncing, repairing it: a file that
     // does not parse is kept aside as "bindings.xml.bad" and replaced by its
     // backup (every save keeps one) when that parses, else the table starts
-    // empty. Tells where the table came from: the backup, or set aside
+    // empty; a missing file whose backup does not parse has the backup kept
+    // aside so, and starts empty too. Tells where the table came from: the backup, or set aside
     // without a usable backup, are for the user to know. The bindings of
     // local copies of opened files (_type 1) whose copy is gone are dropped
     // here, at the start of syncing; the others stay, so that an edit of a

@@ -17,8 +17,10 @@ namespace {
 namespace fs = boost::filesystem;
 using file_serializer = serializer::file_serializer;
 
-// The child of the table's root that holds the local folder's identity.
+// The children of the table's root that hold the local folder's identity
+// and the remote folder's id.
 const wchar_t* const local_root_name = L"local_root";
+const wchar_t* const remote_root_name = L"remote_root";
 
 // Entries not used for longer than this many seconds are dropped.
 constexpr std::int64_t cache_lifetime = 300;
@@ -30,6 +32,7 @@ struct cached_table {
     std::set<sync_item, sync_item::less> records;
     table_fingerprint fingerprint;
     std::optional<folder_identity> local_root;
+    std::optional<std::wstring> remote_root;
     std::int64_t last_use = 0;
 };
 
@@ -79,6 +82,7 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
         version_ = cached->version;
         stored_fingerprint_ = cached->fingerprint;
         local_root_ = stored_local_root_ = cached->local_root;
+        remote_root_ = stored_remote_root_ = cached->remote_root;
         return;
     }
     const table_file::origin from =
@@ -87,9 +91,11 @@ items_manager::items_manager(const binding& owner, const std::wstring& user_name
         clear();
         version_.reset();
         local_root_.reset();
+        remote_root_.reset();
     }
     stored_fingerprint_ = fingerprint_of(*this);
     stored_local_root_ = local_root_;
+    stored_remote_root_ = remote_root_;
 }
 
 std::wstring items_manager::mutex_name(const std::wstring& items_filename,
@@ -105,7 +111,8 @@ items_manager::~items_manager() {
             return record.last_time_remote == missing_time &&
                    record.last_time_local == missing_time;
         });
-        keep_cached(path_, {*version_, std::move(*this), stored_fingerprint_, stored_local_root_});
+        keep_cached(path_, {*version_, std::move(*this), stored_fingerprint_, stored_local_root_,
+                            stored_remote_root_});
     } catch (...) {
         // A destructor must not throw; the explicit saves report failures.
         // Nothing is kept for a table that could not be saved.
@@ -115,17 +122,19 @@ items_manager::~items_manager() {
 void items_manager::read(const fs::path& path) {
     clear();
     local_root_.reset();
+    remote_root_.reset();
     serializer::node root;
     version_ = file_serializer::load_children(path, root, [this](serializer::node&& child) {
         if (child.name == L"item") insert(sync_item::from_node(child));
         if (child.name == local_root_name) local_root_ = folder_identity::from_node(child);
+        if (child.name == remote_root_name && !child.value.empty()) remote_root_ = child.value;
     });
 }
 
 void items_manager::save() {
     const table_fingerprint current = fingerprint_of(*this);
     if (version_ && current == stored_fingerprint_ && local_root_ == stored_local_root_ &&
-        file_serializer::version_of(path_) == version_)
+        remote_root_ == stored_remote_root_ && file_serializer::version_of(path_) == version_)
         return;
     const serializer::node root(L"sync_items", L"");
     version_ = file_serializer::save_children(
@@ -137,6 +146,7 @@ void items_manager::save() {
                 local_root_->to_node(identity);
                 emit(identity);
             }
+            if (remote_root_) emit(serializer::node(remote_root_name, *remote_root_));
             for (const sync_item& record : *this) {
                 if (record.last_time_remote == missing_time &&
                     record.last_time_local == missing_time)
@@ -149,6 +159,7 @@ void items_manager::save() {
         true);
     stored_fingerprint_ = current;
     stored_local_root_ = local_root_;
+    stored_remote_root_ = remote_root_;
 }
 
 void items_manager::fill_rule(sync_item& item) const {

@@ -56,6 +56,10 @@ public:
     // the folder the user emptied from a drive not mounted there.
     const std::optional<folder_identity>& local_root() const { return local_root_; }
     void set_local_root(const folder_identity& identity) { local_root_ = identity; }
+    // The id of the binding's remote folder, kept alike: a folder removed on
+    // the service and made anew under the same name has another.
+    const std::optional<std::wstring>& remote_root() const { return remote_root_; }
+    void set_remote_root(const std::wstring& id) { remote_root_ = id; }
 
     // The table's file in the user's settings folder. A name that is not a
     // plain file name raises syncer_exception, so a damaged binding table
@@ -83,6 +87,8 @@ private:
     table_fingerprint stored_fingerprint_;
     std::optional<folder_identity> local_root_;
     std::optional<folder_identity> stored_local_root_;
+    std::optional<std::wstring> remote_root_;
+    std::optional<std::wstring> stored_remote_root_;
 };
 
 }  // namespace syncer

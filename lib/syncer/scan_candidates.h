@@ -8,6 +8,7 @@
 
 #include <boost/filesystem/path.hpp>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ struct collected_items {
     // something, the side counts as incomplete.
     bool local_root_empty = false;
     bool remote_root_empty = false;
+    // The id of the binding's remote folder as this pass found it; nothing
+    // when it was not found.
+    std::optional<std::wstring> remote_root_id;
     // Remote folders whose listing held children the walk could not take
     // (a name that is no plain name, an item of unknown kind); such a folder
     // is never removed as a whole.

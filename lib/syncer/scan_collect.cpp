@@ -5,6 +5,7 @@
 #include "syncer/paths.h"
 #include "syncer/scan_interruption.h"
 #include "syncer/scan_walk.h"
+#include "syncer/task_local_files.h"
 #include "vfs/exceptions.h"
 
 namespace syncer {
@@ -25,6 +26,7 @@ void collect_single_file(walk_context& context, vfs::client& client) {
                       missing_time, 0, context.stop);
         return;
     }
+    context.found.remote_root_id = remote_folder->get_id();
     interruption_point(context.stop);
     vfs::item_ptr remote_file;
     try {
@@ -63,6 +65,7 @@ void collect_folder(walk_context& context, vfs::client& client) {
         walk_local_root(context);
         try {
             const vfs::directory_ptr remote_root = client.get_item_by_path(owner.dir_remote, false);
+            context.found.remote_root_id = remote_root->get_id();
             walk_remote(context, remote_root, owner.dir_remote, owner.dir_local, true);
         } catch (const vfs::item_not_found_exception&) {
             context.found.remote_complete = false;
@@ -80,7 +83,10 @@ void collect_folder(walk_context& context, vfs::client& client) {
         lookup_failure = std::current_exception();
     }
     std::optional<remote_listings> listings;
-    if (remote_root) listings.emplace(remote_root, owner.dir_remote, context.stop);
+    if (remote_root) {
+        context.found.remote_root_id = remote_root->get_id();
+        listings.emplace(remote_root, owner.dir_remote, context.stop);
+    }
     walk_local_root(context);
     try {
         if (lookup_failure) std::rethrow_exception(lookup_failure);
@@ -114,10 +120,11 @@ void remove_unchanged_saved_copies(candidate_set& candidates) {
         if (candidate.last_time_local != candidate.last_time_remote ||
             candidate.local_size() != candidate.remote_size)
             continue;
-        boost::system::error_code failure;
-        boost::filesystem::remove(
-            native_local_path(join_path(candidate.dir_local, candidate.filename)), failure);
-        if (failure) continue;
+        try {
+            move_to_trash(native_local_path(join_path(candidate.dir_local, candidate.filename)));
+        } catch (const local_error&) {
+            continue;
+        }
         candidate.last_time_local = missing_time;
         candidate.local_file = local_file_state{};
     }

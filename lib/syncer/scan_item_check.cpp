@@ -91,8 +91,10 @@ public:
             asks_planned_ = asks_planned_ || plans.back().transfer.outcome == item_outcome::ask;
         }
         in_the_way_ = hold_writes_across_kinds(turn_.owner, candidates, turn_.tasks, plans);
-        if (!turn_.emptied_local_root) hold_mass_removals(plans, removal_guard::side::local);
-        if (!turn_.emptied_remote_root) hold_mass_removals(plans, removal_guard::side::remote);
+        // A root emptied and seen so twice has waited for the removals on the
+        // other side.
+        judge_mass_removals(plans, removal_guard::side::local, turn_.emptied_remote_root);
+        judge_mass_removals(plans, removal_guard::side::remote, turn_.emptied_local_root);
         case_writes_.gather(turn_.found.candidates, plans, turn_.tasks, turn_.owner);
         hold_removals_of_written_names(plans);
         // Most passes plan neither a removal nor a question: then no
@@ -103,20 +105,28 @@ public:
             index = 0;
             for (const sync_item& candidate : candidates) {
                 sync_item empty;
-                questions.push_back(
-                    open_questions(plans[index], stored_or_empty(stored[index], candidate, empty)));
+                questions.push_back(open_questions(plans[index],
+                                                   stored_or_empty(stored[index], candidate, empty),
+                                                   asked_anyway(index)));
                 pending_.add(questions.back(), 1);
                 ++index;
             }
+        }
+        for (index = 0; index < asked_anyway_.size(); ++index) {
+            if (asked_anyway_[index] && plans[index].removal)
+                pending_asked_anyway_.add({plans[index].removal->permission}, 1);
         }
         index = 0;
         for (const sync_item& candidate : candidates) {
             // A folder's removal is asked about once its contents are
             // settled; its question stays pending until then.
             const std::size_t deferred = deferred_.size();
-            check(candidate, plans[index], stored[index], index);
-            if (!questions.empty() && deferred_.size() == deferred)
-                pending_.add(questions[index], -1);
+            check(candidate, plans[index], stored[index], index, asked_anyway(index));
+            if (deferred_.size() == deferred) {
+                if (!questions.empty()) pending_.add(questions[index], -1);
+                if (asked_anyway(index) && plans[index].removal)
+                    pending_asked_anyway_.add({plans[index].removal->permission}, -1);
+            }
             ++index;
         }
         settle_folder_removals(questions);
@@ -217,11 +227,20 @@ private:
         const sync_item* candidate;
         item_step step;
         std::size_t index;
+        // Asked whatever the rule says (most of the pair's files go).
+        bool asked_anyway;
     };
 
-    std::vector<int> open_questions(const item_plan& plan, const sync_item& stored) const {
+    // Whether the candidate's removal is asked whatever the rule says.
+    bool asked_anyway(std::size_t index) const {
+        return !asked_anyway_.empty() && asked_anyway_[index];
+    }
+
+    std::vector<int> open_questions(const item_plan& plan, const sync_item& stored,
+                                    bool removal_asked_anyway) const {
         std::vector<int> permissions;
-        if (plan.removal && !turn_.questions.decided(plan.removal->permission, stored))
+        if (plan.removal && !removal_asked_anyway &&
+            !turn_.questions.decided(plan.removal->permission, stored))
             permissions.push_back(plan.removal->permission);
         if (plan.transfer.outcome == item_outcome::ask &&
             !turn_.questions.decided(plan.transfer.step.permission, stored))
@@ -230,7 +249,7 @@ private:
     }
 
     void check(const sync_item& candidate, const item_plan& plan, items_manager::iterator record,
-               std::size_t index) {
+               std::size_t index, bool removal_asked_anyway) {
         interruption_point(turn_.stop);
         if (!plan.removal && plan.transfer.outcome == item_outcome::leave) {
             // Unchanged since the last pass: a table written before the synced
@@ -251,10 +270,13 @@ private:
                          .first;
         const sync_item& stored = *record;
         if (plan.removal && is_folder_removal(plan.removal->task_kind)) {
-            deferred_.push_back({&candidate, *plan.removal, index});
+            deferred_.push_back({&candidate, *plan.removal, index, removal_asked_anyway});
             return;
         }
-        if (plan.removal && permits(*plan.removal, stored)) {
+        const bool removal_allowed =
+            plan.removal && (removal_asked_anyway ? permits_when_asked(*plan.removal, stored)
+                                                  : permits(*plan.removal, stored));
+        if (removal_allowed) {
             queue(candidate, stored, plan.removal->task_kind);
             return;
         }
@@ -293,6 +315,12 @@ private:
     bool permits(const item_step& step, const sync_item& stored) {
         return turn_.questions.allowed(step.permission, step.message_kind, stored,
                                        pending_.more_than_one(step.permission));
+    }
+
+    bool permits_when_asked(const item_step& step, const sync_item& stored) {
+        return turn_.questions.allowed_only_when_asked(
+            step.permission, step.message_kind, stored,
+            pending_asked_anyway_.more_than_one(step.permission));
     }
 
     void queue(const sync_item& candidate, const sync_item& stored, int kind) {
@@ -395,9 +423,10 @@ private:
         }
     }
 
-    // Removals of most of the files on one side wait (removal_guard): those
-    // candidates, and the folder removals of that side, are left as they are.
-    void hold_mass_removals(std::vector<item_plan>& plans, removal_guard::side side) {
+    // Removals of every file or most of the files on one side (removal_guard)
+    // wait: those candidates, and the folder removals of that side, are left
+    // as they are; or they are asked, each, whatever the rule says.
+    void judge_mass_removals(std::vector<item_plan>& plans, removal_guard::side side, bool waited) {
         const int file_kind = side == removal_guard::side::local ? task::kind_remove_local_file
                                                                  : task::kind_remove_remote_file;
         const int folder_kind = side == removal_guard::side::local
@@ -413,11 +442,20 @@ private:
         }
         // Nothing planned is never held, whatever the table knows.
         const std::size_t known = planned.empty() ? 0 : known_files(turn_.table, side);
-        if (!turn_.guard.must_wait(turn_.owner, side, planned, known)) return;
+        const removal_guard::handling handling =
+            turn_.guard.handle(turn_.owner, side, planned, known, waited);
+        if (handling == removal_guard::handling::as_rules_say) return;
+        if (handling == removal_guard::handling::ask) asked_anyway_.resize(plans.size());
+        index = 0;
         for (item_plan& plan : plans) {
+            const std::size_t at = index++;
             if (!plan.removal) continue;
             if (plan.removal->task_kind != file_kind && plan.removal->task_kind != folder_kind)
                 continue;
+            if (handling == removal_guard::handling::ask) {
+                asked_anyway_[at] = true;
+                continue;
+            }
             plan.removal.reset();
             plan.transfer = {};
         }
@@ -498,19 +536,24 @@ private:
             goes.push_back(removal.step.task_kind == task::kind_remove_local_folder
                                ? local_contents_all_removed(candidate.dir_local)
                                : remote_contents_all_removed(candidate));
-            if (!goes.back() && !questions.empty()) pending_.add(questions[removal.index], -1);
+            if (goes.back()) continue;
+            if (!questions.empty()) pending_.add(questions[removal.index], -1);
+            if (removal.asked_anyway) pending_asked_anyway_.add({removal.step.permission}, -1);
         }
         for (std::size_t at = deferred_.size(); at-- > 0;) {
             if (!goes[at]) continue;
             const deferred_removal& removal = deferred_[at];
             const sync_item& candidate = *removal.candidate;
             const sync_item& stored = *turn_.table.find(candidate);
-            if (permits(removal.step, stored)) {
+            const bool allowed = removal.asked_anyway ? permits_when_asked(removal.step, stored)
+                                                      : permits(removal.step, stored);
+            if (allowed) {
                 queue(candidate, stored, removal.step.task_kind);
             } else {
                 take_in(candidate, stored);
             }
             if (!questions.empty()) pending_.add(questions[removal.index], -1);
+            if (removal.asked_anyway) pending_asked_anyway_.add({removal.step.permission}, -1);
         }
     }
 
@@ -571,6 +614,10 @@ private:
     binding_turn& turn_;
     case_writes case_writes_;
     pending_questions pending_;
+    // The candidates whose removal is asked whatever the rule says, by
+    // index; empty when there is none.
+    std::vector<bool> asked_anyway_;
+    pending_questions pending_asked_anyway_;
     std::vector<deferred_removal> deferred_;
     std::vector<item_in_the_way> in_the_way_;
     file_keys local_file_removals_;

@@ -60,8 +60,9 @@ std::set<sync_item, sync_item::less> items_of_tasks(const task_list& tasks, cons
 //
 // A removal task carries what the scan saw of the item, so it removes only
 // that. A removal never replaces a transfer waiting for the same item: an
-// edit on one side wins over a removal on the other. Removals of most of a
-// binding's files on one side wait for a later pass (removal_guard). Names
+// edit on one side wins over a removal on the other. Removals of every file
+// or most of a binding's files on one side wait for a later pass, which asks
+// about each whatever the rule says (removal_guard). Names
 // that cannot cross become tasks that fail with the reason.
 //
 // A folder is removed only when everything below it on that side is being

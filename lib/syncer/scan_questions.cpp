@@ -57,6 +57,19 @@ bool permission_questions::allowed(int permission, int message_kind, const sync_
     return answer.allowed;
 }
 
+bool permission_questions::allowed_only_when_asked(int permission, int message_kind,
+                                                   const sync_item& stored,
+                                                   bool offer_apply_to_all) {
+    if (decided(permission, stored) == false) return false;
+    if (answers_when_asked_[permission] != sync_permission::not_set)
+        return answers_when_asked_[permission] == sync_permission::yes;
+    const int code = ui_.ask_question(message_kind, owner_, stored.dir_remote, stored.dir_local,
+                                      stored.filename, false, offer_apply_to_all);
+    const permission_answer answer = decode_permission_answer(code);
+    if (answer.remember_for_run) answers_when_asked_[permission] = permission_of(answer.allowed);
+    return answer.allowed;
+}
+
 const sync_item& permission_questions::root_record() {
     return *table_.insert(sync_item(owner_.dir_remote, owner_.dir_local, owner_.filename)).first;
 }

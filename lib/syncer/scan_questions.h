@@ -45,6 +45,14 @@ public:
     bool allowed(int permission, int message_kind, const sync_item& stored,
                  bool offer_apply_to_all);
 
+    // The same for a step that is asked whatever the rule allows (the
+    // removal of every file of the binding, or most of them): only a refusal
+    // of the rule or of an answer kept for this pass decides without asking.
+    // "Don't ask me again" is not offered; "Apply to all" answers the rest of
+    // this turn's such questions of the permission, and is kept nowhere else.
+    bool allowed_only_when_asked(int permission, int message_kind, const sync_item& stored,
+                                 bool offer_apply_to_all);
+
     // The recursion setting an answer asked to store for the whole binding;
     // stored in the binding table once the item table is closed, so the
     // binding table's mutex is never taken under an item table's.
@@ -57,6 +65,7 @@ private:
     binding& owner_;
     items_manager& table_;
     remembered_answers& answers_;
+    remembered_answers answers_when_asked_{};
     std::optional<sync_permission> recursion_to_store_;
 };
 

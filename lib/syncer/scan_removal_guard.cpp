@@ -4,24 +4,26 @@
 
 namespace syncer {
 
-bool removal_guard::must_wait(const binding& owner, side removed, const item_keys& planned,
-                              std::size_t known_files) {
+removal_guard::handling removal_guard::handle(const binding& owner, side removed,
+                                              const item_keys& planned, std::size_t known_files,
+                                              bool waited) {
     auto& held = removed == side::local ? held_local_ : held_remote_;
-    const bool many = planned.size() >= least_held && planned.size() * 2 > known_files;
-    if (!many) {
+    const bool every_file = !planned.empty() && planned.size() >= known_files;
+    const bool most_files = planned.size() >= least_held && planned.size() * 2 > known_files;
+    if (!every_file && !most_files) {
         held.erase(owner);
-        return false;
+        return handling::as_rules_say;
     }
     const auto before = held.find(owner);
     const bool seen_before =
         before != held.end() && std::includes(before->second.begin(), before->second.end(),
                                               planned.begin(), planned.end(), sync_item::less());
-    if (seen_before) {
-        held.erase(before);
-        return false;
+    if (waited || seen_before) {
+        held.erase(owner);
+        return handling::ask;
     }
     held[owner] = planned;
-    return true;
+    return handling::wait;
 }
 
 bool removal_guard::empty_root_confirmed(const binding& owner, side emptied, bool empty) {

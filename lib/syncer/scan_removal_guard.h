@@ -1,10 +1,11 @@
-// Holds back removals that would take most of a binding's files on one side
-// at once. A listing cut short, an emptied mount point or a glitch of the
-// service looks like the user removing many files; a real removal still looks
-// the same on the next pass, a glitch rarely does. So a pass that would
-// remove at least `least_held` files, and more than half of the files the
-// item table knows on that side, removes nothing until a later pass plans the
-// same removals again.
+// Holds back removals that would take every file of a binding on one side,
+// or most of them, at once. A listing cut short, an emptied mount point or a
+// glitch of the service looks like the user removing many files; a real
+// removal still looks the same on the next pass, a glitch rarely does. So a
+// pass that would remove every file the item table knows on that side, or at
+// least `least_held` files and more than half of them, removes nothing; a
+// later pass that plans the same removals asks the user about each, whatever
+// the binding's rule says.
 #pragma once
 
 #include <cstddef>
@@ -24,11 +25,17 @@ public:
     enum class side { local, remote };
     using item_keys = std::set<sync_item, sync_item::less>;
 
-    // True when the planned removals must wait. Remembers what was held, so
-    // that the next pass that plans the same removals (or fewer of them) lets
-    // them go.
-    bool must_wait(const binding& owner, side removed, const item_keys& planned,
-                   std::size_t known_files);
+    // What a pass does with the removals it plans on one side.
+    enum class handling {
+        as_rules_say,  // few enough: as the rule and the answers decide
+        wait,          // many, seen first: nothing is removed in this pass
+        ask,           // many, seen again: the user is asked about each
+    };
+    // Remembers what waited, so that the next pass that plans the same
+    // removals (or fewer of them) asks. waited: the pass has already waited
+    // for them in another way (a root seen empty twice), so it asks at once.
+    handling handle(const binding& owner, side removed, const item_keys& planned,
+                    std::size_t known_files, bool waited);
 
     // A binding's root on one side found empty while the other side's root
     // holds something and the item table knows files in it. The first pass

@@ -69,8 +69,8 @@ void add_remote_file_candidate(walk_context& context, const std::wstring& dir_re
 namespace syncer {
 
 // The first pass's clean-up of the saved-files folder (bindings of type 3):
-// a local copy whose time and size equal its remote file's is deleted and
-// then counted as missing locally. A copy that differs in any way, or that
+// a local copy whose time and size equal its remote file's goes to the
+// trash and then counts as missing locally. A copy that differs in any way, or that
 // cannot be deleted, stays as it is.
 void remove_unchanged_saved_copies(candidate_set& candidates);
 

@@ -28,6 +28,8 @@ bool parses(const fs::path& path) {
 }
 
 // Puts a complete companion in place of a missing file; tells which, or none.
+// A backup that does not parse is all that is left of the table: it is a
+// damaged table, not an empty one.
 origin recover_missing(const fs::path& path) {
     const fs::path temporary = companion(path, ".tmp");
     if (fs::exists(temporary) && parses(temporary)) {
@@ -35,9 +37,11 @@ origin recover_missing(const fs::path& path) {
         return origin::file;
     }
     const fs::path backup = companion(path, ".bak");
-    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path))
-        return origin::backup;
-    return origin::none;
+    if (!fs::exists(backup)) return origin::none;
+    if (parses(backup) && serializer::file_serializer::restore_backup(path)) return origin::backup;
+    throw serializer::serializer_exception(__PRETTY_FUNCTION__, "The backup \"" + backup.string() +
+                                                                    "\" of a missing "
+                                                                    "table cannot be read");
 }
 
 }  // namespace
@@ -54,12 +58,21 @@ origin load_repairing(const fs::path& path, const reader& read) {
     } catch (const serializer::serializer_exception&) {
         // Not readable or not parsable: handled below, outside the handler.
     }
-    fs::rename(path, companion(path, damaged_suffix));
     const fs::path backup = companion(path, ".bak");
-    if (fs::exists(backup) && parses(backup) && serializer::file_serializer::restore_backup(path)) {
+    if (!fs::exists(path)) {
+        // Only the damaged backup was left.
+        fs::rename(backup, companion(path, damaged_suffix));
+        return origin::set_aside;
+    }
+    fs::rename(path, companion(path, damaged_suffix));
+    if (!fs::exists(backup)) return origin::set_aside;
+    if (parses(backup) && serializer::file_serializer::restore_backup(path)) {
         read(path);
         return origin::backup;
     }
+    // Kept beside the damaged table: left in place, it would be all that
+    // is left of a table missing now.
+    fs::rename(backup, companion(backup, damaged_suffix));
     return origin::set_aside;
 }
 

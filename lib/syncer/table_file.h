@@ -27,12 +27,15 @@ using reader = std::function<void(const boost::filesystem::path&)>;
 inline constexpr const char* damaged_suffix = ".bad";
 
 // Reads the table. A missing file is first replaced by a companion that
-// parses (".tmp", then ".bak"). Errors of a present file pass on. read is
-// called once, and only when there is a table.
+// parses (".tmp", then ".bak"). Errors of a present file, or of a ".bak"
+// that does not parse in place of a missing one, pass on. read is called
+// once, and only when there is a table.
 origin load(const boost::filesystem::path& path, const reader& read);
 
 // As load, and a present file that cannot be read or parsed is renamed aside
-// (damaged_suffix) and replaced by its backup when that parses. Errors of the
+// (damaged_suffix) and replaced by its backup when that parses; a ".bak"
+// that does not parse is renamed aside itself (beside a damaged file as
+// ".bak" + damaged_suffix). Errors of the
 // renames pass on, leaving the file where it was. What read took in before
 // it failed is for the caller to drop: read is then called again for the
 // backup.

@@ -15,6 +15,7 @@
 
 #include "syncer/paths.h"
 #include "win/file.h"
+#include "win/shell_file_operation.h"
 
 namespace syncer {
 
@@ -154,33 +155,53 @@ bool path_exists(const boost::filesystem::path& path) {
     return with_local_errors([&] { return boost::filesystem::exists(path); });
 }
 
-void remove_path(const boost::filesystem::path& path) {
-    with_local_errors([&] { boost::filesystem::remove(path); });
-}
-
 namespace {
 
-// Removes the empty folders of the tree; true when the folder itself went.
-bool prune_empty_folders(const boost::filesystem::path& folder) {
+// Whether the tree holds nothing but folders. When it holds more, its
+// sub-trees of nothing but folders go to the trash, each as one item.
+bool holds_only_folders(const boost::filesystem::path& folder) {
     namespace fs = boost::filesystem;
-    bool emptied = true;
+    bool only_folders = true;
+    std::vector<fs::path> empty_trees;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        if (fs::is_directory(entry.symlink_status())) {
-            emptied = prune_empty_folders(entry.path()) && emptied;
+        if (fs::is_directory(entry.symlink_status()) && holds_only_folders(entry.path())) {
+            empty_trees.push_back(entry.path());
         } else {
-            emptied = false;
+            only_folders = false;
         }
     }
-    if (emptied) fs::remove(folder);
-    return emptied;
+    if (!only_folders) {
+        for (const fs::path& tree : empty_trees) move_to_trash(tree);
+    }
+    return only_folders;
 }
 
 }  // namespace
 
+void move_to_trash(const boost::filesystem::path& path) {
+    const std::string native = path.string();
+    if (!utf8::is_valid(native.begin(), native.end()))
+        throw local_error(L"\"" + decode_utf8(native) + L"\" cannot be moved to the trash");
+    std::wstring items;
+    utf8::utf8to32(native.begin(), native.end(), std::back_inserter(items));
+    // The list ends with a second NUL: the string's own.
+    items.push_back(L'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = items.c_str();
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI;
+    const int result = SHFileOperationW(&operation);
+    if (result == ERROR_FILE_NOT_FOUND) return;
+    if (result != 0 || operation.fAnyOperationsAborted)
+        throw local_error(L"Moving \"" + decode_utf8(native) + L"\" to the trash failed (" +
+                          std::to_wstring(result) + L")");
+}
+
 void remove_empty_tree(const boost::filesystem::path& path) {
     with_local_errors([&] {
-        if (!prune_empty_folders(path))
+        if (!holds_only_folders(path))
             throw local_error(L"\"" + decode_utf8(path.string()) + L"\" is not empty");
+        move_to_trash(path);
     });
 }
 

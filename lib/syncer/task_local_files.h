@@ -37,13 +37,16 @@ bool is_safe_local_folder(const std::wstring& folder);
 std::optional<local_file_state> file_state(const boost::filesystem::path& path);
 
 bool path_exists(const boost::filesystem::path& path);
-// Removes a file or an empty folder when it exists.
-void remove_path(const boost::filesystem::path& path);
-// Removes a folder whose tree holds nothing but folders, deepest first.
-// Anything else in it (a file, a link) stays, with the folders that hold it,
-// and makes it fail: the scan removes a folder only once every file below it
-// has its own removal, so whatever is left came later, or its removal has
-// not run yet.
+// Moves a file or folder the engine removes to the desktop's trash, so that
+// the person can take it back; nothing there is fine. A path that is not
+// UTF-8 text cannot be named to the shell and fails.
+void move_to_trash(const boost::filesystem::path& path);
+// Moves a folder whose tree holds nothing but folders to the trash, as one
+// item. Anything else in it (a file, a link) stays, with the folders that
+// hold it, and makes it fail; the sub-trees of nothing but folders beside it
+// still go. The scan removes a folder only once every file below it has
+// its own removal, so whatever is left came later, or its removal has not
+// run yet.
 void remove_empty_tree(const boost::filesystem::path& path);
 void create_folders(const boost::filesystem::path& path);
 // Removes a file, ignoring every failure.

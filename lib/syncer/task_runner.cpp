@@ -155,7 +155,7 @@ task::runner::outcome task::runner::remove_local_file() {
         if (!path_exists(path)) return;
         if (basis && basis->local_file && file_state(path) != basis->local_file)
             fail_outdated(message_kind::remove_local, local_file_changed);
-        remove_path(path);
+        move_to_trash(path);
     });
     return done;
 }

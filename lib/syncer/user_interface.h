@@ -4,8 +4,10 @@
 // Calling contract:
 // - ask_question comes from the scan thread and blocks until the user
 //   answers: kinds 1 to 8 when an item's effective rule leaves a permission
-//   open (the "Don't ask me again for this syncing task" box always offered,
-//   "Apply to all" when more than one pending case could take the answer),
+//   open (the "Don't ask me again for this syncing task" box offered, but
+//   not for the removals of every file or most files of a binding, which are
+//   asked whatever the rule says; "Apply to all" when more than one pending
+//   case could take the answer),
 //   kind 9 when a binding's recursion into sub-folders is open (both boxes
 //   hidden). It may be called while the runner thread calls tasks_changed.
 // - show_message(information_table_restored) comes once, from the thread
@@ -16,9 +18,9 @@
 //   notice that stands alone (the answer is not used): from the thread that
 //   constructs the manager when the binding table was damaged and had no
 //   usable backup (the text names the kept file), and from the scan thread,
-//   once, when a binding's local folder is empty and is not the folder its
-//   files were in. A task records its failures as a message kind and text
-//   instead.
+//   once, when a binding's local or remote folder is gone or is not the
+//   folder its files were in (the binding is held until it is back). A task
+//   records its failures as a message kind and text instead.
 // - show_result is never called by the engine.
 #pragma once
 

@@ -30,6 +30,7 @@ const std::map<DWORD, const char*>& message_table() {
         {ERROR_FILE_EXISTS, "The file exists."},
         {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
         {ERROR_DISK_FULL, "There is not enough space on the disk."},
+        {ERROR_CALL_NOT_IMPLEMENTED, "This function is not supported on this system."},
         {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
         {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect."},
         {ERROR_MOD_NOT_FOUND, "The specified module could not be found."},

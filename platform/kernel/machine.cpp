@@ -70,6 +70,13 @@ std::string session_dir() {
     return private_dir("/tmp/calvimora-session-" + std::to_string(getuid()));
 }
 
+std::string trash_dir() {
+    std::string fallback = home_dir() + "/.local/share/Trash";
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        fallback = std::string(data) + "/Trash";
+    return area_dir("trash", fallback);
+}
+
 scoped_root::scoped_root() {
     if (const char* old = std::getenv(root_variable)) {
         had_previous_ = true;

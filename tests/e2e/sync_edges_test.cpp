@@ -37,7 +37,9 @@ protected:
     std::unique_ptr<syncer::manager> engine;
 };
 
+// The pair's only file: its removal is asked about.
 TEST_F(SyncEdges, AFileRemovedRightAfterItsUploadStaysRemovedOnBothSides) {
+    ui.answer(syncer::message_kind::remove_remote_file, syncer::scan_testing::yes);
     world.put_local(L"a.txt", "uploaded", t0);
     const syncer::binding pair = world.bind(L"sync", L"", allow_all());
     start();
@@ -49,6 +51,7 @@ TEST_F(SyncEdges, AFileRemovedRightAfterItsUploadStaysRemovedOnBothSides) {
 }
 
 TEST_F(SyncEdges, AFileRemovedRightAfterItsDownloadStaysRemovedOnBothSides) {
+    ui.answer(syncer::message_kind::remove_local_file, syncer::scan_testing::yes);
     world.put_remote(L"sync/b.txt", "downloaded", t0);
     const syncer::binding pair = world.bind(L"sync", L"", allow_all());
     start();
@@ -153,29 +156,42 @@ TEST_F(SyncEdges, FilesDatedAtMinusOneAndBefore1970SyncAsAnyOther) {
     EXPECT_EQ(world.remote_files(L"sync").size(), 2u) << text_of(world.remote_files(L"sync"));
 }
 
-TEST_F(SyncEdges, TheLastFileOfAPairRemovedLocallyGoesAcross) {
+// Removing every file of a pair is asked about, whatever its rule says.
+TEST_F(SyncEdges, TheLastFileOfAPairRemovedLocallyGoesAcrossWhenTheUserSaysSo) {
     world.put_local(L"only.txt", "the one file", t0);
     const syncer::binding pair = world.bind(L"sync", L"", allow_all());
     start();
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
 
+    ui.answer(syncer::message_kind::remove_remote_file, syncer::scan_testing::yes);
     world.remove_local(L"only.txt");
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
     EXPECT_TRUE(world.remote_files(L"sync").empty());
     EXPECT_TRUE(ui.notices().empty());
+    const auto questions = ui.questions();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].kind, syncer::message_kind::remove_remote_file);
+    EXPECT_EQ(questions[0].filename, L"only.txt");
 }
 
-TEST_F(SyncEdges, EveryFileOfAPairRemovedRemotelyGoesAcross) {
+TEST_F(SyncEdges, EveryFileOfAPairRemovedRemotelyGoesAcrossWhenTheUserSaysSo) {
     world.put_remote(L"sync/one.txt", "1", t0);
     world.put_remote(L"sync/two.txt", "2", t0);
     const syncer::binding pair = world.bind(L"sync", L"", allow_all());
     start();
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
 
+    ui.answer(syncer::message_kind::remove_local_file,
+              syncer::scan_testing::yes + syncer::answer_code::apply_to_all);
     world.remove_remote(L"sync/one.txt");
     world.remove_remote(L"sync/two.txt");
     ASSERT_TRUE(converged(world, *engine, pair, L"sync"));
     EXPECT_TRUE(world.local_files().empty());
+    // One question answered for both, and both files in the trash.
+    ASSERT_EQ(ui.kinds(), std::vector<int>{syncer::message_kind::remove_local_file});
+    EXPECT_TRUE(ui.questions()[0].offer_apply_to_all);
+    const fs::path trash = win_machine::trash_dir();
+    EXPECT_TRUE(fs::exists(trash / "files" / "one.txt") && fs::exists(trash / "files" / "two.txt"));
 }
 
 // An unmounted drive leaves its mount point: an empty folder of the same path

@@ -162,12 +162,20 @@ void sync_world::put_remote(const std::wstring& path, const std::string& content
 
 void sync_world::rename_remote(const std::wstring& path, const std::wstring& new_name) {
     const auto [folder_path, name] = split(path);
-    editor_->get_item_by_path(folder_path, false)->rename_item(name, new_name);
+    remote_folder(folder_path)->rename_item(name, new_name);
 }
 
 void sync_world::remove_remote(const std::wstring& path) {
     const auto [folder_path, name] = split(path);
-    editor_->get_item_by_path(folder_path, false)->delete_item(name, true);
+    remote_folder(folder_path)->delete_item(name, true);
+}
+
+void sync_world::make_remote_folder(const std::wstring& path) {
+    editor_->get_item_by_path(path, true);
+}
+
+vfs::directory_ptr sync_world::remote_folder(const std::wstring& path) {
+    return path.empty() ? editor_->get_root_directory() : editor_->get_item_by_path(path, false);
 }
 
 side_files sync_world::remote_files(const std::wstring& folder) {

@@ -81,6 +81,7 @@ public:
     // Remote edits by another session of the same user.
     void put_remote(const std::wstring& path, const std::string& content, std::int64_t time);
     void remove_remote(const std::wstring& path);
+    void make_remote_folder(const std::wstring& path);
     // Renames the file or folder at the path (the service's names ignore
     // case, so a rename by case only is one).
     void rename_remote(const std::wstring& path, const std::wstring& new_name);
@@ -93,6 +94,9 @@ public:
     bool in_remote_trash(const std::wstring& path, bool is_folder);
 
 private:
+    // The folder at the path; the root for an empty one.
+    vfs::directory_ptr remote_folder(const std::wstring& path);
+
     win_machine::scoped_root root_;
     calvimora::testing::service service_;
     vfs_session_testing::session_ender session_ender_;

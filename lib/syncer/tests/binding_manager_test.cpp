@@ -179,6 +179,20 @@ TEST_F(SyncerBindingTable, DamagedTableWithoutBackupIsSetAsideAndNotReportedRest
     EXPECT_TRUE(locked_get_bindings(user).empty());
 }
 
+// Read as an empty table, the next save would delete the damaged backup:
+// the last trace of the pairs.
+TEST_F(SyncerBindingTable, MissingTableWithADamagedBackupIsDamagedNotEmpty) {
+    write_bytes(settings_file(L"bindings.xml.bak"), "<sync_bindings><bind");
+    EXPECT_THROW(locked_add_binding(user, folder_binding(L"remote", L"C:\\l")),
+                 serializer::serializer_exception);
+    EXPECT_EQ(read_bytes(settings_file(L"bindings.xml.bak")), "<sync_bindings><bind");
+
+    EXPECT_EQ(binding_manager::load_repairing(user), table_file::origin::set_aside);
+    EXPECT_EQ(read_bytes(settings_file(L"bindings.xml.bad")), "<sync_bindings><bind");
+    EXPECT_FALSE(fs::exists(settings_file(L"bindings.xml.bak")));
+    EXPECT_TRUE(locked_get_bindings(user).empty());
+}
+
 TEST_F(SyncerBindingTable, DamagedTableWithBackupIsRestoredFromIt) {
     locked_add_binding(user, folder_binding(L"remote", L"C:\\l"));
     fs::copy_file(bindings_file(), settings_file(L"bindings.xml.bak"));

@@ -281,17 +281,30 @@ TEST_F(SyncerItemTable, TimesAtAndBefore1970StayApartFromMissing) {
     EXPECT_EQ(old.begin()->last_time_remote, 7);
 }
 
-TEST_F(SyncerItemTable, TheLocalFolderIdentityIsKeptBesideTheRecords) {
+TEST_F(SyncerItemTable, TheIdentitiesOfBothRootsAreKeptBesideTheRecords) {
     const folder_identity identity{12, 34, 56};
     {
         items_manager table(owner, user);
         table.insert(record(L"remote", L"C:\\root", L"f", 5, 5));
         table.set_local_root(identity);
+        table.set_remote_root(L"dir_81");
     }
+    {
+        items_manager table(owner, user);
+        ASSERT_TRUE(table.local_root());
+        EXPECT_EQ(*table.local_root(), identity);
+        EXPECT_EQ(table.remote_root(), L"dir_81");
+        EXPECT_EQ(table.size(), 1u);
+        // Only a changed id is written again.
+        table.set_remote_root(L"dir_82");
+    }
+    const std::string written = read_bytes(table_file());
+    EXPECT_NE(written.find("<remote_root>dir_82</remote_root>"), std::string::npos) << written;
+    // Read from the file, not from what this process kept of it.
+    write_bytes(table_file(), written);
     items_manager table(owner, user);
-    ASSERT_TRUE(table.local_root());
+    EXPECT_EQ(table.remote_root(), L"dir_82");
     EXPECT_EQ(*table.local_root(), identity);
-    EXPECT_EQ(table.size(), 1u);
 }
 
 }  // namespace

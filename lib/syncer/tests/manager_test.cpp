@@ -114,6 +114,28 @@ TEST_F(SyncManager, ABindingTableLostWithItsBackupIsToldWithTheKeptFile) {
     EXPECT_TRUE(fs::exists(table.native() + ".bad"));
 }
 
+// A crash between writes can leave the backup alone, and it damaged: the
+// user is told of it as of a damaged table, and the item tables of the
+// pairs it held outlive the next starts.
+TEST_F(SyncManager, ABindingTableMissingWithADamagedBackupIsToldWithTheKeptFile) {
+    const binding pair = bind_allowing(L"sync", local);
+    const fs::path table = binding_manager::get_bindings_path(user);
+    const fs::path items = items_manager::get_items_path(pair.items_filename, user);
+    std::ofstream(items.native()) << "<sync_items></sync_items>";
+    fs::remove(table);
+    std::ofstream(table.native() + ".bak", std::ios::trunc) << "<sync_bind";
+    start();
+    ASSERT_EQ(ui.notices().size(), 1u);
+    EXPECT_NE(ui.notices()[0].find(table.wstring() + L".bad"), std::wstring::npos);
+    std::ifstream kept(table.native() + ".bad");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "<sync_bind");
+
+    engine.reset();
+    start();
+    EXPECT_EQ(ui.notices().size(), 1u);
+    EXPECT_TRUE(fs::exists(items));
+}
+
 // The task list of a binding table that cannot be read is unknown, not
 // empty: the tray would end syncing without asking.
 TEST_F(SyncManager, TheTasksOfAnUnreadableBindingTableAreAnError) {

@@ -6,6 +6,7 @@
 #include "syncer/task_local_files.h"
 #include "syncer/user_interface.h"
 #include "task_test_support.h"
+#include "win/shell_file_operation.h"
 
 namespace syncer::task_testing {
 namespace {
@@ -41,13 +42,20 @@ TEST(ReplacementNames, AreTheDownloadsOwnAndNoOtherName) {
         EXPECT_FALSE(is_replacement_name(name)) << name;
 }
 
-TEST_F(task_run_test, LocalRemovalsDeleteWhatIsThereAndCountMissingAsDone) {
+// Whatever the engine removes locally, the person can take back from the
+// desktop's trash.
+TEST_F(task_run_test, LocalRemovalsGoToTheTrashAndCountMissingAsDone) {
     write_file(local_ / "a.txt", "a");
     task file_job = make(task::kind_remove_local_file, local_.wstring(), L"a.txt");
     run_to_end(file_job);
     EXPECT_TRUE(file_job.is_done());
     EXPECT_EQ(file_job.get_state().progress, 100);
     EXPECT_FALSE(fs::exists(local_ / "a.txt"));
+    const fs::path trash = win_machine::trash_dir();
+    EXPECT_EQ(read_file(trash / "files" / "a.txt"), "a");
+    EXPECT_NE(
+        read_file(trash / "info" / "a.txt.trashinfo").find("Path=" + local_.string() + "/a.txt\n"),
+        std::string::npos);
     task again = make(task::kind_remove_local_file, local_.wstring(), L"a.txt");
     run_to_end(again);
     EXPECT_TRUE(again.is_done());
@@ -58,7 +66,11 @@ TEST_F(task_run_test, LocalRemovalsDeleteWhatIsThereAndCountMissingAsDone) {
     run_to_end(folder_job);
     EXPECT_TRUE(folder_job.is_done());
     EXPECT_FALSE(fs::exists(local_ / "tree"));
+    EXPECT_TRUE(fs::is_directory(trash / "files" / "tree" / "deeper" / "deepest"));
     EXPECT_EQ(environment_->client_calls(), 0);
+    for (const win_test::file_operation& call : win_test::file_operations())
+        EXPECT_EQ(call.flags, FOF_ALLOWUNDO | FOF_NO_UI);
+    EXPECT_EQ(win_test::file_operations().size(), 2u);
 }
 
 TEST_F(task_run_test, AFolderRemovalKeepsWhatNoRemovalWasDecidedFor) {
@@ -80,6 +92,7 @@ TEST_F(task_run_test, AFolderRemovalKeepsWhatNoRemovalWasDecidedFor) {
     EXPECT_TRUE(fs::exists(outside / "keep.txt"));
     EXPECT_TRUE(fs::is_symlink(local_ / "tree" / "link"));
     EXPECT_FALSE(fs::exists(local_ / "tree" / "empty"));
+    EXPECT_TRUE(fs::is_directory(fs::path(win_machine::trash_dir()) / "files" / "empty"));
 }
 
 TEST_F(task_run_test, NamesThatLeaveTheFolderFailWithoutTouchingTheDisk) {

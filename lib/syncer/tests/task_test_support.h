@@ -112,6 +112,11 @@ inline void write_file(const boost::filesystem::path& path, const std::string& b
     std::ofstream(path.native(), std::ios::binary | std::ios::trunc) << bytes;
 }
 
+inline std::string read_file(const boost::filesystem::path& path) {
+    std::ifstream in(path.native(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 inline bool is_finished(const task& job) {
     const int state = job.get_state().state;
     return state == task::state_done || state == task::state_stopped || state == task::state_failed;

@@ -20,6 +20,11 @@ std::string app_data_dir();
 std::string profile_dir();
 std::string documents_dir();
 std::string session_dir();
+// The desktop's trash, in the freedesktop layout ("files" and "info" in
+// it): "trash" under the root; without one, the user's own
+// ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash), so that a person
+// finds what was moved there in the desktop's trash.
+std::string trash_dir();
 
 // For tests: makes a fresh, empty root in the temporary folder, points
 // CALVIMORA_MACHINE_ROOT at it for this process and its children, and removes

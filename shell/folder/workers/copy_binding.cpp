@@ -27,9 +27,10 @@ syncer::sync_item record_key(const syncer::binding& stored) {
 }
 
 // The binding's table learns what both sides held when they last agreed.
-void tell_engine(const syncer::binding& stored, const std::wstring& user,
-                 const opened_copy& agreed) {
+void tell_engine(const syncer::binding& stored, const std::wstring& user, const opened_copy& agreed,
+                 const std::wstring& remote_folder_id) {
     syncer::items_manager table(stored, user);
+    if (!remote_folder_id.empty()) table.set_remote_root(remote_folder_id);
     const auto record = table.insert(record_key(stored)).first;
     record->last_time_remote = agreed.remote.date;
     record->last_time_local = agreed.local.last_write_time();
@@ -87,7 +88,7 @@ void CDataObjectImpl::_CreateTempBinding(HWND hwnd, IProgressDialog* dialog,
         if (copy.agreed)
             tell_engine(
                 *table.find_binding_by_paths(copy.remote_folder, copy.local_folder, copy.file_name),
-                user, *copy.agreed);
+                user, *copy.agreed, copy.remote_folder_id);
         table.save();
     } catch (const vfs::exception& failure) {
         shell_utils::MessageBoxWithSite(hwnd, dialog, failure.get_title().c_str(),

@@ -23,6 +23,9 @@ struct copy_binding {
     // Made known to the engine's table of the binding, so that from its
     // first pass it tells which side changed since.
     std::optional<opened_copy> agreed;
+    // The id of the remote folder the copy is of: the engine holds the
+    // binding, sending nothing, while its path leads to another folder.
+    std::wstring remote_folder_id;
 };
 
 // Whether the copy's binding sent the copy, as it is now, to its remote

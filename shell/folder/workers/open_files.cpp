@@ -351,7 +351,8 @@ brought_in download_to_temp(HWND hwnd, IProgressDialog* dialog, std::uint64_t to
         // A binding table that cannot be read says nothing was sent: at
         // worst the copy is kept once more than needed.
         try {
-            sent = sent_as_it_is(user, {place.remote_path, result.folder, name, true, std::nullopt},
+            sent = sent_as_it_is(user,
+                                 {place.remote_path, result.folder, name, true, std::nullopt, {}},
                                  *found, *record);
         } catch (const std::exception&) {
         }

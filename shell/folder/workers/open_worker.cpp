@@ -150,12 +150,13 @@ std::optional<opened_file> bring_in(const DataObjectJob& job, job_place& where, 
             download_to_temp(job.hwnd, dialog, total, done, job.folder, where.place(), item);
         const std::wstring& remote = where.place().remote_path;
         CDataObjectImpl::_CreateTempBinding(
-            job.hwnd, dialog, {remote, copy.folder, name, where.sends_changes(), copy.agreed});
+            job.hwnd, dialog,
+            {remote, copy.folder, name, where.sends_changes(), copy.agreed, job.folder->get_id()});
         // The kept changes are the user's own file now: bound so that
         // nothing sends or removes it.
         if (copy.kept_as)
-            CDataObjectImpl::_CreateTempBinding(job.hwnd, dialog,
-                                                {remote, copy.folder, *copy.kept_as, false, {}});
+            CDataObjectImpl::_CreateTempBinding(
+                job.hwnd, dialog, {remote, copy.folder, *copy.kept_as, false, {}, {}});
         return opened_file{copy.folder + L"/" + name, copy.kept_as};
     } catch (const vfs::exception&) {
     } catch (const open_failure&) {
