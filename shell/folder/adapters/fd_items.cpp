@@ -9,8 +9,8 @@
 #include <set>
 
 #include "folder/adapters/wrapper_exception.h"
-#include "folder/folder_object/folder_session.h"
 #include "folder/item_ids/pidl_data.h"
+#include "folder/module/folder_session.h"
 #include "folder/transfer/data_object_impl.h"
 #include "win/clipboard.h"
 #include "win/file.h"

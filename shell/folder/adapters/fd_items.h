@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "folder/adapters/hdrop_items.h"
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
 #include "win/data_object.h"
 #include "win/shell_dragdrop.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <map>
 
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 #include "memory_remote.h"
 #include "win/clipboard.h"
 #include "win/com.h"

@@ -1,4 +1,4 @@
-#include "folder/folder_object/tree_size.h"
+#include "folder/drop/tree_size.h"
 
 #include "vfs/file.h"
 

@@ -1,7 +1,7 @@
 // The upload of a dropped local tree into an in-memory remote folder: what
 // arrives, the questions and step errors as the responder answers them,
 // and that no failure ever costs the user a remote file.
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,8 +11,8 @@
 #include <string>
 
 #include "folder/adapters/hdrop_items.h"
+#include "folder/drop/set_aside.h"
 #include "folder/module/site_message_box.h"
-#include "folder/transfer/set_aside.h"
 #include "memory_remote.h"
 #include "win/com.h"
 #include "win/machine.h"

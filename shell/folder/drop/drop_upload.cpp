@@ -1,13 +1,13 @@
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 
 #include <boost/pointer_cast.hpp>
 #include <functional>
 #include <memory>
 
 #include "folder/adapters/clipboard_wrapper.h"
-#include "folder/folder_object/tree_size.h"
+#include "folder/drop/set_aside.h"
+#include "folder/drop/tree_size.h"
 #include "folder/module/site_message_box.h"
-#include "folder/transfer/set_aside.h"
 #include "vfs/calvimora_directory.h"
 #include "win/process.h"
 #include "win/user.h"

@@ -1,5 +1,5 @@
 // The size of a remote tree, and whether it is a single file.
-#include "folder/folder_object/tree_size.h"
+#include "folder/drop/tree_size.h"
 
 #include <gtest/gtest.h>
 
