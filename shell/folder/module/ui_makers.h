@@ -30,7 +30,7 @@ struct ui_makers {
     void (*show_item_properties)(IShellFolder* folder, CDataObjectImpl* data, int start_page);
     // A new menu of the background of the folder's view, which pastes
     // through the folder's drop target; the caller's interface of it.
-    HRESULT (*create_background_menu)
+    HRESULT(*create_background_menu)
     (IDropTarget* target, const CItemIdList& folder, const vfs::item_ptr& directory, REFIID iid,
      void** object);
     // A new provider of the command bar's commands over the folder.
