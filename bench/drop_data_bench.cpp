@@ -123,11 +123,11 @@ std::vector<BYTE> group_block(const std::vector<FILEDESCRIPTORW>& records) {
 }
 
 // Lists the folder and every folder below it; the number of items seen.
-size_t walk(vfs::directory& folder) {
+size_t walk(dropped_folder& folder) {
     size_t seen = 0;
-    for (const vfs::item_ptr& item : folder.list_items()) {
+    for (const dropped_item_ptr& item : folder.list_items()) {
         ++seen;
-        if (auto below = boost::dynamic_pointer_cast<vfs::directory>(item)) seen += walk(*below);
+        if (auto below = boost::dynamic_pointer_cast<dropped_folder>(item)) seen += walk(*below);
     }
     return seen;
 }

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "fake_items.h"
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
 #include "fuzz_support.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "folder/folder_object/local_names.h"
+#include "folder/module/local_names.h"
 #include "fuzz_support.h"
 #include "ui/sync_folder_rule.h"
 #include "win/file.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "folder/transfer/set_aside.h"
+#include "folder/drop/set_aside.h"
 #include "fuzz_support.h"
 
 using calvimora_fuzz::require;

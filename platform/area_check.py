@@ -11,7 +11,11 @@ platform/<area>/ (its tests too) belongs to that area, and may include:
   - its own area's headers;
   - a public header or a SHARED header of an area it names in USES.
 An area may name only areas below it in USES, so the areas cannot form a
-cycle. Prints each include that breaks this with its file and line, and a
+cycle. The programs of the platform (set(PLATFORM_PROGRAMS ...), such as the
+shell host in explorer/) sit above every area: each
+platform/<program>/CMakeLists.txt names in platform_program(<program>
+TARGETS ... USES ...) the areas it uses, and its sources are held to the
+same rules; no area may include a program's headers. Prints each include that breaks this with its file and line, and a
 summary; exits 1 when anything broke it.
 
 usage: area_check.py PLATFORM_DIR [--uses]
@@ -21,7 +25,7 @@ import re
 import sys
 
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.M)
-NOT_AREAS = {"include", "explorer"}
+NOT_AREAS = {"include"}
 SOURCE_ENDINGS = (".h", ".cpp")
 
 
@@ -67,6 +71,32 @@ def read_areas(platform):
         areas[name] = {"rank": rank, "uses": set(sections["USES"]),
                        "headers": {"win/" + h for h in sections["HEADERS"]},
                        "shared": {name + "/" + h for h in sections["SHARED"]}}
+    programs = [words for words in cmake_words(top, r"\bset")
+                if words and words[0] == "PLATFORM_PROGRAMS"]
+    for name in (programs[0][1:] if programs else []):
+        path = os.path.join(platform, name, "CMakeLists.txt")
+        if not os.path.isfile(path):
+            problems.append(f"{name}/CMakeLists.txt: missing for program {name}")
+            continue
+        with open(path, encoding="utf-8") as f:
+            calls = cmake_words(f.read(), r"\bplatform_program")
+        if len(calls) != 1 or calls[0][:1] != [name]:
+            problems.append(f"{name}/CMakeLists.txt: expected one platform_program({name} ...)")
+            continue
+        sections = {"TARGETS": [], "USES": []}
+        current = None
+        for word in calls[0][1:]:
+            if word in sections:
+                current = word
+            elif current is None:
+                problems.append(f"{name}/CMakeLists.txt: {word} before TARGETS/USES")
+            else:
+                sections[current].append(word)
+        for used in sections["USES"]:
+            if used not in order:
+                problems.append(f"{name}/CMakeLists.txt: uses {used}, which is no area")
+        areas[name] = {"rank": len(order), "uses": set(sections["USES"]),
+                       "headers": set(), "shared": set()}
     return areas, problems
 
 

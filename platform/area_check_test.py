@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The include check of the platform's areas, on small trees made here and on
-a copy of the real tree with a deliberately wrong include."""
+"""The include check of the platform's areas and programs, on small trees
+made here and on copies of the real tree with deliberately wrong includes."""
 import os
 import shutil
 import subprocess
@@ -96,6 +96,29 @@ class SmallTree(unittest.TestCase):
         self.assert_fails_with("low/CMakeLists.txt: uses high, which is not below it",
                                "include/win/stray.h: a public header that no area claims")
 
+    def add_program(self, uses="low"):
+        self.write("CMakeLists.txt", "set(PLATFORM_AREAS low high)\nset(PLATFORM_PROGRAMS host)\n")
+        self.write("host/CMakeLists.txt", f"platform_program(host TARGETS host_lib USES {uses})\n")
+        self.write("host/host.h", "#pragma once\n")
+        self.write("host/host.cpp", '#include "host.h"\n#include "win/low.h"\n#include "low/low_shared.h"\n')
+
+    def test_a_program_sits_above_every_area_and_uses_what_it_names(self):
+        self.add_program()
+        code, output = run_check(self.root)
+        self.assertEqual(code, 0, output)
+        self.write("host/host.cpp", '#include "win/high.h"\n#include "low/low_private.h"\n')
+        self.write("high/high.cpp", '#include "win/high.h"\n#include "host/host.h"\n')
+        self.assert_fails_with('host/host.cpp:1: #include "win/high.h": host does not name high in USES',
+                               'host/host.cpp:2: #include "low/low_private.h": a header private to low',
+                               'high/high.cpp:2: #include "host/host.h": high may not use host, '
+                               "which lies above it")
+
+    def test_a_program_without_its_table_or_naming_no_area_is_refused(self):
+        self.add_program(uses="low middle")
+        self.assert_fails_with("host/CMakeLists.txt: uses middle, which is no area")
+        os.remove(os.path.join(self.root, "host", "CMakeLists.txt"))
+        self.assert_fails_with("host/CMakeLists.txt: missing for program host")
+
     def test_an_area_without_its_table_is_refused(self):
         os.remove(os.path.join(self.root, "high", "CMakeLists.txt"))
         self.assert_fails_with("high/CMakeLists.txt: missing for area high")
@@ -115,6 +138,21 @@ class RealTree(unittest.TestCase):
             self.assertIn('kernel/base.cpp:', output)
             self.assertIn('#include "win/shell_notify_icon.h": kernel may not use shell, which lies above it',
                           output)
+
+    def test_the_shell_host_is_held_to_the_areas_it_names(self):
+        with tempfile.TemporaryDirectory() as root:
+            copy = os.path.join(root, "platform")
+            shutil.copytree(HERE, copy, ignore=shutil.ignore_patterns("*.png", "*.jpg", "__pycache__"))
+            with open(os.path.join(copy, "explorer", "shell_host.cpp"), "a", encoding="utf-8") as f:
+                f.write('#include "drawing/gdi_canvas.h"\n')
+            with open(os.path.join(copy, "shell", "shell_thread.cpp"), "a", encoding="utf-8") as f:
+                f.write('#include "explorer/shell_host.h"\n')
+            code, output = run_check(copy)
+            self.assertEqual(code, 1, output)
+            self.assertIn('#include "drawing/gdi_canvas.h": explorer does not name drawing in USES',
+                          output)
+            self.assertIn('#include "explorer/shell_host.h": shell may not use explorer, '
+                          "which lies above it", output)
 
 
 if __name__ == "__main__":

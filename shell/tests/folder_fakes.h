@@ -8,8 +8,8 @@
 #include <map>
 
 #include "fake_items.h"
-#include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/shell_folder_impl.h"
+#include "folder/module/folder_session.h"
 #include "vfs/exceptions.h"
 #include "win/machine.h"
 

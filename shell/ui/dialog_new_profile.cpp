@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/failure_text.h"
+#include "folder/module/failure_text.h"
 #include "vfs/profile.h"
 
 namespace {

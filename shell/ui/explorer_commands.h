@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/open_with_list.h"
+#include "folder/workers/open_with_list.h"
 #include "win/atl_base.h"
 #include "win/shell_command.h"
 #include "win/shell_folder2.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 #include "ui/local_items_resources.h"
 #include "ui/local_sync_page.h"
 #include "win/commctrl.h"

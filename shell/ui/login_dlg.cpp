@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "folder/module/failure_text.h"
 #include "folder/module/site_message_box.h"
-#include "ui/failure_text.h"
 #include "ui/login_settings.h"
 #include "vfs/session.h"
 #include "win/process.h"

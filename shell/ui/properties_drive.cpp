@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/module/display_format.h"
+#include "folder/module/folder_session.h"
 #include "ui/properties_drive_resources.h"
 #include "ui/sync_manager_dlg.h"
 #include "vfs/exceptions.h"

@@ -7,8 +7,8 @@
 
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/display_format.h"
+#include "folder/module/failure_text.h"
 #include "folder/module/site_message_box.h"
-#include "ui/failure_text.h"
 #include "vfs/file.h"
 #include "vfs/service_address.h"
 #include "win/shell.h"

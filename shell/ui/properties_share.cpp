@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "folder/item_ids/pidl_data.h"
+#include "folder/module/failure_text.h"
 #include "folder/module/site_message_box.h"
-#include "ui/failure_text.h"
 #include "ui/reflected_messages.h"
 #include "win/commctrl.h"
 #include "win/gdi.h"

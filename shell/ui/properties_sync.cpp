@@ -4,13 +4,13 @@
 #include <optional>
 #include <stdexcept>
 
-#include "folder/folder_object/folder_session.h"
-#include "folder/folder_object/local_names.h"
 #include "folder/item_ids/item_id_list.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
+#include "folder/module/local_names.h"
 #include "folder/module/site_message_box.h"
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
-#include "ui/failure_text.h"
 #include "ui/sync_choice.h"
 #include "ui/sync_folder_rule.h"
 #include "ui/sync_manager_dlg.h"

@@ -9,18 +9,12 @@
 #include <functional>
 #include <memory>
 
+#include "folder/module/ui_makers.h"
 #include "ui/sheet_selection.h"
 #include "win/atl_dialog.h"
 #include "win/shell_folder.h"
 
 class CDataObjectImpl;
-
-// The pages a sheet may start on.
-enum sheet_start_page : int {
-    start_general = 0,
-    start_sharing = 1,
-    start_sync = 2,  // 3 and 4 too: the sync page chooses its mode by them
-};
 
 // One page as the sheet drives it: made as a child of the tab control,
 // filled once the sheet exists, applied on OK and Apply.

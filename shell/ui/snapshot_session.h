@@ -2,7 +2,7 @@
 // with a client of their own, never asking for a login.
 #pragma once
 
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 
 class snapshot_session final : public folder_session {
 public:

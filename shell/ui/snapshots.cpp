@@ -16,10 +16,10 @@
 #include <chrono>
 #include <memory>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/icons/extract_icon.h"
 #include "folder/item_ids/pidl_data.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
 #include "service_fixture.h"
@@ -214,8 +214,7 @@ bool save_sync_page_pictures(const std::string& folder) {
         page.ShowWindow(SW_SHOW);
         SetDlgItemTextW(page.m_hWnd, IDC_SYNC_REMOTE_LOCATION,
                         L"Calvimora\\Documents\\Holiday photos");
-        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER,
-                        L"/home/anna/Pictures/Holiday photos");
+        SetDlgItemTextW(page.m_hWnd, IDC_SYNC_LOCAL_FOLDER, L"/home/anna/Pictures/Holiday photos");
         SendDlgItemMessageW(page.m_hWnd, IDC_SYNC_PERMANENT, BM_CLICK, 0, 0);
         SendDlgItemMessageW(page.m_hWnd, backup ? IDC_SYNC_BACKUP : IDC_SYNC_FULL, BM_CLICK, 0, 0);
         win_test::pump();

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "folder/folder_object/folder_session.h"
-#include "folder/folder_object/local_names.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
+#include "folder/module/local_names.h"
 #include "serializer/node.h"
 #include "syncer/binding_manager.h"
-#include "ui/failure_text.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/item_ids/item_id_list.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
 #include "stand_in_sheet.h"
 #include "syncer/binding_manager.h"
 #include "syncer/paths.h"
 #include "tray_process_support.h"
-#include "ui/failure_text.h"
 #include "ui/properties_sync.h"
 #include "win/com.h"
 #include "win/shell_browse.h"

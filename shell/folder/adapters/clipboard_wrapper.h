@@ -1,18 +1,17 @@
-// The common root of the read-only trees over dropped data, so that the
-// upload holds either kind through one pointer type. A root also keeps the
-// items of its tree that could not be read (refused folders, links to
-// folders, pipes, devices, sockets): an upload that skipped any of them has
-// not copied everything and must never be reported as a completed move.
+// The common root of the read-only trees over dropped data, a dropped
+// folder of either kind (dropped_items.h). A root also keeps the items of
+// its tree that could not be read (refused folders, links to folders,
+// pipes, devices, sockets): an upload that skipped any of them has not
+// copied everything and must never be reported as a completed move.
 #pragma once
 
-#include <boost/shared_ptr.hpp>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "vfs/directory.h"
+#include "folder/adapters/dropped_items.h"
 
 // The local paths (or names) left out of a dropped tree, with the reason,
 // each once however often its folder is listed.
@@ -34,10 +33,9 @@ private:
     std::set<std::wstring> seen_;
 };
 
-class CClipboardWrapper : public vfs::directory {
+class CClipboardWrapper : public dropped_folder {
 public:
     CClipboardWrapper() : skipped_(std::make_shared<skipped_items>()) {}
-    virtual ~CClipboardWrapper() = default;
 
     // What was left out of the tree so far, listings made up to now included.
     std::vector<std::wstring> skipped() const { return skipped_->entries(); }
@@ -48,5 +46,3 @@ protected:
 private:
     std::shared_ptr<skipped_items> skipped_;
 };
-
-typedef boost::shared_ptr<CClipboardWrapper> clipboard_wrapper_ptr;

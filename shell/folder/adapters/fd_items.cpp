@@ -9,8 +9,8 @@
 #include <set>
 
 #include "folder/adapters/wrapper_exception.h"
-#include "folder/folder_object/folder_session.h"
 #include "folder/item_ids/pidl_data.h"
+#include "folder/module/folder_session.h"
 #include "folder/transfer/data_object_impl.h"
 #include "win/clipboard.h"
 #include "win/file.h"
@@ -155,17 +155,6 @@ FORMATETC contents_format(std::uint32_t index) {
                      DVASPECT_CONTENT, static_cast<LONG>(index), TYMED_ISTREAM};
 }
 
-const wchar_t* origin_word(int origin) {
-    switch (origin) {
-        case vfs::seek_begin:
-            return L"beginning";
-        case vfs::seek_current:
-            return L"current";
-        default:
-            return L"ending";
-    }
-}
-
 vfs::directory_ptr invalid_data_object() {
     throw CWrapperException(
         L"Internal error",
@@ -177,10 +166,7 @@ vfs::directory_ptr invalid_data_object() {
 CFILEDESCRIPTORDirectory::CFILEDESCRIPTORDirectory(IDataObject* data_object,
                                                    descriptor_records_ptr records,
                                                    std::uint32_t index)
-    : CDroppedDirectoryBase(L"CFILEDESCRIPTORDirectory"),
-      data_object_(data_object),
-      records_(std::move(records)),
-      index_(index) {
+    : data_object_(data_object), records_(std::move(records)), index_(index) {
     const std::wstring context =
         L"CFILEDESCRIPTORDirectory::CFILEDESCRIPTORDirectory( pDataObj, pFGD, nIndex ) : ";
     if (!data_object_) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");
@@ -200,8 +186,8 @@ bool CFILEDESCRIPTORDirectory::same_name(const std::wstring& a, const std::wstri
     return descriptor_reading::names_match(a, b);
 }
 
-vfs::item_list CFILEDESCRIPTORDirectory::list_items() {
-    vfs::item_list items;
+dropped_item_list CFILEDESCRIPTORDirectory::list_items() {
+    dropped_item_list items;
     const auto& records = records_->records;
     for (const std::uint32_t i : records_->listed_below(parts_)) {
         if (records[i].directory)
@@ -259,7 +245,6 @@ void CFILEDESCRIPTORFile::release() {
     if (stream_) ReleaseStgMedium(&medium_);
     medium_ = STGMEDIUM{};
     stream_ = nullptr;
-    mode_ = 0;
 }
 
 void CFILEDESCRIPTORFile::throw_stream_error(const std::wstring& title, const std::wstring& text) {
@@ -272,15 +257,17 @@ void CFILEDESCRIPTORFile::throw_stream_error(const std::wstring& title, const st
     throw CWrapperException(title, text);
 }
 
-void CFILEDESCRIPTORFile::open(int mode, std::int64_t) {
+void CFILEDESCRIPTORFile::open() {
+    // Dropped files are opened for reading only; the texts name that mode.
+    const std::wstring mode = std::to_wstring(vfs::modeRead);
     const std::wstring stream_name = L"Stream '" + entry().path + L"' ";
     if (stream_)
         throw CWrapperException(L"Stream open failed",
-                                stream_name + L"already opened, mode=" + std::to_wstring(mode));
+                                stream_name + L"already opened, mode=" + mode);
     IStream* stream = fetch_stream(medium_);
     if (!stream)
         throw CWrapperException(L"Stream open failed",
-                                stream_name + L"can't be opened, mode=" + std::to_wstring(mode));
+                                stream_name + L"can't be opened, mode=" + mode);
     stream_ = stream;
     if (SUCCEEDED(stream_->QueryInterface(utils::iid_stream_impl,
                                           reinterpret_cast<void**>(&stream_impl_))) &&
@@ -290,28 +277,13 @@ void CFILEDESCRIPTORFile::open(int mode, std::int64_t) {
     if (SUCCEEDED(stream_->Stat(&statistics, STATFLAG_NONAME)) &&
         statistics.cbSize.QuadPart <= static_cast<ULONGLONG>(INT64_MAX))
         announced_ = static_cast<std::int64_t>(statistics.cbSize.QuadPart);
-    mode_ = mode;
 }
 
-void CFILEDESCRIPTORFile::close(std::int64_t) {
+void CFILEDESCRIPTORFile::close() {
     if (!stream_)
         throw CWrapperException(L"Stream close failed",
                                 L"Stream '" + entry().path + L"' is not opened");
     release();
-}
-
-void CFILEDESCRIPTORFile::seek(std::int64_t offset, int origin) {
-    const std::wstring what = L"Seek of stream '" + entry().path + L"' to " +
-                              std::to_wstring(offset) + L" from " + origin_word(origin) +
-                              L" failed: ";
-    if (!stream_) throw CWrapperException(L"Seek failed", what + L"stream not opened");
-    if (origin < vfs::seek_begin || origin > vfs::seek_end) return;
-    LARGE_INTEGER move{};
-    move.QuadPart = offset;
-    if (FAILED(stream_->Seek(move, static_cast<DWORD>(origin), nullptr)))
-        throw_stream_error(L"Seek failed", what + L"stream operation call failed");
-    // A reader that moves about no longer reads the stream once through.
-    announced_ = -1;
 }
 
 int CFILEDESCRIPTORFile::read(void* buffer, int length) {
@@ -422,7 +394,7 @@ void CFILEDESCRIPTORFile::copy(const vfs::item_ptr& destination, bool move) {
 }
 
 CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL descriptors)
-    : CDroppedDirectoryBase(L"CFILEDESCRIPTORWrapper"), data_object_(data_object) {
+    : data_object_(data_object) {
     const std::wstring context =
         L"CFILEDESCRIPTORWrapper::CFILEDESCRIPTORWrapper( pDataObj, hGlobal ): ";
     if (!data_object) throw CWrapperException(L"Internal error", context + L"pDataObj is NULL");

@@ -1,8 +1,10 @@
 // Virtual files dropped on the virtual folder (mail attachments, items of
 // other namespace folders, items dragged out of the virtual folder itself)
-// seen as a read-only vfs tree: the "FileGroupDescriptorW" block lists the
-// items by relative path, and each file's bytes come from the data
-// object's "FileContents" stream of the item's index.
+// seen as a dropped tree (dropped_items.h): the "FileGroupDescriptorW"
+// block lists the items by relative path, and each file's bytes come from
+// the data object's "FileContents" stream of the item's index. A file of
+// the virtual folder's own data object is also a remote file that the
+// service copies.
 //
 // The block comes from another program: it is read only within its size,
 // every name only within its 260 units. Records whose names cannot cross
@@ -19,7 +21,8 @@
 #include <vector>
 
 #include "folder/adapters/hdrop_items.h"
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
+#include "vfs/directory.h"
 #include "win/data_object.h"
 #include "win/shell_dragdrop.h"
 
@@ -57,9 +60,8 @@ public:
                              std::uint32_t index);
 
     std::wstring get_name() override;
-    int get_access() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORDirectory", L"get_access", L"()");
-    vfs::item_list list_items() override;
+    int get_type() override { return vfs::item_type_directory; }
+    dropped_item_list list_items() override;
 
 protected:
     std::wstring where() override;
@@ -73,7 +75,7 @@ private:
 };
 
 // One file record, read through its "FileContents" stream.
-class CFILEDESCRIPTORFile : public vfs::file {
+class CFILEDESCRIPTORFile : public dropped_file, public dropped_remote_file {
 public:
     CFILEDESCRIPTORFile(IDataObject* data_object, descriptor_records_ptr records,
                         std::uint32_t index);
@@ -82,53 +84,18 @@ public:
     CFILEDESCRIPTORFile& operator=(const CFILEDESCRIPTORFile&) = delete;
 
     std::wstring get_name() override;
-    std::wstring get_id() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_id", L"()");
-    std::wstring get_path() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_path", L"()");
-    std::wstring get_description() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_description", L"()");
-    void set_description(const std::wstring&) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_description", L"(description)");
     int get_type() override { return vfs::item_type_file; }
-    vfs::byte_buffer get_thumbnail() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_thumbnail", L"()");
-    void set_access(int) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_access", L"(access)");
-    int get_access() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_access", L"()");
-    std::wstring get_link() override { return std::wstring(); }
-    std::int64_t get_creation_date() override { return 0; }
-    std::int64_t get_delete_date() override { return 0; }
-    void restore() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"restore", L"()");
+    std::int64_t get_size() override;
+    // The record's last-write time when it carries one, else no date.
+    std::int64_t get_modification_date() override;
+    void open() override;
+    int read(void* buffer, int length) override;
+    void close() override;
+    bool is_open() override { return stream_ != nullptr; }
 
-    std::wstring get_direct_link() override { return std::wstring(); }
     // The remote file the record stands for copies (or moves) itself there;
     // only for items of the virtual folder's own data objects.
     void copy(const vfs::item_ptr& destination, bool move) override;
-    double get_price() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_price", L"()");
-    void set_price(double) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_price", L"(price)");
-    void open(int mode, std::int64_t size) override;
-    void close(std::int64_t file_time) override;
-    bool is_bof() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"is_bof", L"()");
-    bool is_eof() override WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"is_eof", L"()");
-    int get_mode() override { return mode_; }
-    std::int64_t get_pos() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"get_pos", L"()");
-    void seek(std::int64_t offset, int origin) override;
-    int read(void* buffer, int length) override;
-    int write(const void*, int) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"write", L"(pdata, len)");
-    std::int64_t get_size() override;
-    std::int64_t get_access_date() override { return 0; }
-    // The record's last-write time when it carries one, else no date.
-    std::int64_t get_modification_date() override;
-    void set_modification_date(std::int64_t) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_modification_date", L"(time)");
-    int get_attributes() override { return 0; }
-    void set_attributes(int) override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORFile", L"set_attributes", L"(attr)");
 
     // The remote folder whose items the data object carries, when the
     // virtual folder made it: its "Shell IDList Array" parent list walked
@@ -148,9 +115,8 @@ private:
     STGMEDIUM medium_{};
     IStream* stream_ = nullptr;
     IStreamImpl* stream_impl_ = nullptr;
-    int mode_ = 0;
-    // The size the open stream announced (-1 when it told none, or once a
-    // seek moved the reader) and the bytes it has delivered so far.
+    // The size the open stream announced (-1 when it told none) and the
+    // bytes it has delivered so far.
     std::int64_t announced_ = -1;
     std::int64_t delivered_ = 0;
 };
@@ -161,11 +127,10 @@ class CFILEDESCRIPTORWrapper : public CDroppedDirectoryBase {
 public:
     CFILEDESCRIPTORWrapper(IDataObject* data_object, HGLOBAL descriptors);
 
-    std::wstring get_name() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORWrapper", L"get_name", L"()");
-    int get_access() override
-        WRAPPER_NOT_IMPLEMENTED(L"CFILEDESCRIPTORWrapper", L"get_access", L"()");
-    vfs::item_list list_items() override { return root_->list_items(); }
+    // The root has no name of its own.
+    std::wstring get_name() override { return std::wstring(); }
+    int get_type() override { return vfs::item_type_directory; }
+    dropped_item_list list_items() override { return root_->list_items(); }
 
     // After the service completed a move of the virtual folder's own items:
     // the source folders of the folder records, emptied by the move, go to

@@ -115,33 +115,14 @@ std::wstring CHDROPItem::leaf() const {
     return separator == std::wstring::npos ? path_ : path_.substr(separator + 1);
 }
 
-bool CDroppedDirectoryBase::has_subdirectories() {
-    for (const vfs::item_ptr& child : list_items())
-        if (child->get_type() == vfs::item_type_directory) return true;
-    return false;
-}
-
-vfs::item_ptr CDroppedDirectoryBase::get_item(const std::wstring& name, bool) {
-    for (const vfs::item_ptr& child : list_items())
-        if (same_name(child->get_name(), name)) return child;
-    throw CWrapperNotFoundException(name, where());
-}
-
-vfs::item_ptr CDroppedDirectoryBase::get_item_by_id(const std::wstring& id, bool) {
-    for (const vfs::item_ptr& child : list_items())
-        if (child->get_id() == id) return child;
-    throw CWrapperNotFoundException(id, where());
-}
-
-CHDROPDirectory::CHDROPDirectory(std::wstring path)
-    : CDroppedDirectoryBase(L"CHDROPDirectory"), CHDROPItem(std::move(path)) {
+CHDROPDirectory::CHDROPDirectory(std::wstring path) : CHDROPItem(std::move(path)) {
     struct stat status {};
     if (lstat(native(local_path()).c_str(), &status) != 0)
         throw CWrapperException(L"Internal error", L"Path " + local_path() + L" does not exist");
 }
 
-vfs::item_list CHDROPDirectory::list_items() {
-    vfs::item_list items;
+dropped_item_list CHDROPDirectory::list_items() {
+    dropped_item_list items;
     const std::string folder = native(local_path());
     DIR* listing = opendir(folder.c_str());
     const auto refused = [&](int error) {
@@ -243,7 +224,7 @@ void CHDROPFile::open(int mode, std::int64_t) {
     mode_ = mode;
 }
 
-void CHDROPFile::close(std::int64_t) {
+void CHDROPFile::close() {
     if (!stream_) throw CWrapperException(L"Stream close failed", not_opened());
     std::fclose(stream_);
     stream_ = nullptr;
@@ -320,12 +301,11 @@ std::int64_t CHDROPFile::get_modification_date() {
     return file_date(local_path(), date_kind::modification);
 }
 
-CHDROPWrapper::CHDROPWrapper(const std::vector<std::wstring>& paths)
-    : CDroppedDirectoryBase(L"CHDROPWrapper") {
+CHDROPWrapper::CHDROPWrapper(const std::vector<std::wstring>& paths) {
     add_all(paths);
 }
 
-CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) : CDroppedDirectoryBase(L"CHDROPWrapper") {
+CHDROPWrapper::CHDROPWrapper(HGLOBAL drop) {
     const std::wstring context = L"CHDROPWrapper::CHDROPWrapper( hGlobal ): ";
     if (!drop) throw CWrapperException(L"Internal error", context + L"hGlobal is NULL");
     const void* block = GlobalLock(drop);

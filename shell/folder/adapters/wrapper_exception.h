@@ -14,15 +14,6 @@ public:
     std::wstring get_title() const override { return title_; }
     std::wstring get_text() const override { return text_; }
 
-    // The failure of an operation a copy source never needs, e.g.
-    // "CHDROPFile::copy( vfs::item_ptr, bool) is not implemented".
-    static CWrapperException not_implemented(const std::wstring& class_name,
-                                             const std::wstring& operation,
-                                             const std::wstring& parameters = L"()") {
-        return CWrapperException(L"Internal error", class_name + L"::" + operation + parameters +
-                                                        L" is not implemented");
-    }
-
 private:
     std::wstring title_;
     std::wstring text_;

@@ -4,12 +4,12 @@
 #include <iterator>
 #include <optional>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/item_rules.h"
-#include "folder/folder_object/local_names.h"
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/com_guard.h"
+#include "folder/module/folder_session.h"
+#include "folder/module/local_names.h"
 #include "syncer/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "folder/folder_object/item_rules.h"
-#include "folder/folder_object/local_names.h"
 #include "folder/folder_object/save_as_list.h"
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/com_guard.h"
 #include "folder/module/local_folders.h"
+#include "folder/module/local_names.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "win/bind_context.h"

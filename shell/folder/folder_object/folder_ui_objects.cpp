@@ -1,19 +1,19 @@
-// The objects the folder hands out for its items (GetUIObjectOf) and the
-// item menu's callback: the folder's own commands merged into the shell's
-// default menu and carried out.
+// The objects the folder hands out for its items (GetUIObjectOf), the drop
+// target of its view, and the item menu's callback: the folder's own
+// commands merged into the shell's default menu and carried out.
 #include <algorithm>
 #include <boost/pointer_cast.hpp>
 #include <string>
 
+#include "folder/drop/drop_target.h"
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/icons/extract_icon.h"
 #include "folder/icons/extract_image.h"
 #include "folder/module/com_guard.h"
 #include "folder/module/folder_strings.h"
 #include "folder/module/site_message_box.h"
+#include "folder/module/ui_makers.h"
 #include "folder/transfer/data_object_impl.h"
-#include "folder/transfer/drop_target.h"
-#include "ui/property_sheet.h"
 
 namespace {
 
@@ -109,15 +109,16 @@ HRESULT invoke_item_command(IShellFolder* folder, CDataObjectImpl& data, HWND ow
     if (command == DFM_CMD_DELETE) return data.start_delete_items(owner, false);
     if (command == command_open) return data.start_open_files(owner, nullptr, false);
     if (command == command_restore) return data.restore_items(owner);
+    const auto show_sheet = folder_ui_makers().show_item_properties;
     switch (command) {
         case DFM_CMD_PROPERTIES:
-            ShowItemProperties(folder, &data, start_general);
+            show_sheet(folder, &data, start_general);
             return S_OK;
         case command_share:
-            ShowItemProperties(folder, &data, start_sharing);
+            show_sheet(folder, &data, start_sharing);
             return S_OK;
         case command_synchronize:
-            ShowItemProperties(folder, &data, start_sync);
+            show_sheet(folder, &data, start_sync);
             return S_OK;
         default:
             return S_FALSE;
@@ -219,4 +220,22 @@ HRESULT CShellFolderImpl::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_
         }
         return E_NOINTERFACE;
     });
+}
+
+HRESULT CShellFolderImpl::CreateDropTarget(HWND owner, REFIID iid, void** object) {
+    *object = nullptr;
+    CComObject<CDropTargetImpl>* target = nullptr;
+    HRESULT result = CComObject<CDropTargetImpl>::CreateInstance(&target);
+    if (FAILED(result)) return result;
+    target->AddRef();
+    // The target holds this folder alive through its reference, so the
+    // connection it asks for always finds the folder there.
+    const auto connect = [this](HWND window) {
+        return SUCCEEDED(EnsureConnected(window, false)) ? GetDirectory() : vfs::item_ptr();
+    };
+    result = target->Init(static_cast<IShellFolder2*>(this), connect, m_pidlRoot, m_location, owner,
+                          true);
+    if (SUCCEEDED(result)) result = target->QueryInterface(iid, object);
+    target->Release();
+    return result;
 }

@@ -4,16 +4,16 @@
 
 #include <new>
 
+#include "folder/drop/set_aside.h"
 #include "folder/folder_object/enum_id_list.h"
-#include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/stream_binding.h"
 #include "folder/folder_object/view_callback.h"
 #include "folder/icons/extract_image.h"
 #include "folder/module/com_guard.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/shell_registry.h"
-#include "folder/transfer/set_aside.h"
-#include "ui/bg_context_menu.h"
-#include "ui/explorer_commands.h"
+#include "folder/module/ui_makers.h"
+#include "folder/transfer/data_object_impl.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
@@ -28,6 +28,28 @@ const wchar_t* const login_mutex_name = L"Local\\CMV_LOGIN_MUTEX";
 bool in_trash(const vfs::item_ptr& item) {
     return item && item->get_delete_date() != vfs::no_date;
 }
+
+// The place of a data object rebuilt from its saved form, bound by a folder
+// object of its own.
+HRESULT bind_saved_place(const CItemIdList& root, const CItemIdList& location,
+                         vfs::directory_ptr& directory) {
+    CComObject<CShellFolderImpl>* folder = nullptr;
+    HRESULT result = CComObject<CShellFolderImpl>::CreateInstance(&folder);
+    if (FAILED(result)) return result;
+    folder->AddRef();
+    LPITEMIDLIST root_list = root.CreatePidl();
+    result = root_list ? folder->Initialize(root_list) : E_OUTOFMEMORY;
+    CoTaskMemFree(root_list);
+    if (SUCCEEDED(result)) result = folder->BindToPidl(root, location);
+    directory = boost::dynamic_pointer_cast<vfs::directory>(folder->GetDirectory());
+    folder->Release();
+    return result;
+}
+
+const bool saved_places_bound = [] {
+    set_saved_place_binder(&bind_saved_place);
+    return true;
+}();
 
 }  // namespace
 
@@ -274,7 +296,8 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
         if (iid == IID_IExplorerCommandProvider) {
             const HRESULT connected = EnsureConnected(nullptr, true);
             if (FAILED(connected)) return connected;
-            return create_explorer_command_provider(static_cast<IShellFolder2*>(this), iid, object);
+            return folder_ui_makers().create_command_provider(static_cast<IShellFolder2*>(this),
+                                                              iid, object);
         }
         if (iid == IID_IContextMenu) {
             // The background's menu pastes through the folder's own drop
@@ -286,7 +309,8 @@ HRESULT CShellFolderImpl::CreateViewObject(HWND owner, REFIID iid, void** object
                 CreateDropTarget(owner, IID_IDropTarget, reinterpret_cast<void**>(&target));
             if (FAILED(result)) return result;
             result = boost::dynamic_pointer_cast<vfs::directory>(m_directory)
-                         ? create_background_menu(target, AbsoluteList(), m_directory, iid, object)
+                         ? folder_ui_makers().create_background_menu(target, AbsoluteList(),
+                                                                     m_directory, iid, object)
                          : E_NOINTERFACE;
             target->Release();
             return result;

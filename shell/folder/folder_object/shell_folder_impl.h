@@ -1,3 +1,8 @@
+// Room folder/folder_object, the highest room of the folder, below ui/ (the
+// order of the rooms: shell/CMakeLists.txt): the folder object and every
+// object it hands out. It opens the windows of ui/ through the table of
+// makers (folder/module/ui_makers.h), never by including ui/.
+//
 // The namespace folder: one object for each remote folder Explorer shows,
 // from the virtual folder under Computer down to any folder below it. It
 // holds the process's session with the service, the remote folder it shows
@@ -179,7 +184,7 @@ public:
     void NotifyShellChange2(LONG event, const CItemIdList& first, const CItemIdList& second);
 
 private:
-    // The drop target of the folder's view (drop_target.cpp).
+    // The drop target of the folder's view (folder_ui_objects.cpp).
     HRESULT CreateDropTarget(HWND owner, REFIID iid, void** object);
     // The folder's absolute list: m_pidlRoot followed by m_location.
     CItemIdList AbsoluteList() const { return m_pidlRoot + m_location; }

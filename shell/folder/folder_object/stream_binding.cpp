@@ -1,6 +1,6 @@
 #include "folder/folder_object/stream_binding.h"
 
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
 
 HRESULT create_file_stream(const vfs::file_ptr& file, REFIID iid, void** object) {
     *object = nullptr;

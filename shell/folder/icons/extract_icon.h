@@ -1,3 +1,7 @@
+// Room folder/icons, above folder/module and below folder/transfer (the
+// order of the rooms: shell/CMakeLists.txt): icons, thumbnails and their
+// cache.
+//
 // The icon extractor of one remote item: a remote item shows the icon that
 // the system shows for local files of its extension (folders the folder
 // icon), found from the item id alone, without asking the service.

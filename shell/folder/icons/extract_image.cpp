@@ -3,10 +3,10 @@
 
 #include <boost/pointer_cast.hpp>
 
-#include "folder/folder_object/local_names.h"
 #include "folder/icons/thumbnail_cache.h"
 #include "folder/item_ids/item_id_list.h"
 #include "folder/module/com_guard.h"
+#include "folder/module/local_names.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
 #include "win/shell_path.h"

@@ -1,3 +1,6 @@
+// Room folder/item_ids, the lowest room of the extension (the order of the
+// rooms: shell/CMakeLists.txt); it includes no other room.
+//
 // The item id of one remote item in the virtual folder: 840 bytes at fixed
 // offsets, little-endian, texts in UTF-16. Explorer keeps these ids in its
 // views, its history and on the clipboard, so the layout is a persisted

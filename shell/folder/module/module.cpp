@@ -1,7 +1,7 @@
 #include "folder/module/module.h"
 
-#include "folder/module/registered_classes.h"
 #include "folder/module/type_library.h"
+#include "utils/class_ids.h"
 #include "win/locale.h"
 
 namespace {
@@ -44,15 +44,6 @@ std::wstring module_path(HMODULE module) {
 CCalvimoraModule::CCalvimoraModule(HMODULE module) : CAtlDllModuleT(module) {
     for (int i = 0; i < format_count; ++i)
         formats_[i] = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(format_names[i]));
-}
-
-std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const {
-    static const win_atl::object_map_entry entries[] = {
-        win_atl::object_entry<CShellFolderImpl>(),   win_atl::object_entry<CPropertiesDriveDlg>(),
-        win_atl::object_entry<CPropertiesSyncDlg>(), win_atl::object_entry<CShellContextMenu>(),
-        win_atl::object_entry<CShellOverlayIcon>(),  win_atl::object_entry<CDataObjectImpl>(),
-    };
-    return entries;
 }
 
 HRESULT CCalvimoraModule::AddCommonRGSReplacements(CRegObject& registrar) {

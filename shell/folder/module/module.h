@@ -1,3 +1,8 @@
+// Room folder/module, above folder/item_ids and below folder/icons (the
+// order of the rooms: shell/CMakeLists.txt): the module object, the log-on
+// session, the extension's shared helpers, and the table of makers through
+// which the rooms of the folder reach the windows of ui/ (ui_makers.h).
+//
 // The extension's module: the DLL module of the class library with the
 // clipboard formats the extension registers when it is loaded, its object
 // map, its registration and a lock for its worker threads.
@@ -10,6 +15,9 @@
 
 class CCalvimoraModule : public CAtlDllModuleT<CCalvimoraModule> {
 public:
+    // The resource id of the application id's registry script.
+    static constexpr UINT IDR_APPID = 103;
+
     // The formats, in the order they are registered.
     enum clipboard_format {
         format_shell_idlist_array,             // "Shell IDList Array"
@@ -29,6 +37,9 @@ public:
 
     CLIPFORMAT Format(clipboard_format which) const { return formats_[which]; }
 
+    // The classes outside callers can create; they belong to every room of
+    // the extension, so the list lives above them all
+    // (shell/module/registered_classes.cpp).
     std::span<const win_atl::object_map_entry> object_map() const override;
     HRESULT AddCommonRGSReplacements(CRegObject& registrar) override;
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 #include "syncer/binding_manager.h"
 
 namespace shell_overlay {

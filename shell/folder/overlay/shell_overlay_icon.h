@@ -1,3 +1,6 @@
+// Room folder/overlay, above folder/drop and below folder/folder_object (the
+// order of the rooms: shell/CMakeLists.txt).
+//
 // The extension's icon-overlay identifier: Explorer asks it, for every
 // file-system path it shows, whether to draw the overlay on the item's
 // icon. It marks the local side of the logged-in user's own folder pairs.

@@ -6,8 +6,8 @@
 #include <boost/pointer_cast.hpp>
 #include <cstring>
 
-#include "folder/folder_object/stream_impl.h"
 #include "folder/transfer/data_object_impl.h"
+#include "folder/transfer/stream_impl.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
 #include "win/file.h"

@@ -1,3 +1,9 @@
+// Room folder/transfer, above folder/icons and below folder/workers (the
+// order of the rooms: shell/CMakeLists.txt): the data object and the stream
+// over a remote file. The data object's long jobs are declared here and
+// carried out in folder/workers; its saved form binds its folder through a
+// hook the folder object sets (set_saved_place_binder).
+//
 // The data object over a selection of remote items: what the folder hands
 // Explorer for drags out, Copy and Cut, and what the item menu, the property
 // sheets and the workers act on. It offers the items to other programs as
@@ -12,7 +18,6 @@
 
 #include "folder/item_ids/item_id_list.h"
 #include "folder/item_ids/pidl_array.h"
-#include "folder/workers/copy_binding.h"
 #include "utils/class_ids.h"
 #include "vfs/directory.h"
 #include "win/atl_base.h"
@@ -31,6 +36,17 @@ struct IDataObjectImpl : IUnknown {
 WIN_COM_INTERFACE_TRAITS(IDataObjectImpl, IUnknown, utils::iid_data_object_impl);
 
 class CDataObjectImpl;
+// The binding of an opened file's local copy (workers/copy_binding.h).
+struct copy_binding;
+
+// How a data object rebuilt from its saved form finds the remote folder of
+// its place: a folder object of its own binds the place (the login dialog
+// allowed), as the folder binds any place. The folder object lies above the
+// data object, so its room sets this while the module loads. S_OK with the
+// folder; a failure of the binding, or E_FAIL without a folder.
+using saved_place_binder = HRESULT (*)(const CItemIdList& root, const CItemIdList& location,
+                                       vfs::directory_ptr& folder);
+void set_saved_place_binder(saved_place_binder binder);
 
 // The mark of the extension's own data object that no other program can
 // copy: formats and the type library's interface can be offered by any

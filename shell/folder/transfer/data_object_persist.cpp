@@ -1,9 +1,7 @@
 // The data object's stream form, which the clipboard keeps after a flush and
 // rebuilds the object from, and the DWORD-valued formats.
-#include <boost/pointer_cast.hpp>
 #include <cstring>
 
-#include "folder/folder_object/shell_folder_impl.h"
 #include "folder/module/com_guard.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
@@ -31,7 +29,20 @@ bool holds_single_records(const CPidlArray& items) {
     return true;
 }
 
+HRESULT no_saved_place(const CItemIdList&, const CItemIdList&, vfs::directory_ptr&) {
+    return E_FAIL;
+}
+
+saved_place_binder& saved_place_binding() {
+    static saved_place_binder binder = &no_saved_place;
+    return binder;
+}
+
 }  // namespace
+
+void set_saved_place_binder(saved_place_binder binder) {
+    saved_place_binding() = binder;
+}
 
 HRESULT CDataObjectImpl::GetClassID(CLSID* clsid) {
     if (!clsid) return E_POINTER;
@@ -102,16 +113,8 @@ HRESULT CDataObjectImpl::Load(IStream* stream) {
             return E_FAIL;
         }
 
-        CComObject<CShellFolderImpl>* folder = nullptr;
-        result = CComObject<CShellFolderImpl>::CreateInstance(&folder);
-        if (FAILED(result)) return result;
-        folder->AddRef();
-        LPITEMIDLIST root_list = root.CreatePidl();
-        result = root_list ? folder->Initialize(root_list) : E_OUTOFMEMORY;
-        CoTaskMemFree(root_list);
-        if (SUCCEEDED(result)) result = folder->BindToPidl(root, location);
-        auto directory = boost::dynamic_pointer_cast<vfs::directory>(folder->GetDirectory());
-        folder->Release();
+        vfs::directory_ptr directory;
+        result = saved_place_binding()(root, location, directory);
         if (FAILED(result)) return result;
         if (!directory) return E_FAIL;
 

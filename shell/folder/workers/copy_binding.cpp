@@ -1,12 +1,12 @@
 #include "folder/workers/copy_binding.h"
 
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder/workers/open_files.h"
 #include "syncer/binding_manager.h"
 #include "syncer/items_manager.h"
-#include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 
 namespace {

@@ -1,3 +1,7 @@
+// Room folder/workers, above folder/transfer and below folder/adapters (the
+// order of the rooms: shell/CMakeLists.txt): the data object's jobs (delete,
+// open, play-all, restore) and the bindings of opened copies.
+//
 // The record that the data object's delete and open starters hand to their
 // worker threads. The thread owns it and frees it when it ends; it holds
 // its own counted folder and copies of the lists, so the data object may

@@ -6,10 +6,10 @@
 #include <memory>
 #include <mutex>
 
+#include "folder/module/failure_text.h"
 #include "folder/module/module.h"
 #include "folder/module/site_message_box.h"
 #include "folder/workers/worker_scopes.h"
-#include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 #include "win/process.h"
 #include "win/shell.h"

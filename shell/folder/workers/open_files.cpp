@@ -16,12 +16,12 @@
 #include <optional>
 #include <vector>
 
-#include "folder/folder_object/folder_session.h"
-#include "folder/folder_object/local_names.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
+#include "folder/module/local_names.h"
 #include "folder/module/site_message_box.h"
 #include "folder/workers/copy_binding.h"
 #include "syncer/manager.h"
-#include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
 #include "win/file.h"

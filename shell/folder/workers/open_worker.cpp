@@ -9,17 +9,18 @@
 #include <utility>
 #include <vector>
 
-#include "folder/folder_object/folder_session.h"
 #include "folder/module/com_guard.h"
+#include "folder/module/failure_text.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/shell_registry.h"
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
+#include "folder/workers/copy_binding.h"
 #include "folder/workers/data_object_job.h"
 #include "folder/workers/open_files.h"
 #include "folder/workers/play_all.h"
 #include "folder/workers/shell_open.h"
 #include "folder/workers/worker_scopes.h"
-#include "ui/failure_text.h"
 #include "utils/scoped_handle.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"

@@ -2,12 +2,12 @@
 
 #include <boost/pointer_cast.hpp>
 
-#include "folder/folder_object/local_names.h"
 #include "folder/module/local_folders.h"
+#include "folder/module/local_names.h"
 #include "folder/module/shell_registry.h"
 #include "folder/transfer/data_object_impl.h"
+#include "folder/workers/open_with_list.h"
 #include "folder/workers/shell_open.h"
-#include "ui/open_with_list.h"
 #include "utils/scoped_handle.h"
 #include "vfs/file.h"
 #include "win/code_page.h"

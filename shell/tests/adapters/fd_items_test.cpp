@@ -10,7 +10,7 @@
 #include <cstring>
 #include <map>
 
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 #include "memory_remote.h"
 #include "win/clipboard.h"
 #include "win/com.h"
@@ -135,6 +135,11 @@ private:
     HGLOBAL block_ = nullptr;
 };
 
+template <typename File>
+constexpr bool writable = requires(File& file) {
+    file.write("x", 1);
+};
+
 class VirtualFiles : public ::testing::Test {
 protected:
     void SetUp() override { CoInitialize(nullptr); }
@@ -149,36 +154,38 @@ TEST_F(VirtualFiles, LevelsComeFromThePathsAndFilesFromTheirStreams) {
                               {L"orphan\\c.txt", false, "no folder record"},
                               {L"top.bin", false, std::string(40000, 'x')}});
     CFILEDESCRIPTORWrapper tree(&data, data.block());
-    const vfs::item_list top = tree.list_items();
+    const dropped_item_list top = tree.list_items();
     ASSERT_EQ(top.size(), 2u);
     EXPECT_EQ(top[0]->get_name(), L"docs");
     EXPECT_EQ(top[0]->get_type(), vfs::item_type_directory);
-    const auto docs = boost::dynamic_pointer_cast<vfs::directory>(top[0]);
+    const auto docs = boost::dynamic_pointer_cast<dropped_folder>(top[0]);
     ASSERT_EQ(docs->list_items().size(), 1u) << "levels compare paths exactly";
-    const auto a = boost::dynamic_pointer_cast<vfs::file>(docs->get_item(L"A.TXT", false));
+    const auto a = boost::dynamic_pointer_cast<dropped_file>(docs->get_item(L"A.TXT"));
     ASSERT_TRUE(a) << "lookups ignore case";
     EXPECT_EQ(a->get_modification_date(), 1000);
-    EXPECT_EQ(boost::dynamic_pointer_cast<vfs::file>(top[1])->get_modification_date(), vfs::no_date)
+    EXPECT_EQ(boost::dynamic_pointer_cast<dropped_file>(top[1])->get_modification_date(),
+              vfs::no_date)
         << "a record without a write time has no date, never 1970";
 
     EXPECT_EQ(a->get_size(), 5);
-    a->open(vfs::modeRead, 0);
+    a->open();
     char buffer[16] = {};
     EXPECT_EQ(a->read(buffer, sizeof buffer), 5);
     EXPECT_EQ(std::string(buffer, 5), "alpha");
     EXPECT_EQ(a->read(buffer, sizeof buffer), 0);
-    EXPECT_THROW(a->open(vfs::modeRead, 0), vfs::exception);
-    a->close(vfs::no_date);
+    EXPECT_THROW(a->open(), vfs::exception);
+    a->close();
     EXPECT_THROW(a->read(buffer, 1), vfs::exception);
-    EXPECT_THROW(a->write("x", 1), vfs::exception);
+    static_assert(!writable<CFILEDESCRIPTORFile>,
+                  "a virtual file of a drop is read, never written");
 }
 
 // Lists the folder and every folder below it; the number of items seen.
-std::size_t walk(vfs::directory& folder) {
+std::size_t walk(dropped_folder& folder) {
     std::size_t seen = 0;
-    for (const vfs::item_ptr& item : folder.list_items()) {
+    for (const dropped_item_ptr& item : folder.list_items()) {
         ++seen;
-        if (auto below = boost::dynamic_pointer_cast<vfs::directory>(item)) seen += walk(*below);
+        if (auto below = boost::dynamic_pointer_cast<dropped_folder>(item)) seen += walk(*below);
     }
     return seen;
 }
@@ -245,10 +252,10 @@ TEST_F(VirtualFiles, RecordsThatCannotCrossOrNoListingReachesAreLeftOutWithTheir
                               {L"ok", true},
                               {L"ok\\fine.txt", false, "fine"}});
     CFILEDESCRIPTORWrapper tree(&data, data.block());
-    const vfs::item_list top = tree.list_items();
+    const dropped_item_list top = tree.list_items();
     ASSERT_EQ(top.size(), 1u);
     EXPECT_EQ(top[0]->get_name(), L"ok");
-    EXPECT_EQ(boost::dynamic_pointer_cast<vfs::directory>(top[0])->list_items().size(), 1u);
+    EXPECT_EQ(boost::dynamic_pointer_cast<dropped_folder>(top[0])->list_items().size(), 1u);
     const std::vector<std::wstring> skipped = tree.skipped();
     const std::vector<std::wstring> expected{L"Mail: another item",
                                              L"mail: another item",
@@ -269,28 +276,28 @@ TEST_F(VirtualFiles, AStreamThatEndsShortOfItsSizeFailsTheRead) {
     data.streams[0] = &short_stream;
     data.streams[1] = &long_stream;
     CFILEDESCRIPTORWrapper tree(&data, data.block());
-    const auto read_all = [](const vfs::item_ptr& item) {
-        const auto file = boost::dynamic_pointer_cast<vfs::file>(item);
-        file->open(vfs::modeRead, 0);
+    const auto read_all = [](const dropped_item_ptr& item) {
+        const auto file = boost::dynamic_pointer_cast<dropped_file>(item);
+        file->open();
         std::vector<char> buffer(16384);
         std::int64_t total = 0;
         for (int got; (got = file->read(buffer.data(), static_cast<int>(buffer.size()))) > 0;)
             total += got;
-        file->close(vfs::no_date);
+        file->close();
         return total;
     };
-    EXPECT_THROW(read_all(tree.get_item(L"short.bin", false)), vfs::exception);
-    EXPECT_EQ(read_all(tree.get_item(L"long.bin", false)), 100) << "a whole stream reads as before";
+    EXPECT_THROW(read_all(tree.get_item(L"short.bin")), vfs::exception);
+    EXPECT_EQ(read_all(tree.get_item(L"long.bin")), 100) << "a whole stream reads as before";
     // A stream that gives more than its Stat said fails as well.
     long_stream.bytes.resize(50);
     long_stream.position = 0;
     long_stream.bytes_read = 0;
-    auto grown = boost::dynamic_pointer_cast<vfs::file>(tree.get_item(L"long.bin", false));
-    grown->open(vfs::modeRead, 0);
+    auto grown = boost::dynamic_pointer_cast<dropped_file>(tree.get_item(L"long.bin"));
+    grown->open();
     long_stream.bytes.resize(200, 'w');
     char buffer[300];
     EXPECT_THROW(grown->read(buffer, sizeof buffer), vfs::exception);
-    grown->close(vfs::no_date);
+    grown->close();
 }
 
 }  // namespace

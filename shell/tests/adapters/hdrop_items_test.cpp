@@ -46,7 +46,7 @@ protected:
         return wide(root.path()) + L"\\drop\\" + wide(name);
     }
 
-    static std::set<std::wstring> names(const vfs::item_list& items) {
+    static std::set<std::wstring> names(const dropped_item_list& items) {
         std::set<std::wstring> result;
         for (const auto& item : items) result.insert(item->get_name());
         return result;
@@ -63,21 +63,21 @@ TEST_F(DroppedFiles, TheRootKeepsTheDropOrderAndFoldersListTheirChildren) {
     make_file("b.bin", "bravo");
     CHDROPWrapper root_items({dropped("b.bin"), dropped("F"), dropped("gone")});
 
-    const vfs::item_list top = root_items.list_items();
+    const dropped_item_list top = root_items.list_items();
     ASSERT_EQ(top.size(), 3u);
     EXPECT_EQ(top[0]->get_name(), L"b.bin");
     EXPECT_EQ(top[0]->get_type(), vfs::item_type_file);
     EXPECT_EQ(top[1]->get_name(), L"F");
     EXPECT_EQ(top[1]->get_type(), vfs::item_type_directory);
     EXPECT_EQ(top[2]->get_type(), vfs::item_type_file) << "a path that is gone is a file";
-    EXPECT_THROW(boost::dynamic_pointer_cast<vfs::file>(top[2])->get_size(), vfs::exception);
+    EXPECT_THROW(boost::dynamic_pointer_cast<dropped_file>(top[2])->get_size(), vfs::exception);
     EXPECT_TRUE(root_items.has_subdirectories());
 
-    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(top[1]);
+    const auto folder = boost::dynamic_pointer_cast<dropped_folder>(top[1]);
     EXPECT_EQ(names(folder->list_items()), (std::set<std::wstring>{L"a.txt", L"sub"}));
     EXPECT_TRUE(folder->has_subdirectories());
-    EXPECT_EQ(folder->get_item(L"a.txt", false)->get_name(), L"a.txt");
-    EXPECT_THROW(folder->get_item(L"A.TXT", false), vfs::item_not_found_exception)
+    EXPECT_EQ(folder->get_item(L"a.txt")->get_name(), L"a.txt");
+    EXPECT_THROW(folder->get_item(L"A.TXT"), vfs::item_not_found_exception)
         << "names are compared exactly";
     EXPECT_TRUE(root_items.skipped().empty());
 
@@ -106,19 +106,12 @@ TEST_F(DroppedFiles, AFileIsReadWholeAndItsSizeKeepsThePosition) {
     while ((count = file.read(buffer, sizeof buffer)) > 0) read_back.append(buffer, count);
     EXPECT_TRUE(file.is_eof());
     EXPECT_EQ(read_back, contents);
-    file.close(-1);
+    file.close();
     EXPECT_EQ(file.get_mode(), 0);
 
     EXPECT_THROW(file.read(buffer, 1), vfs::exception);
-    EXPECT_THROW(file.close(-1), vfs::exception);
+    EXPECT_THROW(file.close(), vfs::exception);
     EXPECT_THROW(file.seek(0, vfs::seek_begin), vfs::exception);
-    try {
-        file.copy(vfs::item_ptr(), false);
-        FAIL() << "copy is not a source's operation";
-    } catch (const vfs::exception& failure) {
-        EXPECT_EQ(failure.get_title(), L"Internal error");
-        EXPECT_EQ(failure.get_text(), L"CHDROPFile::copy( vfs::item_ptr, bool) is not implemented");
-    }
 }
 
 TEST_F(DroppedFiles, WriteModesCreateTruncateOrAppend) {
@@ -126,11 +119,11 @@ TEST_F(DroppedFiles, WriteModesCreateTruncateOrAppend) {
     CHDROPFile file(dropped("w.txt"));
     file.open(vfs::modeWrite, 0);
     EXPECT_EQ(file.write("+more", 5), 5);
-    file.close(-1);
+    file.close();
     EXPECT_EQ(file.get_size(), 8) << "write without overwrite appends";
     file.open(vfs::modeWrite | vfs::modeOverwrite, 0);
     EXPECT_EQ(file.write("new", 3), 3);
-    file.close(-1);
+    file.close();
     EXPECT_EQ(file.get_size(), 3);
 }
 
@@ -163,7 +156,7 @@ TEST_F(DroppedFiles, LinksToFoldersPipesAndSocketsAreLeftOutAndRecorded) {
 
     CHDROPWrapper tree({dropped("F"), dropped("F\\pipe")});
     ASSERT_EQ(tree.list_items().size(), 1u) << "a dropped pipe is never read";
-    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(tree.list_items()[0]);
+    const auto folder = boost::dynamic_pointer_cast<dropped_folder>(tree.list_items()[0]);
     EXPECT_EQ(names(folder->list_items()), (std::set<std::wstring>{L"kept.txt", L"link.txt"}))
         << "a link to a file is that file's contents";
     EXPECT_EQ(tree.skipped().size(), 3u)
@@ -178,8 +171,8 @@ TEST_F(DroppedFiles, ARefusedFolderIsRecordedAsSkipped) {
     make_file("F/locked/secret.txt", "s");
     chmod((base + "/F/locked").c_str(), 0);
     CHDROPWrapper tree({dropped("F")});
-    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(tree.list_items()[0]);
-    const auto locked = boost::dynamic_pointer_cast<vfs::directory>(folder->get_item(L"locked", 0));
+    const auto folder = boost::dynamic_pointer_cast<dropped_folder>(tree.list_items()[0]);
+    const auto locked = boost::dynamic_pointer_cast<dropped_folder>(folder->get_item(L"locked"));
     EXPECT_TRUE(locked->list_items().empty());
     EXPECT_EQ(tree.skipped().size(), 1u);
     chmod((base + "/F/locked").c_str(), 0755);
@@ -198,10 +191,10 @@ TEST_F(DroppedFiles, ADropListGivesEveryPathWholeHoweverLong) {
     HDROP drop = win_shell::make_drop_files({second, dropped("missing")});
     CHDROPWrapper tree(drop);
     GlobalFree(drop);
-    const vfs::item_list items = tree.list_items();
+    const dropped_item_list items = tree.list_items();
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0]->get_name(), wide(stem) + L"-second");
-    const auto file = boost::dynamic_pointer_cast<vfs::file>(items[0]);
+    const auto file = boost::dynamic_pointer_cast<dropped_file>(items[0]);
     EXPECT_EQ(file->get_size(), 6);
 
     EXPECT_THROW(CHDROPWrapper(static_cast<HGLOBAL>(nullptr)), vfs::exception);
@@ -226,13 +219,13 @@ TEST_F(DroppedFiles, NamesThatCannotCrossOneToOneAreLeftOutAndRecorded) {
     CHDROPWrapper tree({dropped("F"), dropped("G\\kept.TXT"), dropped("F\\kept.txt")});
     EXPECT_EQ(names(tree.list_items()), (std::set<std::wstring>{L"F"}))
         << "dropped items meet in one remote folder: twins there are left out";
-    const auto folder = boost::dynamic_pointer_cast<vfs::directory>(tree.list_items()[0]);
+    const auto folder = boost::dynamic_pointer_cast<dropped_folder>(tree.list_items()[0]);
     EXPECT_EQ(names(folder->list_items()), (std::set<std::wstring>{L"x", L"kept.txt", L"\uFFFD"}));
-    const auto spelled = boost::dynamic_pointer_cast<vfs::file>(folder->get_item(L"\uFFFD", false));
-    spelled->open(vfs::modeRead, 0);
+    const auto spelled = boost::dynamic_pointer_cast<dropped_file>(folder->get_item(L"\uFFFD"));
+    spelled->open();
     char buffer[16] = {};
     EXPECT_EQ(std::string(buffer, spelled->read(buffer, sizeof buffer)), "spelled");
-    spelled->close(vfs::no_date);
+    spelled->close();
     const auto skipped = tree.skipped();
     EXPECT_EQ(skipped.size(), 8u) << "two at the top, six in F";
     for (const char* reason : {"letter case", "holds", "not valid UTF-8"}) {
@@ -255,7 +248,7 @@ TEST_F(DroppedFiles, AThousandsOfPathsDropIsReadInOnePass) {
     const auto took = std::chrono::steady_clock::now() - start;
     GlobalFree(drop);
     EXPECT_LT(took, std::chrono::seconds(5)) << "generous for a loaded machine";
-    const vfs::item_list items = tree.list_items();
+    const dropped_item_list items = tree.list_items();
     ASSERT_EQ(items.size(), paths.size());
     EXPECT_EQ(items.back()->get_name(), L"missing-3999" + std::wstring(40, L'p'));
 }

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 #include "folder/overlay/marked_paths.h"
 #include "folder/overlay/shell_overlay_icon.h"
 #include "syncer/binding_manager.h"

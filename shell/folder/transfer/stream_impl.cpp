@@ -1,4 +1,4 @@
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "ui/failure_text.h"
+#include "folder/module/failure_text.h"
 
 #include <utf8.h>
 

@@ -1,6 +1,6 @@
 // The drag loop's answers: the effect a drag offers, which data objects are
 // taken, and when a drag out ends.
-#include "folder/transfer/drop_target.h"
+#include "folder/drop/drop_target.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,8 @@
+// Room module, the highest room of the extension, above ui/ (the order of
+// the rooms: shell/CMakeLists.txt): the only room that names the classes of
+// every room below it, for the object map, their registration scripts and
+// the shared object's exports.
+//
 // The classes of the object map and the resource ids of their registry
 // scripts: the folder and the overlay identifier (folder_object/,
 // overlay/), the data object, which the clipboard rebuilds from its saved
@@ -14,9 +19,9 @@
 #include "utils/class_ids.h"
 #include "win/atl_base.h"
 
-// The resource ids of the registry scripts.
+// The resource ids of the classes' registry scripts (the application id's,
+// 103, is the module's own: module.h).
 enum registry_script_id : UINT {
-    IDR_APPID = 103,
     IDR_SHELL_FOLDER = 104,
     IDR_PROPERTIES_DRIVE = 105,
     IDR_DATA_OBJECT = 106,

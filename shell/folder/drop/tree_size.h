@@ -1,9 +1,10 @@
-// The total size of the files below a remote folder.
+// The total size of the files below a dropped folder, for the progress of
+// its upload.
 #pragma once
 
 #include <cstdint>
 
-#include "vfs/directory.h"
+#include "folder/adapters/dropped_items.h"
 
 namespace shell_utils {
 
@@ -11,6 +12,6 @@ namespace shell_utils {
 // only for a tree of at most one file and no subfolder. All bits set when
 // an item claims to be a folder or a file and is not one. A file of unknown
 // (negative) size counts as 0. Failures of the listings throw.
-std::uint64_t GetTreeSize(const vfs::directory_ptr& directory, bool& single_file);
+std::uint64_t GetTreeSize(const dropped_folder_ptr& directory, bool& single_file);
 
 }  // namespace shell_utils

@@ -1,6 +1,6 @@
-#include "folder/folder_object/folder_session.h"
+#include "folder/module/folder_session.h"
 
-#include "ui/login_dlg.h"
+#include "folder/module/ui_makers.h"
 #include "vfs/session.h"
 #include "win/process.h"
 
@@ -19,8 +19,7 @@ public:
         return vfs_calvimora::get_user_info(extension_module());
     }
     bool log_in_with_dialog(HWND owner) override {
-        CLoginDlg dialog;
-        return dialog.DoModal(owner) == IDOK;
+        return folder_ui_makers().log_in_with_dialog(owner);
     }
 };
 

@@ -1,3 +1,7 @@
+// Room folder/drop, above folder/adapters and below folder/overlay (the
+// order of the rooms: shell/CMakeLists.txt): drag source, drop target and
+// the upload of a dropped tree.
+//
 // Drag and drop on the virtual folder. The drag source answers the drag
 // loop for items dragged out; the drop target decides whether a dragged
 // data object may drop, with which effect, and uploads what was dropped
@@ -10,6 +14,7 @@
 // is always reported as NONE.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +23,6 @@
 #include "win/atl_base.h"
 #include "win/shell_dragdrop.h"
 #include "win/shell_thread.h"
-
-class CShellFolderImpl;
 
 class CDropSourceImpl : public CComObjectRootEx<CComSingleThreadModel>, public IDropSource {
 public:
@@ -38,11 +41,17 @@ public:
     CDropTargetImpl(const CDropTargetImpl&) = delete;
     CDropTargetImpl& operator=(const CDropTargetImpl&) = delete;
 
-    // The folder that made the target (a reference is kept), its place and
-    // remote levels, the view's owner window; use_helper asks the shell's
-    // drag-image helper to follow the drags. E_FAIL without a folder.
-    HRESULT Init(CShellFolderImpl* folder, const CItemIdList& root, const CItemIdList& location,
-                 HWND owner, bool use_helper);
+    // What a drop target needs of the folder object that made it: the
+    // folder itself, of which a reference is kept, and its remote item once
+    // connected (the login dialog allowed, owned by the window given), null
+    // when it cannot connect.
+    using connected_item = std::function<vfs::item_ptr(HWND owner)>;
+
+    // The folder that made the target, its place and remote levels, the
+    // view's owner window; use_helper asks the shell's drag-image helper to
+    // follow the drags. E_FAIL without a folder.
+    HRESULT Init(IUnknown* folder, connected_item connect, const CItemIdList& root,
+                 const CItemIdList& location, HWND owner, bool use_helper);
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD key_state, POINTL point,
                                         DWORD* effect) override;
@@ -62,7 +71,8 @@ private:
 
     IDataObject* m_data = nullptr;
     IDropTargetHelper* m_helper = nullptr;
-    CShellFolderImpl* m_folder = nullptr;
+    IUnknown* m_folder = nullptr;
+    connected_item m_connect;
     HWND m_owner = nullptr;
     vfs::directory_ptr m_target;
     CItemIdList m_pidlRoot;

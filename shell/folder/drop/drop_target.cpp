@@ -1,4 +1,4 @@
-#include "folder/transfer/drop_target.h"
+#include "folder/drop/drop_target.h"
 
 #include <boost/make_shared.hpp>
 #include <exception>
@@ -6,11 +6,10 @@
 
 #include "folder/adapters/fd_items.h"
 #include "folder/adapters/hdrop_items.h"
-#include "folder/folder_object/folder_session.h"
-#include "folder/folder_object/shell_folder_impl.h"
+#include "folder/drop/drop_upload.h"
+#include "folder/module/folder_session.h"
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
-#include "folder/transfer/drop_upload.h"
 #include "win/async_operation.h"
 #include "win/global_memory.h"
 #include "win/shell.h"
@@ -255,15 +254,16 @@ HRESULT CDropSourceImpl::GiveFeedback(DWORD) {
 CDropTargetImpl::~CDropTargetImpl() {
     ReleaseData();
     if (m_helper) m_helper->Release();
-    if (m_folder) static_cast<IShellFolder2*>(m_folder)->Release();
+    if (m_folder) m_folder->Release();
 }
 
-HRESULT CDropTargetImpl::Init(CShellFolderImpl* folder, const CItemIdList& root,
+HRESULT CDropTargetImpl::Init(IUnknown* folder, connected_item connect, const CItemIdList& root,
                               const CItemIdList& location, HWND owner, bool use_helper) {
-    if (folder) static_cast<IShellFolder2*>(folder)->AddRef();
-    if (m_folder) static_cast<IShellFolder2*>(m_folder)->Release();
+    if (folder) folder->AddRef();
+    if (m_folder) m_folder->Release();
     m_folder = folder;
     if (!m_folder) return E_FAIL;
+    m_connect = std::move(connect);
     m_owner = owner;
     m_pidlRoot = root;
     m_location = location;
@@ -313,8 +313,7 @@ HRESULT CDropTargetImpl::DragLeave() {
 
 HRESULT CDropTargetImpl::ResolveTarget() {
     if (m_target) return S_OK;
-    if (FAILED(m_folder->EnsureConnected(m_owner, false))) return E_FAIL;
-    const vfs::item_ptr item = m_folder->GetDirectory();
+    const vfs::item_ptr item = m_connect ? m_connect(m_owner) : vfs::item_ptr();
     if (!item) return E_FAIL;
     try {
         if (item->get_type() == vfs::item_type_directory) {
@@ -387,16 +386,4 @@ HRESULT CDropTargetImpl::Drop(IDataObject* data, DWORD key_state, POINTL point, 
     drop_rules::report_effect(data, *effect);
     notify_updated(TargetList());
     return S_OK;
-}
-
-HRESULT CShellFolderImpl::CreateDropTarget(HWND owner, REFIID iid, void** object) {
-    *object = nullptr;
-    CComObject<CDropTargetImpl>* target = nullptr;
-    HRESULT result = CComObject<CDropTargetImpl>::CreateInstance(&target);
-    if (FAILED(result)) return result;
-    target->AddRef();
-    result = target->Init(this, m_pidlRoot, m_location, owner, true);
-    if (SUCCEEDED(result)) result = target->QueryInterface(iid, object);
-    target->Release();
-    return result;
 }

@@ -1,4 +1,4 @@
-#include "ui/open_with_list.h"
+#include "folder/workers/open_with_list.h"
 
 #include "folder/module/shell_registry.h"
 #include "win/shell_assoc.h"

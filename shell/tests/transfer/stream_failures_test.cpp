@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "fake_items.h"
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
 #include "vfs/calvimora_exception.h"
 #include "win/machine.h"
 #include "win/test_journal.h"

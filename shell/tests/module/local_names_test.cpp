@@ -1,6 +1,6 @@
 // Remote names as local ones: which can be one level of a local path, and
 // joined paths that must stay inside their folder.
-#include "folder/folder_object/local_names.h"
+#include "folder/module/local_names.h"
 
 #include <gtest/gtest.h>
 

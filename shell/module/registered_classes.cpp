@@ -1,4 +1,4 @@
-#include "folder/module/registered_classes.h"
+#include "module/registered_classes.h"
 
 #include <string>
 
@@ -28,6 +28,15 @@ HRESULT run_sheet_script(UINT id, REFCLSID clsid, BOOL do_register) {
 }
 
 }  // namespace
+
+std::span<const win_atl::object_map_entry> CCalvimoraModule::object_map() const {
+    static const win_atl::object_map_entry entries[] = {
+        win_atl::object_entry<CShellFolderImpl>(),   win_atl::object_entry<CPropertiesDriveDlg>(),
+        win_atl::object_entry<CPropertiesSyncDlg>(), win_atl::object_entry<CShellContextMenu>(),
+        win_atl::object_entry<CShellOverlayIcon>(),  win_atl::object_entry<CDataObjectImpl>(),
+    };
+    return entries;
+}
 
 HRESULT CShellFolderImpl::UpdateRegistry(BOOL do_register) {
     if (do_register) {

@@ -1,4 +1,4 @@
-#include "folder/transfer/set_aside.h"
+#include "folder/drop/set_aside.h"
 
 #include <algorithm>
 #include <cwchar>

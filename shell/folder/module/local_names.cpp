@@ -1,4 +1,4 @@
-#include "folder/folder_object/local_names.h"
+#include "folder/module/local_names.h"
 
 #include <algorithm>
 #include <boost/filesystem/path.hpp>

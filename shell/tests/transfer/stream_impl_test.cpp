@@ -6,7 +6,7 @@
 #include <boost/make_shared.hpp>
 #include <random>
 
-#include "folder/folder_object/stream_impl.h"
+#include "folder/transfer/stream_impl.h"
 #include "service_fixture.h"
 #include "vfs/calvimora_client.h"
 #include "vfs/calvimora_exception.h"

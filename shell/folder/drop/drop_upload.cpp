@@ -1,14 +1,15 @@
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 
 #include <boost/pointer_cast.hpp>
 #include <functional>
 #include <memory>
 
 #include "folder/adapters/clipboard_wrapper.h"
-#include "folder/folder_object/tree_size.h"
+#include "folder/drop/set_aside.h"
+#include "folder/drop/tree_size.h"
 #include "folder/module/site_message_box.h"
-#include "folder/transfer/set_aside.h"
 #include "vfs/calvimora_directory.h"
+#include "vfs/file.h"
 #include "win/process.h"
 #include "win/user.h"
 #include "win/user_dialog.h"
@@ -193,9 +194,9 @@ private:
 };
 
 // A file's source closed, failures ignored: the file ends anyway.
-void close_quietly(vfs::file& file) {
+void close_quietly(dropped_file& file) {
     try {
-        if (file.get_mode() != 0) file.close(vfs::no_date);
+        if (file.is_open()) file.close();
     } catch (const vfs::exception&) {
     }
 }
@@ -229,13 +230,15 @@ HRESULT replace_in_place(const upload_steps& steps, vfs::directory& target,
 }
 
 // The copy (or move) of a file of the extension's own data object by the
-// service.
-HRESULT copy_by_service(upload_context& context, const upload_steps& steps, vfs::file& source,
+// service; a file that stands for no remote file ends the upload.
+HRESULT copy_by_service(upload_context& context, const upload_steps& steps, dropped_file& source,
                         const vfs::directory_ptr& target, const std::wstring& name) {
+    auto* const remote = dynamic_cast<dropped_remote_file*>(&source);
+    if (!remote) return E_ABORT;
     vfs::item_ptr existing;
     HRESULT result = steps.find(*target, name, IDS_UPLOAD_ERROR, IDS_CANT_COPY, existing);
     if (result != S_OK) return result;
-    const auto copy = [&] { source.copy(target, context.effect == DROPEFFECT_MOVE); };
+    const auto copy = [&] { remote->copy(target, context.effect == DROPEFFECT_MOVE); };
     if (existing) {
         result = steps.may_replace(existing, name);
         if (result == S_OK) result = replace_in_place(steps, *target, existing, name, copy);
@@ -260,7 +263,7 @@ HRESULT copy_by_service(upload_context& context, const upload_steps& steps, vfs:
 // under the real name, nor touches a file the user had there.
 class byte_upload {
 public:
-    byte_upload(const upload_steps& steps, vfs::file& source, const vfs::directory_ptr& target,
+    byte_upload(const upload_steps& steps, dropped_file& source, const vfs::directory_ptr& target,
                 const std::wstring& name)
         : steps_(steps), source_(source), folder_(target), target_(*target), name_(name) {}
 
@@ -294,8 +297,7 @@ private:
             made_id_ = remote_->get_id();
         });
         if (result != S_OK) return result;
-        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_,
-                                [&] { source_.open(vfs::modeRead, 0); });
+        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_, [&] { source_.open(); });
         if (result != S_OK) return result;
 
         char buffer[block_size];
@@ -317,8 +319,7 @@ private:
             steps_.advance(static_cast<std::uint64_t>(got));
             if (steps_.cancelled()) return E_ABORT;
         }
-        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_,
-                                [&] { source_.close(vfs::no_date); });
+        result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_, [&] { source_.close(); });
         if (result != S_OK) return result;
         return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_,
                               [&] { remote_->close(source_.get_modification_date()); });
@@ -377,7 +378,7 @@ private:
     }
 
     const upload_steps& steps_;
-    vfs::file& source_;
+    dropped_file& source_;
     const vfs::directory_ptr folder_;
     vfs::directory& target_;
     const std::wstring name_;
@@ -413,7 +414,7 @@ bool refresh(HWND owner, IProgressDialog* dialog, vfs::directory& target) {
     }
 }
 
-HRESULT run_with_dialog(upload_context& context, const vfs::directory_ptr& source,
+HRESULT run_with_dialog(upload_context& context, const dropped_folder_ptr& source,
                         const vfs::directory_ptr& target) {
     IProgressDialog* dialog = context.dialog;
     shell_utils::retry_answers retries;
@@ -444,7 +445,8 @@ HRESULT run_with_dialog(upload_context& context, const vfs::directory_ptr& sourc
 
 }  // namespace
 
-HRESULT upload_file(upload_context& context, vfs::file& source, const vfs::directory_ptr& target) {
+HRESULT upload_file(upload_context& context, dropped_file& source,
+                    const vfs::directory_ptr& target) {
     const upload_steps steps(context);
     const std::wstring name = source.get_name();
     if (context.dialog) {
@@ -460,21 +462,21 @@ HRESULT upload_file(upload_context& context, vfs::file& source, const vfs::direc
     return copy_by_service(context, steps, source, target, name);
 }
 
-HRESULT upload_tree(upload_context& context, vfs::directory& source,
+HRESULT upload_tree(upload_context& context, dropped_folder& source,
                     const vfs::directory_ptr& target) {
     const upload_steps steps(context);
     try {
         bool failed = false;
-        for (const vfs::item_ptr& child : source.list_items()) {
+        for (const dropped_item_ptr& child : source.list_items()) {
             if (child->get_type() != vfs::item_type_directory) {
-                const auto file = boost::dynamic_pointer_cast<vfs::file>(child);
+                const auto file = boost::dynamic_pointer_cast<dropped_file>(child);
                 if (!file) return E_ABORT;
                 const HRESULT result = upload_file(context, *file, target);
                 if (result == E_ABORT) return E_ABORT;
                 if (result != S_OK) failed = true;
                 continue;
             }
-            const auto folder = boost::dynamic_pointer_cast<vfs::directory>(child);
+            const auto folder = boost::dynamic_pointer_cast<dropped_folder>(child);
             if (!folder) return E_ABORT;
             const std::wstring name = folder->get_name();
             if (!is_acceptable_name(name)) {
@@ -530,7 +532,7 @@ HRESULT upload_tree(upload_context& context, vfs::directory& source,
     }
 }
 
-HRESULT run_upload_with_progress(HWND owner, const vfs::directory_ptr& source,
+HRESULT run_upload_with_progress(HWND owner, const dropped_folder_ptr& source,
                                  const vfs::directory_ptr& target, const std::wstring& target_path,
                                  DWORD effect, bool own) {
     if (!source || !target) return E_INVALIDARG;

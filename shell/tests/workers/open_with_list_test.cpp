@@ -1,5 +1,5 @@
 // The program lists over a classes root of test programs.
-#include "ui/open_with_list.h"
+#include "folder/workers/open_with_list.h"
 
 #include <gtest/gtest.h>
 

@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <string>
 
+#include "folder/adapters/dropped_items.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
-#include "vfs/file.h"
 #include "win/com.h"
 #include "win/progress_dialog.h"
 #include "win/shell_dragdrop.h"
@@ -75,15 +75,16 @@ struct upload_context {
 
 // The whole upload with its dialog; target_path is the remote folder's
 // path as the user reads it ("Documents\Letters").
-HRESULT run_upload_with_progress(HWND owner, const vfs::directory_ptr& source,
+HRESULT run_upload_with_progress(HWND owner, const dropped_folder_ptr& source,
                                  const vfs::directory_ptr& target, const std::wstring& target_path,
                                  DWORD effect, bool own);
 
 // The walk of one source folder into one remote folder.
-HRESULT upload_tree(upload_context& context, vfs::directory& source,
+HRESULT upload_tree(upload_context& context, dropped_folder& source,
                     const vfs::directory_ptr& target);
 
 // One file into a remote folder.
-HRESULT upload_file(upload_context& context, vfs::file& source, const vfs::directory_ptr& target);
+HRESULT upload_file(upload_context& context, dropped_file& source,
+                    const vfs::directory_ptr& target);
 
 }  // namespace shell_upload

@@ -1,7 +1,7 @@
 // The upload of a dropped local tree into an in-memory remote folder: what
 // arrives, the questions and step errors as the responder answers them,
 // and that no failure ever costs the user a remote file.
-#include "folder/transfer/drop_upload.h"
+#include "folder/drop/drop_upload.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,9 +10,10 @@
 #include <fstream>
 #include <string>
 
+#include "dropped_fakes.h"
 #include "folder/adapters/hdrop_items.h"
+#include "folder/drop/set_aside.h"
 #include "folder/module/site_message_box.h"
-#include "folder/transfer/set_aside.h"
 #include "memory_remote.h"
 #include "win/com.h"
 #include "win/machine.h"
@@ -36,9 +37,9 @@ std::string pattern(std::size_t size, int seed) {
 }
 
 // A file of the extension's own data object: the service copies it.
-class service_source : public memory_file {
+class service_source : public dropped_testing::fake_dropped_file, public dropped_remote_file {
 public:
-    using memory_file::memory_file;
+    using fake_dropped_file::fake_dropped_file;
     std::vector<bool> moves;
     void copy(const vfs::item_ptr& destination, bool move) override {
         auto folder = boost::dynamic_pointer_cast<memory_folder>(destination);
@@ -373,8 +374,7 @@ TEST_F(DropUpload, ItemsTheTreeLeftOutMakeTheUploadIncomplete) {
 class ServiceCopy : public DropUpload {
 protected:
     HRESULT copy(boost::shared_ptr<service_source> source, std::vector<int> answers, DWORD effect) {
-        auto tree = boost::make_shared<memory_folder>(L"source");
-        tree->items[source->get_name()] = source;
+        const auto tree = dropped_testing::make_dropped_folder(L"source", {source});
         std::size_t next = 0;
         win_test::scoped_message_box_responder responder(
             [&](const std::wstring&, const std::wstring&, UINT) {
@@ -413,6 +413,17 @@ TEST_F(ServiceCopy, ACancelAfterASuccessfulCopyDeletesNothing) {
     EXPECT_EQ(copy(source, {}, DROPEFFECT_MOVE), E_ABORT);
     ASSERT_TRUE(target->file(L"a.txt")) << "the moved file was deleted after its move";
     EXPECT_TRUE(target->deleted.empty());
+}
+
+// Only a file that stands for a remote file can be copied by the service:
+// a local file in a drop taken for the extension's own ends the upload.
+TEST_F(ServiceCopy, AFileThatIsNoRemoteFileEndsTheUploadUntouched) {
+    const auto tree =
+        boost::make_shared<CHDROPWrapper>(std::vector<std::wstring>{file("a.txt", "a")});
+    EXPECT_EQ(run_upload_with_progress(nullptr, tree, target, L"Docs", DROPEFFECT_MOVE, true),
+              E_ABORT);
+    EXPECT_TRUE(target->items.empty());
+    EXPECT_TRUE(win_test::message_boxes().empty());
 }
 
 class SetAsides : public ::testing::Test {
