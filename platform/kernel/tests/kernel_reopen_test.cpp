@@ -71,11 +71,13 @@ TEST_F(NamedReopen, ObjectsTheProcessHoldsOpenWhileTheNamespaceIsLocked) {
 }
 
 TEST_F(NamedReopen, AnObjectAnotherProcessHoldsStaysMappedUntilItsHolderEnds) {
+    // Made before the holder starts: its signal opens the event, and an
+    // event not there yet would lose it.
+    const HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, L"Local\\ready");
     holder_process first(
         L"create-mapping Local\\shared 1024 write first create-event Local\\go signal "
         L"Local\\ready wait");
     ASSERT_TRUE(first.started());
-    const HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, L"Local\\ready");
     ASSERT_EQ(WaitForSingleObject(ready, patience_ms), WAIT_OBJECT_0);
 
     for (int round = 0; round < 3; ++round) {
