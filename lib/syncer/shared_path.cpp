@@ -26,11 +26,20 @@ struct pool {
     // number alive after the last sweep, so sweeping costs a constant per
     // insertion.
     std::size_t sweep_at = 1024;
+
+    // Ends when the program or the module that holds the engine is unloaded
+    // (the shell extension is loaded and unloaded again and again): the
+    // entries no path holds go with it, the others with their last path.
+    ~pool() {
+        for (const auto& kept : entries)
+            if (kept.second->holders.fetch_or(entry::pool_gone, std::memory_order_acq_rel) == 0)
+                delete kept.second;
+    }
 };
 
 pool& the_pool() {
-    static pool* const instance = new pool;  // outlives every static record
-    return *instance;
+    static pool instance;
+    return instance;
 }
 
 // With the pool locked. An entry counted 0 has no holder to be copied from
@@ -90,9 +99,10 @@ const entry* pooled_entry(const std::wstring& text) {
 }
 
 const entry* empty_entry() {
-    // Never pooled, so never swept.
-    static const entry* const instance = new entry{L"", hash_of(L"")};
-    return instance;
+    // Never pooled, so never swept; the empty text needs no memory of its
+    // own, so paths that end after it still find their count in place.
+    static const entry instance{L"", hash_of(L"")};
+    return &instance;
 }
 
 }  // namespace

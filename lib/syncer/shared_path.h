@@ -56,10 +56,16 @@ public:
         std::uint64_t hash = 0;
         // How many paths hold it. An entry no path holds is reachable only
         // through the pool, which frees it when it sweeps under its lock.
+        // Once the pool has ended (its program or module is unloading), the
+        // entries still held are marked by the top bit and the last path to
+        // let go of one frees it.
         mutable std::atomic<std::uint64_t> holders{0};
+        static constexpr std::uint64_t pool_gone = std::uint64_t{1} << 63;
 
         void hold() const noexcept { holders.fetch_add(1, std::memory_order_relaxed); }
-        void release() const noexcept { holders.fetch_sub(1, std::memory_order_release); }
+        void release() const noexcept {
+            if (holders.fetch_sub(1, std::memory_order_acq_rel) == (pool_gone | 1)) delete this;
+        }
     };
 
 private:

@@ -148,8 +148,11 @@ session_ender::~session_ender() {
     if (tell_session_to_end()) wait_until([] { return !logoff_event_exists(); });
     // A handler whose start the client gave up waiting for comes up late:
     // it is told to end once it is up, and ended if it never comes up.
+    // A handler that is still ending (slowly under the sanitizers) is waited
+    // for, not taken for one that has yet to come up.
     for (const pid_t handler : session_handlers_of_this_machine()) {
-        if (wait_until(logoff_event_exists) && tell_session_to_end())
+        wait_until([handler] { return !running(handler) || logoff_event_exists(); });
+        if (running(handler) && tell_session_to_end())
             wait_until([] { return !logoff_event_exists(); });
         if (!wait_until([handler] { return !running(handler); }, std::chrono::seconds(5)))
             kill(handler, SIGKILL);
