@@ -5,7 +5,7 @@
 #include "folder/folder_object/folder_session.h"
 #include "folder/folder_object/local_names.h"
 #include "serializer/node.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/failure_text.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "folder/folder_object/shell_folder_impl.h"
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/com_guard.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "win/kernel.h"

@@ -4,8 +4,8 @@
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder/workers/open_files.h"
-#include "syncer/binding_manager.h"
-#include "syncer/items_manager.h"
+#include "syncer/tables/binding_manager.h"
+#include "syncer/tables/items_manager.h"
 #include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 

@@ -20,7 +20,7 @@
 #include "folder/folder_object/local_names.h"
 #include "folder/module/site_message_box.h"
 #include "folder/workers/copy_binding.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "ui/failure_text.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
