@@ -16,6 +16,32 @@
 
 namespace syncer {
 
+// The pass, scan_bindings, in order:
+//   1. reads a fresh copy of the binding table and, under the task-list
+//      lock, purges the tasks of removed bindings and the done tasks;
+//   2. takes the logged-in user's session (none fails the pass);
+//   3. gives every binding that is active or asks for a pass its turn, in
+//      binding order; a failed turn abandons that binding only.
+// A binding's turn, scan_binding, in order:
+//   1. notes, under the task-list lock, the transfers that ended and the
+//      items that have tasks;
+//   2. settles the transfers a killed process left in the journal
+//      (settle_unfinished_transfers);
+//   3. walks the local folder, then the remote one (collect_candidates);
+//   4. opens the item table and takes the journal's results in;
+//   5. judges the roots (judge_roots): a root gone or replaced holds the
+//      binding, and steps 6 to 8 do nothing;
+//   6. on the first pass, removes the saved-files folder's copies that are
+//      not newer than their remote files;
+//   7. forgets the items gone from both sides, when both walks saw all;
+//   8. under the stopped-set and task-list locks, checks every candidate:
+//      decides, asks, queues (check_candidates);
+//   9. saves the item table and cuts what it took in from the journal;
+//  10. tells that tasks were queued, and a held root's notice;
+//  11. stores in the binding table the answer to the recursion question and
+//      clears force_sync_once (its mutex only once the item table is
+//      closed).
+
 namespace {
 
 using item_keys = std::set<sync_item, sync_item::less>;
