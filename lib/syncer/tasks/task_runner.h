@@ -45,6 +45,11 @@ private:
     // file-system calls) or records the kind alone (stream calls).
     enum class text { kept, dropped };
 
+    // The steps of an upload and of a download, with what they carry from
+    // one step to the next (task_transfer.cpp).
+    class upload_job;
+    class download_job;
+
     outcome upload();
     outcome download();
     outcome remove_local_file();
@@ -89,7 +94,8 @@ private:
     void settle(const transfer_result& result);
 
     task& owner_;
-    std::array<unsigned char, block_size> buffer_{};
+    // The block a transfer copies through.
+    std::array<char, block_size> buffer_{};
 };
 
 template <class Body>

@@ -120,8 +120,9 @@ public:
 
     int write(const void* data, int length) override {
         remote_->wait_for_transfer();
-        data_.append(static_cast<const char*>(data), static_cast<std::size_t>(length));
-        return length;
+        const std::size_t taken = remote_->take_write(static_cast<std::size_t>(length));
+        data_.append(static_cast<const char*>(data), taken);
+        return static_cast<int>(taken);
     }
 
     std::int64_t get_size() override { return size_; }
@@ -470,6 +471,22 @@ void fake_remote::wait_for_transfer() {
     ++waiting_;
     released_.wait_for(guard, longest_hold_, [this] { return !held_; });
     --waiting_;
+}
+
+void fake_remote::limit_writes(write_limits limits) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    write_limits_ = std::move(limits);
+    write_calls_ = 0;
+}
+
+std::size_t fake_remote::take_write(std::size_t offered) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (!write_limits_) return offered;
+    const int call = write_calls_++;
+    if (write_limits_->refused.contains(call))
+        throw vfs_calvimora::exception(L"Write failed", L"The connection was cut");
+    if (write_limits_->silent_from >= 0 && call >= write_limits_->silent_from) return 0;
+    return write_limits_->most == 0 ? offered : std::min(offered, write_limits_->most);
 }
 
 std::shared_ptr<fake_remote::node> fake_remote::folder_for(const std::wstring& path, bool create) {

@@ -50,6 +50,16 @@ public:
     void hold_transfers(std::chrono::milliseconds longest = std::chrono::seconds(20));
     void release_transfers();
     int waiting_transfers() const;
+    // Write calls from the next one on take at most `most` bytes each; the
+    // calls numbered in `refused` (0 the next one) fail, and from call
+    // `silent_from` on every call takes nothing, as a stream that stopped
+    // taking bytes does.
+    struct write_limits {
+        std::size_t most = 0;
+        std::set<int> refused;
+        int silent_from = -1;
+    };
+    void limit_writes(write_limits limits);
     // How often a folder was looked up by path.
     int lookups(const std::wstring& path) const;
     // Runs once, at the next listing of the folder, before it is answered.
@@ -69,6 +79,9 @@ public:
     // Counts a lookup by path; throws when the path was made to fail.
     void count_lookup(const std::wstring& path);
     void wait_for_transfer();
+    // How many of the offered bytes a write call takes; throws when the
+    // call is refused.
+    std::size_t take_write(std::size_t offered);
     std::mutex& mutex() const { return mutex_; }
 
 private:
@@ -83,6 +96,8 @@ private:
     bool held_ = false;
     std::chrono::milliseconds longest_hold_{0};
     int waiting_ = 0;
+    std::optional<write_limits> write_limits_;
+    int write_calls_ = 0;
     std::map<std::wstring, int> lookups_;
     mutable std::map<std::wstring, std::function<void()>> listing_hooks_;
     mutable std::map<std::wstring, int> listings_;
