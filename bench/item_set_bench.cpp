@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "syncer/binding_manager.h"
-#include "syncer/items_manager.h"
-#include "syncer/locked_operations.h"
-#include "syncer/scan_candidates.h"
+#include "syncer/scan/scan_candidates.h"
+#include "syncer/tables/binding_manager.h"
+#include "syncer/tables/items_manager.h"
+#include "syncer/tables/locked_operations.h"
 #include "utils/locale.h"
 #include "win/machine.h"
 

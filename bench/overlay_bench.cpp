@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "shell_host.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "utils/class_ids.h"
 #include "vfs/session.h"
 #include "vfs_session_support.h"

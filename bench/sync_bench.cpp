@@ -38,7 +38,7 @@
 #include "sync_bench_support.h"
 #include "sync_pass_bench.h"
 #include "sync_transfer_bench.h"
-#include "syncer/exceptions.h"
+#include "syncer/core/exceptions.h"
 #include "vfs/calvimora_exception.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "syncer/answer.h"
-#include "syncer/locked_operations.h"
+#include "syncer/core/answer.h"
+#include "syncer/tables/locked_operations.h"
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 

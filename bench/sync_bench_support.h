@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "service_fixture.h"
-#include "syncer/binding.h"
-#include "syncer/task_environment.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/binding.h"
+#include "syncer/core/user_interface.h"
+#include "syncer/tasks/task_environment.h"
 #include "vfs/calvimora_client.h"
 #include "win/machine.h"
 

@@ -20,9 +20,9 @@
 
 #include "run_program.h"
 #include "sync_bench_support.h"
-#include "syncer/binding_manager.h"
-#include "syncer/scan_pass.h"
-#include "syncer/scan_walk.h"
+#include "syncer/scan/scan_pass.h"
+#include "syncer/scan/scan_walk.h"
+#include "syncer/tables/binding_manager.h"
 #include "vfs/curl_descriptor.h"
 
 namespace sync_bench {

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "syncer/locked_operations.h"
+#include "syncer/tables/locked_operations.h"
 #include "vfs/saved_login.h"
 #include "win/kernel.h"
 #include "win/process.h"

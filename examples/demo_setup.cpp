@@ -23,8 +23,8 @@
 #include <string>
 #include <tuple>
 
-#include "syncer/binding.h"
-#include "syncer/locked_operations.h"
+#include "syncer/core/binding.h"
+#include "syncer/tables/locked_operations.h"
 #include "utils/locale.h"
 #include "vfs/saved_login.h"
 #include "win/registry.h"

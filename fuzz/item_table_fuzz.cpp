@@ -15,7 +15,7 @@
 #include "fuzz_support.h"
 #include "serializer/exceptions.h"
 #include "serializer/file_serializer.h"
-#include "syncer/sync_item.h"
+#include "syncer/tables/sync_item.h"
 
 using calvimora_fuzz::require;
 using serializer::file_serializer;

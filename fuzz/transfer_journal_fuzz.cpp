@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "syncer/task_local_files.h"
-#include "syncer/transfer_journal.h"
+#include "syncer/tables/transfer_journal.h"
+#include "syncer/tasks/task_local_files.h"
 
 using calvimora_fuzz::require;
 

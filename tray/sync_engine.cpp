@@ -1,6 +1,6 @@
 #include "sync_engine.h"
 
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "syncer/binding.h"
-#include "syncer/task.h"
-#include "syncer/task_environment.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/binding.h"
+#include "syncer/core/user_interface.h"
+#include "syncer/tasks/task.h"
+#include "syncer/tasks/task_environment.h"
 
 class CSyncEngine {
 public:

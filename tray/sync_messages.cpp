@@ -1,9 +1,9 @@
 #include "sync_messages.h"
 
 #include "sync_strings.h"
-#include "syncer/messages.h"
-#include "syncer/paths.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/messages.h"
+#include "syncer/core/paths.h"
+#include "syncer/core/user_interface.h"
 
 std::wstring FillPlaceholders(const std::wstring& pattern,
                               std::initializer_list<std::wstring> arguments) {

@@ -1,6 +1,6 @@
 #include "sync_question.h"
 
-#include "syncer/answer.h"
+#include "syncer/core/answer.h"
 
 CSyncQuestion::CSyncQuestion() : m_box(*this) {}
 

@@ -18,8 +18,8 @@
 #include <optional>
 
 #include "sync_controls.h"
-#include "syncer/binding.h"
-#include "syncer/task.h"
+#include "syncer/core/binding.h"
+#include "syncer/tasks/task.h"
 #include "ui/alpha_list.h"
 
 inline constexpr UINT row_cancel_message = WM_USER + 1;

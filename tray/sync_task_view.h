@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "syncer/binding.h"
-#include "syncer/task.h"
+#include "syncer/core/binding.h"
+#include "syncer/tasks/task.h"
 
 struct CSyncTaskView {
     // The tasks shown, in list order, and the group of each (none for a

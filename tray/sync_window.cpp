@@ -9,7 +9,7 @@
 #include "error_text.h"
 #include "sync_strings.h"
 #include "sync_task_view.h"
-#include "syncer/exceptions.h"
+#include "syncer/core/exceptions.h"
 #include "ui/resource_ids.h"
 #include "utils/time_scale.h"
 #include "win/shell.h"

@@ -22,7 +22,7 @@
 #include "sync_engine.h"
 #include "sync_question.h"
 #include "sync_rows.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/user_interface.h"
 #include "ui/alpha_window.h"
 #include "ui/image_ex.h"
 #include "ui/window_frame.h"

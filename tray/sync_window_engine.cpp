@@ -5,8 +5,8 @@
 
 #include "sync_messages.h"
 #include "sync_strings.h"
-#include "syncer/messages.h"
-#include "syncer/paths.h"
+#include "syncer/core/messages.h"
+#include "syncer/core/paths.h"
 
 int CCMSyncWindow::ask_question(int kind, const syncer::binding&, const std::wstring& dir_remote,
                                 const std::wstring& dir_local, const std::wstring& filename,

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "syncer/binding.h"
+#include "syncer/core/binding.h"
 #include "utils/class_ids.h"
 #include "utils/named_mutex.h"
 #include "vfs/client.h"

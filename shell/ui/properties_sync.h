@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "syncer/binding.h"
+#include "syncer/core/binding.h"
 #include "ui/properties_sync_resources.h"
 #include "ui/sheet_selection.h"
 #include "vfs/item.h"

@@ -23,7 +23,7 @@
 #include "folder/module/module.h"
 #include "folder/transfer/data_object_impl.h"
 #include "service_fixture.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/edit_currency.h"
 #include "ui/properties_general.h"
 #include "ui/properties_share.h"

@@ -1,6 +1,6 @@
 #include "ui/sync_choice.h"
 
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/sync_folder_rule.h"
 
 using syncer::sync_permission;

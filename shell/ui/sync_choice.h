@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "syncer/binding.h"
+#include "syncer/core/binding.h"
 
 // The rule "Backup" writes: upload and overwrite uploads, nothing else.
 syncer::sync_rule backup_rule();

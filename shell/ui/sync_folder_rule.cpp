@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "syncer/paths.h"
+#include "syncer/core/paths.h"
 #include "win/file.h"
 #include "win/shell.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "syncer/binding.h"
-#include "syncer/binding_manager.h"
+#include "syncer/core/binding.h"
+#include "syncer/tables/binding_manager.h"
 
 namespace sync_folder_rule {
 

@@ -6,7 +6,7 @@
 #include "folder/module/folder_session.h"
 #include "folder/module/local_names.h"
 #include "serializer/node.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 
 namespace {
 

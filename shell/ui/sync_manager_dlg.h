@@ -12,7 +12,7 @@
 
 #include <list>
 
-#include "syncer/binding.h"
+#include "syncer/core/binding.h"
 #include "ui/list_view_impl.h"
 #include "ui/sync_manager_resources.h"
 #include "win/atl_dialog.h"

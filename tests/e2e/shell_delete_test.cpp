@@ -12,7 +12,7 @@
 #include "item_workers.h"
 #include "shell_browser.h"
 #include "shell_host.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "terminal_browser.h"
 #include "utils/class_ids.h"
 #include "vfs/session.h"

@@ -10,7 +10,7 @@
 
 #include "sync_manager_process.h"
 #include "sync_support.h"
-#include "syncer/exceptions.h"
+#include "syncer/core/exceptions.h"
 
 namespace sync_testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "scan_scripted_ui.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
+#include "syncer/scan/tests/scan_scripted_ui.h"
 #include "utils/locale.h"
 
 int main(int argc, char** argv) {

@@ -8,11 +8,11 @@
 #include <sstream>
 #include <thread>
 
-#include "syncer/binding_manager.h"
-#include "syncer/exceptions.h"
-#include "syncer/items_manager.h"
-#include "syncer/locked_operations.h"
-#include "syncer/paths.h"
+#include "syncer/core/exceptions.h"
+#include "syncer/core/paths.h"
+#include "syncer/tables/binding_manager.h"
+#include "syncer/tables/items_manager.h"
+#include "syncer/tables/locked_operations.h"
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/calvimora_client.h"

@@ -14,11 +14,11 @@
 #include <set>
 #include <string>
 
-#include "scan_scripted_ui.h"
 #include "service_fixture.h"
-#include "syncer/binding.h"
-#include "syncer/locked_operations.h"
-#include "syncer/manager.h"
+#include "syncer/core/binding.h"
+#include "syncer/manager/manager.h"
+#include "syncer/scan/tests/scan_scripted_ui.h"
+#include "syncer/tables/locked_operations.h"
 #include "vfs/client.h"
 #include "vfs_session_support.h"
 #include "win/base.h"

@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "sync_task_support.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/user_interface.h"
 
 extern char** environ;
 

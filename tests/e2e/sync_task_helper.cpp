@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "syncer/task.h"
+#include "syncer/tasks/task.h"
 #include "utils/locale.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "syncer/exceptions.h"
-#include "syncer/task.h"
+#include "syncer/core/exceptions.h"
+#include "syncer/tasks/task.h"
 #include "vfs_session_support.h"
 
 namespace sync_task_testing {

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "sync_task_support.h"
-#include "syncer/task_local_files.h"
-#include "syncer/user_interface.h"
+#include "syncer/core/user_interface.h"
+#include "syncer/tasks/task_local_files.h"
 
 namespace sync_task_testing {
 namespace {

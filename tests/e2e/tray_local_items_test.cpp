@@ -10,8 +10,8 @@
 
 #include "host_local_items.h"
 #include "shell_host.h"
-#include "syncer/binding_manager.h"
-#include "syncer/paths.h"
+#include "syncer/core/paths.h"
+#include "syncer/tables/binding_manager.h"
 #include "tray_process_support.h"
 #include "win/commctrl.h"
 #include "win/test_journal.h"

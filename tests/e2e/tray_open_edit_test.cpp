@@ -14,7 +14,7 @@
 #include "item_transfer.h"
 #include "shell_browser.h"
 #include "shell_host.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "tray_process_support.h"
 #include "utils/class_ids.h"
 #include "win/shell_thread.h"

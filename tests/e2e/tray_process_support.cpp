@@ -6,8 +6,8 @@
 #include <fstream>
 #include <thread>
 
-#include "syncer/binding.h"
-#include "syncer/locked_operations.h"
+#include "syncer/core/binding.h"
+#include "syncer/tables/locked_operations.h"
 #include "utils/locale.h"
 #include "utils/time_scale.h"
 #include "vfs/saved_login.h"

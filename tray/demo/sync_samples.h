@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "syncer/binding.h"
-#include "syncer/task.h"
+#include "syncer/core/binding.h"
+#include "syncer/tasks/task.h"
 
 namespace sync_samples {
 

@@ -13,7 +13,7 @@
 
 #include "sync_samples.h"
 #include "sync_window.h"
-#include "syncer/task.h"
+#include "syncer/tasks/task.h"
 #include "utils/locale.h"
 #include "win/machine.h"
 #include "win/win_test.h"

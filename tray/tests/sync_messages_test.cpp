@@ -7,7 +7,7 @@
 #include "sync_messages.h"
 #include "sync_rows.h"
 #include "sync_samples.h"
-#include "syncer/messages.h"
+#include "syncer/core/messages.h"
 #include "win/machine.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "sync_messages.h"
 #include "sync_test_support.h"
-#include "syncer/exceptions.h"
+#include "syncer/core/exceptions.h"
 #include "win/shell_notify_icon.h"
 
 namespace sync_test {

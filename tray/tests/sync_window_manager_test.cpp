@@ -5,11 +5,11 @@
 #include <atomic>
 #include <fstream>
 
-#include "scan_test_support.h"
 #include "sync_test_support.h"
-#include "syncer/binding_manager.h"
-#include "syncer/exceptions.h"
-#include "syncer/locked_operations.h"
+#include "syncer/core/exceptions.h"
+#include "syncer/scan/tests/scan_test_support.h"
+#include "syncer/tables/binding_manager.h"
+#include "syncer/tables/locked_operations.h"
 #include "ui/resource_ids.h"
 #include "utils/locale.h"
 #include "win/shell.h"

@@ -5,7 +5,7 @@
 
 #include "serializer/exceptions.h"
 #include "sync_test_support.h"
-#include "syncer/exceptions.h"
+#include "syncer/core/exceptions.h"
 #include "win/shell.h"
 
 namespace sync_test {

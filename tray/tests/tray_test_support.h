@@ -17,7 +17,7 @@
 
 #include "session_facade.h"
 #include "sync_engine.h"
-#include "syncer/task.h"
+#include "syncer/tasks/task.h"
 #include "tray_context.h"
 #include "win/machine.h"
 #include "win/shell_test.h"

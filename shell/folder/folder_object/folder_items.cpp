@@ -10,7 +10,7 @@
 #include "folder/module/com_guard.h"
 #include "folder/module/folder_session.h"
 #include "folder/module/local_names.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "vfs/directory.h"
 #include "vfs/exceptions.h"
 #include "win/kernel.h"

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "folder/module/folder_session.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 
 namespace shell_overlay {
 

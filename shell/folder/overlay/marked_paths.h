@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "syncer/binding.h"
+#include "syncer/core/binding.h"
 
 namespace shell_overlay {
 

@@ -5,8 +5,8 @@
 #include "folder/module/site_message_box.h"
 #include "folder/transfer/data_object_impl.h"
 #include "folder/workers/open_files.h"
-#include "syncer/binding_manager.h"
-#include "syncer/items_manager.h"
+#include "syncer/tables/binding_manager.h"
+#include "syncer/tables/items_manager.h"
 #include "vfs/exceptions.h"
 
 namespace {

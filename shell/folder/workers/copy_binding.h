@@ -9,7 +9,7 @@
 #include <string>
 
 #include "folder/workers/opened_copies.h"
-#include "syncer/local_file_state.h"
+#include "syncer/core/local_file_state.h"
 
 struct copy_binding {
     // The copy's remote folder as the user's client resolves it.

@@ -21,7 +21,7 @@
 #include "folder/module/local_names.h"
 #include "folder/module/site_message_box.h"
 #include "folder/workers/copy_binding.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "vfs/exceptions.h"
 #include "vfs/file.h"
 #include "win/file.h"

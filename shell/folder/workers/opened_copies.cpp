@@ -7,7 +7,7 @@
 
 #include "serializer/exceptions.h"
 #include "serializer/file_serializer.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "win/file.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "serializer/node.h"
-#include "syncer/local_file_state.h"
+#include "syncer/core/local_file_state.h"
 
 // A version of a remote file as its listing gives it.
 struct remote_version {

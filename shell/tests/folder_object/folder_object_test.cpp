@@ -7,7 +7,7 @@
 
 #include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "utils/named_mutex.h"
 #include "win/registry.h"
 #include "win/shell.h"

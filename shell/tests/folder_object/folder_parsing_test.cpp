@@ -9,7 +9,7 @@
 #include "folder/item_ids/utf16_text.h"
 #include "folder/module/local_folders.h"
 #include "folder_fakes.h"
-#include "syncer/manager.h"
+#include "syncer/manager/manager.h"
 #include "win/bind_context.h"
 #include "win/kernel.h"
 

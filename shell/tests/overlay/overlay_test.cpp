@@ -8,7 +8,7 @@
 #include "folder/module/folder_session.h"
 #include "folder/overlay/marked_paths.h"
 #include "folder/overlay/shell_overlay_icon.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "win/machine.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "folder_fakes.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/local_context_menu.h"
 #include "ui/local_items_resources.h"
 #include "ui/local_sync_page.h"

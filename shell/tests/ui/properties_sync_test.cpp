@@ -8,7 +8,7 @@
 #include "folder/item_ids/item_id_list.h"
 #include "folder_fakes.h"
 #include "stand_in_sheet.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/sync_manager_dlg.h"
 #include "win/shell.h"
 #include "win/shell_browse.h"

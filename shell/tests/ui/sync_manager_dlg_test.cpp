@@ -6,7 +6,7 @@
 #include <boost/filesystem.hpp>
 
 #include "folder/module/folder_session.h"
-#include "syncer/binding_manager.h"
+#include "syncer/tables/binding_manager.h"
 #include "ui/sync_manager_dlg.h"
 #include "vfs/calvimora_exception.h"
 #include "vfs/session.h"
