@@ -7,6 +7,11 @@
 #include "shell/tray_icons.h"
 #include "win/shell_test.h"
 
+// The test's view copies every field of the shell's record, one by one
+// below: a field added to one record and not the other changes its size.
+static_assert(sizeof(win_test::tray_icon) == sizeof(win_shell::tray_icon));
+static_assert(sizeof(win_test::tray_balloon) == sizeof(win_shell::tray_balloon));
+
 namespace win_test {
 
 namespace {
