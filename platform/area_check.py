@@ -4,19 +4,25 @@ areas.
 
 The table is the build itself: platform/CMakeLists.txt lists the areas from
 the bottom up (set(PLATFORM_AREAS ...)), and each platform/<area>/CMakeLists.txt
-names in platform_area(<area> USES ... HEADERS ... SHARED ...) the areas it
-uses, the public headers of include/win/ it implements, and its private
-headers that the areas above it may include. Every .h and .cpp below
-platform/<area>/ (its tests too) belongs to that area, and may include:
+names in platform_area(<area> USES ... HEADERS ... TEST_HEADERS ... SHARED ...)
+the areas it uses, the public headers of include/win/ and the test headers
+of test_api/include/win/ it implements, and its private headers that the
+areas above it may include. Every .h and .cpp below platform/<area>/ (its
+tests too) belongs to that area, and may include:
   - its own area's headers;
-  - a public header or a SHARED header of an area it names in USES.
+  - a public, test or SHARED header of an area it names in USES.
 An area may name only areas below it in USES, so the areas cannot form a
 cycle. The programs of the platform (set(PLATFORM_PROGRAMS ...), such as the
 shell host in explorer/) sit above every area: each
 platform/<program>/CMakeLists.txt names in platform_program(<program>
 TARGETS ... USES ...) the areas it uses, and its sources are held to the
-same rules; no area may include a program's headers. Prints each include that breaks this with its file and line, and a
-summary; exits 1 when anything broke it.
+same rules; no area may include a program's headers. The test headers are
+for the tests and the test API alone: only the sources in an area's tests/
+and test_api/ folders, and the test headers themselves, may include them;
+the platform's own code and its public headers never do; the programs,
+drivers of tests and of the demo, may. Prints each
+include that breaks this with its file and line, and a summary; exits 1
+when anything broke it.
 
 usage: area_check.py PLATFORM_DIR [--uses]
 (--uses also prints which areas each area's includes reach.)"""
@@ -26,6 +32,8 @@ import sys
 
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.M)
 NOT_AREAS = {"include"}
+TEST_INCLUDE = "test_api/include"
+TEST_FOLDERS = ("tests", "test_api")
 SOURCE_ENDINGS = (".h", ".cpp")
 
 
@@ -54,7 +62,7 @@ def read_areas(platform):
         if len(calls) != 1 or calls[0][:1] != [name]:
             problems.append(f"{name}/CMakeLists.txt: expected one platform_area({name} ...)")
             continue
-        sections = {"USES": [], "HEADERS": [], "SHARED": [], "LIBRARIES": []}
+        sections = {"USES": [], "HEADERS": [], "TEST_HEADERS": [], "SHARED": [], "LIBRARIES": []}
         current = None
         for word in calls[0][1:]:
             if word in sections:
@@ -70,6 +78,7 @@ def read_areas(platform):
                 problems.append(f"{name}/CMakeLists.txt: uses {used}, which is not below it")
         areas[name] = {"rank": rank, "uses": set(sections["USES"]),
                        "headers": {"win/" + h for h in sections["HEADERS"]},
+                       "test_headers": {"win/" + h for h in sections["TEST_HEADERS"]},
                        "shared": {name + "/" + h for h in sections["SHARED"]}}
     programs = [words for words in cmake_words(top, r"\bset")
                 if words and words[0] == "PLATFORM_PROGRAMS"]
@@ -96,7 +105,8 @@ def read_areas(platform):
             if used not in order:
                 problems.append(f"{name}/CMakeLists.txt: uses {used}, which is no area")
         areas[name] = {"rank": len(order), "uses": set(sections["USES"]),
-                       "headers": set(), "shared": set()}
+                       "headers": set(), "test_headers": set(), "shared": set(),
+                       "program": True}
     return areas, problems
 
 
@@ -113,22 +123,32 @@ def check(platform):
     if areas is None:
         return problems, {}
     owner_of_public = {}
+    test_headers = set()
     for name, area in areas.items():
-        for header in area["headers"]:
+        for header in area["headers"] | area["test_headers"]:
             if header in owner_of_public:
                 problems.append(f"{header}: claimed by {owner_of_public[header]} and {name}")
             owner_of_public[header] = name
+        test_headers |= area["test_headers"]
     public_dir = os.path.join(platform, "include")
+    test_dir = os.path.join(platform, TEST_INCLUDE)
     for path in sources(platform):
-        if path.startswith("include/"):
-            if path.endswith(".h") and os.path.relpath(path, "include") not in owner_of_public:
+        if path.startswith("include/") and path.endswith(".h"):
+            header = os.path.relpath(path, "include")
+            if header not in owner_of_public or header in test_headers:
                 problems.append(f"{path}: a public header that no area claims (HEADERS)")
+        elif path.startswith(TEST_INCLUDE + "/") and path.endswith(".h"):
+            if os.path.relpath(path, TEST_INCLUDE) not in test_headers:
+                problems.append(f"{path}: a test header that no area claims (TEST_HEADERS)")
     edges = {}
     for path in sources(platform):
         top = path.split("/")[0]
-        if top == "include":
-            # A public header is part of the area that claims it.
-            top = owner_of_public.get(os.path.relpath(path, "include"))
+        may_use_tests = False
+        if top == "include" or path.startswith(TEST_INCLUDE + "/"):
+            # A public or test header is part of the area that claims it.
+            header = os.path.relpath(path, "include" if top == "include" else TEST_INCLUDE)
+            may_use_tests = header in test_headers
+            top = owner_of_public.get(header)
             if top is None:
                 continue
         elif top in NOT_AREAS:
@@ -136,6 +156,9 @@ def check(platform):
         elif "/" not in path or top not in areas:
             problems.append(f"{path}: a source outside the area folders")
             continue
+        else:
+            may_use_tests = (path.split("/")[1] in TEST_FOLDERS or
+                             areas[top].get("program", False))
         area = areas[top]
         with open(os.path.join(platform, path), encoding="utf-8") as f:
             text = f.read()
@@ -145,7 +168,10 @@ def check(platform):
             where = f"{path}:{line}: #include \"{include}\""
             if include in owner_of_public:
                 target, private = owner_of_public[include], False
-            elif include.startswith("win/") and os.path.isfile(os.path.join(public_dir, include)):
+                if include in test_headers and not may_use_tests:
+                    problems.append(f"{where}: a test header, for the tests and test_api/ alone")
+            elif include.startswith("win/") and (os.path.isfile(os.path.join(public_dir, include)) or
+                                                 os.path.isfile(os.path.join(test_dir, include))):
                 problems.append(f"{where}: a public header that no area claims")
                 continue
             else:

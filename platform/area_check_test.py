@@ -124,6 +124,52 @@ class SmallTree(unittest.TestCase):
         self.assert_fails_with("high/CMakeLists.txt: missing for area high")
 
 
+class TestHeaders(unittest.TestCase):
+    """The small tree with a test header, win/low_test.h, that low claims and
+    implements in low/test_api/; high's tests use it."""
+
+    write = SmallTree.write
+    assert_fails_with = SmallTree.assert_fails_with
+    tearDown = SmallTree.tearDown
+
+    def setUp(self):
+        SmallTree.setUp(self)
+        self.write("low/CMakeLists.txt",
+                   "platform_area(low HEADERS low.h TEST_HEADERS low_test.h SHARED low_shared.h)\n")
+        self.write("test_api/include/win/low_test.h", '#pragma once\n#include "win/low.h"\n')
+        self.write("low/test_api/low_test.cpp", '#include "win/low_test.h"\n#include "low/low_private.h"\n')
+        self.write("high/tests/high_test.cpp", '#include "win/high.h"\n#include "win/low_test.h"\n')
+
+    def test_tests_and_the_test_api_may_include_a_test_header(self):
+        code, output = run_check(self.root)
+        self.assertEqual(code, 0, output)
+
+    def test_the_platforms_own_code_and_public_headers_may_not(self):
+        self.write("low/low.cpp", '#include "win/low.h"\n#include "win/low_test.h"\n')
+        self.write("high/high.cpp", '#include "win/low_test.h"\n')
+        self.write("include/win/high.h", '#pragma once\n#include "win/low_test.h"\n')
+        self.assert_fails_with(
+            'low/low.cpp:2: #include "win/low_test.h": a test header, for the tests and test_api/ alone',
+            'high/high.cpp:1: #include "win/low_test.h": a test header',
+            'include/win/high.h:2: #include "win/low_test.h": a test header')
+
+    def test_a_test_header_is_claimed_as_one(self):
+        self.write("low/CMakeLists.txt", "platform_area(low HEADERS low.h low_test.h SHARED low_shared.h)\n")
+        self.write("test_api/include/win/stray_test.h", "#pragma once\n")
+        self.write("test_api/helper.cpp", "int helper;\n")
+        self.assert_fails_with(
+            "test_api/include/win/low_test.h: a test header that no area claims (TEST_HEADERS)",
+            "test_api/include/win/stray_test.h: a test header that no area claims (TEST_HEADERS)",
+            "test_api/helper.cpp: a source outside the area folders")
+
+    def test_a_lower_area_may_not_use_a_higher_areas_test_header(self):
+        self.write("high/CMakeLists.txt", "platform_area(high USES low HEADERS high.h TEST_HEADERS high_test.h)\n")
+        self.write("test_api/include/win/high_test.h", "#pragma once\n")
+        self.write("low/tests/low_test.cpp", '#include "win/high_test.h"\n')
+        self.assert_fails_with(
+            'low/tests/low_test.cpp:1: #include "win/high_test.h": low may not use high, which lies above it')
+
+
 class RealTree(unittest.TestCase):
     def test_the_platform_passes_and_fails_on_a_wrong_include(self):
         code, output = run_check(HERE)
@@ -153,6 +199,17 @@ class RealTree(unittest.TestCase):
                           output)
             self.assertIn('#include "explorer/shell_host.h": shell may not use explorer, '
                           "which lies above it", output)
+
+    def test_the_platforms_own_code_fails_on_a_test_header(self):
+        with tempfile.TemporaryDirectory() as root:
+            copy = os.path.join(root, "platform")
+            shutil.copytree(HERE, copy, ignore=shutil.ignore_patterns("*.png", "*.jpg", "__pycache__"))
+            with open(os.path.join(copy, "windowing", "user.cpp"), "a", encoding="utf-8") as f:
+                f.write('#include "win/win_test.h"\n')
+            code, output = run_check(copy)
+            self.assertEqual(code, 1, output)
+            self.assertIn('#include "win/win_test.h": a test header, for the tests and test_api/ alone',
+                          output)
 
 
 if __name__ == "__main__":

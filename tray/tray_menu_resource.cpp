@@ -1,6 +1,6 @@
 // The tray menu as a resource of the program's module: one pop-up whose
 // items the tray icon's right click shows. The icons are PNG pictures
-// embedded by the build (art/).
+// embedded by the build (art/icons/).
 #include "tray_resource_ids.h"
 #include "win/process.h"
 #include "win/user_menu.h"

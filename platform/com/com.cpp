@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "com_internal.h"
-#include "win/test_journal.h"
 
 namespace {
 
@@ -60,16 +59,12 @@ bool thread_initialized() {
     return com_state.count > 0;
 }
 
+int thread_initialize_count() {
+    return com_state.count;
+}
+
 bool thread_apartment_threaded() {
     return apartment_threaded(com_state.model);
 }
 
 }  // namespace win_com
-
-namespace win_test {
-
-int com_initialize_count() {
-    return com_state.count;
-}
-
-}  // namespace win_test

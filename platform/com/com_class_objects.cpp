@@ -16,7 +16,6 @@
 #include "com_internal.h"
 #include "kernel/wide_text.h"
 #include "win/registry.h"
-#include "win/test_journal.h"
 
 namespace {
 
@@ -179,13 +178,9 @@ void CoFreeUnusedLibraries() {
     // The last references go here, outside the lock: the servers close.
 }
 
-namespace win_test {
-
-std::vector<std::string> loaded_com_servers() {
+std::vector<std::string> win_com::loaded_server_paths() {
     std::vector<std::string> out;
     std::lock_guard<std::mutex> guard(servers().lock);
     for (const auto& [path, module] : servers().loaded) out.push_back(path);
     return out;
 }
-
-}  // namespace win_test

@@ -2,13 +2,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "win/com.h"
 
 namespace win_com {
 
-// Whether the calling thread has an initialisation not yet undone.
+// Whether the calling thread has an initialisation not yet undone, and
+// how many successful CoInitialize calls of it are not yet undone.
 bool thread_initialized();
+int thread_initialize_count();
 // Whether that initialisation is apartment-threaded.
 bool thread_apartment_threaded();
 
@@ -18,6 +21,12 @@ bool thread_apartment_threaded();
 // then no thread has an apartment to end.
 using apartment_end = void (*)();
 void set_apartment_end(apartment_end end);
+
+// The real paths of the in-process servers loaded now, in path order.
+std::vector<std::string> loaded_server_paths();
+
+// Blocks of the task allocator not yet freed, in the whole process.
+long live_task_blocks();
 
 // The text form of an identifier, without the terminator.
 std::wstring guid_text(REFGUID guid);

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "com_internal.h"
 #include "win/com.h"
-#include "win/test_journal.h"
 
 namespace {
 
@@ -118,11 +118,7 @@ HRESULT CoGetMalloc(DWORD context, LPMALLOC* allocator) {
     return S_OK;
 }
 
-namespace win_test {
-
-long live_task_allocations() {
+long win_com::live_task_blocks() {
     std::lock_guard<std::mutex> guard(blocks().lock);
     return static_cast<long>(blocks().sizes.size());
 }
-
-}  // namespace win_test

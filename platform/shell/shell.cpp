@@ -2,17 +2,14 @@
 #include "win/shell.h"
 
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "kernel/journal.h"
 #include "kernel/wide_text.h"
+#include "shell_journals.h"
 #include "win/machine.h"
-#include "win/test_journal.h"
 
 namespace {
-
-const char* const notifications_journal = "shell-notifications";
 
 // Item-id lists longer than this are recorded cut short.
 constexpr size_t max_recorded_id_list = 64 * 1024;
@@ -53,11 +50,6 @@ std::string item_field(UINT flags, LPCVOID item) {
     }
 }
 
-std::optional<std::string> item_from_field(const std::string& field) {
-    if (field.empty() || field[0] != '+') return std::nullopt;
-    return field.substr(1);
-}
-
 }  // namespace
 
 HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
@@ -85,33 +77,7 @@ HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
 
 void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2) {
     win_detail::append_journal_record(
-        win_detail::journal_file(notifications_journal),
+        win_detail::journal_file(win_shell::notifications_journal),
         {win_detail::hex_field(static_cast<uint32_t>(event)), win_detail::hex_field(flags),
          item_field(flags, item1), item_field(flags, item2)});
 }
-
-namespace win_test {
-
-std::vector<shell_notification> shell_notifications() {
-    std::vector<shell_notification> out;
-    for (const auto& record :
-         win_detail::read_journal_records(win_detail::journal_file(notifications_journal))) {
-        if (record.size() != 4) continue;
-        const auto event = win_detail::parse_hex_field(record[0]);
-        const auto flags = win_detail::parse_hex_field(record[1]);
-        if (!event || !flags) continue;
-        shell_notification n;
-        n.event = static_cast<LONG>(*event);
-        n.flags = *flags;
-        n.item1 = item_from_field(record[2]);
-        n.item2 = item_from_field(record[3]);
-        out.push_back(std::move(n));
-    }
-    return out;
-}
-
-void clear_shell_notifications() {
-    win_detail::clear_journal(win_detail::journal_file(notifications_journal));
-}
-
-}  // namespace win_test

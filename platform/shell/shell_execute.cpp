@@ -3,21 +3,17 @@
 #include "win/shell_execute.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 
 #include "kernel/journal.h"
 #include "kernel/wide_text.h"
 #include "registry/registry_key_name.h"
+#include "shell_journals.h"
 #include "win/shell_assoc.h"
-#include "win/shell_test.h"
 #include "windowing/user_answers.h"
 
 namespace {
-
-const char* const execution_journal = "shell-executions";
-const char* const handler_journal = "handler-drops";
 
 constexpr intptr_t success = 42;
 
@@ -53,7 +49,7 @@ void record(const execution& call, intptr_t result) {
         win_detail::to_utf8(win_detail::wide_or_empty(call.parameters));
     const std::string class_text = win_detail::to_utf8(call.class_name);
     win_detail::append_journal_record(
-        win_detail::journal_file(execution_journal),
+        win_detail::journal_file(win_shell::execution_journal),
         {verb_text, target, parameter_text,
          win_detail::to_utf8(win_detail::wide_or_empty(call.directory)), std::to_string(call.show),
          list, std::to_string(result), std::to_string(call.mask), class_text});
@@ -145,47 +141,3 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
     info->hProcess = nullptr;
     return result == success ? TRUE : FALSE;
 }
-
-namespace win_test {
-
-std::vector<shell_execution> shell_executions() {
-    std::vector<shell_execution> out;
-    for (const auto& record :
-         win_detail::read_journal_records(win_detail::journal_file(execution_journal))) {
-        if (record.size() != 9) continue;
-        out.push_back({record[0], record[1], record[2], record[3], std::atoi(record[4].c_str()),
-                       record[5], std::atoi(record[6].c_str()),
-                       static_cast<unsigned>(std::strtoul(record[7].c_str(), nullptr, 10)),
-                       record[8]});
-    }
-    return out;
-}
-
-void clear_shell_executions() {
-    win_detail::clear_journal(win_detail::journal_file(execution_journal));
-}
-
-std::vector<handler_drop> handler_drops() {
-    std::vector<handler_drop> out;
-    for (const auto& record :
-         win_detail::read_journal_records(win_detail::journal_file(handler_journal))) {
-        if (record.size() < 2) continue;
-        handler_drop drop{record[0], record[1], {}};
-        for (size_t i = 2; i < record.size(); ++i)
-            drop.files.push_back(win_detail::from_utf8(record[i]));
-        out.push_back(std::move(drop));
-    }
-    return out;
-}
-
-void clear_handler_drops() {
-    win_detail::clear_journal(win_detail::journal_file(handler_journal));
-}
-
-void note_handler_drop(const handler_drop& drop) {
-    std::vector<std::string> fields{drop.call, drop.instance};
-    for (const auto& file : drop.files) fields.push_back(win_detail::to_utf8(file));
-    win_detail::append_journal_record(win_detail::journal_file(handler_journal), fields);
-}
-
-}  // namespace win_test

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,21 +11,23 @@
 
 #include "kernel/journal.h"
 #include "kernel/wide_text.h"
+#include "shell_journals.h"
 #include "shell_tray_commands.h"
-#include "win/shell_test.h"
+#include "tray_icons.h"
 #include "win/user.h"
 #include "windowing/user_answers.h"
 #include "windowing/user_terminal.h"
 
 namespace {
 
-const char* const tray_journal_name = "tray-icons";
+using win_shell::tray_balloon;
+using win_shell::tray_icon;
 
 constexpr UINT shortest_balloon_ms = 10000;
 constexpr UINT longest_balloon_ms = 30000;
 
 struct icon_state {
-    win_test::tray_icon shown;
+    tray_icon shown;
     UINT_PTR balloon_timer = 0;  // a thread timer of the thread that showed the balloon
 };
 
@@ -80,10 +81,10 @@ std::string operation_name(DWORD message) {
 }
 
 void journal(const std::string& operation, bool succeeded, UINT id, UINT flags,
-             const win_test::tray_icon& icon) {
-    const win_test::tray_balloon balloon = icon.balloon.value_or(win_test::tray_balloon{});
+             const tray_icon& icon) {
+    const tray_balloon balloon = icon.balloon.value_or(tray_balloon{});
     win_detail::append_journal_record(
-        win_detail::journal_file(tray_journal_name),
+        win_detail::journal_file(win_shell::tray_journal),
         {operation, succeeded ? "1" : "0", std::to_string(id), win_detail::hex_field(flags),
          win_detail::hex_field(icon.callback_message), std::to_string(icon.icon_id),
          win_detail::to_utf8(icon.tip), win_detail::to_utf8(balloon.text),
@@ -92,8 +93,7 @@ void journal(const std::string& operation, bool succeeded, UINT id, UINT flags,
 }
 
 // What a person sees of a change.
-void print_change(const win_test::tray_icon& before, const win_test::tray_icon& after,
-                  bool removed) {
+void print_change(const tray_icon& before, const tray_icon& after, bool removed) {
     if (!win_user::answers_on_terminal()) return;
     if (removed) {
         std::fprintf(stderr, "[tray] icon %u removed\n", after.id);
@@ -121,12 +121,12 @@ void CALLBACK balloon_timed_out(HWND, UINT, UINT_PTR timer, DWORD) {
         window = found->shown.window;
         id = found->shown.id;
     }
-    win_test::tray_icon_event(window, id, NIN_BALLOONTIMEOUT);
+    win_shell::tray_icon_event(window, id, NIN_BALLOONTIMEOUT);
 }
 
 // Takes the record's fields that its flags name.
 void apply(icon_state& icon, const NOTIFYICONDATAW& data) {
-    win_test::tray_icon& shown = icon.shown;
+    tray_icon& shown = icon.shown;
     if (data.uFlags & NIF_MESSAGE) shown.callback_message = data.uCallbackMessage;
     if (data.uFlags & NIF_ICON) {
         shown.icon = data.hIcon;
@@ -140,9 +140,9 @@ void apply(icon_state& icon, const NOTIFYICONDATAW& data) {
         shown.balloon.reset();
         return;
     }
-    win_test::tray_balloon balloon{
-        field_text(data.szInfoTitle), text,
-        std::clamp(data.uTimeout, shortest_balloon_ms, longest_balloon_ms), data.dwInfoFlags};
+    tray_balloon balloon{field_text(data.szInfoTitle), text,
+                         std::clamp(data.uTimeout, shortest_balloon_ms, longest_balloon_ms),
+                         data.dwInfoFlags};
     shown.balloon = balloon;
     shown.last_balloon = balloon;
     ++shown.balloons_shown;
@@ -159,7 +159,7 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
     const bool window_there = IsWindow(data->hWnd);
     std::lock_guard<std::mutex> guard(tray().lock);
     icon_state* icon = find_locked(data->hWnd, data->uID);
-    win_test::tray_icon before = icon ? icon->shown : win_test::tray_icon{};
+    tray_icon before = icon ? icon->shown : tray_icon{};
     bool succeeded = false;
     switch (message) {
         case NIM_ADD:
@@ -198,7 +198,7 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
         default:
             break;
     }
-    const win_test::tray_icon after = succeeded ? icon->shown : before;
+    const tray_icon after = succeeded ? icon->shown : before;
     const bool changed =
         message != NIM_MODIFY || after.callback_message != before.callback_message ||
         after.icon_id != before.icon_id || after.tip != before.tip ||
@@ -209,22 +209,20 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
     return succeeded ? TRUE : FALSE;
 }
 
-namespace win_test {
-
-std::vector<tray_icon> tray_icons() {
+std::vector<tray_icon> win_shell::tray_icons() {
     std::lock_guard<std::mutex> guard(tray().lock);
     std::vector<tray_icon> out;
     for (const icon_state& icon : tray().icons) out.push_back(icon.shown);
     return out;
 }
 
-std::optional<tray_icon> find_tray_icon(HWND window, UINT id) {
+std::optional<tray_icon> win_shell::find_tray_icon(HWND window, UINT id) {
     std::lock_guard<std::mutex> guard(tray().lock);
     const icon_state* icon = find_locked(window, id);
     return icon ? std::optional<tray_icon>(icon->shown) : std::nullopt;
 }
 
-bool tray_icon_event(HWND window, UINT id, UINT event) {
+bool win_shell::tray_icon_event(HWND window, UINT id, UINT event) {
     UINT callback = 0;
     {
         std::lock_guard<std::mutex> guard(tray().lock);
@@ -243,41 +241,13 @@ bool tray_icon_event(HWND window, UINT id, UINT event) {
     return callback && PostMessageW(window, callback, id, static_cast<LPARAM>(event));
 }
 
-void set_tray_modify_refused(bool refused) {
+void win_shell::set_tray_modify_refused(bool refused) {
     std::lock_guard<std::mutex> guard(tray().lock);
     tray().modify_refused = refused;
 }
 
-void forget_tray_icons() {
+void win_shell::forget_tray_icons() {
     std::lock_guard<std::mutex> guard(tray().lock);
     tray().icons.clear();
     stop_commands_without_icons_locked();
 }
-
-std::vector<tray_record> tray_journal() {
-    std::vector<tray_record> out;
-    for (const auto& r :
-         win_detail::read_journal_records(win_detail::journal_file(tray_journal_name))) {
-        if (r.size() != 11) continue;
-        tray_record record;
-        record.operation = r[0];
-        record.succeeded = r[1] == "1";
-        record.id = static_cast<UINT>(std::strtoul(r[2].c_str(), nullptr, 10));
-        record.flags = win_detail::parse_hex_field(r[3]).value_or(0);
-        record.callback_message = win_detail::parse_hex_field(r[4]).value_or(0);
-        record.icon_id = std::atoi(r[5].c_str());
-        record.tip = r[6];
-        record.info = r[7];
-        record.info_title = r[8];
-        record.timeout_ms = static_cast<UINT>(std::strtoul(r[9].c_str(), nullptr, 10));
-        record.info_flags = win_detail::parse_hex_field(r[10]).value_or(0);
-        out.push_back(std::move(record));
-    }
-    return out;
-}
-
-void clear_tray_journal() {
-    win_detail::clear_journal(win_detail::journal_file(tray_journal_name));
-}
-
-}  // namespace win_test

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "tray_icons.h"
 #include "win/kernel.h"
 #include "win/shell_notify_icon.h"
-#include "win/shell_test.h"
 #include "win/user_queue.h"
 #include "windowing/user_internal.h"
 #include "windowing/user_terminal.h"
@@ -61,9 +61,9 @@ std::optional<program_command> program_command_of(const std::string& word) {
 // The process's first tray icon whose window is still there. The icon of
 // a window that is gone stays in the tray until the shell notices, but
 // nobody can use it: the person means the first live one.
-std::optional<win_test::tray_icon> first_live_icon() {
-    const std::vector<win_test::tray_icon> icons = win_test::tray_icons();
-    const auto live = std::find_if(icons.begin(), icons.end(), [](const win_test::tray_icon& icon) {
+std::optional<tray_icon> first_live_icon() {
+    const std::vector<tray_icon> icons = tray_icons();
+    const auto live = std::find_if(icons.begin(), icons.end(), [](const tray_icon& icon) {
         return IsWindow(icon.window) != FALSE;
     });
     if (live == icons.end()) return std::nullopt;
@@ -74,7 +74,7 @@ std::optional<win_test::tray_icon> first_live_icon() {
 // menu, box or dialog it is about to show would otherwise find its line
 // taken by the commands.
 bool icon_thread_idle() {
-    const std::optional<win_test::tray_icon> icon = first_live_icon();
+    const std::optional<tray_icon> icon = first_live_icon();
     std::uint64_t spells = 0;
     return !icon || win_user::window_thread_idle(icon->window, spells);
 }
@@ -148,12 +148,12 @@ bool run_tray_command(const std::string& line) {
         return true;
     } else
         return false;
-    const std::optional<win_test::tray_icon> live = first_live_icon();
+    const std::optional<tray_icon> live = first_live_icon();
     if (!live) return false;
     const HWND window = live->window;
     std::uint64_t spells_before = 0;
     win_user::window_thread_idle(window, spells_before);
-    if (win_test::tray_icon_event(window, live->id, event)) {
+    if (tray_icon_event(window, live->id, event)) {
         // The command has run to its end when the icon's thread next waits
         // for messages: everything it asked meanwhile had its lines. The
         // icon's own thread runs it only once this returns.

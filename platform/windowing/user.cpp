@@ -13,11 +13,8 @@
 #include "user_answer_file.h"
 #include "user_answers.h"
 #include "win/code_page.h"
-#include "win/test_journal.h"
 
 namespace {
-
-const char* const message_box_journal = "message-boxes";
 
 // The buttons of each button set, left to right.
 const std::vector<int>* buttons_of(UINT type) {
@@ -36,7 +33,7 @@ const std::vector<int>* buttons_of(UINT type) {
 
 struct responder_state {
     std::mutex lock;
-    win_test::message_box_responder responder;
+    win_user::message_box_responder responder;
 };
 
 responder_state& responder() {
@@ -70,6 +67,18 @@ bool win_user::last_box_unattended() {
     return last_unattended;
 }
 
+int win_user::default_button(UINT type) {
+    const std::vector<int>* buttons = buttons_of(type);
+    if (!buttons) return 0;
+    const size_t index = (type & MB_DEFMASK) >> 8;
+    return index < buttons->size() ? (*buttons)[index] : buttons->front();
+}
+
+void win_user::set_message_box_responder(message_box_responder scripted) {
+    std::lock_guard<std::mutex> guard(responder().lock);
+    responder().responder = std::move(scripted);
+}
+
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     const std::vector<int>* buttons = buttons_of(type);
     if (!buttons) {
@@ -90,7 +99,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     int answer = 0;
     bool unattended = false;
     const char* answered_by = "default";
-    win_test::message_box_responder scripted;
+    win_user::message_box_responder scripted;
     std::optional<int> from_file;
     const bool quit = !serve_messages_under_box();
     if (!quit) {
@@ -99,7 +108,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     }
     if (quit) {
         // Nobody agreed to anything: the answer that refuses.
-        answer = win_user::no_button(*buttons, win_test::default_button(type));
+        answer = win_user::no_button(*buttons, win_user::default_button(type));
         answered_by = "quit";
     } else if (scripted) {
         answer = scripted(box_text, box_caption, type);
@@ -109,11 +118,11 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
         answered_by = "file";
     } else if (win_user::answers_on_terminal()) {
         answer = win_user::answer_message_box_on_terminal(
-            box_text, box_caption, type, *buttons, win_test::default_button(type), unattended);
+            box_text, box_caption, type, *buttons, win_user::default_button(type), unattended);
         answered_by = "terminal";
     } else {
         unattended = true;
-        answer = win_test::default_button(type);
+        answer = win_user::default_button(type);
         std::fprintf(stderr, "[message box] %s: %s (type %#x, answered %d)\n",
                      win_detail::to_utf8(box_caption).c_str(),
                      win_detail::to_utf8(box_text).c_str(), type, answer);
@@ -125,7 +134,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
             SetFocus(focus_before);
     }
     win_detail::append_journal_record(
-        win_detail::journal_file(message_box_journal),
+        win_detail::journal_file(win_user::message_box_journal),
         {win_detail::hex_field(type), std::to_string(answer), win_detail::to_utf8(box_text),
          win_detail::to_utf8(box_caption), answered_by});
     return answer;
@@ -142,41 +151,3 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     };
     return MessageBoxW(owner, wide(text).c_str(), wide(caption).c_str(), type);
 }
-
-namespace win_test {
-
-int default_button(UINT type) {
-    const std::vector<int>* buttons = buttons_of(type);
-    if (!buttons) return 0;
-    const size_t index = (type & MB_DEFMASK) >> 8;
-    return index < buttons->size() ? (*buttons)[index] : buttons->front();
-}
-
-void set_message_box_responder(message_box_responder scripted) {
-    std::lock_guard<std::mutex> guard(responder().lock);
-    responder().responder = std::move(scripted);
-}
-
-std::vector<message_box> message_boxes() {
-    std::vector<message_box> out;
-    for (const auto& record :
-         win_detail::read_journal_records(win_detail::journal_file(message_box_journal))) {
-        if (record.size() != 5) continue;
-        const auto type = win_detail::parse_hex_field(record[0]);
-        if (!type) continue;
-        message_box box;
-        box.type = *type;
-        box.answer = std::atoi(record[1].c_str());
-        box.text = record[2];
-        box.caption = record[3];
-        box.answered_by = record[4];
-        out.push_back(std::move(box));
-    }
-    return out;
-}
-
-void clear_message_boxes() {
-    win_detail::clear_journal(win_detail::journal_file(message_box_journal));
-}
-
-}  // namespace win_test

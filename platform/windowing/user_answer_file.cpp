@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "kernel/wide_text.h"
+#include "user_internal.h"
 #include "win/user.h"
-#include "win/win_test.h"
 
 namespace win_user {
 
@@ -73,7 +73,7 @@ std::optional<answer_line> parse_line(const std::wstring& raw) {
 // Reads the file again when the variable names another one. Called under
 // the lock.
 void refresh_locked() {
-    const char* variable = std::getenv(win_test::answers_file_variable);
+    const char* variable = std::getenv(answers_file_variable);
     const std::string path = variable ? variable : "";
     if (path == answers().path) return;
     answers().path = path;
@@ -157,13 +157,13 @@ std::optional<UINT> number_of(const std::wstring& text) {
 // child dialogs inside it included.
 void add_texts(HWND parent, std::vector<std::wstring>& texts) {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        texts.push_back(win_test::text(c));
+        texts.push_back(stored_text(c));
         add_texts(c, texts);
     }
 }
 
 std::vector<std::wstring> dialog_texts(HWND dialog) {
-    std::vector<std::wstring> texts{win_test::text(dialog)};
+    std::vector<std::wstring> texts{stored_text(dialog)};
     add_texts(dialog, texts);
     return texts;
 }
@@ -185,12 +185,12 @@ void act(HWND dialog, const std::wstring& actions) {
         const std::optional<int> id = button_of(target);
         if (!id) break;
         if (verb == L"check" || verb == L"uncheck") {
-            HWND control = win_test::control(dialog, *id);
+            HWND control = descendant_control(dialog, *id);
             if (control &&
                 (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != (verb == L"check"))
                 SendMessageW(control, BM_CLICK, 0, 0);
         } else if (verb == L"press") {
-            HWND control = win_test::control(dialog, *id);
+            HWND control = descendant_control(dialog, *id);
             if (control)
                 SendMessageW(control, BM_CLICK, 0, 0);
             else
@@ -198,7 +198,7 @@ void act(HWND dialog, const std::wstring& actions) {
         } else if (verb == L"text") {
             std::wstring rest;
             std::getline(words, rest);
-            HWND control = win_test::control(dialog, *id);
+            HWND control = descendant_control(dialog, *id);
             if (control &&
                 ((GetWindowLongW(control, GWL_STYLE) & ES_READONLY) || !IsWindowEnabled(control))) {
                 // As for a person: a read-only or disabled edit takes no typing.

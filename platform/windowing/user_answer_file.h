@@ -1,8 +1,9 @@
 // Answers written down in advance: the file named by CALVIMORA_ANSWERS_FILE
 // answers boxes, menus and dialogs of a program that runs as its own
-// process, so end-to-end tests can drive it. The format is described in
-// win/win_test.h (answers_file_variable). Each line answers once; a box,
-// menu or dialog takes the first unused line of its kind whose match fits.
+// process, so end-to-end tests can drive it. The format is described with
+// the test API (win/win_test.h, answers_file_variable) and in
+// docs/answers.md. Each line answers once; a box, menu or dialog takes the
+// first unused line of its kind whose match fits.
 #pragma once
 
 #include <optional>
@@ -12,6 +13,9 @@
 #include "win/user_types.h"
 
 namespace win_user {
+
+// The environment variable that names the answers file.
+inline constexpr const char* answers_file_variable = "CALVIMORA_ANSWERS_FILE";
 
 // The button for a message box with these buttons, when a line fits.
 std::optional<int> file_answer_for_box(const std::wstring& text, const std::wstring& caption,

@@ -15,13 +15,10 @@
 #include "user_terminal.h"
 #include "win/commctrl.h"
 #include "win/user.h"
-#include "win/win_test.h"
 
 namespace win_user {
 
 namespace {
-
-const char* const dialog_journal = "dialogs";
 
 struct responder_state {
     std::mutex lock;
@@ -318,6 +315,11 @@ dialog_script dialog_responder() {
     return responder().script;
 }
 
+void set_dialog_responder(dialog_script script) {
+    std::lock_guard<std::mutex> guard(responder().lock);
+    responder().script = std::move(script);
+}
+
 bool answers_on_terminal() {
     const char* mode = std::getenv("CALVIMORA_ANSWERS");
     if (mode && std::strcmp(mode, "terminal") == 0) return true;
@@ -467,26 +469,3 @@ void journal_dialog(const std::wstring& template_name, const std::wstring& capti
 }
 
 }  // namespace win_user
-
-namespace win_test {
-
-void set_dialog_responder(dialog_script script) {
-    std::lock_guard<std::mutex> guard(win_user::responder().lock);
-    win_user::responder().script = std::move(script);
-}
-
-std::vector<dialog_record> dialogs() {
-    std::vector<dialog_record> out;
-    for (const auto& record :
-         win_detail::read_journal_records(win_detail::journal_file(win_user::dialog_journal))) {
-        if (record.size() != 4) continue;
-        out.push_back({record[0], record[1], std::atoll(record[2].c_str()), record[3]});
-    }
-    return out;
-}
-
-void clear_dialogs() {
-    win_detail::clear_journal(win_detail::journal_file(win_user::dialog_journal));
-}
-
-}  // namespace win_test

@@ -1,5 +1,6 @@
-// Who answers modal boxes and dialogs: a test's script, the terminal, or
-// the default answer.
+// Who answers modal boxes, dialogs and menus: a script set in the process,
+// the terminal, or the default answer; and the journals of what was
+// answered, under the machine root (kernel/journal.h).
 #pragma once
 
 #include <functional>
@@ -10,10 +11,31 @@
 
 namespace win_user {
 
+inline constexpr const char* message_box_journal = "message-boxes";
+inline constexpr const char* dialog_journal = "dialogs";
+inline constexpr const char* menu_journal = "menus";
+
+// The script that answers every message box of the process, called on the
+// box's thread inside its modal loop; an empty one restores the default.
+using message_box_responder =
+    std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
+void set_message_box_responder(message_box_responder responder);
+
+// The button a box answers when nobody does: its default button
+// (MB_DEFBUTTONn of its button set, the first when n is beyond it); 0 for
+// a type with no button set.
+int default_button(UINT type);
+
 using dialog_script = std::function<void(HWND dialog)>;
 
 // The script set for dialogs, empty when none.
 dialog_script dialog_responder();
+void set_dialog_responder(dialog_script script);
+
+// The script that chooses in every tracked menu: the id to choose, 0 for
+// none.
+using menu_script = std::function<UINT(HMENU menu, HWND owner)>;
+void set_menu_responder(menu_script script);
 
 // Whether unscripted boxes and dialogs ask the terminal: CALVIMORA_ANSWERS
 // "terminal" or "default" decides; unset, the terminal asks when standard

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "user_state.h"
 #include "win/gdi.h"
@@ -76,6 +77,13 @@ bool deliver_sent_messages(const queue_ptr& queue);
 // keyboard handling of IsDialogMessageW for a message of it.
 bool is_dialog_window(HWND window);
 
+// A window's text as its record holds it, read without asking the window's
+// thread; empty when the window is not there.
+std::wstring stored_text(HWND window);
+// A control of a dialog by id, searched through all its descendants; null
+// when none has the id.
+HWND descendant_control(HWND dialog, int id);
+
 }  // namespace win_user
 
 namespace win_user {
@@ -90,6 +98,9 @@ timer* due_timer_locked(thread_queue& queue, HWND filter, clock::time_point now)
 clock::time_point next_timer_due_locked(const thread_queue& queue, HWND filter);
 // Makes a timer due now; false when there is no such timer.
 bool fire_timer_now(HWND window, UINT_PTR id);
+// While a class name is set, SetTimer fails for windows of that class
+// (ERROR_NOT_ENOUGH_MEMORY); an empty name ends it.
+void refuse_timers_for_class(const std::wstring& class_name);
 // Whether a WM_TIMER's lParam is the callback of a live timer of the queue.
 bool is_timer_callback_locked(const thread_queue& queue, HWND window, UINT_PTR id, LPARAM callback);
 

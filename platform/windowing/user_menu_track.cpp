@@ -12,18 +12,16 @@
 #include "user_menu_state.h"
 #include "win/kernel.h"
 #include "win/user.h"
-#include "win/win_test.h"
 
 namespace win_user {
 
 namespace {
 
-const char* const menu_journal = "menus";
 constexpr int deepest_shown = 16;
 
 struct responder_state {
     std::mutex lock;
-    win_test::menu_script script;
+    menu_script script;
 };
 
 responder_state& responder() {
@@ -38,8 +36,18 @@ struct tracking {
 };
 thread_local tracking this_thread_tracking;
 
+// One item of a menu as shown, at its depth below the tracked menu; an
+// item that opens a sub-menu has no id of its own.
+struct shown_line {
+    int depth = 0;
+    UINT type = 0;
+    UINT state = 0;
+    UINT id = 0;
+    std::string text;  // UTF-8
+};
+
 // Every item of the menu and its sub-menus, in the order shown.
-void flatten(HMENU menu, int depth, std::vector<win_test::menu_line>* out) {
+void flatten(HMENU menu, int depth, std::vector<shown_line>* out) {
     const std::optional<std::vector<menu_item>> items = items_of(menu);
     if (!items || depth > deepest_shown) return;
     for (const menu_item& i : *items) {
@@ -48,13 +56,13 @@ void flatten(HMENU menu, int depth, std::vector<win_test::menu_line>* out) {
     }
 }
 
-std::vector<std::wstring> texts_of(const std::vector<win_test::menu_line>& lines) {
+std::vector<std::wstring> texts_of(const std::vector<shown_line>& lines) {
     std::vector<std::wstring> out;
     for (const auto& line : lines) out.push_back(win_detail::from_utf8(line.text));
     return out;
 }
 
-std::vector<menu_choice> choices_of(HMENU menu, const std::vector<win_test::menu_line>& lines) {
+std::vector<menu_choice> choices_of(HMENU menu, const std::vector<shown_line>& lines) {
     std::vector<menu_choice> out;
     for (const auto& line : lines) {
         std::string label(static_cast<size_t>(line.depth) * 4, ' ');
@@ -72,9 +80,9 @@ std::vector<menu_choice> choices_of(HMENU menu, const std::vector<win_test::menu
 }
 
 // Who chooses, once the thread has nothing else to do.
-UINT respond(HMENU menu, HWND owner, const std::vector<win_test::menu_line>& lines,
+UINT respond(HMENU menu, HWND owner, const std::vector<shown_line>& lines,
              const char** answered_by) {
-    win_test::menu_script script;
+    menu_script script;
     {
         std::lock_guard<std::mutex> guard(responder().lock);
         script = responder().script;
@@ -96,7 +104,7 @@ UINT respond(HMENU menu, HWND owner, const std::vector<win_test::menu_line>& lin
     return 0;
 }
 
-void journal(const std::vector<win_test::menu_line>& lines, UINT chosen, const char* answered_by,
+void journal(const std::vector<shown_line>& lines, UINT chosen, const char* answered_by,
              UINT flags) {
     std::vector<std::string> fields{std::to_string(chosen), answered_by,
                                     win_detail::hex_field(flags)};
@@ -112,8 +120,8 @@ void journal(const std::vector<win_test::menu_line>& lines, UINT chosen, const c
 
 // The loop: the thread's messages until none waits, then the responder.
 UINT run_menu(HMENU menu, HWND owner, UINT flags, const char** answered_by) {
-    const std::vector<win_test::menu_line> lines = [&] {
-        std::vector<win_test::menu_line> out;
+    const std::vector<shown_line> lines = [&] {
+        std::vector<shown_line> out;
         flatten(menu, 0, &out);
         return out;
     }();
@@ -187,41 +195,7 @@ BOOL EndMenu() {
     return TRUE;
 }
 
-namespace win_test {
-
-std::vector<menu_entry> menu_items(HMENU menu) {
-    std::vector<menu_entry> out;
-    if (const auto items = items_of(menu))
-        for (const menu_item& i : *items)
-            out.push_back({i.type, i.state, i.id, i.text, i.submenu, i.bitmap});
-    return out;
-}
-
-void set_menu_responder(menu_script script) {
+void win_user::set_menu_responder(menu_script script) {
     std::lock_guard<std::mutex> guard(responder().lock);
     responder().script = std::move(script);
 }
-
-std::vector<menu_record> menus() {
-    std::vector<menu_record> out;
-    for (const auto& r : win_detail::read_journal_records(win_detail::journal_file(menu_journal))) {
-        if (r.size() < 3 || (r.size() - 3) % 5 != 0) continue;
-        menu_record record;
-        record.chosen = static_cast<UINT>(std::strtoul(r[0].c_str(), nullptr, 10));
-        record.answered_by = r[1];
-        record.flags = win_detail::parse_hex_field(r[2]).value_or(0);
-        for (size_t i = 3; i < r.size(); i += 5)
-            record.items.push_back(
-                {std::atoi(r[i].c_str()), win_detail::parse_hex_field(r[i + 1]).value_or(0),
-                 win_detail::parse_hex_field(r[i + 2]).value_or(0),
-                 static_cast<UINT>(std::strtoul(r[i + 3].c_str(), nullptr, 10)), r[i + 4]});
-        out.push_back(std::move(record));
-    }
-    return out;
-}
-
-void clear_menus() {
-    win_detail::clear_journal(win_detail::journal_file(menu_journal));
-}
-
-}  // namespace win_test

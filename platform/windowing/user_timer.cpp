@@ -10,7 +10,6 @@
 #include "user_internal.h"
 #include "user_state.h"
 #include "win/user_queue.h"
-#include "win/win_test.h"
 
 namespace win_user {
 
@@ -35,7 +34,7 @@ clock::duration period_of(UINT elapse_ms) {
     return std::chrono::microseconds(std::max<long long>(1000, std::llround(scaled_us)));
 }
 
-// The class whose windows get no timers, as win_test::refuse_timers_for_class sets it.
+// The class whose windows get no timers, as refuse_timers_for_class sets it.
 struct refusal {
     std::mutex lock;
     std::wstring class_name;
@@ -160,11 +159,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     return TRUE;
 }
 
-namespace win_test {
-
-void refuse_timers_for_class(const std::wstring& class_name) {
-    std::lock_guard<std::mutex> guard(win_user::refused_class().lock);
-    win_user::refused_class().class_name = class_name;
+void win_user::refuse_timers_for_class(const std::wstring& class_name) {
+    std::lock_guard<std::mutex> guard(refused_class().lock);
+    refused_class().class_name = class_name;
 }
-
-}  // namespace win_test

@@ -149,6 +149,20 @@ HRGN unlink_window_locked(window& w) {
     return region;
 }
 
+std::wstring stored_text(HWND window) {
+    std::lock_guard<std::mutex> guard(state().lock);
+    const window_ptr w = find_locked(window);
+    return w ? w->text : std::wstring();
+}
+
+HWND descendant_control(HWND dialog, int id) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(child) == id) return child;
+        if (HWND deeper = descendant_control(child, id)) return deeper;
+    }
+    return nullptr;
+}
+
 }  // namespace win_user
 
 using namespace win_user;

@@ -1,5 +1,5 @@
 // Resource ids of the tray program's windows: the question box's dialog and
-// controls, and the PNG images of the toolkit's art (tray/ui/art).
+// controls, and the PNG images of the toolkit's art (tray/art/toolkit).
 #pragma once
 
 // The question box.

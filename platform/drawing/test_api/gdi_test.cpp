@@ -1,7 +1,7 @@
 // Pictures of DCs and bitmaps for tests.
 #include "win/gdi_test.h"
 
-#include "gdi_canvas.h"
+#include "drawing/gdi_canvas.h"
 
 namespace win_test {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <mutex>
 
-#include "user_answers.h"
-#include "user_internal.h"
-#include "user_state.h"
-#include "user_surface.h"
-#include "user_tooltip.h"
+#include "windowing/user_answers.h"
+#include "windowing/user_internal.h"
+#include "windowing/user_state.h"
+#include "windowing/user_surface.h"
+#include "windowing/user_tooltip.h"
 
 namespace win_test {
 
@@ -116,6 +116,10 @@ bool fire_timer(HWND window, UINT_PTR id) {
     return win_user::fire_timer_now(window, id);
 }
 
+void refuse_timers_for_class(const std::wstring& class_name) {
+    win_user::refuse_timers_for_class(class_name);
+}
+
 std::vector<HWND> top_level_windows() {
     std::lock_guard<std::mutex> guard(win_user::state().lock);
     return win_user::state().top_level;
@@ -133,11 +137,7 @@ HWND find_window(LPCWSTR class_name, LPCWSTR caption, HWND owner) {
 }
 
 HWND control(HWND dialog, int id) {
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (GetDlgCtrlID(child) == id) return child;
-        if (HWND deeper = control(child, id)) return deeper;
-    }
-    return nullptr;
+    return win_user::descendant_control(dialog, id);
 }
 
 namespace {
@@ -155,7 +155,7 @@ auto read_window(HWND window, F read) -> decltype(read(std::declval<win_user::wi
 }  // namespace
 
 std::wstring text(HWND window) {
-    return read_window(window, [](win_user::window& w) { return w.text; });
+    return win_user::stored_text(window);
 }
 
 std::wstring class_name(HWND window) {
