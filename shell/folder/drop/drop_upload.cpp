@@ -1,5 +1,6 @@
 #include "folder/drop/drop_upload.h"
 
+#include <array>
 #include <boost/pointer_cast.hpp>
 #include <functional>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "folder/drop/set_aside.h"
 #include "folder/drop/tree_size.h"
 #include "folder/module/site_message_box.h"
+#include "vfs/block_copy.h"
 #include "vfs/calvimora_directory.h"
 #include "vfs/file.h"
 #include "win/process.h"
@@ -49,19 +51,6 @@ const bool strings_registered = [] {
          {IDS_CANT_OVERWRITE, L"Error overwriting file '%s': '%s'"}});
     return true;
 }();
-
-// A remote file that took fewer bytes than it was given.
-class short_write : public vfs::exception {
-public:
-    short_write(int written, int length)
-        : text_(L"only " + std::to_wstring(written) + L" of " + std::to_wstring(length) +
-                L" bytes were written") {}
-    std::wstring get_title() const override { return L"Write failed"; }
-    std::wstring get_text() const override { return text_; }
-
-private:
-    std::wstring text_;
-};
 
 // A name the service must never receive: empty, "." or "..", or holding a
 // path separator or a control character. Dropped data from other programs
@@ -293,32 +282,37 @@ private:
             sending_ = std::make_unique<upload_in_progress>(target_, own_name_);
             remote_ = boost::dynamic_pointer_cast<vfs::file>(
                 target_.create_and_open_file(own_name_, replace_mode, source_.get_size()));
-            if (!remote_) throw short_write(0, 0);
+            if (!remote_) throw vfs::short_write(0, 0);
             made_id_ = remote_->get_id();
         });
         if (result != S_OK) return result;
         result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_, [&] { source_.open(); });
         if (result != S_OK) return result;
 
-        char buffer[block_size];
-        for (;;) {
+        // A read or write that fails is asked about; a write tried again
+        // goes on from the first byte the remote file did not take.
+        vfs::block_copy copy;
+        copy.read = [&](char* buffer, std::size_t length,
+                        std::uint64_t) -> std::optional<std::size_t> {
             int got = 0;
-            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_,
-                                    [&] { got = source_.read(buffer, block_size); });
-            if (result != S_OK) return result;
-            if (got <= 0) break;
-            int written = 0;
-            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name_, [&] {
-                while (written < got) {
-                    const int count = remote_->write(buffer + written, got - written);
-                    if (count <= 0) throw short_write(written, got);
-                    written += count;
-                }
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_, [&] {
+                got = source_.read(buffer, static_cast<int>(length));
             });
-            if (result != S_OK) return result;
-            steps_.advance(static_cast<std::uint64_t>(got));
-            if (steps_.cancelled()) return E_ABORT;
-        }
+            if (result != S_OK) return std::nullopt;
+            return got > 0 ? static_cast<std::size_t>(got) : 0;
+        };
+        copy.write = [&](const char* block, std::size_t length, std::uint64_t,
+                         std::size_t& taken) {
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name_,
+                                    [&] { vfs::write_all(*remote_, block, length, taken); });
+            return result == S_OK;
+        };
+        copy.progress = [&](std::uint64_t, std::size_t block) { steps_.advance(block); };
+        copy.cancelled = [&] { return steps_.cancelled(); };
+        std::array<char, block_size> buffer;
+        const vfs::copy_end end = vfs::copy_blocks(copy, buffer).end;
+        if (end == vfs::copy_end::gave_up) return result;
+        if (end == vfs::copy_end::cancelled) return E_ABORT;
         result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_, [&] { source_.close(); });
         if (result != S_OK) return result;
         return steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_CLOSE, name_,
@@ -513,7 +507,7 @@ HRESULT upload_tree(upload_context& context, dropped_folder& source,
                     steps.guarded(IDS_ERROR_CREATING_FOLDER, IDS_FOLDER_NOT_CREATED, name, [&] {
                         remote = boost::dynamic_pointer_cast<vfs::directory>(
                             target->create_directory(name));
-                        if (!remote) throw short_write(0, 0);
+                        if (!remote) throw vfs::short_write(0, 0);
                     });
                 if (result == E_ABORT) return E_ABORT;
                 if (result != S_OK) {
