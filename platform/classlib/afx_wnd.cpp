@@ -63,8 +63,8 @@ BOOL CWnd::create(HINSTANCE module, DWORD ex_style, LPCWSTR class_name, LPCWSTR 
                   DWORD style, int x, int y, int width, int height, HWND parent, HMENU menu_or_id,
                   LPVOID parameter) {
     win_user::set_creation_hook([this](HWND window) { SubclassWindow(window); });
-    const HWND made = CreateWindowExW(ex_style, class_name, window_name, style, x, y, width,
-                                      height, parent, menu_or_id, module, parameter);
+    const HWND made = CreateWindowExW(ex_style, class_name, window_name, style, x, y, width, height,
+                                      parent, menu_or_id, module, parameter);
     win_user::set_creation_hook(nullptr);
     return made != nullptr && m_hWnd == made;
 }

@@ -47,7 +47,8 @@ const std::map<DWORD, const char*>& message_table() {
         {ERROR_CANTOPEN, "The configuration registry key could not be opened."},
         {ERROR_CANTREAD, "The configuration registry key could not be read."},
         {ERROR_CANTWRITE, "The configuration registry key could not be written."},
-        {ERROR_KEY_DELETED, "Illegal operation attempted on a registry key that has been marked for deletion."},
+        {ERROR_KEY_DELETED,
+         "Illegal operation attempted on a registry key that has been marked for deletion."},
         {ERROR_INVALID_WINDOW_HANDLE, "Invalid window handle."},
         {ERROR_TIMEOUT, "This operation returned because the timeout period expired."},
     };
@@ -55,9 +56,13 @@ const std::map<DWORD, const char*>& message_table() {
 }
 }  // namespace
 
-DWORD GetLastError() { return last_error; }
+DWORD GetLastError() {
+    return last_error;
+}
 
-void SetLastError(DWORD code) { last_error = code; }
+void SetLastError(DWORD code) {
+    last_error = code;
+}
 
 DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD message_id, DWORD, LPSTR buffer, DWORD size,
                      void*) {

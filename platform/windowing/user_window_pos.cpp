@@ -59,6 +59,7 @@ void restack_top_level_locked(window& w, HWND after) {
                 list.begin() + ((w.ex_style & WS_EX_TOPMOST) ? 0 : normal_band_start_locked(list)),
                 w.handle);
     }
+    lift_owned_locked(w);
 }
 
 void restack_child_locked(window& w, HWND after) {

@@ -217,7 +217,9 @@ struct failure_case {
 };
 
 // Keeps ctest's test names readable.
-void PrintTo(const failure_case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const failure_case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SessionHandlerFailure : public testing::TestWithParam<failure_case> {
 protected:

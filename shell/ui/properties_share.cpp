@@ -344,8 +344,6 @@ void CShareUserList::OnFinalMessage(HWND) {
 CPropertiesFileShareDlg::CPropertiesFileShareDlg(const sheet_selection& selection)
     : m_folderDirectory(selection.folder_directory),
       m_folderIds(selection.folder_ids),
-      m_folderCount(selection.folder_count),
-      m_fileCount(selection.file_count),
       m_themeBrush(selection.theme_brush),
       m_largeIcon(selection.large_icon),
       m_smallIcon(selection.small_icon),

@@ -109,8 +109,6 @@ private:
     vfs::directory_ptr m_folderDirectory;
     CItemIdList m_folderIds;
     CPidlArray m_items;
-    int m_folderCount;
-    int m_fileCount;
     HBRUSH m_themeBrush;
     HICON m_largeIcon;
     HICON m_smallIcon;

@@ -162,8 +162,7 @@ public:
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, FORMATETC* formats, ULONG* fetched) override {
         ULONG given = 0;
         for (; given < wanted && listed_ < blocks_.size(); ++given, ++listed_)
-            formats[given] = {blocks_[listed_].first, nullptr, DVASPECT_CONTENT, -1,
-                              TYMED_HGLOBAL};
+            formats[given] = {blocks_[listed_].first, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
         if (fetched) *fetched = given;
         return given == wanted ? S_OK : S_FALSE;
     }

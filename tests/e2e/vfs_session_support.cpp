@@ -1,9 +1,9 @@
 #include "vfs_session_support.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <signal.h>
 #include <sys/wait.h>
 
 #include <fstream>

@@ -171,5 +171,5 @@ void SetLastError(DWORD code);
 // too small (ERROR_INSUFFICIENT_BUFFER). Only FORMAT_MESSAGE_FROM_SYSTEM is
 // supported.
 #define ERROR_MR_MID_NOT_FOUND 317L
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id,
-                     LPSTR buffer, DWORD size, void* arguments);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer,
+                     DWORD size, void* arguments);

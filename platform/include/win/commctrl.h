@@ -87,6 +87,6 @@ typedef struct tagTOOLINFOW {
 #define TTN_SHOW (TTN_FIRST - 1)
 #define TTN_POP (TTN_FIRST - 2)
 
-#include "win/commctrl_tab.h"
 #include "win/commctrl_listview.h"
 #include "win/commctrl_propsheet.h"
+#include "win/commctrl_tab.h"

@@ -16,7 +16,8 @@ TEST(LastError, IsKeptPerThread) {
 TEST(FormatMessage, GivesSystemTextWithLineBreakOrNothing) {
     char buffer[1024] = {};
     const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    const DWORD n = FormatMessageA(flags, nullptr, ERROR_NOT_OWNER, 0x400, buffer, sizeof buffer, nullptr);
+    const DWORD n =
+        FormatMessageA(flags, nullptr, ERROR_NOT_OWNER, 0x400, buffer, sizeof buffer, nullptr);
     EXPECT_EQ(std::string(buffer, n), "Attempt to release mutex not owned by caller.\r\n");
     EXPECT_EQ(FormatMessageA(flags, nullptr, 0x7654321, 0x400, buffer, sizeof buffer, nullptr), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND));

@@ -223,6 +223,26 @@ TEST_F(Windows, TopmostFollowsSetWindowPosAndKeepsItsBand) {
     EXPECT_FALSE(win_test::topmost(normal.hwnd()));
 }
 
+TEST_F(Windows, AnOwnerMovedInTheOrderKeepsItsOwnedWindowsAboveItAndInItsBand) {
+    test_window owner(test_window::with().styled(WS_POPUP | WS_VISIBLE));
+    test_window owned(test_window::with().styled(WS_POPUP | WS_VISIBLE).owned_by(owner.hwnd()));
+    test_window other(test_window::with().styled(WS_POPUP | WS_VISIBLE));
+    auto position = [](HWND h) {
+        const auto order = win_test::top_level_windows();
+        return std::find(order.begin(), order.end(), h) - order.begin();
+    };
+    EXPECT_TRUE(SetWindowPos(owner.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_LT(position(owned.hwnd()), position(owner.hwnd()));
+    EXPECT_LT(position(owner.hwnd()), position(other.hwnd()));
+    EXPECT_TRUE(SetWindowPos(owner.hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(win_test::top_level_windows().front(), owned.hwnd());
+    EXPECT_TRUE(win_test::topmost(owned.hwnd()));
+    EXPECT_TRUE(SetWindowPos(owner.hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(win_test::top_level_windows().back(), owner.hwnd());
+    EXPECT_LT(position(other.hwnd()), position(owned.hwnd()));
+    EXPECT_FALSE(win_test::topmost(owned.hwnd()));
+}
+
 TEST_F(Windows, PositionChangesAskFirstAndReportMovesAndSizesOnlyWhenTheyHappen) {
     test_window w(test_window::with().styled(WS_POPUP).at({10, 20, 110, 120}));
     w.set_reaction([](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {

@@ -295,14 +295,12 @@ private:
         copy.read = [&](char* buffer, std::size_t length,
                         std::uint64_t) -> std::optional<std::size_t> {
             int got = 0;
-            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_, [&] {
-                got = source_.read(buffer, static_cast<int>(length));
-            });
+            result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_READ, name_,
+                                    [&] { got = source_.read(buffer, static_cast<int>(length)); });
             if (result != S_OK) return std::nullopt;
             return got > 0 ? static_cast<std::size_t>(got) : 0;
         };
-        copy.write = [&](const char* block, std::size_t length, std::uint64_t,
-                         std::size_t& taken) {
+        copy.write = [&](const char* block, std::size_t length, std::uint64_t, std::size_t& taken) {
             result = steps_.guarded(IDS_UPLOAD_ERROR, IDS_CANT_WRITE, name_,
                                     [&] { vfs::write_all(*remote_, block, length, taken); });
             return result == S_OK;

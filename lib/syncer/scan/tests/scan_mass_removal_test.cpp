@@ -120,9 +120,9 @@ TEST_F(ScanMassRemoval, AFolderOfAMassRemovalIsAskedAboutToo) {
     ui.answer(message_kind::remove_local_folder, yes);
     pass();
     // The folder is asked about once its files are settled.
-    EXPECT_EQ(ui.kinds(),
-              (std::vector<int>{message_kind::remove_local_file, message_kind::remove_local_file,
-                                message_kind::remove_local_file, message_kind::remove_local_folder}));
+    EXPECT_EQ(ui.kinds(), (std::vector<int>{
+                              message_kind::remove_local_file, message_kind::remove_local_file,
+                              message_kind::remove_local_file, message_kind::remove_local_folder}));
     run_tasks();
     EXPECT_FALSE(local_exists(L"dir"));
     EXPECT_EQ(trashed("x.txt"), "same");
