@@ -43,6 +43,20 @@ def cmake_words(text, command):
     return [m.group(1).split() for m in re.finditer(command + r"\s*\(([^)]*)\)", text)]
 
 
+def read_sections(call, name, keywords, problems):
+    """The words of a platform_area/platform_program call by keyword."""
+    sections = {keyword: [] for keyword in keywords}
+    current = None
+    for word in call[1:]:
+        if word in sections:
+            current = word
+        elif current is None:
+            problems.append(f"{name}/CMakeLists.txt: {word} before {'/'.join(keywords)}")
+        else:
+            sections[current].append(word)
+    return sections
+
+
 def read_areas(platform):
     problems = []
     with open(os.path.join(platform, "CMakeLists.txt"), encoding="utf-8") as f:
@@ -62,15 +76,9 @@ def read_areas(platform):
         if len(calls) != 1 or calls[0][:1] != [name]:
             problems.append(f"{name}/CMakeLists.txt: expected one platform_area({name} ...)")
             continue
-        sections = {"USES": [], "HEADERS": [], "TEST_HEADERS": [], "SHARED": [], "LIBRARIES": []}
-        current = None
-        for word in calls[0][1:]:
-            if word in sections:
-                current = word
-            elif current is None:
-                problems.append(f"{name}/CMakeLists.txt: {word} before USES/HEADERS/SHARED")
-            else:
-                sections[current].append(word)
+        sections = read_sections(calls[0], name,
+                                 ("USES", "HEADERS", "TEST_HEADERS", "SHARED", "LIBRARIES"),
+                                 problems)
         for used in sections["USES"]:
             if used not in order:
                 problems.append(f"{name}/CMakeLists.txt: uses {used}, which is no area")
@@ -92,15 +100,7 @@ def read_areas(platform):
         if len(calls) != 1 or calls[0][:1] != [name]:
             problems.append(f"{name}/CMakeLists.txt: expected one platform_program({name} ...)")
             continue
-        sections = {"TARGETS": [], "USES": []}
-        current = None
-        for word in calls[0][1:]:
-            if word in sections:
-                current = word
-            elif current is None:
-                problems.append(f"{name}/CMakeLists.txt: {word} before TARGETS/USES")
-            else:
-                sections[current].append(word)
+        sections = read_sections(calls[0], name, ("TARGETS", "USES"), problems)
         for used in sections["USES"]:
             if used not in order:
                 problems.append(f"{name}/CMakeLists.txt: uses {used}, which is no area")
